@@ -1,0 +1,152 @@
+#include "quillmont/platform/ui/driver.h"
+
+#include <cctype>
+
+#include "quillmont/platform/ui/utf8.h"
+
+namespace quillmont::ui {
+namespace {
+
+// The virtual key that carries a typed character, 0 for characters that no
+// single key carries.
+int KeyCodeOf(char32_t ch) {
+  if (ch >= 'a' && ch <= 'z') return static_cast<int>(ch - 'a' + 'A');
+  if ((ch >= 'A' && ch <= 'Z') || (ch >= '0' && ch <= '9') || ch == ' ') return static_cast<int>(ch);
+  return 0;
+}
+
+int CharacterOf(int keyCode) {
+  switch (keyCode) {
+    case keys::Back:
+    case keys::Tab:
+    case keys::Return:
+    case keys::Escape:
+    case keys::Space:
+      return keyCode;
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+bool Driver::Focus(Control& control) {
+  if (!control.CanTakeFocus()) return false;
+  control.SetFocus();
+  return true;
+}
+
+bool Driver::Type(std::string_view text) {
+  Control* target = panel_.ActiveControl();
+  if (!target || !target->CanTakeFocus()) return false;
+  for (char32_t ch : utf8::Decode(text)) {
+    const int code = KeyCodeOf(ch);
+    const int shiftState = (ch >= 'A' && ch <= 'Z') ? shift::Shift : 0;
+    KeyEventArgs down{code, shiftState};
+    panel_.RouteKeyDown(down);
+    KeyPressArgs press{static_cast<int>(ch)};
+    panel_.RouteKeyPress(press);
+    KeyEventArgs up{code, shiftState};
+    panel_.RouteKeyUp(up);
+  }
+  return true;
+}
+
+bool Driver::TypeInto(Control& control, std::string_view text) { return Focus(control) && Type(text); }
+
+bool Driver::ClearText() {
+  auto* box = dynamic_cast<TextBox*>(panel_.ActiveControl());
+  if (!box || !box->CanTakeFocus()) return false;
+  box->SetSelection(0, utf8::CharCount(box->Text()));
+  PressKey(keys::Back);
+  return true;
+}
+
+bool Driver::Paste(std::string_view text) {
+  auto* box = dynamic_cast<TextBox*>(panel_.ActiveControl());
+  if (!box || !box->CanTakeFocus()) return false;
+  return box->InsertText(text);
+}
+
+void Driver::PressKey(int keyCode, int shiftState) {
+  KeyDown(keyCode, shiftState);
+  if (const int ch = CharacterOf(keyCode)) KeyPress(ch);
+  KeyUp(keyCode, shiftState);
+}
+
+void Driver::KeyDown(int keyCode, int shiftState) {
+  KeyEventArgs e{keyCode, shiftState};
+  panel_.RouteKeyDown(e);
+}
+
+void Driver::KeyPress(int character) {
+  KeyPressArgs e{character};
+  panel_.RouteKeyPress(e);
+}
+
+void Driver::KeyUp(int keyCode, int shiftState) {
+  KeyEventArgs e{keyCode, shiftState};
+  panel_.RouteKeyUp(e);
+}
+
+bool Driver::AccessKey(char letter) { return panel_.RouteAccessKey(letter); }
+
+bool Driver::Click(Control& control) {
+  if (!Reachable(control)) return false;
+  if (control.IsFocusable() && control.CanTakeFocus()) control.SetFocus();
+  control.Click();
+  return true;
+}
+
+bool Driver::Choose(ComboBox& combo, const std::string& itemText) {
+  for (int i = 0; i < combo.ListCount(); ++i)
+    if (combo.List(i) == itemText) return ChooseIndex(combo, i);
+  return false;
+}
+
+bool Driver::ChooseIndex(ComboBox& combo, int index) {
+  if (!combo.CanTakeFocus() || index < 0 || index >= combo.ListCount()) return false;
+  combo.SetFocus();
+  combo.UserChoose(index);
+  return true;
+}
+
+bool Driver::SelectRows(ListView& list, const std::vector<int>& rows) {
+  if (!list.CanTakeFocus()) return false;
+  list.SetFocus();
+  if (rows.empty()) {
+    list.UserClickEmpty();
+    return true;
+  }
+  list.UserClickRow(rows.front(), 0);
+  for (std::size_t i = 1; i < rows.size(); ++i) list.UserClickRow(rows[i], shift::Ctrl);
+  return true;
+}
+
+bool Driver::ClickRow(ListView& list, int row, int shiftState) {
+  if (!list.CanTakeFocus()) return false;
+  list.SetFocus();
+  list.UserClickRow(row, shiftState);
+  return true;
+}
+
+bool Driver::ContextMenu(ListView& list, std::optional<int> row) {
+  if (!list.CanTakeFocus()) return false;
+  list.SetFocus();
+  list.UserContextMenu(row.value_or(-1));
+  return true;
+}
+
+bool Driver::ChooseMenuItem(const std::string& caption) {
+  PopupMenu* menu = panel_.OpenPopupMenu();
+  if (!menu) return false;
+  for (const auto& item : menu->Items()) {
+    if (item->Caption() != caption || !item->Enabled() || !item->Visible()) continue;
+    panel_.ClosePopupMenu();
+    item->Click();
+    return true;
+  }
+  return false;
+}
+
+}  // namespace quillmont::ui
