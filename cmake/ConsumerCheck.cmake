@@ -1,0 +1,54 @@
+# Run as a test (cmake -P): installs the built library into a scratch prefix,
+# then configures, builds and runs tests/consumer against that prefix only.
+# Inputs: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR, MAKE_PROGRAM,
+# CXX_COMPILER, BUILD_TYPE, CXX_FLAGS, EXE_LINKER_FLAGS.
+cmake_minimum_required(VERSION 3.25)
+
+foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX_COMPILER)
+  if(NOT DEFINED ${var} OR "${${var}}" STREQUAL "")
+    message(FATAL_ERROR "ConsumerCheck: ${var} is not set")
+  endif()
+endforeach()
+
+set(prefix ${WORK_DIR}/prefix)
+set(build ${WORK_DIR}/build)
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+function(run step)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "ConsumerCheck: ${step} failed (${rc}):\n${out}")
+  endif()
+  message(STATUS "ConsumerCheck: ${step} done")
+  set(last_output "${out}" PARENT_SCOPE)
+endfunction()
+
+run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+
+set(configure ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR}
+  -DCMAKE_CXX_COMPILER=${CXX_COMPILER}
+  -DCMAKE_BUILD_TYPE=${BUILD_TYPE}
+  "-DCMAKE_CXX_FLAGS=${CXX_FLAGS}"
+  "-DCMAKE_EXE_LINKER_FLAGS=${EXE_LINKER_FLAGS}"
+  -DCMAKE_PREFIX_PATH=${prefix}
+  -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
+  -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
+if(MAKE_PROGRAM)
+  list(APPEND configure -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM})
+endif()
+run("configure" ${configure})
+
+# The package must come from the scratch prefix, not from some other
+# installation on the machine.
+file(STRINGS ${build}/CMakeCache.txt found REGEX "^Quillmont_DIR:")
+string(FIND "${found}" "${prefix}/" at)
+if(NOT at GREATER -1)
+  message(FATAL_ERROR "ConsumerCheck: Quillmont was found outside ${prefix}: ${found}")
+endif()
+
+run("build" ${CMAKE_COMMAND} --build ${build} --parallel 1)
+foreach(exe consumer_shared consumer_static)
+  run("${exe}" ${build}/${exe})
+  message(STATUS "${last_output}")
+endforeach()
