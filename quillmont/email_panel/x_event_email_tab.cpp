@@ -1,0 +1,408 @@
+#include "quillmont/email_panel/x_event_email_tab.h"
+
+#include <exception>
+#include <optional>
+#include <utility>
+
+#include "quillmont/framework/runtime.h"
+#include "quillmont/platform/error.h"
+
+namespace quillmont {
+namespace {
+
+constexpr const char* kViewStateKey = "EmailProperties";
+constexpr const char* kAddTitle = "Add Email Address";
+constexpr const char* kDeleteTitle = "Delete Email Address";
+
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+// Focus moves after a validity message may fail (the page may not be shown);
+// the message has been given, so the check goes on regardless.
+void TryFocus(ui::Control& control) {
+  try {
+    control.SetFocus();
+  } catch (const std::exception&) {
+  }
+}
+
+std::optional<std::string> StoredText(const std::string& fieldText) {
+  if (fieldText == XEventEmailTab::kDefaultText) return std::nullopt;
+  return fieldText;
+}
+
+std::string ShownText(const std::string& storedText) {
+  return storedText.empty() ? std::string(XEventEmailTab::kDefaultText) : storedText;
+}
+
+}  // namespace
+
+std::shared_ptr<XEventEmailTab> XEventEmailTab::Create() { return std::make_shared<XEventEmailTab>(); }
+
+XEventEmailTab::XEventEmailTab() : ui::UserControl("XEventEmailTab") {
+  CreateDesignedControls();
+
+  auto ui = GetUiServices();
+  addressExtension_ = ui->AttachTextBox(*txtAddress_);
+  messageExtension_ = ui->AttachTextBox(*txtMessage_);
+  subjectExtension_ = ui->AttachTextBox(*txtSubject_);
+  stl_->SetColumns(BuildListColumns());
+  editMode_ = quillmont::EditMode::AddNew;
+
+  // The panel must see the Delete key's release whichever child has it.
+  SetKeyPreview(true);
+  Resize.Connect([this] { UserControl_Resize(); });
+  KeyUp.Connect([this](ui::KeyEventArgs& e) { UserControl_KeyUp(e); });
+  txtSubject_->Change.Connect([this] { txtSubject_Change(); });
+  txtMessage_->Change.Connect([this] { txtMessage_Change(); });
+  txtAddress_->Change.Connect([this] { txtAddress_Change(); });
+  txtAddress_->KeyPress.Connect([this](ui::KeyPressArgs& e) { txtAddress_KeyPress(e); });
+  txtAddress_->KeyUp.Connect([this](ui::KeyEventArgs& e) { txtAddress_KeyUp(e); });
+  cmdResetSubject_->Click.Connect([this] { cmdResetSubject_Click(); });
+  cmdResetMessage_->Click.Connect([this] { cmdResetMessage_Click(); });
+  cmdNew_->Click.Connect([this] { cmdNew_Click(); });
+  cmdApply_->Click.Connect([this] { cmdApply_Click(); });
+  cmdDelete_->Click.Connect([this] { cmdDelete_Click(); });
+  mnuPopupDelete_->Click.Connect([this] { mnuPopupDelete_Click(); });
+  stl_->SelectionChanged.Connect([this] { stl_SelectionChanged(); });
+  stl_->ContextMenu.Connect([this](float x, float y) { stl_ContextMenu(x, y); });
+
+  // A window system lays a panel out as soon as it is sited; do the same so a
+  // host that keeps the design size still gets the run-time arrangement.
+  LayoutControls();
+  UpdateCommandStates();
+}
+
+XEventEmailTab::~XEventEmailTab() = default;
+
+// ---------------------------------------------------------------------------
+// Tab contract
+
+bool XEventEmailTab::HandleTabProcess(const std::string&) { return false; }
+
+bool XEventEmailTab::IsTabValid(const std::string& sMsgBoxTitle) {
+  if (ValidateEmailTab(sMsgBoxTitle)) return true;
+  // Without a tab container there is nobody to bring the page forward.
+  if (cdtnNotify_) cdtnNotify_->SelectTab(tabKey_);
+  return false;
+}
+
+void XEventEmailTab::LoadState() { LoadEmailViewState(); }
+
+void XEventEmailTab::SaveData() { SaveEmailData(); }
+
+void XEventEmailTab::LoadData(const Variant& v, const std::string& sName, std::shared_ptr<TabHost> dtN) {
+  cdtnNotify_ = std::move(dtN);
+  definition_ = v.As<NotificationDefinition>();
+  definition_->LoadEmailDetails();
+  tabKey_ = sName;
+  LoadEmailData();
+}
+
+void XEventEmailTab::SaveState() { SaveEmailViewState(); }
+
+NotificationDefinition& XEventEmailTab::BoundDefinition() const {
+  if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no notification definition is loaded");
+  return *definition_;
+}
+
+// ---------------------------------------------------------------------------
+// Loading and saving
+
+void XEventEmailTab::LoadEmailData() {
+  FlagGuard filling(filling_, true);
+  stl_->SetConfigFlag1(false);
+  stl_->SetConfigFlag2(false);
+  stl_->SetConfigFlag3(true);
+  if (definition_->IsNew())
+    LoadEmailDefaults();
+  else
+    ReadEmailDefinition();
+  UpdateCommandStates();
+}
+
+void XEventEmailTab::LoadEmailDefaults() {
+  txtSubject_->SetText(kDefaultText);
+  txtMessage_->SetText(kDefaultText);
+  txtAddress_->SetText("");
+  changed_ = false;
+  stl_->SetItems(GetDefinitionLibrary()->NewEmailRecipientList());
+}
+
+void XEventEmailTab::ReadEmailDefinition() {
+  if (!definition_->HasEmail()) return;
+  txtSubject_->SetText(ShownText(definition_->EmailSubject()));
+  txtMessage_->SetText(ShownText(definition_->EmailMessage()));
+  auto recipients = definition_->EmailRecipients();
+  if (!recipients) return;
+
+  stl_->SetItems(GetDefinitionLibrary()->NewEmailRecipientList());
+  const int count = recipients->Count();
+  for (int i = 1; i <= count; ++i) stl_->AddRow(recipients->Item(i));
+  if (stl_->RowCount() >= 1) {
+    stl_->RefreshRows();
+    stl_->SelectRow(1);
+    auto first = std::dynamic_pointer_cast<EmailRecipient>(stl_->Items()->Item(1));
+    if (!first) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the list holds an item that is no recipient");
+    txtAddress_->SetText(first->Address());
+    // Filled by the panel, not edited by the user.
+    changed_ = false;
+    editMode_ = quillmont::EditMode::EditSelected;
+  }
+}
+
+void XEventEmailTab::SaveEmailData() {
+  NotificationDefinition& definition = BoundDefinition();
+  definition.SetEmailSubject(StoredText(txtSubject_->Text()));
+  definition.SetEmailMessage(StoredText(txtMessage_->Text()));
+
+  const auto items = stl_->Items();
+  auto recipients = std::dynamic_pointer_cast<EmailRecipientList>(items);
+  if (!recipients) {
+    // The list still holds its own collection (the definition had no e-mail
+    // part to read): hand the definition a recipient list with the same
+    // recipients rather than lose them.
+    recipients = GetDefinitionLibrary()->NewEmailRecipientList();
+    const int count = items->Count();
+    for (int i = 1; i <= count; ++i) recipients->Add(items->Item(i));
+  }
+  definition.SetEmailRecipients(std::move(recipients));
+}
+
+bool XEventEmailTab::ValidateEmailTab(const std::string& sMsgBoxTitle) {
+  const bool hasRecipients = stl_->RowCount() > 0;
+  const std::string& subject = txtSubject_->Text();
+  const std::string& message = txtMessage_->Text();
+  auto fail = [&](const char* prompt, ui::Control& focus) {
+    GetMessageService()->ShowMessage(prompt, msgbox::Critical, sMsgBoxTitle, "", 0);
+    TryFocus(focus);
+    return false;
+  };
+
+  if (hasRecipients && subject.empty()) return fail("Please enter a Subject for the E-mail.", *txtSubject_);
+  if (hasRecipients && message.empty()) return fail("Please enter a Message for the E-Mail.", *txtMessage_);
+  const auto ownText = [](const std::string& text) { return !text.empty() && text != kDefaultText; };
+  if (!hasRecipients && (ownText(subject) || ownText(message)))
+    return fail("You have specified a Subject and/or Message.  Please enter an E-mail Address.", *txtAddress_);
+  return true;
+}
+
+void XEventEmailTab::LoadEmailViewState() {
+  auto entry = GetAppContext()->Settings()->Item(Variant(kViewStateKey));
+  const Variant value = entry->Value();
+  // A store that holds nothing (empty or null) means no remembered layout.
+  stl_->Columns()->SetLayoutState(value.IsNull() ? std::string() : value.ToString());
+  stl_->ApplyColumnLayout();
+}
+
+void XEventEmailTab::SaveEmailViewState() {
+  stl_->CaptureColumnLayout();
+  auto entry = GetAppContext()->Settings()->Item(Variant(kViewStateKey));
+  entry->SetValue(Variant(stl_->Columns()->LayoutState()));
+}
+
+std::shared_ptr<ListColumnSet> XEventEmailTab::BuildListColumns() {
+  auto columns = GetControlLibrary()->NewListColumnSet();
+  columns->Add(GetUiServices()->NewListColumn(kAddressColumn, "E-Mail Address", 5000.0f, 0, true, 0), "", "");
+  return columns;
+}
+
+// ---------------------------------------------------------------------------
+// Subject, message and the reset buttons
+
+void XEventEmailTab::txtSubject_Change() {
+  if (!filling_) NotifyHostChanged();
+}
+
+void XEventEmailTab::txtMessage_Change() {
+  if (!filling_) NotifyHostChanged();
+}
+
+void XEventEmailTab::cmdResetSubject_Click() {
+  txtSubject_->SetText(kDefaultText);
+  txtSubject_->SetFocus();
+  UpdateCommandStates();
+  NotifyHostChanged();
+}
+
+void XEventEmailTab::cmdResetMessage_Click() {
+  txtMessage_->SetText(kDefaultText);
+  txtMessage_->SetFocus();
+  UpdateCommandStates();
+  NotifyHostChanged();
+}
+
+// ---------------------------------------------------------------------------
+// Recipient editing
+
+void XEventEmailTab::txtAddress_Change() {
+  if (filling_) return;
+  changed_ = !Trimmed(txtAddress_->Text()).empty() && !selecting_;
+  UpdateCommandStates();
+}
+
+void XEventEmailTab::txtAddress_KeyPress(ui::KeyPressArgs& e) {
+  if (e.KeyAscii != ui::keys::Return || !cmdApply_->Enabled()) return;
+  e.KeyAscii = 0;
+  enterPending_ = true;
+}
+
+void XEventEmailTab::txtAddress_KeyUp(ui::KeyEventArgs&) {
+  // Any release ends a pending Enter, before Apply runs: a refused or
+  // skipped Apply must not fire again on some later key.
+  const bool pending = std::exchange(enterPending_, false);
+  if (pending && !txtAddress_->Text().empty()) ApplyAddress();
+}
+
+void XEventEmailTab::UserControl_KeyUp(ui::KeyEventArgs& e) {
+  // Enter pressed in the address field but released elsewhere runs nothing.
+  if (ActiveControl() != txtAddress_.get()) enterPending_ = false;
+  if (e.KeyCode == ui::keys::Delete && ActiveControl() == stl_.get() && stl_->SelectedCount() > 0) DeleteRecipients();
+}
+
+void XEventEmailTab::cmdNew_Click() { NewRecipient(); }
+void XEventEmailTab::cmdApply_Click() { ApplyAddress(); }
+void XEventEmailTab::cmdDelete_Click() { DeleteRecipients(); }
+void XEventEmailTab::mnuPopupDelete_Click() { DeleteRecipients(); }
+void XEventEmailTab::stl_SelectionChanged() { ShowSelection(); }
+
+void XEventEmailTab::stl_ContextMenu(float x, float y) {
+  if (stl_->SelectedCount() >= 1) ShowPopupMenu(*mnuPopup_, x, y);
+}
+
+std::shared_ptr<EmailRecipient> XEventEmailTab::SelectedRecipient() const {
+  auto recipient = std::dynamic_pointer_cast<EmailRecipient>(stl_->SelectedItems()->Item(1));
+  if (!recipient) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the selected row is no recipient");
+  return recipient;
+}
+
+std::string XEventEmailTab::TrimmedAddress() const { return Trimmed(txtAddress_->Text()); }
+
+void XEventEmailTab::ShowSelection() {
+  {
+    FlagGuard selecting(selecting_, true);
+    if (stl_->RowCount() >= 1 && stl_->SelectedItems()->Count() == 1) {
+      txtAddress_->SetText(SelectedRecipient()->Address());
+      editMode_ = quillmont::EditMode::EditSelected;
+    } else {
+      txtAddress_->SetText("");
+      editMode_ = quillmont::EditMode::AddNew;
+    }
+    // Also when the field already held that text and raised no change.
+    changed_ = false;
+  }
+  UpdateCommandStates();
+}
+
+void XEventEmailTab::NewRecipient() {
+  stl_->ClearSelection();
+  txtAddress_->SetText("");
+  changed_ = false;
+  txtAddress_->SetFocus();
+  editMode_ = quillmont::EditMode::AddNew;
+  UpdateCommandStates();
+  NotifyHostChanged();
+}
+
+void XEventEmailTab::ApplyAddress() {
+  if (editMode_ == quillmont::EditMode::AddNew)
+    AddRecipient();
+  else
+    UpdateRecipient();
+  UpdateCommandStates();
+  NotifyHostChanged();
+}
+
+void XEventEmailTab::AddRecipient() {
+  const std::string address = TrimmedAddress();
+  if (CheckAddress(nullptr)) {
+    const std::string ownerKey = BoundDefinition().RecipientOwnerKey();
+    auto recipient = GetDefinitionLibrary()->NewEmailRecipient();
+    recipient->Init(Variant(ownerKey), address, Variant());
+    stl_->AddRow(recipient);
+    txtAddress_->SetText("");
+    changed_ = false;
+  }
+  txtAddress_->SetFocus();
+}
+
+void XEventEmailTab::UpdateRecipient() {
+  const std::string address = TrimmedAddress();
+  if (stl_->SelectedItems()->Count() != 1) return;
+  auto recipient = SelectedRecipient();
+  if (CheckAddress(recipient)) {
+    recipient->SetAddress(address);
+    stl_->UpdateRow(recipient);
+    changed_ = false;
+    stl_->SetFocus();
+  } else {
+    txtAddress_->SetFocus();
+  }
+}
+
+bool XEventEmailTab::CheckAddress(const std::shared_ptr<EmailRecipient>& addrNew) {
+  const std::string address = TrimmedAddress();
+  if (GetAppContext()->IsValidEmailAddress(address)) return ConfirmDuplicate(addrNew);
+  GetMessageService()->ShowMessage("Invalid Email Address: " + address, msgbox::OkOnly, "", "", 0);
+  return false;
+}
+
+bool XEventEmailTab::ConfirmDuplicate(const std::shared_ptr<EmailRecipient>& addrNew) {
+  if (AddressExists(addrNew)) {
+    const std::string prompt = "This Email (" + TrimmedAddress() +
+                               ") already exists in the list.\r\nWould you like to add the address anyway?";
+    if (GetMessageService()->ShowMessage(prompt, msgbox::YesNoExclamation, kAddTitle, "", 0) == msgbox::AnswerNo)
+      return false;
+  }
+  return true;
+}
+
+bool XEventEmailTab::AddressExists(std::shared_ptr<EmailRecipient> addrNew) {
+  const std::string address = TrimmedAddress();
+  auto ui = GetUiServices();
+  const auto items = stl_->Items();
+  const int count = items->Count();
+  for (int i = 1; i <= count; ++i) {
+    const auto item = items->Item(i);
+    auto recipient = std::dynamic_pointer_cast<EmailRecipient>(item);
+    if (!recipient) continue;
+    if (ui->TextEquals(recipient->Address(), address, false) && recipient != addrNew) return true;
+  }
+  return false;
+}
+
+void XEventEmailTab::DeleteRecipients() {
+  const int count = stl_->SelectedCount();
+  // Every entry point offers deletion only with a selection.
+  if (count < 1) return;
+  // One row: name the recipient that goes, not whatever the field now holds.
+  const std::string prompt =
+      count == 1 ? "Do you really want to delete this Email Address (" + SelectedRecipient()->Address() + ")?"
+                 : "Do you really want to delete these " + std::to_string(count) + " Email Addresses?";
+  if (GetMessageService()->ShowMessage(prompt, msgbox::YesNoExclamation, kDeleteTitle, "", 0) == msgbox::AnswerNo) {
+    stl_->SetFocus();
+    return;
+  }
+  stl_->RemoveRow(stl_->SelectedItems());
+  stl_->SelectRow(1);
+  stl_->SetFocus();
+  UpdateCommandStates();
+  NotifyHostChanged();
+}
+
+void XEventEmailTab::UpdateCommandStates() {
+  const int selected = stl_->SelectedCount();
+  cmdApply_->SetEnabled(!txtAddress_->Text().empty() && changed_);
+  cmdDelete_->SetEnabled(selected > 0);
+  txtAddress_->SetEnabled(selected <= 1);
+}
+
+void XEventEmailTab::NotifyHostChanged() {
+  if (cdtnNotify_) cdtnNotify_->MarkChanged();
+}
+
+}  // namespace quillmont

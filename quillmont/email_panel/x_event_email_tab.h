@@ -1,0 +1,149 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "quillmont/framework/components.h"
+#include "quillmont/framework/definition.h"
+#include "quillmont/framework/panel_support.h"
+#include "quillmont/framework/services.h"
+#include "quillmont/framework/tab_contract.h"
+#include "quillmont/platform/export.h"
+#include "quillmont/platform/ui/controls.h"
+
+namespace quillmont {
+
+// The e-mail page of the notification editor: the recipients of a
+// notification (one address per row), and the subject and message text of
+// the e-mail. The list holds a working copy that SaveData hands to the
+// definition.
+class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioControl {
+ public:
+  // What the subject and message fields show when the definition has no text
+  // of its own; saved back as a null text.
+  static constexpr const char* kDefaultText = "<Default>";
+
+  static std::shared_ptr<XEventEmailTab> Create();
+  XEventEmailTab();
+  ~XEventEmailTab() override;
+
+  // The tab contract.
+  bool HandleTabProcess(const std::string& sProcess) override;
+  bool IsTabValid(const std::string& sMsgBoxTitle) override;
+  void LoadState() override;
+  void SaveData() override;
+  void LoadData(const Variant& v, const std::string& sName, std::shared_ptr<TabHost> dtN) override;
+  void SaveState() override;
+
+  // True when a row other than addrNew holds the address now in the address
+  // field (trimmed).
+  bool AddressExists(std::shared_ptr<EmailRecipient> addrNew = nullptr);
+
+  // Arranges the children for the panel's present size.
+  void LayoutControls();
+
+  // The designed controls.
+  ui::Label& lblSubject() { return *lblSubject_; }
+  ui::TextBox& txtSubject() { return *txtSubject_; }
+  ui::CommandButton& cmdResetSubject() { return *cmdResetSubject_; }
+  ui::Label& lblMessage() { return *lblMessage_; }
+  ui::TextBox& txtMessage() { return *txtMessage_; }
+  ui::CommandButton& cmdResetMessage() { return *cmdResetMessage_; }
+  ui::Frame& fraRecipients() { return *fraRecipients_; }
+  XStaticList& stl() { return *stl_; }
+  ui::Label& lblAddress() { return *lblAddress_; }
+  ui::TextBox& txtAddress() { return *txtAddress_; }
+  ui::CommandButton& cmdNew() { return *cmdNew_; }
+  ui::CommandButton& cmdDelete() { return *cmdDelete_; }
+  ui::CommandButton& cmdApply() { return *cmdApply_; }
+  ui::PopupMenu& mnuPopup() { return *mnuPopup_; }
+  ui::MenuItem& mnuPopupDelete() { return *mnuPopupDelete_; }
+
+  // Panel state, read-only.
+  const std::shared_ptr<NotificationDefinition>& Definition() const noexcept { return definition_; }
+  const std::shared_ptr<TabHost>& cdtnNotify() const noexcept { return cdtnNotify_; }
+  const std::string& TabKey() const noexcept { return tabKey_; }
+  quillmont::EditMode EditMode() const noexcept { return editMode_; }
+  bool Filling() const noexcept { return filling_; }
+  bool Changed() const noexcept { return changed_; }
+  bool Selecting() const noexcept { return selecting_; }
+  bool EnterPending() const noexcept { return enterPending_; }
+
+ private:
+  // Layout file: the designed controls and the pop-up menu.
+  void CreateDesignedControls();
+  void UserControl_Resize();
+
+  // Contract steps.
+  void LoadEmailData();
+  void LoadEmailDefaults();
+  void ReadEmailDefinition();
+  void SaveEmailData();
+  bool ValidateEmailTab(const std::string& sMsgBoxTitle);
+  void LoadEmailViewState();
+  void SaveEmailViewState();
+  std::shared_ptr<ListColumnSet> BuildListColumns();
+  NotificationDefinition& BoundDefinition() const;
+
+  // Event handlers.
+  void txtSubject_Change();
+  void txtMessage_Change();
+  void txtAddress_Change();
+  void txtAddress_KeyPress(ui::KeyPressArgs& e);
+  void txtAddress_KeyUp(ui::KeyEventArgs& e);
+  void UserControl_KeyUp(ui::KeyEventArgs& e);
+  void cmdResetSubject_Click();
+  void cmdResetMessage_Click();
+  void cmdNew_Click();
+  void cmdApply_Click();
+  void cmdDelete_Click();
+  void mnuPopupDelete_Click();
+  void stl_SelectionChanged();
+  void stl_ContextMenu(float x, float y);
+
+  // Recipient editing.
+  void ShowSelection();
+  void NewRecipient();
+  void ApplyAddress();
+  void AddRecipient();
+  void UpdateRecipient();
+  bool CheckAddress(const std::shared_ptr<EmailRecipient>& addrNew);
+  bool ConfirmDuplicate(const std::shared_ptr<EmailRecipient>& addrNew);
+  void DeleteRecipients();
+  std::shared_ptr<EmailRecipient> SelectedRecipient() const;
+  std::string TrimmedAddress() const;
+
+  void UpdateCommandStates();
+  void NotifyHostChanged();
+
+  std::shared_ptr<ui::Label> lblSubject_;
+  std::shared_ptr<ui::TextBox> txtSubject_;
+  std::shared_ptr<ui::CommandButton> cmdResetSubject_;
+  std::shared_ptr<ui::Label> lblMessage_;
+  std::shared_ptr<ui::TextBox> txtMessage_;
+  std::shared_ptr<ui::CommandButton> cmdResetMessage_;
+  std::shared_ptr<ui::Frame> fraRecipients_;
+  std::shared_ptr<XStaticList> stl_;
+  std::shared_ptr<ui::Label> lblAddress_;
+  std::shared_ptr<ui::TextBox> txtAddress_;
+  std::shared_ptr<ui::CommandButton> cmdNew_;
+  std::shared_ptr<ui::CommandButton> cmdDelete_;
+  std::shared_ptr<ui::CommandButton> cmdApply_;
+  std::shared_ptr<ui::PopupMenu> mnuPopup_;
+  std::shared_ptr<ui::MenuItem> mnuPopupDelete_;
+
+  std::shared_ptr<TextBoxExtension> addressExtension_;
+  std::shared_ptr<TextBoxExtension> messageExtension_;
+  std::shared_ptr<TextBoxExtension> subjectExtension_;
+
+  std::shared_ptr<NotificationDefinition> definition_;
+  std::shared_ptr<TabHost> cdtnNotify_;
+  std::string tabKey_;
+  quillmont::EditMode editMode_ = quillmont::EditMode::AddNew;
+  bool filling_ = false;
+  bool changed_ = false;
+  bool selecting_ = false;
+  bool enterPending_ = false;
+};
+
+}  // namespace quillmont
