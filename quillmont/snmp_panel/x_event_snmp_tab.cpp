@@ -1,0 +1,420 @@
+#include "quillmont/snmp_panel/x_event_snmp_tab.h"
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "quillmont/framework/panel_support.h"
+#include "quillmont/framework/runtime.h"
+#include "quillmont/platform/error.h"
+#include "quillmont/platform/ui/keys.h"
+
+namespace quillmont {
+namespace {
+
+constexpr const char* kSettingsKey = "SNMPProperties";
+constexpr const char* kVersionV1 = "SNMP v1";
+constexpr const char* kVersionV2c = "SNMP v2c";
+constexpr const char* kTimeUnix = "UNIX";
+constexpr const char* kTimeUtc = "UTC";
+constexpr const char* kAddTitle = "Add SNMP Manager";
+constexpr const char* kDeleteTitle = "Delete SNMP Manager";
+constexpr std::int32_t kPortMin = 1;
+constexpr std::int32_t kPortMax = 65535;
+
+struct ColumnDesign {
+  int id;
+  const char* caption;
+  float width;
+};
+constexpr ColumnDesign kColumns[] = {
+    {snmp_columns::Host, "Host", 2000},
+    {snmp_columns::Port, "Port", 1000},
+    {snmp_columns::Version, "Version", 1000},
+    {snmp_columns::TimeFormat, "Time Format", 1200},
+};
+
+// Leading and trailing blanks go; other white space is part of the text.
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+// The port as a number when the text holds a whole number that fits 32 bits.
+std::optional<std::int32_t> WholeNumber(const std::string& text) {
+  double value = 0;
+  try {
+    value = Variant(text).ToDouble();
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+  if (!std::isfinite(value) || value != std::trunc(value) ||
+      value < static_cast<double>(std::numeric_limits<std::int32_t>::min()) ||
+      value > static_cast<double>(std::numeric_limits<std::int32_t>::max()))
+    return std::nullopt;
+  return static_cast<std::int32_t>(value);
+}
+
+std::shared_ptr<SnmpManager> AsManager(const std::shared_ptr<ListItem>& item) {
+  auto manager = std::dynamic_pointer_cast<SnmpManager>(item);
+  if (!manager) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the row holds no SNMP manager");
+  return manager;
+}
+
+int ShowMessage(const std::string& prompt, int buttons, const std::string& title) {
+  return GetMessageService()->ShowMessage(prompt, buttons, title, "", 0);
+}
+
+}  // namespace
+
+std::shared_ptr<XEventSNMPTab> XEventSNMPTab::Create() { return std::make_shared<XEventSNMPTab>(); }
+
+XEventSNMPTab::XEventSNMPTab() : ui::UserControl("XEventSNMPTab") {
+  CreateControls();
+  ConnectHandlers();
+  // The panel sees key releases before its controls, so the Delete key
+  // works while the list has the focus.
+  SetKeyPreview(true);
+
+  auto services = GetUiServices();
+  txtHostExtension_ = services->AttachTextBox(*txtHost_);
+  txtPortExtension_ = services->AttachTextBox(*txtPort_);
+  BuildListColumns();
+  editMode_ = quillmont::EditMode::AddNew;
+}
+
+XEventSNMPTab::~XEventSNMPTab() = default;
+
+void XEventSNMPTab::ConnectHandlers() {
+  txtHost_->Change.Connect([this] { txtHost_Change(); });
+  txtPort_->Change.Connect([this] { txtPort_Change(); });
+  cboVersion_->Click.Connect([this] { cboVersion_Click(); });
+  cboTimeFormat_->Click.Connect([this] { cboTimeFormat_Click(); });
+  txtHost_->KeyPress.Connect([this](ui::KeyPressArgs& e) { txtHost_KeyPress(e); });
+  txtPort_->KeyPress.Connect([this](ui::KeyPressArgs& e) { txtPort_KeyPress(e); });
+  cboVersion_->KeyPress.Connect([this](ui::KeyPressArgs& e) { cboVersion_KeyPress(e); });
+  cboTimeFormat_->KeyPress.Connect([this](ui::KeyPressArgs& e) { cboTimeFormat_KeyPress(e); });
+  txtHost_->KeyUp.Connect([this](ui::KeyEventArgs& e) { txtHost_KeyUp(e); });
+  txtPort_->KeyUp.Connect([this](ui::KeyEventArgs& e) { txtPort_KeyUp(e); });
+  cboVersion_->KeyUp.Connect([this](ui::KeyEventArgs& e) { cboVersion_KeyUp(e); });
+  cboTimeFormat_->KeyUp.Connect([this](ui::KeyEventArgs& e) { cboTimeFormat_KeyUp(e); });
+  cmdNew_->Click.Connect([this] { cmdNew_Click(); });
+  cmdApply_->Click.Connect([this] { cmdApply_Click(); });
+  cmdDelete_->Click.Connect([this] { cmdDelete_Click(); });
+  mnuPopupDelete_->Click.Connect([this] { mnuPopupDelete_Click(); });
+  stl_->SelectionChanged.Connect([this] { OnListSelectionChanged(); });
+  stl_->ContextMenu.Connect([this](float x, float y) { stl_ContextMenu(x, y); });
+  KeyUp.Connect([this](ui::KeyEventArgs& e) { UserControl_KeyUp(e); });
+  Resize.Connect([this] { UserControl_Resize(); });
+}
+
+void XEventSNMPTab::BuildListColumns() {
+  auto services = GetUiServices();
+  auto columns = GetControlLibrary()->NewListColumnSet();
+  for (const ColumnDesign& c : kColumns)
+    columns->Add(services->NewListColumn(c.id, c.caption, c.width, 0, true, 0), "", "");
+  stl_->SetColumns(columns);
+}
+
+// ---- IFolioControl ----
+
+bool XEventSNMPTab::HandleTabProcess(const std::string&) { return false; }
+
+// Every manager is checked when it is applied, so there is nothing left to
+// refuse here.
+bool XEventSNMPTab::IsTabValid(const std::string&) { return true; }
+
+void XEventSNMPTab::LoadState() {
+  const std::string layout = GetAppContext()->Settings()->Item(Variant(kSettingsKey))->Value().ToString();
+  stl_->Columns()->SetLayoutState(layout);
+  stl_->ApplyColumnLayout();
+}
+
+void XEventSNMPTab::SaveState() {
+  stl_->CaptureColumnLayout();
+  const std::string layout = stl_->Columns()->LayoutState();
+  GetAppContext()->Settings()->Item(Variant(kSettingsKey))->SetValue(Variant(layout));
+}
+
+void XEventSNMPTab::SaveData() {
+  if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition was loaded");
+  auto managers = std::dynamic_pointer_cast<SnmpManagerList>(stl_->Items());
+  if (!managers) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the list holds no SNMP manager collection");
+  definition_->SetSnmpManagers(managers);
+}
+
+void XEventSNMPTab::LoadData(const Variant& v, const std::string& sName, std::shared_ptr<TabHost> dtN) {
+  cdtnNotify_ = std::move(dtN);
+  definition_ = v.As<NotificationDefinition>();
+  definition_->LoadSnmpDetails();
+  tabKey_ = sName;
+  stl_->SetConfigFlag1(false);
+  stl_->SetConfigFlag2(false);
+  stl_->SetConfigFlag3(true);
+  FillChoiceLists();
+  if (definition_->IsNew())
+    StartEmptyList();
+  else
+    FillListFromDefinition();
+  UpdateCommandStates();
+}
+
+// ---- Loading ----
+
+void XEventSNMPTab::FillChoiceLists() {
+  // A later load must not add the items a second time.
+  cboVersion_->Clear();
+  cboVersion_->AddItem(kVersionV1);
+  cboVersion_->AddItem(kVersionV2c);
+  cboTimeFormat_->Clear();
+  cboTimeFormat_->AddItem(kTimeUnix);
+  cboTimeFormat_->AddItem(kTimeUtc);
+}
+
+void XEventSNMPTab::StartEmptyList() {
+  stl_->SetItems(GetDefinitionLibrary()->NewSnmpManagerList());
+  ResetFields();
+}
+
+void XEventSNMPTab::FillListFromDefinition() {
+  std::shared_ptr<SnmpManagerList> stored;
+  if (definition_->HasSnmp()) stored = definition_->SnmpManagers();
+  // The list always works on a collection of this panel's, even when the
+  // definition holds no managers: otherwise a reload would keep showing (and
+  // SaveData would hand over) the managers of the definition loaded before.
+  stl_->SetItems(GetDefinitionLibrary()->NewSnmpManagerList());
+  if (!stored) return;
+
+  const int count = stored->Count();
+  for (int i = 1; i <= count; ++i) stl_->AddRow(stored->Manager(i));
+  if (stl_->RowCount() >= 1) {
+    stl_->RefreshRows();
+    stl_->SelectRow(1);
+    ShowManager(AsManager(stl_->Items()->Item(1)));
+    editMode_ = quillmont::EditMode::EditSelected;
+  }
+}
+
+// ---- View state ----
+
+void XEventSNMPTab::ResetFields() {
+  FlagGuard filling(filling_, true);
+  txtHost_->SetText("");
+  txtPort_->SetText("");
+  cboVersion_->SetText(kVersionV2c);
+  cboTimeFormat_->SetText(kTimeUtc);
+}
+
+void XEventSNMPTab::ShowManager(const std::shared_ptr<SnmpManager>& manager) {
+  if (!manager) return;
+  FlagGuard filling(filling_, true);
+  txtHost_->SetText(manager->Host());
+  txtPort_->SetText(std::to_string(manager->Port()));
+  cboVersion_->SetText(manager->Version());
+  cboTimeFormat_->SetText(manager->TimeFormat());
+}
+
+void XEventSNMPTab::OnFieldChanged() {
+  if (filling_) return;
+  changed_ = true;
+  UpdateCommandStates();
+}
+
+void XEventSNMPTab::UpdateCommandStates() {
+  // Blanks count here: whether they make a host or port is for Apply to say.
+  cmdApply_->SetEnabled(!txtHost_->Text().empty() && !txtPort_->Text().empty() && changed_);
+  const int selected = stl_->SelectedCount();
+  cmdDelete_->SetEnabled(selected >= 1);
+  EnableEntryFields(selected <= 1);
+}
+
+void XEventSNMPTab::EnableEntryFields(bool enabled) {
+  txtHost_->SetEnabled(enabled);
+  txtPort_->SetEnabled(enabled);
+  if (!enabled) {
+    cboVersion_->SetListIndex(-1);
+    cboTimeFormat_->SetListIndex(-1);
+  }
+  cboVersion_->SetEnabled(enabled);
+  cboTimeFormat_->SetEnabled(enabled);
+}
+
+void XEventSNMPTab::NotifyHostChanged() {
+  if (cdtnNotify_) cdtnNotify_->MarkChanged();
+}
+
+// ---- User actions ----
+
+void XEventSNMPTab::OnListSelectionChanged() {
+  if (stl_->RowCount() >= 1) {
+    auto selected = stl_->SelectedItems();
+    if (selected->Count() == 1) {
+      ShowManager(AsManager(selected->Item(1)));
+      editMode_ = quillmont::EditMode::EditSelected;
+      changed_ = false;
+      UpdateCommandStates();
+      return;
+    }
+  }
+  ResetFields();
+  editMode_ = quillmont::EditMode::AddNew;
+  changed_ = false;
+  UpdateCommandStates();
+}
+
+void XEventSNMPTab::StartNewManager() {
+  ResetFields();
+  stl_->ClearSelection();
+  txtHost_->SetFocus();
+  editMode_ = quillmont::EditMode::AddNew;
+  UpdateCommandStates();
+  NotifyHostChanged();
+}
+
+void XEventSNMPTab::ApplyFields() {
+  if (editMode_ == quillmont::EditMode::AddNew)
+    AddManager();
+  else
+    UpdateSelectedManager();
+  UpdateCommandStates();
+}
+
+namespace {
+
+// The port of an entry that passed the checks.
+std::int32_t CheckedPort(const std::string& portText) {
+  const auto port = WholeNumber(Trim(portText));
+  if (!port) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the port is no whole number");
+  return *port;
+}
+
+}  // namespace
+
+void XEventSNMPTab::AddManager() {
+  if (!ValidateFields(nullptr)) return;
+  auto manager = GetDefinitionLibrary()->NewSnmpManager();
+  if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition was loaded");
+  manager->Init(definition_->ManagerOwnerKey(), Trim(txtHost_->Text()), CheckedPort(txtPort_->Text()),
+                cboVersion_->Text(), cboTimeFormat_->Text());
+  stl_->AddRow(manager);
+  ResetFields();
+  changed_ = false;
+  txtHost_->SetFocus();
+  NotifyHostChanged();
+}
+
+void XEventSNMPTab::UpdateSelectedManager() {
+  auto selected = stl_->SelectedItems();
+  if (selected->Count() != 1) return;
+  auto manager = AsManager(selected->Item(1));
+  if (!ValidateFields(manager)) return;
+  manager->Update(Trim(txtHost_->Text()), CheckedPort(txtPort_->Text()), cboVersion_->Text(), cboTimeFormat_->Text());
+  stl_->UpdateRow(manager);
+  changed_ = false;
+  stl_->SetFocus();
+  NotifyHostChanged();
+}
+
+bool XEventSNMPTab::ValidateFields(const std::shared_ptr<SnmpManager>& excluded) {
+  if (Trim(txtHost_->Text()).empty()) {
+    ShowMessage("A Host name must be entered.", msgbox::Critical, "");
+    txtHost_->SetFocus();
+    return false;
+  }
+  if (Trim(txtPort_->Text()).empty()) {
+    ShowMessage("A Port number must be entered.", msgbox::Critical, "");
+    txtPort_->SetFocus();
+    return false;
+  }
+  Variant value(std::int32_t{0});
+  std::string reason;
+  if (!GetUiServices()->IsWholeNumberInRange(txtPort_->Text(), Variant(static_cast<std::int16_t>(kPortMin)),
+                                             Variant(kPortMax), value, reason)) {
+    ShowMessage("Port number must be an integer between 1 and 65535.", msgbox::Critical, "");
+    txtPort_->SetFocus();
+    return false;
+  }
+  return CheckHostPortUnique(excluded);
+}
+
+bool XEventSNMPTab::CheckHostPortUnique(const std::shared_ptr<SnmpManager>& excluded) {
+  if (!HostPortExists(excluded)) return true;
+  ShowMessage("This Host/Port already exists in the list.", msgbox::Critical, kAddTitle);
+  return false;
+}
+
+bool XEventSNMPTab::HostPortExists(std::shared_ptr<SnmpManager> snmpMgrSeleted) {
+  // A port field without a whole number cannot duplicate any manager.
+  const auto port = WholeNumber(Trim(txtPort_->Text()));
+  if (!port) return false;
+  const std::string host = Trim(txtHost_->Text());
+  auto services = GetUiServices();
+  auto items = stl_->Items();
+  const int count = items->Count();
+  for (int i = 1; i <= count; ++i) {
+    auto manager = std::dynamic_pointer_cast<SnmpManager>(items->Item(i));
+    // The port test is the cheap one; the host comparison is the service's.
+    if (!manager || manager->Port() != *port) continue;
+    if (manager == snmpMgrSeleted) continue;
+    if (services->TextEquals(manager->Host(), host, true)) return true;
+  }
+  return false;
+}
+
+void XEventSNMPTab::DeleteSelectedManagers() {
+  const int n = stl_->SelectedCount();
+  std::string prompt;
+  if (n == 1) {
+    // Name the manager that goes, not what the host field may hold by now.
+    prompt =
+        "Do you really want to delete this SNMP Manager (" + AsManager(stl_->SelectedItems()->Item(1))->Host() + ")?";
+  } else {
+    prompt = "Do you really want to delete these " + std::to_string(n) + " SNMP Managers?";
+  }
+  if (ShowMessage(prompt, msgbox::YesNoExclamation, kDeleteTitle) == msgbox::AnswerNo) {
+    stl_->SetFocus();
+    return;
+  }
+  stl_->RemoveRow(stl_->SelectedItems());
+  stl_->SelectRow(1);
+  stl_->SetFocus();
+  UpdateCommandStates();
+  NotifyHostChanged();
+}
+
+// ---- Handlers ----
+
+void XEventSNMPTab::cmdNew_Click() { StartNewManager(); }
+void XEventSNMPTab::cmdApply_Click() { ApplyFields(); }
+void XEventSNMPTab::cmdDelete_Click() { DeleteSelectedManagers(); }
+void XEventSNMPTab::mnuPopupDelete_Click() { DeleteSelectedManagers(); }
+
+void XEventSNMPTab::stl_ContextMenu(float x, float y) {
+  if (stl_->SelectedCount() >= 1) ShowPopupMenu(*mnuPopup_, x, y);
+}
+
+void XEventSNMPTab::EntryField_KeyPress(ui::KeyPressArgs& e) {
+  // Enter applies the entry when the key is released; the field never sees
+  // the character.
+  if (e.KeyAscii == ui::keys::Return && cmdApply_->Enabled()) {
+    enterPending_ = true;
+    e.KeyAscii = 0;
+  }
+}
+
+void XEventSNMPTab::EntryField_KeyUp(ui::KeyEventArgs&) {
+  if (!enterPending_) return;
+  // Pending while Apply runs, cleared however Apply ends.
+  enterPending_ = false;
+  FlagGuard pending(enterPending_, true);
+  ApplyFields();
+}
+
+void XEventSNMPTab::UserControl_KeyUp(ui::KeyEventArgs& e) {
+  if (e.KeyCode == ui::keys::Delete && ActiveControl() == stl_.get() && stl_->SelectedCount() > 0)
+    DeleteSelectedManagers();
+}
+
+}  // namespace quillmont
