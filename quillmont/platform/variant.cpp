@@ -1,5 +1,6 @@
 #include "quillmont/platform/variant.h"
 
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -30,6 +31,10 @@ double ParseNumber(const std::string& text) {
   double value = 0;
   const char* begin = t.data();
   const char* end = t.data() + t.size();
+  // Decimal numbers only: one sign at most, and none of the words ("inf",
+  // "nan") that from_chars would also take.
+  const char* digits = (*begin == '+' || *begin == '-') ? begin + 1 : begin;
+  if (digits == end || !(std::isdigit(static_cast<unsigned char>(*digits)) || *digits == '.')) ThrowMismatch();
   if (*begin == '+') ++begin;
   auto [ptr, ec] = std::from_chars(begin, end, value);
   if (ec == std::errc::result_out_of_range) ThrowOverflow();
