@@ -53,7 +53,10 @@ bool TextBox::InsertText(std::string_view text) {
   if (maxLength_ > 0) {
     const std::size_t kept = utf8::CharCount(text_) - selLength_;
     const std::size_t room = kept >= maxLength_ ? 0 : maxLength_ - kept;
-    piece = utf8::Left(piece, room);
+    std::string cut = utf8::Left(piece, room);
+    // A line break is two characters; half of one would leave a stray CR.
+    if (cut.size() < piece.size() && !cut.empty() && cut.back() == '\r' && piece[cut.size()] == '\n') cut.pop_back();
+    piece = std::move(cut);
   }
   if (piece.empty() && selLength_ == 0) return false;
   ReplaceSelection(piece);

@@ -5,18 +5,33 @@ namespace {
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
 
-// Length of the sequence that starts at s[i], at least 1, never past the end.
+// Length of the well-formed sequence that starts at s[i], or 1 for a byte
+// that starts none (stray, cut off, overlong, surrogate, past U+10FFFF), so
+// that byte reads as one U+FFFD and never as a character it only resembles.
 std::size_t SequenceLength(std::string_view s, std::size_t i) {
   const auto c = static_cast<unsigned char>(s[i]);
-  std::size_t n = 1;
-  if (c >= 0xF0 && c < 0xF8)
-    n = 4;
-  else if (c >= 0xE0)
-    n = (c < 0xF0) ? 3 : 1;
-  else if (c >= 0xC0)
+  std::size_t n;
+  // The range the second byte must lie in; the later ones are plain
+  // continuation bytes.
+  unsigned char low = 0x80, high = 0xBF;
+  if (c < 0x80) return 1;
+  if (c >= 0xC2 && c <= 0xDF) {
     n = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    n = 3;
+    if (c == 0xE0) low = 0xA0;   // below: overlong
+    if (c == 0xED) high = 0x9F;  // above: surrogates
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    n = 4;
+    if (c == 0xF0) low = 0x90;   // below: overlong
+    if (c == 0xF4) high = 0x8F;  // above: past U+10FFFF
+  } else {
+    return 1;
+  }
   if (i + n > s.size()) return 1;
-  for (std::size_t k = 1; k < n; ++k)
+  const auto second = static_cast<unsigned char>(s[i + 1]);
+  if (second < low || second > high) return 1;
+  for (std::size_t k = 2; k < n; ++k)
     if (!IsContinuation(static_cast<unsigned char>(s[i + k]))) return 1;
   return n;
 }

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "quillmont/platform/error.h"
+#include "quillmont/platform/ui/controls.h"
+#include "quillmont/platform/ui/driver.h"
+#include "quillmont/platform/ui/utf8.h"
+
+namespace quillmont::ui {
+namespace {
+
+TEST(Utf8, CountsCutsAndCodesCharactersNotBytes) {
+  const std::string text = "h\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80!";  // h é € 😀 !
+  EXPECT_EQ(utf8::CharCount(text), 5u);
+  EXPECT_EQ(utf8::CharCount(""), 0u);
+  EXPECT_EQ(utf8::ByteOffset(text, 0), 0u);
+  EXPECT_EQ(utf8::ByteOffset(text, 2), 3u);
+  EXPECT_EQ(utf8::ByteOffset(text, 4), 10u);
+  EXPECT_EQ(utf8::ByteOffset(text, 99), text.size());
+  EXPECT_EQ(utf8::Left(text, 3), "h\xC3\xA9\xE2\x82\xAC");
+  EXPECT_EQ(utf8::Left(text, 0), "");
+  EXPECT_EQ(utf8::Left(text, 99), text);
+  EXPECT_EQ(utf8::Decode(text), U"h\u00E9\u20AC\U0001F600!");
+
+  for (char32_t cp : {U'A', U'\u00E9', U'\u20AC', U'\U0001F600', U'\U0010FFFF'})
+    EXPECT_EQ(utf8::Decode(utf8::Encode(cp)), std::u32string(1, cp)) << static_cast<unsigned>(cp);
+  EXPECT_EQ(utf8::Encode(0xD800), "\xEF\xBF\xBD");    // a lone surrogate is no character
+  EXPECT_EQ(utf8::Encode(0x110000), "\xEF\xBF\xBD");  // past the last code point
+}
+
+TEST(Utf8, MalformedBytesReadAsReplacementCharacters) {
+  struct Case {
+    std::string bytes;
+    std::u32string chars;
+  };
+  const std::vector<Case> cases = {
+      {"\x80", U"\uFFFD"},                                // stray continuation byte
+      {"a\xC3", U"a\uFFFD"},                              // cut-off sequence at the end
+      {"\xE2\x82x", U"\uFFFD\uFFFDx"},                    // cut-off sequence before ASCII
+      {"\xFF\xFE", U"\uFFFD\uFFFD"},                      // bytes that never occur
+      {"\xC0\x80", U"\uFFFD\uFFFD"},                      // overlong NUL
+      {"\xE0\x80\xAF", U"\uFFFD\uFFFD\uFFFD"},            // overlong '/'
+      {"\xF0\x82\x82\xAC", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong euro sign
+      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
+      {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
+      {"\xF5\x80\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // lead byte past U+10FFFF
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(utf8::Decode(c.bytes), c.chars) << testing::PrintToString(c.bytes);
+    // Counting agrees with decoding, so lengths and limits see the same characters.
+    EXPECT_EQ(utf8::CharCount(c.bytes), c.chars.size()) << testing::PrintToString(c.bytes);
+  }
+}
+
+TEST(Control, RefusedNegativeSizeLeavesTheControlAsItWas) {
+  TextBox box("txtHost");
+  box.Move(120, 240, 1000, 300);
+  for (auto refused : {+[](TextBox& b) { b.Move(1, 2, -1, 300); }, +[](TextBox& b) { b.Move(1, 2, 1000, -0.5f); },
+                       +[](TextBox& b) { b.SetWidth(-10); }, +[](TextBox& b) { b.SetHeight(-10); }}) {
+    try {
+      refused(box);
+      ADD_FAILURE() << "a negative size was taken";
+    } catch (const Error& e) {
+      EXPECT_EQ(e.Code(), ErrorCode::InvalidProcedureCall);
+    }
+    EXPECT_EQ(box.Left(), 120);
+    EXPECT_EQ(box.Top(), 240);
+    EXPECT_EQ(box.Width(), 1000);
+    EXPECT_EQ(box.Height(), 300);
+  }
+  // A zero size and a negative position are fine.
+  box.Move(-517.5f, 1427.5f, 0, 3757.5f);
+  EXPECT_EQ(box.Left(), -517.5f);
+  EXPECT_EQ(box.Width(), 0);
+  EXPECT_EQ(box.Height(), 3757.5f);
+}
+
+struct TextPanel {
+  UserControl panel{"ucTest"};
+  std::shared_ptr<TextBox> box = panel.Add<TextBox>("txtAddress");
+  Driver driver{panel};
+  std::vector<std::string> changes;  // the text at each Change
+
+  TextPanel() {
+    box->Change.Connect([this] { changes.push_back(box->Text()); });
+  }
+};
+
+TEST(TextBox, TypingChangesOncePerCharacterAtTheCaret) {
+  TextPanel p;
+  ASSERT_TRUE(p.driver.TypeInto(*p.box, "ab\xC3\xA9"));
+  EXPECT_EQ(p.changes, (std::vector<std::string>{"a", "ab", "ab\xC3\xA9"}));
+  EXPECT_EQ(p.box->SelStart(), 3u);
+
+  p.changes.clear();
+  p.driver.PressKey(keys::Left);
+  p.driver.PressKey(keys::Left);
+  p.driver.Type("X");
+  EXPECT_EQ(p.box->Text(), "aXb\xC3\xA9");
+  p.driver.PressKey(keys::Back);    // removes the X before the caret
+  p.driver.PressKey(keys::Delete);  // removes the b after it
+  EXPECT_EQ(p.box->Text(), "a\xC3\xA9");
+  p.driver.PressKey(keys::End);
+  p.driver.PressKey(keys::Delete);  // nothing after the caret: no change
+  p.driver.PressKey(keys::Home);
+  p.driver.PressKey(keys::Back);  // nothing before the caret: no change
+  EXPECT_EQ(p.changes, (std::vector<std::string>{"aXb\xC3\xA9", "ab\xC3\xA9", "a\xC3\xA9"}));
+
+  // Enter and other control characters insert nothing into a single-line field.
+  p.changes.clear();
+  p.driver.PressKey(keys::Return);
+  p.driver.PressKey(keys::Escape);
+  EXPECT_TRUE(p.changes.empty());
+
+  // Ctrl+A then a character replaces everything; ClearText empties with one change.
+  p.driver.PressKey('A', shift::Ctrl);
+  EXPECT_EQ(p.box->SelectedText(), "a\xC3\xA9");
+  p.driver.Type("z");
+  EXPECT_EQ(p.box->Text(), "z");
+  p.changes.clear();
+  EXPECT_TRUE(p.driver.ClearText());
+  EXPECT_EQ(p.changes, std::vector<std::string>{""});
+}
+
+TEST(TextBox, MaxLengthLimitsTypingAndPastingInCharactersButNotTheProgram) {
+  TextPanel p;
+  p.box->SetMaxLength(4);
+  p.driver.TypeInto(*p.box, "\xC3\xA9t\xC3\xA9s!");  // é t é s !
+  EXPECT_EQ(p.box->Text(), "\xC3\xA9t\xC3\xA9s");
+  EXPECT_EQ(p.changes.size(), 4u);  // the refused fifth character changed nothing
+
+  p.driver.ClearText();
+  p.changes.clear();
+  EXPECT_TRUE(
+      p.driver.Paste("\xE2\x82\xAC"
+                     "12345"));
+  EXPECT_EQ(p.box->Text(),
+            "\xE2\x82\xAC"
+            "123");
+  EXPECT_EQ(p.changes.size(), 1u);
+  EXPECT_FALSE(p.driver.Paste("x"));  // full: nothing changes
+  EXPECT_EQ(p.changes.size(), 1u);
+
+  // Pasting over a selection makes room for what it replaces.
+  p.box->SetSelection(1, 2);
+  EXPECT_TRUE(p.driver.Paste("abc"));
+  EXPECT_EQ(p.box->Text(),
+            "\xE2\x82\xAC"
+            "ab3");
+
+  // The program is not limited.
+  p.box->SetText("far longer than four");
+  EXPECT_EQ(p.box->Text(), "far longer than four");
+  EXPECT_EQ(p.box->SelStart(), 20u);
+  const auto before = p.changes.size();
+  p.box->SetText("far longer than four");  // the same text again raises nothing
+  EXPECT_EQ(p.changes.size(), before);
+
+  // A single-line field keeps the first line of what is pasted.
+  p.box->SetMaxLength(0);
+  p.box->SetText("");
+  p.driver.Paste("first\r\nsecond");
+  EXPECT_EQ(p.box->Text(), "first");
+}
+
+TEST(TextBox, MultiLineEnterBreaksTheLineAndALimitNeverSplitsALineBreak) {
+  TextPanel p;
+  p.box->SetMultiLine(true);
+  p.driver.TypeInto(*p.box, "ab");
+  p.driver.PressKey(keys::Return);
+  p.driver.Type("c");
+  EXPECT_EQ(p.box->Text(), "ab\r\nc");
+
+  // With room for one character only, a line break (two characters) is refused whole.
+  p.box->SetText("abc");
+  p.box->SetMaxLength(4);
+  p.changes.clear();
+  p.driver.PressKey(keys::Return);
+  EXPECT_EQ(p.box->Text(), "abc");
+  EXPECT_TRUE(p.changes.empty());
+  p.driver.Paste("\r\nx");
+  EXPECT_EQ(p.box->Text(), "abc");
+  p.driver.Paste("d\r\n");
+  EXPECT_EQ(p.box->Text(), "abcd");
+}
+
+struct ComboPanel {
+  UserControl panel{"ucTest"};
+  std::shared_ptr<ComboBox> combo = panel.Add<ComboBox>("cboVersion");
+  Driver driver{panel};
+  std::vector<int> clicks;  // ListIndex at each Click
+
+  ComboPanel() {
+    combo->AddItem("SNMP v1");
+    combo->SetItemData(combo->NewIndex(), 1);
+    combo->AddItem("SNMP v2c");
+    combo->SetItemData(combo->NewIndex(), -2147483647 - 1);
+    combo->AddItem("Other");
+    combo->Click.Connect([this] { clicks.push_back(combo->ListIndex()); });
+  }
+};
+
+TEST(ComboBox, ProgramAndUserChoicesRaiseClickAndTextThatIsNoItemChoosesNothing) {
+  ComboPanel p;
+  EXPECT_EQ(p.combo->ListCount(), 3);
+  EXPECT_EQ(p.combo->NewIndex(), 2);
+  EXPECT_EQ(p.combo->ListIndex(), -1);
+  EXPECT_EQ(p.combo->Text(), "");
+  EXPECT_EQ(p.combo->ItemData(0), 1);
+  EXPECT_EQ(p.combo->ItemData(1), -2147483647 - 1);
+  EXPECT_EQ(p.combo->ItemData(2), 0);
+
+  p.combo->SetText("SNMP v2c");
+  EXPECT_EQ(p.combo->ListIndex(), 1);
+  p.combo->SetText("SNMP v2c");  // already chosen by the program: no Click
+  p.combo->SetListIndex(0);
+  EXPECT_EQ(p.clicks, (std::vector<int>{1, 0}));
+
+  // A text that is no item chooses nothing, raises nothing and is no error.
+  EXPECT_NO_THROW(p.combo->SetText("SNMP v3"));
+  EXPECT_EQ(p.combo->ListIndex(), -1);
+  EXPECT_EQ(p.combo->Text(), "");
+  EXPECT_NO_THROW(p.combo->SetText("snmp v1"));  // items match exactly
+  EXPECT_EQ(p.combo->ListIndex(), -1);
+  EXPECT_EQ(p.clicks.size(), 2u);
+
+  // The user choosing raises Click even for the item already shown.
+  EXPECT_TRUE(p.driver.Choose(*p.combo, "Other"));
+  EXPECT_TRUE(p.driver.Choose(*p.combo, "Other"));
+  EXPECT_FALSE(p.driver.Choose(*p.combo, "Missing"));
+  EXPECT_TRUE(p.combo->HasFocus());
+  EXPECT_EQ(p.clicks, (std::vector<int>{1, 0, 2, 2}));
+
+  // Keys move through the items; a letter picks the next item starting with it.
+  p.driver.PressKey(keys::Home);
+  p.driver.PressKey(keys::Home);  // already on the first: nothing
+  p.driver.PressKey(keys::Down);
+  EXPECT_EQ(p.combo->Text(), "SNMP v2c");
+  p.driver.Type("s");
+  EXPECT_EQ(p.combo->Text(), "SNMP v1");
+  p.driver.Type("o");
+  EXPECT_EQ(p.combo->Text(), "Other");
+  EXPECT_EQ(p.clicks, (std::vector<int>{1, 0, 2, 2, 0, 1, 0, 2}));
+
+  // Bad positions are errors that change nothing.
+  for (int bad : {-2, 3}) {
+    EXPECT_THROW(p.combo->SetListIndex(bad), Error);
+    EXPECT_THROW(p.combo->List(bad), Error);
+    EXPECT_THROW(p.combo->SetItemData(bad, 5), Error);
+  }
+  EXPECT_EQ(p.combo->ListIndex(), 2);
+  p.combo->SetListIndex(-1);  // clearing raises nothing
+  EXPECT_EQ(p.clicks.size(), 8u);
+  p.combo->Clear();
+  EXPECT_EQ(p.combo->ListCount(), 0);
+  EXPECT_EQ(p.combo->NewIndex(), -1);
+}
+
+}  // namespace
+}  // namespace quillmont::ui
