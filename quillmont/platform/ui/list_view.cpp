@@ -46,8 +46,15 @@ void ListView::RemoveViewRows(std::vector<int> rows) {
     ++write;
   }
   rows_.resize(write);
-  if (caret_ >= ViewRowCount()) caret_ = ViewRowCount() - 1;
-  if (anchor_ >= ViewRowCount()) anchor_ = caret_;
+  // The caret and the anchor stay with their rows as these move up; one whose
+  // row went stays at its position, now on the row after it.
+  const auto follow = [&rows, this](int pos) {
+    if (pos < 0) return pos;
+    const auto gone = std::lower_bound(rows.begin(), rows.end(), pos) - rows.begin();
+    return std::min(pos - static_cast<int>(gone), ViewRowCount() - 1);
+  };
+  caret_ = follow(caret_);
+  anchor_ = follow(anchor_);
   topRow_ = std::clamp(topRow_, 0, std::max(0, ViewRowCount() - 1));
   if (selectionChanged) SelectionChanged();
 }
