@@ -1,0 +1,89 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "quillmont/framework/services.h"
+#include "quillmont/platform/export.h"
+
+namespace quillmont {
+
+// Whether text is one e-mail address by the HTML standard's
+// valid-e-mail-address rule: a local part of letters, digits, dots and
+// !#$%&'*+-/=?^_`{|}~, an "@", and a domain of one or more dot-separated
+// labels (letters, digits, hyphens; not starting or ending with a hyphen; at
+// most 63 characters). In addition the local part may hold at most 64
+// characters and the whole address at most 254. So lists ("a@x, b@y"),
+// display names, spaces and line breaks are refused.
+QUILLMONT_API bool IsValidEmailAddressText(std::string_view address);
+
+// Settings kept in memory. Keys compare without regard to ASCII case; a
+// missing key gives a new empty entry, which is kept, so what is written to
+// it can be read back.
+class QUILLMONT_API MemorySettings : public SettingsCollection {
+ public:
+  // A null key raises the Variant's error (InvalidUseOfNull).
+  std::shared_ptr<SettingEntry> Item(const Variant& key) override;
+  bool Contains(const std::string& key) const;
+  std::size_t Size() const noexcept { return entries_.size(); }
+
+ private:
+  std::unordered_map<std::string, std::shared_ptr<SettingEntry>> entries_;
+};
+
+// One event group record; any field may be null.
+struct GroupRecord {
+  Variant groupId;
+  Variant groupName;
+  Variant groupLabel;
+};
+
+// A forward cursor over a copy of group records. Field names compare
+// without regard to ASCII case.
+class QUILLMONT_API MemoryGroupRecordSet : public GroupRecordSet {
+ public:
+  explicit MemoryGroupRecordSet(std::vector<GroupRecord> records);
+  std::int32_t RecordCount() const override;
+  bool Eof() const override;
+  Variant Fields(const std::string& name) const override;
+  // Error(InvalidProcedureCall) at the end or after Close.
+  void MoveNext() override;
+  void Close() override { closed_ = true; }
+  bool IsClosed() const noexcept { return closed_; }
+
+ private:
+  std::vector<GroupRecord> records_;
+  std::size_t current_ = 0;
+  bool closed_ = false;
+};
+
+// The application context of a host that keeps everything in memory: the
+// settings, the event-type catalogue and the event groups it was given.
+class QUILLMONT_API MemoryAppContext : public AppContext {
+ public:
+  MemoryAppContext();
+
+  std::shared_ptr<SettingsCollection> Settings() override { return settings_; }
+  bool IsValidEmailAddress(const std::string& address) override { return IsValidEmailAddressText(address); }
+  // Never null: an empty catalogue until the host sets one.
+  std::shared_ptr<EventTypeCollection> EventTypes() override { return eventTypes_; }
+  // A fresh cursor over the records the host set; null when it set none.
+  std::shared_ptr<GroupRecordSet> GetEventGroups() override;
+
+  // Null sets the empty catalogue.
+  void SetEventTypes(std::shared_ptr<EventTypeCollection> eventTypes);
+  // nullopt: no group records at all (GetEventGroups gives null).
+  void SetEventGroups(std::optional<std::vector<GroupRecord>> groups) { groups_ = std::move(groups); }
+  std::shared_ptr<MemorySettings> MemorySettingsStore() const { return settings_; }
+
+ private:
+  std::shared_ptr<MemorySettings> settings_;
+  std::shared_ptr<EventTypeCollection> eventTypes_;
+  std::optional<std::vector<GroupRecord>> groups_;
+};
+
+}  // namespace quillmont
