@@ -1,0 +1,257 @@
+#include "store/definition_store.h"
+
+#include <limits>
+
+#include "quillmont/platform/ui/utf8.h"
+#include "store/host_objects.h"
+#include "store/members.h"
+
+namespace quillmont::store {
+namespace {
+
+constexpr const char* kNow = "strftime('%Y-%m-%dT%H:%M:%SZ','now')";
+
+std::int32_t ToInt32(std::int64_t value, const char* what) {
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+    throw Error(ErrorCode::Corrupt, std::string("The database holds an impossible ") + what + ".");
+  return static_cast<std::int32_t>(value);
+}
+
+[[noreturn]] void ThrowMissing(std::int32_t id) {
+  throw Error(ErrorCode::NotFound, "Notification " + std::to_string(id) + " does not exist (any more).");
+}
+
+int Changes(Database& db) { return sqlite3_changes(db.Handle()); }
+
+}  // namespace
+
+std::string CheckedName(const std::string& name) {
+  const auto first = name.find_first_not_of(" \t");
+  const std::string trimmed =
+      first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(" \t") - first + 1);
+  if (trimmed.empty()) throw Error(ErrorCode::InvalidPropertyValue, "Please enter a name for the notification.");
+  if (ui::utf8::CharCount(trimmed) > kMaxNameLength)
+    throw Error(ErrorCode::InvalidPropertyValue,
+                "A notification name may have at most " + std::to_string(kMaxNameLength) + " characters.");
+  for (unsigned char c : trimmed)
+    if (c < 32 || c == 127)
+      throw Error(ErrorCode::InvalidPropertyValue, "A notification name cannot contain control characters.");
+  return trimmed;
+}
+
+std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& options) {
+  return std::make_shared<Store>(OpenDatabase(path, options));
+}
+
+Store::Store(OpenedDatabase opened) : db_(std::move(opened.db)), created_(opened.created) {}
+
+std::vector<NotificationSummary> Store::ListNotifications() {
+  Statement s = db_->Prepare(
+      "SELECT n.id, n.name,"
+      " (SELECT COUNT(*) FROM snmp_managers m WHERE m.notification_id = n.id),"
+      " (SELECT COUNT(*) FROM email_recipients r WHERE r.notification_id = n.id),"
+      " (SELECT COUNT(*) FROM notification_event_types t WHERE t.notification_id = n.id)"
+      " FROM notifications n ORDER BY n.name COLLATE NOCASE, n.id");
+  std::vector<NotificationSummary> out;
+  while (s.Step())
+    out.push_back({ToInt32(s.Int(0), "notification number"), s.Text(1), static_cast<int>(s.Int(2)),
+                   static_cast<int>(s.Int(3)), static_cast<int>(s.Int(4))});
+  return out;
+}
+
+NotificationRecord Store::ReadNotification(std::int32_t id) {
+  NotificationRecord r;
+  {
+    Statement s =
+        db_->Prepare("SELECT name, email_subject, email_message, event_group_id FROM notifications WHERE id = ?");
+    s.Bind(1, std::int64_t{id});
+    if (!s.Step()) ThrowMissing(id);
+    r.id = id;
+    r.name = s.Text(0);
+    r.subject = s.OptionalText(1);
+    r.message = s.OptionalText(2);
+    r.eventGroupId = ToInt32(s.Int(3), "group number");
+  }
+  Statement m = db_->Prepare(
+      "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");
+  m.Bind(1, std::int64_t{id});
+  while (m.Step()) r.managers.push_back({m.Text(0), ToInt32(m.Int(1), "port"), m.Text(2), m.Text(3)});
+  Statement e = db_->Prepare("SELECT address FROM email_recipients WHERE notification_id = ? ORDER BY position");
+  e.Bind(1, std::int64_t{id});
+  while (e.Step()) r.recipients.push_back(e.Text(0));
+  Statement t =
+      db_->Prepare("SELECT type_key FROM notification_event_types WHERE notification_id = ? ORDER BY position");
+  t.Bind(1, std::int64_t{id});
+  while (t.Step()) r.eventTypeKeys.push_back(t.Text(0));
+  return r;
+}
+
+std::shared_ptr<StoredDefinition> Store::OpenDefinition(std::int32_t id) {
+  Statement s = db_->Prepare("SELECT name, event_group_id FROM notifications WHERE id = ?");
+  s.Bind(1, std::int64_t{id});
+  if (!s.Step()) ThrowMissing(id);
+  return std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0), ToInt32(s.Int(1), "group number"));
+}
+
+std::shared_ptr<StoredDefinition> Store::NewDefinition(const std::string& name) {
+  return std::make_shared<StoredDefinition>(shared_from_this(), 0, CheckedName(name), 0);
+}
+
+void Store::ReadSnmp(StoredDefinition& d) {
+  auto list = std::make_shared<StoredSnmpManagerList>();
+  Statement s = db_->Prepare(
+      "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");
+  s.Bind(1, std::int64_t{d.id_});
+  const std::string owner = d.ManagerOwnerKey();
+  while (s.Step()) {
+    auto manager = std::make_shared<StoredSnmpManager>();
+    manager->Init(owner, s.Text(0), ToInt32(s.Int(1), "port"), s.Text(2), s.Text(3));
+    list->Add(manager);
+  }
+  d.managers_ = std::move(list);
+}
+
+void Store::ReadEmail(StoredDefinition& d) {
+  Statement n = db_->Prepare("SELECT email_subject, email_message FROM notifications WHERE id = ?");
+  n.Bind(1, std::int64_t{d.id_});
+  if (!n.Step()) ThrowMissing(d.id_);
+  auto list = std::make_shared<StoredEmailRecipientList>();
+  Statement s = db_->Prepare("SELECT address FROM email_recipients WHERE notification_id = ? ORDER BY position");
+  s.Bind(1, std::int64_t{d.id_});
+  const Variant owner(d.RecipientOwnerKey());
+  while (s.Step()) {
+    auto recipient = std::make_shared<StoredEmailRecipient>();
+    recipient->Init(owner, s.Text(0), Variant());
+    list->Add(recipient);
+  }
+  // Only now that everything was read does the definition change.
+  d.subject_ = n.OptionalText(0);
+  d.message_ = n.OptionalText(1);
+  d.recipients_ = std::move(list);
+}
+
+void Store::Save(StoredDefinition& d) {
+  if (d.store_.get() != this)
+    throw Error(ErrorCode::InvalidProcedureCall, "The definition belongs to another database");
+  const std::string name = CheckedName(d.name_);
+
+  WriteTransaction tx(*db_);
+  {
+    Statement dup = db_->Prepare("SELECT 1 FROM notifications WHERE name = ? COLLATE NOCASE AND id <> ?");
+    dup.Bind(1, name).Bind(2, std::int64_t{d.id_});
+    if (dup.Step())
+      throw Error(ErrorCode::InvalidPropertyValue, "A notification named \"" + name + "\" already exists.");
+  }
+  std::int64_t id = d.id_;
+  if (d.IsNew()) {
+    Statement ins = db_->Prepare(std::string("INSERT INTO notifications(name, email_subject, email_message, "
+                                             "event_group_id, modified) VALUES(?, ?, ?, ?, ") +
+                                 kNow + ")");
+    ins.Bind(1, name).Bind(2, d.subject_).Bind(3, d.message_).Bind(4, std::int64_t{d.eventGroupId_}).Run();
+    id = sqlite3_last_insert_rowid(db_->Handle());
+    ToInt32(id, "notification number");
+  } else {
+    Statement up = db_->Prepare(std::string("UPDATE notifications SET name = ?, modified = ") + kNow + " WHERE id = ?");
+    up.Bind(1, name).Bind(2, id).Run();
+    if (Changes(*db_) == 0) ThrowMissing(d.id_);
+    if (d.groupSet_)
+      db_->Prepare("UPDATE notifications SET event_group_id = ? WHERE id = ?")
+          .Bind(1, std::int64_t{d.eventGroupId_})
+          .Bind(2, id)
+          .Run();
+    if (d.subjectSet_)
+      db_->Prepare("UPDATE notifications SET email_subject = ? WHERE id = ?").Bind(1, d.subject_).Bind(2, id).Run();
+    if (d.messageSet_)
+      db_->Prepare("UPDATE notifications SET email_message = ? WHERE id = ?").Bind(1, d.message_).Bind(2, id).Run();
+  }
+  Step("notification");
+
+  if (d.managersSet_) {
+    db_->Prepare("DELETE FROM snmp_managers WHERE notification_id = ?").Bind(1, id).Run();
+    Statement ins = db_->Prepare(
+        "INSERT INTO snmp_managers(notification_id, position, host, port, version, time_format) "
+        "VALUES(?, ?, ?, ?, ?, ?)");
+    const int count = d.managers_ ? d.managers_->Count() : 0;
+    for (int i = 1; i <= count; ++i) {
+      auto m = d.managers_->Manager(i);
+      if (!m) throw Error(ErrorCode::ObjectRequired, "An SNMP manager of the list is missing");
+      ins.Bind(1, id).Bind(2, std::int64_t{i}).Bind(3, m->Host()).Bind(4, std::int64_t{m->Port()});
+      ins.Bind(5, m->Version()).Bind(6, m->TimeFormat()).Run();
+    }
+  }
+  Step("snmp");
+
+  if (d.recipientsSet_) {
+    db_->Prepare("DELETE FROM email_recipients WHERE notification_id = ?").Bind(1, id).Run();
+    Statement ins = db_->Prepare("INSERT INTO email_recipients(notification_id, position, address) VALUES(?, ?, ?)");
+    const int count = d.recipients_ ? d.recipients_->Count() : 0;
+    for (int i = 1; i <= count; ++i) {
+      auto r = d.recipients_->Recipient(i);
+      if (!r) throw Error(ErrorCode::ObjectRequired, "A recipient of the list is missing");
+      ins.Bind(1, id).Bind(2, std::int64_t{i}).Bind(3, r->Address()).Run();
+    }
+  }
+  Step("email");
+
+  if (d.chosenSet_) {
+    db_->Prepare("DELETE FROM notification_event_types WHERE notification_id = ?").Bind(1, id).Run();
+    Statement ins =
+        db_->Prepare("INSERT INTO notification_event_types(notification_id, position, type_key) VALUES(?, ?, ?)");
+    std::int64_t position = 0;
+    for (const std::string& key : d.chosenKeys_) ins.Bind(1, id).Bind(2, ++position).Bind(3, key).Run();
+  }
+  Step("events");
+  tx.Commit();
+
+  // Only a committed save changes what the definition says about itself.
+  d.id_ = static_cast<std::int32_t>(id);
+  d.name_ = name;
+  if (d.managersSet_) d.snmpLoaded_ = true;
+  d.nameSet_ = d.managersSet_ = d.subjectSet_ = d.messageSet_ = d.recipientsSet_ = d.groupSet_ = d.chosenSet_ = false;
+}
+
+void Store::DeleteNotification(std::int32_t id) {
+  WriteTransaction tx(*db_);
+  db_->Prepare("DELETE FROM notifications WHERE id = ?").Bind(1, std::int64_t{id}).Run();
+  if (Changes(*db_) == 0) ThrowMissing(id);
+  tx.Commit();
+}
+
+std::shared_ptr<EventTypeCollection> Store::EventTypes() {
+  if (catalogue_) return catalogue_;
+  auto list = std::make_shared<EventTypeList>();
+  Statement s = db_->Prepare("SELECT type_key, name, group_id FROM event_types ORDER BY sort_order, rowid");
+  while (s.Step())
+    list->Append(std::make_shared<CatalogueEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
+  catalogue_ = std::move(list);
+  return catalogue_;
+}
+
+std::shared_ptr<EventTypeCollection> Store::StoredEventTypes(std::int32_t notificationId) {
+  auto list = std::make_shared<EventTypeList>();
+  Statement s = db_->Prepare(
+      "SELECT t.type_key, COALESCE(e.name, ''), COALESCE(e.group_id, 0) FROM notification_event_types t"
+      " LEFT JOIN event_types e ON e.type_key = t.type_key WHERE t.notification_id = ? ORDER BY t.position");
+  s.Bind(1, std::int64_t{notificationId});
+  while (s.Step())
+    list->Append(std::make_shared<CatalogueEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
+  return list;
+}
+
+std::shared_ptr<GroupRecordSet> Store::EventGroups() { return std::make_shared<GroupCursor>(db_); }
+
+std::optional<std::string> Store::Setting(const std::string& key) {
+  Statement s = db_->Prepare("SELECT value FROM settings WHERE key = ?");
+  s.Bind(1, key);
+  if (!s.Step()) return std::nullopt;
+  return s.OptionalText(0);
+}
+
+void Store::SetSetting(const std::string& key, const std::optional<std::string>& value) {
+  db_->Prepare("INSERT INTO settings(key, value) VALUES(?, ?) ON CONFLICT(key) DO UPDATE SET value = excluded.value")
+      .Bind(1, key)
+      .Bind(2, value)
+      .Run();
+}
+
+}  // namespace quillmont::store

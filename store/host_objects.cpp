@@ -1,0 +1,129 @@
+#include "store/host_objects.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+#include "store/members.h"
+
+namespace quillmont::store {
+namespace {
+
+bool SameField(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+bool IsLocalChar(unsigned char c) {
+  if (c >= 0x80 || std::isalnum(c)) return true;
+  return std::string_view("!#$%&'*+/=?^_`{|}~.-").find(static_cast<char>(c)) != std::string_view::npos;
+}
+
+bool IsDomainLabel(std::string_view label) {
+  if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
+  return std::all_of(label.begin(), label.end(), [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c >= 0x80 || std::isalnum(c) || c == '-';
+  });
+}
+
+}  // namespace
+
+GroupCursor::GroupCursor(std::shared_ptr<Database> db) : db_(std::move(db)) {
+  count_ = static_cast<std::int32_t>(db_->QueryInt("SELECT COUNT(*) FROM event_groups"));
+  rows_ = std::make_unique<Statement>(
+      db_->Prepare("SELECT Group_id, Group_Name, Group_Label FROM event_groups ORDER BY sort_order, Group_id"));
+  hasRow_ = rows_->Step();
+}
+
+Variant GroupCursor::Fields(const std::string& name) const {
+  int column = -1;
+  if (SameField(name, "Group_id"))
+    column = 0;
+  else if (SameField(name, "Group_Name"))
+    column = 1;
+  else if (SameField(name, "Group_Label"))
+    column = 2;
+  if (column < 0) throw Error(ErrorCode::NotFound, "Item cannot be found in the collection: " + name);
+  if (!rows_ || !hasRow_)
+    throw Error(ErrorCode::InvalidProcedureCall, "Either BOF or EOF is True, or the record set is closed");
+  if (rows_->IsNull(column)) return Variant::Null();
+  if (column == 0) return Variant(static_cast<std::int32_t>(rows_->Int(0)));
+  return Variant(rows_->Text(column));
+}
+
+void GroupCursor::MoveNext() {
+  if (!rows_ || !hasRow_)
+    throw Error(ErrorCode::InvalidProcedureCall, "Either BOF or EOF is True, or the record set is closed");
+  hasRow_ = rows_->Step();
+}
+
+void GroupCursor::Close() {
+  rows_.reset();
+  hasRow_ = false;
+}
+
+Variant StoredSettingEntry::Value() const {
+  auto value = store_->Setting(key_);
+  return value ? Variant(*value) : Variant();
+}
+
+void StoredSettingEntry::SetValue(const Variant& value) {
+  if (value.IsEmpty() || value.IsNull())
+    store_->SetSetting(key_, std::nullopt);
+  else
+    store_->SetSetting(key_, value.ToString());
+}
+
+std::shared_ptr<SettingEntry> StoredSettings::Item(const Variant& key) {
+  const std::string text = key.ToString();
+  if (text.empty()) throw Error(ErrorCode::InvalidProcedureCall, "A setting needs a key");
+  return std::make_shared<StoredSettingEntry>(store_, text);
+}
+
+std::shared_ptr<SettingsCollection> StoreAppContext::Settings() { return std::make_shared<StoredSettings>(store_); }
+
+bool StoreAppContext::IsValidEmailAddress(const std::string& address) { return IsPlausibleEmailAddress(address); }
+
+bool IsPlausibleEmailAddress(const std::string& address) {
+  if (address.size() < 3 || address.size() > 254) return false;
+  const auto at = address.find('@');
+  if (at == std::string::npos || address.find('@', at + 1) != std::string::npos) return false;
+  const std::string_view local = std::string_view(address).substr(0, at);
+  const std::string_view domain = std::string_view(address).substr(at + 1);
+  if (local.empty() || local.size() > 64 || local.front() == '.' || local.back() == '.') return false;
+  if (local.find("..") != std::string_view::npos) return false;
+  if (!std::all_of(local.begin(), local.end(), [](char c) { return IsLocalChar(static_cast<unsigned char>(c)); }))
+    return false;
+  int labels = 0;
+  std::size_t start = 0;
+  while (true) {
+    const auto dot = domain.find('.', start);
+    const auto label = domain.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
+    if (!IsDomainLabel(label)) return false;
+    ++labels;
+    if (dot == std::string_view::npos) break;
+    start = dot + 1;
+  }
+  return labels >= 2;
+}
+
+std::shared_ptr<SnmpManager> StoreDefinitionLibrary::NewSnmpManager() { return std::make_shared<StoredSnmpManager>(); }
+std::shared_ptr<SnmpManagerList> StoreDefinitionLibrary::NewSnmpManagerList() {
+  return std::make_shared<StoredSnmpManagerList>();
+}
+std::shared_ptr<EmailRecipient> StoreDefinitionLibrary::NewEmailRecipient() {
+  return std::make_shared<StoredEmailRecipient>();
+}
+std::shared_ptr<EmailRecipientList> StoreDefinitionLibrary::NewEmailRecipientList() {
+  return std::make_shared<StoredEmailRecipientList>();
+}
+std::shared_ptr<EventTypeSet> StoreDefinitionLibrary::NewEventTypeSet() {
+  return std::make_shared<KeyedEventTypeSet>();
+}
+std::shared_ptr<EventTypeReader> StoreDefinitionLibrary::NewEventTypeReader() {
+  return std::make_shared<StoreEventTypeReader>(store_);
+}
+
+}  // namespace quillmont::store

@@ -1,0 +1,96 @@
+#include "store/stored_definition.h"
+
+#include <unordered_set>
+
+#include "quillmont/framework/components.h"
+#include "quillmont/platform/error.h"
+#include "quillmont/platform/ui/utf8.h"
+#include "store/definition_store.h"
+#include "store/members.h"
+
+namespace quillmont::store {
+
+std::string EventTypeKeyOfRow(const std::string& rowKey) {
+  if (rowKey.empty()) throw Error(ErrorCode::InvalidPropertyValue, "A chosen row has no key");
+  const std::size_t chars = ui::utf8::CharCount(rowKey);
+  return rowKey.substr(0, ui::utf8::ByteOffset(rowKey, chars - 1));
+}
+
+StoredDefinition::StoredDefinition(std::shared_ptr<Store> store, std::int32_t id, std::string name,
+                                   std::int32_t eventGroupId)
+    : store_(std::move(store)), id_(id), name_(std::move(name)), eventGroupId_(eventGroupId) {}
+
+void StoredDefinition::LoadSnmpDetails() {
+  if (snmpLoaded_) return;
+  if (IsNew() || !store_)
+    managers_ = std::make_shared<StoredSnmpManagerList>();
+  else
+    store_->ReadSnmp(*this);
+  snmpLoaded_ = true;
+}
+
+void StoredDefinition::LoadEmailDetails() {
+  if (emailLoaded_) return;
+  if (IsNew() || !store_)
+    recipients_ = std::make_shared<StoredEmailRecipientList>();
+  else
+    store_->ReadEmail(*this);
+  emailLoaded_ = true;
+}
+
+void StoredDefinition::SetSnmpManagers(std::shared_ptr<SnmpManagerList> managers) {
+  managers_ = std::move(managers);
+  managersSet_ = true;
+}
+
+void StoredDefinition::SetEmailRecipients(std::shared_ptr<EmailRecipientList> recipients) {
+  recipients_ = std::move(recipients);
+  recipientsSet_ = true;
+}
+
+std::string StoredDefinition::ManagerOwnerKey() const {
+  return "Notification:" + (IsNew() ? std::string("new") : std::to_string(id_));
+}
+
+std::string StoredDefinition::RecipientOwnerKey() const { return ManagerOwnerKey(); }
+
+void StoredDefinition::SetEmailSubject(const std::optional<std::string>& subject) {
+  subject_ = subject;
+  subjectSet_ = true;
+}
+
+void StoredDefinition::SetEmailMessage(const std::optional<std::string>& message) {
+  message_ = message;
+  messageSet_ = true;
+}
+
+void StoredDefinition::SetEventGroupID(std::int32_t groupId) {
+  eventGroupId_ = groupId;
+  groupSet_ = true;
+}
+
+void StoredDefinition::SetChosenEventTypes(std::shared_ptr<SelectorRows> chosenRows) {
+  std::vector<std::string> keys;
+  if (chosenRows) {
+    std::unordered_set<std::string> seen;
+    for (int i = 1; i <= chosenRows->Count(); ++i) {
+      auto row = chosenRows->Item(i);
+      if (!row) throw Error(ErrorCode::ObjectRequired, "A chosen row is missing");
+      std::string key = EventTypeKeyOfRow(row->Key());
+      if (seen.insert(key).second) keys.push_back(std::move(key));
+    }
+  }
+  chosenKeys_ = std::move(keys);
+  chosenSet_ = true;
+}
+
+void StoredDefinition::SetName(std::string name) {
+  name_ = CheckedName(name);
+  nameSet_ = true;
+}
+
+bool StoredDefinition::HasUnsavedParts() const noexcept {
+  return nameSet_ || managersSet_ || subjectSet_ || messageSet_ || recipientsSet_ || groupSet_ || chosenSet_;
+}
+
+}  // namespace quillmont::store

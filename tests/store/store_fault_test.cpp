@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "store/definition_store.h"
+#include "store/members.h"
+#include "store/seed.h"
+#include "tests/store/store_test_support.h"
+
+namespace quillmont::store {
+namespace {
+
+using testing::TempFolder;
+
+std::shared_ptr<SnmpManagerList> ManyManagers(int count) {
+  auto list = std::make_shared<StoredSnmpManagerList>();
+  for (int i = 0; i < count; ++i) {
+    auto m = std::make_shared<StoredSnmpManager>();
+    m->Init("owner", "host" + std::to_string(i) + ".example.net", 162, "SNMP v1", "UNIX");
+    list->Add(m);
+  }
+  return list;
+}
+
+std::int32_t FirstId(Store& store) { return store.ListNotifications().front().id; }
+
+TEST(StoreFaults, ALockedDatabaseRefusesTheSaveAndKeepsTheEdits) {
+  TempFolder dir;
+  const std::string path = dir.File("q.db");
+  OpenOptions quick;
+  quick.busyTimeoutMs = 50;
+  auto store = Store::Open(path, quick);
+  SeedDatabase(*store);
+  const std::int32_t id = FirstId(*store);
+  const NotificationRecord before = store->ReadNotification(id);
+
+  Database other(path, false);
+  other.Exec("BEGIN IMMEDIATE");  // another writer holds the lock
+
+  auto def = store->OpenDefinition(id);
+  def->LoadSnmpDetails();
+  def->SetSnmpManagers(ManyManagers(3));
+  try {
+    store->Save(*def);
+    ADD_FAILURE() << "saved through another writer's lock";
+  } catch (const Error& e) {
+    EXPECT_EQ(e.Code(), ErrorCode::Busy);
+    EXPECT_NE(std::string(e.what()).find("try again"), std::string::npos) << e.what();
+  }
+  EXPECT_EQ(def->SnmpManagers()->Count(), 3);
+  other.Exec("ROLLBACK");
+  EXPECT_EQ(store->ReadNotification(id).managers.size(), before.managers.size());
+
+  store->Save(*def);  // the same edits, once the lock is gone
+  EXPECT_EQ(store->ReadNotification(id).managers.size(), 3u);
+}
+
+TEST(StoreFaults, AFailureInsideASaveWritesNothing) {
+  TempFolder dir;
+  auto store = Store::Open(dir.File("q.db"));
+  SeedDatabase(*store);
+  const std::int32_t id = FirstId(*store);
+  const NotificationRecord before = store->ReadNotification(id);
+
+  auto def = store->OpenDefinition(id);
+  def->SetName("Half written");
+  def->SetSnmpManagers(ManyManagers(5));
+  def->SetEmailSubject(std::string("New subject"));
+  store->onSaveStep = [](const char* step) {
+    if (std::string(step) == "email") throw Error(ErrorCode::Failed, "disk full");
+  };
+  EXPECT_THROW(store->Save(*def), Error);
+  const NotificationRecord after = store->ReadNotification(id);
+  EXPECT_EQ(after.name, before.name);
+  EXPECT_EQ(after.managers.size(), before.managers.size());
+  EXPECT_EQ(after.subject, before.subject);
+
+  // A new definition that failed keeps being new: no number was taken.
+  auto fresh = store->NewDefinition("Brand new");
+  EXPECT_THROW(store->Save(*fresh), Error);
+  EXPECT_TRUE(fresh->IsNew());
+  store->onSaveStep = nullptr;
+  store->Save(*fresh);
+  EXPECT_FALSE(fresh->IsNew());
+  EXPECT_EQ(store->ListNotifications().size(), 3u);
+}
+
+TEST(StoreFaults, AProcessKilledInTheMiddleOfASaveLeavesTheOldDefinition) {
+  TempFolder dir;
+  const std::string path = dir.File("q.db");
+  std::int32_t id = 0;
+  NotificationRecord before;
+  {
+    auto store = Store::Open(path);
+    SeedDatabase(*store);
+    id = FirstId(*store);
+    before = store->ReadNotification(id);
+  }
+
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    close(ready[0]);
+    try {
+      auto store = Store::Open(path);
+      auto def = store->OpenDefinition(id);
+      def->SetName("Never saved");
+      def->SetSnmpManagers(ManyManagers(2000));
+      def->SetEmailRecipients(std::make_shared<StoredEmailRecipientList>());
+      store->onSaveStep = [&](const char* step) {
+        if (std::string(step) != "email") return;
+        // Half of the save is written: tell the parent and wait to be killed.
+        const char x = 'x';
+        if (write(ready[1], &x, 1) != 1) _exit(3);
+        for (;;) pause();
+      };
+      store->Save(*def);
+    } catch (...) {
+    }
+    _exit(2);
+  }
+  close(ready[1]);
+  char x = 0;
+  ASSERT_EQ(read(ready[0], &x, 1), 1) << "the child never reached the middle of its save";
+  close(ready[0]);
+  kill(child, SIGKILL);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status));
+
+  auto store = Store::Open(path);
+  Statement check = store->Db().Prepare("PRAGMA integrity_check");
+  ASSERT_TRUE(check.Step());
+  EXPECT_EQ(check.Text(0), "ok");
+  const NotificationRecord after = store->ReadNotification(id);
+  EXPECT_EQ(after.name, before.name);
+  EXPECT_EQ(after.managers.size(), before.managers.size());
+  EXPECT_EQ(after.recipients, before.recipients);
+  EXPECT_EQ(after.eventTypeKeys, before.eventTypeKeys);
+}
+
+}  // namespace
+}  // namespace quillmont::store

@@ -1,0 +1,307 @@
+#include <gtest/gtest.h>
+
+#include "store/definition_store.h"
+#include "store/host_objects.h"
+#include "store/json_export.h"
+#include "store/members.h"
+#include "store/seed.h"
+#include "tests/store/store_test_support.h"
+
+namespace quillmont::store {
+namespace {
+
+using testing::FakeRows;
+using testing::TempFolder;
+
+std::shared_ptr<Store> OpenSeeded(const std::string& path) {
+  auto store = Store::Open(path);
+  if (store->WasCreated()) SeedDatabase(*store);
+  return store;
+}
+
+std::shared_ptr<SnmpManagerList> Managers(std::initializer_list<std::pair<const char*, int>> entries) {
+  auto list = std::make_shared<StoredSnmpManagerList>();
+  for (const auto& [host, port] : entries) {
+    auto m = std::make_shared<StoredSnmpManager>();
+    m->Init("owner", host, port, "SNMP v2c", "UTC");
+    list->Add(m);
+  }
+  return list;
+}
+
+TEST(Store, FirstOpenSeedsACatalogueAndSamplesOnce) {
+  TempFolder dir;
+  const std::string path = dir.File("q.db");
+  {
+    auto store = OpenSeeded(path);
+    EXPECT_TRUE(store->WasCreated());
+    EXPECT_EQ(store->Db().QueryInt("PRAGMA user_version"), kSchemaVersion);
+    EXPECT_EQ(store->Db().QueryInt("PRAGMA foreign_keys"), 1);
+    EXPECT_EQ(store->Db().QueryInt("SELECT COUNT(*) FROM event_groups"), 15);
+    const auto types = store->EventTypes();
+    EXPECT_GE(types->Count(), 190);
+    EXPECT_LE(types->Count(), 220);
+    const auto list = store->ListNotifications();
+    ASSERT_EQ(list.size(), 2u);
+    // Every sample's chosen event type is in the catalogue.
+    for (const auto& summary : list) {
+      const NotificationRecord r = store->ReadNotification(summary.id);
+      EXPECT_FALSE(r.managers.empty());
+      EXPECT_FALSE(r.recipients.empty());
+      ASSERT_FALSE(r.eventTypeKeys.empty());
+      for (const auto& key : r.eventTypeKeys) EXPECT_NE(types->Item(key), nullptr) << key;
+      EXPECT_EQ(summary.eventTypes, static_cast<int>(r.eventTypeKeys.size()));
+    }
+    Statement mode = store->Db().Prepare("PRAGMA journal_mode");
+    ASSERT_TRUE(mode.Step());
+    EXPECT_EQ(mode.Text(0), "wal");
+  }
+  auto again = OpenSeeded(path);
+  EXPECT_FALSE(again->WasCreated());
+  SeedDatabase(*again);  // a seeded database is left alone
+  EXPECT_EQ(again->ListNotifications().size(), 2u);
+  EXPECT_EQ(again->Db().QueryInt("SELECT COUNT(*) FROM event_groups"), 15);
+}
+
+TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
+  TempFolder dir;
+  const std::string path = dir.File("q.db");
+  std::int32_t id = 0;
+  {
+    auto store = OpenSeeded(path);
+    auto def = store->NewDefinition("  Disk alarms ");
+    EXPECT_TRUE(def->IsNew());
+    def->LoadSnmpDetails();
+    def->LoadEmailDetails();
+    EXPECT_EQ(def->SnmpManagers()->Count(), 0);
+    def->SetSnmpManagers(def->SnmpManagers());
+    def->SetEmailRecipients(std::make_shared<StoredEmailRecipientList>());
+    def->SetEmailSubject(std::nullopt);
+    def->SetEmailMessage(std::string());  // empty text is not the default
+    def->SetEventGroupID(6);
+    // The selector appends one character to each key; a multi-byte one too.
+    def->SetChosenEventTypes(
+        std::make_shared<FakeRows>(std::vector<std::string>{"storage.disk-failedK", "storage.volume-full\xC3\xA9"}));
+    EXPECT_EQ(def->ChosenKeys(), (std::vector<std::string>{"storage.disk-failed", "storage.volume-full"}));
+    store->Save(*def);
+    EXPECT_FALSE(def->IsNew());
+    id = def->NotificationID();
+    EXPECT_EQ(def->Name(), "Disk alarms");
+  }
+  auto store = OpenSeeded(path);
+  const NotificationRecord r = store->ReadNotification(id);
+  EXPECT_EQ(r.name, "Disk alarms");
+  EXPECT_EQ(r.subject, std::nullopt);
+  EXPECT_EQ(r.message, std::optional<std::string>(""));
+  EXPECT_EQ(r.eventGroupId, 6);
+  EXPECT_TRUE(r.managers.empty());
+  EXPECT_TRUE(r.recipients.empty());
+  EXPECT_EQ(r.eventTypeKeys, (std::vector<std::string>{"storage.disk-failed", "storage.volume-full"}));
+
+  auto def = store->OpenDefinition(id);
+  EXPECT_FALSE(def->HasEmail());
+  def->LoadEmailDetails();
+  EXPECT_TRUE(def->HasEmail());
+  EXPECT_EQ(def->EmailSubject(), "");
+  EXPECT_EQ(def->StoredSubject(), std::nullopt);
+  EXPECT_EQ(def->StoredMessage(), std::optional<std::string>(""));
+  auto stored = StoreEventTypeReader(store).GetEventTypes(id);
+  ASSERT_EQ(stored->Count(), 2);
+  EXPECT_EQ(stored->ItemAt(1)->Name(), "Disk Failed");
+  EXPECT_EQ(stored->ItemAt(1)->GroupID(), 6);
+
+  const std::string json = ExportJson(*store, id);
+  EXPECT_NE(json.find("\"emailSubject\": null"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"emailMessage\": \"\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"snmpManagers\": []"), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"key\": \"storage.volume-full\", \"name\": \"Volume Full\", \"groupId\": 6}"),
+            std::string::npos)
+      << json;
+
+  // A row without a key is refused and the earlier choice stays.
+  EXPECT_THROW(def->SetChosenEventTypes(std::make_shared<FakeRows>(std::vector<std::string>{"node.downX", ""})), Error);
+  EXPECT_TRUE(def->ChosenKeys().empty());
+}
+
+TEST(Store, SaveWritesOnlyThePartsThatWereSet) {
+  TempFolder dir;
+  auto store = OpenSeeded(dir.File("q.db"));
+  const auto first = store->ListNotifications().front();
+  const NotificationRecord before = store->ReadNotification(first.id);
+
+  auto def = store->OpenDefinition(first.id);
+  def->SetName("Renamed");
+  store->Save(*def);
+  NotificationRecord after = store->ReadNotification(first.id);
+  EXPECT_EQ(after.name, "Renamed");
+  EXPECT_EQ(after.managers.size(), before.managers.size());
+  EXPECT_EQ(after.recipients, before.recipients);
+  EXPECT_EQ(after.eventTypeKeys, before.eventTypeKeys);
+  EXPECT_EQ(after.subject, before.subject);
+  EXPECT_EQ(after.message, before.message);
+
+  def->LoadSnmpDetails();
+  ASSERT_EQ(def->SnmpManagers()->Count(), static_cast<int>(before.managers.size()));
+  EXPECT_EQ(def->SnmpManagers()->Manager(1)->Host(), before.managers[0].host);
+  EXPECT_EQ(def->SnmpManagers()->Manager(1)->ColumnText(snmp_columns::Port), std::to_string(before.managers[0].port));
+  def->SetSnmpManagers(Managers({{"a.example.net", 162}, {"b.example.net", 1162}}));
+  store->Save(*def);
+  after = store->ReadNotification(first.id);
+  ASSERT_EQ(after.managers.size(), 2u);
+  EXPECT_EQ(after.managers[1].host, "b.example.net");
+  EXPECT_EQ(after.managers[1].port, 1162);
+  EXPECT_EQ(after.recipients, before.recipients);
+}
+
+TEST(Store, RefusesBadNamesDuplicatesAndMissingRows) {
+  TempFolder dir;
+  auto store = OpenSeeded(dir.File("q.db"));
+  EXPECT_THROW(store->NewDefinition("   "), Error);
+  EXPECT_THROW(store->NewDefinition(std::string(101, 'x')), Error);
+  EXPECT_THROW(store->NewDefinition("tab\x01"), Error);
+
+  const auto existing = store->ListNotifications().front();
+  auto def = store->NewDefinition(existing.name);
+  def->SetName("CORE NETWORK OUTAGE");  // names differ only in case
+  try {
+    store->Save(*def);
+    ADD_FAILURE() << "a duplicate name was saved";
+  } catch (const Error& e) {
+    EXPECT_NE(std::string(e.what()).find("already exists"), std::string::npos);
+  }
+  EXPECT_TRUE(def->IsNew());
+  EXPECT_EQ(store->ListNotifications().size(), 2u);
+
+  store->DeleteNotification(existing.id);
+  EXPECT_EQ(
+      store->Db().QueryInt("SELECT COUNT(*) FROM snmp_managers WHERE notification_id = " + std::to_string(existing.id)),
+      0);
+  EXPECT_THROW(store->DeleteNotification(existing.id), Error);
+  EXPECT_THROW(store->OpenDefinition(existing.id), Error);
+}
+
+TEST(Store, MigratesAnOldDatabaseKeepingItsRows) {
+  TempFolder dir;
+  const std::string path = dir.File("old.db");
+  {
+    OpenOptions v1;
+    v1.upToVersion = 1;
+    auto old = Store::Open(path, v1);
+    EXPECT_EQ(old->Db().QueryInt("PRAGMA user_version"), 1);
+    old->Db().Exec("INSERT INTO notifications(id, name, email_subject) VALUES(7, 'Legacy', 'Hello')");
+    old->Db().Exec("INSERT INTO email_recipients VALUES(7, 1, 'ops@example.org')");
+  }
+  auto store = Store::Open(path);
+  EXPECT_FALSE(store->WasCreated());
+  EXPECT_EQ(store->Db().QueryInt("PRAGMA user_version"), kSchemaVersion);
+  const NotificationRecord r = store->ReadNotification(7);
+  EXPECT_EQ(r.subject, std::optional<std::string>("Hello"));
+  EXPECT_EQ(r.recipients, std::vector<std::string>{"ops@example.org"});
+  auto def = store->OpenDefinition(7);
+  def->SetName("Legacy 2");
+  store->Save(*def);  // uses the column the migration added
+  EXPECT_EQ(store->Db().QueryInt("SELECT modified IS NOT NULL FROM notifications WHERE id = 7"), 1);
+}
+
+TEST(Store, RefusesFilesItCannotUseAndLeavesThemUntouched) {
+  TempFolder dir;
+  auto expectRefused = [](const std::string& path, const std::string& words) {
+    const std::string before = testing::ReadBytes(path);
+    try {
+      Store::Open(path);
+      ADD_FAILURE() << path << " was opened";
+    } catch (const Error& e) {
+      EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(testing::ReadBytes(path), before) << path << " was changed";
+  };
+
+  const std::string text = dir.File("notes.txt");
+  testing::WriteBytes(text, "these are my notes, not a database\n");
+  expectRefused(text, "not a database");
+
+  const std::string newer = dir.File("newer.db");
+  {
+    Database db(newer, true);
+    db.Exec("CREATE TABLE t(x); PRAGMA user_version = 99;");
+  }
+  expectRefused(newer, "newer version");
+
+  const std::string foreign = dir.File("foreign.db");
+  {
+    Database db(foreign, true);
+    db.Exec("CREATE TABLE invoices(id INTEGER PRIMARY KEY, total REAL)");
+  }
+  expectRefused(foreign, "another program");
+
+  const std::string damaged = dir.File("damaged.db");
+  { OpenSeeded(damaged); }  // closing the last connection folds the WAL into the file
+  std::string bytes = testing::ReadBytes(damaged);
+  ASSERT_GT(bytes.size(), 4u * 4096);
+  for (std::size_t i = 4096; i < 4u * 4096; ++i) bytes[i] = static_cast<char>(i * 7);
+  testing::WriteBytes(damaged, bytes);
+  expectRefused(damaged, "damaged");
+
+  OpenOptions noCreate;
+  noCreate.create = false;
+  EXPECT_THROW(Store::Open(dir.File("missing.db"), noCreate), Error);
+  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
+}
+
+TEST(Store, SettingsPersistAndGroupCursorWalksTheGroups) {
+  TempFolder dir;
+  const std::string path = dir.File("q.db");
+  {
+    auto store = OpenSeeded(path);
+    StoreAppContext app(store);
+    auto entry = app.Settings()->Item(Variant("SNMPProperties"));
+    EXPECT_TRUE(entry->Value().IsEmpty());
+    entry->SetValue(Variant("v1;256:1200"));
+    app.Settings()->Item(Variant("EmailProperties"))->SetValue(Variant("x"));
+    app.Settings()->Item(Variant("EmailProperties"))->SetValue(Variant());
+    EXPECT_THROW(app.Settings()->Item(Variant("")), Error);
+  }
+  auto store = OpenSeeded(path);
+  StoreAppContext app(store);
+  EXPECT_EQ(app.Settings()->Item(Variant("SNMPProperties"))->Value().ToString(), "v1;256:1200");
+  EXPECT_TRUE(app.Settings()->Item(Variant("EmailProperties"))->Value().IsEmpty());
+
+  auto groups = app.GetEventGroups();
+  ASSERT_NE(groups, nullptr);
+  EXPECT_EQ(groups->RecordCount(), 15);
+  EXPECT_THROW(groups->Fields("Group_Colour"), Error);
+  int seen = 0;
+  while (!groups->Eof()) {
+    ++seen;
+    if (seen == 1) {
+      EXPECT_EQ(groups->Fields("Group_id").ToInt32(), 1);
+      EXPECT_EQ(groups->Fields("group_name").ToString(), "Node Status");
+      EXPECT_EQ(groups->Fields("Group_Label").ToString(), "NODE");
+    }
+    groups->MoveNext();
+  }
+  EXPECT_EQ(seen, 15);
+  EXPECT_THROW(groups->Fields("Group_id"), Error);
+  EXPECT_THROW(groups->MoveNext(), Error);
+  groups->Close();
+}
+
+TEST(Store, EmailAddressCheck) {
+  for (const char* good :
+       {"noc@example.net", "first.last+tag@sub.example.co.uk", "x@a-b.io", "jos\xC3\xA9@caf\xC3\xA9.fr"})
+    EXPECT_TRUE(IsPlausibleEmailAddress(good)) << good;
+  for (const char* bad : {"", "noc", "noc@", "@example.net", "noc@example", "a@@example.net", "a b@example.net",
+                          ".a@example.net", "a..b@example.net", "a@-example.net", "a@example..net", "a@example.net."})
+    EXPECT_FALSE(IsPlausibleEmailAddress(bad)) << bad;
+  EXPECT_FALSE(IsPlausibleEmailAddress(std::string(65, 'a') + "@example.net"));
+}
+
+TEST(Store, JsonStringEscapes) {
+  EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
+  EXPECT_EQ(JsonString("line\r\nnext\ttab\x01"), "\"line\\r\\nnext\\ttab\\u0001\"");
+  EXPECT_EQ(JsonString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
+  EXPECT_EQ(JsonString("bad\xFF"), "\"bad\xEF\xBF\xBD\"");
+}
+
+}  // namespace
+}  // namespace quillmont::store
