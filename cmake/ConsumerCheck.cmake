@@ -1,7 +1,9 @@
 # Run as a test (cmake -P): installs the built library into a scratch prefix,
 # then configures, builds and runs tests/consumer against that prefix only.
+# The C++ example of README.md (its one ```cpp block) is built and run there
+# too, so the documented host code keeps matching the library.
 # Inputs: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR, MAKE_PROGRAM,
-# CXX_COMPILER, BUILD_TYPE, CXX_FLAGS, EXE_LINKER_FLAGS.
+# CXX_COMPILER, BUILD_TYPE, CXX_FLAGS, EXE_LINKER_FLAGS, README (optional).
 cmake_minimum_required(VERSION 3.25)
 
 foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX_COMPILER)
@@ -24,6 +26,19 @@ function(run step)
   set(last_output "${out}" PARENT_SCOPE)
 endfunction()
 
+set(example_args)
+set(executables consumer_shared consumer_static)
+if(README)
+  file(READ ${README} readme)
+  string(REGEX MATCH "```cpp\n([^`]*)```" block "${readme}")
+  if(NOT CMAKE_MATCH_1)
+    message(FATAL_ERROR "ConsumerCheck: no ```cpp example found in ${README}")
+  endif()
+  file(WRITE ${WORK_DIR}/readme_example.cpp "${CMAKE_MATCH_1}")
+  set(example_args -DREADME_EXAMPLE=${WORK_DIR}/readme_example.cpp)
+  list(APPEND executables readme_example)
+endif()
+
 run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
 set(configure ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR}
@@ -33,7 +48,8 @@ set(configure ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR}
   "-DCMAKE_EXE_LINKER_FLAGS=${EXE_LINKER_FLAGS}"
   -DCMAKE_PREFIX_PATH=${prefix}
   -DCMAKE_FIND_USE_PACKAGE_REGISTRY=OFF
-  -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF)
+  -DCMAKE_FIND_USE_SYSTEM_PACKAGE_REGISTRY=OFF
+  ${example_args})
 if(MAKE_PROGRAM)
   list(APPEND configure -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM})
 endif()
@@ -48,7 +64,7 @@ if(NOT at GREATER -1)
 endif()
 
 run("build" ${CMAKE_COMMAND} --build ${build} --parallel 1)
-foreach(exe consumer_shared consumer_static)
+foreach(exe IN LISTS executables)
   run("${exe}" ${build}/${exe})
   message(STATUS "${last_output}")
 endforeach()
