@@ -71,9 +71,7 @@ XEventEmailTab::XEventEmailTab() : ui::UserControl("XEventEmailTab") {
   stl_->SelectionChanged.Connect([this] { stl_SelectionChanged(); });
   stl_->ContextMenu.Connect([this](float x, float y) { stl_ContextMenu(x, y); });
 
-  // A window system lays a panel out as soon as it is sited; do the same so a
-  // host that keeps the design size still gets the run-time arrangement.
-  LayoutControls();
+  // Apply and Delete wait for an address or a selection even before a load.
   UpdateCommandStates();
 }
 

@@ -79,7 +79,8 @@ void XEventEmailTab::CreateDesignedControls() {
   mnuPopup_ = AddPopupMenu("mnuPopup", "Popup");
   mnuPopupDelete_ = mnuPopup_->AddItem("mnuPopupDelete", "Delete");
 
-  // The panel's design client size.
+  // The design client size, without arranging: the host's first size change
+  // does that.
   Move(Left(), Top(), kDesignWidth, kDesignHeight);
 }
 
