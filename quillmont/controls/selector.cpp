@@ -95,10 +95,10 @@ class SelectorRowImpl final : public SelectorRow, public std::enable_shared_from
     return selected;
   }
   void SetSelected(bool on) override {
-    selected = on;
     auto model = model_.lock();
+    if (model) model->SyncViews();  // first: a sync reads the flags back from the views
+    selected = on;
     if (!model) return;
-    model->SyncViews();
     auto* view = model->View(side);
     if (view && viewRow >= 0) view->SetRowSelected(viewRow, on);  // not shown while the filter hides it
   }

@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "quillmont/controls/selector.h"
+#include "quillmont/platform/error.h"
+#include "quillmont/platform/ui/driver.h"
+
+namespace quillmont {
+namespace {
+
+std::vector<std::string> Keys(const SelectorRows& rows) {
+  std::vector<std::string> keys;
+  for (int i = 1; i <= rows.Count(); ++i) keys.push_back(rows.Item(i)->Key());
+  return keys;
+}
+
+std::vector<std::string> FirstCells(ui::ListView& view) {
+  std::vector<std::string> cells;
+  for (int i = 0; i < view.ViewRowCount(); ++i) cells.push_back(view.RowCells(i).at(0));
+  return cells;
+}
+
+struct SelectorOnPanel {
+  ui::UserControl panel{"panel"};
+  std::shared_ptr<Selector> selector = panel.Add<Selector>("xEvents");
+  ui::Driver driver{panel};
+  int changed = 0;
+  int removed = 0;
+
+  SelectorOnPanel() {
+    selector->ChosenRowsChanged.Connect([this] { ++changed; });
+    selector->ChosenRowsRemoved.Connect([this] { ++removed; });
+    selector->AddColumn("Event Type");
+    selector->AddColumn("Event Group");
+    selector->SetInitialized(true);
+    const char* groups[] = {"Disk", "Net", "Disk", "Net", "Power"};
+    for (int i = 0; i < 5; ++i) {
+      auto row = selector->AddAvailable("Event " + std::to_string(i), "E" + std::to_string(i));
+      row->SetSubItem(1, groups[i]);
+    }
+    selector->EndFill();
+  }
+};
+
+TEST(Selector, ChoosingByKeyAppendsTheSuffixAndRaisesNothing) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  EXPECT_EQ(x.ColumnCount(), 2);
+  EXPECT_EQ(x.ColumnCaption(2), "Event Group");
+  EXPECT_THROW(x.ColumnCaption(3), Error);
+  ASSERT_EQ(x.AvailableList().ViewColumns().size(), 2u);
+  EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E1_", "E2_", "E3_", "E4_"}));
+  EXPECT_EQ(x.AvailableList().RowCells(1), (std::vector<std::string>{"Event 1", "Net"}));
+
+  x.ChooseItem("E3");
+  x.ChooseItem("E1");
+  x.ChooseItem("E1_");  // a key with the suffix names no row
+  x.ChooseItem("nope");
+  x.ChooseItem("E1");  // already chosen
+  x.FinishLoad(1);
+  EXPECT_EQ(s.changed, 0);
+  EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E3_", "E1_"}));
+  EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E2_", "E4_"}));
+  EXPECT_TRUE(x.IsChosen("E3"));
+  EXPECT_FALSE(x.IsAvailable("E3"));
+  EXPECT_TRUE(x.IsAvailable("E0"));
+  EXPECT_FALSE(x.IsChosen("E0"));
+  EXPECT_FALSE(x.IsChosen("E3_"));
+  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1"}));
+  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2", "Event 4"}));
+  EXPECT_EQ(x.ChosenItems()->Item(1)->SubItem(1), "Net");
+  EXPECT_THROW(x.ChosenItems()->Item(3), Error);
+  EXPECT_THROW(x.ChosenItems()->Item(0), Error);
+}
+
+TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  s.driver.SelectRows(x.AvailableList(), {1, 3});
+  EXPECT_TRUE(s.driver.Click(x.ChooseButton()));
+  EXPECT_EQ(s.changed, 1);
+  EXPECT_EQ(s.removed, 0);
+  EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E1_", "E3_"}));
+  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2", "Event 4"}));
+
+  // ">" with nothing selected moves nothing and says nothing.
+  s.driver.Click(x.ChooseButton());
+  EXPECT_EQ(s.changed, 1);
+
+  // Enter in the available view chooses too.
+  s.driver.ClickRow(x.AvailableList(), 2);
+  s.driver.PressKey(ui::keys::Return);
+  EXPECT_EQ(s.changed, 2);
+  EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E1_", "E3_", "E4_"}));
+
+  // "<" takes rows back to their old places among the available ones.
+  s.driver.SelectRows(x.ChosenList(), {0, 2});
+  s.driver.Click(x.RemoveButton());
+  EXPECT_EQ(s.removed, 1);
+  EXPECT_EQ(s.changed, 2);
+  EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E3_"}));
+  EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E1_", "E2_", "E4_"}));
+  EXPECT_TRUE(x.IsAvailable("E1"));
+
+  // Chosen again, a row goes to the end of the chosen rows.
+  x.ChooseItem("E1");
+  EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E3_", "E1_"}));
+  x.FinishLoad(1);
+  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1"}));
+
+  // A disabled selector ignores the user.
+  x.SetEnabled(false);
+  s.driver.SelectRows(x.AvailableList(), {0});
+  s.driver.Click(x.ChooseButton());
+  EXPECT_EQ(s.changed, 2);
+}
+
+TEST(Selector, FilterHidesRowsFromTheViewOnly) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  x.SetFilterEnabled(true);
+  x.SetFilterColumnIndex(1);
+  x.SetFilterText("Disk");
+  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2"}));
+  EXPECT_EQ(x.AvailableItems()->Count(), 5);
+  // The view rows are the shown ones: choosing the second shown row takes E2.
+  s.driver.SelectRows(x.AvailableList(), {1});
+  s.driver.Click(x.ChooseButton());
+  EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E2_"}));
+  // Chosen rows are never filtered.
+  x.SetFilterText("Net");
+  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 2"}));
+  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 1", "Event 3"}));
+  x.SetFilterText("");
+  EXPECT_EQ(x.AvailableList().ViewRowCount(), 4);
+  x.SetFilterText("Power");
+  x.SetFilterEnabled(false);
+  EXPECT_EQ(x.AvailableList().ViewRowCount(), 4);
+  EXPECT_THROW(x.SetFilterColumnIndex(-1), Error);
+}
+
+TEST(Selector, RowSelectionReachesTheView) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  auto first = x.AvailableItems()->Item(1);
+  first->SetSelected(true);
+  EXPECT_TRUE(x.AvailableList().IsRowSelected(0));
+  EXPECT_TRUE(first->Selected());
+  s.driver.ClickRow(x.AvailableList(), 2);
+  EXPECT_FALSE(first->Selected());
+  EXPECT_TRUE(x.AvailableItems()->Item(3)->Selected());
+
+  // A row hidden by the filter keeps its flag and shows it when it returns.
+  x.SetFilterEnabled(true);
+  x.SetFilterText("Net");
+  auto hidden = x.AvailableItems()->Item(1);  // Disk
+  hidden->SetSelected(true);
+  EXPECT_EQ(x.AvailableList().ViewSelectedCount(), 0);
+  x.SetFilterText("");
+  EXPECT_TRUE(x.AvailableList().IsRowSelected(0));
+
+  // ClearAvailable keeps the chosen rows and drops the others' keys.
+  x.ChooseItem("E4");
+  x.ClearAvailable();
+  EXPECT_EQ(x.AvailableItems()->Count(), 0);
+  EXPECT_EQ(x.AvailableList().ViewRowCount(), 0);
+  EXPECT_FALSE(x.IsAvailable("E0"));
+  EXPECT_TRUE(x.IsChosen("E4"));
+  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 4"}));
+  // A row handed out earlier stays readable, and its flag no longer reaches a view.
+  hidden->SetSelected(false);
+  EXPECT_EQ(hidden->Key(), "E0_");
+}
+
+TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  x.AddColumn("Event Type");
+  x.AddColumn("Event Group");
+  x.SetInitialized(true);
+  EXPECT_EQ(x.ColumnCount(), 2);
+  EXPECT_EQ(x.ChosenList().ViewColumns().size(), 2u);
+  EXPECT_THROW(x.AvailableItems()->Item(1)->SetSubItem(100000, "x"), Error);
+}
+
+TEST(Selector, RowsOutliveTheSelector) {
+  std::shared_ptr<SelectorRows> chosen;
+  {
+    Selector x("xEvents");
+    x.AddAvailable("A", "a");
+    x.AddAvailable("B", "b");
+    x.ChooseItem("b");
+    chosen = x.ChosenItems();
+  }
+  ASSERT_EQ(chosen->Count(), 1);
+  EXPECT_EQ(chosen->Item(1)->Key(), "b_");
+  chosen->Item(1)->SetSelected(true);
+  EXPECT_TRUE(chosen->Item(1)->Selected());
+}
+
+TEST(Selector, LaysOutItsPartsInsideOnResize) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  x.Move(0, 0, 8000, 3000);
+  const auto& a = x.AvailableList();
+  const auto& c = x.ChosenList();
+  EXPECT_GT(a.Width(), 0);
+  EXPECT_EQ(a.Width(), c.Width());
+  EXPECT_LE(c.Left() + c.Width(), 8000.0F);
+  EXPECT_GT(x.ChooseButton().Left(), a.Left() + a.Width());
+  EXPECT_LT(x.ChooseButton().Left() + x.ChooseButton().Width(), c.Left());
+  EXPECT_LT(x.ChooseButton().Top(), x.RemoveButton().Top());
+  x.Move(0, 0, 10, 10);  // too small for anything: sizes stay non-negative
+  EXPECT_GE(x.AvailableList().Width(), 0);
+  EXPECT_GE(x.RemoveButton().Height(), 0);
+}
+
+TEST(Selector, ChoosingTenThousandOfHundredThousand) {
+  Selector x("xEvents");
+  x.AddColumn("Event Type");
+  x.AddColumn("Event Group");
+  x.SetInitialized(true);
+  constexpr int kRows = 100000;
+  for (int i = 0; i < kRows; ++i) x.AddAvailable("Event " + std::to_string(i), "k" + std::to_string(i));
+  x.EndFill();
+  for (int i = 0; i < kRows; i += 10) x.ChooseItem("k" + std::to_string(i));
+  x.FinishLoad(1);
+  EXPECT_EQ(x.ChosenItems()->Count(), kRows / 10);
+  EXPECT_EQ(x.AvailableItems()->Count(), kRows - kRows / 10);
+  EXPECT_EQ(x.ChosenList().ViewRowCount(), kRows / 10);
+  EXPECT_EQ(x.AvailableList().ViewRowCount(), kRows - kRows / 10);
+  EXPECT_EQ(x.ChosenItems()->Item(kRows / 10)->Key(), "k99990_");
+  EXPECT_EQ(x.AvailableItems()->Item(1)->Key(), "k1_");
+  EXPECT_TRUE(x.IsChosen("k50000"));
+  EXPECT_TRUE(x.IsAvailable("k50001"));
+}
+
+}  // namespace
+}  // namespace quillmont
