@@ -1,0 +1,75 @@
+// quillmont-regsvr: registers, unregisters and lists component libraries in
+// the registry file, the way a host finds them at run time.
+#include <cstdlib>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "host/loader.h"
+#include "quillmont/library/registry_file.h"
+
+namespace {
+
+constexpr const char* kDefaultLibrary = "libquillmont.so.8";
+
+int Usage(std::ostream& out, int code) {
+  out << "Usage: quillmont-regsvr [--registry FILE] register [LIBRARY]\n"
+         "       quillmont-regsvr [--registry FILE] unregister [LIBRARY]\n"
+         "       quillmont-regsvr [--registry FILE] list\n"
+         "LIBRARY defaults to "
+      << kDefaultLibrary
+      << " (found as dlopen finds libraries).\n"
+         "The registry file is FILE, else $QUILLMONT_REGISTRY, else $XDG_CONFIG_HOME/quillmont/registry,\n"
+         "else ~/.config/quillmont/registry.\n";
+  return code;
+}
+
+int RunServerCall(const std::string& command, const std::string& libraryPath) {
+  auto lib = quillmont::host::ComponentLibrary::Load(libraryPath);
+  const bool registering = command == "register";
+  const quillmont::com::HResult hr = registering ? lib->RegisterServer() : lib->UnregisterServer();
+  if (quillmont::com::Failed(hr)) {
+    std::cerr << "quillmont-regsvr: " << (registering ? "DllRegisterServer" : "DllUnregisterServer") << " of "
+              << libraryPath << " failed: " << lib->LastErrorText() << "\n";
+    return 1;
+  }
+  std::cout << (registering ? "Registered " : "Unregistered ") << lib->Path() << "\n";
+  return 0;
+}
+
+int List() {
+  auto path = quillmont::registry::DefaultRegistryPath();
+  if (!path) {
+    std::cerr << "quillmont-regsvr: no registry file (set QUILLMONT_REGISTRY, XDG_CONFIG_HOME or HOME)\n";
+    return 1;
+  }
+  const auto classes = quillmont::host::RegistryView::Open(*path).Classes();
+  for (const auto& c : classes)
+    std::cout << quillmont::registry::FormatGuid(c.classId.Bytes()) << "  " << (c.progId.empty() ? "-" : c.progId)
+              << "  " << c.libraryPath << "\n";
+  if (classes.empty()) std::cout << "No classes are registered in " << *path << "\n";
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  try {
+    if (args.size() >= 2 && args[0] == "--registry") {
+      // The library reads the same variable, so both agree on the file.
+      ::setenv("QUILLMONT_REGISTRY", args[1].c_str(), 1);
+      args.erase(args.begin(), args.begin() + 2);
+    }
+    if (args.empty()) return Usage(std::cerr, 2);
+    const std::string& command = args[0];
+    if (command == "--help" || command == "-h") return Usage(std::cout, 0);
+    if ((command == "register" || command == "unregister") && args.size() <= 2)
+      return RunServerCall(command, args.size() == 2 ? args[1] : kDefaultLibrary);
+    if (command == "list" && args.size() == 1) return List();
+    return Usage(std::cerr, 2);
+  } catch (const std::exception& e) {
+    std::cerr << "quillmont-regsvr: " << e.what() << "\n";
+    return 1;
+  }
+}

@@ -1,0 +1,200 @@
+#include "host/loader.h"
+
+#include <dlfcn.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "quillmont/library/registry_file.h"
+
+namespace quillmont::host {
+
+struct RegistryView::Data {
+  registry::Document doc;
+};
+
+namespace {
+
+std::string Hex(com::HResult code) {
+  std::ostringstream os;
+  os << "0x" << std::hex << std::uppercase << static_cast<std::uint32_t>(code);
+  return os.str();
+}
+
+std::string ValueOf(const registry::Document& doc, const std::string& key, std::string_view name) {
+  const registry::Entry* e = doc.FindValue(key, name);
+  return e ? e->data : std::string();
+}
+
+std::optional<ClassRegistration> ReadClass(const registry::Document& doc, const std::string& classKey) {
+  const registry::Section* s = doc.Find(classKey);
+  if (!s) return std::nullopt;
+  auto bytes = registry::ParseGuid(std::string_view(classKey).substr(classKey.find('/') + 1));
+  if (!bytes) return std::nullopt;
+  ClassRegistration r;
+  r.classId = Guid(*bytes);
+  auto text = [&](std::string_view name) {
+    const registry::Entry* e = s->FindValue(name);
+    return e ? e->data : std::string();
+  };
+  r.name = text(registry::kDefaultValue);
+  r.progId = text("ProgID");
+  r.libraryPath = text("InprocServer32");
+  r.threadingModel = text("ThreadingModel");
+  return r;
+}
+
+template <class Fn>
+Fn Symbol(void* handle, const char* name, bool required, const std::string& path) {
+  ::dlerror();
+  void* p = ::dlsym(handle, name);
+  if (!p && required) throw LoaderError(com::E_FAIL, path + " has no entry point " + name);
+  return reinterpret_cast<Fn>(p);
+}
+
+}  // namespace
+
+RegistryView RegistryView::Open(const std::string& path) {
+  auto data = std::make_shared<Data>();
+  std::ifstream in(path, std::ios::binary);
+  if (in) {
+    std::ostringstream text;
+    text << in.rdbuf();
+    if (auto fault = registry::Parse(text.str(), data->doc))
+      throw LoaderError(com::E_FAIL, "The registry file " + path + " is damaged (line " + std::to_string(fault->line) +
+                                         ": " + fault->message + ")");
+  }
+  RegistryView view;
+  view.data_ = std::move(data);
+  return view;
+}
+
+std::optional<ClassRegistration> RegistryView::FindByClassId(const Guid& classId) const {
+  return ReadClass(data_->doc, "CLSID/" + registry::FormatGuid(classId.Bytes()));
+}
+
+std::optional<ClassRegistration> RegistryView::FindByProgId(std::string_view progId) const {
+  const std::string id = ValueOf(data_->doc, "ProgID/" + std::string(progId), "CLSID");
+  auto bytes = registry::ParseGuid(id);
+  if (!bytes) return std::nullopt;
+  return FindByClassId(Guid(*bytes));
+}
+
+std::optional<ClassRegistration> RegistryView::Find(std::string_view classRef) const {
+  if (!classRef.empty() && classRef.front() == '{') {
+    auto bytes = registry::ParseGuid(classRef);
+    return bytes ? FindByClassId(Guid(*bytes)) : std::nullopt;
+  }
+  return FindByProgId(classRef);
+}
+
+std::vector<ClassRegistration> RegistryView::Classes() const {
+  std::vector<ClassRegistration> out;
+  for (const auto& s : data_->doc.sections) {
+    const std::string_view key = s.key;
+    // Only the class keys themselves, not keys below them.
+    if (key.size() == 6 + 38 && registry::IsKeyOrBelow(key, "CLSID"))
+      if (auto r = ReadClass(data_->doc, s.key)) out.push_back(std::move(*r));
+  }
+  return out;
+}
+
+std::shared_ptr<ComponentLibrary> ComponentLibrary::Load(const std::string& path) {
+  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle) {
+    const char* why = ::dlerror();
+    throw LoaderError(com::E_FAIL, "Cannot load " + path + ": " + (why ? why : "unknown reason"));
+  }
+  std::shared_ptr<ComponentLibrary> lib(new ComponentLibrary());
+  lib->handle_ = handle;
+  lib->path_ = path;
+  lib->canUnloadNow_ = Symbol<com::DllCanUnloadNowFn>(handle, "DllCanUnloadNow", true, path);
+  lib->getClassObject_ = Symbol<com::DllGetClassObjectFn>(handle, "DllGetClassObject", true, path);
+  lib->registerServer_ = Symbol<com::DllRegisterServerFn>(handle, "DllRegisterServer", true, path);
+  lib->unregisterServer_ = Symbol<com::DllUnregisterServerFn>(handle, "DllUnregisterServer", true, path);
+  lib->lastErrorText_ = Symbol<com::GetLastErrorTextFn>(handle, "QuillmontGetLastErrorText", false, path);
+  lib->typeLibrary_ = Symbol<com::GetTypeLibraryFn>(handle, "QuillmontGetTypeLibrary", false, path);
+  lib->toolboxBitmap_ = Symbol<com::GetToolboxBitmapFn>(handle, "QuillmontGetToolboxBitmap", false, path);
+  return lib;
+}
+
+ComponentLibrary::~ComponentLibrary() {
+  if (handle_ && canUnloadNow_ && canUnloadNow_() == com::S_OK) ::dlclose(handle_);
+}
+
+com::HResult ComponentLibrary::CanUnloadNow() const { return canUnloadNow_(); }
+
+com::HResult ComponentLibrary::GetClassObject(const Guid& classId, const Guid& iid, void** object) const {
+  return getClassObject_(&classId, &iid, object);
+}
+
+com::HResult ComponentLibrary::RegisterServer() const { return registerServer_(); }
+com::HResult ComponentLibrary::UnregisterServer() const { return unregisterServer_(); }
+
+std::string ComponentLibrary::LastErrorText() const {
+  const char* text = lastErrorText_ ? lastErrorText_() : nullptr;
+  return text ? text : "";
+}
+
+const typelib::TypeLibrary* ComponentLibrary::TypeLibrary() const { return typeLibrary_ ? typeLibrary_() : nullptr; }
+
+com::HResult ComponentLibrary::ToolboxBitmap(std::int32_t id, const unsigned char** data, std::size_t* size) const {
+  return toolboxBitmap_ ? toolboxBitmap_(id, data, size) : com::E_NOTIMPL;
+}
+
+Loader::Loader(std::string registryPath) : registryPath_(std::move(registryPath)) {
+  if (registryPath_.empty()) registryPath_ = registry::DefaultRegistryPath().value_or("");
+}
+
+ClassRegistration Loader::Resolve(std::string_view classRef) const {
+  if (registryPath_.empty())
+    throw LoaderError(REGDB_E_CLASSNOTREG, "No registry file: set QUILLMONT_REGISTRY, XDG_CONFIG_HOME or HOME");
+  auto found = RegistryView::Open(registryPath_).Find(classRef);
+  if (!found) throw LoaderError(REGDB_E_CLASSNOTREG, "The class " + std::string(classRef) + " is not registered");
+  if (found->libraryPath.empty())
+    throw LoaderError(REGDB_E_CLASSNOTREG, "The class " + std::string(classRef) + " names no library");
+  return *found;
+}
+
+std::shared_ptr<ComponentLibrary> Loader::LibraryAt(const std::string& path) {
+  if (auto it = loaded_.find(path); it != loaded_.end()) return it->second;
+  auto lib = ComponentLibrary::Load(path);
+  loaded_.emplace(path, lib);
+  return lib;
+}
+
+std::shared_ptr<ComponentLibrary> Loader::LibraryFor(std::string_view classRef) {
+  return LibraryAt(Resolve(classRef).libraryPath);
+}
+
+void* Loader::CreateRaw(std::string_view classRef, const Guid& iid) {
+  const ClassRegistration reg = Resolve(classRef);
+  auto lib = LibraryAt(reg.libraryPath);
+  auto fail = [&](const char* step, com::HResult hr) {
+    std::string why = lib->LastErrorText();
+    throw LoaderError(hr, std::string(step) + " failed for " + std::string(classRef) + " (" + Hex(hr) + ")" +
+                              (why.empty() ? "" : ": " + why));
+  };
+  com::ComPtr<com::IClassFactory> factory;
+  com::HResult hr = lib->GetClassObject(reg.classId, com::IClassFactory::kIid, factory.Out());
+  if (com::Failed(hr)) fail("DllGetClassObject", hr);
+  void* object = nullptr;
+  hr = factory->CreateInstance(nullptr, iid, &object);
+  if (com::Failed(hr)) fail("CreateInstance", hr);
+  return object;
+}
+
+std::size_t Loader::FreeUnusedLibraries() {
+  std::size_t freed = 0;
+  for (auto it = loaded_.begin(); it != loaded_.end();) {
+    if (it->second.use_count() == 1 && it->second->CanUnloadNow() == com::S_OK) {
+      it = loaded_.erase(it);
+      ++freed;
+    } else {
+      ++it;
+    }
+  }
+  return freed;
+}
+
+}  // namespace quillmont::host
