@@ -1,0 +1,294 @@
+// The library as a host that does not link it sees it: registered into a
+// registry file, found there, loaded with dlopen and driven through its
+// interface tables.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "host/loader.h"
+#include "quillmont/definitions/members.h"
+#include "quillmont/definitions/notification_definition.h"
+#include "quillmont/library/com.h"
+#include "quillmont/library/registry_file.h"
+#include "tests/library/temp_dir.h"
+
+namespace quillmont::host {
+namespace {
+
+using com::ComPtr;
+using com::VariantArg;
+using testing::ReadText;
+using testing::ScopedEnv;
+using testing::TempDir;
+using testing::WriteText;
+
+// A tab container implemented at the boundary, as a foreign host would.
+class HostTabs final : public com::ITabHost {
+ public:
+  com::HResult QueryInterface(const Guid& iid, void** out) override {
+    if (!out) return com::E_POINTER;
+    *out = nullptr;
+    if (iid != com::IUnknown::kIid && iid != com::ITabHost::kIid) return com::E_NOINTERFACE;
+    AddRef();
+    *out = static_cast<com::ITabHost*>(this);
+    return com::S_OK;
+  }
+  std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++references); }
+  std::uint32_t Release() override { return static_cast<std::uint32_t>(--references); }
+  com::HResult MarkChanged() override {
+    ++changes;
+    return com::S_OK;
+  }
+  com::HResult SelectTab(const char* tabKey) override {
+    selected.emplace_back(tabKey);
+    return com::S_OK;
+  }
+  int references = 1;
+  int changes = 0;
+  std::vector<std::string> selected;
+};
+
+std::string RunCommand(const std::string& command) {
+  std::string out;
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (!pipe) return out;
+  std::array<char, 4096> buffer{};
+  while (std::fgets(buffer.data(), buffer.size(), pipe)) out += buffer.data();
+  ::pclose(pipe);
+  return out;
+}
+
+std::shared_ptr<BasicNotificationDefinition> SnmpDefinition() {
+  auto definition = std::make_shared<BasicNotificationDefinition>();
+  definition->SetIsNew(false);
+  definition->SetHasSnmp(true);
+  auto managers = std::make_shared<BasicSnmpManagerList>();
+  auto manager = std::make_shared<BasicSnmpManager>();
+  manager->Init("owner", "nms.example", 162, "SNMP v2c", "UTC");
+  managers->Add(manager);
+  definition->SetSnmpManagers(managers);
+  return definition;
+}
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    library_ = ComponentLibrary::Load(QUILLMONT_SHARED_LIBRARY);
+    ASSERT_EQ(library_->CanUnloadNow(), com::S_OK);
+  }
+
+  TempDir dir_;
+  std::string registry_ = dir_.File("registry");
+  ScopedEnv env_{"QUILLMONT_REGISTRY", registry_.c_str()};
+  std::shared_ptr<ComponentLibrary> library_;
+};
+
+TEST_F(EndToEnd, RegisterCreateByProgIdDriveReleaseAndUnregister) {
+  ASSERT_EQ(library_->RegisterServer(), com::S_OK) << library_->LastErrorText();
+  const auto classes = RegistryView::Open(registry_).Classes();
+  ASSERT_EQ(classes.size(), 3u);
+  for (const auto& c : classes) {
+    EXPECT_TRUE(std::filesystem::equivalent(c.libraryPath, QUILLMONT_SHARED_LIBRARY)) << c.libraryPath;
+    EXPECT_EQ(c.threadingModel, "Apartment");
+  }
+
+  Loader loader(registry_);
+  HostTabs tabs;
+  {
+    // SNMP panel: load, ask, late-bound public member, save.
+    auto folio = loader.Create<com::IFolioControl>("Quillmont.XEventSNMPTab");
+    ASSERT_TRUE(folio);
+    EXPECT_EQ(library_->CanUnloadNow(), com::S_FALSE);
+    auto definition = SnmpDefinition();
+    auto reference = com::ObjectReference::Make(definition);
+    VariantArg v = VariantArg::FromObject(reference.Get());
+    ASSERT_EQ(folio->LoadData(&v, "SNMP", &tabs), com::S_OK) << library_->LastErrorText();
+    EXPECT_EQ(definition->SnmpDetailsLoads(), 1);
+    EXPECT_EQ(tabs.references, 2);
+
+    ComBool answer = 1;
+    EXPECT_EQ(folio->HandleTabProcess("", &answer), com::S_OK);
+    EXPECT_EQ(answer, ComFalse);
+    EXPECT_EQ(folio->IsTabValid("Notification", &answer), com::S_OK);
+    EXPECT_EQ(answer, ComTrue);
+
+    // Row 1 is shown in the entry fields: it duplicates itself, unless it is
+    // the manager being edited.
+    com::DispId id = 0;
+    ASSERT_EQ(folio->GetIDsOfNames("HostPortExists", &id), com::S_OK);
+    EXPECT_EQ(id, 0x6003002A);
+    VariantArg result;
+    ASSERT_EQ(folio->Invoke(id, nullptr, 0, &result), com::S_OK) << library_->LastErrorText();
+    EXPECT_EQ(result.type, VariantArg::Boolean);
+    EXPECT_EQ(result.boolean, ComTrue);
+    auto managerRef = com::ObjectReference::Make(definition->SnmpManagers()->Manager(1));
+    VariantArg manager = VariantArg::FromObject(managerRef.Get());
+    auto snmp = folio.As<com::IXEventSNMPTab>();
+    ASSERT_TRUE(snmp);
+    EXPECT_EQ(snmp->HostPortExists(&manager, &answer), com::S_OK);
+    EXPECT_EQ(answer, ComFalse);
+    EXPECT_EQ(snmp->HostPortExists(nullptr, &answer), com::S_OK);
+    EXPECT_EQ(answer, ComTrue);
+
+    EXPECT_EQ(folio->SaveState(), com::S_OK);
+    EXPECT_EQ(folio->LoadState(), com::S_OK);
+    auto before = definition->SnmpManagers();
+    EXPECT_EQ(folio->SaveData(), com::S_OK);
+    ASSERT_NE(definition->SnmpManagers(), before) << "the panel hands over its own list";
+    ASSERT_EQ(definition->SnmpManagers()->Count(), 1);
+    EXPECT_EQ(definition->SnmpManagers()->Manager(1)->Host(), "nms.example");
+
+    // A wrong definition fails with a reason and leaves the panel usable.
+    VariantArg text = VariantArg::FromString("not a definition");
+    EXPECT_EQ(folio->LoadData(&text, "SNMP", &tabs), com::DISP_E_EXCEPTION);
+    EXPECT_NE(library_->LastErrorText().find("Error 13"), std::string::npos) << library_->LastErrorText();
+    EXPECT_EQ(folio->IsTabValid("Notification", &answer), com::S_OK);
+  }
+  EXPECT_EQ(tabs.references, 1) << "the released panel gave the tab container back";
+  EXPECT_EQ(library_->CanUnloadNow(), com::S_OK);
+
+  {
+    // E-mail panel: a subject without recipients is refused, and the page is
+    // brought forward through the host's container.
+    auto folio = loader.Create<com::IFolioControl>("Quillmont.XEventEmailTab");
+    ASSERT_TRUE(folio);
+    auto definition = std::make_shared<BasicNotificationDefinition>();
+    definition->SetIsNew(false);
+    definition->SetHasEmail(true);
+    definition->SetEmailSubject(std::string("Disk full"));
+    definition->SetEmailMessage(std::string("Check the disk"));
+    auto reference = com::ObjectReference::Make(definition);
+    VariantArg v = VariantArg::FromObject(reference.Get());
+    ASSERT_EQ(folio->LoadData(&v, "Email", &tabs), com::S_OK) << library_->LastErrorText();
+    ComBool answer = 1;
+    EXPECT_EQ(folio->IsTabValid("Notification", &answer), com::S_OK);
+    EXPECT_EQ(answer, ComFalse);
+    EXPECT_EQ(tabs.selected, std::vector<std::string>{"Email"});
+    EXPECT_EQ(folio->SaveData(), com::S_OK);
+    EXPECT_EQ(definition->Subject(), std::optional<std::string>("Disk full"));
+    auto email = folio.As<com::IXEventEmailTab>();
+    ASSERT_TRUE(email);
+    EXPECT_EQ(email->AddressExists(nullptr, &answer), com::S_OK);
+    EXPECT_EQ(answer, ComFalse);
+  }
+  {
+    // Events panel, found by its class identity.
+    auto folio = loader.Create<com::IFolioControl>("{B6F92C63-E69D-11D6-BABE-000103C3BB5F}");
+    ASSERT_TRUE(folio);
+    ComBool answer = 1;
+    EXPECT_EQ(folio->HandleTabProcess("Save", &answer), com::S_OK);
+    EXPECT_EQ(answer, ComFalse);
+    EXPECT_TRUE(folio.As<com::IXEventsTab>());
+    ComPtr<com::IDispatch> source;
+    EXPECT_EQ(folio->QueryInterface(Guid::Parse("{93B41FC5-3440-4217-8371-549258C51CEA}"), source.Out()), com::S_OK);
+    EXPECT_EQ(library_->CanUnloadNow(), com::S_FALSE);
+    EXPECT_EQ(loader.FreeUnusedLibraries(), 0u) << "a live panel keeps its library";
+  }
+  EXPECT_EQ(library_->CanUnloadNow(), com::S_OK);
+  EXPECT_EQ(loader.LoadedCount(), 1u);
+  // With every object released the loader lets its library go.
+  EXPECT_EQ(loader.FreeUnusedLibraries(), 1u);
+  EXPECT_EQ(loader.LoadedCount(), 0u);
+
+  ASSERT_EQ(library_->UnregisterServer(), com::S_OK) << library_->LastErrorText();
+  EXPECT_TRUE(RegistryView::Open(registry_).Classes().empty());
+  try {
+    loader.CreateRaw("Quillmont.XEventsTab", com::IUnknown::kIid);
+    FAIL() << "an unregistered class was created";
+  } catch (const LoaderError& e) {
+    EXPECT_EQ(e.Code(), REGDB_E_CLASSNOTREG);
+  }
+}
+
+TEST_F(EndToEnd, FailuresCarryCodesAndReasons) {
+  // A damaged registry is reported through the entry point and left alone.
+  const std::string damaged = "QuillmontRegistry 1\n[CLSID/{x}]\nno value here\n";
+  WriteText(registry_, damaged);
+  EXPECT_EQ(library_->RegisterServer(), com::SELFREG_E_CLASS);
+  EXPECT_NE(library_->LastErrorText().find("damaged"), std::string::npos) << library_->LastErrorText();
+  EXPECT_EQ(library_->UnregisterServer(), com::SELFREG_E_CLASS);
+  EXPECT_EQ(ReadText(registry_), damaged);
+  EXPECT_THROW(RegistryView::Open(registry_), LoaderError);
+
+  std::filesystem::remove(registry_);
+  ASSERT_EQ(library_->RegisterServer(), com::S_OK);
+  Loader loader(registry_);
+  try {
+    // Registered, but not an interface the class has.
+    loader.CreateRaw("Quillmont.XEventsTab", com::IXEventSNMPTab::kIid);
+    FAIL() << "an interface the class lacks was answered";
+  } catch (const LoaderError& e) {
+    EXPECT_EQ(e.Code(), com::E_NOINTERFACE);
+    EXPECT_NE(std::string(e.what()).find("XEventsTab"), std::string::npos) << e.what();
+  }
+  EXPECT_THROW(loader.CreateRaw("Quillmont.Unknown", com::IUnknown::kIid), LoaderError);
+  EXPECT_EQ(library_->CanUnloadNow(), com::S_OK) << "nothing is kept after a failed creation";
+
+  // A registry entry pointing at a file that is no library.
+  registry::Document doc;
+  ASSERT_FALSE(registry::Parse(ReadText(registry_), doc));
+  for (auto& s : doc.sections)
+    if (s.key == "CLSID/{B6F92C63-E69D-11D6-BABE-000103C3BB5F}") s.SetValue("InprocServer32", registry_);
+  WriteText(registry_, registry::Serialize(doc));
+  Loader other(registry_);
+  EXPECT_THROW(other.CreateRaw("Quillmont.XEventsTab", com::IUnknown::kIid), LoaderError);
+  EXPECT_EQ(other.LoadedCount(), 0u);
+}
+
+TEST_F(EndToEnd, ExportsOnlyTheEntryPoints) {
+  const std::string symbols = RunCommand(std::string("nm -D --defined-only ") + QUILLMONT_SHARED_LIBRARY);
+  ASSERT_FALSE(symbols.empty()) << "nm gave nothing";
+  std::set<std::string> plain;
+  bool internals = false;
+  std::size_t pos = 0;
+  while (pos < symbols.size()) {
+    std::size_t end = symbols.find('\n', pos);
+    if (end == std::string::npos) end = symbols.size();
+    const std::string line = symbols.substr(pos, end - pos);
+    pos = end + 1;
+    const std::string name = line.substr(line.rfind(' ') + 1);
+    // Internals of the composition root stay hidden.
+    if (name.find("9quillmont7library") != std::string::npos ||
+        name.find("9quillmont12registration") != std::string::npos)
+      internals = true;
+    if (name.rfind("_Z", 0) != 0 && name.rfind("_", 0) != 0) plain.insert(name);
+  }
+  EXPECT_FALSE(internals) << symbols;
+  for (const char* entry : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"})
+    EXPECT_TRUE(plain.count(entry)) << entry;
+  EXPECT_EQ(plain, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                          "DllUnregisterServer", "QuillmontGetLastErrorText",
+                                          "QuillmontGetToolboxBitmap", "QuillmontGetTypeLibrary"}));
+  // The type library and the bitmaps through the library's own entry points.
+  ASSERT_NE(library_->TypeLibrary(), nullptr);
+  EXPECT_EQ(library_->TypeLibrary()->classes.size(), 3u);
+  const unsigned char* data = nullptr;
+  std::size_t size = 0;
+  EXPECT_EQ(library_->ToolboxBitmap(30001, &data, &size), com::S_OK);
+  EXPECT_EQ(size, 238u);
+}
+
+#ifdef QUILLMONT_REGSVR
+TEST_F(EndToEnd, RegistrationTool) {
+  const std::string tool = std::string(QUILLMONT_REGSVR) + " --registry " + registry_ + " ";
+  EXPECT_NE(RunCommand(tool + "register " + QUILLMONT_SHARED_LIBRARY + " 2>&1").find("Registered"), std::string::npos);
+  const std::string listed = RunCommand(tool + "list");
+  EXPECT_NE(listed.find("{3290481E-9000-46FA-86FE-80166AD7E696}  Quillmont.XEventSNMPTab"), std::string::npos)
+      << listed;
+  EXPECT_NE(listed.find("Quillmont.XEventsTab"), std::string::npos);
+  EXPECT_NE(listed.find("Quillmont.XEventEmailTab"), std::string::npos);
+  EXPECT_NE(RunCommand(tool + "unregister " + QUILLMONT_SHARED_LIBRARY + " 2>&1").find("Unregistered"),
+            std::string::npos);
+  EXPECT_NE(RunCommand(tool + "list").find("No classes are registered"), std::string::npos);
+  EXPECT_NE(RunCommand(tool + "bogus 2>&1").find("Usage"), std::string::npos);
+  EXPECT_EQ(::system((tool + "register /nonexistent/lib.so 2>/dev/null").c_str()) != 0, true);
+}
+#endif
+
+}  // namespace
+}  // namespace quillmont::host
