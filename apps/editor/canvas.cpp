@@ -1,0 +1,85 @@
+#include "apps/editor/canvas.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "quillmont/platform/ui/utf8.h"
+
+namespace quillmont::editor {
+
+Canvas::Canvas(int height, int width)
+    : height_(std::max(0, height)),
+      width_(std::max(0, width)),
+      cells_(static_cast<std::size_t>(height_) * static_cast<std::size_t>(width_)),
+      clip_{0, 0, height_, width_} {}
+
+void Canvas::Clear() {
+  std::fill(cells_.begin(), cells_.end(), Cell{});
+  cursorRow_ = cursorCol_ = -1;
+}
+
+void Canvas::Put(int row, int col, char32_t ch, std::uint8_t attrs) {
+  if (row < 0 || col < 0 || row >= height_ || col >= width_ || !clip_.Contains(row, col)) return;
+  // Control characters would move the terminal's cursor: show them as dots.
+  if (ch < 0x20 || ch == 0x7F) ch = U'\u00B7';
+  cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(col)] = {ch,
+                                                                                                              attrs};
+}
+
+int Canvas::Text(int row, int col, std::string_view text, std::uint8_t attrs, int maxCols) {
+  int written = 0;
+  for (char32_t ch : ui::utf8::Decode(text)) {
+    if (maxCols >= 0 && written >= maxCols) break;
+    Put(row, col + written, ch, attrs);
+    ++written;
+  }
+  return written;
+}
+
+void Canvas::Fill(const Rect& r, char32_t ch, std::uint8_t attrs) {
+  for (int y = r.row; y < r.Bottom(); ++y)
+    for (int x = r.col; x < r.Right(); ++x) Put(y, x, ch, attrs);
+}
+
+void Canvas::Box(const Rect& r, std::uint8_t attrs) {
+  if (r.width < 2 || r.height < 2) return;
+  for (int x = r.col + 1; x < r.Right() - 1; ++x) {
+    Put(r.row, x, U'\u2500', attrs);
+    Put(r.Bottom() - 1, x, U'\u2500', attrs);
+  }
+  for (int y = r.row + 1; y < r.Bottom() - 1; ++y) {
+    Put(y, r.col, U'\u2502', attrs);
+    Put(y, r.Right() - 1, U'\u2502', attrs);
+  }
+  Put(r.row, r.col, U'\u250C', attrs);
+  Put(r.row, r.Right() - 1, U'\u2510', attrs);
+  Put(r.Bottom() - 1, r.col, U'\u2514', attrs);
+  Put(r.Bottom() - 1, r.Right() - 1, U'\u2518', attrs);
+}
+
+void Canvas::AddAttrs(const Rect& r, std::uint8_t attrs) {
+  for (int y = std::max(r.row, 0); y < std::min(r.Bottom(), height_); ++y)
+    for (int x = std::max(r.col, 0); x < std::min(r.Right(), width_); ++x)
+      if (clip_.Contains(y, x))
+        cells_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)].attrs |=
+            attrs;
+}
+
+const Cell& Canvas::At(int row, int col) const {
+  if (row < 0 || col < 0 || row >= height_ || col >= width_) throw std::out_of_range("cell outside the canvas");
+  return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(col)];
+}
+
+std::string Canvas::RowText(int row) const {
+  std::string out;
+  for (int x = 0; x < width_; ++x) out += ui::utf8::Encode(At(row, x).ch);
+  return out;
+}
+
+std::string Canvas::AllText() const {
+  std::string out;
+  for (int y = 0; y < height_; ++y) out += RowText(y) + "\n";
+  return out;
+}
+
+}  // namespace quillmont::editor

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// A grid of character cells that the editor draws into; the terminal shows
+// it, tests read it back as text.
+namespace quillmont::editor {
+
+namespace attr {
+inline constexpr std::uint8_t None = 0;
+inline constexpr std::uint8_t Bold = 1;
+inline constexpr std::uint8_t Reverse = 2;
+inline constexpr std::uint8_t Underline = 4;
+inline constexpr std::uint8_t Dim = 8;
+}  // namespace attr
+
+struct Rect {
+  int row = 0, col = 0, height = 0, width = 0;
+  bool Contains(int r, int c) const noexcept { return r >= row && r < row + height && c >= col && c < col + width; }
+  int Bottom() const noexcept { return row + height; }
+  int Right() const noexcept { return col + width; }
+};
+
+struct Cell {
+  char32_t ch = U' ';
+  std::uint8_t attrs = attr::None;
+  friend bool operator==(const Cell&, const Cell&) = default;
+};
+
+class Canvas {
+ public:
+  Canvas(int height, int width);
+
+  int Height() const noexcept { return height_; }
+  int Width() const noexcept { return width_; }
+  void Clear();
+
+  // Everything is clipped to the canvas and to the clip rectangle.
+  void SetClip(const Rect& clip) noexcept { clip_ = clip; }
+  void ResetClip() noexcept { clip_ = {0, 0, height_, width_}; }
+  const Rect& Clip() const noexcept { return clip_; }
+
+  void Put(int row, int col, char32_t ch, std::uint8_t attrs = attr::None);
+  // Writes UTF-8 text from (row, col), at most maxCols cells; returns the
+  // cells written.
+  int Text(int row, int col, std::string_view text, std::uint8_t attrs = attr::None, int maxCols = -1);
+  void Fill(const Rect& r, char32_t ch = U' ', std::uint8_t attrs = attr::None);
+  // A single-line box around r (r includes the border).
+  void Box(const Rect& r, std::uint8_t attrs = attr::None);
+  // Adds attributes to cells already drawn.
+  void AddAttrs(const Rect& r, std::uint8_t attrs);
+
+  const Cell& At(int row, int col) const;
+  // The row as UTF-8 text (for tests and logs).
+  std::string RowText(int row) const;
+  std::string AllText() const;
+
+  // Where the terminal cursor stands; hidden when row < 0.
+  void SetCursor(int row, int col) noexcept {
+    cursorRow_ = row;
+    cursorCol_ = col;
+  }
+  int CursorRow() const noexcept { return cursorRow_; }
+  int CursorCol() const noexcept { return cursorCol_; }
+
+ private:
+  int height_, width_;
+  std::vector<Cell> cells_;
+  Rect clip_;
+  int cursorRow_ = -1, cursorCol_ = -1;
+};
+
+}  // namespace quillmont::editor

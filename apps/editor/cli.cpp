@@ -1,0 +1,187 @@
+#include "apps/editor/cli.h"
+
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdlib>
+#include <filesystem>
+#include <ostream>
+#include <stdexcept>
+
+#include "apps/editor/dialogs.h"
+#include "apps/editor/notification_list.h"
+#include "apps/editor/terminal.h"
+#include "quillmont/framework/runtime.h"
+#include "store/host_objects.h"
+#include "store/json_export.h"
+#include "store/seed.h"
+
+namespace quillmont::editor {
+namespace {
+
+std::int32_t ParseNumber(const std::string& text) {
+  std::int32_t value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size() || value <= 0)
+    throw std::invalid_argument("--export needs a notification number (a whole number from 1), not \"" + text + "\"");
+  return value;
+}
+
+// The editor's own components for the panels of this thread, for as long as
+// the editor runs: its message boxes, and the store's definitions, catalogue
+// and settings. Lists, selectors and text services stay the library's.
+class HostServices {
+ public:
+  HostServices(Screen& screen, const std::shared_ptr<store::Store>& store) {
+    SetThreadMessageService(std::make_shared<TerminalMessageService>(screen));
+    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
+    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+  }
+  ~HostServices() { ResetThreadServices(); }
+  HostServices(const HostServices&) = delete;
+  HostServices& operator=(const HostServices&) = delete;
+};
+
+int RunEditor(const std::string& path, std::ostream& err) {
+  if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+    err << "quillmont-editor: the editor needs a terminal (use --list or --export in scripts)\n";
+    return exit_code::NoTerminal;
+  }
+  std::shared_ptr<store::Store> store;
+  try {
+    const auto folder = std::filesystem::path(path).parent_path();
+    if (!folder.empty()) std::filesystem::create_directories(folder);
+    store = store::Store::Open(path);
+    if (store->WasCreated()) store::SeedDatabase(*store);
+  } catch (const std::exception& e) {
+    err << "quillmont-editor: " << e.what() << "\n";
+    return exit_code::DatabaseRefused;
+  }
+  UseUtf8Locale();
+  CursesTerminal terminal;
+  Screen screen(terminal);
+  HostServices services(screen, store);
+  NotificationListScreen list(screen, store, StandardPages(), path);
+  list.Run();
+  return exit_code::Ok;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine cl;
+  bool modeSet = false;
+  auto setMode = [&](CommandLine::Mode mode) {
+    if (modeSet && cl.mode != mode) throw std::invalid_argument("choose one of --list and --export");
+    cl.mode = mode;
+    modeSet = true;
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](const std::string& option) -> std::string {
+      if (a.size() > option.size() && a.compare(0, option.size() + 1, option + "=") == 0)
+        return a.substr(option.size() + 1);
+      if (i + 1 >= args.size()) throw std::invalid_argument(option + " needs a value");
+      return args[++i];
+    };
+    if (a == "-h" || a == "--help") {
+      cl.mode = CommandLine::Mode::Help;
+      return cl;
+    }
+    if (a == "--version") {
+      cl.mode = CommandLine::Mode::Version;
+      return cl;
+    }
+    if (a == "--list") {
+      setMode(CommandLine::Mode::List);
+    } else if (a == "--export" || a.rfind("--export=", 0) == 0) {
+      setMode(CommandLine::Mode::Export);
+      cl.exportNumber = ParseNumber(value("--export"));
+    } else if (a == "--db" || a.rfind("--db=", 0) == 0) {
+      if (cl.database) throw std::invalid_argument("--db given twice");
+      cl.database = value("--db");
+      if (cl.database->empty()) throw std::invalid_argument("--db needs a file name");
+    } else {
+      throw std::invalid_argument("unknown argument \"" + a + "\"");
+    }
+  }
+  return cl;
+}
+
+std::string DefaultDatabasePath() {
+  const char* data = std::getenv("XDG_DATA_HOME");
+  if (data && *data && std::filesystem::path(data).is_absolute())
+    return (std::filesystem::path(data) / "quillmont" / "quillmont.db").string();
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) throw std::runtime_error("neither XDG_DATA_HOME nor HOME is set; name a database with --db");
+  return (std::filesystem::path(home) / ".local" / "share" / "quillmont" / "quillmont.db").string();
+}
+
+std::string UsageText() {
+  return "Usage: quillmont-editor [--db PATH]              edit notifications in the terminal\n"
+         "       quillmont-editor [--db PATH] --list       list the notifications (number TAB name)\n"
+         "       quillmont-editor [--db PATH] --export N   print notification N as JSON\n"
+         "\n"
+         "The database defaults to $XDG_DATA_HOME/quillmont/quillmont.db (or\n"
+         "~/.local/share/quillmont/quillmont.db); the editor creates it with a sample\n"
+         "catalogue on first run. --list and --export never create a database.\n"
+         "\n"
+         "Exit codes:\n"
+         "  0  done\n"
+         "  1  unexpected failure\n"
+         "  2  usage: bad arguments\n"
+         "  3  not found: no notification with that number\n"
+         "  4  database refused: missing, not a database, damaged, of a newer version, or locked\n"
+         "  5  no terminal: the editor was started without one\n";
+}
+
+int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CommandLine cl;
+  try {
+    cl = ParseCommandLine(args);
+  } catch (const std::invalid_argument& e) {
+    err << "quillmont-editor: " << e.what() << "\nTry 'quillmont-editor --help'.\n";
+    return exit_code::Usage;
+  }
+  if (cl.mode == CommandLine::Mode::Help) {
+    out << UsageText();
+    return exit_code::Ok;
+  }
+  if (cl.mode == CommandLine::Mode::Version) {
+    out << "quillmont-editor 8.7.0.258\n";
+    return exit_code::Ok;
+  }
+  std::string path;
+  try {
+    path = cl.database ? *cl.database : DefaultDatabasePath();
+  } catch (const std::exception& e) {
+    err << "quillmont-editor: " << e.what() << "\n";
+    return exit_code::Usage;
+  }
+  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, err);
+
+  std::shared_ptr<store::Store> store;
+  try {
+    store::OpenOptions options;
+    options.create = false;
+    store = store::Store::Open(path, options);
+  } catch (const std::exception& e) {
+    err << "quillmont-editor: " << e.what() << "\n";
+    return exit_code::DatabaseRefused;
+  }
+  try {
+    if (cl.mode == CommandLine::Mode::List) {
+      for (const auto& row : store->ListNotifications()) out << row.id << '\t' << row.name << '\n';
+      return exit_code::Ok;
+    }
+    out << store::ExportJson(*store, cl.exportNumber);
+    return exit_code::Ok;
+  } catch (const Error& e) {
+    err << "quillmont-editor: " << e.what() << "\n";
+    if (e.Code() == ErrorCode::NotFound) return exit_code::NotFound;
+    if (e.Code() == ErrorCode::Busy || e.Code() == ErrorCode::Corrupt) return exit_code::DatabaseRefused;
+    return exit_code::Failure;
+  }
+}
+
+}  // namespace quillmont::editor

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The command line of quillmont-editor: the interactive editor, and the
+// --list and --export modes for scripts.
+namespace quillmont::editor {
+
+namespace exit_code {
+inline constexpr int Ok = 0;
+inline constexpr int Failure = 1;          // anything unexpected
+inline constexpr int Usage = 2;            // bad arguments
+inline constexpr int NotFound = 3;         // no such notification
+inline constexpr int DatabaseRefused = 4;  // missing, not a database, damaged, newer, locked
+inline constexpr int NoTerminal = 5;       // the interactive editor needs a terminal
+}  // namespace exit_code
+
+struct CommandLine {
+  enum class Mode { Edit, List, Export, Help, Version };
+  Mode mode = Mode::Edit;
+  std::optional<std::string> database;
+  std::int32_t exportNumber = 0;
+};
+
+// Throws std::invalid_argument with a message for the user.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// $XDG_DATA_HOME/quillmont/quillmont.db, else ~/.local/share/quillmont/
+// quillmont.db; std::runtime_error when neither variable is set.
+std::string DefaultDatabasePath();
+
+std::string UsageText();
+
+// The whole program; out and err stand for stdout and stderr.
+int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace quillmont::editor

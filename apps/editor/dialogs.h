@@ -1,0 +1,50 @@
+#pragma once
+
+#include <exception>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "apps/editor/screen.h"
+#include "quillmont/framework/services.h"
+
+// Modal dialogs drawn over whatever the screen shows, answered by key or
+// mouse.
+namespace quillmont::editor {
+
+// A message box: the buttons of the code (OK; OK/Cancel; Abort/Retry/Ignore;
+// Yes/No/Cancel; Yes/No; Retry/Cancel) with the icon mark of its icon bits
+// (16 stop, 32 question, 48 exclamation, 64 information); returns the answer
+// code of the button pressed. Keys: arrows and Tab move between buttons,
+// Enter or Space presses, a button's first letter presses it, Esc means
+// Cancel where there is one (and OK when OK is the only button).
+int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title);
+
+// One line of text; nullopt when cancelled (Esc or the Cancel button).
+std::optional<std::string> AskText(Screen& screen, const std::string& title, const std::string& prompt,
+                                   const std::string& initial, std::size_t maxLength);
+
+// A drop-down list or pop-up menu at (row, col): returns the index chosen,
+// or -1 when dismissed. Entries that are not enabled cannot be chosen.
+int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const std::vector<bool>& enabled, int current,
+                   int row, int col, int minWidth = 0);
+
+// Shows an error of a user action or a panel operation; the editor goes on.
+void ShowError(Screen& screen, const std::exception& error, const std::string& title);
+
+// The message service the panels of the editor's thread use.
+class TerminalMessageService final : public MessageService {
+ public:
+  explicit TerminalMessageService(Screen& screen) : screen_(screen) {}
+  int ShowMessage(const std::string& prompt, int buttons, const std::string& title, const std::string& helpFile,
+                  int helpContext) override;
+
+ private:
+  Screen& screen_;
+};
+
+// Words of text wrapped to lines of at most width characters (longer words
+// are cut); line breaks in the text are kept.
+std::vector<std::string> WrapText(const std::string& text, int width);
+
+}  // namespace quillmont::editor

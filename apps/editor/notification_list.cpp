@@ -1,0 +1,174 @@
+#include "apps/editor/notification_list.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "apps/editor/dialogs.h"
+#include "apps/editor/editor_window.h"
+#include "quillmont/platform/error.h"
+
+namespace quillmont::editor {
+
+namespace keys = ui::keys;
+
+NotificationListScreen::NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store,
+                                               std::vector<PageSpec> pages, std::string location)
+    : screen_(screen), store_(std::move(store)), pages_(std::move(pages)), location_(std::move(location)) {
+  Reload();
+}
+
+void NotificationListScreen::Reload(std::int32_t keepId) {
+  rows_ = store_->ListNotifications();
+  if (keepId != 0)
+    for (std::size_t i = 0; i < rows_.size(); ++i)
+      if (rows_[i].id == keepId) selected_ = static_cast<int>(i);
+  selected_ = std::clamp(selected_, 0, std::max(0, static_cast<int>(rows_.size()) - 1));
+}
+
+void NotificationListScreen::Run() {
+  LayerScope layer(screen_, [this](Canvas& canvas) { Draw(canvas); });
+  while (!done_) HandleEvent(screen_.Next());
+}
+
+void NotificationListScreen::Move(int to) {
+  if (rows_.empty()) return;
+  selected_ = std::clamp(to, 0, static_cast<int>(rows_.size()) - 1);
+}
+
+void NotificationListScreen::HandleEvent(const InputEvent& e) {
+  try {
+    switch (e.kind) {
+      case InputEvent::Kind::Key:
+        if (e.IsKey(keys::Up)) Move(selected_ - 1);
+        if (e.IsKey(keys::Down)) Move(selected_ + 1);
+        if (e.IsKey(keys::Home)) Move(0);
+        if (e.IsKey(keys::End)) Move(static_cast<int>(rows_.size()) - 1);
+        if (e.IsKey(keys::PageUp)) Move(selected_ - visibleRows_);
+        if (e.IsKey(keys::PageDown)) Move(selected_ + visibleRows_);
+        if (e.IsKey(keys::Return)) OpenSelected();
+        if (e.IsKey(keys::Insert)) NewNotification();
+        if (e.IsKey(keys::Delete)) DeleteSelected();
+        if (e.IsKey(keys::Escape) || e.IsKey(FunctionKey(10)) || e.IsKey('C', ui::shift::Ctrl)) done_ = true;
+        break;
+      case InputEvent::Kind::Text:
+      case InputEvent::Kind::Alt:
+        switch (e.ch) {
+          case U'o':
+          case U'O':
+            OpenSelected();
+            break;
+          case U'n':
+          case U'N':
+            NewNotification();
+            break;
+          case U'd':
+          case U'D':
+            DeleteSelected();
+            break;
+          case U'q':
+          case U'Q':
+            done_ = true;
+            break;
+          default:
+            break;
+        }
+        break;
+      case InputEvent::Kind::Mouse: {
+        const int index = top_ + (e.row - firstRow_);
+        if (e.row < firstRow_ || e.row >= firstRow_ + visibleRows_ || index >= static_cast<int>(rows_.size())) {
+          if (e.button == InputEvent::Button::WheelUp) Move(selected_ - 1);
+          if (e.button == InputEvent::Button::WheelDown) Move(selected_ + 1);
+          break;
+        }
+        if (e.button == InputEvent::Button::Left) {
+          // A click on the chosen row opens it.
+          if (index == selected_)
+            OpenSelected();
+          else
+            Move(index);
+        }
+        break;
+      }
+      case InputEvent::Kind::Closed:
+        done_ = true;
+        break;
+      default:
+        break;
+    }
+  } catch (const std::exception& ex) {
+    ShowError(screen_, ex, EditorWindow::kErrorTitle);
+    try {
+      Reload();
+    } catch (const std::exception&) {
+    }
+  }
+}
+
+void NotificationListScreen::OpenSelected() {
+  if (rows_.empty()) return;
+  Edit(store_->OpenDefinition(rows_[static_cast<std::size_t>(selected_)].id));
+}
+
+void NotificationListScreen::NewNotification() {
+  for (std::string name;;) {
+    const auto answer =
+        AskText(screen_, "New Notification", "Name of the new notification:", name, store::kMaxNameLength);
+    if (!answer) return;
+    name = *answer;
+    try {
+      Edit(store_->NewDefinition(name));
+      return;
+    } catch (const Error& e) {
+      ShowMessageBox(screen_, e.what(), msgbox::Critical, "New Notification");
+    }
+  }
+}
+
+void NotificationListScreen::DeleteSelected() {
+  if (rows_.empty()) return;
+  const auto& row = rows_[static_cast<std::size_t>(selected_)];
+  const int answer = ShowMessageBox(screen_, "Delete the notification \"" + row.name + "\"?", msgbox::YesNoExclamation,
+                                    "Delete Notification");
+  if (answer == msgbox::AnswerNo) return;
+  store_->DeleteNotification(row.id);
+  Reload();
+}
+
+void NotificationListScreen::Edit(std::shared_ptr<store::StoredDefinition> definition) {
+  EditorWindow window(screen_, *store_, definition, pages_);
+  if (window.Open()) window.Run();
+  Reload(definition->NotificationID());
+}
+
+void NotificationListScreen::Draw(Canvas& canvas) {
+  const int width = canvas.Width();
+  canvas.Fill({0, 0, 1, width}, U' ', attr::Reverse);
+  canvas.Text(0, 0, " Quillmont notifications - " + location_, attr::Reverse | attr::Bold, width);
+  char header[160];
+  std::snprintf(header, sizeof header, " %5s  %-40s %9s %11s %7s", "No.", "Name", "Managers", "Recipients", "Events");
+  canvas.Text(2, 0, header, attr::Bold | attr::Underline, width);
+  firstRow_ = 3;
+  visibleRows_ = std::max(1, canvas.Height() - firstRow_ - 1);
+  if (selected_ < top_) top_ = selected_;
+  if (selected_ >= top_ + visibleRows_) top_ = selected_ - visibleRows_ + 1;
+  if (rows_.empty()) canvas.Text(firstRow_, 1, "No notifications yet. Press N to make one.", attr::Dim, width - 1);
+  for (int i = 0; i < visibleRows_ && top_ + i < static_cast<int>(rows_.size()); ++i) {
+    const auto& r = rows_[static_cast<std::size_t>(top_ + i)];
+    const std::uint8_t a = top_ + i == selected_ ? attr::Reverse : attr::None;
+    canvas.Fill({firstRow_ + i, 0, 1, width}, U' ', a);
+    char number[16];
+    std::snprintf(number, sizeof number, " %5d  ", static_cast<int>(r.id));
+    canvas.Text(firstRow_ + i, 0, number, a);
+    canvas.Text(firstRow_ + i, 8, r.name, a, 40);
+    char counts[64];
+    std::snprintf(counts, sizeof counts, " %9d %11d %7d", r.managers, r.recipients, r.eventTypes);
+    canvas.Text(firstRow_ + i, 48, counts, a, std::max(0, width - 48));
+  }
+  const int help = canvas.Height() - 1;
+  if (help > firstRow_) {
+    canvas.Fill({help, 0, 1, width}, U' ', attr::Reverse);
+    canvas.Text(help, 0, " Enter open  N new  Del delete  Up/Down choose  Q quit", attr::Reverse, width);
+  }
+}
+
+}  // namespace quillmont::editor

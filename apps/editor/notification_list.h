@@ -1,0 +1,48 @@
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "apps/editor/panels.h"
+#include "apps/editor/screen.h"
+#include "store/definition_store.h"
+
+namespace quillmont::editor {
+
+// The first screen: the stored notifications, to open, create, delete, or
+// leave.
+class NotificationListScreen {
+ public:
+  NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store, std::vector<PageSpec> pages,
+                         std::string location);
+
+  void Run();
+  void HandleEvent(const InputEvent& event);
+  void Draw(Canvas& canvas);
+  bool Done() const noexcept { return done_; }
+  const std::vector<store::NotificationSummary>& Rows() const noexcept { return rows_; }
+  int Selected() const noexcept { return selected_; }
+
+ private:
+  void Reload(std::int32_t keepId = 0);
+  void OpenSelected();
+  void NewNotification();
+  void DeleteSelected();
+  void Edit(std::shared_ptr<store::StoredDefinition> definition);
+  void Move(int to);
+
+  Screen& screen_;
+  std::shared_ptr<store::Store> store_;
+  std::vector<PageSpec> pages_;
+  std::string location_;
+  std::vector<store::NotificationSummary> rows_;
+  int selected_ = 0;
+  int top_ = 0;
+  int visibleRows_ = 1;
+  int firstRow_ = 3;
+  bool done_ = false;
+};
+
+}  // namespace quillmont::editor

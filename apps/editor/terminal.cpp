@@ -1,0 +1,245 @@
+#include "apps/editor/terminal.h"
+
+#include <langinfo.h>
+
+#include <clocale>
+#include <cstring>
+#include <string>
+
+#ifndef NCURSES_WIDECHAR
+#define NCURSES_WIDECHAR 1
+#endif
+#include <curses.h>
+
+namespace quillmont::editor {
+namespace {
+
+namespace keys = ui::keys;
+namespace shift = ui::shift;
+
+// xterm-style modifier digits in ncurses' extended key names ("kUP5").
+int ModifiersOf(char digit) {
+  switch (digit) {
+    case '2':
+      return shift::Shift;
+    case '3':
+      return shift::Alt;
+    case '4':
+      return shift::Shift | shift::Alt;
+    case '5':
+      return shift::Ctrl;
+    case '6':
+      return shift::Ctrl | shift::Shift;
+    case '7':
+      return shift::Ctrl | shift::Alt;
+    default:
+      return 0;
+  }
+}
+
+InputEvent ExtendedKey(int key) {
+  const char* name = keyname(key);
+  if (!name) return {};
+  const std::string n(name);
+  if (n.size() < 3 || n[0] != 'k') return {};
+  const int mods = ModifiersOf(n.back());
+  const std::string base = n.substr(1, n.size() - 2);
+  int code = 0;
+  if (base == "UP")
+    code = keys::Up;
+  else if (base == "DN")
+    code = keys::Down;
+  else if (base == "LFT")
+    code = keys::Left;
+  else if (base == "RIT")
+    code = keys::Right;
+  else if (base == "HOM")
+    code = keys::Home;
+  else if (base == "END")
+    code = keys::End;
+  else if (base == "PRV")
+    code = keys::PageUp;
+  else if (base == "NXT")
+    code = keys::PageDown;
+  else if (base == "DC")
+    code = keys::Delete;
+  else if (base == "IC")
+    code = keys::Insert;
+  if (code == 0 || mods == 0) return {};
+  return InputEvent::MakeKey(code, mods);
+}
+
+InputEvent FromKeyCode(int key) {
+  switch (key) {
+    case KEY_UP:
+      return InputEvent::MakeKey(keys::Up);
+    case KEY_DOWN:
+      return InputEvent::MakeKey(keys::Down);
+    case KEY_LEFT:
+      return InputEvent::MakeKey(keys::Left);
+    case KEY_RIGHT:
+      return InputEvent::MakeKey(keys::Right);
+    case KEY_SR:
+      return InputEvent::MakeKey(keys::Up, shift::Shift);
+    case KEY_SF:
+      return InputEvent::MakeKey(keys::Down, shift::Shift);
+    case KEY_SLEFT:
+      return InputEvent::MakeKey(keys::Left, shift::Shift);
+    case KEY_SRIGHT:
+      return InputEvent::MakeKey(keys::Right, shift::Shift);
+    case KEY_HOME:
+      return InputEvent::MakeKey(keys::Home);
+    case KEY_END:
+      return InputEvent::MakeKey(keys::End);
+    case KEY_SHOME:
+      return InputEvent::MakeKey(keys::Home, shift::Shift);
+    case KEY_SEND:
+      return InputEvent::MakeKey(keys::End, shift::Shift);
+    case KEY_PPAGE:
+      return InputEvent::MakeKey(keys::PageUp);
+    case KEY_NPAGE:
+      return InputEvent::MakeKey(keys::PageDown);
+    case KEY_DC:
+      return InputEvent::MakeKey(keys::Delete);
+    case KEY_IC:
+      return InputEvent::MakeKey(keys::Insert);
+    case KEY_BACKSPACE:
+      return InputEvent::MakeKey(keys::Back);
+    case KEY_ENTER:
+      return InputEvent::MakeKey(keys::Return);
+    case KEY_BTAB:
+      return InputEvent::MakeKey(keys::Tab, shift::Shift);
+    case KEY_RESIZE:
+      return InputEvent::MakeResize();
+    default:
+      break;
+  }
+  if (key >= KEY_F(1) && key <= KEY_F(12)) return InputEvent::MakeKey(FunctionKey(key - KEY_F(0)));
+  if (key >= KEY_F(13) && key <= KEY_F(24)) return InputEvent::MakeKey(FunctionKey(key - KEY_F(12)), shift::Shift);
+  if (key >= KEY_F(25) && key <= KEY_F(36)) return InputEvent::MakeKey(FunctionKey(key - KEY_F(24)), shift::Ctrl);
+  return ExtendedKey(key);
+}
+
+InputEvent FromCharacter(wint_t ch) {
+  switch (ch) {
+    case 9:
+      return InputEvent::MakeKey(keys::Tab);
+    case 10:
+    case 13:
+      return InputEvent::MakeKey(keys::Return);
+    case 8:
+    case 127:
+      return InputEvent::MakeKey(keys::Back);
+    case 0:
+      return InputEvent::MakeKey(keys::Space, shift::Ctrl);
+    default:
+      break;
+  }
+  if (ch >= 1 && ch <= 26) return InputEvent::MakeKey('A' + static_cast<int>(ch) - 1, shift::Ctrl);
+  if (ch < 32) return {};
+  return InputEvent::MakeText(static_cast<char32_t>(ch));
+}
+
+attr_t CursesAttrs(std::uint8_t a) {
+  attr_t out = A_NORMAL;
+  if (a & attr::Bold) out |= A_BOLD;
+  if (a & attr::Reverse) out |= A_REVERSE;
+  if (a & attr::Underline) out |= A_UNDERLINE;
+  if (a & attr::Dim) out |= A_DIM;
+  return out;
+}
+
+}  // namespace
+
+void UseUtf8Locale() {
+  std::setlocale(LC_ALL, "");
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset && (std::strcmp(codeset, "UTF-8") == 0 || std::strcmp(codeset, "utf8") == 0)) return;
+  for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"})
+    if (std::setlocale(LC_CTYPE, name)) return;
+}
+
+CursesTerminal::CursesTerminal() {
+  // A short wait tells a lone Esc from the start of Alt+letter or a key's
+  // escape sequence.
+  set_escdelay(40);
+  initscr();
+  raw();  // Ctrl+S and Ctrl+C reach the editor instead of the tty driver
+  noecho();
+  nonl();
+  keypad(stdscr, TRUE);
+  mousemask(BUTTON1_PRESSED | BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT | BUTTON_CTRL,
+            nullptr);
+  mouseinterval(0);
+  curs_set(0);
+}
+
+CursesTerminal::~CursesTerminal() { endwin(); }
+
+int CursesTerminal::Rows() const { return LINES; }
+int CursesTerminal::Columns() const { return COLS; }
+
+InputEvent CursesTerminal::Read() {
+  for (;;) {
+    wint_t ch = 0;
+    const int rc = get_wch(&ch);
+    if (rc == ERR) continue;
+    if (rc == KEY_CODE_YES) {
+      if (ch == KEY_MOUSE) {
+        MEVENT m{};
+        if (getmouse(&m) != OK) continue;
+        int mods = 0;
+        if (m.bstate & BUTTON_SHIFT) mods |= shift::Shift;
+        if (m.bstate & BUTTON_CTRL) mods |= shift::Ctrl;
+        InputEvent::Button button = InputEvent::Button::None;
+        if (m.bstate & BUTTON1_PRESSED) button = InputEvent::Button::Left;
+        if (m.bstate & BUTTON3_PRESSED) button = InputEvent::Button::Right;
+        if (m.bstate & BUTTON4_PRESSED) button = InputEvent::Button::WheelUp;
+        if (m.bstate & BUTTON5_PRESSED) button = InputEvent::Button::WheelDown;
+        if (button == InputEvent::Button::None) continue;
+        return InputEvent::MakeClick(m.y, m.x, button, mods);
+      }
+      InputEvent e = FromKeyCode(static_cast<int>(ch));
+      if (e.kind != InputEvent::Kind::None) return e;
+      continue;
+    }
+    if (ch == 27) {
+      // Esc alone, or Alt+key sent as Esc and the key.
+      timeout(40);
+      wint_t next = 0;
+      const int rc2 = get_wch(&next);
+      timeout(-1);
+      if (rc2 == ERR) return InputEvent::MakeKey(ui::keys::Escape);
+      if (rc2 == OK && next > 32 && next != 127) return InputEvent::MakeAlt(static_cast<char32_t>(next));
+      if (rc2 == OK && next == 27) return InputEvent::MakeKey(ui::keys::Escape);
+      continue;
+    }
+    InputEvent e = FromCharacter(ch);
+    if (e.kind != InputEvent::Kind::None) return e;
+  }
+}
+
+void CursesTerminal::Present(const Canvas& canvas) {
+  const int rows = std::min(canvas.Height(), LINES);
+  const int cols = std::min(canvas.Width(), COLS);
+  for (int y = 0; y < rows; ++y) {
+    for (int x = 0; x < cols; ++x) {
+      // The bottom-right cell would scroll the screen on some terminals.
+      if (y == LINES - 1 && x == COLS - 1) continue;
+      const Cell& c = canvas.At(y, x);
+      wchar_t text[2] = {static_cast<wchar_t>(c.ch), 0};
+      cchar_t cell;
+      setcchar(&cell, text, CursesAttrs(c.attrs), 0, nullptr);
+      mvadd_wch(y, x, &cell);
+    }
+  }
+  if (canvas.CursorRow() >= 0 && canvas.CursorRow() < LINES && canvas.CursorCol() < COLS) {
+    move(canvas.CursorRow(), canvas.CursorCol());
+    curs_set(1);
+  } else {
+    curs_set(0);
+  }
+  refresh();
+}
+
+}  // namespace quillmont::editor
