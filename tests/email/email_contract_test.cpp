@@ -276,9 +276,17 @@ TEST_F(EmailPanelTest, ContractCallsWithoutADefinitionFailClearly) {
   EXPECT_EQ(panel_->cdtnNotify(), host_);
   EXPECT_EQ(panel_->Definition(), nullptr);
   EXPECT_FALSE(panel_->Filling());
+  // Apply has no owner key to give a new recipient: an error, and the
+  // typed address stays.
+  drive_.TypeInto(panel_->txtAddress(), "a@example.com");
+  EXPECT_THROW(drive_.Click(panel_->cmdApply()), Error);
+  EXPECT_EQ(panel_->stl().RowCount(), 0);
+  EXPECT_EQ(panel_->txtAddress().Text(), "a@example.com");
   // The panel still works afterwards.
   Load(NewDefinition());
   EXPECT_EQ(panel_->txtSubject().Text(), kDefault);
+  EnterAddress("b@example.com");
+  EXPECT_EQ(Rows(), std::vector<std::string>{"b@example.com"});
 }
 
 TEST_F(EmailPanelTest, FailureHalfWayThroughLoadLeavesThePanelListening) {
@@ -297,32 +305,6 @@ TEST_F(EmailPanelTest, FailureHalfWayThroughLoadLeavesThePanelListening) {
   EXPECT_EQ(host_->markChanged, 1);
   Load(faulty);
   EXPECT_EQ(Rows(), std::vector<std::string>{"a@example.com"});
-}
-
-TEST_F(EmailPanelTest, ListFailureDuringLoadLeavesThePanelListening) {
-  auto plan = std::make_shared<testing::FaultPlan>();
-  auto library = std::make_shared<testing::FaultyControlLibrary>(plan);
-  SetThreadControlLibrary(library);
-  auto panel = XEventEmailTab::Create();
-  ui::Driver drive(*panel);
-  // The same load twice from the same state makes the same calls: record
-  // the second, then make its second AddRow fail on a third.
-  panel->LoadData(Variant(StoredDefinition("S", "M", {"a@example.com", "b@example.com"})), kTabKey, host_);
-  plan->ClearLog();
-  panel->LoadData(Variant(StoredDefinition("S", "M", {"a@example.com", "b@example.com"})), kTabKey, host_);
-  const auto& log = plan->Log();
-  int addRows = 0, failAt = 0;
-  for (std::size_t i = 0; i < log.size() && !failAt; ++i)
-    if (log[i].find("AddRow") != std::string::npos && ++addRows == 2) failAt = static_cast<int>(i) + 1;
-  ASSERT_GT(failAt, 0);
-  plan->FailOnCall(failAt);
-  EXPECT_THROW(panel->LoadData(Variant(StoredDefinition("S", "M", {"c@example.com", "d@example.com"})), kTabKey, host_),
-               Error);
-  ASSERT_TRUE(plan->Fired());
-  EXPECT_FALSE(panel->Filling());
-  EXPECT_EQ(panel->stl().RowCount(), 1);
-  drive.TypeInto(panel->txtMessage(), "!");
-  EXPECT_EQ(host_->markChanged, 1);
 }
 
 }  // namespace
