@@ -6,6 +6,7 @@
 #include "quillmont/framework/runtime.h"
 #include "quillmont/framework/services.h"
 #include "quillmont/platform/error.h"
+#include "quillmont/platform/ui/utf8.h"
 
 namespace quillmont {
 namespace {
@@ -19,12 +20,10 @@ constexpr const char* kColumnCaptions[] = {"Event Type", "Event Group"};
 constexpr std::int32_t kMaxReservedGroups = 4096;
 
 // The selector appends one character to every key; it may be a multi-byte one.
-std::string WithoutLastCharacter(std::string key) {
-  if (key.empty()) return key;
-  std::size_t cut = key.size() - 1;
-  while (cut > 0 && (static_cast<unsigned char>(key[cut]) & 0xC0) == 0x80) --cut;
-  key.erase(cut);
-  return key;
+std::string WithoutLastCharacter(const std::string& key) {
+  const std::size_t chars = ui::utf8::CharCount(key);
+  if (chars == 0) return key;
+  return key.substr(0, ui::utf8::ByteOffset(key, chars - 1));
 }
 
 // Group records come from a store where any field may be null: a null
@@ -100,6 +99,7 @@ void XEventsTab::PrepareLists() {
   FillGroupFilter();
   AddSelectorColumns();
   xEvents_->SetInitialized(true);
+  ClearChosenRows();
   FillAvailable(0);
 }
 
@@ -154,6 +154,19 @@ void XEventsTab::FillGroupFilter() {
 void XEventsTab::AddSelectorColumns() {
   const int wanted = static_cast<int>(std::size(kColumnCaptions));
   for (int i = xEvents_->ColumnCount(); i < wanted; ++i) xEvents_->AddColumn(kColumnCaptions[i]);
+}
+
+// A load shows the choice stored in the definition it was given, so what an
+// earlier load or the user chose goes back first; otherwise it would be saved
+// into this definition too. The selector takes rows back only as the user
+// does, through its remove button; the event that raises is ignored while
+// Filling.
+void XEventsTab::ClearChosenRows() {
+  const auto chosenRows = xEvents_->ChosenItems();
+  const int count = chosenRows->Count();
+  if (count == 0) return;
+  for (int i = 1; i <= count; ++i) chosenRows->Item(i)->SetSelected(true);
+  xEvents_->RemoveButton().Click();
 }
 
 const std::string& XEventsTab::GroupNameOf(std::int32_t groupId) const {

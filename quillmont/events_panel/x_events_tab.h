@@ -61,6 +61,7 @@ class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
   void LoadGroupTypes();
   void FillGroupFilter();
   void AddSelectorColumns();
+  void ClearChosenRows();
   void FillAvailable(std::int32_t groupId);
   void LoadChosenEvents();
   void ChooseEventTypes(const std::shared_ptr<EventTypeCollection>& eventTypes);
