@@ -131,6 +131,7 @@ void PanelRenderer::Draw(Canvas& canvas, ui::UserControl& panel, const Rect& are
   const Rect clip = Intersect(area, saved);
   canvas.SetClip(clip);
   canvas.Fill(area);
+  canvas.SetCursor(-1, -1);  // a focused text box puts it back
   for (int pass = 0; pass < 3; ++pass)
     for (const auto& child : panel.Children()) DrawTree(canvas, *child, child->Left(), child->Top(), pass, clip);
   canvas.SetClip(saved);

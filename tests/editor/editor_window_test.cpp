@@ -1,0 +1,192 @@
+#include "apps/editor/editor_window.h"
+
+#include "apps/editor/notification_list.h"
+#include "quillmont/platform/error.h"
+#include "tests/editor/editor_test_support.h"
+
+namespace quillmont::editor {
+namespace {
+
+namespace keys = ui::keys;
+namespace shift = ui::shift;
+using testing::EditorFixture;
+using testing::Shows;
+
+class EditorWindowTest : public EditorFixture {};
+
+TEST_F(EditorWindowTest, AddsAManagerByTypingThenSavesAndSurvivesResizing) {
+  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal.ExpectText("Core network outage")
+      .Key(FunctionKey(6))
+      .ExpectText("SNMP Host")
+      .Alt('n')
+      .Alt('h')
+      .Type("trap.example.org")
+      .Alt('p')
+      .Type("1162")
+      .Key(keys::Return)
+      .ExpectText("trap.example.org")
+      .ExpectText("[changed]")
+      .Then([&] { terminal.Resize(8, 30); })
+      .Send(InputEvent::MakeResize())
+      .Then([&] {
+        EXPECT_EQ(window.ActivePanel().Width(), TwipsWide(30));
+        EXPECT_EQ(window.ActivePanel().Height(), TwipsHigh(5));
+        terminal.Resize(30, 100);
+      })
+      .Send(InputEvent::MakeResize())
+      .ExpectText("SNMP Managers")
+      .Then([&] { EXPECT_EQ(window.ActivePanel().Width(), TwipsWide(100)); })
+      .Key('S', shift::Ctrl)
+      .Check([](const Canvas& c) { EXPECT_FALSE(Shows(c, "[changed]")) << c.AllText(); })
+      .Key(keys::Escape);
+  window.Run();
+  EXPECT_TRUE(window.Closed());
+  const auto record = store->ReadNotification(1);
+  ASSERT_EQ(record.managers.size(), 3u);
+  EXPECT_EQ(record.managers[2].host, "trap.example.org");
+  EXPECT_EQ(record.managers[2].port, 1162);
+  EXPECT_EQ(record.recipients.size(), 2u);
+  EXPECT_EQ(record.eventTypeKeys.size(), 6u);
+}
+
+TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
+  EditorWindow window(screen, *store, store->NewDefinition("Nothing chosen"), StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal.Key(FunctionKey(6))
+      .Then([&] { EXPECT_EQ(window.ActiveKey(), "SNMP"); })
+      .Key('S', shift::Ctrl)
+      .ExpectText("Please select event(s) for notification.")
+      .ExpectText("Save Notification")
+      .ExpectText("(X)")
+      .Key(keys::Return)
+      .Then([&] {
+        EXPECT_EQ(window.ActiveKey(), "Events");
+        EXPECT_EQ(store->ListNotifications().size(), 2u);
+        EXPECT_TRUE(window.Definition().IsNew());
+      })
+      .Key(keys::Escape);
+  window.Run();
+  EXPECT_TRUE(window.Closed());
+}
+
+TEST_F(EditorWindowTest, ALockedDatabaseKeepsTheEditsForAnotherTry) {
+  store::Database other(dir.File("q.db"), false);
+  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal.Key(FunctionKey(6))
+      .Alt('n')
+      .Alt('h')
+      .Type("late.example.org")
+      .Alt('p')
+      .Type("162")
+      .Key(keys::Return)
+      .Then([&] { other.Exec("BEGIN IMMEDIATE"); })
+      .Key('S', shift::Ctrl)
+      .ExpectText("not saved")
+      .Key(keys::Return)
+      .Then([&] {
+        EXPECT_TRUE(window.Changed());
+        EXPECT_EQ(store->ReadNotification(1).managers.size(), 2u);
+        other.Exec("ROLLBACK");
+      })
+      .ExpectText("late.example.org")
+      .Key('S', shift::Ctrl)
+      .Then([&] {
+        EXPECT_FALSE(window.Changed());
+        EXPECT_EQ(store->ReadNotification(1).managers.size(), 3u);
+      })
+      .Key(keys::Escape);
+  window.Run();
+}
+
+TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheViewState) {
+  EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal.Key(FunctionKey(6))
+      .Alt('n')  // New empties the fields: a change
+      .Key(keys::Escape)
+      .ExpectText("Save the changes to")
+      .Type("c")
+      .Then([&] { EXPECT_FALSE(window.Closed()); })
+      .Key(keys::Escape)
+      .Type("n");
+  window.Run();
+  EXPECT_TRUE(window.Closed());
+  EXPECT_EQ(store->ReadNotification(2).managers.size(), 1u);
+  const auto layout = store->Setting("SNMPProperties");
+  ASSERT_TRUE(layout.has_value());
+  EXPECT_FALSE(layout->empty());
+}
+
+// A page whose outside component fails, to see the editor carry on.
+class FaultyPage : public ui::UserControl, public IFolioControl {
+ public:
+  explicit FaultyPage(bool failLoad) : ui::UserControl("Faulty"), failLoad_(failLoad) {
+    auto button = Add<ui::CommandButton>("cmdBoom", "&Boom");
+    button->Move(120, 240, 1200, 300);
+    button->Click.Connect([] { throw Error(ErrorCode::Failed, "The outside component broke."); });
+  }
+  bool HandleTabProcess(const std::string&) override { return false; }
+  bool IsTabValid(const std::string&) override { return true; }
+  void LoadState() override {}
+  void SaveData() override {}
+  void LoadData(const Variant&, const std::string&, std::shared_ptr<TabHost>) override {
+    if (failLoad_) throw Error(ErrorCode::TypeMismatch, "Type mismatch in LoadData.");
+  }
+  void SaveState() override {}
+
+ private:
+  bool failLoad_;
+};
+
+TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
+  std::vector<PageSpec> pages = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(false); }}};
+  EditorWindow window(screen, *store, store->OpenDefinition(1), pages);
+  ASSERT_TRUE(window.Open());
+  terminal.Alt('b')
+      .ExpectText("The outside component broke.")
+      .Key(keys::Return)
+      .Then([&] { EXPECT_FALSE(window.Closed()); })
+      .Alt('b')
+      .ExpectText("Quillmont Editor")
+      .Key(keys::Return)
+      .Key(keys::Escape);
+  window.Run();
+  EXPECT_TRUE(window.Closed());
+
+  std::vector<PageSpec> broken = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(true); }}};
+  EditorWindow refused(screen, *store, store->OpenDefinition(1), broken);
+  terminal.ExpectText("could not be opened").ExpectText("Type mismatch in LoadData.").Key(keys::Return);
+  EXPECT_FALSE(refused.Open());
+}
+
+TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
+  NotificationListScreen list(screen, store, StandardPages(), "q.db");
+  terminal.ExpectText("Server room environment")
+      .Key(keys::Delete)
+      .ExpectText("Delete the notification \"Core network outage\"?")
+      .Type("n")
+      .Then([&] { EXPECT_EQ(store->ListNotifications().size(), 2u); })
+      .Key(keys::Delete)
+      .Type("y")
+      .Then([&] { EXPECT_EQ(store->ListNotifications().size(), 1u); })
+      .Type("n")
+      .ExpectText("Name of the new notification")
+      .Key(keys::Return)  // no name
+      .ExpectText("Please enter a name for the notification.")
+      .Key(keys::Return)
+      .Type("Disk space")
+      .Key(keys::Return)
+      .ExpectText("Notification (new): Disk space")
+      .Key(keys::Escape)
+      .ExpectText("Server room environment")
+      .Type("q");
+  list.Run();
+  EXPECT_TRUE(list.Done());
+  EXPECT_EQ(store->ListNotifications().size(), 1u);  // the new one was never saved
+}
+
+}  // namespace
+}  // namespace quillmont::editor
