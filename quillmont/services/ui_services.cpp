@@ -74,6 +74,7 @@ class EscapeRestore final : public TextBoxExtension {
   struct State {
     bool attached = true;
     bool haveSaved = false;
+    bool typing = false;  // a key that edits the text is being handled
     std::string saved;
   };
   explicit EscapeRestore(std::shared_ptr<State> state) : state_(std::move(state)) {}
@@ -153,13 +154,32 @@ std::shared_ptr<TextBoxExtension> DefaultUiServices::AttachTextBox(ui::TextBox& 
   // The handlers live in the text box and keep only the shared state: the
   // extension and the text box never own each other.
   textBox.GotFocus.Connect([state, box = &textBox] {
-    if (!state->attached) return;
+    state->saved = box->Text();
+    state->haveSaved = true;
+  });
+  textBox.LostFocus.Connect([state] { state->typing = false; });
+  // A change is the user's only while a key that edits is on its way;
+  // any other change comes from the program (or a paste) and becomes the
+  // text Escape goes back to, e.g. the empty fields after an entry was
+  // applied while the focus stayed in the field.
+  textBox.KeyDown.Connect([state](ui::KeyEventArgs& e) { state->typing = e.KeyCode == ui::keys::Delete; });
+  textBox.KeyUp.Connect([state](ui::KeyEventArgs&) { state->typing = false; });
+  textBox.Change.Connect([state, box = &textBox] {
+    if (state->typing) {
+      state->typing = false;
+      return;
+    }
     state->saved = box->Text();
     state->haveSaved = true;
   });
   textBox.KeyPress.Connect([state, box = &textBox](ui::KeyPressArgs& e) {
-    if (e.KeyAscii != ui::keys::Escape || !state->attached || !state->haveSaved) return;
-    if (box->Text() == state->saved) return;
+    const int ch = e.KeyAscii;
+    if (ch != ui::keys::Escape) {
+      state->typing = ch == ui::keys::Back || (ch >= 32 && ch != 127) || (ch == ui::keys::Return && box->MultiLine());
+      return;
+    }
+    state->typing = false;
+    if (!state->attached || !state->haveSaved || box->Text() == state->saved) return;
     e.KeyAscii = 0;
     box->SetText(state->saved);
   });

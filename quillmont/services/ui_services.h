@@ -12,11 +12,11 @@ namespace quillmont {
 
 // The default text, number, column and focus services.
 //
-// AttachTextBox gives a text box one small habit: Escape puts back the text
-// the field held when it last got the focus, if the user has changed it
-// since (the key is then used up; otherwise Escape goes on as usual). No
-// other key is touched. The extension does not own the text box; once the
-// extension is released the habit stops.
+// AttachTextBox gives a text box one small habit: Escape takes back what
+// the user typed since the field got the focus or the program last set its
+// text (a paste counts as set). The key is then used up; with nothing to
+// take back Escape goes on as usual. No other key is touched. The extension
+// does not own the text box; once the extension is released the habit stops.
 //
 // GetFocusTarget returns one object per service; its Activate calls the
 // handler a host installed with SetFocusHandler (by default nothing), e.g.

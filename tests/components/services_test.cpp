@@ -141,6 +141,22 @@ TEST(UiServices, AttachedTextBoxRestoresOnEscapeOnly) {
   driver.PressKey(ui::keys::Back);
   EXPECT_EQ(first->Text(), "befor");
 
+  // The program setting the text while the field keeps the focus (an entry
+  // applied, the fields reset) is what Escape goes back to afterwards.
+  driver.Type("12");
+  first->SetText("");
+  driver.Type("Q");
+  driver.PressKey(ui::keys::Escape);
+  EXPECT_EQ(first->Text(), "");
+  driver.PressKey(ui::keys::Delete);  // nothing to delete: no change, no harm
+  driver.Paste("pasted");
+  driver.PressKey(ui::keys::Escape);
+  EXPECT_EQ(first->Text(), "pasted");
+  driver.PressKey(ui::keys::Back);
+  driver.PressKey(ui::keys::Escape);
+  EXPECT_EQ(first->Text(), "pasted");
+  first->SetText("befor");
+
   // Once the extension is released the habit stops; the box lives on.
   extension.reset();
   driver.Type("Z");
