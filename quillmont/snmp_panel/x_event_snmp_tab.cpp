@@ -267,9 +267,12 @@ void XEventSNMPTab::OnListSelectionChanged() {
 void XEventSNMPTab::StartNewManager() {
   ResetFields();
   stl_->ClearSelection();
-  txtHost_->SetFocus();
   editMode_ = quillmont::EditMode::AddNew;
+  // Enable the fields before focusing one: a selection change that failed
+  // half way may have left them disabled with no row selected, and New is
+  // how the user starts over.
   UpdateCommandStates();
+  txtHost_->SetFocus();
   NotifyHostChanged();
 }
 
