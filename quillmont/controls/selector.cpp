@@ -37,6 +37,11 @@ struct SelectorModel {
   std::vector<std::shared_ptr<SelectorRowImpl>> chosen;
   bool availableUnsorted = false;
   bool chosenUnsorted = false;
+  // A row has left the side but is still in its vector. Without one, a
+  // Compact has nothing to drop and costs nothing, so reading the rows one by
+  // one through Item stays linear.
+  bool availableStale = false;
+  bool chosenStale = false;
   std::unordered_map<std::string, std::shared_ptr<SelectorRowImpl>> byKey;
   std::uint64_t nextOrdinal = 0;
   std::uint64_t nextChoice = 0;
@@ -127,12 +132,16 @@ std::vector<std::shared_ptr<SelectorRowImpl>>& SelectorModel::Rows(Side side) {
 
 void SelectorModel::Compact(Side side) {
   auto& rows = Rows(side);
-  std::erase_if(rows, [side](const std::shared_ptr<SelectorRowImpl>& row) {
-    if (row->side == side) return false;
-    (side == Side::Available ? row->inAvailable : row->inChosen) = false;
-    return true;
-  });
+  bool& stale = side == Side::Available ? availableStale : chosenStale;
   bool& unsorted = side == Side::Available ? availableUnsorted : chosenUnsorted;
+  if (stale) {
+    std::erase_if(rows, [side](const std::shared_ptr<SelectorRowImpl>& row) {
+      if (row->side == side) return false;
+      (side == Side::Available ? row->inAvailable : row->inChosen) = false;
+      return true;
+    });
+    stale = false;
+  }
   if (!unsorted) return;
   if (side == Side::Available)
     std::stable_sort(rows.begin(), rows.end(),
@@ -148,6 +157,8 @@ SelectorRowImpl* SelectorModel::Find(const std::string& key) const {
 }
 
 void SelectorModel::MoveTo(SelectorRowImpl& row, Side side) {
+  if (row.inAvailable && side != Side::Available) availableStale = true;
+  if (row.inChosen && side != Side::Chosen) chosenStale = true;
   row.side = side;
   row.selected = false;
   row.viewRow = -1;
@@ -298,6 +309,7 @@ void Selector::ClearAvailable() {
   }
   m.available.clear();
   m.availableUnsorted = false;
+  m.availableStale = false;
   m.viewsStale = true;
 }
 

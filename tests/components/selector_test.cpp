@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "quillmont/controls/selector.h"
@@ -234,6 +235,47 @@ TEST(Selector, ChoosingTenThousandOfHundredThousand) {
   EXPECT_EQ(x.AvailableItems()->Item(1)->Key(), "k1_");
   EXPECT_TRUE(x.IsChosen("k50000"));
   EXPECT_TRUE(x.IsAvailable("k50001"));
+}
+
+// Rows read one by one between moves always show each side exactly: a row
+// that left a side never lingers in it, whatever came before the read.
+TEST(Selector, RowsReadBetweenMovesShowEachSideExactly) {
+  Selector x("xEvents");
+  constexpr int kRows = 40;
+  for (int i = 0; i < kRows; ++i) x.AddAvailable("Event " + std::to_string(i), std::to_string(i));
+  x.EndFill();
+  std::vector<int> available(kRows);
+  for (int i = 0; i < kRows; ++i) available[static_cast<std::size_t>(i)] = i;
+  std::vector<int> chosen;
+  auto expectSides = [&] {
+    std::vector<std::string> a, c;
+    for (int k : available) a.push_back(std::to_string(k) + "_");
+    for (int k : chosen) c.push_back(std::to_string(k) + "_");
+    ASSERT_EQ(Keys(*x.AvailableItems()), a);
+    ASSERT_EQ(Keys(*x.ChosenItems()), c);
+  };
+  unsigned seed = 7;
+  for (int step = 0; step < 200; ++step) {
+    seed = seed * 1103515245u + 12345u;
+    const int key = static_cast<int>((seed >> 8) % kRows);
+    if (step % 3 != 2) {
+      x.ChooseItem(std::to_string(key));
+      if (std::erase(available, key) > 0) chosen.push_back(key);
+    } else if (!chosen.empty()) {
+      // Take back every other chosen row, as the user does.
+      auto rows = x.ChosenItems();
+      std::vector<int> back;
+      for (int i = 1; i <= rows->Count(); i += 2) {
+        rows->Item(i)->SetSelected(true);
+        back.push_back(chosen[static_cast<std::size_t>(i - 1)]);
+      }
+      ASSERT_TRUE(x.RemoveSelected());
+      for (int k : back) std::erase(chosen, k);
+      available.insert(available.end(), back.begin(), back.end());
+      std::sort(available.begin(), available.end());
+    }
+    expectSides();
+  }
 }
 
 }  // namespace
