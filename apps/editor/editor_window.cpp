@@ -197,7 +197,15 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
         HandleMouse(e);
         break;
       case InputEvent::Kind::Closed:
-        closed_ = Close();
+        // Nobody is left to answer questions: unsaved edits are dropped, the
+        // view state is kept.
+        for (auto& page : pages_) {
+          try {
+            page->contract->SaveState();
+          } catch (const std::exception&) {
+          }
+        }
+        closed_ = true;
         break;
       default:
         break;

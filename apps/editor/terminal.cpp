@@ -2,6 +2,7 @@
 
 #include <langinfo.h>
 
+#include <cerrno>
 #include <clocale>
 #include <cstring>
 #include <string>
@@ -182,8 +183,14 @@ int CursesTerminal::Columns() const { return COLS; }
 InputEvent CursesTerminal::Read() {
   for (;;) {
     wint_t ch = 0;
+    errno = 0;
     const int rc = get_wch(&ch);
-    if (rc == ERR) continue;
+    if (rc == ERR) {
+      if (errno == EINTR) continue;
+      // The terminal went away (hang-up, closed pane): say so, instead of
+      // spinning on a dead input.
+      return InputEvent{InputEvent::Kind::Closed, 0, 0, 0, 0, 0, {}};
+    }
     if (rc == KEY_CODE_YES) {
       if (ch == KEY_MOUSE) {
         MEVENT m{};

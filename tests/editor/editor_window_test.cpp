@@ -120,6 +120,15 @@ TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheViewState) {
   EXPECT_FALSE(layout->empty());
 }
 
+TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {
+  EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal.Key(FunctionKey(6)).Alt('n').Then([&] { EXPECT_TRUE(window.Changed()); });
+  window.Run();  // the script ends: the terminal reports itself closed
+  EXPECT_TRUE(window.Closed());
+  EXPECT_EQ(store->ReadNotification(2).managers.size(), 1u);
+}
+
 // A page whose outside component fails, to see the editor carry on.
 class FaultyPage : public ui::UserControl, public IFolioControl {
  public:
