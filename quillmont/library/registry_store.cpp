@@ -116,8 +116,16 @@ void ReplaceFile(const std::string& path, const std::string& text, mode_t mode) 
 
 Document ReadDocument(const std::string& path) { return ParseOrThrow(path, ReadFile(path).text); }
 
-void UpdateDocument(const std::string& path, const std::function<void(Document&)>& change) {
-  if (path.empty()) throw Error(ErrorCode::Failed, "No registry file is named");
+void UpdateDocument(const std::string& registryPath, const std::function<void(Document&)>& change) {
+  if (registryPath.empty()) throw Error(ErrorCode::Failed, "No registry file is named");
+  // A registry file that is a link (kept with a user's dotfiles, say) stays
+  // one: the change goes to the file it points to.
+  std::string path = registryPath;
+  std::error_code linkError;
+  if (std::filesystem::is_symlink(path, linkError)) {
+    const auto target = std::filesystem::canonical(path, linkError);
+    if (!linkError) path = target.string();
+  }
   const std::filesystem::path parent = std::filesystem::path(path).parent_path();
   if (!parent.empty()) {
     std::error_code ec;
