@@ -18,6 +18,7 @@ TEST_F(SnmpTest, TypingEnablesApplyAndEnterAppliesOnRelease) {
   EXPECT_FALSE(panel->cmdApply().Enabled());
   user.Type(" ");  // blanks count for the button, not for the check
   EXPECT_TRUE(panel->cmdApply().Enabled());
+  EXPECT_TRUE(panel->IsTabValid("Notification"));  // managers are checked on Apply only
 
   user.Focus(panel->txtPort());
   user.KeyDown(ui::keys::Return);
@@ -120,6 +121,11 @@ TEST_F(SnmpTest, UpdateKeepsItsOwnHostAndPortButNotAnothers) {
   const auto beta = def->SnmpManagers()->Manager(2);
   user.ClickRow(panel->stl(), 1);
   EXPECT_EQ(Fields(), (Strings{"beta", "200", "SNMP v1", "UNIX"}));
+  // The panel holds the text-box extensions it attached: Escape brings back
+  // the host it showed.
+  user.TypeInto(panel->txtHost(), "zz");
+  user.PressKey(ui::keys::Escape);
+  EXPECT_EQ(panel->txtHost().Text(), "beta");
   user.Choose(panel->cboTimeFormat(), "UTC");
   user.Click(panel->cmdApply());
   EXPECT_EQ(beta->TimeFormat(), "UTC");
