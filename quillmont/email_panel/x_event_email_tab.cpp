@@ -300,9 +300,12 @@ void XEventEmailTab::NewRecipient() {
   stl_->ClearSelection();
   txtAddress_->SetText("");
   changed_ = false;
-  txtAddress_->SetFocus();
   editMode_ = quillmont::EditMode::AddNew;
+  // Enable the field before focusing it: a selection change that failed half
+  // way may have left it disabled with no row selected, and New is how the
+  // user starts over.
   UpdateCommandStates();
+  txtAddress_->SetFocus();
   NotifyHostChanged();
 }
 
