@@ -1,6 +1,5 @@
 #include <algorithm>
 
-#include "quillmont/definitions/definition_library.h"
 #include "quillmont/framework/runtime.h"
 #include "tests/snmp/snmp_fixture.h"
 #include "tests/support/fault_injection.h"
@@ -10,7 +9,6 @@ namespace {
 
 using quillmont::testing::FaultPlan;
 using quillmont::testing::FaultyControlLibrary;
-using quillmont::testing::FaultyDefinitionLibrary;
 using quillmont::testing::FaultyNotificationDefinition;
 
 // A manager whose version cannot be read while `broken` is set.
@@ -65,21 +63,6 @@ TEST_F(SnmpTest, ApplyFailingHalfWayLeavesNothingPending) {
   driver.Click(faulty->cmdApply());
   EXPECT_EQ(faulty->stl().RowCount(), 2);
   EXPECT_EQ(faulty->stl().RowCells(1)[0], "secondx");
-}
-
-TEST_F(SnmpTest, NewManagerRefusedByTheLibraryReachesTheUser) {
-  auto plan = std::make_shared<FaultPlan>();
-  SetThreadDefinitionLibrary(
-      std::make_shared<FaultyDefinitionLibrary>(std::make_shared<BasicDefinitionLibrary>(), plan));
-  Load(Fresh());
-  user.TypeInto(panel->txtHost(), "h");
-  user.TypeInto(panel->txtPort(), "1");
-  plan->FailOnCall(1);
-  EXPECT_THROW(user.PressKey(ui::keys::Return), Error);
-  EXPECT_FALSE(panel->EnterPending());
-  EXPECT_EQ(panel->stl().RowCount(), 0);
-  user.PressKey(ui::keys::Return);
-  EXPECT_EQ(panel->stl().RowCount(), 1);
 }
 
 TEST_F(SnmpTest, FillFailingHalfWayLeavesThePanelListening) {
