@@ -1,6 +1,7 @@
 #include "quillmont/events_panel/x_events_tab.h"
 
 #include <algorithm>
+#include <iterator>
 
 #include "quillmont/framework/panel_support.h"
 #include "quillmont/framework/runtime.h"

@@ -98,18 +98,6 @@ TEST_F(EventsTabTest, TheTwoColumnsAreGivenOnceWhateverTheNumberOfLoads) {
 
 TEST_F(EventsTabTest, SavingWithoutALoadedDefinitionIsRefused) {
   EXPECT_EQ(CodeOf([&] { panel->SaveData(); }), ErrorCode::ObjectRequired);
-  // A failed save of the definition leaves the panel's choice alone.
-  auto plan = std::make_shared<FaultPlan>();
-  auto inner = library->NewDefinition(7);
-  auto definition = std::make_shared<FaultyNotificationDefinition>(inner, plan);
-  Load(definition);
-  ChooseByUser({"Link up"});
-  plan->FailOnCall(2);  // EventGroupID, then ChosenEventTypes
-  EXPECT_EQ(CodeOf([&] { panel->SaveData(); }), ErrorCode::Failed);
-  EXPECT_EQ(Chosen(), (Strings{"N2"}));
-  panel->SaveData();
-  ASSERT_EQ(inner->ChosenEventTypes().size(), 1u);
-  EXPECT_EQ(inner->ChosenEventTypes()[0].key, "N2");
 }
 
 }  // namespace
