@@ -52,9 +52,10 @@ class Tmux {
   std::string Screen() const { return Output("tmux -L " + socket_ + " capture-pane -p 2>/dev/null"); }
   bool Alive() const { return Run("has-session") == 0; }
 
-  // Polls the screen until the condition holds or ten seconds pass.
+  // Polls the screen until the condition holds, for at most half a minute (a
+  // loaded machine running sanitizers can be slow to start the editor).
   bool WaitUntil(const std::function<bool(const std::string&)>& condition) const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (std::chrono::steady_clock::now() < deadline) {
       if (condition(Screen())) return true;
       std::this_thread::sleep_for(std::chrono::milliseconds(40));
@@ -68,7 +69,7 @@ class Tmux {
     return WaitUntil([&](const std::string& s) { return s.find(text) == std::string::npos; });
   }
   bool WaitExit() const {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (Alive() && std::chrono::steady_clock::now() < deadline)
       std::this_thread::sleep_for(std::chrono::milliseconds(40));
     return !Alive();
