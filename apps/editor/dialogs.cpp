@@ -148,8 +148,11 @@ int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const
         else if (e.keyCode == keys::Return || e.keyCode == keys::Space)
           return specs[static_cast<std::size_t>(focus)].answer;
         else if (e.keyCode == keys::Escape) {
-          for (const auto& b : specs)
-            if (b.answer == msgbox::AnswerCancel) return b.answer;
+          // Esc backs out: Cancel, or No (which cancels a Yes/No question),
+          // or the lone OK.
+          for (int wanted : {msgbox::AnswerCancel, msgbox::AnswerNo})
+            for (const auto& b : specs)
+              if (b.answer == wanted) return b.answer;
           if (count == 1) return specs[0].answer;
         }
         break;

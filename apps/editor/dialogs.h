@@ -17,7 +17,7 @@ namespace quillmont::editor {
 // (16 stop, 32 question, 48 exclamation, 64 information); returns the answer
 // code of the button pressed. Keys: arrows and Tab move between buttons,
 // Enter or Space presses, a button's first letter presses it, Esc means
-// Cancel where there is one (and OK when OK is the only button).
+// Cancel where there is one, else No, else a lone OK.
 int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title);
 
 // One line of text; nullopt when cancelled (Esc or the Cancel button).

@@ -111,10 +111,11 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
   Screen screen(terminal);
   terminal.ExpectText("Delete it?").ExpectText("(!)").ExpectText("Remove").Type("n");
   EXPECT_EQ(ShowMessageBox(screen, "Delete it?", msgbox::YesNoExclamation, "Remove"), msgbox::AnswerNo);
-  terminal.Key(keys::Escape);  // Esc does not answer Yes/No...
   terminal.Key(keys::Right).Key(keys::Left).Key(keys::Return);
   EXPECT_EQ(ShowMessageBox(screen, "Sure?", msgbox::YesNo, "t"), msgbox::AnswerYes);
-  terminal.Key(keys::Escape);  // ...but does Cancel and a lone OK
+  terminal.Key(keys::Escape);  // Esc backs out: No, Cancel, a lone OK
+  EXPECT_EQ(ShowMessageBox(screen, "Sure?", msgbox::YesNoExclamation, "t"), msgbox::AnswerNo);
+  terminal.Key(keys::Escape);
   EXPECT_EQ(ShowMessageBox(screen, "Save?", 3, "t"), msgbox::AnswerCancel);
   terminal.Key(keys::Escape);
   EXPECT_EQ(ShowMessageBox(screen, "Done.", msgbox::OkOnly, ""), msgbox::AnswerOk);
