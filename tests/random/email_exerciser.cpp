@@ -132,7 +132,8 @@ class EmailExerciser final : public PanelExerciser {
     definition_ = def;
     host_ = choices_.Percent(90) ? std::make_shared<CountingTabHost>() : nullptr;
     panel_->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), "Email", host_);
-    staleRows_ = false;
+    // Only a load that hands the list a new collection redraws every row.
+    if (def->IsNew() || (def->HasEmail() && def->EmailRecipients())) staleRows_ = false;
   }
 
   ui::TextBox& RandomTextBox() {
