@@ -13,7 +13,7 @@ namespace keys = ui::keys;
 namespace shift = ui::shift;
 
 struct EditorWindow::Page {
-  PageSpec spec;
+  PageDescriptor descriptor;
   std::shared_ptr<ui::UserControl> view;
   std::shared_ptr<IFolioControl> contract;
   PanelRenderer renderer;
@@ -41,11 +41,11 @@ class EditorWindow::Host final : public TabHost {
 };
 
 EditorWindow::EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
-                           std::vector<PageSpec> pages)
+                           std::vector<PageDescriptor> pages)
     : screen_(screen),
       store_(store),
       definition_(std::move(definition)),
-      specs_(std::move(pages)),
+      descriptors_(std::move(pages)),
       state_(std::make_shared<State>()) {
   state_->window = this;
   host_ = std::make_shared<Host>(state_);
@@ -55,18 +55,18 @@ EditorWindow::~EditorWindow() { state_->window = nullptr; }
 
 bool EditorWindow::Open() {
   try {
-    for (const PageSpec& spec : specs_) {
+    for (const PageDescriptor& descriptor : descriptors_) {
       auto page = std::make_unique<Page>();
-      page->spec = spec;
-      page->view = spec.create();
+      page->descriptor = descriptor;
+      page->view = descriptor.create();
       page->contract = std::dynamic_pointer_cast<IFolioControl>(page->view);
       if (!page->contract)
-        throw Error(ErrorCode::ObjectRequired, "The page \"" + spec.caption + "\" is not an editor tab.");
+        throw Error(ErrorCode::ObjectRequired, "The page \"" + descriptor.caption + "\" is not an editor tab.");
       pages_.push_back(std::move(page));
     }
     for (auto& page : pages_) page->contract->LoadState();
     const Variant v(std::static_pointer_cast<NotificationDefinition>(definition_));
-    for (auto& page : pages_) page->contract->LoadData(v, page->spec.key, host_);
+    for (auto& page : pages_) page->contract->LoadData(v, page->descriptor.key, host_);
   } catch (const std::exception& e) {
     ShowMessageBox(screen_, std::string("The notification could not be opened.\n\n") + e.what(), msgbox::Critical,
                    kErrorTitle);
@@ -85,13 +85,13 @@ void EditorWindow::Run() {
 
 bool EditorWindow::Changed() const noexcept { return state_->changed; }
 
-const std::string& EditorWindow::ActiveKey() const { return pages_.at(active_)->spec.key; }
+const std::string& EditorWindow::ActiveKey() const { return pages_.at(active_)->descriptor.key; }
 
 ui::UserControl& EditorWindow::ActivePanel() { return *pages_.at(active_)->view; }
 
 void EditorWindow::SelectTab(const std::string& key) {
   for (std::size_t i = 0; i < pages_.size(); ++i)
-    if (pages_[i]->spec.key == key) active_ = i;
+    if (pages_[i]->descriptor.key == key) active_ = i;
 }
 
 void EditorWindow::SwitchTab(int delta) {
@@ -315,7 +315,7 @@ void EditorWindow::Draw(Canvas& canvas) {
   tabRects_.clear();
   int col = 1;
   for (std::size_t i = 0; i < pages_.size(); ++i) {
-    const std::string caption = " " + pages_[i]->spec.caption + " ";
+    const std::string caption = " " + pages_[i]->descriptor.caption + " ";
     const std::uint8_t a = i == active_ ? attr::Reverse | attr::Bold : attr::Underline;
     const int used = canvas.Text(1, col, caption, a, std::max(0, width - col));
     tabRects_.push_back({1, col, 1, used});

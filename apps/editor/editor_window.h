@@ -25,7 +25,7 @@ class EditorWindow {
   static constexpr const char* kErrorTitle = "Quillmont Editor";
 
   EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
-               std::vector<PageSpec> pages);
+               std::vector<PageDescriptor> pages);
   ~EditorWindow();
   EditorWindow(const EditorWindow&) = delete;
   EditorWindow& operator=(const EditorWindow&) = delete;
@@ -67,7 +67,7 @@ class EditorWindow {
   Screen& screen_;
   store::Store& store_;
   std::shared_ptr<store::StoredDefinition> definition_;
-  std::vector<PageSpec> specs_;
+  std::vector<PageDescriptor> descriptors_;
   std::vector<std::unique_ptr<Page>> pages_;
   std::shared_ptr<State> state_;
   std::shared_ptr<TabHost> host_;

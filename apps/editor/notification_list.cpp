@@ -12,7 +12,7 @@ namespace quillmont::editor {
 namespace keys = ui::keys;
 
 NotificationListScreen::NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store,
-                                               std::vector<PageSpec> pages, std::string location)
+                                               std::vector<PageDescriptor> pages, std::string location)
     : screen_(screen), store_(std::move(store)), pages_(std::move(pages)), location_(std::move(location)) {
   Reload();
 }

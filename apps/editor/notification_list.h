@@ -15,7 +15,7 @@ namespace quillmont::editor {
 // leave.
 class NotificationListScreen {
  public:
-  NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store, std::vector<PageSpec> pages,
+  NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store, std::vector<PageDescriptor> pages,
                          std::string location);
 
   void Run();
@@ -35,7 +35,7 @@ class NotificationListScreen {
 
   Screen& screen_;
   std::shared_ptr<store::Store> store_;
-  std::vector<PageSpec> pages_;
+  std::vector<PageDescriptor> pages_;
   std::string location_;
   std::vector<store::NotificationSummary> rows_;
   int selected_ = 0;

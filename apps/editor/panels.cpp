@@ -6,7 +6,7 @@
 
 namespace quillmont::editor {
 
-std::vector<PageSpec> StandardPages() {
+std::vector<PageDescriptor> StandardPages() {
   return {
       {"Events", "Events", [] { return std::shared_ptr<ui::UserControl>(XEventsTab::Create()); }},
       {"SNMP", "SNMP Managers", [] { return std::shared_ptr<ui::UserControl>(XEventSNMPTab::Create()); }},

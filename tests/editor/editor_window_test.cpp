@@ -151,7 +151,7 @@ class FaultyPage : public ui::UserControl, public IFolioControl {
 };
 
 TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
-  std::vector<PageSpec> pages = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(false); }}};
+  std::vector<PageDescriptor> pages = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(false); }}};
   EditorWindow window(screen, *store, store->OpenDefinition(1), pages);
   ASSERT_TRUE(window.Open());
   terminal.Alt('b')
@@ -165,7 +165,7 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
   window.Run();
   EXPECT_TRUE(window.Closed());
 
-  std::vector<PageSpec> broken = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(true); }}};
+  std::vector<PageDescriptor> broken = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(true); }}};
   EditorWindow refused(screen, *store, store->OpenDefinition(1), broken);
   terminal.ExpectText("could not be opened").ExpectText("Type mismatch in LoadData.").Key(keys::Return);
   EXPECT_FALSE(refused.Open());
