@@ -2,9 +2,9 @@
 
 #include <limits>
 
+#include "quillmont/definitions/members.h"
 #include "quillmont/platform/ui/utf8.h"
 #include "store/host_objects.h"
-#include "store/members.h"
 
 namespace quillmont::store {
 namespace {
@@ -98,13 +98,13 @@ std::shared_ptr<StoredDefinition> Store::NewDefinition(const std::string& name) 
 }
 
 void Store::ReadSnmp(StoredDefinition& d) {
-  auto list = std::make_shared<StoredSnmpManagerList>();
+  auto list = std::make_shared<BasicSnmpManagerList>();
   Statement s = db_->Prepare(
       "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");
   s.Bind(1, std::int64_t{d.id_});
   const std::string owner = d.ManagerOwnerKey();
   while (s.Step()) {
-    auto manager = std::make_shared<StoredSnmpManager>();
+    auto manager = std::make_shared<BasicSnmpManager>();
     manager->Init(owner, s.Text(0), ToInt32(s.Int(1), "port"), s.Text(2), s.Text(3));
     list->Add(manager);
   }
@@ -115,12 +115,12 @@ void Store::ReadEmail(StoredDefinition& d) {
   Statement n = db_->Prepare("SELECT email_subject, email_message FROM notifications WHERE id = ?");
   n.Bind(1, std::int64_t{d.id_});
   if (!n.Step()) ThrowMissing(d.id_);
-  auto list = std::make_shared<StoredEmailRecipientList>();
+  auto list = std::make_shared<BasicEmailRecipientList>();
   Statement s = db_->Prepare("SELECT address FROM email_recipients WHERE notification_id = ? ORDER BY position");
   s.Bind(1, std::int64_t{d.id_});
   const Variant owner(d.RecipientOwnerKey());
   while (s.Step()) {
-    auto recipient = std::make_shared<StoredEmailRecipient>();
+    auto recipient = std::make_shared<BasicEmailRecipient>();
     recipient->Init(owner, s.Text(0), Variant());
     list->Add(recipient);
   }
@@ -219,22 +219,22 @@ void Store::DeleteNotification(std::int32_t id) {
 
 std::shared_ptr<EventTypeCollection> Store::EventTypes() {
   if (catalogue_) return catalogue_;
-  auto list = std::make_shared<EventTypeList>();
+  auto list = std::make_shared<BasicEventTypeCollection>();
   Statement s = db_->Prepare("SELECT type_key, name, group_id FROM event_types ORDER BY sort_order, rowid");
   while (s.Step())
-    list->Append(std::make_shared<CatalogueEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
+    list->Append(std::make_shared<BasicEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
   catalogue_ = std::move(list);
   return catalogue_;
 }
 
 std::shared_ptr<EventTypeCollection> Store::StoredEventTypes(std::int32_t notificationId) {
-  auto list = std::make_shared<EventTypeList>();
+  auto list = std::make_shared<BasicEventTypeCollection>();
   Statement s = db_->Prepare(
       "SELECT t.type_key, COALESCE(e.name, ''), COALESCE(e.group_id, 0) FROM notification_event_types t"
       " LEFT JOIN event_types e ON e.type_key = t.type_key WHERE t.notification_id = ? ORDER BY t.position");
   s.Bind(1, std::int64_t{notificationId});
   while (s.Step())
-    list->Append(std::make_shared<CatalogueEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
+    list->Append(std::make_shared<BasicEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
   return list;
 }
 

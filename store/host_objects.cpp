@@ -4,7 +4,7 @@
 #include <cctype>
 #include <string_view>
 
-#include "store/members.h"
+#include "quillmont/definitions/members.h"
 
 namespace quillmont::store {
 namespace {
@@ -109,18 +109,18 @@ bool IsPlausibleEmailAddress(const std::string& address) {
   return labels >= 2;
 }
 
-std::shared_ptr<SnmpManager> StoreDefinitionLibrary::NewSnmpManager() { return std::make_shared<StoredSnmpManager>(); }
+std::shared_ptr<SnmpManager> StoreDefinitionLibrary::NewSnmpManager() { return std::make_shared<BasicSnmpManager>(); }
 std::shared_ptr<SnmpManagerList> StoreDefinitionLibrary::NewSnmpManagerList() {
-  return std::make_shared<StoredSnmpManagerList>();
+  return std::make_shared<BasicSnmpManagerList>();
 }
 std::shared_ptr<EmailRecipient> StoreDefinitionLibrary::NewEmailRecipient() {
-  return std::make_shared<StoredEmailRecipient>();
+  return std::make_shared<BasicEmailRecipient>();
 }
 std::shared_ptr<EmailRecipientList> StoreDefinitionLibrary::NewEmailRecipientList() {
-  return std::make_shared<StoredEmailRecipientList>();
+  return std::make_shared<BasicEmailRecipientList>();
 }
 std::shared_ptr<EventTypeSet> StoreDefinitionLibrary::NewEventTypeSet() {
-  return std::make_shared<KeyedEventTypeSet>();
+  return std::make_shared<BasicEventTypeSet>();
 }
 std::shared_ptr<EventTypeReader> StoreDefinitionLibrary::NewEventTypeReader() {
   return std::make_shared<StoreEventTypeReader>(store_);

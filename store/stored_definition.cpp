@@ -2,11 +2,11 @@
 
 #include <unordered_set>
 
+#include "quillmont/definitions/members.h"
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/utf8.h"
 #include "store/definition_store.h"
-#include "store/members.h"
 
 namespace quillmont::store {
 
@@ -23,7 +23,7 @@ StoredDefinition::StoredDefinition(std::shared_ptr<Store> store, std::int32_t id
 void StoredDefinition::LoadSnmpDetails() {
   if (snmpLoaded_) return;
   if (IsNew() || !store_)
-    managers_ = std::make_shared<StoredSnmpManagerList>();
+    managers_ = std::make_shared<BasicSnmpManagerList>();
   else
     store_->ReadSnmp(*this);
   snmpLoaded_ = true;
@@ -32,7 +32,7 @@ void StoredDefinition::LoadSnmpDetails() {
 void StoredDefinition::LoadEmailDetails() {
   if (emailLoaded_) return;
   if (IsNew() || !store_)
-    recipients_ = std::make_shared<StoredEmailRecipientList>();
+    recipients_ = std::make_shared<BasicEmailRecipientList>();
   else
     store_->ReadEmail(*this);
   emailLoaded_ = true;

@@ -74,6 +74,13 @@ void BasicEventTypeCollection::Add(std::shared_ptr<EventType> eventType) {
   byKey_.emplace(key, std::move(eventType));
 }
 
+void BasicEventTypeCollection::Append(std::shared_ptr<EventType> eventType) {
+  if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
+  std::string key = eventType->Key();
+  items_.push_back(eventType);
+  byKey_.emplace(std::move(key), std::move(eventType));  // a repeated key keeps the first
+}
+
 void BasicEventTypeSet::Add(std::shared_ptr<EventType> eventType) {
   if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
   keys_.insert(eventType->Key());

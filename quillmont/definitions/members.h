@@ -138,6 +138,10 @@ class QUILLMONT_API BasicEventTypeCollection : public EventTypeCollection {
   // Error(ObjectRequired) for none, Error(InvalidProcedureCall) for a key
   // already there; the collection is then unchanged.
   void Add(std::shared_ptr<EventType> eventType);
+  // Lists the event type even when its key is already there; the lookup by
+  // key keeps answering with the first. For readers of sources that do not
+  // promise unique keys. Error(ObjectRequired) for none.
+  void Append(std::shared_ptr<EventType> eventType);
 
  private:
   std::vector<std::shared_ptr<EventType>> items_;

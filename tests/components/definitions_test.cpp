@@ -139,6 +139,13 @@ TEST(Definitions, EventTypeCollectionsAndSets) {
   EXPECT_THROW(catalogue->Add(std::make_shared<BasicEventType>("1001", "Again", 1)), Error);
   EXPECT_EQ(catalogue->Count(), 3);
   EXPECT_EQ(catalogue->Item("1001")->Name(), "Disk full");
+  // Append lists a repeated key too, but the lookup keeps the first.
+  catalogue->Append(std::make_shared<BasicEventType>("1001", "Again", 1));
+  EXPECT_EQ(catalogue->Count(), 4);
+  EXPECT_EQ(catalogue->ItemAt(4)->Name(), "Again");
+  EXPECT_EQ(catalogue->Item("1001")->Name(), "Disk full");
+  EXPECT_THROW(catalogue->Append(nullptr), Error);
+  EXPECT_EQ(catalogue->Count(), 4);
 
   BasicDefinitionLibrary library;
   auto set = library.NewEventTypeSet();

@@ -3,8 +3,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "quillmont/definitions/members.h"
 #include "store/definition_store.h"
-#include "store/members.h"
 #include "store/seed.h"
 #include "tests/store/store_test_support.h"
 
@@ -14,9 +14,9 @@ namespace {
 using testing::TempFolder;
 
 std::shared_ptr<SnmpManagerList> ManyManagers(int count) {
-  auto list = std::make_shared<StoredSnmpManagerList>();
+  auto list = std::make_shared<BasicSnmpManagerList>();
   for (int i = 0; i < count; ++i) {
-    auto m = std::make_shared<StoredSnmpManager>();
+    auto m = std::make_shared<BasicSnmpManager>();
     m->Init("owner", "host" + std::to_string(i) + ".example.net", 162, "SNMP v1", "UNIX");
     list->Add(m);
   }
@@ -109,7 +109,7 @@ TEST(StoreFaults, AProcessKilledInTheMiddleOfASaveLeavesTheOldDefinition) {
       auto def = store->OpenDefinition(id);
       def->SetName("Never saved");
       def->SetSnmpManagers(ManyManagers(2000));
-      def->SetEmailRecipients(std::make_shared<StoredEmailRecipientList>());
+      def->SetEmailRecipients(std::make_shared<BasicEmailRecipientList>());
       store->onSaveStep = [&](const char* step) {
         if (std::string(step) != "email") return;
         // Half of the save is written: tell the parent and wait to be killed.

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
+#include "quillmont/definitions/members.h"
 #include "store/definition_store.h"
 #include "store/host_objects.h"
 #include "store/json_export.h"
-#include "store/members.h"
 #include "store/seed.h"
 #include "tests/store/store_test_support.h"
 
@@ -20,9 +20,9 @@ std::shared_ptr<Store> OpenSeeded(const std::string& path) {
 }
 
 std::shared_ptr<SnmpManagerList> Managers(std::initializer_list<std::pair<const char*, int>> entries) {
-  auto list = std::make_shared<StoredSnmpManagerList>();
+  auto list = std::make_shared<BasicSnmpManagerList>();
   for (const auto& [host, port] : entries) {
-    auto m = std::make_shared<StoredSnmpManager>();
+    auto m = std::make_shared<BasicSnmpManager>();
     m->Init("owner", host, port, "SNMP v2c", "UTC");
     list->Add(m);
   }
@@ -75,7 +75,7 @@ TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
     def->LoadEmailDetails();
     EXPECT_EQ(def->SnmpManagers()->Count(), 0);
     def->SetSnmpManagers(def->SnmpManagers());
-    def->SetEmailRecipients(std::make_shared<StoredEmailRecipientList>());
+    def->SetEmailRecipients(std::make_shared<BasicEmailRecipientList>());
     def->SetEmailSubject(std::nullopt);
     def->SetEmailMessage(std::string());  // empty text is not the default
     def->SetEventGroupID(6);
