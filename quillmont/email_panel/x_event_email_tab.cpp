@@ -4,6 +4,7 @@
 #include <optional>
 #include <utility>
 
+#include "quillmont/framework/panel_support.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/platform/error.h"
 
@@ -13,13 +14,6 @@ namespace {
 constexpr const char* kViewStateKey = "EmailProperties";
 constexpr const char* kAddTitle = "Add Email Address";
 constexpr const char* kDeleteTitle = "Delete Email Address";
-
-std::string Trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
 
 // Focus moves after a validity message may fail (the page may not be shown);
 // the message has been given, so the check goes on regardless.
@@ -176,7 +170,7 @@ bool XEventEmailTab::ValidateEmailTab(const std::string& sMsgBoxTitle) {
   const std::string& subject = txtSubject_->Text();
   const std::string& message = txtMessage_->Text();
   auto fail = [&](const char* prompt, ui::Control& focus) {
-    GetMessageService()->ShowMessage(prompt, msgbox::Critical, sMsgBoxTitle, "", 0);
+    ShowMessage(prompt, msgbox::Critical, sMsgBoxTitle);
     TryFocus(focus);
     return false;
   };
@@ -243,11 +237,7 @@ void XEventEmailTab::txtAddress_Change() {
   UpdateCommandStates();
 }
 
-void XEventEmailTab::txtAddress_KeyPress(ui::KeyPressArgs& e) {
-  if (e.KeyAscii != ui::keys::Return || !cmdApply_->Enabled()) return;
-  e.KeyAscii = 0;
-  enterPending_ = true;
-}
+void XEventEmailTab::txtAddress_KeyPress(ui::KeyPressArgs& e) { TakeEnterForApply(e, *cmdApply_, enterPending_); }
 
 void XEventEmailTab::txtAddress_KeyUp(ui::KeyEventArgs&) {
   // Any release ends a pending Enter, before Apply runs: a refused or
@@ -348,7 +338,7 @@ void XEventEmailTab::UpdateRecipient() {
 bool XEventEmailTab::CheckAddress(const std::shared_ptr<EmailRecipient>& addrNew) {
   const std::string address = TrimmedAddress();
   if (GetAppContext()->IsValidEmailAddress(address)) return ConfirmDuplicate(addrNew);
-  GetMessageService()->ShowMessage("Invalid Email Address: " + address, msgbox::OkOnly, "", "", 0);
+  ShowMessage("Invalid Email Address: " + address, msgbox::OkOnly, "");
   return false;
 }
 
@@ -356,8 +346,7 @@ bool XEventEmailTab::ConfirmDuplicate(const std::shared_ptr<EmailRecipient>& add
   if (AddressExists(addrNew)) {
     const std::string prompt = "This Email (" + TrimmedAddress() +
                                ") already exists in the list.\r\nWould you like to add the address anyway?";
-    if (GetMessageService()->ShowMessage(prompt, msgbox::YesNoExclamation, kAddTitle, "", 0) == msgbox::AnswerNo)
-      return false;
+    if (ShowMessage(prompt, msgbox::YesNoExclamation, kAddTitle) == msgbox::AnswerNo) return false;
   }
   return true;
 }
@@ -384,13 +373,7 @@ void XEventEmailTab::DeleteRecipients() {
   const std::string prompt =
       count == 1 ? "Do you really want to delete this Email Address (" + SelectedRecipient()->Address() + ")?"
                  : "Do you really want to delete these " + std::to_string(count) + " Email Addresses?";
-  if (GetMessageService()->ShowMessage(prompt, msgbox::YesNoExclamation, kDeleteTitle, "", 0) == msgbox::AnswerNo) {
-    stl_->SetFocus();
-    return;
-  }
-  stl_->RemoveRow(stl_->SelectedItems());
-  stl_->SelectRow(1);
-  stl_->SetFocus();
+  if (!RemoveSelectedRowsIfConfirmed(*stl_, prompt, kDeleteTitle)) return;
   UpdateCommandStates();
   NotifyHostChanged();
 }

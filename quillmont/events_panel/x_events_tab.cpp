@@ -66,7 +66,7 @@ bool XEventsTab::HandleTabProcess(const std::string&) { return false; }
 
 bool XEventsTab::IsTabValid(const std::string& sMsgBoxTitle) {
   if (xEvents_->ChosenItems()->Count() > 0) return true;
-  GetMessageService()->ShowMessage(kNothingChosen, msgbox::Critical, sMsgBoxTitle, "", 0);
+  ShowMessage(kNothingChosen, msgbox::Critical, sMsgBoxTitle);
   if (xEvents_->Visible()) xEvents_->SetFocus();
   if (auto target = GetUiServices()->GetFocusTarget()) target->Activate();
   return false;
@@ -191,7 +191,7 @@ void XEventsTab::FillAvailable(std::int32_t groupId) {
       if (auto eventType = catalogue ? catalogue->Item(key) : nullptr)
         chosen->Add(std::move(eventType));
       else
-        GetMessageService()->ShowMessage(kItemNotFound + key, msgbox::OkOnly, "", "", 0);
+        ShowMessage(kItemNotFound + key, msgbox::OkOnly, "");
     }
   }
 

@@ -1,7 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <utility>
+
+#include "quillmont/framework/components.h"
+#include "quillmont/framework/runtime.h"
+#include "quillmont/framework/services.h"
+#include "quillmont/platform/ui/controls.h"
+#include "quillmont/platform/ui/keys.h"
 
 // Small pieces the three panels share.
 namespace quillmont {
@@ -32,6 +39,42 @@ void LayoutStep(Step&& step) noexcept {
     std::forward<Step>(step)();
   } catch (...) {
   }
+}
+
+// The text without its leading and trailing blanks; tabs and other white
+// space are part of what the user typed.
+inline std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  const auto last = text.find_last_not_of(' ');
+  return text.substr(first, last - first + 1);
+}
+
+// A modal message through the thread's message service, with no help file.
+inline int ShowMessage(const std::string& prompt, int buttons, const std::string& title) {
+  return GetMessageService()->ShowMessage(prompt, buttons, title, "", 0);
+}
+
+// Enter in an entry field of a list panel: while Apply is enabled the key is
+// taken (the field never sees the character) and Apply waits for its release.
+inline void TakeEnterForApply(ui::KeyPressArgs& e, const ui::CommandButton& apply, bool& enterPending) {
+  if (e.KeyAscii != ui::keys::Return || !apply.Enabled()) return;
+  e.KeyAscii = 0;
+  enterPending = true;
+}
+
+// Asks with a Yes/No box whether the selected rows of the list go; on Yes
+// they are removed and the first row left is selected. The list has the
+// focus afterwards either way. True when the rows went.
+inline bool RemoveSelectedRowsIfConfirmed(XStaticList& list, const std::string& prompt, const std::string& title) {
+  if (ShowMessage(prompt, msgbox::YesNoExclamation, title) == msgbox::AnswerNo) {
+    list.SetFocus();
+    return false;
+  }
+  list.RemoveRow(list.SelectedItems());
+  list.SelectRow(1);
+  list.SetFocus();
+  return true;
 }
 
 }  // namespace quillmont

@@ -34,14 +34,6 @@ constexpr ColumnDesign kColumns[] = {
     {snmp_columns::TimeFormat, "Time Format", 1200},
 };
 
-// Leading and trailing blanks go; other white space is part of the text.
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
-
 // The port as a number when the text holds a whole number that fits 32 bits.
 std::optional<std::int32_t> WholeNumber(const std::string& text) {
   double value = 0;
@@ -61,10 +53,6 @@ std::shared_ptr<SnmpManager> AsManager(const std::shared_ptr<ListItem>& item) {
   auto manager = std::dynamic_pointer_cast<SnmpManager>(item);
   if (!manager) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the row holds no SNMP manager");
   return manager;
-}
-
-int ShowMessage(const std::string& prompt, int buttons, const std::string& title) {
-  return GetMessageService()->ShowMessage(prompt, buttons, title, "", 0);
 }
 
 }  // namespace
@@ -288,7 +276,7 @@ namespace {
 
 // The port of an entry that passed the checks.
 std::int32_t CheckedPort(const std::string& portText) {
-  const auto port = WholeNumber(Trim(portText));
+  const auto port = WholeNumber(Trimmed(portText));
   if (!port) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the port is no whole number");
   return *port;
 }
@@ -299,7 +287,7 @@ void XEventSNMPTab::AddManager() {
   if (!ValidateFields(nullptr)) return;
   auto manager = GetDefinitionLibrary()->NewSnmpManager();
   if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition was loaded");
-  manager->Init(definition_->ManagerOwnerKey(), Trim(txtHost_->Text()), CheckedPort(txtPort_->Text()),
+  manager->Init(definition_->ManagerOwnerKey(), Trimmed(txtHost_->Text()), CheckedPort(txtPort_->Text()),
                 cboVersion_->Text(), cboTimeFormat_->Text());
   stl_->AddRow(manager);
   ResetFields();
@@ -313,7 +301,8 @@ void XEventSNMPTab::UpdateSelectedManager() {
   if (selected->Count() != 1) return;
   auto manager = AsManager(selected->Item(1));
   if (!ValidateFields(manager)) return;
-  manager->Update(Trim(txtHost_->Text()), CheckedPort(txtPort_->Text()), cboVersion_->Text(), cboTimeFormat_->Text());
+  manager->Update(Trimmed(txtHost_->Text()), CheckedPort(txtPort_->Text()), cboVersion_->Text(),
+                  cboTimeFormat_->Text());
   stl_->UpdateRow(manager);
   changed_ = false;
   stl_->SetFocus();
@@ -321,12 +310,12 @@ void XEventSNMPTab::UpdateSelectedManager() {
 }
 
 bool XEventSNMPTab::ValidateFields(const std::shared_ptr<SnmpManager>& excluded) {
-  if (Trim(txtHost_->Text()).empty()) {
+  if (Trimmed(txtHost_->Text()).empty()) {
     ShowMessage("A Host name must be entered.", msgbox::Critical, "");
     txtHost_->SetFocus();
     return false;
   }
-  if (Trim(txtPort_->Text()).empty()) {
+  if (Trimmed(txtPort_->Text()).empty()) {
     ShowMessage("A Port number must be entered.", msgbox::Critical, "");
     txtPort_->SetFocus();
     return false;
@@ -350,9 +339,9 @@ bool XEventSNMPTab::CheckHostPortUnique(const std::shared_ptr<SnmpManager>& excl
 
 bool XEventSNMPTab::HostPortExists(std::shared_ptr<SnmpManager> snmpMgrSeleted) {
   // A port field without a whole number cannot duplicate any manager.
-  const auto port = WholeNumber(Trim(txtPort_->Text()));
+  const auto port = WholeNumber(Trimmed(txtPort_->Text()));
   if (!port) return false;
-  const std::string host = Trim(txtHost_->Text());
+  const std::string host = Trimmed(txtHost_->Text());
   auto services = GetUiServices();
   auto items = stl_->Items();
   const int count = items->Count();
@@ -376,13 +365,7 @@ void XEventSNMPTab::DeleteSelectedManagers() {
   } else {
     prompt = "Do you really want to delete these " + std::to_string(n) + " SNMP Managers?";
   }
-  if (ShowMessage(prompt, msgbox::YesNoExclamation, kDeleteTitle) == msgbox::AnswerNo) {
-    stl_->SetFocus();
-    return;
-  }
-  stl_->RemoveRow(stl_->SelectedItems());
-  stl_->SelectRow(1);
-  stl_->SetFocus();
+  if (!RemoveSelectedRowsIfConfirmed(*stl_, prompt, kDeleteTitle)) return;
   UpdateCommandStates();
   NotifyHostChanged();
 }
@@ -399,12 +382,8 @@ void XEventSNMPTab::stl_ContextMenu(float x, float y) {
 }
 
 void XEventSNMPTab::EntryField_KeyPress(ui::KeyPressArgs& e) {
-  // Enter applies the entry when the key is released; the field never sees
-  // the character.
-  if (e.KeyAscii == ui::keys::Return && cmdApply_->Enabled()) {
-    enterPending_ = true;
-    e.KeyAscii = 0;
-  }
+  // Enter applies the entry when the key is released.
+  TakeEnterForApply(e, *cmdApply_, enterPending_);
 }
 
 void XEventSNMPTab::EntryField_KeyUp(ui::KeyEventArgs&) {
