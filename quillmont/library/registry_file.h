@@ -1,8 +1,9 @@
 #pragma once
 
 // The registry file in which components record their classes, and the code
-// that reads and writes its text. Header-only and standard C++ only, so that
-// a host's loader reads the same format without linking the library.
+// that reads and writes its text. Header-only and needing no symbol of the
+// library (only inline code of guid.h), so that a host's loader reads the
+// same format without linking the library.
 //
 // The text:
 //   QuillmontRegistry 1
@@ -22,6 +23,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "quillmont/platform/guid.h"
 
 namespace quillmont::registry {
 
@@ -251,45 +254,9 @@ inline std::optional<std::string> DefaultRegistryPath() {
 }
 
 // Identities as the registry writes them: upper-case, braced.
-inline std::string FormatGuid(const std::array<std::uint8_t, 16>& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string s = "{";
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (i == 4 || i == 6 || i == 8 || i == 10) s += '-';
-    s += kDigits[bytes[i] >> 4];
-    s += kDigits[bytes[i] & 0x0F];
-  }
-  return s + '}';
-}
+inline std::string FormatGuid(const std::array<std::uint8_t, 16>& bytes) { return FormatGuidBytes(bytes); }
 
 // Braced or bare, either case; nothing for anything else.
-inline std::optional<std::array<std::uint8_t, 16>> ParseGuid(std::string_view text) {
-  if (text.size() == 38) {
-    if (text.front() != '{' || text.back() != '}') return std::nullopt;
-    text = text.substr(1, 36);
-  }
-  if (text.size() != 36) return std::nullopt;
-  auto hex = [](char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-  };
-  std::array<std::uint8_t, 16> bytes{};
-  std::size_t out = 0;
-  for (std::size_t i = 0; i < text.size();) {
-    if (i == 8 || i == 13 || i == 18 || i == 23) {
-      if (text[i] != '-') return std::nullopt;
-      ++i;
-      continue;
-    }
-    const int hi = hex(text[i]);
-    const int lo = hex(text[i + 1]);
-    if (hi < 0 || lo < 0) return std::nullopt;
-    bytes[out++] = static_cast<std::uint8_t>(hi * 16 + lo);
-    i += 2;
-  }
-  return bytes;
-}
+inline std::optional<std::array<std::uint8_t, 16>> ParseGuid(std::string_view text) { return ParseGuidBytes(text); }
 
 }  // namespace quillmont::registry
