@@ -1,6 +1,7 @@
 // The e-mail panel's controls as designed, and how they follow the panel's
 // size.
 #include "quillmont/email_panel/x_event_email_tab.h"
+#include "quillmont/framework/panel_support.h"
 #include "quillmont/framework/runtime.h"
 
 namespace quillmont {
@@ -9,12 +10,6 @@ namespace {
 constexpr int kHelpContext = 350110;
 constexpr float kDesignWidth = 6390;
 constexpr float kDesignHeight = 6150;
-
-template <class T>
-void Place(T& control, float left, float top, float width, float height, int tabIndex) {
-  control.Move(left, top, width, height);
-  control.SetTabIndex(tabIndex);
-}
 
 }  // namespace
 

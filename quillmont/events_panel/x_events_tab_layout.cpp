@@ -17,23 +17,19 @@ constexpr float kFilterGap = 200;
 
 void XEventsTab::BuildControls() {
   fraEvents_ = Add<ui::Frame>("fraEvents", "Events ");
-  fraEvents_->Move(0, 0, 4815, 3735);
-  fraEvents_->SetTabIndex(3);
+  Place(*fraEvents_, 0, 0, 4815, 3735, 3);
   fraEvents_->SetHelpContextID(kHelpContext);
 
   lblEvent_ = fraEvents_->Add<ui::Label>("lblEvent", "&Group Filter: ");
-  lblEvent_->Move(120, 270, 855, 255);
-  lblEvent_->SetTabIndex(0);
+  Place(*lblEvent_, 120, 270, 855, 255, 0);
 
   cboGroupEvents_ = fraEvents_->Add<ui::ComboBox>("cboGroupEvents");
-  cboGroupEvents_->Move(1080, 240, 3375, 315);
-  cboGroupEvents_->SetTabIndex(1);
+  Place(*cboGroupEvents_, 1080, 240, 3375, 315, 1);
   cboGroupEvents_->SetHelpContextID(kHelpContext);
 
   xEvents_ = GetControlLibrary()->NewSelector("xEvents");
   fraEvents_->AddChild(xEvents_);
-  xEvents_->Move(120, 720, 4800, 2655);
-  xEvents_->SetTabIndex(2);
+  Place(*xEvents_, 120, 720, 4800, 2655, 2);
   xEvents_->SetHelpContextID(kHelpContext);
   xEvents_->SetFilterEnabled(true);
   xEvents_->SetFilterColumnIndex(1);

@@ -31,6 +31,12 @@ class FlagGuard {
   bool saved_;
 };
 
+// Puts a designed control where the design has it, with its tab position.
+inline void Place(ui::Control& control, float left, float top, float width, float height, int tabIndex) {
+  control.Move(left, top, width, height);
+  control.SetTabIndex(tabIndex);
+}
+
 // Runs one layout step; a refusal (a negative size) or any other error
 // leaves that control as it was and the layout goes on with the next step.
 template <class Step>

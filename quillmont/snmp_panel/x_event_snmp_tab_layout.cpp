@@ -23,12 +23,6 @@ constexpr float kButtonPitch = kButtonHeight + kMargin;
 // panel then cuts the arrangement off instead of squeezing it.
 constexpr float kMinLayoutHeight = 4 * (kButtonHeight + kMargin) + 2 * kMargin;
 
-template <class T>
-void Place(T& control, float left, float top, float width, float height, int tabIndex) {
-  control.Move(left, top, width, height);
-  control.SetTabIndex(tabIndex);
-}
-
 }  // namespace
 
 void XEventSNMPTab::CreateControls() {
