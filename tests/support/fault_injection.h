@@ -41,94 +41,117 @@ class FaultPlan {
   std::vector<std::string> log_;
 };
 
-class FaultyMessageService : public MessageService {
+// Each wrapper method reports the call, then does what the wrapped object
+// (or, for the controls, the default base class) does.
+#define QM_FORWARD(object, call) \
+  plan_->Tick(object "." #call); \
+  return inner_->call
+#define QM_BASE(object, base, call) \
+  plan_->Tick(object "." #call);    \
+  return base::call
+
+// The members every wrapper of an inner object holds.
+template <class Interface>
+class Wrapper : public Interface {
  public:
-  FaultyMessageService(std::shared_ptr<MessageService> inner, std::shared_ptr<FaultPlan> plan)
+  Wrapper(std::shared_ptr<Interface> inner, std::shared_ptr<FaultPlan> plan)
       : inner_(std::move(inner)), plan_(std::move(plan)) {}
+  const std::shared_ptr<Interface>& Inner() const noexcept { return inner_; }
+
+ protected:
+  std::shared_ptr<Interface> inner_;
+  std::shared_ptr<FaultPlan> plan_;
+};
+
+class FaultyMessageService : public Wrapper<MessageService> {
+ public:
+  using Wrapper::Wrapper;
   int ShowMessage(const std::string& prompt, int buttons, const std::string& title, const std::string& helpFile,
-                  int helpContext) override;
-
- private:
-  std::shared_ptr<MessageService> inner_;
-  std::shared_ptr<FaultPlan> plan_;
+                  int helpContext) override {
+    QM_FORWARD("MessageService", ShowMessage)(prompt, buttons, title, helpFile, helpContext);
+  }
 };
 
-class FaultyUiServices : public UiServices {
+class FaultyUiServices : public Wrapper<UiServices> {
  public:
-  FaultyUiServices(std::shared_ptr<UiServices> inner, std::shared_ptr<FaultPlan> plan)
-      : inner_(std::move(inner)), plan_(std::move(plan)) {}
-  bool TextEquals(const std::string& a, const std::string& b, bool ignoreCase) override;
+  using Wrapper::Wrapper;
+  bool TextEquals(const std::string& a, const std::string& b, bool ignoreCase) override {
+    QM_FORWARD("UiServices", TextEquals)(a, b, ignoreCase);
+  }
   bool IsWholeNumberInRange(const std::string& text, const Variant& minimum, const Variant& maximum, Variant& value,
-                            std::string& message) override;
+                            std::string& message) override {
+    QM_FORWARD("UiServices", IsWholeNumberInRange)(text, minimum, maximum, value, message);
+  }
   std::shared_ptr<ListColumn> NewListColumn(int columnId, const std::string& caption, float width, int alignment,
-                                            bool visible, int sortType) override;
-  std::shared_ptr<TextBoxExtension> AttachTextBox(ui::TextBox& textBox) override;
-  std::shared_ptr<FocusTarget> GetFocusTarget() override;
-
- private:
-  std::shared_ptr<UiServices> inner_;
-  std::shared_ptr<FaultPlan> plan_;
+                                            bool visible, int sortType) override {
+    QM_FORWARD("UiServices", NewListColumn)(columnId, caption, width, alignment, visible, sortType);
+  }
+  std::shared_ptr<TextBoxExtension> AttachTextBox(ui::TextBox& textBox) override {
+    QM_FORWARD("UiServices", AttachTextBox)(textBox);
+  }
+  std::shared_ptr<FocusTarget> GetFocusTarget() override { QM_FORWARD("UiServices", GetFocusTarget)(); }
 };
 
-class FaultyAppContext : public AppContext {
+class FaultyAppContext : public Wrapper<AppContext> {
  public:
-  FaultyAppContext(std::shared_ptr<AppContext> inner, std::shared_ptr<FaultPlan> plan)
-      : inner_(std::move(inner)), plan_(std::move(plan)) {}
-  std::shared_ptr<SettingsCollection> Settings() override;
-  bool IsValidEmailAddress(const std::string& address) override;
-  std::shared_ptr<EventTypeCollection> EventTypes() override;
-  std::shared_ptr<GroupRecordSet> GetEventGroups() override;
-
- private:
-  std::shared_ptr<AppContext> inner_;
-  std::shared_ptr<FaultPlan> plan_;
+  using Wrapper::Wrapper;
+  std::shared_ptr<SettingsCollection> Settings() override { QM_FORWARD("AppContext", Settings)(); }
+  bool IsValidEmailAddress(const std::string& address) override {
+    QM_FORWARD("AppContext", IsValidEmailAddress)(address);
+  }
+  std::shared_ptr<EventTypeCollection> EventTypes() override { QM_FORWARD("AppContext", EventTypes)(); }
+  std::shared_ptr<GroupRecordSet> GetEventGroups() override { QM_FORWARD("AppContext", GetEventGroups)(); }
 };
 
-class FaultyDefinitionLibrary : public DefinitionLibrary {
+class FaultyDefinitionLibrary : public Wrapper<DefinitionLibrary> {
  public:
-  FaultyDefinitionLibrary(std::shared_ptr<DefinitionLibrary> inner, std::shared_ptr<FaultPlan> plan)
-      : inner_(std::move(inner)), plan_(std::move(plan)) {}
-  std::shared_ptr<SnmpManager> NewSnmpManager() override;
-  std::shared_ptr<SnmpManagerList> NewSnmpManagerList() override;
-  std::shared_ptr<EmailRecipient> NewEmailRecipient() override;
-  std::shared_ptr<EmailRecipientList> NewEmailRecipientList() override;
-  std::shared_ptr<EventTypeSet> NewEventTypeSet() override;
-  std::shared_ptr<EventTypeReader> NewEventTypeReader() override;
-
- private:
-  std::shared_ptr<DefinitionLibrary> inner_;
-  std::shared_ptr<FaultPlan> plan_;
+  using Wrapper::Wrapper;
+  std::shared_ptr<SnmpManager> NewSnmpManager() override { QM_FORWARD("DefinitionLibrary", NewSnmpManager)(); }
+  std::shared_ptr<SnmpManagerList> NewSnmpManagerList() override {
+    QM_FORWARD("DefinitionLibrary", NewSnmpManagerList)();
+  }
+  std::shared_ptr<EmailRecipient> NewEmailRecipient() override { QM_FORWARD("DefinitionLibrary", NewEmailRecipient)(); }
+  std::shared_ptr<EmailRecipientList> NewEmailRecipientList() override {
+    QM_FORWARD("DefinitionLibrary", NewEmailRecipientList)();
+  }
+  std::shared_ptr<EventTypeSet> NewEventTypeSet() override { QM_FORWARD("DefinitionLibrary", NewEventTypeSet)(); }
+  std::shared_ptr<EventTypeReader> NewEventTypeReader() override {
+    QM_FORWARD("DefinitionLibrary", NewEventTypeReader)();
+  }
 };
 
 // A definition whose every operation reports to the plan first.
-class FaultyNotificationDefinition : public NotificationDefinition {
+class FaultyNotificationDefinition : public Wrapper<NotificationDefinition> {
  public:
-  FaultyNotificationDefinition(std::shared_ptr<NotificationDefinition> inner, std::shared_ptr<FaultPlan> plan)
-      : inner_(std::move(inner)), plan_(std::move(plan)) {}
-  void LoadSnmpDetails() override;
-  void LoadEmailDetails() override;
-  bool IsNew() const override;
-  bool HasSnmp() const override;
-  bool HasEmail() const override;
-  std::shared_ptr<SnmpManagerList> SnmpManagers() const override;
-  void SetSnmpManagers(std::shared_ptr<SnmpManagerList> managers) override;
-  std::shared_ptr<EmailRecipientList> EmailRecipients() const override;
-  void SetEmailRecipients(std::shared_ptr<EmailRecipientList> recipients) override;
-  std::string ManagerOwnerKey() const override;
-  std::string RecipientOwnerKey() const override;
-  std::string EmailSubject() const override;
-  void SetEmailSubject(const std::optional<std::string>& subject) override;
-  std::string EmailMessage() const override;
-  void SetEmailMessage(const std::optional<std::string>& message) override;
-  std::int32_t NotificationID() const override;
-  void SetEventGroupID(std::int32_t groupId) override;
-  void SetChosenEventTypes(std::shared_ptr<SelectorRows> chosenRows) override;
-
-  const std::shared_ptr<NotificationDefinition>& Inner() const noexcept { return inner_; }
-
- private:
-  std::shared_ptr<NotificationDefinition> inner_;
-  std::shared_ptr<FaultPlan> plan_;
+  using Wrapper::Wrapper;
+  void LoadSnmpDetails() override { QM_FORWARD("Definition", LoadSnmpDetails)(); }
+  void LoadEmailDetails() override { QM_FORWARD("Definition", LoadEmailDetails)(); }
+  bool IsNew() const override { QM_FORWARD("Definition", IsNew)(); }
+  bool HasSnmp() const override { QM_FORWARD("Definition", HasSnmp)(); }
+  bool HasEmail() const override { QM_FORWARD("Definition", HasEmail)(); }
+  std::shared_ptr<SnmpManagerList> SnmpManagers() const override { QM_FORWARD("Definition", SnmpManagers)(); }
+  void SetSnmpManagers(std::shared_ptr<SnmpManagerList> managers) override {
+    QM_FORWARD("Definition", SetSnmpManagers)(std::move(managers));
+  }
+  std::shared_ptr<EmailRecipientList> EmailRecipients() const override { QM_FORWARD("Definition", EmailRecipients)(); }
+  void SetEmailRecipients(std::shared_ptr<EmailRecipientList> recipients) override {
+    QM_FORWARD("Definition", SetEmailRecipients)(std::move(recipients));
+  }
+  std::string ManagerOwnerKey() const override { QM_FORWARD("Definition", ManagerOwnerKey)(); }
+  std::string RecipientOwnerKey() const override { QM_FORWARD("Definition", RecipientOwnerKey)(); }
+  std::string EmailSubject() const override { QM_FORWARD("Definition", EmailSubject)(); }
+  void SetEmailSubject(const std::optional<std::string>& subject) override {
+    QM_FORWARD("Definition", SetEmailSubject)(subject);
+  }
+  std::string EmailMessage() const override { QM_FORWARD("Definition", EmailMessage)(); }
+  void SetEmailMessage(const std::optional<std::string>& message) override {
+    QM_FORWARD("Definition", SetEmailMessage)(message);
+  }
+  std::int32_t NotificationID() const override { QM_FORWARD("Definition", NotificationID)(); }
+  void SetEventGroupID(std::int32_t groupId) override { QM_FORWARD("Definition", SetEventGroupID)(groupId); }
+  void SetChosenEventTypes(std::shared_ptr<SelectorRows> chosenRows) override {
+    QM_FORWARD("Definition", SetChosenEventTypes)(std::move(chosenRows));
+  }
 };
 
 // The default list whose every list operation (the XStaticList members)
@@ -137,28 +160,36 @@ class FaultyStaticList : public StaticList {
  public:
   FaultyStaticList(std::string name, std::shared_ptr<FaultPlan> plan)
       : StaticList(std::move(name)), plan_(std::move(plan)) {}
-  std::shared_ptr<ListColumnSet> Columns() const override;
-  void SetColumns(std::shared_ptr<ListColumnSet> columns) override;
-  bool ConfigFlag1() const override;
-  void SetConfigFlag1(bool on) override;
-  bool ConfigFlag2() const override;
-  void SetConfigFlag2(bool on) override;
-  bool ConfigFlag3() const override;
-  void SetConfigFlag3(bool on) override;
-  std::shared_ptr<ItemList> Items() const override;
-  void SetItems(std::shared_ptr<ItemList> items) override;
-  void AddRow(std::shared_ptr<ListItem> item) override;
-  void UpdateRow(std::shared_ptr<ListItem> item) override;
-  void RemoveRow(std::shared_ptr<ItemList> items) override;
-  void RefreshRows() override;
-  void SelectRow(int position) override;
-  void ClearSelection() override;
-  int RowCount() const override;
-  int SelectedCount() const override;
-  std::shared_ptr<ItemList> SelectedItems() const override;
-  void ApplyColumnLayout() override;
-  void CaptureColumnLayout() override;
-  void SetFocus() override;
+  std::shared_ptr<ListColumnSet> Columns() const override { QM_BASE("XStaticList", StaticList, Columns)(); }
+  void SetColumns(std::shared_ptr<ListColumnSet> columns) override {
+    QM_BASE("XStaticList", StaticList, SetColumns)(std::move(columns));
+  }
+  bool ConfigFlag1() const override { QM_BASE("XStaticList", StaticList, ConfigFlag1)(); }
+  void SetConfigFlag1(bool on) override { QM_BASE("XStaticList", StaticList, SetConfigFlag1)(on); }
+  bool ConfigFlag2() const override { QM_BASE("XStaticList", StaticList, ConfigFlag2)(); }
+  void SetConfigFlag2(bool on) override { QM_BASE("XStaticList", StaticList, SetConfigFlag2)(on); }
+  bool ConfigFlag3() const override { QM_BASE("XStaticList", StaticList, ConfigFlag3)(); }
+  void SetConfigFlag3(bool on) override { QM_BASE("XStaticList", StaticList, SetConfigFlag3)(on); }
+  std::shared_ptr<ItemList> Items() const override { QM_BASE("XStaticList", StaticList, Items)(); }
+  void SetItems(std::shared_ptr<ItemList> items) override {
+    QM_BASE("XStaticList", StaticList, SetItems)(std::move(items));
+  }
+  void AddRow(std::shared_ptr<ListItem> item) override { QM_BASE("XStaticList", StaticList, AddRow)(std::move(item)); }
+  void UpdateRow(std::shared_ptr<ListItem> item) override {
+    QM_BASE("XStaticList", StaticList, UpdateRow)(std::move(item));
+  }
+  void RemoveRow(std::shared_ptr<ItemList> items) override {
+    QM_BASE("XStaticList", StaticList, RemoveRow)(std::move(items));
+  }
+  void RefreshRows() override { QM_BASE("XStaticList", StaticList, RefreshRows)(); }
+  void SelectRow(int position) override { QM_BASE("XStaticList", StaticList, SelectRow)(position); }
+  void ClearSelection() override { QM_BASE("XStaticList", StaticList, ClearSelection)(); }
+  int RowCount() const override { QM_BASE("XStaticList", StaticList, RowCount)(); }
+  int SelectedCount() const override { QM_BASE("XStaticList", StaticList, SelectedCount)(); }
+  std::shared_ptr<ItemList> SelectedItems() const override { QM_BASE("XStaticList", StaticList, SelectedItems)(); }
+  void ApplyColumnLayout() override { QM_BASE("XStaticList", StaticList, ApplyColumnLayout)(); }
+  void CaptureColumnLayout() override { QM_BASE("XStaticList", StaticList, CaptureColumnLayout)(); }
+  void SetFocus() override { QM_BASE("XStaticList", StaticList, SetFocus)(); }
 
  private:
   std::shared_ptr<FaultPlan> plan_;
@@ -170,74 +201,52 @@ class FaultySelector : public Selector {
  public:
   FaultySelector(std::string name, std::shared_ptr<FaultPlan> plan)
       : Selector(std::move(name)), plan_(std::move(plan)) {}
-  void AddColumn(const std::string& caption) override;
-  int ColumnCount() const override;
-  std::string ColumnCaption(int position) const override;
-  void SetInitialized(bool on) override;
-  bool Initialized() const override;
-  void SetFilterText(const std::string& text) override;
-  std::string FilterText() const override;
-  bool FilterEnabled() const override;
-  void SetFilterEnabled(bool on) override;
-  int FilterColumnIndex() const override;
-  void SetFilterColumnIndex(int index) override;
-  void ClearAvailable() override;
-  std::shared_ptr<SelectorRow> AddAvailable(const std::string& text, const std::string& key) override;
-  void EndFill() override;
-  void ChooseItem(const std::string& key) override;
-  void FinishLoad(std::int32_t mode) override;
-  std::shared_ptr<SelectorRows> ChosenItems() const override;
-  std::shared_ptr<SelectorRows> AvailableItems() const override;
-  bool IsChosen(const std::string& key) const override;
-  bool IsAvailable(const std::string& key) const override;
-  void SetFocus() override;
+  void AddColumn(const std::string& caption) override { QM_BASE("XSelector", Selector, AddColumn)(caption); }
+  int ColumnCount() const override { QM_BASE("XSelector", Selector, ColumnCount)(); }
+  std::string ColumnCaption(int position) const override { QM_BASE("XSelector", Selector, ColumnCaption)(position); }
+  void SetInitialized(bool on) override { QM_BASE("XSelector", Selector, SetInitialized)(on); }
+  bool Initialized() const override { QM_BASE("XSelector", Selector, Initialized)(); }
+  void SetFilterText(const std::string& text) override { QM_BASE("XSelector", Selector, SetFilterText)(text); }
+  std::string FilterText() const override { QM_BASE("XSelector", Selector, FilterText)(); }
+  bool FilterEnabled() const override { QM_BASE("XSelector", Selector, FilterEnabled)(); }
+  void SetFilterEnabled(bool on) override { QM_BASE("XSelector", Selector, SetFilterEnabled)(on); }
+  int FilterColumnIndex() const override { QM_BASE("XSelector", Selector, FilterColumnIndex)(); }
+  void SetFilterColumnIndex(int index) override { QM_BASE("XSelector", Selector, SetFilterColumnIndex)(index); }
+  void ClearAvailable() override { QM_BASE("XSelector", Selector, ClearAvailable)(); }
+  std::shared_ptr<SelectorRow> AddAvailable(const std::string& text, const std::string& key) override {
+    QM_BASE("XSelector", Selector, AddAvailable)(text, key);
+  }
+  void EndFill() override { QM_BASE("XSelector", Selector, EndFill)(); }
+  void ChooseItem(const std::string& key) override { QM_BASE("XSelector", Selector, ChooseItem)(key); }
+  void FinishLoad(std::int32_t mode) override { QM_BASE("XSelector", Selector, FinishLoad)(mode); }
+  std::shared_ptr<SelectorRows> ChosenItems() const override { QM_BASE("XSelector", Selector, ChosenItems)(); }
+  std::shared_ptr<SelectorRows> AvailableItems() const override { QM_BASE("XSelector", Selector, AvailableItems)(); }
+  bool IsChosen(const std::string& key) const override { QM_BASE("XSelector", Selector, IsChosen)(key); }
+  bool IsAvailable(const std::string& key) const override { QM_BASE("XSelector", Selector, IsAvailable)(key); }
+  void SetFocus() override { QM_BASE("XSelector", Selector, SetFocus)(); }
 
  private:
   std::shared_ptr<FaultPlan> plan_;
 };
 
-class FaultyListColumnSet : public ListColumnSet {
- public:
-  FaultyListColumnSet(std::shared_ptr<ListColumnSet> inner, std::shared_ptr<FaultPlan> plan)
-      : inner_(std::move(inner)), plan_(std::move(plan)) {}
-  void Add(std::shared_ptr<ListColumn> column, const std::string& key, const std::string& before) override;
-  int Count() const override;
-  std::shared_ptr<ListColumn> Item(int position) const override;
-  void MoveColumn(int columnId, int position) override;
-  std::string LayoutState() const override;
-  void SetLayoutState(const std::string& state) override;
+#undef QM_FORWARD
+#undef QM_BASE
 
- private:
-  std::shared_ptr<ListColumnSet> inner_;
-  std::shared_ptr<FaultPlan> plan_;
-};
-
-// Makes lists and selectors that report to controlPlan. The library's own
-// New* calls report to libraryPlan, and its column sets to columnSetPlan,
-// when those are given (a list reads its column set often, so sharing the
-// list's plan would blur its count); otherwise they count nowhere.
+// Makes lists and selectors that report to the plan; making them, and the
+// column sets (which a list reads often), count nowhere.
 class FaultyControlLibrary : public ControlLibrary {
  public:
-  explicit FaultyControlLibrary(std::shared_ptr<FaultPlan> controlPlan, std::shared_ptr<FaultPlan> libraryPlan = {},
-                                std::shared_ptr<FaultPlan> columnSetPlan = {})
-      : controlPlan_(std::move(controlPlan)),
-        libraryPlan_(std::move(libraryPlan)),
-        columnSetPlan_(std::move(columnSetPlan)) {}
-  std::shared_ptr<XStaticList> NewStaticList(const std::string& name) override;
-  std::shared_ptr<XSelector> NewSelector(const std::string& name) override;
-  std::shared_ptr<ListColumnSet> NewListColumnSet() override;
-
-  // The controls made last (null when none yet or already released).
-  std::shared_ptr<FaultyStaticList> LastList() const { return lastList_.lock(); }
-  std::shared_ptr<FaultySelector> LastSelector() const { return lastSelector_.lock(); }
+  explicit FaultyControlLibrary(std::shared_ptr<FaultPlan> plan) : plan_(std::move(plan)) {}
+  std::shared_ptr<XStaticList> NewStaticList(const std::string& name) override {
+    return std::make_shared<FaultyStaticList>(name, plan_);
+  }
+  std::shared_ptr<XSelector> NewSelector(const std::string& name) override {
+    return std::make_shared<FaultySelector>(name, plan_);
+  }
+  std::shared_ptr<ListColumnSet> NewListColumnSet() override { return std::make_shared<ColumnSet>(); }
 
  private:
-  void Tick(const std::string& operation);
-  std::shared_ptr<FaultPlan> controlPlan_;
-  std::shared_ptr<FaultPlan> libraryPlan_;
-  std::shared_ptr<FaultPlan> columnSetPlan_;
-  std::weak_ptr<FaultyStaticList> lastList_;
-  std::weak_ptr<FaultySelector> lastSelector_;
+  std::shared_ptr<FaultPlan> plan_;
 };
 
 }  // namespace quillmont::testing
