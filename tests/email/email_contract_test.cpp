@@ -5,6 +5,7 @@
 #include "quillmont/services/app_context.h"
 #include "tests/email/email_fixture.h"
 #include "tests/support/fault_injection.h"
+#include "tests/support/list_panel_recovery.h"
 
 namespace quillmont::email_test {
 namespace {
@@ -305,6 +306,12 @@ TEST_F(EmailPanelTest, FailureHalfWayThroughLoadLeavesThePanelListening) {
   EXPECT_EQ(host_->markChanged, 1);
   Load(faulty);
   EXPECT_EQ(Rows(), std::vector<std::string>{"a@example.com"});
+}
+
+TEST_F(EmailPanelTest, NewStartsOverAfterASelectionChangeFailedHalfWay) {
+  testing::ExpectNewStartsOverAfterASelectionChangeFailedHalfWay<XEventEmailTab>(
+      Variant(StoredDefinition("S", "M", {"a@x.org", "b@x.org", "c@x.org"})), kTabKey, &XEventEmailTab::txtAddress,
+      [](ui::Driver& driver, XEventEmailTab&) { driver.Type("d@x.org"); });
 }
 
 }  // namespace
