@@ -3,6 +3,7 @@
 #include "quillmont/framework/runtime.h"
 #include "tests/snmp/snmp_fixture.h"
 #include "tests/support/fault_injection.h"
+#include "tests/support/list_panel_recovery.h"
 
 namespace snmp_test {
 namespace {
@@ -95,6 +96,15 @@ TEST_F(SnmpTest, LoadFailingHalfWayThenLoadingAgain) {
   EXPECT_EQ(panel->stl().RowCount(), 1);
   EXPECT_EQ(panel->txtHost().Text(), "alpha");
   EXPECT_EQ(panel->cboVersion().ListCount(), 2);
+}
+
+TEST_F(SnmpTest, NewStartsOverAfterASelectionChangeFailedHalfWay) {
+  quillmont::testing::ExpectNewStartsOverAfterASelectionChangeFailedHalfWay<XEventSNMPTab>(
+      Variant(Stored({{"alpha", 161}, {"beta", 162}, {"gamma", 163}})), "SNMP", &XEventSNMPTab::txtHost,
+      [](ui::Driver& driver, XEventSNMPTab& panel) {
+        driver.Type("delta");
+        driver.TypeInto(panel.txtPort(), "164");
+      });
 }
 
 }  // namespace

@@ -1,16 +1,11 @@
 #include "tests/snmp/snmp_fixture.h"
+#include "tests/support/layout_box.h"
 
 namespace snmp_test {
 namespace {
 
-struct Box {
-  float left, top, width, height;
-  friend bool operator==(const Box&, const Box&) = default;
-};
-Box BoxOf(const ui::Control& c) { return {c.Left(), c.Top(), c.Width(), c.Height()}; }
-void PrintTo(const Box& b, std::ostream* os) {
-  *os << "{" << b.left << ", " << b.top << ", " << b.width << ", " << b.height << "}";
-}
+using quillmont::testing::Box;
+using quillmont::testing::BoxOf;
 
 TEST_F(SnmpTest, DesignedControls) {
   struct Design {
