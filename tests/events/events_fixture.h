@@ -95,21 +95,19 @@ class EventsTabTest : public ::testing::Test {
     return -1;
   }
 
-  // The user selects these rows of the available view and presses ">".
+  // The user selects these rows of the available view and presses ">", or
+  // of the chosen view and presses "<".
   void ChooseByUser(const std::vector<std::string>& texts) {
-    auto& view = panel->xEvents().AvailableList();
-    std::vector<int> rows;
-    for (const auto& t : texts) rows.push_back(RowOf(view, t));
-    ASSERT_TRUE(driver.SelectRows(view, rows));
-    ASSERT_TRUE(driver.Click(panel->xEvents().ChooseButton()));
+    MoveByUser(panel->xEvents().AvailableList(), panel->xEvents().ChooseButton(), texts);
   }
-  // The user selects these rows of the chosen view and presses "<".
   void RemoveByUser(const std::vector<std::string>& texts) {
-    auto& view = panel->xEvents().ChosenList();
+    MoveByUser(panel->xEvents().ChosenList(), panel->xEvents().RemoveButton(), texts);
+  }
+  void MoveByUser(ui::ListView& view, ui::Control& button, const std::vector<std::string>& texts) {
     std::vector<int> rows;
     for (const auto& t : texts) rows.push_back(RowOf(view, t));
     ASSERT_TRUE(driver.SelectRows(view, rows));
-    ASSERT_TRUE(driver.Click(panel->xEvents().RemoveButton()));
+    ASSERT_TRUE(driver.Click(button));
   }
   void Filter(const std::string& entry) { ASSERT_TRUE(driver.Choose(panel->cboGroupEvents(), entry)); }
 

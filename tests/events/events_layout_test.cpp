@@ -1,19 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "tests/events/events_fixture.h"
+#include "tests/support/layout_box.h"
 
 namespace quillmont::testing {
 namespace {
-
-struct Box {
-  float left, top, width, height;
-  friend bool operator==(const Box&, const Box&) = default;
-  friend std::ostream& operator<<(std::ostream& os, const Box& b) {
-    return os << "{" << b.left << ", " << b.top << ", " << b.width << ", " << b.height << "}";
-  }
-};
-
-Box BoxOf(const ui::Control& c) { return {c.Left(), c.Top(), c.Width(), c.Height()}; }
 
 void ExpectDesigned(const ui::Control& c, const char* name, const ui::Control* parent, Box box, int tab, int help) {
   SCOPED_TRACE(name);
