@@ -15,6 +15,7 @@
 #include "quillmont/definitions/notification_definition.h"
 #include "quillmont/library/com.h"
 #include "quillmont/library/registry_file.h"
+#include "tests/library/boundary_tab_host.h"
 #include "tests/library/temp_dir.h"
 
 namespace quillmont::host {
@@ -22,36 +23,11 @@ namespace {
 
 using com::ComPtr;
 using com::VariantArg;
+using testing::BoundaryTabHost;
 using testing::ReadText;
 using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WriteText;
-
-// A tab container implemented at the boundary, as a foreign host would.
-class HostTabs final : public com::ITabHost {
- public:
-  com::HResult QueryInterface(const Guid& iid, void** out) override {
-    if (!out) return com::E_POINTER;
-    *out = nullptr;
-    if (iid != com::IUnknown::kIid && iid != com::ITabHost::kIid) return com::E_NOINTERFACE;
-    AddRef();
-    *out = static_cast<com::ITabHost*>(this);
-    return com::S_OK;
-  }
-  std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++references); }
-  std::uint32_t Release() override { return static_cast<std::uint32_t>(--references); }
-  com::HResult MarkChanged() override {
-    ++changes;
-    return com::S_OK;
-  }
-  com::HResult SelectTab(const char* tabKey) override {
-    selected.emplace_back(tabKey);
-    return com::S_OK;
-  }
-  int references = 1;
-  int changes = 0;
-  std::vector<std::string> selected;
-};
 
 std::string RunCommand(const std::string& command) {
   std::string out;
@@ -98,7 +74,7 @@ TEST_F(EndToEnd, RegisterCreateByProgIdDriveReleaseAndUnregister) {
   }
 
   Loader loader(registry_);
-  HostTabs tabs;
+  BoundaryTabHost tabs;
   {
     // SNMP panel: load, ask, late-bound public member, save.
     auto folio = loader.Create<com::IFolioControl>("Quillmont.XEventSNMPTab");

@@ -8,12 +8,14 @@
 #include "quillmont/library/entry_points.h"
 #include "quillmont/library/panel_object.h"
 #include "quillmont/platform/error.h"
+#include "tests/library/boundary_tab_host.h"
 
 namespace quillmont::library {
 namespace {
 
 using com::ComPtr;
 using com::VariantArg;
+using testing::BoundaryTabHost;
 
 // A panel that records what reaches it, and fails on request.
 class FakePanel final : public quillmont::IFolioControl {
@@ -42,32 +44,6 @@ class FakePanel final : public quillmont::IFolioControl {
 };
 
 class FakeManager final : public Object {};
-
-// A host tab container at the boundary.
-class BoundaryTabHost final : public com::ITabHost {
- public:
-  com::HResult QueryInterface(const Guid& iid, void** out) override {
-    *out = nullptr;
-    if (iid != com::IUnknown::kIid && iid != com::ITabHost::kIid) return com::E_NOINTERFACE;
-    AddRef();
-    *out = static_cast<com::ITabHost*>(this);
-    return com::S_OK;
-  }
-  std::uint32_t AddRef() override { return static_cast<std::uint32_t>(++count); }
-  std::uint32_t Release() override { return static_cast<std::uint32_t>(--count); }
-  com::HResult MarkChanged() override {
-    ++changes;
-    return failing ? com::E_FAIL : com::S_OK;
-  }
-  com::HResult SelectTab(const char* tabKey) override {
-    selected.push_back(tabKey);
-    return com::S_OK;
-  }
-  int count = 1;
-  int changes = 0;
-  bool failing = false;
-  std::vector<std::string> selected;
-};
 
 std::shared_ptr<Object> gLastMemberArg;
 bool gMemberCalled = false;
@@ -161,7 +137,7 @@ TEST(PanelObject, ContractThroughTheTableAndByDispatch) {
   EXPECT_EQ(folio->LoadData(&v, "SNMP", &host), com::S_OK);
   EXPECT_EQ(f.native->definition.ToObject(), definition);
   ASSERT_NE(f.native->host, nullptr);
-  EXPECT_EQ(host.count, 2) << "the panel holds the container";
+  EXPECT_EQ(host.references, 2) << "the panel holds the container";
   f.native->host->MarkChanged();
   std::string key = "SNMP";
   f.native->host->SelectTab(key);
@@ -209,7 +185,7 @@ TEST(PanelObject, ContractThroughTheTableAndByDispatch) {
   EXPECT_EQ(folio->Invoke(typelib::kDispLoadData, args, 3, nullptr), com::DISP_E_TYPEMISMATCH);
   EXPECT_NE(std::string(QuillmontGetLastErrorText()).find("dtN"), std::string::npos);
   f.native->host.reset();
-  EXPECT_EQ(host.count, 1) << "the container's reference was given back";
+  EXPECT_EQ(host.references, 1) << "the container's reference was given back";
 }
 
 TEST(PanelObject, PublicMemberWithOptionalInOutArgument) {
