@@ -228,26 +228,19 @@ class EventsExerciser final : public PanelExerciser {
   std::string AccessKey() {
     action_ = "access key";
     kind_ = Kind::AccessKey;
-    static const std::string letters = "GEXQ";
-    const char letter = letters[choices_.Below(static_cast<std::uint32_t>(letters.size()))];
-    user_.AccessKey(letter);
-    return std::string("Alt+") + letter;
+    return PressRandomAccessKey(user_, choices_, "GEXQ");
   }
 
   std::string TabKey() {
     action_ = "Tab";
     kind_ = Kind::Tab;
-    user_.Tab(choices_.Percent(30));
-    return "Tab";
+    return PressTab(user_, choices_);
   }
 
   std::string Resize() {
     action_ = "resize";
     kind_ = Kind::Resize;
-    const float width = static_cast<float>(choices_.Below(9000));
-    const float height = static_cast<float>(choices_.Below(7000));
-    user_.Resize(width, height);
-    return "resize " + std::to_string(width) + " x " + std::to_string(height);
+    return ResizeRandomly(user_, choices_, 9000, 7000);
   }
 
   std::string HostCall() {

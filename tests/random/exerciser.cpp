@@ -208,4 +208,52 @@ std::uint64_t SeedFromEnvironment(std::uint64_t byDefault) {
   return byDefault;
 }
 
+std::string SelectRandomRows(ui::Driver& user, Choices& choices, ui::ListView& list) {
+  const int rows = list.ViewRowCount();
+  if (rows > 0 && choices.Percent(10)) {
+    const int row = static_cast<int>(choices.Below(static_cast<std::uint32_t>(rows)));
+    const int shift = choices.Percent(50) ? ui::shift::Shift : ui::shift::Ctrl;
+    user.ClickRow(list, row, shift);
+    return "click row " + std::to_string(row) + " with shift " + std::to_string(shift);
+  }
+  std::vector<int> chosen;
+  const std::uint32_t how = choices.Below(10);
+  if (rows > 0 && how >= 2) {
+    const int count = how < 7 ? 1 : 2 + static_cast<int>(choices.Below(static_cast<std::uint32_t>(rows)));
+    for (int i = 0; i < count; ++i) chosen.push_back(static_cast<int>(choices.Below(static_cast<std::uint32_t>(rows))));
+  }
+  user.SelectRows(list, chosen);
+  std::string done = "select rows";
+  for (int r : chosen) done += " " + std::to_string(r);
+  return done;
+}
+
+std::string PressRandomListKey(ui::Driver& user, Choices& choices, ui::ListView& list) {
+  static const std::vector<int> keys = {ui::keys::Up,    ui::keys::Down,   ui::keys::Home,    ui::keys::End,
+                                        ui::keys::Space, ui::keys::PageUp, ui::keys::PageDown};
+  user.Focus(list);
+  const int key = choices.Pick(keys);
+  const int shift = choices.Percent(20) ? ui::shift::Shift : (choices.Percent(10) ? ui::shift::Ctrl : 0);
+  user.PressKey(key, shift);
+  return "list key " + std::to_string(key) + " shift " + std::to_string(shift);
+}
+
+std::string PressRandomAccessKey(ui::Driver& user, Choices& choices, const std::string& letters) {
+  const char letter = letters[choices.Below(static_cast<std::uint32_t>(letters.size()))];
+  user.AccessKey(letter);
+  return std::string("Alt+") + letter;
+}
+
+std::string PressTab(ui::Driver& user, Choices& choices) {
+  user.Tab(choices.Percent(30));
+  return "Tab";
+}
+
+std::string ResizeRandomly(ui::Driver& user, Choices& choices, std::uint32_t maxWidth, std::uint32_t maxHeight) {
+  const float width = static_cast<float>(choices.Below(maxWidth));
+  const float height = static_cast<float>(choices.Below(maxHeight));
+  user.Resize(width, height);
+  return "resize " + std::to_string(width) + " x " + std::to_string(height);
+}
+
 }  // namespace quillmont::random_testing

@@ -12,6 +12,7 @@
 
 #include "quillmont/framework/services.h"
 #include "quillmont/framework/tab_contract.h"
+#include "quillmont/platform/ui/driver.h"
 #include "tests/support/fault_injection.h"
 
 // Long random sequences of what a user and a host do to a panel, with the
@@ -167,5 +168,15 @@ inline void Require(bool condition, const std::string& rule) {
 }
 
 std::string Trim(const std::string& text);
+
+// User gestures every panel's run makes alike; each returns what it did.
+// Clicks with Shift or Ctrl on one row, or selects none, one or several rows.
+std::string SelectRandomRows(ui::Driver& user, Choices& choices, ui::ListView& list);
+// One navigation or selection key on the list, sometimes with Shift or Ctrl.
+std::string PressRandomListKey(ui::Driver& user, Choices& choices, ui::ListView& list);
+// Alt with one of the letters (the panel's own and some it does not use).
+std::string PressRandomAccessKey(ui::Driver& user, Choices& choices, const std::string& letters);
+std::string PressTab(ui::Driver& user, Choices& choices);
+std::string ResizeRandomly(ui::Driver& user, Choices& choices, std::uint32_t maxWidth, std::uint32_t maxHeight);
 
 }  // namespace quillmont::random_testing

@@ -232,36 +232,13 @@ class SnmpExerciser final : public PanelExerciser {
   std::string SelectRows() {
     action_ = "select rows";
     kind_ = Kind::Select;
-    const int rows = stl().ViewRowCount();
-    std::vector<int> chosen;
-    const std::uint32_t how = choices_.Below(10);
-    if (rows > 0 && how >= 2) {
-      const int count = how < 7 ? 1 : 2 + static_cast<int>(choices_.Below(static_cast<std::uint32_t>(rows)));
-      for (int i = 0; i < count; ++i)
-        chosen.push_back(static_cast<int>(choices_.Below(static_cast<std::uint32_t>(rows))));
-    }
-    if (rows > 0 && choices_.Percent(10)) {
-      const int row = static_cast<int>(choices_.Below(static_cast<std::uint32_t>(rows)));
-      const int shift = choices_.Percent(50) ? ui::shift::Shift : ui::shift::Ctrl;
-      user_.ClickRow(stl(), row, shift);
-      return "click row " + std::to_string(row) + " with shift " + std::to_string(shift);
-    }
-    user_.SelectRows(stl(), chosen);
-    std::string done = "select rows";
-    for (int r : chosen) done += " " + std::to_string(r);
-    return done;
+    return SelectRandomRows(user_, choices_, stl());
   }
 
   std::string ListKeys() {
     action_ = "list keys";
     kind_ = Kind::Select;
-    static const std::vector<int> keys = {ui::keys::Up,  ui::keys::Down,  ui::keys::Home,
-                                          ui::keys::End, ui::keys::Space, ui::keys::PageDown};
-    user_.Focus(stl());
-    const int key = choices_.Pick(keys);
-    const int shift = choices_.Percent(20) ? ui::shift::Shift : (choices_.Percent(10) ? ui::shift::Ctrl : 0);
-    user_.PressKey(key, shift);
-    return "list key " + std::to_string(key) + " shift " + std::to_string(shift);
+    return PressRandomListKey(user_, choices_, stl());
   }
 
   std::string ContextMenu() {
@@ -308,26 +285,19 @@ class SnmpExerciser final : public PanelExerciser {
   std::string AccessKey() {
     action_ = "access key";
     kind_ = Kind::AccessKey;
-    static const std::string letters = "HPVTNDAXQ";
-    const char letter = letters[choices_.Below(static_cast<std::uint32_t>(letters.size()))];
-    user_.AccessKey(letter);
-    return std::string("Alt+") + letter;
+    return PressRandomAccessKey(user_, choices_, "HPVTNDAXQ");
   }
 
   std::string TabKey() {
     action_ = "Tab";
     kind_ = Kind::Tab;
-    user_.Tab(choices_.Percent(30));
-    return "Tab";
+    return PressTab(user_, choices_);
   }
 
   std::string Resize() {
     action_ = "resize";
     kind_ = Kind::Resize;
-    const float width = static_cast<float>(choices_.Below(9000));
-    const float height = static_cast<float>(choices_.Below(7000));
-    user_.Resize(width, height);
-    return "resize " + std::to_string(width) + " x " + std::to_string(height);
+    return ResizeRandomly(user_, choices_, 9000, 7000);
   }
 
   std::string HostCall() {
