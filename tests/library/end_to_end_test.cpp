@@ -16,7 +16,7 @@
 #include "quillmont/library/com.h"
 #include "quillmont/library/registry_file.h"
 #include "tests/library/boundary_tab_host.h"
-#include "tests/library/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::host {
 namespace {

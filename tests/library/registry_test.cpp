@@ -9,7 +9,7 @@
 #include "quillmont/library/registry_file.h"
 #include "quillmont/library/registry_store.h"
 #include "quillmont/platform/error.h"
-#include "tests/library/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::registry {
 namespace {
