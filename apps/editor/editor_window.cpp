@@ -309,6 +309,7 @@ void EditorWindow::Draw(Canvas& canvas) {
   title += definition_->IsNew() ? " (new)" : " " + std::to_string(definition_->NotificationID());
   title += ": " + definition_->Name();
   if (Changed()) title += "  [changed]";
+  if (store_.ReadOnly()) title += "  [read-only]";
   canvas.Text(0, 0, title, attr::Reverse | attr::Bold, width);
   // Tab strip.
   canvas.Fill({1, 0, 1, width}, U' ', attr::Underline);

@@ -143,7 +143,8 @@ void NotificationListScreen::Edit(std::shared_ptr<store::StoredDefinition> defin
 void NotificationListScreen::Draw(Canvas& canvas) {
   const int width = canvas.Width();
   canvas.Fill({0, 0, 1, width}, U' ', attr::Reverse);
-  canvas.Text(0, 0, " Quillmont notifications - " + location_, attr::Reverse | attr::Bold, width);
+  canvas.Text(0, 0, " Quillmont notifications - " + location_ + (store_->ReadOnly() ? "  [read-only]" : ""),
+              attr::Reverse | attr::Bold, width);
   char header[160];
   std::snprintf(header, sizeof header, " %5s  %-40s %9s %11s %7s", "No.", "Name", "Managers", "Recipients", "Events");
   canvas.Text(2, 0, header, attr::Bold | attr::Underline, width);
