@@ -92,8 +92,8 @@ bool MayWrite(const std::string& path) {
 
 // A write-ahead-log database in a folder this user cannot write has no
 // shared-memory index to read through. With no log beside it, the file
-// alone is the whole database (and nobody can start one), so it is read as
-// an immutable file.
+// alone is the whole database and no writer is at work (a writer keeps its
+// log there), so it is read as an immutable file.
 bool NeedsImmutableRead(Database& db) {
   sqlite3_stmt* stmt = nullptr;
   int rc = sqlite3_prepare_v2(db.Handle(), "PRAGMA user_version", -1, &stmt, nullptr);
