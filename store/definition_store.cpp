@@ -43,7 +43,15 @@ std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& o
   return std::make_shared<Store>(OpenDatabase(path, options));
 }
 
-Store::Store(OpenedDatabase opened) : db_(std::move(opened.db)), created_(opened.created) {}
+Store::Store(OpenedDatabase opened)
+    : db_(std::move(opened.db)), created_(opened.created), readOnly_(opened.readOnly), version_(opened.version) {}
+
+void Store::RefuseIfReadOnly(const char* what) const {
+  if (readOnly_)
+    throw Error(ErrorCode::Failed, std::string("The database ") + db_->Path() +
+                                       " is open read-only (this user cannot write it or its folder), so " + what +
+                                       " is not possible. Nothing was written.");
+}
 
 std::vector<NotificationSummary> Store::ListNotifications() {
   Statement s = db_->Prepare(
@@ -87,10 +95,35 @@ NotificationRecord Store::ReadNotification(std::int32_t id) {
 }
 
 std::shared_ptr<StoredDefinition> Store::OpenDefinition(std::int32_t id) {
-  Statement s = db_->Prepare("SELECT name, event_group_id FROM notifications WHERE id = ?");
+  // A database too old to have revisions is only ever read here.
+  Statement s = db_->Prepare(version_ >= 3 ? "SELECT name, event_group_id, revision FROM notifications WHERE id = ?"
+                                           : "SELECT name, event_group_id, 0 FROM notifications WHERE id = ?");
   s.Bind(1, std::int64_t{id});
   if (!s.Step()) ThrowMissing(id);
-  return std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0), ToInt32(s.Int(1), "group number"));
+  auto d = std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0), ToInt32(s.Int(1), "group number"));
+  d->revision_ = s.Int(2);
+  return d;
+}
+
+bool Store::NameTaken(const std::string& name, std::int32_t exceptId) {
+  Statement dup = db_->Prepare("SELECT 1 FROM notifications WHERE name = ? COLLATE NOCASE AND id <> ?");
+  dup.Bind(1, CheckedName(name)).Bind(2, std::int64_t{exceptId});
+  return dup.Step();
+}
+
+void Store::RenameNotification(std::int32_t id, const std::string& name) {
+  RefuseIfReadOnly("renaming");
+  const std::string checked = CheckedName(name);
+  WriteTransaction tx(*db_);
+  if (NameTaken(checked, id))
+    throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + checked + "\" already exists.");
+  db_->Prepare(std::string("UPDATE notifications SET name = ?, revision = revision + 1, modified = ") + kNow +
+               " WHERE id = ?")
+      .Bind(1, checked)
+      .Bind(2, std::int64_t{id})
+      .Run();
+  if (Changes(*db_) == 0) ThrowMissing(id);
+  tx.Commit();
 }
 
 std::shared_ptr<StoredDefinition> Store::NewDefinition(const std::string& name) {
@@ -130,29 +163,43 @@ void Store::ReadEmail(StoredDefinition& d) {
   d.recipients_ = std::move(list);
 }
 
-void Store::Save(StoredDefinition& d) {
+void Store::Save(StoredDefinition& d, bool overwrite) {
   if (d.store_.get() != this)
     throw Error(ErrorCode::InvalidProcedureCall, "The definition belongs to another database");
+  RefuseIfReadOnly("saving");
   const std::string name = CheckedName(d.name_);
 
   WriteTransaction tx(*db_);
-  {
-    Statement dup = db_->Prepare("SELECT 1 FROM notifications WHERE name = ? COLLATE NOCASE AND id <> ?");
-    dup.Bind(1, name).Bind(2, std::int64_t{d.id_});
-    if (dup.Step())
-      throw Error(ErrorCode::InvalidPropertyValue, "A notification named \"" + name + "\" already exists.");
+  // Read inside the write transaction: no other save can come between this
+  // check and the commit.
+  std::int64_t revision = 1;
+  if (!d.IsNew()) {
+    Statement current = db_->Prepare("SELECT revision FROM notifications WHERE id = ?");
+    current.Bind(1, std::int64_t{d.id_});
+    if (!current.Step())
+      throw SaveRefused(SaveRefused::Reason::DeletedMeanwhile, "Notification " + std::to_string(d.id_) +
+                                                                   " was deleted by another program after you "
+                                                                   "opened it. Nothing was saved.");
+    if (current.Int(0) != d.revision_ && !overwrite)
+      throw SaveRefused(SaveRefused::Reason::ChangedMeanwhile, "Notification " + std::to_string(d.id_) +
+                                                                   " was changed by another program after you "
+                                                                   "opened it. Nothing was saved.");
+    revision = current.Int(0) + 1;
   }
+  if (NameTaken(name, d.id_))
+    throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + name + "\" already exists.");
   std::int64_t id = d.id_;
   if (d.IsNew()) {
     Statement ins = db_->Prepare(std::string("INSERT INTO notifications(name, email_subject, email_message, "
-                                             "event_group_id, modified) VALUES(?, ?, ?, ?, ") +
+                                             "event_group_id, revision, modified) VALUES(?, ?, ?, ?, 1, ") +
                                  kNow + ")");
     ins.Bind(1, name).Bind(2, d.subject_).Bind(3, d.message_).Bind(4, std::int64_t{d.eventGroupId_}).Run();
     id = sqlite3_last_insert_rowid(db_->Handle());
     ToInt32(id, "notification number");
   } else {
-    Statement up = db_->Prepare(std::string("UPDATE notifications SET name = ?, modified = ") + kNow + " WHERE id = ?");
-    up.Bind(1, name).Bind(2, id).Run();
+    Statement up = db_->Prepare(std::string("UPDATE notifications SET name = ?, revision = ?, modified = ") + kNow +
+                                " WHERE id = ?");
+    up.Bind(1, name).Bind(2, revision).Bind(3, id).Run();
     if (Changes(*db_) == 0) ThrowMissing(d.id_);
     if (d.groupSet_)
       db_->Prepare("UPDATE notifications SET event_group_id = ? WHERE id = ?")
@@ -205,12 +252,14 @@ void Store::Save(StoredDefinition& d) {
 
   // Only a committed save changes what the definition says about itself.
   d.id_ = static_cast<std::int32_t>(id);
+  d.revision_ = revision;
   d.name_ = name;
   if (d.managersSet_) d.snmpLoaded_ = true;
   d.nameSet_ = d.managersSet_ = d.subjectSet_ = d.messageSet_ = d.recipientsSet_ = d.groupSet_ = d.chosenSet_ = false;
 }
 
 void Store::DeleteNotification(std::int32_t id) {
+  RefuseIfReadOnly("deleting");
   WriteTransaction tx(*db_);
   db_->Prepare("DELETE FROM notifications WHERE id = ?").Bind(1, std::int64_t{id}).Run();
   if (Changes(*db_) == 0) ThrowMissing(id);
@@ -241,6 +290,7 @@ std::shared_ptr<EventTypeCollection> Store::StoredEventTypes(std::int32_t notifi
 std::shared_ptr<GroupRecordSet> Store::EventGroups() { return std::make_shared<GroupCursor>(db_); }
 
 std::optional<std::string> Store::Setting(const std::string& key) {
+  if (auto kept = sessionSettings_.find(key); kept != sessionSettings_.end()) return kept->second;
   Statement s = db_->Prepare("SELECT value FROM settings WHERE key = ?");
   s.Bind(1, key);
   if (!s.Step()) return std::nullopt;
@@ -248,6 +298,10 @@ std::optional<std::string> Store::Setting(const std::string& key) {
 }
 
 void Store::SetSetting(const std::string& key, const std::optional<std::string>& value) {
+  if (readOnly_) {
+    sessionSettings_[key] = value;
+    return;
+  }
   db_->Prepare("INSERT INTO settings(key, value) VALUES(?, ?) ON CONFLICT(key) DO UPDATE SET value = excluded.value")
       .Bind(1, key)
       .Bind(2, value)

@@ -1,5 +1,8 @@
 #include "store/schema.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -58,6 +61,11 @@ CREATE TABLE settings(
 ALTER TABLE notifications ADD COLUMN modified TEXT;
 CREATE INDEX event_types_group ON event_types(group_id);
 )sql",
+      // 2 -> 3: a revision each save increments, so that a save can tell
+      // whether another program saved the notification after it was opened.
+      R"sql(
+ALTER TABLE notifications ADD COLUMN revision INTEGER NOT NULL DEFAULT 0;
+)sql",
   };
   return steps;
 }
@@ -75,6 +83,27 @@ bool HasDatabaseHeader(const std::string& path) {
 
 bool IsReservedName(const std::string& name) { return name.rfind("sqlite_", 0) == 0; }
 
+// Whether this user may write the file and create its journal beside it.
+bool MayWrite(const std::string& path) {
+  std::filesystem::path folder = std::filesystem::path(path).parent_path();
+  if (folder.empty()) folder = ".";
+  return ::access(path.c_str(), W_OK) == 0 && ::access(folder.c_str(), W_OK) == 0;
+}
+
+// A write-ahead-log database in a folder this user cannot write has no
+// shared-memory index to read through. With no log beside it, the file
+// alone is the whole database (and nobody can start one), so it is read as
+// an immutable file.
+bool NeedsImmutableRead(Database& db) {
+  sqlite3_stmt* stmt = nullptr;
+  int rc = sqlite3_prepare_v2(db.Handle(), "PRAGMA user_version", -1, &stmt, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
+  sqlite3_finalize(stmt);
+  std::error_code ec;
+  // (SQLite says it cannot set up the index, or cannot write the folder.)
+  return (rc & 0xFF) == SQLITE_READONLY && !std::filesystem::exists(db.Path() + "-wal", ec);
+}
+
 }  // namespace
 
 int SchemaVersionOf(Database& db) { return static_cast<int>(db.QueryInt("PRAGMA user_version")); }
@@ -84,19 +113,32 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options)
     throw Error(ErrorCode::InvalidProcedureCall, "No such schema version");
   std::error_code ec;
   const bool existed = std::filesystem::exists(path, ec);
-  if (!existed && !options.create) throw Error(ErrorCode::NotFound, "There is no database at " + path + ".");
+  const bool readOnly =
+      options.access == Access::ReadOnly || (options.access == Access::WriteIfAllowed && existed && !MayWrite(path));
+  if (!existed && (readOnly || !options.create))
+    throw Error(ErrorCode::NotFound, "There is no database at " + path + ".");
   if (existed && std::filesystem::is_directory(path, ec))
     throw Error(ErrorCode::Failed, path + " is a folder, not a database file.");
-
-  OpenedDatabase opened;
-  opened.db = std::make_shared<Database>(path, options.create);
-  Database& db = *opened.db;
-  db.SetBusyTimeout(options.busyTimeoutMs);
-
   // Everything up to the version check only reads, so a refused file stays
   // exactly as it was.
   if (existed && !HasDatabaseHeader(path))
     throw Error(ErrorCode::Corrupt, path + " is not a database file. It was left unchanged.");
+
+  OpenedDatabase opened;
+  opened.db = std::make_shared<Database>(path, readOnly         ? OpenMode::ReadOnly
+                                               : options.create ? OpenMode::Create
+                                                                : OpenMode::ReadWrite);
+  if (readOnly && NeedsImmutableRead(*opened.db)) {
+    opened.db.reset();  // first: connections of one process share a file's state
+    opened.db = std::make_shared<Database>(path, OpenMode::Immutable);
+  }
+  Database& db = *opened.db;
+  db.SetBusyTimeout(options.busyTimeoutMs);
+  // SQLite opens a file it may not write read-only even when asked for more.
+  opened.readOnly = readOnly || db.ReadOnly();
+  if (opened.readOnly && options.access == Access::ReadWrite)
+    throw Error(ErrorCode::Failed, "The database " + path + " cannot be written. It was left unchanged.");
+
   int version = 0;
   try {
     version = SchemaVersionOf(db);
@@ -118,7 +160,11 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options)
       if (!IsReservedName(objects.Text(0)))
         throw Error(ErrorCode::Failed,
                     path + " holds a database of another program, not Quillmont's. It was left unchanged.");
+    if (opened.readOnly)
+      throw Error(ErrorCode::NotFound, path + " holds no Quillmont database (it is empty). It was left unchanged.");
   }
+  opened.version = version;
+  if (opened.readOnly) return opened;
 
   db.Exec("PRAGMA foreign_keys = ON");
   {
@@ -135,6 +181,7 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options)
     db.Exec("PRAGMA user_version = " + std::to_string(next));
     tx.Commit();
   }
+  opened.version = std::max(version, options.upToVersion);
   return opened;
 }
 

@@ -1,5 +1,6 @@
 #include "store/sqlite_db.h"
 
+#include <cctype>
 #include <limits>
 
 namespace quillmont::store {
@@ -108,9 +109,44 @@ std::optional<std::string> Statement::OptionalText(int column) const {
 
 bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
-Database::Database(const std::string& path, bool create) : path_(path) {
-  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+namespace {
+
+// A file: URI for the path, so that no character of the name is read as a
+// URI parameter.
+std::string FileUri(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~' || c >= 0x80) {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += hex[c >> 4];
+      uri += hex[c & 0xF];
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+int FlagsOf(OpenMode mode) {
+  switch (mode) {
+    case OpenMode::ReadOnly:
+      return SQLITE_OPEN_READONLY;
+    case OpenMode::Immutable:
+      return SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+    case OpenMode::ReadWrite:
+      return SQLITE_OPEN_READWRITE;
+    case OpenMode::Create:
+      return SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  }
+  return SQLITE_OPEN_READONLY;
+}
+
+}  // namespace
+
+Database::Database(const std::string& path, OpenMode mode) : path_(path) {
+  const std::string name = mode == OpenMode::Immutable ? FileUri(path) : path;
+  const int rc = sqlite3_open_v2(name.c_str(), &db_, FlagsOf(mode) | SQLITE_OPEN_NOMUTEX, nullptr);
   if (rc != SQLITE_OK) {
     const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);

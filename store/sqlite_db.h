@@ -50,17 +50,26 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+// How a file is opened: only read (SQLite never writes it, nor creates a
+// journal); read and written; created when missing; or read as a file nobody
+// writes (no locks, no side files) for a write-ahead-log database in a folder
+// this user cannot write.
+enum class OpenMode { ReadOnly, ReadWrite, Create, Immutable };
+
 class Database {
  public:
-  // Opens an existing file (or creates it when create is set). The file is
-  // only read until the caller writes.
-  Database(const std::string& path, bool create);
+  // Opens the file in that mode. The file is only read until the caller
+  // writes.
+  Database(const std::string& path, OpenMode mode);
+  Database(const std::string& path, bool create) : Database(path, create ? OpenMode::Create : OpenMode::ReadWrite) {}
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
   sqlite3* Handle() const noexcept { return db_; }
   const std::string& Path() const noexcept { return path_; }
+  // SQLite refuses every write on this connection.
+  bool ReadOnly() const noexcept { return sqlite3_db_readonly(db_, "main") == 1; }
 
   Statement Prepare(std::string_view sql) { return Statement(db_, sql); }
   // Runs one or more statements without parameters (schema, pragmas).

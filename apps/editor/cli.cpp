@@ -42,16 +42,27 @@ class HostServices {
   HostServices& operator=(const HostServices&) = delete;
 };
 
-int RunEditor(const std::string& path, std::ostream& err) {
+int RunEditor(const std::string& path, bool explicitPath, std::ostream& err) {
+  std::error_code ec;
+  const auto folder = std::filesystem::path(path).parent_path();
+  // A named database is made only in a folder that is there: a mistyped path
+  // must not leave new folders and a sample database behind.
+  if (explicitPath && !folder.empty() && !std::filesystem::exists(path, ec) &&
+      !std::filesystem::is_directory(folder, ec)) {
+    err << "quillmont-editor: the folder " << folder.string() << " does not exist, so " << path
+        << " was not created (--db makes a new database only in an existing folder)\n";
+    return exit_code::Usage;
+  }
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
     err << "quillmont-editor: the editor needs a terminal (use --list or --export in scripts)\n";
     return exit_code::NoTerminal;
   }
   std::shared_ptr<store::Store> store;
   try {
-    const auto folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder);
-    store = store::Store::Open(path);
+    if (!explicitPath && !folder.empty()) std::filesystem::create_directories(folder);
+    store::OpenOptions options;
+    options.access = store::Access::WriteIfAllowed;
+    store = store::Store::Open(path, options);
     if (store->WasCreated()) store::SeedDatabase(*store);
   } catch (const std::exception& e) {
     err << "quillmont-editor: " << e.what() << "\n";
@@ -123,15 +134,21 @@ std::string UsageText() {
          "       quillmont-editor [--db PATH] --export N   print notification N as JSON\n"
          "\n"
          "The database defaults to $XDG_DATA_HOME/quillmont/quillmont.db (or\n"
-         "~/.local/share/quillmont/quillmont.db); the editor creates it with a sample\n"
-         "catalogue on first run. --list and --export never create a database.\n"
+         "~/.local/share/quillmont/quillmont.db); the editor creates it, and its folders,\n"
+         "with a sample catalogue on first run. With --db the editor creates a missing\n"
+         "database only when its folder exists. A database this user cannot write (or\n"
+         "whose folder it cannot write) is opened read-only: it can be read, not saved.\n"
+         "\n"
+         "--list and --export only read: they never create, lay out, migrate or change a\n"
+         "database (not even its journal mode), and they read a read-only file or folder.\n"
          "\n"
          "Exit codes:\n"
          "  0  done\n"
          "  1  unexpected failure\n"
-         "  2  usage: bad arguments\n"
+         "  2  usage: bad arguments, or the folder of a --db database does not exist\n"
          "  3  not found: no notification with that number\n"
-         "  4  database refused: missing, not a database, damaged, of a newer version, or locked\n"
+         "  4  database refused: missing, empty, not a database, of another program, damaged,\n"
+         "     of a newer version, or locked; a refused file is left unchanged\n"
          "  5  no terminal: the editor was started without one\n";
 }
 
@@ -158,12 +175,13 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     err << "quillmont-editor: " << e.what() << "\n";
     return exit_code::Usage;
   }
-  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, err);
+  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, cl.database.has_value(), err);
 
   std::shared_ptr<store::Store> store;
   try {
     store::OpenOptions options;
     options.create = false;
+    options.access = store::Access::ReadOnly;
     store = store::Store::Open(path, options);
   } catch (const std::exception& e) {
     err << "quillmont-editor: " << e.what() << "\n";

@@ -105,10 +105,11 @@ std::vector<std::string> WrapText(const std::string& text, int width) {
   return lines;
 }
 
-int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title) {
-  const std::vector<ButtonSpec> specs = ButtonsOf(buttons);
-  const char* icon = IconOf(buttons);
-  int focus = std::clamp((buttons & 0xF00) / 256, 0, static_cast<int>(specs.size()) - 1);
+namespace {
+
+int ShowButtons(Screen& screen, const std::string& prompt, const std::vector<ButtonSpec>& specs, const char* icon,
+                int focus, const std::string& title) {
+  focus = std::clamp(focus, 0, static_cast<int>(specs.size()) - 1);
   std::vector<Rect> buttonRects(specs.size());
 
   auto layer = [&](Canvas& canvas) {
@@ -173,6 +174,23 @@ int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const
         break;
     }
   }
+}
+
+}  // namespace
+
+int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title) {
+  return ShowButtons(screen, prompt, ButtonsOf(buttons), IconOf(buttons), (buttons & 0xF00) / 256, title);
+}
+
+int AskChoice(Screen& screen, const std::string& prompt, const std::vector<std::string>& choices,
+              const std::string& title) {
+  std::vector<ButtonSpec> specs;
+  constexpr int kFirst = 100;  // clear of the answer codes
+  for (std::size_t i = 0; i < choices.size(); ++i) specs.push_back({choices[i].c_str(), kFirst + static_cast<int>(i)});
+  // Esc and a closed terminal take the last choice, which backs out.
+  specs.back().answer = msgbox::AnswerCancel;
+  const int answer = ShowButtons(screen, prompt, specs, IconOf(msgbox::Exclamation), 0, title);
+  return answer == msgbox::AnswerCancel ? static_cast<int>(choices.size()) - 1 : answer - kFirst;
 }
 
 std::optional<std::string> AskText(Screen& screen, const std::string& title, const std::string& prompt,

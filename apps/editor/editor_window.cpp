@@ -83,7 +83,12 @@ void EditorWindow::Run() {
   while (!closed_) HandleEvent(screen_.Next());
 }
 
-bool EditorWindow::Changed() const noexcept { return state_->changed; }
+bool EditorWindow::Changed() const {
+  if (state_->changed) return true;
+  for (const auto& page : pages_)
+    if (page->descriptor.pendingEntry && page->descriptor.pendingEntry(*page->view)) return true;
+  return false;
+}
 
 const std::string& EditorWindow::ActiveKey() const { return pages_.at(active_)->descriptor.key; }
 
@@ -103,6 +108,14 @@ void EditorWindow::SwitchTab(int delta) {
 }
 
 bool EditorWindow::Save() {
+  if (store_.ReadOnly()) {
+    ShowMessageBox(screen_,
+                   "The database is open read-only (you may not write it or its folder), so the notification cannot "
+                   "be saved. Your changes are still in the window.",
+                   msgbox::Critical, kSaveTitle);
+    return false;
+  }
+  if (!SettleUnappliedEntries()) return false;
   for (std::size_t i = 0; i < pages_.size(); ++i) {
     if (!pages_[i]->contract->IsTabValid(kSaveTitle)) {
       // The refusing page comes forward (the e-mail page asks for it too).
@@ -111,20 +124,113 @@ bool EditorWindow::Save() {
     }
   }
   for (auto& page : pages_) page->contract->SaveData();
-  try {
-    store_.Save(*definition_);
-  } catch (const std::exception& e) {
-    ShowMessageBox(screen_,
-                   std::string("The notification was not saved.\n\n") + e.what() +
-                       "\n\nYour changes are still in the window; you can save again.",
-                   msgbox::Critical, kSaveTitle);
-    return false;
+  return StoreSave();
+}
+
+bool EditorWindow::StoreSave() {
+  using Reason = store::SaveRefused::Reason;
+  for (bool overwrite = false;;) {
+    try {
+      store_.Save(*definition_, overwrite);
+      state_->changed = false;
+      return true;
+    } catch (const store::SaveRefused& e) {
+      const std::string what = e.what();
+      if (e.Why() == Reason::NameTaken) {
+        if (ShowMessageBox(screen_, what + " Nothing was saved.\n\nGive this notification another name?",
+                           msgbox::YesNoExclamation, kSaveTitle) != msgbox::AnswerYes ||
+            !Rename())
+          return false;
+      } else if (e.Why() == Reason::DeletedMeanwhile) {
+        if (AskChoice(screen_, what + "\n\nSave your version as a new notification, or cancel and keep editing?",
+                      {"Save as new", "Cancel"}, kSaveTitle) != 0 ||
+            !SaveAsNew())
+          return false;
+      } else {
+        const int choice = AskChoice(screen_,
+                                     what +
+                                         "\n\nReload theirs (your changes are dropped), overwrite theirs with "
+                                         "yours, save yours as a new notification, or cancel and keep editing?",
+                                     {"Reload theirs", "Overwrite", "Save as new", "Cancel"}, kSaveTitle);
+        if (choice == 0) {
+          ReloadFromStore();
+          return false;
+        }
+        if (choice == 1)
+          overwrite = true;
+        else if (choice != 2 || !SaveAsNew())
+          return false;
+      }
+    } catch (const std::exception& e) {
+      ShowMessageBox(screen_,
+                     std::string("The notification was not saved.\n\n") + e.what() +
+                         "\n\nYour changes are still in the window; you can save again.",
+                     msgbox::Critical, kSaveTitle);
+      return false;
+    }
   }
+}
+
+bool EditorWindow::SaveAsNew() {
+  const std::string& old = definition_->Name();
+  const auto name =
+      AskNotificationName(screen_, store_, "Save as New Notification",
+                          "Name of the new notification:", store_.NameTaken(old) ? old + " (copy)" : old, 0);
+  if (!name) return false;
+  definition_->BecomeNew(*name);
+  return true;
+}
+
+void EditorWindow::ReloadFromStore() {
+  auto fresh = store_.OpenDefinition(definition_->NotificationID());
+  const Variant v(std::static_pointer_cast<NotificationDefinition>(fresh));
+  for (auto& page : pages_) page->contract->LoadData(v, page->descriptor.key, host_);
+  definition_ = std::move(fresh);
   state_->changed = false;
+}
+
+bool EditorWindow::Rename() {
+  const auto name =
+      AskNotificationName(screen_, store_, "Rename Notification", "New name of the notification:", definition_->Name(),
+                          definition_->NotificationID());
+  if (!name) return false;
+  if (*name != definition_->Name()) {
+    definition_->SetName(*name);
+    state_->changed = true;
+  }
+  return true;
+}
+
+bool EditorWindow::SettleUnappliedEntries() {
+  for (std::size_t i = 0; i < pages_.size(); ++i) {
+    Page& page = *pages_[i];
+    if (!page.descriptor.pendingEntry) continue;
+    const auto pending = page.descriptor.pendingEntry(*page.view);
+    if (!pending) continue;
+    active_ = i;
+    const int choice = AskChoice(screen_,
+                                 "The page \"" + page.descriptor.caption + "\" holds " + pending->what +
+                                     ", not applied to its list.\n\nApply it, discard it, or go back to it?",
+                                 {"Apply", "Discard", "Go back"}, kUnappliedTitle);
+    if (choice == 2) return false;
+    ui::Driver driver(*page.view);
+    if (choice == 0 && !pending->apply->Enabled()) {
+      ShowMessageBox(screen_, "It cannot be applied as it stands: complete it, or discard it.", msgbox::Exclamation,
+                     kUnappliedTitle);
+      return false;
+    }
+    // Starting over changes no data: it must not leave the changed mark.
+    const bool changed = state_->changed;
+    driver.Click(choice == 0 ? *pending->apply : *pending->discard);
+    if (choice == 1) state_->changed = changed;
+    // A refused Apply has said why; the user is on the page to mend it.
+    if (page.descriptor.pendingEntry(*page.view)) return false;
+  }
   return true;
 }
 
 bool EditorWindow::Close() {
+  if (!SettleUnappliedEntries()) return false;
   if (Changed()) {
     const int answer = ShowMessageBox(screen_, "Save the changes to \"" + definition_->Name() + "\" before closing?",
                                       3 | msgbox::Exclamation, "Close Notification");
@@ -167,6 +273,8 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
           SwitchTab(-1);
         } else if (e.IsKey('S', shift::Ctrl)) {
           Save();
+        } else if (e.IsKey(FunctionKey(2))) {
+          Rename();
         } else if (e.IsKey(keys::Escape) || e.IsKey(FunctionKey(10)) || e.IsKey('C', shift::Ctrl)) {
           closed_ = Close();
         } else if (e.IsKey(FunctionKey(10), shift::Shift)) {
@@ -309,6 +417,7 @@ void EditorWindow::Draw(Canvas& canvas) {
   title += definition_->IsNew() ? " (new)" : " " + std::to_string(definition_->NotificationID());
   title += ": " + definition_->Name();
   if (Changed()) title += "  [changed]";
+  if (store_.ReadOnly()) title += "  [read-only]";
   canvas.Text(0, 0, title, attr::Reverse | attr::Bold, width);
   // Tab strip.
   canvas.Fill({1, 0, 1, width}, U' ', attr::Underline);
@@ -338,8 +447,26 @@ void EditorWindow::Draw(Canvas& canvas) {
     canvas.Fill({row, 0, 1, width}, U' ', attr::Reverse);
     canvas.Text(row, 0,
                 " F6 page  Tab field  Alt+letter jump  Enter apply  Del delete  Shift+F10 menu  F4 list  "
-                "Ctrl+S save  Esc close",
+                "Ctrl+S save  Esc close  F2 rename",
                 attr::Reverse, width);
+  }
+}
+
+std::optional<std::string> AskNotificationName(Screen& screen, store::Store& store, const std::string& title,
+                                               const std::string& prompt, const std::string& initial,
+                                               std::int32_t exceptId) {
+  for (std::string name = initial;;) {
+    const auto answer = AskText(screen, title, prompt, name, store::kMaxNameLength);
+    if (!answer) return std::nullopt;
+    name = *answer;
+    try {
+      const std::string checked = store::CheckedName(name);
+      if (!store.NameTaken(checked, exceptId)) return checked;
+      ShowMessageBox(screen, "A notification named \"" + checked + "\" already exists. Please choose another name.",
+                     msgbox::Critical, title);
+    } catch (const Error& e) {
+      ShowMessageBox(screen, e.what(), msgbox::Critical, title);
+    }
   }
 }
 

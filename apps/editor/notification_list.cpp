@@ -18,6 +18,7 @@ NotificationListScreen::NotificationListScreen(Screen& screen, std::shared_ptr<s
 }
 
 void NotificationListScreen::Reload(std::int32_t keepId) {
+  dataVersion_ = store_->DataVersion();
   rows_ = store_->ListNotifications();
   if (keepId != 0)
     for (std::size_t i = 0; i < rows_.size(); ++i)
@@ -35,8 +36,14 @@ void NotificationListScreen::Move(int to) {
   selected_ = std::clamp(to, 0, static_cast<int>(rows_.size()) - 1);
 }
 
+void NotificationListScreen::CatchUp() {
+  if (store_->DataVersion() == dataVersion_) return;
+  Reload(rows_.empty() ? 0 : rows_[static_cast<std::size_t>(selected_)].id);
+}
+
 void NotificationListScreen::HandleEvent(const InputEvent& e) {
   try {
+    CatchUp();
     switch (e.kind) {
       case InputEvent::Kind::Key:
         if (e.IsKey(keys::Up)) Move(selected_ - 1);
@@ -48,6 +55,7 @@ void NotificationListScreen::HandleEvent(const InputEvent& e) {
         if (e.IsKey(keys::Return)) OpenSelected();
         if (e.IsKey(keys::Insert)) NewNotification();
         if (e.IsKey(keys::Delete)) DeleteSelected();
+        if (e.IsKey(FunctionKey(2))) RenameSelected();
         if (e.IsKey(keys::Escape) || e.IsKey(FunctionKey(10)) || e.IsKey('C', ui::shift::Ctrl)) done_ = true;
         break;
       case InputEvent::Kind::Text:
@@ -64,6 +72,10 @@ void NotificationListScreen::HandleEvent(const InputEvent& e) {
           case U'd':
           case U'D':
             DeleteSelected();
+            break;
+          case U'r':
+          case U'R':
+            RenameSelected();
             break;
           case U'q':
           case U'Q':
@@ -110,18 +122,18 @@ void NotificationListScreen::OpenSelected() {
 }
 
 void NotificationListScreen::NewNotification() {
-  for (std::string name;;) {
-    const auto answer =
-        AskText(screen_, "New Notification", "Name of the new notification:", name, store::kMaxNameLength);
-    if (!answer) return;
-    name = *answer;
-    try {
-      Edit(store_->NewDefinition(name));
-      return;
-    } catch (const Error& e) {
-      ShowMessageBox(screen_, e.what(), msgbox::Critical, "New Notification");
-    }
-  }
+  const auto name = AskNotificationName(screen_, *store_, "New Notification", "Name of the new notification:", "", 0);
+  if (name) Edit(store_->NewDefinition(*name));
+}
+
+void NotificationListScreen::RenameSelected() {
+  if (rows_.empty()) return;
+  const auto row = rows_[static_cast<std::size_t>(selected_)];
+  const auto name =
+      AskNotificationName(screen_, *store_, "Rename Notification", "New name of the notification:", row.name, row.id);
+  if (!name || *name == row.name) return;
+  store_->RenameNotification(row.id, *name);
+  Reload(row.id);
 }
 
 void NotificationListScreen::DeleteSelected() {
@@ -137,13 +149,15 @@ void NotificationListScreen::DeleteSelected() {
 void NotificationListScreen::Edit(std::shared_ptr<store::StoredDefinition> definition) {
   EditorWindow window(screen_, *store_, definition, pages_);
   if (window.Open()) window.Run();
-  Reload(definition->NotificationID());
+  // What others saved meanwhile shows too.
+  Reload(window.Definition().NotificationID());
 }
 
 void NotificationListScreen::Draw(Canvas& canvas) {
   const int width = canvas.Width();
   canvas.Fill({0, 0, 1, width}, U' ', attr::Reverse);
-  canvas.Text(0, 0, " Quillmont notifications - " + location_, attr::Reverse | attr::Bold, width);
+  canvas.Text(0, 0, " Quillmont notifications - " + location_ + (store_->ReadOnly() ? "  [read-only]" : ""),
+              attr::Reverse | attr::Bold, width);
   char header[160];
   std::snprintf(header, sizeof header, " %5s  %-40s %9s %11s %7s", "No.", "Name", "Managers", "Recipients", "Events");
   canvas.Text(2, 0, header, attr::Bold | attr::Underline, width);
@@ -167,7 +181,7 @@ void NotificationListScreen::Draw(Canvas& canvas) {
   const int help = canvas.Height() - 1;
   if (help > firstRow_) {
     canvas.Fill({help, 0, 1, width}, U' ', attr::Reverse);
-    canvas.Text(help, 0, " Enter open  N new  Del delete  Up/Down choose  Q quit", attr::Reverse, width);
+    canvas.Text(help, 0, " Enter open  N new  F2 rename  Del delete  Up/Down choose  Q quit", attr::Reverse, width);
   }
 }
 

@@ -30,6 +30,9 @@ class NotificationListScreen {
   void OpenSelected();
   void NewNotification();
   void DeleteSelected();
+  void RenameSelected();
+  // Reloads the rows when another program committed since the last look.
+  void CatchUp();
   void Edit(std::shared_ptr<store::StoredDefinition> definition);
   void Move(int to);
 
@@ -43,6 +46,7 @@ class NotificationListScreen {
   int visibleRows_ = 1;
   int firstRow_ = 3;
   bool done_ = false;
+  std::int64_t dataVersion_ = 0;
 };
 
 }  // namespace quillmont::editor

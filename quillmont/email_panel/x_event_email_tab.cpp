@@ -271,6 +271,13 @@ std::shared_ptr<EmailRecipient> XEventEmailTab::SelectedRecipient() const {
 
 std::string XEventEmailTab::TrimmedAddress() const { return Trimmed(txtAddress_->Text()); }
 
+bool XEventEmailTab::HasUnappliedEntry() const {
+  const std::string address = TrimmedAddress();
+  if (!changed_ || address.empty()) return false;
+  if (editMode_ == quillmont::EditMode::AddNew) return true;
+  return stl_->SelectedItems()->Count() == 1 && SelectedRecipient()->Address() != address;
+}
+
 void XEventEmailTab::ShowSelection() {
   {
     FlagGuard selecting(selecting_, true);

@@ -39,6 +39,12 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
   // field (trimmed).
   bool AddressExists(std::shared_ptr<EmailRecipient> addrNew = nullptr);
 
+  // Whether the address field holds an edit not applied to the list: an
+  // address typed but not added, or a change to the selected one not
+  // applied. Not part of the tab contract: a host asks it before it saves or
+  // closes.
+  bool HasUnappliedEntry() const;
+
   // Arranges the children for the panel's present size.
   void LayoutControls();
 

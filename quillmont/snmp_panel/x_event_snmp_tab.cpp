@@ -185,6 +185,17 @@ void XEventSNMPTab::FillListFromDefinition() {
   }
 }
 
+bool XEventSNMPTab::HasUnappliedEntry() const {
+  if (!changed_) return false;
+  const std::string host = Trimmed(txtHost_->Text()), port = Trimmed(txtPort_->Text());
+  if (editMode_ == quillmont::EditMode::AddNew) return !host.empty() || !port.empty();
+  auto selected = stl_->SelectedItems();
+  if (selected->Count() != 1) return false;
+  auto manager = AsManager(selected->Item(1));
+  return manager && (host != manager->Host() || port != std::to_string(manager->Port()) ||
+                     cboVersion_->Text() != manager->Version() || cboTimeFormat_->Text() != manager->TimeFormat());
+}
+
 // ---- View state ----
 
 void XEventSNMPTab::ResetFields() {

@@ -37,6 +37,11 @@ class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl
   // matches nothing.
   bool HostPortExists(std::shared_ptr<SnmpManager> snmpMgrSeleted = nullptr);
 
+  // Whether the entry fields hold an edit not applied to the list: a manager
+  // typed but not added, or a change to the selected one not applied. Not
+  // part of the tab contract: a host asks it before it saves or closes.
+  bool HasUnappliedEntry() const;
+
   // The designed controls.
   ui::Frame& fraSNMP() const noexcept { return *fraSNMP_; }
   ui::Label& lblHost() const noexcept { return *lblHost_; }
