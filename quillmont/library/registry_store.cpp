@@ -64,7 +64,8 @@ void WriteAll(int fd, const std::string& text, const std::string& path) {
 // Writes text to a new file in the folder and renames it over name, so
 // that the file is either the old or the new one, never a part. The new
 // file is created where nothing was (no link is followed); an existing
-// file's mode is kept, a new one gets 0666 less the umask.
+// file's mode is kept, a new one gets 0644 less the umask (never writable
+// by others, or the readers would refuse it).
 void ReplaceFile(int dirFd, const std::string& name, const std::string& path, const std::string& text,
                  std::optional<mode_t> mode) {
   std::random_device random;
@@ -72,7 +73,7 @@ void ReplaceFile(int dirFd, const std::string& name, const std::string& path, co
   Fd fd;
   for (int attempt = 0; attempt < 100 && fd.Get() < 0; ++attempt) {
     temp = "." + name + "." + std::to_string(random()) + ".tmp";
-    fd = Fd(::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode.value_or(0666)));
+    fd = Fd(::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode.value_or(0644)));
     if (fd.Get() < 0 && errno != EEXIST) ThrowSystem("Cannot create a file beside", path, errno);
   }
   if (fd.Get() < 0) ThrowSystem("Cannot create a file beside", path, EEXIST);
