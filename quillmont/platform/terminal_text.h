@@ -85,27 +85,6 @@ inline std::string ForTerminal(std::string_view text) {
   return out;
 }
 
-// Text already escaped as JSON (nlohmann-json's dump) with C1 and
-// bidirectional controls also written as \u sequences: they can only stand
-// inside strings there, where the escape means the same character.
-inline std::string JsonForTerminal(std::string_view json) {
-  std::string out;
-  out.reserve(json.size());
-  for (std::size_t i = 0; i < json.size();) {
-    char32_t c = 0;
-    std::size_t length = detail::DecodeOne(json, i, c);
-    if (length == 0) length = 1;
-    if (length > 1 && (IsControl(c) || IsBidiControl(c))) {
-      out += "\\u";
-      detail::AppendHex(out, static_cast<std::uint32_t>(c), 4);
-    } else {
-      out.append(json.substr(i, length));
-    }
-    i += length;
-  }
-  return out;
-}
-
 // At most maxBytes of text (for a maxBytes of 40 or more), cut at a
 // character boundary and ending in "... (N bytes)" when something was cut:
 // error texts that quote input stay readable however long the input was.
