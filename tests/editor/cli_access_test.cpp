@@ -73,6 +73,7 @@ TEST(ReadOnlyModes, ListAndExportNeverWriteAndReadWhatTheyMay) {
       {"a write-ahead-log database in a read-only folder",
        [](const fs::path& folder, const std::string& db) {
          MakeQuillmontDatabase(db, false);
+         fs::permissions(db, fs::perms(0644));  // new databases are the owner's alone
          fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
                                      fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
        },
