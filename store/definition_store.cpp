@@ -44,7 +44,11 @@ std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& o
 }
 
 Store::Store(OpenedDatabase opened)
-    : db_(std::move(opened.db)), created_(opened.created), readOnly_(opened.readOnly), version_(opened.version) {}
+    : db_(std::move(opened.db)),
+      created_(opened.created),
+      readOnly_(opened.readOnly),
+      version_(opened.version),
+      untrusted_(std::move(opened.untrusted)) {}
 
 void Store::RefuseIfReadOnly(const char* what) const {
   if (readOnly_)
@@ -62,8 +66,8 @@ std::vector<NotificationSummary> Store::ListNotifications() {
       " FROM notifications n ORDER BY n.name COLLATE NOCASE, n.id");
   std::vector<NotificationSummary> out;
   while (s.Step())
-    out.push_back({ToInt32(s.Int(0), "notification number"), s.Text(1), static_cast<int>(s.Int(2)),
-                   static_cast<int>(s.Int(3)), static_cast<int>(s.Int(4))});
+    out.push_back({ToInt32(s.Int(0), "notification number"), s.Text(1, kMaxNameLength, "a name"),
+                   static_cast<int>(s.Int(2)), static_cast<int>(s.Int(3)), static_cast<int>(s.Int(4))});
   return out;
 }
 
@@ -75,22 +79,25 @@ NotificationRecord Store::ReadNotification(std::int32_t id) {
     s.Bind(1, std::int64_t{id});
     if (!s.Step()) ThrowMissing(id);
     r.id = id;
-    r.name = s.Text(0);
-    r.subject = s.OptionalText(1);
-    r.message = s.OptionalText(2);
+    r.name = s.Text(0, kMaxNameLength, "a name");
+    r.subject = s.OptionalText(1, kMaxSubjectLength, "a subject");
+    r.message = s.OptionalText(2, kMaxMessageLength, "a message");
     r.eventGroupId = ToInt32(s.Int(3), "group number");
   }
   Statement m = db_->Prepare(
       "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");
   m.Bind(1, std::int64_t{id});
-  while (m.Step()) r.managers.push_back({m.Text(0), ToInt32(m.Int(1), "port"), m.Text(2), m.Text(3)});
+  while (m.Step())
+    r.managers.push_back({m.Text(0, kMaxHostLength, "a host"), ToInt32(m.Int(1), "port"),
+                          m.Text(2, kMaxShortTextLength, "an SNMP version"),
+                          m.Text(3, kMaxShortTextLength, "a time format")});
   Statement e = db_->Prepare("SELECT address FROM email_recipients WHERE notification_id = ? ORDER BY position");
   e.Bind(1, std::int64_t{id});
-  while (e.Step()) r.recipients.push_back(e.Text(0));
+  while (e.Step()) r.recipients.push_back(e.Text(0, kMaxAddressLength, "an address"));
   Statement t =
       db_->Prepare("SELECT type_key FROM notification_event_types WHERE notification_id = ? ORDER BY position");
   t.Bind(1, std::int64_t{id});
-  while (t.Step()) r.eventTypeKeys.push_back(t.Text(0));
+  while (t.Step()) r.eventTypeKeys.push_back(t.Text(0, kMaxCatalogueTextLength, "an event type key"));
   return r;
 }
 
@@ -100,7 +107,8 @@ std::shared_ptr<StoredDefinition> Store::OpenDefinition(std::int32_t id) {
                                            : "SELECT name, event_group_id, 0 FROM notifications WHERE id = ?");
   s.Bind(1, std::int64_t{id});
   if (!s.Step()) ThrowMissing(id);
-  auto d = std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0), ToInt32(s.Int(1), "group number"));
+  auto d = std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0, kMaxNameLength, "a name"),
+                                              ToInt32(s.Int(1), "group number"));
   d->revision_ = s.Int(2);
   return d;
 }
@@ -138,7 +146,8 @@ void Store::ReadSnmp(StoredDefinition& d) {
   const std::string owner = d.ManagerOwnerKey();
   while (s.Step()) {
     auto manager = std::make_shared<BasicSnmpManager>();
-    manager->Init(owner, s.Text(0), ToInt32(s.Int(1), "port"), s.Text(2), s.Text(3));
+    manager->Init(owner, s.Text(0, kMaxHostLength, "a host"), ToInt32(s.Int(1), "port"),
+                  s.Text(2, kMaxShortTextLength, "an SNMP version"), s.Text(3, kMaxShortTextLength, "a time format"));
     list->Add(manager);
   }
   d.managers_ = std::move(list);
@@ -154,12 +163,12 @@ void Store::ReadEmail(StoredDefinition& d) {
   const Variant owner(d.RecipientOwnerKey());
   while (s.Step()) {
     auto recipient = std::make_shared<BasicEmailRecipient>();
-    recipient->Init(owner, s.Text(0), Variant());
+    recipient->Init(owner, s.Text(0, kMaxAddressLength, "an address"), Variant());
     list->Add(recipient);
   }
   // Only now that everything was read does the definition change.
-  d.subject_ = n.OptionalText(0);
-  d.message_ = n.OptionalText(1);
+  d.subject_ = n.OptionalText(0, kMaxSubjectLength, "a subject");
+  d.message_ = n.OptionalText(1, kMaxMessageLength, "a message");
   d.recipients_ = std::move(list);
 }
 
@@ -271,7 +280,9 @@ std::shared_ptr<EventTypeCollection> Store::EventTypes() {
   auto list = std::make_shared<BasicEventTypeCollection>();
   Statement s = db_->Prepare("SELECT type_key, name, group_id FROM event_types ORDER BY sort_order, rowid");
   while (s.Step())
-    list->Append(std::make_shared<BasicEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
+    list->Append(std::make_shared<BasicEventType>(s.Text(0, kMaxCatalogueTextLength, "an event type key"),
+                                                  s.Text(1, kMaxCatalogueTextLength, "an event type name"),
+                                                  ToInt32(s.Int(2), "group number")));
   catalogue_ = std::move(list);
   return catalogue_;
 }
@@ -283,7 +294,9 @@ std::shared_ptr<EventTypeCollection> Store::StoredEventTypes(std::int32_t notifi
       " LEFT JOIN event_types e ON e.type_key = t.type_key WHERE t.notification_id = ? ORDER BY t.position");
   s.Bind(1, std::int64_t{notificationId});
   while (s.Step())
-    list->Append(std::make_shared<BasicEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
+    list->Append(std::make_shared<BasicEventType>(s.Text(0, kMaxCatalogueTextLength, "an event type key"),
+                                                  s.Text(1, kMaxCatalogueTextLength, "an event type name"),
+                                                  ToInt32(s.Int(2), "group number")));
   return list;
 }
 
@@ -294,7 +307,7 @@ std::optional<std::string> Store::Setting(const std::string& key) {
   Statement s = db_->Prepare("SELECT value FROM settings WHERE key = ?");
   s.Bind(1, key);
   if (!s.Step()) return std::nullopt;
-  return s.OptionalText(0);
+  return s.OptionalText(0, kMaxSettingLength, "a setting");
 }
 
 void Store::SetSetting(const std::string& key, const std::optional<std::string>& value) {

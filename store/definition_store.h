@@ -69,6 +69,9 @@ class Store : public std::enable_shared_from_this<Store> {
   // Opened without write access: saves and deletions are refused, settings
   // last for this run only.
   bool ReadOnly() const noexcept { return readOnly_; }
+  // Whose file this is when it is not the user's own (or root's) or others
+  // may write it; "" for a file of the user's.
+  const std::string& Untrusted() const noexcept { return untrusted_; }
 
   std::vector<NotificationSummary> ListNotifications();
   // Error(NotFound) when there is no such notification.
@@ -119,12 +122,22 @@ class Store : public std::enable_shared_from_this<Store> {
   bool created_ = false;
   bool readOnly_ = false;
   int version_ = 0;
+  std::string untrusted_;
   std::map<std::string, std::optional<std::string>> sessionSettings_;
   std::shared_ptr<EventTypeCollection> catalogue_;
 };
 
 // Longest notification name accepted, in characters.
 inline constexpr std::size_t kMaxNameLength = 100;
+// The longest values read back from the file, in characters, as the pages
+// take them: a longer stored value is refused rather than loaded.
+inline constexpr std::size_t kMaxSubjectLength = 250;
+inline constexpr std::size_t kMaxMessageLength = 65536;
+inline constexpr std::size_t kMaxAddressLength = 128;
+inline constexpr std::size_t kMaxHostLength = 128;
+inline constexpr std::size_t kMaxShortTextLength = 64;  // SNMP version, time format
+inline constexpr std::size_t kMaxCatalogueTextLength = 255;
+inline constexpr std::size_t kMaxSettingLength = 65536;
 // The name trimmed; Error(InvalidPropertyValue) with a message for the user
 // when it is empty or too long.
 std::string CheckedName(const std::string& name);

@@ -50,7 +50,7 @@ Variant GroupCursor::Fields(const std::string& name) const {
     throw Error(ErrorCode::InvalidProcedureCall, "Either BOF or EOF is True, or the record set is closed");
   if (rows_->IsNull(column)) return Variant::Null();
   if (column == 0) return Variant(static_cast<std::int32_t>(rows_->Int(0)));
-  return Variant(rows_->Text(column));
+  return Variant(rows_->Text(column, kMaxCatalogueTextLength, "an event group name"));
 }
 
 void GroupCursor::MoveNext() {

@@ -25,6 +25,16 @@ struct OpenOptions {
   // Migrate only this far (tests lay down old databases with it).
   int upToVersion = kSchemaVersion;
   Access access = Access::ReadWrite;
+  // The user agreed to edit a database that another user owns or that
+  // others may write; without it such a file is only ever read.
+  bool editUntrusted = false;
+};
+
+// An existing database refused for editing because someone other than the
+// user (or root) owns it or may write it.
+class UntrustedDatabase : public Error {
+ public:
+  explicit UntrustedDatabase(const std::string& message) : Error(ErrorCode::Failed, message) {}
 };
 
 struct OpenedDatabase {
@@ -32,6 +42,7 @@ struct OpenedDatabase {
   bool created = false;   // the file was new: the caller may seed it
   bool readOnly = false;  // opened without write access
   int version = 0;        // the schema version found (after any migration)
+  std::string untrusted;  // whose file it is, when not the user's own (else "")
 };
 
 // Opens a database file, refusing (with quillmont::Error and without writing
@@ -41,6 +52,14 @@ struct OpenedDatabase {
 // step. Read-only, it also refuses an empty file or one without our schema,
 // and changes nothing at all.
 OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options = {});
+
+// Creates the missing folders on the way to a database, each 0700: they
+// hold the e-mail addresses of the notifications.
+void CreateDatabaseFolders(const std::string& folder);
+
+// Why an existing database file is not to be edited without asking (see
+// UntrustedDatabase), or "" for the user's own file or no file.
+std::string UntrustedReason(const std::string& path);
 
 int SchemaVersionOf(Database& db);
 

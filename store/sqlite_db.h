@@ -13,6 +13,9 @@
 // value reaches SQL through a bound parameter, never through the text.
 namespace quillmont::store {
 
+// No value stored by anyone is read beyond this size (SQLite refuses it).
+inline constexpr int kMaxValueBytes = 16 << 20;
+
 // Turns a SQLite result into quillmont::Error with a message a user can act on.
 [[noreturn]] void ThrowSqlite(sqlite3* db, int rc, const std::string& what);
 ErrorCode CodeOf(int rc) noexcept;
@@ -43,6 +46,10 @@ class Statement {
   std::int64_t Int(int column) const;
   std::string Text(int column) const;
   std::optional<std::string> OptionalText(int column) const;
+  // The same for a field of at most maxChars characters: a longer stored
+  // value is refused (Error(Corrupt) naming field, "a subject"), not loaded.
+  std::string Text(int column, std::size_t maxChars, const char* field) const;
+  std::optional<std::string> OptionalText(int column, std::size_t maxChars, const char* field) const;
   bool IsNull(int column) const;
 
  private:

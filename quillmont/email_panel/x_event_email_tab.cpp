@@ -79,7 +79,8 @@ bool XEventEmailTab::HandleTabProcess(const std::string&) { return false; }
 bool XEventEmailTab::IsTabValid(const std::string& sMsgBoxTitle) {
   if (ValidateEmailTab(sMsgBoxTitle)) return true;
   // Without a tab container there is nobody to bring the page forward.
-  if (cdtnNotify_) cdtnNotify_->SelectTab(tabKey_);
+  // Held for the call: the host may load the page again from inside it.
+  if (auto host = cdtnNotify_) host->SelectTab(tabKey_);
   return false;
 }
 

@@ -41,6 +41,7 @@ inline constexpr HResult E_FAIL = static_cast<HResult>(0x80004005);
 inline constexpr HResult E_UNEXPECTED = static_cast<HResult>(0x8000FFFF);
 inline constexpr HResult E_OUTOFMEMORY = static_cast<HResult>(0x8007000E);
 inline constexpr HResult E_INVALIDARG = static_cast<HResult>(0x80070057);
+inline constexpr HResult E_ACCESSDENIED = static_cast<HResult>(0x80070005);
 inline constexpr HResult CLASS_E_NOAGGREGATION = static_cast<HResult>(0x80040110);
 inline constexpr HResult CLASS_E_CLASSNOTAVAILABLE = static_cast<HResult>(0x80040111);
 inline constexpr HResult SELFREG_E_TYPELIB = static_cast<HResult>(0x80040200);

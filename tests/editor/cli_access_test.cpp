@@ -65,6 +65,7 @@ TEST(ReadOnlyModes, ListAndExportNeverWriteAndReadWhatTheyMay) {
       store::SeedDatabase(*store);
       if (c.rollbackJournal) store->Db().Exec("PRAGMA journal_mode = DELETE");
     }
+    fs::permissions(db, fs::perms(0644));  // new databases are the owner's alone; let the other user read
     if (c.readOnlyFile) fs::permissions(db, readOnly);
     if (c.readOnlyFolder) fs::permissions(folder, readOnly | fs::perms::owner_exec | fs::perms::others_exec);
     const auto before = FilesIn(folder);
