@@ -10,6 +10,7 @@
 
 #include "apps/editor/dialogs.h"
 #include "apps/editor/notification_list.h"
+#include "apps/editor/plain_text.h"
 #include "apps/editor/terminal.h"
 #include "quillmont/framework/runtime.h"
 #include "store/host_objects.h"
@@ -171,7 +172,8 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
   }
   try {
     if (cl.mode == CommandLine::Mode::List) {
-      for (const auto& row : store->ListNotifications()) out << row.id << '\t' << row.name << '\n';
+      for (const auto& row : store->ListNotifications())
+        out << row.id << '\t' << EscapeControlCharacters(row.name) << '\n';
       return exit_code::Ok;
     }
     out << store::ExportJson(*store, cl.exportNumber);

@@ -4,9 +4,11 @@
 #include <string>
 #include <vector>
 
+#include "apps/editor/help.h"
 #include "apps/editor/panels.h"
 #include "apps/editor/renderer.h"
 #include "apps/editor/screen.h"
+#include "apps/editor/shutdown.h"
 #include "quillmont/framework/tab_contract.h"
 #include "store/definition_store.h"
 
@@ -23,6 +25,8 @@ class EditorWindow {
   // The title of the messages that refuse a save.
   static constexpr const char* kSaveTitle = "Save Notification";
   static constexpr const char* kErrorTitle = "Quillmont Editor";
+  // The smallest terminal the pages can be drawn in.
+  static constexpr LayerMinSize kMinSize{16, 60};
 
   EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
                std::vector<PageDescriptor> pages);
@@ -58,6 +62,9 @@ class EditorWindow {
   struct State;
   class Host;
 
+  // Drawing and navigation keys: help, list columns, Del on chosen rows.
+  bool HandleViewKey(const InputEvent& event, ui::Control* focused);
+  static const std::vector<KeyHint>& Keys();
   void SwitchTab(int delta);
   void HandleMouse(const InputEvent& event);
   void ShowPopupIfOpen();
@@ -74,6 +81,12 @@ class EditorWindow {
   std::size_t active_ = 0;
   bool closed_ = false;
   std::vector<Rect> tabRects_;
+  std::string status_;  // shown in the status line until the next input
+  struct ColumnDrag {
+    ui::ListView* list = nullptr;
+    int column = -1;
+  } drag_;
+  UnsavedWork unsaved_;
 };
 
 }  // namespace quillmont::editor
