@@ -26,7 +26,7 @@ class EditorWindow {
   static constexpr const char* kSaveTitle = "Save Notification";
   static constexpr const char* kErrorTitle = "Quillmont Editor";
   // The smallest terminal the pages can be drawn in.
-  static constexpr LayerMinSize kMinSize{16, 60};
+  static constexpr LayerMinSize kMinSize{23, 60};
 
   EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
                std::vector<PageDescriptor> pages);

@@ -155,8 +155,10 @@ int DrawCaption(Canvas& canvas, int row, int col, const std::string& caption, st
 }
 
 Rect PanelRenderer::CellsFor(const ui::Control& c, float x, float y) const {
-  const int col = area_.col + Col(x);
-  const int width = std::max(c.Width() > 0 ? 1 : 0, Col(x + c.Width()) - Col(x));
+  const auto pushed = giveWay_.find(&c);
+  const int push = pushed == giveWay_.end() ? 0 : pushed->second;
+  const int col = area_.col + Col(x) + push;
+  const int width = std::max(c.Width() > 0 ? 1 : 0, Col(x + c.Width()) - Col(x) - push);
   if (IsSingleLine(c)) {
     const int row = area_.row + static_cast<int>(std::floor((y + c.Height() / 2) / kTwipsPerRow));
     return {row, col, 1, width};
@@ -176,6 +178,7 @@ void PanelRenderer::Draw(Canvas& canvas, ui::UserControl& panel, const Rect& are
   area_ = area;
   panel_ = &panel;
   placed_.clear();
+  giveWay_.clear();
   const Rect saved = canvas.Clip();
   const Rect clip = Intersect(area, saved);
   canvas.SetClip(clip);
@@ -205,10 +208,22 @@ Rect PanelRenderer::LabelCells(const ui::Control& label, float x, float y) const
     }
     const float labelCentre = y + label.Height() / 2, targetCentre = ty + target->Height() / 2;
     if (std::fabs(labelCentre - targetCentre) <= kTwipsPerRow / 2) {
-      // The caption may use the room up to its field, less one blank cell.
-      const Rect field = CellsFor(*target, tx, ty);
+      // The caption may use the room up to its field, less one blank cell;
+      // a field that starts too early for it gives way.
+      Rect field = CellsFor(*target, tx, ty);
+      if (const auto had = giveWay_.find(target); had != giveWay_.end()) {
+        field.col -= had->second;
+        field.width += had->second;
+      }
       box.row = field.row;
-      if (field.col > box.col) box.width = field.col - box.col - 1;
+      if (field.col > box.col) {
+        std::string caption = PlainCaption(label.Caption());
+        while (!caption.empty() && caption.back() == ' ') caption.pop_back();
+        const int room = field.col - box.col - 1;
+        const int push = std::clamp(TextCells(caption) - room, 0, std::max(0, field.width - 4));
+        giveWay_[target] = push;
+        box.width = room + push;
+      }
     }
     break;
   }
@@ -234,7 +249,10 @@ void PanelRenderer::DrawTree(Canvas& canvas, ui::Control& c, float x, float y, i
     if (!container || c.Kind() == ui::ControlKind::Composite) placed_.push_back({&c, box});
   }
   if (auto* holder = dynamic_cast<ui::Container*>(&c)) {
-    const Rect inner = c.Kind() == ui::ControlKind::Frame ? Intersect(clip, box) : clip;
+    // A frame's children stay inside its border.
+    const Rect inner = c.Kind() == ui::ControlKind::Frame
+                           ? Intersect(clip, {box.row + 1, box.col + 1, box.height - 2, box.width - 2})
+                           : clip;
     for (const auto& child : holder->Children())
       DrawTree(canvas, *child, x + child->Left(), y + child->Top(), pass, inner);
   }
@@ -309,7 +327,8 @@ void PanelRenderer::DrawTextBox(Canvas& canvas, ui::TextBox& box, const Rect& r,
   canvas.Fill(r, U' ', a);
   if (r.width <= 0 || r.height <= 0) return;
   const std::u32string text = ui::utf8::Decode(box.Text());
-  const std::size_t caret = std::min(box.SelStart(), text.size());
+  // A field without the focus shows its text from the start.
+  const std::size_t caret = focused ? std::min(box.SelStart(), text.size()) : 0;
   const std::size_t selFrom = focused ? box.SelStart() : 0, selTo = focused ? box.SelStart() + box.SelLength() : 0;
   std::size_t& first = scroll_[&box];
   if (r.height == 1) {

@@ -74,6 +74,8 @@ class PanelRenderer {
   std::unordered_map<const ui::Control*, std::size_t> scroll_;
   std::unordered_map<const ui::ListView*, int> focusColumn_;
   std::unordered_map<const ui::ListView*, Spans> spans_;
+  // Cells a field moves right (and narrows by) so its caption fits before it.
+  mutable std::unordered_map<const ui::Control*, int> giveWay_;
 };
 
 // Draws a caption with its access letter underlined ("&&" is a literal "&");
