@@ -288,6 +288,7 @@ int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const 
         }
         break;
       case InputEvent::Kind::Mouse: {
+        if (e.button == InputEvent::Button::Drag || e.button == InputEvent::Button::Release) break;
         if (!box.Contains(e.row, e.col)) return -1;
         if (e.button == InputEvent::Button::WheelUp) focus = step(focus, -1);
         if (e.button == InputEvent::Button::WheelDown) focus = step(focus, 1);

@@ -161,7 +161,7 @@ void NotificationListScreen::Draw(Canvas& canvas) {
   canvas.Fill({0, 0, 1, width}, U' ', attr::Reverse);
   canvas.Text(0, 0, FitCells(" Quillmont notifications - " + location_, width), attr::Reverse | attr::Bold, width);
   // The name takes what the number and the counts leave.
-  const int nameWidth = std::max(10, width - 8 - 30);
+  const int nameWidth = std::max(20, width - 8 - 30);
   char counts[64];
   std::snprintf(counts, sizeof counts, " %9s %11s %7s", "Managers", "Recipients", "Events");
   canvas.Fill({2, 0, 1, width}, U' ', attr::Bold | attr::Underline);

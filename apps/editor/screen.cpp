@@ -32,7 +32,7 @@ void Screen::Redraw() {
     const std::string text =
         "Terminal too small: " + std::to_string(need.columns) + "\u00D7" + std::to_string(need.rows) + " needed";
     const int width = std::min(TextCells(text), canvas->Width());
-    canvas->Text(canvas->Height() / 2, (canvas->Width() - width) / 2, text, attr::Bold, width);
+    canvas->Text(canvas->Height() / 2, (canvas->Width() - width) / 2, FitCells(text, width), attr::Bold, width);
   } else {
     for (const auto& layer : layers_) {
       // A layer's cursor only counts when it is the top one.

@@ -221,8 +221,14 @@ InputEvent CursesTerminal::Read() {
         if (m.bstate & BUTTON3_PRESSED) button = InputEvent::Button::Right;
         if (m.bstate & BUTTON4_PRESSED) button = InputEvent::Button::WheelUp;
         if (m.bstate & BUTTON5_PRESSED) button = InputEvent::Button::WheelDown;
-        if (m.bstate & BUTTON1_RELEASED) button = InputEvent::Button::Release;
-        if (m.bstate & REPORT_MOUSE_POSITION) button = InputEvent::Button::Drag;
+        // Motion only matters while the left button is down (a drag).
+        static bool leftDown = false;
+        if (m.bstate & BUTTON1_PRESSED) leftDown = true;
+        if (m.bstate & BUTTON1_RELEASED) {
+          leftDown = false;
+          button = InputEvent::Button::Release;
+        }
+        if ((m.bstate & REPORT_MOUSE_POSITION) && leftDown) button = InputEvent::Button::Drag;
         if (button == InputEvent::Button::None) continue;
         return InputEvent::MakeClick(m.y, m.x, button, mods);
       }

@@ -1,0 +1,153 @@
+// Whole screens as the user sees them: wide characters in every kind of
+// control, resizing, the smallest and the standard size, list columns,
+// focus and help.
+#include <sstream>
+
+#include "apps/editor/cell_width.h"
+#include "apps/editor/cli.h"
+#include "apps/editor/editor_window.h"
+#include "apps/editor/notification_list.h"
+#include "apps/editor/renderer.h"
+#include "tests/editor/editor_test_support.h"
+
+namespace quillmont::editor {
+namespace {
+
+namespace keys = ui::keys;
+namespace shift = ui::shift;
+using testing::EditorFixture;
+using testing::Shows;
+
+constexpr float W = kTwipsPerColumn;
+constexpr float H = kTwipsPerRow;
+
+// The screen as text, trailing blanks of each line dropped.
+std::string Screen(const Canvas& c) {
+  std::string out;
+  for (int y = 0; y < c.Height(); ++y) {
+    std::string row = c.RowText(y);
+    row.erase(row.find_last_not_of(' ') + 1);
+    out += row + "\n";
+  }
+  return out;
+}
+
+[[maybe_unused]] std::string Attrs(const Canvas& c, int row, int col, int count);
+// One letter per cell of a row: r reverse, u underline, d dim, . none.
+std::string Attrs(const Canvas& c, int row, int col, int count) {
+  std::string out;
+  for (int x = col; x < col + count; ++x) {
+    const auto a = c.At(row, x).attrs;
+    out += (a & attr::Reverse) ? 'r' : (a & attr::Underline) ? 'u' : (a & attr::Dim) ? 'd' : '.';
+  }
+  return out;
+}
+
+// Every row holds exactly its width in cells: each wide character's second
+// half follows it, none is cut.
+void ExpectWholeCells(const Canvas& c) {
+  for (int y = 0; y < c.Height(); ++y)
+    for (int x = 0; x < c.Width(); ++x) {
+      const bool tail = c.At(y, x).ch == kWideTail;
+      const bool wideBefore = x > 0 && c.At(y, x - 1).ch != kWideTail && CellWidth(c.At(y, x - 1).ch) == 2;
+      EXPECT_EQ(tail, wideBefore) << "row " << y << " col " << x << "\n" << Screen(c);
+    }
+}
+
+TEST(ScreenDrawing, WideAndCombiningTextStaysInEveryControlsBox) {
+  struct Case {
+    std::string text;
+    std::string golden;  // empty: only the cell check
+  };
+  const Case cases[] = {
+      {"日本語テスト🚀", R"(┌─日本語テスト🚀───────────────┐
+│日本語 日本語テスト  [日本語] │
+│日本語テスト🚀    日本…│x     │
+│                  日本… 日本… │
+│                              │
+│日本語… ▾ 日本語… ▾           │
+│                              │
+└──────────────────────────────┘
+)"},
+      {"ü日本🚀x.é́xample", ""},
+      {"Trial Café 日本 🚀 [changed]", ""},
+      {"a\u0301\u0301b\u200b\U0001F468\u200D\U0001F469", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    ui::UserControl panel("p");
+    auto frame = panel.Add<ui::Frame>("fra", c.text);
+    frame->Move(0, 0, 32 * W, 8 * H);
+    frame->Add<ui::Label>("lbl", c.text)->Move(W, H, 3 * W, H);
+    auto field = frame->Add<ui::TextBox>("txt");
+    field->Move(8 * W, H, 12 * W, H);
+    field->SetTabIndex(1);
+    auto button = frame->Add<ui::CommandButton>("cmd", c.text);
+    button->Move(22 * W, H, 9 * W, H);
+    auto memo = frame->Add<ui::TextBox>("memo");
+    memo->SetMultiLine(true);
+    memo->Move(W, 2 * H, 16 * W, 3 * H);
+    auto list = frame->Add<ui::ListView>("lst");
+    list->Move(19 * W, 2 * H, 12 * W, 3 * H);
+    list->SetViewColumns({{1, c.text, 6 * W, true}, {2, "x", 6 * W, true}});
+    list->AppendViewRow({c.text, c.text});
+    auto combo = frame->Add<ui::ComboBox>("cbo");
+    combo->Move(W, 5 * H, 9 * W, H);
+    combo->AddItem(c.text);
+    combo->SetListIndex(0);
+    auto combo2 = frame->Add<ui::ComboBox>("cbo2");
+    combo2->Move(11 * W, 5 * H, 9 * W, H);
+    combo2->AddItem(c.text);
+    combo2->SetListIndex(0);
+    field->SetText(c.text);
+    memo->SetText(c.text);
+    panel.SetSize(32 * W, 8 * H);
+    Canvas canvas(8, 32);
+    PanelRenderer().Draw(canvas, panel, {0, 0, 8, 32});
+    ExpectWholeCells(canvas);
+    if (!c.golden.empty()) {
+      EXPECT_EQ(Screen(canvas), c.golden);
+    }
+    // The same text as a title, a message and a menu entry.
+    testing::ScriptedTerminal terminal(8, 24);
+    editor::Screen screen(terminal);
+    terminal.Check(ExpectWholeCells).Key(keys::Return).Check(ExpectWholeCells).Key(keys::Escape);
+    ShowMessageBox(screen, c.text, 0, c.text);
+    ChooseFromList(screen, {c.text, c.text}, {}, 0, 2, 20);
+  }
+}
+
+class ScreenTest : public EditorFixture {};
+
+TEST_F(ScreenTest, ResizingKeepsRowsAndFieldTextInViewAndTooSmallShowsOneLine) {
+  auto third = store->NewDefinition("Third");
+  store->Save(*third);
+  NotificationListScreen list(screen, store, StandardPages(), "q.db");
+  terminal.Key(keys::Down)
+      .Key(keys::Down)
+      .Then([&] { terminal.Resize(6, 40); })
+      .Send(InputEvent::MakeResize())
+      .Check([](const Canvas& c) {
+        EXPECT_EQ(Screen(c).substr(Screen(c).find("No.")),
+                  "No.  Name                  Managers\n"
+                  "     2  Server room enviro…          1\n"
+                  "     3  Third                        0\n"
+                  " Enter open  N new  Del delete  F1 help\n");
+      })
+      .Then([&] { terminal.Resize(5, 30); })
+      .Send(InputEvent::MakeResize())
+      .Check([](const Canvas& c) { EXPECT_EQ(Screen(c), "\n\nTerminal too small: 40×6 need…\n\n\n"); })
+      .Key(keys::Up)  // ignored while too small
+      .Then([&] { terminal.Resize(8, 40); })
+      .Send(InputEvent::MakeResize())
+      .Check([&](const Canvas& c) {
+        EXPECT_TRUE(Shows(c, "1  Core network outage")) << Screen(c);
+        EXPECT_TRUE(Shows(c, "2  Server room")) << Screen(c);
+        EXPECT_EQ(list.Selected(), 2);
+      })
+      .Key(keys::Escape);
+  list.Run();
+}
+
+}  // namespace
+}  // namespace quillmont::editor
