@@ -219,8 +219,8 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     // Moving into a one-line field by keyboard selects its text, so typing
     // replaces it.
     auto* box = dynamic_cast<ui::TextBox*>(panel.ActiveControl());
-    if (box && box != focused && !box->MultiLine() && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift) ||
-                                                       e.kind == InputEvent::Kind::Alt))
+    const bool tabbed = box != focused && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift));
+    if (box && !box->MultiLine() && (tabbed || e.kind == InputEvent::Kind::Alt))
       box->SetSelection(0, ui::utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {

@@ -32,7 +32,6 @@ std::string Screen(const Canvas& c) {
   return out;
 }
 
-[[maybe_unused]] std::string Attrs(const Canvas& c, int row, int col, int count);
 // One letter per cell of a row: r reverse, u underline, d dim, . none.
 std::string Attrs(const Canvas& c, int row, int col, int count) {
   std::string out;
@@ -147,6 +146,80 @@ TEST_F(ScreenTest, ResizingKeepsRowsAndFieldTextInViewAndTooSmallShowsOneLine) {
       })
       .Key(keys::Escape);
   list.Run();
+}
+
+TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
+  std::string before;
+  {
+    EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+    ASSERT_TRUE(window.Open());
+    terminal.Key(FunctionKey(6))
+        .Check([](const Canvas& c) {
+          EXPECT_EQ(Screen(c), R"( Notification 1: Core network outage
+  Events   SNMP Managers   E-Mail
+┌─SNMP Managers ───────────────────────────────────────────────────────────────┐
+│                                                                              │
+│Host                         │Port          │Version       │Time Format       │
+│nms1.example.net              162            SNMP v2c       UTC               │
+│10.20.0.15                    1162           SNMP v1        UNIX              │
+│                                                                              │
+│                                                                              │
+│                                                                              │
+│                                                                              │
+│                                                                              │
+│                                                                              │
+│                                                                              │
+│                                                                              │
+│                                                                              │
+│    SNMP Host: nms1.example.net                                     [New]     │
+│                                                                              │
+│    SNMP Port: 162                                                [Delete]    │
+│                                                                              │
+│ SNMP Version: SNMP v2c                                    ▾       [Apply]    │
+│  Time Format: UTC                                         ▾                  │
+└──────────────────────────────────────────────────────────────────────────────┘
+ Ctrl+S save  Esc close  F6 page  Tab field  Alt+letter jump            F1 help
+)");
+        })
+        .Alt('h')
+        .Type("half-typed.exampleX")
+        .Then([&] { terminal.Resize(23, 60); })
+        .Send(InputEvent::MakeResize())
+        .Then([&] { terminal.Resize(24, 80); })
+        .Send(InputEvent::MakeResize())
+        .Check([&](const Canvas& c) {
+          EXPECT_TRUE(Shows(c, "SNMP Host: half-typed.exampleX  ")) << Screen(c);
+          // The focused field is reversed; a list without the focus is not.
+          EXPECT_EQ(Attrs(c, 16, 16, 4), "rrrr");
+          EXPECT_EQ(Attrs(c, 4, 1, 4), "uuuu");
+          before = Screen(c);
+        })
+        .Key(FunctionKey(1))
+        .ExpectText("Keys of the notification window")
+        .ExpectText("narrow / widen that column")
+        .Key(keys::Escape)
+        .Check([&](const Canvas& c) { EXPECT_EQ(Screen(c), before); })
+        .Send(InputEvent::MakeClick(4, 40))  // the list's header: focus, no current row
+        .Check([](const Canvas& c) { EXPECT_EQ(Attrs(c, 4, 1, 4), "rrrr"); })
+        .Send(InputEvent::MakeClick(4, 30))  // the border after Host, dragged right
+        .Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Drag))
+        .Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Release))
+        .Key(keys::Right)
+        .Key(keys::Right, shift::Ctrl)
+        .Key(keys::Right, shift::Ctrl)
+        .Check([](const Canvas& c) { EXPECT_EQ(c.RowText(4).substr(0, 60), "│Host                              │Port       │Versio"); })
+        .Key('S', shift::Ctrl)
+        .ExpectText("Saved")
+        .Key(keys::Escape);
+    window.Run();
+  }
+  // The widths come back with the page.
+  EditorWindow again(screen, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(again.Open());
+  terminal.Key(FunctionKey(6))
+      .Check([](const Canvas& c) { EXPECT_EQ(c.RowText(4).substr(0, 60), "│Host                              │Port       │Versio"); })
+      .Key(keys::Escape);
+  again.Run();
 }
 
 }  // namespace
