@@ -220,7 +220,9 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     // replaces it.
     auto* box = dynamic_cast<ui::TextBox*>(panel.ActiveControl());
     const bool tabbed = box != focused && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift));
-    if (box && !box->MultiLine() && (tabbed || e.kind == InputEvent::Kind::Alt))
+    const Rect* cells = box ? pages_[active_]->renderer.CellsOf(box) : nullptr;
+    const bool oneLine = box && (!box->MultiLine() || (cells && cells->height == 1));
+    if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt))
       box->SetSelection(0, ui::utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {

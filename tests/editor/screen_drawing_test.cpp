@@ -207,7 +207,9 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
         .Key(keys::Right)
         .Key(keys::Right, shift::Ctrl)
         .Key(keys::Right, shift::Ctrl)
-        .Check([](const Canvas& c) { EXPECT_EQ(c.RowText(4).substr(0, 60), "│Host                              │Port       │Versio"); })
+        .Check([](const Canvas& c) {
+          EXPECT_EQ(c.RowText(4).substr(0, 60), "│Host                              │Port       │Versio");
+        })
         .Key('S', shift::Ctrl)
         .ExpectText("Saved")
         .Key(keys::Escape);
@@ -217,9 +219,54 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
   EditorWindow again(screen, *store, store->OpenDefinition(1), StandardPages());
   ASSERT_TRUE(again.Open());
   terminal.Key(FunctionKey(6))
-      .Check([](const Canvas& c) { EXPECT_EQ(c.RowText(4).substr(0, 60), "│Host                              │Port       │Versio"); })
+      .Check([](const Canvas& c) {
+        EXPECT_EQ(c.RowText(4).substr(0, 60), "│Host                              │Port       │Versio");
+      })
       .Key(keys::Escape);
   again.Run();
+}
+
+TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
+  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal
+      .Check([](const Canvas& c) {
+        EXPECT_TRUE(Shows(c, "│Group Filter: <All Group Event T… ▾")) << Screen(c);
+        EXPECT_TRUE(Shows(c, "│Available                                  Chosen")) << Screen(c);
+      })
+      .Send(InputEvent::MakeClick(7, 2))  // the first available row
+      .Key(keys::PageDown)
+      .Check([](const Canvas& c) {
+        EXPECT_TRUE(c.At(21, 2).attrs & attr::Reverse) << Screen(c);  // 15 rows on
+      })
+      .Send(InputEvent::MakeClick(7, 50))  // the first chosen row
+      .Key(keys::Delete)
+      .ExpectText("[changed]")
+      .Key('S', shift::Ctrl)
+      .Then([&] { EXPECT_EQ(store->ReadNotification(1).eventTypeKeys.size(), 5u); })
+      .Key(FunctionKey(6), shift::Shift)
+      .Check([](const Canvas& c) {
+        EXPECT_EQ(c.RowText(3).substr(0, 18), "Subject: <Default>");
+        EXPECT_TRUE(c.At(3, 9).attrs & attr::Dim);
+      })
+      .Key(keys::Tab, shift::Shift)
+      .Key(keys::Tab)
+      .Type("Outage")
+      .ExpectText("Subject: Outage  ");
+  window.Run();
+}
+
+TEST_F(ScreenTest, DeletingDefaultsToNoAndListingEscapesControlCharacters) {
+  // Another program may have written a name the editor would refuse.
+  store::Database(dir.File("q.db"), false)
+      .Exec("UPDATE notifications SET name = 'line' || char(10) || 'break' || char(27) || '[31m\\' WHERE id = 2");
+  NotificationListScreen list(screen, store, StandardPages(), "q.db");
+  terminal.Key(keys::Delete).ExpectText("Delete Notification").Key(keys::Return).Key(keys::Escape);
+  list.Run();
+  EXPECT_EQ(store->ListNotifications().size(), 2u);
+  std::ostringstream out, err;
+  EXPECT_EQ(RunProgram({"--db", dir.File("q.db"), "--list"}, out, err), exit_code::Ok);
+  EXPECT_NE(out.str().find("2\tline\\nbreak\\x1b[31m\\\\\n"), std::string::npos) << out.str();
 }
 
 }  // namespace
