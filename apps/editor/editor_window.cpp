@@ -82,7 +82,8 @@ bool EditorWindow::Open() {
 }
 
 void EditorWindow::Run() {
-  LayerScope layer(screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
+  LayerScope layer(
+      screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
   while (!closed_) HandleEvent(screen_.Next());
 }
 
@@ -222,8 +223,7 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     const bool tabbed = box != focused && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift));
     const Rect* cells = box ? pages_[active_]->renderer.CellsOf(box) : nullptr;
     const bool oneLine = box && (!box->MultiLine() || (cells && cells->height == 1));
-    if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt))
-      box->SetSelection(0, ui::utf8::CharCount(box->Text()));
+    if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, ui::utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {
     ShowError(screen_, ex, kErrorTitle);

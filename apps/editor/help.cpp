@@ -12,7 +12,8 @@ void DrawStatusLine(Canvas& canvas, int row, const std::string& message, const s
   const std::string last = "F1 help ";
   const int room = width - TextCells(last) - 1;
   int col = 1;
-  if (!message.empty()) col += canvas.Text(row, col, FitCells(message, room - 1), attr::Reverse | attr::Bold, room - 1) + 2;
+  if (!message.empty())
+    col += canvas.Text(row, col, FitCells(message, room - 1), attr::Reverse | attr::Bold, room - 1) + 2;
   for (const KeyHint& hint : hints) {
     if (!hint.inStatus) continue;
     const std::string text = hint.keys + " " + hint.what;

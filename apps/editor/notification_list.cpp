@@ -27,7 +27,8 @@ void NotificationListScreen::Reload(std::int32_t keepId) {
 }
 
 void NotificationListScreen::Run() {
-  LayerScope layer(screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
+  LayerScope layer(
+      screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
   while (!done_) HandleEvent(screen_.Next());
 }
 
@@ -132,8 +133,8 @@ void NotificationListScreen::NewNotification() {
 void NotificationListScreen::DeleteSelected() {
   if (rows_.empty()) return;
   const auto& row = rows_[static_cast<std::size_t>(selected_)];
-  const int answer = ShowMessageBox(screen_, "Delete the notification \"" + row.name + "\"?", msgbox::YesNoExclamation | kDefaultSecond,
-                                    "Delete Notification");
+  const int answer = ShowMessageBox(screen_, "Delete the notification \"" + row.name + "\"?",
+                                    msgbox::YesNoExclamation | kDefaultSecond, "Delete Notification");
   if (answer == msgbox::AnswerNo) return;
   store_->DeleteNotification(row.id);
   Reload();
@@ -147,10 +148,14 @@ void NotificationListScreen::Edit(std::shared_ptr<store::StoredDefinition> defin
 
 const std::vector<KeyHint>& NotificationListScreen::Keys() {
   static const std::vector<KeyHint> keys = {
-      {"Enter", "open"},         {"N", "new"},
-      {"Del", "delete"},         {"Q", "quit"},
-      {"Up/Down", "choose"},     {"PgUp/PgDn, Home/End", "move by pages, to the ends", false},
-      {"O", "open", false},      {"Ctrl+L", "draw the screen again", false},
+      {"Enter", "open"},
+      {"N", "new"},
+      {"Del", "delete"},
+      {"Q", "quit"},
+      {"Up/Down", "choose"},
+      {"PgUp/PgDn, Home/End", "move by pages, to the ends", false},
+      {"O", "open", false},
+      {"Ctrl+L", "draw the screen again", false},
       {"F1, ?", "this help", false},
   };
   return keys;

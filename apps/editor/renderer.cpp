@@ -389,7 +389,8 @@ PanelRenderer::Spans PanelRenderer::ColumnSpans(const ui::ListView& list, const 
     remainders.push_back({exact - static_cast<float>(cells), i});
     given += cells;
   }
-  std::stable_sort(remainders.begin(), remainders.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::stable_sort(remainders.begin(), remainders.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
   for (std::size_t k = 0; given < r.width && k < n; ++k, ++given) ++s.cells[remainders[k].second];
   for (std::size_t i = 0; i < n && r.width >= static_cast<int>(n); ++i)
     if (s.cells[i] == 0) {

@@ -8,7 +8,8 @@ namespace quillmont::editor {
 namespace {
 
 volatile std::sig_atomic_t pendingSignal = 0;
-struct sigaction previousTerm{}, previousHup{};
+struct sigaction previousTerm {
+}, previousHup{};
 
 void OnSignal(int signal) { pendingSignal = signal; }
 
@@ -20,7 +21,7 @@ std::vector<std::function<std::string()>*>& Describers() {
 }  // namespace
 
 void InstallTerminationHandlers() {
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
   // No SA_RESTART: a blocked read returns so the input loop sees the signal.
@@ -54,7 +55,10 @@ UnsavedWork::~UnsavedWork() { std::erase(Describers(), &describe_); }
 
 std::string TerminationMessage(const Terminated& t) {
   std::string text = "quillmont-editor: ended by signal " + std::to_string(t.signal) + " (" +
-                     (t.signal == SIGHUP ? "SIGHUP" : t.signal == SIGTERM ? "SIGTERM" : "signal") + ").";
+                     (t.signal == SIGHUP    ? "SIGHUP"
+                      : t.signal == SIGTERM ? "SIGTERM"
+                                            : "signal") +
+                     ").";
   if (t.unsaved.empty()) return text + " Nothing was left unsaved.\n";
   text += " Unsaved changes were lost in:";
   for (const auto& name : t.unsaved) text += " \"" + EscapeControlCharacters(name) + "\"";

@@ -3,8 +3,8 @@
 #include <langinfo.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
