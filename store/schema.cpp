@@ -200,8 +200,13 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options)
     const std::string verdict = check.Step() ? check.Text(0) : std::string("no answer");
     if (verdict != "ok") throw Error(ErrorCode::Corrupt, "The database " + path + " is damaged: " + verdict + ".");
   } catch (const Error& e) {
-    if (e.Code() == ErrorCode::Corrupt)
-      throw Error(ErrorCode::Corrupt, std::string(e.what()) + " It was left unchanged.");
+    if (e.Code() == ErrorCode::Corrupt) {
+      // SQLite's own texts ("database disk image is malformed") end without
+      // a full stop: the next sentence must not run on from them.
+      std::string text = e.what();
+      if (!text.empty() && text.back() != '.') text += '.';
+      throw Error(ErrorCode::Corrupt, text + " It was left unchanged.");
+    }
     throw;
   }
   if (version > kSchemaVersion)

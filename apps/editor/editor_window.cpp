@@ -2,7 +2,9 @@
 
 #include <algorithm>
 
+#include "apps/editor/cell_width.h"
 #include "apps/editor/dialogs.h"
+#include "quillmont/framework/components.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
 #include "quillmont/platform/ui/utf8.h"
@@ -46,7 +48,8 @@ EditorWindow::EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<
       store_(store),
       definition_(std::move(definition)),
       descriptors_(std::move(pages)),
-      state_(std::make_shared<State>()) {
+      state_(std::make_shared<State>()),
+      unsaved_([this] { return Changed() ? definition_->Name() : std::string(); }) {
   state_->window = this;
   host_ = std::make_shared<Host>(state_);
 }
@@ -79,7 +82,8 @@ bool EditorWindow::Open() {
 }
 
 void EditorWindow::Run() {
-  LayerScope layer(screen_, [this](Canvas& canvas) { Draw(canvas); });
+  LayerScope layer(
+      screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
   while (!closed_) HandleEvent(screen_.Next());
 }
 
@@ -133,6 +137,7 @@ bool EditorWindow::StoreSave() {
     try {
       store_.Save(*definition_, overwrite);
       state_->changed = false;
+      status_ = "Saved";
       return true;
     } catch (const store::SaveRefused& e) {
       const std::string what = e.what();
@@ -260,11 +265,13 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     closed_ = true;
     return;
   }
+  status_.clear();
   try {
     ui::UserControl& panel = ActivePanel();
     ui::Driver driver(panel);
     ui::Control* focused = panel.ActiveControl();
     auto* combo = dynamic_cast<ui::ComboBox*>(focused);
+    if (HandleViewKey(e, focused)) return;
     switch (e.kind) {
       case InputEvent::Kind::Key:
         if (e.IsKey(FunctionKey(6)) || e.IsKey(keys::PageDown, shift::Ctrl)) {
@@ -318,13 +325,82 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
       default:
         break;
     }
+    // Moving into a one-line field by keyboard selects its text, so typing
+    // replaces it.
+    auto* box = dynamic_cast<ui::TextBox*>(panel.ActiveControl());
+    const bool tabbed = box != focused && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift));
+    const Rect* cells = box ? pages_[active_]->renderer.CellsOf(box) : nullptr;
+    const bool oneLine = box && (!box->MultiLine() || (cells && cells->height == 1));
+    if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, ui::utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {
     ShowError(screen_, ex, kErrorTitle);
   }
 }
 
+const std::vector<KeyHint>& EditorWindow::Keys() {
+  static const std::vector<KeyHint> keys = {
+      {"Ctrl+S", "save"},
+      {"Esc", "close"},
+      {"F6", "page"},
+      {"Tab", "field"},
+      {"Alt+letter", "jump"},
+      {"Enter", "apply"},
+      {"Del", "delete"},
+      {"Shift+F10", "menu"},
+      {"F4", "list"},
+      {"F2", "rename", false},
+      {"Shift+F6, Ctrl+PgUp/PgDn", "previous / next page", false},
+      {"Alt+1..9", "page by number", false},
+      {"Shift+Tab", "previous field", false},
+      {"Space, Alt+Down", "open a drop-down list", false},
+      {"Up/Down, PgUp/PgDn", "move in a list", false},
+      {"Shift/Ctrl+arrows, Space", "choose several rows", false},
+      {"Left/Right", "choose a list column", false},
+      {"Ctrl+Left/Right", "narrow / widen that column (or drag its border)", false},
+      {"Ctrl+L", "draw the screen again", false},
+      {"F1, ?", "this help", false},
+  };
+  return keys;
+}
+
+bool EditorWindow::HandleViewKey(const InputEvent& e, ui::Control* focused) {
+  const bool inText = dynamic_cast<ui::TextBox*>(focused) != nullptr;
+  if (e.IsKey(FunctionKey(1)) || (e.kind == InputEvent::Kind::Text && e.ch == U'?' && !inText)) {
+    ShowHelp(screen_, "Keys of the notification window", Keys());
+    return true;
+  }
+  if (e.kind == InputEvent::Kind::Mouse) return false;
+  auto* list = dynamic_cast<ui::ListView*>(focused);
+  if (!list) return false;
+  PanelRenderer& renderer = pages_[active_]->renderer;
+  if (e.IsKey(keys::Left) || e.IsKey(keys::Right)) {
+    renderer.MoveColumnFocus(*list, e.IsKey(keys::Left) ? -1 : 1);
+    return true;
+  }
+  if (e.IsKey(keys::Left, shift::Ctrl) || e.IsKey(keys::Right, shift::Ctrl)) {
+    renderer.WidenColumn(*list, e.IsKey(keys::Left, shift::Ctrl) ? -1 : 1);
+    return true;
+  }
+  // Del takes the chosen rows of a selector back, as its "<" button does.
+  auto* selector = dynamic_cast<XSelector*>(list->Parent());
+  if (e.IsKey(keys::Delete) && selector && &selector->ChosenList() == list) {
+    ui::Driver(ActivePanel()).Click(selector->RemoveButton());
+    return true;
+  }
+  return false;
+}
+
 void EditorWindow::HandleMouse(const InputEvent& e) {
+  if (drag_.list && e.button == InputEvent::Button::Drag) {
+    const int start = pages_[active_]->renderer.ColumnStart(*drag_.list, drag_.column);
+    if (start >= 0) pages_[active_]->renderer.SetColumnCells(*drag_.list, drag_.column, e.col - start + 1);
+    return;
+  }
+  if (e.button == InputEvent::Button::Release || e.button == InputEvent::Button::Drag) {
+    drag_ = {};
+    return;
+  }
   for (std::size_t i = 0; i < tabRects_.size(); ++i) {
     if (tabRects_[i].Contains(e.row, e.col) && e.button == InputEvent::Button::Left) {
       SwitchTab(static_cast<int>(i) - static_cast<int>(active_));
@@ -358,6 +434,8 @@ void EditorWindow::HandleMouse(const InputEvent& e) {
       if (left && hit.part == Hit::Part::ListRow) driver.ClickRow(list, hit.listRow, e.shift);
       if (left && hit.part == Hit::Part::ListEmpty) driver.SelectRows(list, {});
       if (left && hit.part == Hit::Part::ListHeader) driver.Focus(list);
+      // Pressing on a header border starts dragging it.
+      if (left && hit.part == Hit::Part::ListHeader && hit.border >= 0) drag_ = {&list, hit.border};
       if (right)
         driver.ContextMenu(list, hit.part == Hit::Part::ListRow ? std::optional<int>(hit.listRow) : std::nullopt);
       break;
@@ -416,9 +494,12 @@ void EditorWindow::Draw(Canvas& canvas) {
   std::string title = " Notification";
   title += definition_->IsNew() ? " (new)" : " " + std::to_string(definition_->NotificationID());
   title += ": " + definition_->Name();
-  if (Changed()) title += "  [changed]";
-  if (store_.ReadOnly()) title += "  [read-only]";
-  canvas.Text(0, 0, title, attr::Reverse | attr::Bold, width);
+  // The changed and read-only marks always show; the name gives way.
+  std::string mark = Changed() ? "  [changed]" : "";
+  if (store_.ReadOnly()) mark += "  [read-only]";
+  const int used =
+      canvas.Text(0, 0, FitCells(title, width - TextCells(mark)), attr::Reverse | attr::Bold, width - TextCells(mark));
+  canvas.Text(0, used, mark, attr::Reverse | attr::Bold, width - used);
   // Tab strip.
   canvas.Fill({1, 0, 1, width}, U' ', attr::Underline);
   tabRects_.clear();
@@ -443,12 +524,7 @@ void EditorWindow::Draw(Canvas& canvas) {
   }
   // Help line.
   if (canvas.Height() >= 3) {
-    const int row = canvas.Height() - 1;
-    canvas.Fill({row, 0, 1, width}, U' ', attr::Reverse);
-    canvas.Text(row, 0,
-                " F6 page  Tab field  Alt+letter jump  Enter apply  Del delete  Shift+F10 menu  F4 list  "
-                "Ctrl+S save  Esc close  F2 rename",
-                attr::Reverse, width);
+    DrawStatusLine(canvas, canvas.Height() - 1, status_, Keys());
   }
 }
 

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "apps/editor/help.h"
 #include "apps/editor/panels.h"
 #include "apps/editor/renderer.h"
 #include "apps/editor/screen.h"
+#include "apps/editor/shutdown.h"
 #include "quillmont/framework/tab_contract.h"
 #include "store/definition_store.h"
 
@@ -25,6 +27,8 @@ class EditorWindow {
   static constexpr const char* kSaveTitle = "Save Notification";
   static constexpr const char* kErrorTitle = "Quillmont Editor";
   static constexpr const char* kUnappliedTitle = "Entry Not Applied";
+  // The smallest terminal the pages can be drawn in.
+  static constexpr LayerMinSize kMinSize{23, 60};
 
   EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
                std::vector<PageDescriptor> pages);
@@ -73,6 +77,9 @@ class EditorWindow {
   bool StoreSave();
   bool SaveAsNew();
   void ReloadFromStore();
+  // Drawing and navigation keys: help, list columns, Del on chosen rows.
+  bool HandleViewKey(const InputEvent& event, ui::Control* focused);
+  static const std::vector<KeyHint>& Keys();
   void SwitchTab(int delta);
   void HandleMouse(const InputEvent& event);
   void ShowPopupIfOpen();
@@ -89,6 +96,12 @@ class EditorWindow {
   std::size_t active_ = 0;
   bool closed_ = false;
   std::vector<Rect> tabRects_;
+  std::string status_;  // shown in the status line until the next input
+  struct ColumnDrag {
+    ui::ListView* list = nullptr;
+    int column = -1;
+  } drag_;
+  UnsavedWork unsaved_;
 };
 
 // Asks for a notification name until it is valid and no notification but

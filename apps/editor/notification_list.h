@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/editor/help.h"
 #include "apps/editor/panels.h"
 #include "apps/editor/screen.h"
 #include "store/definition_store.h"
@@ -35,6 +36,11 @@ class NotificationListScreen {
   void CatchUp();
   void Edit(std::shared_ptr<store::StoredDefinition> definition);
   void Move(int to);
+  static const std::vector<KeyHint>& Keys();
+  // The smallest terminal the list can be drawn in.
+  static constexpr LayerMinSize kMinSize{6, 40};
+  // The second button (No) answers Enter in a destructive question.
+  static constexpr int kDefaultSecond = 256;
 
   Screen& screen_;
   std::shared_ptr<store::Store> store_;

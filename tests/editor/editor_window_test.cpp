@@ -28,11 +28,11 @@ TEST_F(EditorWindowTest, AddsAManagerByTypingThenSavesAndSurvivesResizing) {
       .Key(keys::Return)
       .ExpectText("trap.example.org")
       .ExpectText("[changed]")
-      .Then([&] { terminal.Resize(8, 30); })
+      .Then([&] { terminal.Resize(23, 60); })
       .Send(InputEvent::MakeResize())
       .Then([&] {
-        EXPECT_EQ(window.ActivePanel().Width(), TwipsWide(30));
-        EXPECT_EQ(window.ActivePanel().Height(), TwipsHigh(5));
+        EXPECT_EQ(window.ActivePanel().Width(), TwipsWide(60));
+        EXPECT_EQ(window.ActivePanel().Height(), TwipsHigh(20));
         terminal.Resize(30, 100);
       })
       .Send(InputEvent::MakeResize())
