@@ -47,7 +47,6 @@ class EditorWindow {
 
   bool Changed() const noexcept;
   bool Closed() const noexcept { return closed_; }
-  std::size_t PageCount() const noexcept { return pages_.size(); }
   const std::string& ActiveKey() const;
   void SelectTab(const std::string& key);
   ui::UserControl& ActivePanel();

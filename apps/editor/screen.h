@@ -17,14 +17,11 @@ class Screen {
 
   explicit Screen(Terminal& terminal) : terminal_(terminal) {}
 
-  Terminal& Term() noexcept { return terminal_; }
   int Push(Layer layer);
   void Pop(int id);
   void Redraw();
   // Redraws, then waits for the next input.
   InputEvent Next();
-  // The frame last shown (tests read it).
-  const Canvas* LastFrame() const noexcept { return last_.get(); }
 
  private:
   Terminal& terminal_;
