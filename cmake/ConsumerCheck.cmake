@@ -43,7 +43,7 @@ endif()
 
 if(GUIDE)
   # sed, not CMake lists: the code holds semicolons.
-  execute_process(COMMAND sed -n "/^```cpp$/,/^```$/{/^```/d;p;}" ${GUIDE}
+  execute_process(COMMAND sed -n [[/^```cpp$/,/^```$/{/^```/d;p;}]] ${GUIDE}
     OUTPUT_FILE ${WORK_DIR}/embedding_guide.cpp RESULT_VARIABLE rc)
   file(SIZE ${WORK_DIR}/embedding_guide.cpp size)
   if(NOT rc EQUAL 0 OR size EQUAL 0)
