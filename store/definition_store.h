@@ -63,7 +63,6 @@ class Store : public std::enable_shared_from_this<Store> {
   explicit Store(OpenedDatabase opened);
 
   Database& Db() noexcept { return *db_; }
-  std::shared_ptr<Database> DbPtr() const noexcept { return db_; }
   // The file was created by Open (and is empty until seeded).
   bool WasCreated() const noexcept { return created_; }
   // Opened without write access: saves and deletions are refused, settings

@@ -14,6 +14,7 @@
 #include "apps/editor/terminal.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/platform/terminal_text.h"
+#include "quillmont/version.h"
 #include "store/host_objects.h"
 #include "store/json_export.h"
 #include "store/seed.h"
@@ -202,7 +203,7 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     return exit_code::Ok;
   }
   if (cl.mode == CommandLine::Mode::Version) {
-    out << "quillmont-editor 8.7.0.258\n";
+    out << "quillmont-editor " QUILLMONT_VERSION_TEXT "\n";
     return exit_code::Ok;
   }
   std::string path;

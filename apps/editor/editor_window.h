@@ -57,7 +57,6 @@ class EditorWindow {
   // Edits not saved, counting entry fields that hold an edit not applied.
   bool Changed() const;
   bool Closed() const noexcept { return closed_; }
-  std::size_t PageCount() const noexcept { return pages_.size(); }
   const std::string& ActiveKey() const;
   void SelectTab(const std::string& key);
   ui::UserControl& ActivePanel();

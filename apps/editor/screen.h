@@ -24,7 +24,6 @@ class Screen {
 
   explicit Screen(Terminal& terminal) : terminal_(terminal) {}
 
-  Terminal& Term() noexcept { return terminal_; }
   int Push(Layer layer, MinSize min = {});
   void Pop(int id);
   void Redraw();
@@ -33,8 +32,6 @@ class Screen {
   // "Terminal too small: W×H needed" shows and keys and clicks are ignored.
   InputEvent Next();
   bool TooSmall() const noexcept;
-  // The frame last shown (tests read it).
-  const Canvas* LastFrame() const noexcept { return last_.get(); }
 
  private:
   Terminal& terminal_;

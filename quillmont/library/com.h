@@ -217,8 +217,8 @@ struct IFolioControl : IDispatch {
 struct IXEventSNMPTab : IDispatch {
   static constexpr Guid kIid{
       {0xB8, 0x92, 0xC4, 0xC5, 0x36, 0xA6, 0x49, 0xFA, 0x84, 0xFB, 0xFA, 0x74, 0x27, 0x9B, 0x25, 0x06}};
-  // snmpMgrSeleted may be null (omitted) or hold an SnmpManager.
-  virtual HResult HostPortExists(VariantArg* snmpMgrSeleted, ComBool* result) = 0;
+  // selectedManager may be null (omitted) or hold an SnmpManager.
+  virtual HResult HostPortExists(VariantArg* selectedManager, ComBool* result) = 0;
 
  protected:
   ~IXEventSNMPTab() = default;

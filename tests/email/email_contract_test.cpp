@@ -114,14 +114,14 @@ TEST_F(EmailPanelTest, DefinitionWithoutEmailReadsNothingAndKeepsWhatTheUserAdds
   EXPECT_EQ(definition->EmailRecipients()->Recipient(1)->OwnerKey(), "N7");
 }
 
-TEST_F(EmailPanelTest, NoRecipientListLeavesTheRowsAlone) {
+TEST_F(EmailPanelTest, NoRecipientListShowsNoRowsOfTheDefinitionBefore) {
   Load(StoredDefinition("S", "M", {"keep@example.com"}));
   auto definition = StoredDefinition(std::nullopt, "", {});
   definition->SetEmailRecipients(nullptr);
   Load(definition);
   EXPECT_EQ(panel_->txtSubject().Text(), kDefault);
   EXPECT_EQ(panel_->txtMessage().Text(), kDefault);
-  EXPECT_EQ(Rows(), std::vector<std::string>{"keep@example.com"});
+  EXPECT_EQ(Rows(), std::vector<std::string>{});
 }
 
 TEST_F(EmailPanelTest, SaveKeepsTypedTextExceptTheExactDefault) {

@@ -4,10 +4,10 @@
 #include <thread>
 #include <vector>
 
-#include "quillmont/framework/type_library.h"
 #include "quillmont/library/registration.h"
 #include "quillmont/library/registry_file.h"
 #include "quillmont/library/registry_store.h"
+#include "quillmont/library/type_library.h"
 #include "quillmont/platform/error.h"
 #include "tests/support/temp_dir.h"
 

@@ -1,4 +1,4 @@
-#include "quillmont/framework/type_library.h"
+#include "quillmont/library/type_library.h"
 
 #include <gtest/gtest.h>
 

@@ -94,6 +94,14 @@ class EmailExerciser final : public PanelExerciser {
   }
 
   std::string Recover() override {
+    if (loadFailed_) {
+      // After a failed load the page saves nothing until a load succeeds.
+      action_ = "recover";
+      kind_ = Kind::Host;
+      hostCall_ = HostOp::Load;
+      LoadRandomDefinition();
+      return "recover: LoadData";
+    }
     kind_ = Kind::Button;
     action_ = "recover";
     Require(user_.Click(panel_->cmdNew()), "New can be clicked after a failure");
@@ -103,6 +111,7 @@ class EmailExerciser final : public PanelExerciser {
   void Verify(bool strict) override;
 
  private:
+  bool loadFailed_ = false;  // the last LoadData failed
   enum class Kind { None, Type, Edit, Enter, Button, Select, ContextMenu, DeleteKey, AccessKey, Tab, Resize, Host };
   enum class Edited { None, Address, SubjectOrMessage };
   enum class HostOp { Load, Save, Valid, SaveState, LoadState, Other };
@@ -131,7 +140,9 @@ class EmailExerciser final : public PanelExerciser {
     }
     definition_ = def;
     host_ = choices_.Percent(90) ? std::make_shared<CountingTabHost>() : nullptr;
+    loadFailed_ = true;
     panel_->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), "Email", host_);
+    loadFailed_ = false;
     // Only a load that hands the list a new collection redraws every row.
     if (def->IsNew() || (def->HasEmail() && def->EmailRecipients())) staleRows_ = false;
   }

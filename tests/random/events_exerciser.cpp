@@ -108,6 +108,14 @@ class EventsExerciser final : public PanelExerciser {
   }
 
   std::string Recover() override {
+    if (loadFailed_) {
+      // After a failed load the page saves nothing until a load succeeds.
+      action_ = "recover";
+      kind_ = Kind::Host;
+      hostCall_ = HostOp::Load;
+      LoadRandomDefinition();
+      return "recover: LoadData";
+    }
     kind_ = Kind::Filter;
     action_ = "recover";
     filterChosen_ = user_.ChooseIndex(panel_->cboGroupEvents(), 0);
@@ -118,6 +126,7 @@ class EventsExerciser final : public PanelExerciser {
   void Verify(bool strict) override;
 
  private:
+  bool loadFailed_ = false;  // the last LoadData failed
   enum class Kind { None, Select, Move, Filter, AccessKey, Tab, Resize, Host };
   enum class HostOp { Load, Save, Valid, State, Catalogue, Other };
 
@@ -152,7 +161,9 @@ class EventsExerciser final : public PanelExerciser {
     definition_ = def;
     host_ = choices_.Percent(90) ? std::make_shared<CountingTabHost>() : nullptr;
     groups_ = GroupsOf(GroupRecords());
+    loadFailed_ = true;
     panel_->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), "Events", host_);
+    loadFailed_ = false;
     // What LoadData must have chosen: the stored types the catalogue has, once each.
     expectedChosen_.clear();
     if (!def->IsNew())

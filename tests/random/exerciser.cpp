@@ -79,9 +79,9 @@ const std::vector<std::string>& PanelExerciser::Fragments() {
 ServiceInstall::ServiceInstall(std::shared_ptr<MessageService> messages, std::shared_ptr<AppContext> appContext,
                                std::shared_ptr<DefinitionLibrary> library, std::shared_ptr<testing::FaultPlan> plan) {
   ResetThreadServices();
-  const ComponentFactories defaults = detail::DefaultFactories();
-  std::shared_ptr<UiServices> ui = defaults.uiServices();
-  std::shared_ptr<ControlLibrary> controls = defaults.controlLibrary();
+  // With the thread's objects dropped, these are the library's defaults.
+  std::shared_ptr<UiServices> ui = GetUiServices();
+  std::shared_ptr<ControlLibrary> controls = GetControlLibrary();
   if (plan) {
     messages = std::make_shared<testing::FaultyMessageService>(messages, plan);
     ui = std::make_shared<testing::FaultyUiServices>(ui, plan);

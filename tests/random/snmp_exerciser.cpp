@@ -92,6 +92,14 @@ class SnmpExerciser final : public PanelExerciser {
 
   std::string Recover() override {
     Prepare();
+    if (loadFailed_) {
+      // After a failed load the page saves nothing until a load succeeds.
+      action_ = "recover";
+      kind_ = Kind::Host;
+      hostCall_ = HostOp::Load;
+      LoadRandomDefinition();
+      return "recover: LoadData";
+    }
     kind_ = Kind::Button;
     action_ = "recover";
     const bool clicked = user_.Click(panel_->cmdNew());
@@ -102,6 +110,7 @@ class SnmpExerciser final : public PanelExerciser {
   void Verify(bool strict) override;
 
  private:
+  bool loadFailed_ = false;  // the last LoadData failed
   enum class Kind {
     None,
     Type,
@@ -147,7 +156,9 @@ class SnmpExerciser final : public PanelExerciser {
     }
     definition_ = def;
     host_ = choices_.Percent(90) ? std::make_shared<CountingTabHost>() : nullptr;
+    loadFailed_ = true;
     panel_->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), "SNMP", host_);
+    loadFailed_ = false;
     staleRows_ = false;
   }
 
@@ -305,8 +316,8 @@ class SnmpExerciser final : public PanelExerciser {
     kind_ = Kind::Host;
     const std::uint32_t roll = choices_.Below(10);
     if (roll < 3) {
-      LoadRandomDefinition();
       hostCall_ = HostOp::Load;
+      LoadRandomDefinition();
       return "host: LoadData";
     }
     if (roll < 6) {

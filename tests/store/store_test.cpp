@@ -286,14 +286,11 @@ TEST(Store, SettingsPersistAndGroupCursorWalksTheGroups) {
   groups->Close();
 }
 
-TEST(Store, EmailAddressCheck) {
-  for (const char* good :
-       {"noc@example.net", "first.last+tag@sub.example.co.uk", "x@a-b.io", "jos\xC3\xA9@caf\xC3\xA9.fr"})
-    EXPECT_TRUE(IsPlausibleEmailAddress(good)) << good;
-  for (const char* bad : {"", "noc", "noc@", "@example.net", "noc@example", "a@@example.net", "a b@example.net",
-                          ".a@example.net", "a..b@example.net", "a@-example.net", "a@example..net", "a@example.net."})
-    EXPECT_FALSE(IsPlausibleEmailAddress(bad)) << bad;
-  EXPECT_FALSE(IsPlausibleEmailAddress(std::string(65, 'a') + "@example.net"));
+TEST(Store, EmailAddressCheckIsTheLibrarysRule) {
+  TempFolder dir;
+  StoreAppContext app(OpenSeeded(dir.File("q.db")));
+  EXPECT_TRUE(app.IsValidEmailAddress("noc@localhost"));
+  EXPECT_FALSE(app.IsValidEmailAddress("a b@example.net"));
 }
 
 TEST(Store, JsonStringEscapes) {

@@ -1,8 +1,9 @@
-#include "quillmont/framework/type_library.h"
+#include "quillmont/library/type_library.h"
 
 #include <algorithm>
 
 #include "quillmont/framework/tab_contract.h"
+#include "quillmont/version.h"
 
 namespace quillmont::typelib {
 namespace {
@@ -102,6 +103,9 @@ constexpr RecordInfo kRecords[] = {
     {"udt_EventGroupTypes", GuidLiteral("{E0F52572-DE2D-4569-B032-959D5CF2DABA}"), kGroupFields},
 };
 
+constexpr std::array<std::uint16_t, 4> kVersion{QUILLMONT_VERSION_MAJOR, QUILLMONT_VERSION_MINOR,
+                                                QUILLMONT_VERSION_PATCH, QUILLMONT_VERSION_TWEAK};
+
 constexpr TypeLibrary kLibrary{
     "Quillmont",
     "Quillmont",
@@ -115,15 +119,8 @@ constexpr TypeLibrary kLibrary{
     kInterfaces,
     kImported,
     kRecords,
-    VersionInfo{{8, 7, 0, 258},
-                {8, 7, 0, 258},
-                "8.07.0258",
-                "8.07.0258",
-                "Quillmont",
-                "Quillmont",
-                "Quillmont.ocx",
-                "libquillmont.so",
-                true},
+    VersionInfo{kVersion, kVersion, QUILLMONT_VERSION_RECORD_TEXT, QUILLMONT_VERSION_RECORD_TEXT, "Quillmont",
+                "Quillmont", "Quillmont.ocx", "libquillmont.so", true},
 };
 
 }  // namespace
