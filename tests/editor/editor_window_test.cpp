@@ -101,25 +101,6 @@ TEST_F(EditorWindowTest, ALockedDatabaseKeepsTheEditsForAnotherTry) {
   window.Run();
 }
 
-TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheViewState) {
-  EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
-  ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6))
-      .Alt('n')  // New empties the fields: a change
-      .Key(keys::Escape)
-      .ExpectText("Save the changes to")
-      .Type("c")
-      .Then([&] { EXPECT_FALSE(window.Closed()); })
-      .Key(keys::Escape)
-      .Type("n");
-  window.Run();
-  EXPECT_TRUE(window.Closed());
-  EXPECT_EQ(store->ReadNotification(2).managers.size(), 1u);
-  const auto layout = store->Setting("SNMPProperties");
-  ASSERT_TRUE(layout.has_value());
-  EXPECT_FALSE(layout->empty());
-}
-
 TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {
   EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
   ASSERT_TRUE(window.Open());

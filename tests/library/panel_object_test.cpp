@@ -188,43 +188,6 @@ TEST(PanelObject, ContractThroughTheTableAndByDispatch) {
   EXPECT_EQ(host.references, 1) << "the container's reference was given back";
 }
 
-TEST(PanelObject, PublicMemberWithOptionalInOutArgument) {
-  Fixture f;
-  ComBool result = 5;
-  EXPECT_EQ(f.object->HostPortExists(nullptr, &result), com::S_OK);
-  EXPECT_TRUE(gMemberCalled);
-  EXPECT_EQ(result, ComFalse);
-
-  auto manager = std::make_shared<FakeManager>();
-  auto reference = com::ObjectReference::Make(manager);
-  VariantArg arg = VariantArg::FromObject(reference.Get());
-  EXPECT_EQ(f.object->HostPortExists(&arg, &result), com::S_OK);
-  EXPECT_EQ(result, ComTrue);
-  EXPECT_EQ(gLastMemberArg, manager);
-
-  // By dispatch id, with the argument by reference, omitted, or Nothing.
-  com::DispId id = 0;
-  ASSERT_EQ(f.object->GetIDsOfNames("HOSTPORTEXISTS", &id), com::S_OK);
-  EXPECT_EQ(id, 0x6003002A);
-  VariantArg byRef = VariantArg::Reference(&arg);
-  VariantArg out;
-  EXPECT_EQ(f.object->Invoke(id, &byRef, 1, &out), com::S_OK);
-  EXPECT_EQ(out.boolean, ComTrue);
-  VariantArg missing = VariantArg::Missing();
-  EXPECT_EQ(f.object->Invoke(id, &missing, 1, &out), com::S_OK);
-  EXPECT_EQ(out.boolean, ComFalse);
-  VariantArg nothing = VariantArg::FromObject(nullptr);
-  EXPECT_EQ(f.object->Invoke(id, &nothing, 1, &out), com::S_OK);
-  EXPECT_EQ(out.boolean, ComFalse);
-
-  gMemberCalled = false;
-  VariantArg text = VariantArg::FromString("host");
-  EXPECT_EQ(f.object->Invoke(id, &text, 1, &out), com::DISP_E_TYPEMISMATCH);
-  VariantArg nowhere = VariantArg::Reference(nullptr);
-  EXPECT_EQ(f.object->Invoke(id, &nowhere, 1, &out), com::E_POINTER);
-  EXPECT_FALSE(gMemberCalled);
-}
-
 TEST(EntryPoints, ClassObjectsFactoriesAndLocks) {
   ASSERT_EQ(DllCanUnloadNow(), com::S_OK);
   void* raw = reinterpret_cast<void*>(1);

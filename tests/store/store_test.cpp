@@ -180,29 +180,6 @@ TEST(Store, RefusesBadNamesDuplicatesAndMissingRows) {
   EXPECT_THROW(store->OpenDefinition(existing.id), Error);
 }
 
-TEST(Store, MigratesAnOldDatabaseKeepingItsRows) {
-  TempFolder dir;
-  const std::string path = dir.File("old.db");
-  {
-    OpenOptions v1;
-    v1.upToVersion = 1;
-    auto old = Store::Open(path, v1);
-    EXPECT_EQ(old->Db().QueryInt("PRAGMA user_version"), 1);
-    old->Db().Exec("INSERT INTO notifications(id, name, email_subject) VALUES(7, 'Legacy', 'Hello')");
-    old->Db().Exec("INSERT INTO email_recipients VALUES(7, 1, 'ops@example.org')");
-  }
-  auto store = Store::Open(path);
-  EXPECT_FALSE(store->WasCreated());
-  EXPECT_EQ(store->Db().QueryInt("PRAGMA user_version"), kSchemaVersion);
-  const NotificationRecord r = store->ReadNotification(7);
-  EXPECT_EQ(r.subject, std::optional<std::string>("Hello"));
-  EXPECT_EQ(r.recipients, std::vector<std::string>{"ops@example.org"});
-  auto def = store->OpenDefinition(7);
-  def->SetName("Legacy 2");
-  store->Save(*def);  // uses the column the migration added
-  EXPECT_EQ(store->Db().QueryInt("SELECT modified IS NOT NULL FROM notifications WHERE id = 7"), 1);
-}
-
 TEST(Store, RefusesFilesItCannotUseAndLeavesThemUntouched) {
   TempFolder dir;
   auto expectRefused = [](const std::string& path, const std::string& words) {
@@ -246,44 +223,6 @@ TEST(Store, RefusesFilesItCannotUseAndLeavesThemUntouched) {
   noCreate.create = false;
   EXPECT_THROW(Store::Open(dir.File("missing.db"), noCreate), Error);
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
-}
-
-TEST(Store, SettingsPersistAndGroupCursorWalksTheGroups) {
-  TempFolder dir;
-  const std::string path = dir.File("q.db");
-  {
-    auto store = OpenSeeded(path);
-    StoreAppContext app(store);
-    auto entry = app.Settings()->Item(Variant("SNMPProperties"));
-    EXPECT_TRUE(entry->Value().IsEmpty());
-    entry->SetValue(Variant("v1;256:1200"));
-    app.Settings()->Item(Variant("EmailProperties"))->SetValue(Variant("x"));
-    app.Settings()->Item(Variant("EmailProperties"))->SetValue(Variant());
-    EXPECT_THROW(app.Settings()->Item(Variant("")), Error);
-  }
-  auto store = OpenSeeded(path);
-  StoreAppContext app(store);
-  EXPECT_EQ(app.Settings()->Item(Variant("SNMPProperties"))->Value().ToString(), "v1;256:1200");
-  EXPECT_TRUE(app.Settings()->Item(Variant("EmailProperties"))->Value().IsEmpty());
-
-  auto groups = app.GetEventGroups();
-  ASSERT_NE(groups, nullptr);
-  EXPECT_EQ(groups->RecordCount(), 15);
-  EXPECT_THROW(groups->Fields("Group_Colour"), Error);
-  int seen = 0;
-  while (!groups->Eof()) {
-    ++seen;
-    if (seen == 1) {
-      EXPECT_EQ(groups->Fields("Group_id").ToInt32(), 1);
-      EXPECT_EQ(groups->Fields("group_name").ToString(), "Node Status");
-      EXPECT_EQ(groups->Fields("Group_Label").ToString(), "NODE");
-    }
-    groups->MoveNext();
-  }
-  EXPECT_EQ(seen, 15);
-  EXPECT_THROW(groups->Fields("Group_id"), Error);
-  EXPECT_THROW(groups->MoveNext(), Error);
-  groups->Close();
 }
 
 TEST(Store, EmailAddressCheck) {

@@ -1,5 +1,7 @@
 #include "tests/support/fault_injection.h"
 
+#include "quillmont/framework/runtime.h"
+
 namespace quillmont::testing {
 
 void FaultPlan::FailOnCall(int n, ErrorCode code) {
@@ -16,5 +18,30 @@ void FaultPlan::Tick(const std::string& operation) {
   fired_ = true;
   throw Error(code_, "Injected failure in " + operation);
 }
+
+ServiceInstall::ServiceInstall(std::shared_ptr<MessageService> messages, std::shared_ptr<AppContext> appContext,
+                               std::shared_ptr<DefinitionLibrary> library, std::shared_ptr<FaultPlan> plan) {
+  ResetThreadServices();
+  const ComponentFactories defaults = detail::DefaultFactories();
+  if (!messages) messages = defaults.messageService();
+  if (!appContext) appContext = defaults.appContext();
+  if (!library) library = defaults.definitionLibrary();
+  std::shared_ptr<UiServices> ui = defaults.uiServices();
+  std::shared_ptr<ControlLibrary> controls = defaults.controlLibrary();
+  if (plan) {
+    messages = std::make_shared<FaultyMessageService>(messages, plan);
+    ui = std::make_shared<FaultyUiServices>(ui, plan);
+    appContext = std::make_shared<FaultyAppContext>(appContext, plan);
+    library = std::make_shared<FaultyDefinitionLibrary>(library, plan);
+    controls = std::make_shared<FaultyControlLibrary>(plan);
+  }
+  SetThreadMessageService(std::move(messages));
+  SetThreadUiServices(std::move(ui));
+  SetThreadAppContext(std::move(appContext));
+  SetThreadDefinitionLibrary(std::move(library));
+  SetThreadControlLibrary(std::move(controls));
+}
+
+ServiceInstall::~ServiceInstall() { ResetThreadServices(); }
 
 }  // namespace quillmont::testing
