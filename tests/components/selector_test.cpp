@@ -117,5 +117,72 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
   EXPECT_EQ(s.changed, 2);
 }
 
+TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  x.AddColumn("Event Type");
+  x.AddColumn("Event Group");
+  x.SetInitialized(true);
+  EXPECT_EQ(x.ColumnCount(), 2);
+  EXPECT_EQ(x.ChosenList().ViewColumns().size(), 2u);
+  EXPECT_THROW(x.AvailableItems()->Item(1)->SetSubItem(100000, "x"), Error);
+}
+
+TEST(Selector, LaysOutItsPartsInsideOnResize) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  x.Move(0, 0, 8000, 3000);
+  const auto& a = x.AvailableList();
+  const auto& c = x.ChosenList();
+  EXPECT_GT(a.Width(), 0);
+  EXPECT_EQ(a.Width(), c.Width());
+  EXPECT_LE(c.Left() + c.Width(), 8000.0F);
+  EXPECT_GT(x.ChooseButton().Left(), a.Left() + a.Width());
+  EXPECT_LT(x.ChooseButton().Left() + x.ChooseButton().Width(), c.Left());
+  EXPECT_LT(x.ChooseButton().Top(), x.RemoveButton().Top());
+  x.Move(0, 0, 10, 10);  // too small for anything: sizes stay non-negative
+  EXPECT_GE(x.AvailableList().Width(), 0);
+  EXPECT_GE(x.RemoveButton().Height(), 0);
+}
+
+TEST(Selector, RowsReadBetweenMovesShowEachSideExactly) {
+  Selector x("xEvents");
+  constexpr int kRows = 40;
+  for (int i = 0; i < kRows; ++i) x.AddAvailable("Event " + std::to_string(i), std::to_string(i));
+  x.EndFill();
+  std::vector<int> available(kRows);
+  for (int i = 0; i < kRows; ++i) available[static_cast<std::size_t>(i)] = i;
+  std::vector<int> chosen;
+  auto expectSides = [&] {
+    std::vector<std::string> a, c;
+    for (int k : available) a.push_back(std::to_string(k) + "_");
+    for (int k : chosen) c.push_back(std::to_string(k) + "_");
+    ASSERT_EQ(Keys(*x.AvailableItems()), a);
+    ASSERT_EQ(Keys(*x.ChosenItems()), c);
+  };
+  unsigned seed = 7;
+  for (int step = 0; step < 200; ++step) {
+    seed = seed * 1103515245u + 12345u;
+    const int key = static_cast<int>((seed >> 8) % kRows);
+    if (step % 3 != 2) {
+      x.ChooseItem(std::to_string(key));
+      if (std::erase(available, key) > 0) chosen.push_back(key);
+    } else if (!chosen.empty()) {
+      // Take back every other chosen row, as the user does.
+      auto rows = x.ChosenItems();
+      std::vector<int> back;
+      for (int i = 1; i <= rows->Count(); i += 2) {
+        rows->Item(i)->SetSelected(true);
+        back.push_back(chosen[static_cast<std::size_t>(i - 1)]);
+      }
+      ASSERT_TRUE(x.RemoveSelected());
+      for (int k : back) std::erase(chosen, k);
+      available.insert(available.end(), back.begin(), back.end());
+      std::sort(available.begin(), available.end());
+    }
+    expectSides();
+  }
+}
+
 }  // namespace
 }  // namespace quillmont

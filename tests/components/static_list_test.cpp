@@ -35,39 +35,6 @@ std::vector<int> ColumnOrder(const ColumnSet& set) {
   return ids;
 }
 
-TEST(ColumnSet, ReadsWhatItCanAndIgnoresTheRest) {
-  struct Case {
-    std::string text;
-    std::vector<int> order;
-    float hostWidth;
-  };
-  const Case cases[] = {
-      {"", {256, 512, 768, 1024}, 2000},
-      {"garbage", {256, 512, 768, 1024}, 2000},
-      {"v2;256:10:1:4", {256, 512, 768, 1024}, 2000},  // a later format is not guessed at
-      {"v1", {256, 512, 768, 1024}, 2000},
-      {"v1;256:-5:1:1", {256, 512, 768, 1024}, 2000},
-      {"v1;256:nan:1:1", {256, 512, 768, 1024}, 2000},
-      {"v1;256:inf:1:1", {256, 512, 768, 1024}, 2000},
-      {"v1;256:1e39:1:1", {256, 512, 768, 1024}, 2000},
-      {"v1;256:99999999:1:1", {256, 512, 768, 1024}, 2000},
-      {"v1;256:300", {256, 512, 768, 1024}, 300},
-      {"v1;256:300:1:99999999999999999999", {256, 512, 768, 1024}, 300},
-      {"v1;1024:5:1:1", {1024, 256, 512, 768}, 2000},
-      {"v1;1024:5:1:1;1024:6:1:4", {256, 512, 768, 1024}, 2000},  // the later entry wins
-      {"v1;42:5:1:1;abc:1:1:1;;;:::", {256, 512, 768, 1024}, 2000},
-      {"v1;256:1:1:2;512:1:1:2", {256, 512, 768, 1024}, 1},  // a clash keeps both, in order
-      {"v1;256:7:1:4;512:1:1:3;768:1:1:2;1024:1:1:1", {1024, 768, 512, 256}, 7},
-      {" v1 ; 256 : 8 : 1 : 1 ", {256, 512, 768, 1024}, 8},
-  };
-  for (const auto& c : cases) {
-    auto set = SnmpColumns();
-    EXPECT_NO_THROW(set->SetLayoutState(c.text)) << c.text;
-    EXPECT_EQ(ColumnOrder(*set), c.order) << c.text;
-    EXPECT_EQ(set->FindById(256)->Width(), c.hostWidth) << c.text;
-  }
-}
-
 TEST(StaticList, RowsFollowItemsAndColumns) {
   StaticList list("stl");
   EXPECT_NE(list.Items(), nullptr);

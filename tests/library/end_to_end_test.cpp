@@ -217,6 +217,39 @@ TEST_F(EndToEnd, FailuresCarryCodesAndReasons) {
 }
 
 #ifdef QUILLMONT_REGSVR
+TEST_F(EndToEnd, ExportsOnlyTheEntryPoints) {
+  const std::string symbols = RunCommand(std::string("nm -D --defined-only ") + QUILLMONT_SHARED_LIBRARY);
+  ASSERT_FALSE(symbols.empty()) << "nm gave nothing";
+  std::set<std::string> plain;
+  bool internals = false;
+  std::size_t pos = 0;
+  while (pos < symbols.size()) {
+    std::size_t end = symbols.find('\n', pos);
+    if (end == std::string::npos) end = symbols.size();
+    const std::string line = symbols.substr(pos, end - pos);
+    pos = end + 1;
+    const std::string name = line.substr(line.rfind(' ') + 1);
+    // Internals of the composition root stay hidden.
+    if (name.find("9quillmont7library") != std::string::npos ||
+        name.find("9quillmont12registration") != std::string::npos)
+      internals = true;
+    if (name.rfind("_Z", 0) != 0 && name.rfind("_", 0) != 0) plain.insert(name);
+  }
+  EXPECT_FALSE(internals) << symbols;
+  for (const char* entry : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"})
+    EXPECT_TRUE(plain.count(entry)) << entry;
+  EXPECT_EQ(plain, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
+                                          "DllUnregisterServer", "QuillmontGetLastErrorText",
+                                          "QuillmontGetToolboxBitmap", "QuillmontGetTypeLibrary"}));
+  // The type library and the bitmaps through the library's own entry points.
+  ASSERT_NE(library_->TypeLibrary(), nullptr);
+  EXPECT_EQ(library_->TypeLibrary()->classes.size(), 3u);
+  const unsigned char* data = nullptr;
+  std::size_t size = 0;
+  EXPECT_EQ(library_->ToolboxBitmap(30001, &data, &size), com::S_OK);
+  EXPECT_EQ(size, 238u);
+}
+
 TEST_F(EndToEnd, RegistrationTool) {
   const std::string tool = std::string(QUILLMONT_REGSVR) + " --registry " + registry_ + " ";
   EXPECT_NE(RunCommand(tool + "register " + QUILLMONT_SHARED_LIBRARY + " 2>&1").find("Registered"), std::string::npos);

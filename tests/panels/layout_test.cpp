@@ -129,6 +129,14 @@ TEST_F(EmailLayout, DesignedControlsAndTheirPlacesAtEachSize) {
                                              "cmdResetMessage", "fraRecipients", "stl", "lblAddress", "txtAddress",
                                              "cmdNew", "cmdDelete", "cmdApply"}));
 
+  // From the designed places the frame gets 1000 high, less than the list
+  // needs below it: the list keeps its height and the address row follows it.
+  user.Resize(6000, 3047.5F);
+  ExpectBoxes(*panel, {{"fraRecipients", {0, 1927.5F, 6000, 1000}},
+                       {"stl", {240, 360, 5775, 2415}},
+                       {"lblAddress", {120, 2935, 1095, 255}},
+                       {"txtAddress", {1320, 2895, 3105, 315}},
+                       {"cmdApply", {4665, 3885, 1215, 375}}});
   user.Resize(7000, 7000);
   user.Resize(6390, 6150);
   ExpectBoxes(*panel, {{"lblSubject", {0, 150, 735, 255}},
@@ -152,13 +160,6 @@ TEST_F(EmailLayout, DesignedControlsAndTheirPlacesAtEachSize) {
                        {"stl", {120, 360, 7760, 4987.5F}},
                        {"txtAddress", {1320, 5467.5F, 5105, 315}},
                        {"cmdApply", {6665, 6457.5F, 1215, 375}}});
-  // The frame gets 1000, less than the list needs: the list keeps its height.
-  user.Resize(6000, 3047.5F);
-  ExpectBoxes(*panel, {{"fraRecipients", {0, 1927.5F, 6000, 1000}},
-                       {"stl", {240, 360, 5775, 2415}},
-                       {"lblAddress", {120, 2935, 1095, 255}},
-                       {"txtAddress", {1320, 2895, 3105, 315}},
-                       {"cmdApply", {4665, 3885, 1215, 375}}});
   // Too low for any frame: frame, list and address row stay.
   user.Resize(6390, 6150);
   user.Resize(5000, 2000);

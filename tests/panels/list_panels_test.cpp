@@ -90,69 +90,35 @@ class ListPanels : public PanelTest<typename T::Panel> {
 using Kinds = ::testing::Types<Snmp, Email>;
 TYPED_TEST_SUITE(ListPanels, Kinds);
 
-TYPED_TEST(ListPanels, LoadShowsTheRowsAndSaveHandsOverTheVeryItems) {
+// The round trip: the stored rows in a collection of the panel's own, a row
+// added by Enter (applied on the key's release), and SaveData handing over
+// the very objects plus the new one.
+TYPED_TEST(ListPanels, RoundTripWithARowAddedByEnter) {
   using T = TypeParam;
   auto& panel = *this->panel;
   auto def = T::Stored(3);
   const auto original = T::Saved(*def);
   this->Load(def);
-  EXPECT_EQ(panel.Definition(), def);
-  EXPECT_EQ(panel.cdtnNotify(), this->host);
   EXPECT_EQ(panel.TabKey(), T::kKey);
   EXPECT_EQ(this->Rows(), (std::vector<std::string>(T::kNames.begin(), T::kNames.begin() + 3)));
-  EXPECT_EQ(this->Shown(2), T::kNames[2]);
-  EXPECT_EQ(panel.stl().SelectedRows(), std::vector<int>{0});
-  EXPECT_EQ(T::Entry(panel).Text(), T::kNames[0]);
+  EXPECT_NE(panel.stl().Items(), std::static_pointer_cast<ItemList>(original));
   EXPECT_FALSE(panel.stl().ConfigFlag1() || panel.stl().ConfigFlag2());
   EXPECT_TRUE(panel.stl().ConfigFlag3());
-  EXPECT_FALSE(panel.HandleTabProcess("Save"));
-  // The panel works on a collection of its own, holding the stored objects.
-  EXPECT_NE(panel.stl().Items(), std::static_pointer_cast<ItemList>(original));
-  panel.SaveData();
-  ASSERT_EQ(T::Saved(*def)->Count(), 3);
-  EXPECT_EQ(T::Saved(*def)->Item(2), original->Item(2));
-
-  // A new definition, and one without this part: no rows, adding mode.
-  auto without = T::Stored(2);
-  T::LeaveOut(*without);
-  for (const auto& next : {NewDefinition(), without}) {
-    this->Load(next);
-    EXPECT_EQ(panel.stl().RowCount(), 0);
-    EXPECT_EQ(T::Entry(panel).Text(), "");
-    panel.SaveData();
-    ASSERT_NE(T::Saved(*next), nullptr);
-    EXPECT_EQ(T::Saved(*next)->Count(), 0);
-  }
-  EXPECT_EQ(this->host->markChanged, 0);
-  EXPECT_TRUE(this->host->selectedTabs.empty());
-}
-
-TYPED_TEST(ListPanels, EnterAddsOnItsReleaseAndSaveWritesTheNewRow) {
-  using T = TypeParam;
-  auto& panel = *this->panel;
-  auto def = T::Stored(1);
-  this->Load(def);
   ASSERT_TRUE(this->user.Click(panel.cmdNew()));
-  EXPECT_EQ(this->host->markChanged, 1);
-  EXPECT_TRUE(T::Entry(panel).HasFocus());
   T::Fill(this->user, panel, "  " + T::kNames[3] + " ");
   this->user.KeyDown(ui::keys::Return);
   this->user.KeyPress(ui::keys::Return);
   EXPECT_TRUE(panel.EnterPending());
-  EXPECT_EQ(panel.stl().RowCount(), 1);
+  EXPECT_EQ(panel.stl().RowCount(), 3);
   this->user.KeyUp(ui::keys::Return);
   EXPECT_FALSE(panel.EnterPending());
-  EXPECT_EQ(this->Rows(), (std::vector<std::string>{T::kNames[0], T::kNames[3]}));
-  EXPECT_EQ(T::Entry(panel).Text(), "");
-  EXPECT_EQ(this->host->markChanged, 2);
-  EXPECT_EQ(T::Saved(*def)->Count(), 1);  // nothing reaches the definition before SaveData
+  EXPECT_EQ(this->Shown(3), T::kNames[3]);
+  EXPECT_EQ(this->host->markChanged, 2);  // New, then the add
+  EXPECT_EQ(T::Saved(*def), original);    // nothing reaches the definition before SaveData
   panel.SaveData();
-  ASSERT_EQ(T::Saved(*def)->Count(), 2);
-  EXPECT_EQ(T::OwnerOf(T::Saved(*def)->Item(2)), "N-42");
-  // Without a host the panel still works and tells no one.
-  panel.LoadData(Variant(NewDefinition()), T::kKey, nullptr);
-  ASSERT_TRUE(this->user.Click(panel.cmdNew()));
-  EXPECT_EQ(this->host->markChanged, 2);
+  ASSERT_EQ(T::Saved(*def)->Count(), 4);
+  EXPECT_EQ(T::Saved(*def)->Item(2), original->Item(2));
+  EXPECT_EQ(T::OwnerOf(T::Saved(*def)->Item(4)), "N-42");
 }
 
 TYPED_TEST(ListPanels, DeleteAsksAboutTheSelectedRowsAndOnlyYesRemoves) {
@@ -216,8 +182,6 @@ TYPED_TEST(ListPanels, ColumnLayoutRoundTripsThroughItsSettingsEntry) {
     EXPECT_EQ(next->stl().ViewColumns()[i].id, columns[i].id);
     EXPECT_EQ(next->stl().ViewColumns()[i].width, columns[i].width);
   }
-  settings->Item(Variant(T::kState))->SetValue(Variant::Null());  // read as no layout
-  EXPECT_NO_THROW(next->LoadState());
 }
 
 TYPED_TEST(ListPanels, ContractErrorsReachTheHostAndThePanelStaysUsable) {

@@ -135,11 +135,13 @@ TEST_F(SnmpPanel, ChoiceListsAndDefinitionsWithoutManagers) {
     EXPECT_EQ(panel->cboTimeFormat().List(1), "UTC");
   }
   for (const auto& def : {noSnmp, noList, StoredDefinition({})}) {
-    Load(def);
-    EXPECT_EQ(panel->stl().RowCount(), 0);
-    EXPECT_EQ(Fields(), (Strings{"", "", "", ""}));
-    EXPECT_EQ(panel->cboVersion().ListIndex(), -1);
-    EXPECT_EQ(panel->EditMode(), EditMode::AddNew);
+    auto fresh = XEventSNMPTab::Create();
+    fresh->LoadData(Variant(def), "SNMP", nullptr);
+    EXPECT_EQ(fresh->stl().RowCount(), 0);
+    EXPECT_EQ(fresh->txtHost().Text() + fresh->txtPort().Text(), "");
+    EXPECT_EQ(fresh->cboVersion().ListIndex(), -1);
+    EXPECT_EQ(fresh->cboTimeFormat().ListIndex(), -1);
+    EXPECT_EQ(fresh->EditMode(), EditMode::AddNew);
   }
   // Access keys: a label's goes to its field, a button's presses it.
   Load(NewDefinition());

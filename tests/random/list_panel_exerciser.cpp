@@ -678,9 +678,9 @@ struct EmailTraits {
   static std::string OwnerOf(const std::shared_ptr<ListItem>& item) { return Recipient(item)->OwnerKey(); }
   static std::string OwnerKey(const BasicNotificationDefinition& d) { return d.RecipientOwnerKey(); }
   static std::shared_ptr<ItemList> SavedItems(const BasicNotificationDefinition& d) { return d.EmailRecipients(); }
-  static bool Selecting(const Panel& p) { return p.Selecting(); }
-  static bool IsEntryField(const Panel& p, const ui::TextBox& box) { return &box == &p.txtAddress(); }
-  static std::vector<std::string> OtherTexts(const Panel& p) { return {p.txtSubject().Text(), p.txtMessage().Text()}; }
+  static bool Selecting(Panel& p) { return p.Selecting(); }
+  static bool IsEntryField(Panel& p, const ui::TextBox& box) { return &box == &p.txtAddress(); }
+  static std::vector<std::string> OtherTexts(Panel& p) { return {p.txtSubject().Text(), p.txtMessage().Text()}; }
   static int Count(const std::vector<std::string>& list, const std::string& a) {
     return static_cast<int>(std::count(list.begin(), list.end(), a));
   }
@@ -774,8 +774,8 @@ struct EmailTraits {
     if (!field.empty())
       Require(field == NameOf(item), "the address field shows the selected recipient: '" + field + "'");
   }
-  static bool ApplyTextPresent(const Panel& p) { return !p.txtAddress().Text().empty(); }
-  static void CheckEntryFields(const Panel& p, bool entry) {
+  static bool ApplyTextPresent(Panel& p) { return !p.txtAddress().Text().empty(); }
+  static void CheckEntryFields(Panel& p, bool entry) {
     Require(p.txtAddress().Enabled() == entry, "the address field is disabled exactly when several rows are selected");
     if (!entry) Require(p.txtAddress().Text().empty(), "with several rows selected the address field is empty");
   }
@@ -785,7 +785,7 @@ struct EmailTraits {
   }
 
   static void CheckHostCall(const Run& r, const Items& rows, const Items&) {
-    const Panel& p = *r.panel;
+    Panel& p = *r.panel;
     const auto& def = *r.definition;
     if (r.hostCall == HostOp::Save) {
       const auto stored = [](const std::string& field) {

@@ -180,51 +180,6 @@ TEST(Store, RefusesBadNamesDuplicatesAndMissingRows) {
   EXPECT_THROW(store->OpenDefinition(existing.id), Error);
 }
 
-TEST(Store, RefusesFilesItCannotUseAndLeavesThemUntouched) {
-  TempFolder dir;
-  auto expectRefused = [](const std::string& path, const std::string& words) {
-    const std::string before = testing::ReadBytes(path);
-    try {
-      Store::Open(path);
-      ADD_FAILURE() << path << " was opened";
-    } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
-    }
-    EXPECT_EQ(testing::ReadBytes(path), before) << path << " was changed";
-  };
-
-  const std::string text = dir.File("notes.txt");
-  testing::WriteBytes(text, "these are my notes, not a database\n");
-  expectRefused(text, "not a database");
-
-  const std::string newer = dir.File("newer.db");
-  {
-    Database db(newer, true);
-    db.Exec("CREATE TABLE t(x); PRAGMA user_version = 99;");
-  }
-  expectRefused(newer, "newer version");
-
-  const std::string foreign = dir.File("foreign.db");
-  {
-    Database db(foreign, true);
-    db.Exec("CREATE TABLE invoices(id INTEGER PRIMARY KEY, total REAL)");
-  }
-  expectRefused(foreign, "another program");
-
-  const std::string damaged = dir.File("damaged.db");
-  { OpenSeeded(damaged); }  // closing the last connection folds the WAL into the file
-  std::string bytes = testing::ReadBytes(damaged);
-  ASSERT_GT(bytes.size(), 4u * 4096);
-  for (std::size_t i = 4096; i < 4u * 4096; ++i) bytes[i] = static_cast<char>(i * 7);
-  testing::WriteBytes(damaged, bytes);
-  expectRefused(damaged, "damaged");
-
-  OpenOptions noCreate;
-  noCreate.create = false;
-  EXPECT_THROW(Store::Open(dir.File("missing.db"), noCreate), Error);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
-}
-
 TEST(Store, EmailAddressCheck) {
   for (const char* good :
        {"noc@example.net", "first.last+tag@sub.example.co.uk", "x@a-b.io", "jos\xC3\xA9@caf\xC3\xA9.fr"})
