@@ -69,14 +69,7 @@ class RuleBroken : public std::logic_error {
   using std::logic_error::logic_error;
 };
 
-struct ShownMessage {
-  std::string prompt;
-  int buttons = 0;
-  std::string title;
-  std::string helpFile;
-  int helpContext = 0;
-  int answer = 0;
-};
+using testing::ShownMessage;
 
 // Plays a user who answers message boxes at random: OK to an OK box; Yes, No
 // or OK to a Yes/No box (only No cancels). Records what it was shown.

@@ -6,12 +6,12 @@
 #include "quillmont/definitions/members.h"
 #include "store/definition_store.h"
 #include "store/seed.h"
-#include "tests/store/store_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::store {
 namespace {
 
-using testing::TempFolder;
+using quillmont::testing::TempDir;
 
 std::shared_ptr<SnmpManagerList> ManyManagers(int count) {
   auto list = std::make_shared<BasicSnmpManagerList>();
@@ -26,7 +26,7 @@ std::shared_ptr<SnmpManagerList> ManyManagers(int count) {
 std::int32_t FirstId(Store& store) { return store.ListNotifications().front().id; }
 
 TEST(StoreFaults, AProcessKilledInTheMiddleOfASaveLeavesTheOldDefinition) {
-  TempFolder dir;
+  TempDir dir;
   const std::string path = dir.File("q.db");
   std::int32_t id = 0;
   NotificationRecord before;

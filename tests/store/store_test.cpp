@@ -5,13 +5,36 @@
 #include "store/host_objects.h"
 #include "store/json_export.h"
 #include "store/seed.h"
-#include "tests/store/store_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::store {
 namespace {
 
-using testing::FakeRows;
-using testing::TempFolder;
+using quillmont::testing::TempDir;
+
+// Chosen rows as a selector hands them over: only the keys matter here.
+class FakeRows : public SelectorRows {
+  struct Row : SelectorRow {
+    explicit Row(std::string k) : key(std::move(k)) {}
+    std::string Key() const override { return key; }
+    std::string Text() const override { return key; }
+    std::string SubItem(int) const override { return {}; }
+    void SetSubItem(int, const std::string&) override {}
+    bool Selected() const override { return false; }
+    void SetSelected(bool) override {}
+    std::string key;
+  };
+
+ public:
+  explicit FakeRows(std::vector<std::string> keys) : keys_(std::move(keys)) {}
+  int Count() const override { return static_cast<int>(keys_.size()); }
+  std::shared_ptr<SelectorRow> Item(int position) const override {
+    return std::make_shared<Row>(keys_.at(static_cast<std::size_t>(position - 1)));
+  }
+
+ private:
+  std::vector<std::string> keys_;
+};
 
 std::shared_ptr<Store> OpenSeeded(const std::string& path) {
   auto store = Store::Open(path);
@@ -30,7 +53,7 @@ std::shared_ptr<SnmpManagerList> Managers(std::initializer_list<std::pair<const 
 }
 
 TEST(Store, FirstOpenSeedsACatalogueAndSamplesOnce) {
-  TempFolder dir;
+  TempDir dir;
   const std::string path = dir.File("q.db");
   {
     auto store = OpenSeeded(path);
@@ -64,7 +87,7 @@ TEST(Store, FirstOpenSeedsACatalogueAndSamplesOnce) {
 }
 
 TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
-  TempFolder dir;
+  TempDir dir;
   const std::string path = dir.File("q.db");
   std::int32_t id = 0;
   {
@@ -124,7 +147,7 @@ TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
 }
 
 TEST(Store, SaveWritesOnlyThePartsThatWereSet) {
-  TempFolder dir;
+  TempDir dir;
   auto store = OpenSeeded(dir.File("q.db"));
   const auto first = store->ListNotifications().front();
   const NotificationRecord before = store->ReadNotification(first.id);
@@ -154,7 +177,7 @@ TEST(Store, SaveWritesOnlyThePartsThatWereSet) {
 }
 
 TEST(Store, RefusesBadNamesDuplicatesAndMissingRows) {
-  TempFolder dir;
+  TempDir dir;
   auto store = OpenSeeded(dir.File("q.db"));
   EXPECT_THROW(store->NewDefinition("   "), Error);
   EXPECT_THROW(store->NewDefinition(std::string(101, 'x')), Error);
