@@ -159,7 +159,7 @@ class EventsExerciser final : public PanelExerciser {
     }
     library_->Store()->Store(id, stored);
     definition_ = def;
-    host_ = choices_.Percent(90) ? std::make_shared<CountingTabHost>() : nullptr;
+    host_ = choices_.Percent(90) ? std::make_shared<RecordingTabHost>() : nullptr;
     groups_ = GroupsOf(GroupRecords());
     loadFailed_ = true;
     panel_->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), "Events", host_);
@@ -175,16 +175,7 @@ class EventsExerciser final : public PanelExerciser {
     action_ = available ? "select available" : "select chosen";
     kind_ = Kind::Select;
     ui::ListView& view = available ? selector().AvailableList() : selector().ChosenList();
-    const int rows = view.ViewRowCount();
-    std::vector<int> picked;
-    const std::uint32_t how = choices_.Below(10);
-    if (rows > 0 && how >= 2) {
-      const int count = how < 6 ? 1 : 2 + static_cast<int>(choices_.Below(std::min<std::uint32_t>(rows, 6)));
-      for (int i = 0; i < count; ++i)
-        picked.push_back(static_cast<int>(choices_.Below(static_cast<std::uint32_t>(rows))));
-    }
-    user_.SelectRows(view, picked);
-    return std::string(available ? "select available" : "select chosen") + " x" + std::to_string(picked.size());
+    return (available ? "available: " : "chosen: ") + SelectRandomRows(user_, choices_, view);
   }
 
   std::string MoveButton() {
@@ -222,7 +213,7 @@ class EventsExerciser final : public PanelExerciser {
     if (!user_.Focus(combo)) return "filter cannot take the focus";
     const int before = combo.ListIndex();
     if (choices_.Percent(30)) {
-      const std::string& text = choices_.Pick(Fragments());
+      const std::string& text = choices_.Pick(RandomFragments());
       user_.Type(text);
       filterChosen_ = combo.ListIndex() != before;
       // Letters after the one that changed the filter go to the selector,
@@ -301,7 +292,7 @@ class EventsExerciser final : public PanelExerciser {
   ui::Driver user_;
   std::shared_ptr<EventTypeCollection> catalogue_;
   std::shared_ptr<BasicNotificationDefinition> definition_;
-  std::shared_ptr<CountingTabHost> host_;
+  std::shared_ptr<RecordingTabHost> host_;
   std::vector<Group> groups_;
   std::vector<std::string> expectedChosen_;
 
@@ -312,7 +303,7 @@ class EventsExerciser final : public PanelExerciser {
   bool tabValid_ = true;
   std::vector<Row> chosenBefore_;
   int markBefore_ = 0;
-  std::shared_ptr<CountingTabHost> hostBefore_;
+  std::shared_ptr<RecordingTabHost> hostBefore_;
 };
 
 void EventsExerciser::Verify(bool strict) {
