@@ -88,12 +88,12 @@ TEST_F(SaveFlow, NamesStayUniqueThroughNewRenameAndARefusedSave) {
   terminal.Key(keys::Escape).Then([&] { theirs->RenameNotification(2, "Server room"); });
   terminal.Key(keys::Down);  // the list catches up with the other program
   terminal.Check([](const Canvas& c) { EXPECT_FALSE(Shows(c, "Server room environment")) << c.AllText(); });
-  terminal.Key(keys::Home).Key(keys::Return).Key(FunctionKey(2)).Type(" renamed").Key(keys::Return);
+  terminal.Key(keys::Home).Key(keys::Return).Key(FunctionKey(2)).Key(keys::End).Type(" renamed").Key(keys::Return);
   terminal.ExpectText("Core network outage renamed  [changed]").Then([&] {
     theirs->RenameNotification(2, "CORE network outage renamed");
   });
   terminal.Key('S', ui::shift::Ctrl).ExpectText("Give this notification another name?");
-  terminal.Type("y").Type(" again").Key(keys::Return).Then([&] {
+  terminal.Type("y").Key(keys::End).Type(" again").Key(keys::Return).Then([&] {
     EXPECT_EQ(store->ReadNotification(1).name, "Core network outage renamed again");
   });
   list.Run();

@@ -197,6 +197,8 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
           EXPECT_EQ(c.RowText(4).substr(0, 60), "│Host                              │Port       │Versio");
         })
         .Key('S', shift::Ctrl)
+        .ExpectText("not applied to its list")
+        .Key(keys::Return)  // Apply
         .ExpectText("Saved")
         .Key(keys::Escape);
     window.Run();

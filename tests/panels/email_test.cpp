@@ -142,11 +142,11 @@ TEST_F(EmailPanel, SubjectAndMessageKeepTheirDefaultAndTellTheHost) {
   EXPECT_EQ(def->Subject(), std::nullopt);
   EXPECT_EQ(def->Message(), std::nullopt);
 
-  // No recipient list at all: the rows stay as they were.
+  // No recipient list at all: no rows of the definition before.
   auto noList = StoredDefinition({});
   noList->SetEmailRecipients(nullptr);
   Load(noList);
-  EXPECT_EQ(Rows(), Strings{"a@example.com"});
+  EXPECT_EQ(Rows(), Strings{});
 
   // Without an e-mail part a fresh panel shows empty texts and saves them as
   // empty texts; what the user adds still reaches the definition.
