@@ -25,6 +25,24 @@ int Changes(Database& db) { return sqlite3_changes(db.Handle()); }
 
 }  // namespace
 
+namespace {
+
+// What the reader would refuse is never written: a notification saved with a
+// longer text could not be opened again.
+void CheckFits(const std::string& text, std::size_t maxChars, const char* field) {
+  const std::size_t chars = ui::utf8::CharCount(text);
+  if (chars > maxChars)
+    throw Error(ErrorCode::InvalidPropertyValue, "The " + std::string(field) + " has " + std::to_string(chars) +
+                                                     " characters; at most " + std::to_string(maxChars) +
+                                                     " can be saved. Nothing was saved.");
+}
+
+void CheckFits(const std::optional<std::string>& text, std::size_t maxChars, const char* field) {
+  if (text) CheckFits(*text, maxChars, field);
+}
+
+}  // namespace
+
 std::string CheckedName(const std::string& name) {
   const auto first = name.find_first_not_of(" \t");
   const std::string trimmed =
@@ -177,6 +195,14 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
     throw Error(ErrorCode::InvalidProcedureCall, "The definition belongs to another database");
   RefuseIfReadOnly("saving");
   const std::string name = CheckedName(d.name_);
+  CheckFits(d.subject_, kMaxSubjectLength, "subject");
+  CheckFits(d.message_, kMaxMessageLength, "message");
+  if (d.managersSet_ && d.managers_)
+    for (int i = 1; i <= d.managers_->Count(); ++i)
+      if (auto m = d.managers_->Manager(i)) CheckFits(m->Host(), kMaxHostLength, "SNMP host");
+  if (d.recipientsSet_ && d.recipients_)
+    for (int i = 1; i <= d.recipients_->Count(); ++i)
+      if (auto r = d.recipients_->Recipient(i)) CheckFits(r->Address(), kMaxAddressLength, "e-mail address");
 
   WriteTransaction tx(*db_);
   // Read inside the write transaction: no other save can come between this

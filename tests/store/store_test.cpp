@@ -195,6 +195,14 @@ TEST(Store, RefusesBadNamesDuplicatesAndMissingRows) {
   EXPECT_TRUE(def->IsNew());
   EXPECT_EQ(store->ListNotifications().size(), 2u);
 
+  // A text the reader would refuse is not written: the notification still opens as it was.
+  auto stored = store->OpenDefinition(existing.id);
+  const auto before = store->ReadNotification(existing.id);
+  stored->SetEmailMessage(std::string(kMaxMessageLength, 'm') + "\xC3\xA9");
+  EXPECT_THROW(store->Save(*stored), Error);
+  EXPECT_EQ(store->ReadNotification(existing.id).message, before.message);
+  EXPECT_NO_THROW(store->OpenDefinition(existing.id));
+
   store->DeleteNotification(existing.id);
   EXPECT_EQ(
       store->Db().QueryInt("SELECT COUNT(*) FROM snmp_managers WHERE notification_id = " + std::to_string(existing.id)),
