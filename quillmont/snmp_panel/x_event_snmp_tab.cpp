@@ -125,8 +125,9 @@ bool XEventSNMPTab::IsTabValid(const std::string&) {
 
 void XEventSNMPTab::LoadState() {
   AtBoundary(owner_, kPage, [&] {
-    const std::string layout = GetAppContext()->Settings()->Item(Variant(kSettingsKey))->Value().ToString();
-    stl_->Columns()->SetLayoutState(layout);
+    // A store that holds nothing (empty or null) means no remembered layout.
+    const Variant value = GetAppContext()->Settings()->Item(Variant(kSettingsKey))->Value();
+    stl_->Columns()->SetLayoutState(value.IsNull() ? std::string() : value.ToString());
     stl_->ApplyColumnLayout();
   });
 }

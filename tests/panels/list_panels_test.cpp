@@ -168,6 +168,8 @@ TYPED_TEST(ListPanels, ColumnLayoutRoundTripsThroughItsSettingsEntry) {
   using T = TypeParam;
   auto settings = GetAppContext()->Settings();
   EXPECT_NO_THROW(this->panel->LoadState());  // nothing stored, nothing loaded yet
+  settings->Item(Variant(T::kState))->SetValue(Variant::Null());
+  EXPECT_NO_THROW(this->panel->LoadState());  // a null entry is no layout either
   auto columns = this->panel->stl().ViewColumns();
   std::reverse(columns.begin(), columns.end());
   columns[0].width = 1234.5F;
