@@ -183,9 +183,10 @@ TEST_F(EventsPanel, EachFailingOutsideCallLeavesThePanelUsable) {
       {"SaveData", [&] { faulty->SaveData(); }},
       {"IsTabValid", [&] { faulty->IsTabValid("t"); }},
   };
-  for (const auto& [op, operation] : operations) {
-    SCOPED_TRACE(op);
-    auto arrange = [&, op = op] {
+  for (const auto& [name, operation] : operations) {
+    SCOPED_TRACE(name);
+    const std::string op = name;  // lambdas below cannot capture a structured binding
+    auto arrange = [&] {
       driver.reset();
       faulty.reset();
       install.reset();
