@@ -115,6 +115,7 @@ TEST(Trust, TerminalTextIsEscaped) {
 }
 
 TEST(Trust, BoundaryKeepsItsLimits) {
+  testing::BoundaryTabHost tabs;  // outlives the page that holds it
   TempDir dir;
   WriteText(dir.File("registry"), Registry(QUILLMONT_SHARED_LIBRARY));
   host::Loader loader(dir.File("registry"));
@@ -134,7 +135,6 @@ TEST(Trust, BoundaryKeepsItsLimits) {
   definition->SetEmailSubject(std::string("Disk full"));
   auto reference = com::ObjectReference::Make(definition);
   com::VariantArg v = com::VariantArg::FromObject(reference.Get());
-  testing::BoundaryTabHost tabs;
   com::HResult reloaded = com::E_FAIL;
   tabs.onSelectTab = [&] { reloaded = folio->LoadData(&v, "Other", &tabs); };
   ASSERT_EQ(folio->LoadData(&v, "Email", &tabs), com::S_OK);
