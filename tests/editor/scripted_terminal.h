@@ -35,6 +35,8 @@ class ScriptedTerminal : public Terminal {
   ScriptedTerminal& Check(std::function<void(const Canvas&)> check);
   // The screen must show this text when the next input is read.
   ScriptedTerminal& ExpectText(const std::string& text);
+  // The frame must match the stored screen NAME (see ExpectScreen below).
+  ScriptedTerminal& ExpectScreen(const std::string& name);
   ScriptedTerminal& Then(std::function<void()> action);
 
   const Canvas* Frame() const noexcept { return last_.get(); }
@@ -53,5 +55,14 @@ class ScriptedTerminal : public Terminal {
 };
 
 bool Shows(const Canvas& canvas, const std::string& text);
+
+// The canvas as text, one line a row without trailing blanks, then its
+// attributes cell by cell and the caret: what a user sees, in a form a
+// reviewer can read in a diff.
+std::string ScreenText(const Canvas& canvas);
+// Compares the canvas with tests/editor/screens/NAME.txt, so a test checks
+// every cell of a screen without spelling each one out. With
+// QUILLMONT_UPDATE_SCREENS=1 it writes the file instead; review the diff.
+void ExpectScreen(const Canvas& canvas, const std::string& name);
 
 }  // namespace quillmont::editor::testing
