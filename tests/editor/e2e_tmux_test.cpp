@@ -1,11 +1,14 @@
 // Drives the real quillmont-editor in a tmux pane, as a person at a terminal
-// would, and checks what the screen shows and what the database keeps.
+// would, and checks what the screen shows and what the database keeps: wide
+// characters and resizing end to end, and ending by a signal.
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
 #include <cstdio>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <string>
 #include <thread>
 
@@ -186,6 +189,24 @@ TEST_F(EditorInTmux, RefusedCheckShowsItsMessageAndResizingRedraws) {
   int status = -1;
   EXPECT_EQ(Export(3, &status).find("Empty one"), std::string::npos);
   EXPECT_EQ(status, 3);
+}
+
+TEST_F(EditorInTmux, WideNamesDrawWholeAndASignalNamesWhatWasLost) {
+  // The pane outlives the editor so that its last words stay readable.
+  Tmux tmux(Command() + "; echo EXIT=$?; sleep 60", 80, 24);
+  ASSERT_SCREEN(tmux.WaitFor("Core network outage"), tmux);
+  tmux.Keys("Enter F6 M-n M-h");
+  tmux.Type("ü日本🚀x.example");
+  tmux.Keys("M-p 1 6 2 M-a");
+  // The new row ends where the others do: the frame's right border follows.
+  ASSERT_SCREEN(tmux.WaitFor("│ü日本🚀x.example              162            SNMP v2c       UTC               │"), tmux);
+  // SIGTERM: the terminal comes back and the unsaved notification is named.
+  // The pane's shell has one child: the editor.
+  tmux.Run("run-shell 'kill -TERM $(pgrep -P #{pane_pid})'");
+  ASSERT_SCREEN(tmux.WaitFor("EXIT=143"), tmux);
+  std::ifstream err(dir_.File("stderr.txt"));
+  const std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
+  EXPECT_NE(said.find("Unsaved changes were lost in: \"Core network outage\"."), std::string::npos) << said;
 }
 
 }  // namespace
