@@ -161,9 +161,10 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
 TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
   EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal.Send(InputEvent::MakeClick(7, 2))  // the first available row
+  terminal
+      .Send(InputEvent::MakeClick(7, 2))  // the first available row
       .Key(keys::PageDown)
-      .ExpectScreen("events_page_down")  // 15 rows on
+      .ExpectScreen("events_page_down")    // 15 rows on
       .Send(InputEvent::MakeClick(7, 50))  // the first chosen row
       .Key(keys::Delete)
       .ExpectText("[changed]")

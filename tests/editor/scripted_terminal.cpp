@@ -38,11 +38,10 @@ std::string ScreenText(const Canvas& canvas) {
     }
     attrs += trimmed(row, '.') + "\n";
   }
-  return text + "~~ attributes: B bold, R reverse, U underline, D dim, a digit the sum of B=1 R=2 U=4 D=8\n" +
-         attrs + "~~ caret: " +
-         (canvas.CursorRow() < 0
-              ? std::string("hidden")
-              : std::to_string(canvas.CursorRow()) + "," + std::to_string(canvas.CursorCol())) +
+  return text + "~~ attributes: B bold, R reverse, U underline, D dim, a digit the sum of B=1 R=2 U=4 D=8\n" + attrs +
+         "~~ caret: " +
+         (canvas.CursorRow() < 0 ? std::string("hidden")
+                                 : std::to_string(canvas.CursorRow()) + "," + std::to_string(canvas.CursorCol())) +
          "\n";
 }
 
