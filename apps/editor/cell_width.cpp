@@ -19,8 +19,9 @@ locale_t Utf8Locale() {
   return locale;
 }
 
-// Without a UTF-8 locale: the wide blocks that matter most.
-int TableWidth(char32_t ch) {
+}  // namespace
+
+int FallbackCellWidth(char32_t ch) {
   if ((ch >= 0x0300 && ch <= 0x036F) || (ch >= 0x200B && ch <= 0x200F) || (ch >= 0xFE00 && ch <= 0xFE0F)) return 0;
   if ((ch >= 0x1100 && ch <= 0x115F) || (ch >= 0x2E80 && ch <= 0xA4CF) || (ch >= 0xAC00 && ch <= 0xD7A3) ||
       (ch >= 0xF900 && ch <= 0xFAFF) || (ch >= 0xFF00 && ch <= 0xFF60) || (ch >= 0xFFE0 && ch <= 0xFFE6) ||
@@ -29,12 +30,10 @@ int TableWidth(char32_t ch) {
   return 1;
 }
 
-}  // namespace
-
 int CellWidth(char32_t ch) {
   if (ch < 0x7F) return 1;
   const locale_t utf8 = Utf8Locale();
-  if (!utf8) return TableWidth(ch);
+  if (!utf8) return FallbackCellWidth(ch);
   const locale_t previous = uselocale(utf8);
   const int w = wcwidth(static_cast<wchar_t>(ch));
   uselocale(previous);

@@ -12,6 +12,9 @@ namespace quillmont::editor {
 // emoji 2, combining marks and other zero-width characters 0, everything
 // else (control characters too, which the canvas shows as a dot) 1.
 int CellWidth(char32_t ch);
+// The widths CellWidth falls back on where the system has no UTF-8 locale:
+// the wide blocks and zero-width marks that matter most.
+int FallbackCellWidth(char32_t ch);
 // Cells of UTF-8 text.
 int TextCells(std::string_view text);
 int TextCells(std::u32string_view text);

@@ -100,6 +100,15 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
     }
   });
   EXPECT_EQ(ShowMessageBox(screen, "Click?", msgbox::YesNo, "t"), msgbox::AnswerNo);
+  // Each set of buttons answers with its own codes; Tab moves on round the
+  // buttons and Shift+Tab back.
+  const std::vector<std::vector<int>> answers = {{1}, {1, 2}, {3, 4, 5}, {6, 7, 2}, {6, 7}, {4, 2}};
+  for (int buttons = 0; buttons < static_cast<int>(answers.size()); ++buttons)
+    for (std::size_t i = 0; i < answers[buttons].size(); ++i) {
+      for (std::size_t k = 0; k <= i; ++k) terminal.Key(keys::Tab);
+      terminal.Key(keys::Tab, ui::shift::Shift).Key(keys::Return);
+      EXPECT_EQ(ShowMessageBox(screen, "?", buttons, "t"), answers[buttons][i]) << buttons << " " << i;
+    }
   EXPECT_TRUE(terminal.Finished());
   // A long prompt wraps inside the screen.
   EXPECT_EQ(WrapText("aaa bbb ccc", 7), (std::vector<std::string>{"aaa bbb", "ccc"}));
@@ -116,12 +125,19 @@ TEST(Dialogs, TextPromptsAndLists) {
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 3), std::optional<std::string>("abc"));
   terminal.Type("x").Key(keys::Escape);
   EXPECT_EQ(AskText(screen, "T", "Name:", "keep", 10), std::nullopt);
+  // A prompt wider than the box is cut with "…" at the box's inner edge.
+  terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
+  EXPECT_EQ(AskText(screen, "T", std::string(90, 'p'), "", 10), std::optional<std::string>(""));
 
   const std::vector<std::string> items = {"One", "Two", "Three"};
   terminal.Key(keys::Down).Key(keys::Return);  // Two cannot be chosen
   EXPECT_EQ(ChooseFromList(screen, items, {true, false, true}, 0, 2, 2), 2);
   terminal.Key(keys::Escape);
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 2, 2), -1);
+  // End goes to the last item, Home to the first that can be chosen.
+  terminal.Key(keys::End).Key(keys::Return).Key(keys::Home).Key(keys::Return);
+  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 2, 2), 2);
+  EXPECT_EQ(ChooseFromList(screen, items, {false, true, true}, 2, 2, 2), 1);
   terminal.Type("t").Key(keys::Return);
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 1);  // placed above when it does not fit below
   EXPECT_TRUE(terminal.Finished());
