@@ -196,6 +196,33 @@ TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
   window.Run();
 }
 
+TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
+  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal.Send(InputEvent::MakeClick(10, 5, InputEvent::Button::WheelDown))  // over the available types
+      .ExpectScreen("events_wheel_down")
+      .Then([&] { terminal.Resize(23, 80); })
+      .Send(InputEvent::MakeResize())
+      .Key(FunctionKey(1))
+      .ExpectScreen("help")
+      .Key(keys::PageDown)  // as far as it goes: one row on
+      .ExpectScreen("help_scrolled")
+      .Key(keys::Escape)
+      .Key(FunctionKey(6))
+      .Alt('v')
+      .Key(FunctionKey(4))  // the versions, "SNMP v2c" current
+      .ExpectScreen("snmp_versions")
+      .Key(keys::Up)
+      .Key(keys::Return)
+      .ExpectText("SNMP Version: SNMP v1")
+      .Key(FunctionKey(10))  // closes, after the question about the entry
+      .ExpectText("not applied to its list")
+      .Type("d");
+  window.Run();
+  EXPECT_TRUE(window.Closed());
+  EXPECT_EQ(store->ReadNotification(1).managers.at(0).version, "SNMP v2c");
+}
+
 TEST_F(ScreenTest, DeletingDefaultsToNoAndListingEscapesControlCharacters) {
   // Another program may have written a name the editor would refuse.
   store::Database(dir.File("q.db"), false)
