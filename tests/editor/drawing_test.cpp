@@ -43,6 +43,8 @@ TEST(Drawing, FieldsAndSelectedRowsMarkTheirWholeWidth) {
   list->AppendViewRow({"h0"});
   list->AppendViewRow({"h1"});
   list->SelectOnly(1);
+  // A label wider than its room drops its trailing blank and colon first.
+  panel.Add<ui::Label>("lbl", "&Port: ")->Move(12 * W, H, 4 * W, H);
   panel.SetSize(20 * W, 6 * H);
   Canvas canvas(6, 20);
   PanelRenderer().Draw(canvas, panel, {0, 0, 6, 20});
