@@ -173,16 +173,21 @@ TYPED_TEST(ListPanels, ColumnLayoutRoundTripsThroughItsSettingsEntry) {
   auto columns = this->panel->stl().ViewColumns();
   std::reverse(columns.begin(), columns.end());
   columns[0].width = 1234.5F;
+  columns[1].visible = false;
   this->panel->stl().SetViewColumns(columns);
   this->panel->SaveState();
   EXPECT_EQ(settings->Item(Variant(T::kState))->Value().ToString(), this->panel->stl().Columns()->LayoutState());
 
   auto next = T::Panel::Create();
+  auto hidden = next->stl().ViewColumns();  // the stored visibility wins either way
+  for (auto& c : hidden) c.visible = false;
+  next->stl().SetViewColumns(hidden);
   next->LoadState();
   ASSERT_EQ(next->stl().ViewColumns().size(), columns.size());
   for (std::size_t i = 0; i < columns.size(); ++i) {
     EXPECT_EQ(next->stl().ViewColumns()[i].id, columns[i].id);
     EXPECT_EQ(next->stl().ViewColumns()[i].width, columns[i].width);
+    EXPECT_EQ(next->stl().ViewColumns()[i].visible, columns[i].visible);
   }
 }
 
