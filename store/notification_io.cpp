@@ -53,11 +53,39 @@ std::vector<std::int32_t> NotificationNumbers(Store& store) {
   return ids;
 }
 
+// Scripts and people have read the same layout since the first export: one
+// field a line, and an object of plain values (a manager, an event type) or
+// a list of them (the recipients) on one line.
+void Layout(const OutJson& v, const std::string& indent, std::string& out) {
+  if (!v.is_structured()) {
+    out += v.dump(-1, ' ', false, OutJson::error_handler_t::replace);
+    return;
+  }
+  const bool object = v.is_object();
+  if (v.empty()) {
+    out += object ? "{}" : "[]";
+    return;
+  }
+  bool multiline = false;
+  for (const OutJson& element : v) multiline = multiline || element.is_structured();
+  const std::string inner = indent + "  ";
+  out += object ? '{' : '[';
+  for (auto it = v.begin(); it != v.end(); ++it) {
+    if (it != v.begin()) out += multiline ? "," : ", ";
+    if (multiline) out += "\n" + inner;
+    if (object) out += OutJson(it.key()).dump() + ": ";
+    Layout(*it, inner, out);
+  }
+  if (multiline) out += "\n" + indent;
+  out += object ? '}' : ']';
+}
+
 // The document as text. Valid JSON either way, but exports are also read on
 // terminals: C1 and bidirectional controls go out escaped too (outside its
 // strings the text is plain ASCII, so this touches string contents only).
 std::string Dump(const OutJson& doc) {
-  const std::string raw = doc.dump(2, ' ', false, OutJson::error_handler_t::replace);
+  std::string raw;
+  Layout(doc, "", raw);
   std::string out;
   out.reserve(raw.size() + 1);
   for (char32_t c : ui::utf8::Decode(raw)) {

@@ -137,7 +137,7 @@ TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
   EXPECT_NE(json.find("\"emailSubject\": null"), std::string::npos) << json;
   EXPECT_NE(json.find("\"emailMessage\": \"\""), std::string::npos) << json;
   EXPECT_NE(json.find("\"snmpManagers\": []"), std::string::npos) << json;
-  EXPECT_NE(json.find("\"key\": \"storage.volume-full\",\n      \"name\": \"Volume Full\",\n      \"groupId\": 6"),
+  EXPECT_NE(json.find("{\"key\": \"storage.volume-full\", \"name\": \"Volume Full\", \"groupId\": 6}"),
             std::string::npos)
       << json;
 
