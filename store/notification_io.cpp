@@ -288,8 +288,8 @@ class Checker {
       if (!port->is_number_integer()) {
         Problem(path + ".port", "expected a whole number, not " + Shown(*port));
         ok = false;
-      } else if (!DefaultUiServices().IsWholeNumberInRange(port->dump(), Variant(std::int16_t{1}),
-                                                           Variant(std::int32_t{65535}), value, why)) {
+      } else if (!ui_.IsWholeNumberInRange(port->dump(), Variant(std::int16_t{1}), Variant(std::int32_t{65535}), value,
+                                           why)) {
         Problem(path + ".port", port->dump() + " is not between 1 and 65535");
         ok = false;
       } else {
@@ -321,7 +321,6 @@ class Checker {
       Problem(path, "expected an array, not " + Kind(v));
       return;
     }
-    DefaultUiServices ui;
     std::vector<std::size_t> positions;
     for (std::size_t i = 0; i < v.size(); ++i) {
       const std::string at = path + "[" + std::to_string(i) + "]";
@@ -330,7 +329,7 @@ class Checker {
       // Duplicates as the page finds them: host by TextEquals ignoring case,
       // and the same port.
       for (std::size_t j = 0; j < out.size(); ++j)
-        if (out[j].port == m->port && ui.TextEquals(out[j].host, m->host, true)) {
+        if (out[j].port == m->port && ui_.TextEquals(out[j].host, m->host, true)) {
           Problem(at, "the same host and port as " + path + "[" + std::to_string(positions[j]) + "]");
           break;
         }
@@ -439,11 +438,13 @@ class Checker {
 
   std::shared_ptr<EventTypeCollection> catalogue_;
   std::set<std::int64_t> groupIds_;
+  DefaultUiServices ui_;  // the pages' number and text comparisons
 };
 
 // Parses a document, reporting a field given twice in one object (the
 // parser alone would keep the last silently).
 InJson Parse(std::string_view document) {
+  constexpr int kMaxDepth = 16;
   struct Frame {
     bool array = false;
     std::size_t index = 0;
@@ -458,10 +459,15 @@ InJson Parse(std::string_view document) {
       path += f.array ? "[" + std::to_string(f.index) + "]" : (path.empty() ? "" : ".") + f.key;
     return path;
   };
-  InJson::parser_callback_t callback = [&](int, InJson::parse_event_t event, InJson& parsed) {
+  InJson::parser_callback_t callback = [&](int depth, InJson::parse_event_t event, InJson& parsed) {
     switch (event) {
       case InJson::parse_event_t::object_start:
       case InJson::parse_event_t::array_start:
+        // A document is five levels deep; a deeper one would only cost
+        // memory.
+        if (depth >= kMaxDepth)
+          throw ImportRefused(ImportRefused::Reason::Invalid,
+                              {pathOf() + ": nested deeper than " + std::to_string(kMaxDepth) + " levels"});
         stack.emplace_back();
         stack.back().array = event == InJson::parse_event_t::array_start;
         break;

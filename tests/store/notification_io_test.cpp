@@ -145,11 +145,13 @@ TEST(NotificationIo, RefusalsNameTheirPathAndWriteNothing) {
   Json doc = base;
   for (std::size_t i : {0u, 5u, 17u}) cases[i].change(doc);
   EXPECT_EQ(Refusal(*store, doc.dump()).size(), 3u);
-  // Text that is not JSON, a field given twice, and an oversized document.
+  // Text that is not JSON, a field given twice, an oversized or too deep document.
   const std::pair<std::string, std::string> raw[] = {
       {"{\"formatVersion\": 1,\n  \"notifications\": [}", "document: parse error at line 2, column 21"},
       {R"({"formatVersion": 1, "notifications": [{"name": "x", "name": "y"}]})", "notifications[0].name: given twice"},
       {std::string(kMaxImportBytes + 1, ' '), "document: larger than 64 MB"},
+      {"{\"notifications\": " + std::string(20, '['),
+       "notifications[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: nested"},
   };
   for (const auto& [text, expected] : raw) {
     const auto problems = Refusal(*store, text);
