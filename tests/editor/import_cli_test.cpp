@@ -13,10 +13,6 @@ namespace {
 
 TEST(ImportCommandLine, ExportsAllAndImportsFromStandardInput) {
   EXPECT_THROW(ParseCommandLine({"--prune"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--export-all", "--import", "x.json"}), std::invalid_argument);
-  const CommandLine cl = ParseCommandLine({"--import=-", "--dry-run", "--force", "--prune"});
-  EXPECT_EQ(cl.mode, CommandLine::Mode::Import);
-  EXPECT_TRUE(cl.dryRun && cl.force && cl.prune);
 
   testing::TempDir dir;
   const std::string db = dir.File("q.db");
