@@ -147,6 +147,18 @@ void PrintSteps(const std::vector<store::ImportStep>& steps, bool dryRun, std::o
 }
 
 int RunImport(const CommandLine& cl, const std::string& path, std::istream& in, std::ostream& out, std::ostream& err) {
+  auto refused = [&err](const store::ImportRefused& e) {
+    for (const std::string& problem : e.Problems()) Say(err, problem);
+    Say(err, e.what());
+    return exit_code::InputRefused;
+  };
+  // Read first: a document that cannot be read leaves the database untouched.
+  std::string document;
+  try {
+    document = ReadDocument(cl.importFile, in);
+  } catch (const store::ImportRefused& e) {
+    return refused(e);
+  }
   std::shared_ptr<store::Store> store;
   try {
     store::OpenOptions options;
@@ -164,12 +176,10 @@ int RunImport(const CommandLine& cl, const std::string& path, std::istream& in, 
     options.prune = cl.prune;
     options.dryRun = cl.dryRun;
     options.force = cl.force;
-    PrintSteps(store::ImportJson(*store, ReadDocument(cl.importFile, in), options), cl.dryRun, out);
+    PrintSteps(store::ImportJson(*store, document, options), cl.dryRun, out);
     return exit_code::Ok;
   } catch (const store::ImportRefused& e) {
-    for (const std::string& problem : e.Problems()) Say(err, problem);
-    Say(err, e.what());
-    return exit_code::InputRefused;
+    return refused(e);
   } catch (const Error& e) {
     Say(err, e.what());
     return ExitCodeOf(e);
