@@ -92,8 +92,10 @@ std::vector<NotificationSummary> Store::ListNotifications() {
 NotificationRecord Store::ReadNotification(std::int32_t id) {
   NotificationRecord r;
   {
-    Statement s =
-        db_->Prepare("SELECT name, email_subject, email_message, event_group_id FROM notifications WHERE id = ?");
+    Statement s = db_->Prepare(
+        version_ >= 3
+            ? "SELECT name, email_subject, email_message, event_group_id, revision FROM notifications WHERE id = ?"
+            : "SELECT name, email_subject, email_message, event_group_id, 0 FROM notifications WHERE id = ?");
     s.Bind(1, std::int64_t{id});
     if (!s.Step()) ThrowMissing(id);
     r.id = id;
@@ -101,6 +103,7 @@ NotificationRecord Store::ReadNotification(std::int32_t id) {
     r.subject = s.OptionalText(1, kMaxSubjectLength, "a subject");
     r.message = s.OptionalText(2, kMaxMessageLength, "a message");
     r.eventGroupId = ToInt32(s.Int(3), "group number");
+    r.revision = s.Int(4);
   }
   Statement m = db_->Prepare(
       "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");

@@ -34,6 +34,7 @@ struct StoredManager {
 struct NotificationRecord {
   std::int32_t id = 0;
   std::string name;
+  std::int64_t revision = 0;  // 0 in a database too old to count them
   std::optional<std::string> subject, message;
   std::int32_t eventGroupId = 0;
   std::vector<StoredManager> managers;

@@ -136,6 +136,19 @@ constexpr const char* kOurTables =
 
 }  // namespace
 
+OpenedDatabase OpenMemoryDatabase() {
+  OpenedDatabase opened;
+  opened.db = std::make_shared<Database>(":memory:", OpenMode::Create);
+  opened.db->Exec("PRAGMA foreign_keys = ON");
+  WriteTransaction tx(*opened.db);
+  for (const char* step : Migrations()) opened.db->Exec(step);
+  opened.db->Exec("PRAGMA user_version = " + std::to_string(kSchemaVersion));
+  tx.Commit();
+  opened.created = true;
+  opened.version = kSchemaVersion;
+  return opened;
+}
+
 void CreateDatabaseFolders(const std::string& folder) {
   std::filesystem::path sofar;
   for (const auto& part : std::filesystem::path(folder)) {

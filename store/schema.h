@@ -53,6 +53,10 @@ struct OpenedDatabase {
 // and changes nothing at all.
 OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options = {});
 
+// A new database in memory, laid out and with foreign keys on (for tests
+// and fuzzing: nothing touches a file).
+OpenedDatabase OpenMemoryDatabase();
+
 // Creates the missing folders on the way to a database, each 0700: they
 // hold the e-mail addresses of the notifications.
 void CreateDatabaseFolders(const std::string& folder);

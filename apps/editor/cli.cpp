@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <ostream>
 #include <stdexcept>
@@ -16,7 +19,7 @@
 #include "quillmont/platform/terminal_text.h"
 #include "quillmont/version.h"
 #include "store/host_objects.h"
-#include "store/json_export.h"
+#include "store/notification_io.h"
 #include "store/seed.h"
 
 namespace quillmont::editor {
@@ -108,13 +111,89 @@ int RunEditor(const std::string& path, bool explicitPath, std::ostream& err) {
   return exit_code::Ok;
 }
 
+// What Error a store operation threw means for the exit code.
+int ExitCodeOf(const Error& e) {
+  if (e.Code() == ErrorCode::NotFound) return exit_code::NotFound;
+  if (e.Code() == ErrorCode::Busy || e.Code() == ErrorCode::Corrupt) return exit_code::DatabaseRefused;
+  return exit_code::Failure;
+}
+
+std::string ReadDocument(const std::string& file, std::istream& in) {
+  if (file == "-") return store::ReadImportDocument(in, "standard input");
+  std::ifstream stream(file, std::ios::binary);
+  if (!stream)
+    throw store::ImportRefused(store::ImportRefused::Reason::Invalid,
+                               {file + ": cannot be opened (" + std::strerror(errno) + ")"});
+  return store::ReadImportDocument(stream, file);
+}
+
+// One line per notification (action, number, name), then the counts.
+void PrintSteps(const std::vector<store::ImportStep>& steps, bool dryRun, std::ostream& out) {
+  static const char* const words[4][2] = {
+      {"create", "created"}, {"replace", "replaced"}, {"unchanged", "unchanged"}, {"prune", "pruned"}};
+  int counts[4] = {};
+  for (const store::ImportStep& step : steps) {
+    const int kind = static_cast<int>(step.action);
+    ++counts[kind];
+    out << words[kind][dryRun ? 0 : 1] << '\t' << (step.number ? std::to_string(step.number) : "new") << '\t'
+        << text::ForTerminal(step.name) << '\n';
+  }
+  if (dryRun)
+    out << "dry run: " << counts[0] << " to create, " << counts[1] << " to replace, " << counts[2] << " unchanged, "
+        << counts[3] << " to prune; nothing was written\n";
+  else
+    out << "imported: " << counts[0] << " created, " << counts[1] << " replaced, " << counts[2] << " unchanged, "
+        << counts[3] << " pruned\n";
+}
+
+int RunImport(const CommandLine& cl, const std::string& path, std::istream& in, std::ostream& out, std::ostream& err) {
+  auto refused = [&err](const store::ImportRefused& e) {
+    for (const std::string& problem : e.Problems()) Say(err, problem);
+    Say(err, e.what());
+    return exit_code::InputRefused;
+  };
+  // Read first: a document that cannot be read leaves the database untouched.
+  std::string document;
+  try {
+    document = ReadDocument(cl.importFile, in);
+  } catch (const store::ImportRefused& e) {
+    return refused(e);
+  }
+  std::shared_ptr<store::Store> store;
+  try {
+    store::OpenOptions options;
+    options.create = false;
+    // A dry run reads only: it must not even migrate the file.
+    options.access = cl.dryRun ? store::Access::ReadOnly : store::Access::ReadWrite;
+    store = store::Store::Open(path, options);
+  } catch (const std::exception& e) {
+    Say(err, e.what());
+    return exit_code::DatabaseRefused;
+  }
+  if (!store->Untrusted().empty()) Say(err, "note: " + store->Untrusted() + " It was only read.");
+  try {
+    store::ImportOptions options;
+    options.prune = cl.prune;
+    options.dryRun = cl.dryRun;
+    options.force = cl.force;
+    PrintSteps(store::ImportJson(*store, document, options), cl.dryRun, out);
+    return exit_code::Ok;
+  } catch (const store::ImportRefused& e) {
+    return refused(e);
+  } catch (const Error& e) {
+    Say(err, e.what());
+    return ExitCodeOf(e);
+  }
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   CommandLine cl;
   bool modeSet = false;
   auto setMode = [&](CommandLine::Mode mode) {
-    if (modeSet && cl.mode != mode) throw std::invalid_argument("choose one of --list and --export");
+    if (modeSet && cl.mode != mode)
+      throw std::invalid_argument("choose one of --list, --export, --export-all and --import");
     cl.mode = mode;
     modeSet = true;
   };
@@ -136,6 +215,19 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     }
     if (a == "--list") {
       setMode(CommandLine::Mode::List);
+    } else if (a == "--export-all") {
+      setMode(CommandLine::Mode::ExportAll);
+    } else if (a == "--import" || a.rfind("--import=", 0) == 0) {
+      if (!cl.importFile.empty()) throw std::invalid_argument("--import given twice");
+      setMode(CommandLine::Mode::Import);
+      cl.importFile = value("--import");
+      if (cl.importFile.empty()) throw std::invalid_argument("--import needs a file name, or - for standard input");
+    } else if (a == "--prune") {
+      cl.prune = true;
+    } else if (a == "--dry-run") {
+      cl.dryRun = true;
+    } else if (a == "--force") {
+      cl.force = true;
     } else if (a == "--export" || a.rfind("--export=", 0) == 0) {
       setMode(CommandLine::Mode::Export);
       cl.exportNumber = ParseNumber(value("--export"));
@@ -147,6 +239,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       throw std::invalid_argument("unknown argument \"" + a + "\"");
     }
   }
+  if ((cl.prune || cl.dryRun || cl.force) && cl.mode != CommandLine::Mode::Import)
+    throw std::invalid_argument("--prune, --dry-run and --force go with --import");
   return cl;
 }
 
@@ -163,6 +257,9 @@ std::string UsageText() {
   return "Usage: quillmont-editor [--db PATH]              edit notifications in the terminal\n"
          "       quillmont-editor [--db PATH] --list       list the notifications (number TAB name)\n"
          "       quillmont-editor [--db PATH] --export N   print notification N as JSON\n"
+         "       quillmont-editor [--db PATH] --export-all print every notification as JSON\n"
+         "       quillmont-editor [--db PATH] --import FILE [--prune] [--dry-run] [--force]\n"
+         "                                      apply a document of --export-all (- reads stdin)\n"
          "\n"
          "The database defaults to $XDG_DATA_HOME/quillmont/quillmont.db (or\n"
          "~/.local/share/quillmont/quillmont.db); the editor creates it, and its folders,\n"
@@ -179,6 +276,17 @@ std::string UsageText() {
          "\n"
          "--list and --export only read: they never create, lay out, migrate or change a\n"
          "database (not even its journal mode), and they read a read-only file or folder.\n"
+         "--export-all does the same.\n"
+         "\n"
+         "--import matches notifications by name: a new name is created, a stored one is\n"
+         "replaced (its number kept, its revision advanced); the others stay unless\n"
+         "--prune deletes them. Every notification is checked as the pages check it, and\n"
+         "every problem is reported with its place in the document (e.g.\n"
+         "notifications[2].snmpManagers[0].port); then all of it is written in one\n"
+         "transaction, or nothing. A notification whose revision in the database is not\n"
+         "the document's was changed after the export: the import is refused unless\n"
+         "--force. --dry-run says what would be created, replaced, left unchanged and\n"
+         "pruned, and writes nothing. A document may have at most 64 MB.\n"
          "\n"
          "Exit codes:\n"
          "  0  done\n"
@@ -187,10 +295,17 @@ std::string UsageText() {
          "  3  not found: no notification with that number\n"
          "  4  database refused: missing, empty, not a database, of another program, damaged,\n"
          "     of a newer version, or locked; a refused file is left unchanged\n"
-         "  5  no terminal: the editor was started without one\n";
+         "  5  no terminal: the editor was started without one\n"
+         "  6  input refused: the import document cannot be read, is over 64 MB, is not JSON,\n"
+         "     breaks a rule, or holds notifications changed since it was exported; nothing\n"
+         "     was written\n";
 }
 
 int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  return RunProgram(args, std::cin, out, err);
+}
+
+int RunProgram(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err) {
   CommandLine cl;
   try {
     cl = ParseCommandLine(args);
@@ -214,6 +329,7 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     return exit_code::Usage;
   }
   if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, cl.database.has_value(), err);
+  if (cl.mode == CommandLine::Mode::Import) return RunImport(cl, path, in, out, err);
 
   std::shared_ptr<store::Store> store;
   try {
@@ -232,13 +348,12 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
       for (const auto& row : store->ListNotifications()) out << row.id << '\t' << text::ForTerminal(row.name) << '\n';
       return exit_code::Ok;
     }
-    out << store::ExportJson(*store, cl.exportNumber);
+    out << (cl.mode == CommandLine::Mode::ExportAll ? store::ExportAllJson(*store)
+                                                    : store::ExportJson(*store, cl.exportNumber));
     return exit_code::Ok;
   } catch (const Error& e) {
     Say(err, e.what());
-    if (e.Code() == ErrorCode::NotFound) return exit_code::NotFound;
-    if (e.Code() == ErrorCode::Busy || e.Code() == ErrorCode::Corrupt) return exit_code::DatabaseRefused;
-    return exit_code::Failure;
+    return ExitCodeOf(e);
   }
 }
 

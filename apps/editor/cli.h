@@ -7,7 +7,7 @@
 #include <vector>
 
 // The command line of quillmont-editor: the interactive editor, and the
-// --list and --export modes for scripts.
+// --list, --export, --export-all and --import modes for scripts.
 namespace quillmont::editor {
 
 namespace exit_code {
@@ -17,13 +17,16 @@ inline constexpr int Usage = 2;            // bad arguments
 inline constexpr int NotFound = 3;         // no such notification
 inline constexpr int DatabaseRefused = 4;  // missing, not a database, damaged, newer, locked
 inline constexpr int NoTerminal = 5;       // the interactive editor needs a terminal
+inline constexpr int InputRefused = 6;     // an import refused: nothing was written
 }  // namespace exit_code
 
 struct CommandLine {
-  enum class Mode { Edit, List, Export, Help, Version };
+  enum class Mode { Edit, List, Export, ExportAll, Import, Help, Version };
   Mode mode = Mode::Edit;
   std::optional<std::string> database;
   std::int32_t exportNumber = 0;
+  std::string importFile;  // "-" for standard input
+  bool prune = false, dryRun = false, force = false;
 };
 
 // Throws std::invalid_argument with a message for the user.
@@ -35,7 +38,8 @@ std::string DefaultDatabasePath();
 
 std::string UsageText();
 
-// The whole program; out and err stand for stdout and stderr.
+// The whole program; in, out and err stand for stdin, stdout and stderr.
 int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+int RunProgram(const std::vector<std::string>& args, std::istream& in, std::ostream& out, std::ostream& err);
 
 }  // namespace quillmont::editor

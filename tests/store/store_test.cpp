@@ -3,7 +3,7 @@
 #include "quillmont/definitions/members.h"
 #include "store/definition_store.h"
 #include "store/host_objects.h"
-#include "store/json_export.h"
+#include "store/notification_io.h"
 #include "store/seed.h"
 #include "tests/support/temp_dir.h"
 
@@ -216,13 +216,6 @@ TEST(Store, EmailAddressCheckIsTheLibrarysRule) {
   StoreAppContext app(OpenSeeded(dir.File("q.db")));
   EXPECT_TRUE(app.IsValidEmailAddress("noc@localhost"));
   EXPECT_FALSE(app.IsValidEmailAddress("a b@example.net"));
-}
-
-TEST(Store, JsonStringEscapes) {
-  EXPECT_EQ(JsonString("a\"b\\c"), "\"a\\\"b\\\\c\"");
-  EXPECT_EQ(JsonString("line\r\nnext\ttab\x01"), "\"line\\r\\nnext\\ttab\\u0001\"");
-  EXPECT_EQ(JsonString("caf\xC3\xA9"), "\"caf\xC3\xA9\"");
-  EXPECT_EQ(JsonString("bad\xFF"), "\"bad\xEF\xBF\xBD\"");
 }
 
 }  // namespace
