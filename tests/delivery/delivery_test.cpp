@@ -1,14 +1,8 @@
 // Delivery against real receivers on loopback: snmptrapd and an SMTP server
 // started by the tests on free ports, and servers that refuse or never answer.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-
-#include <array>
-#include <cstdio>
 
 #include "delivery/delivery.h"
-#include "store/definition_store.h"
-#include "store/seed.h"
 #include "tests/support/loopback_receivers.h"
 
 namespace quillmont::delivery {

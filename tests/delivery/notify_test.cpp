@@ -1,8 +1,5 @@
 // quillmont-notify as another program's event handler runs it.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
-
-#include <cstdio>
 
 #include "store/definition_store.h"
 #include "store/seed.h"
@@ -13,55 +10,42 @@ namespace {
 using quillmont::testing::TempDir;
 
 struct Result {
-  int code;
+  int code = -1;
   std::string out;
 };
 
 Result Notify(const std::string& args) {
-  FILE* p = popen((std::string(QUILLMONT_NOTIFY) + " " + args + " 2>/dev/null").c_str(), "r");
-  std::string out;
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-  const int status = pclose(p);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+  Result r;
+  r.out = quillmont::testing::Output(std::string(QUILLMONT_NOTIFY) + " " + args + " 2>/dev/null", &r.code);
+  return r;
+}
+
+// Runs SQL on the database in the sqlite3 shell; what it prints.
+std::string Sql(const std::string& db, const std::string& sql) {
+  return quillmont::testing::Output("sqlite3 " + db + " \"" + sql + "\"");
 }
 
 // The sample database, with SQL run on it afterwards.
 std::string SampleDatabase(const TempDir& dir, const std::string& sql = "") {
   const std::string path = dir.File("sample.db");
   quillmont::store::SeedDatabase(*quillmont::store::Store::Open(path));
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK) << sqlite3_errmsg(db);
-  sqlite3_close(db);
+  if (!sql.empty()) Sql(path, sql);
   return path;
 }
 
 // The reference: what the tables say each notification with the event type
 // sends to, in the order of the notifications, managers before recipients.
-std::string ExpectedDryRun(const std::string& path, const std::string& key) {
-  sqlite3* db = nullptr;
-  sqlite3_open(path.c_str(), &db);
-  const std::string sql =
-      "SELECT n.name, 1, m.position, m.version || ' trap to ' || m.host || ':' || m.port FROM notifications n "
-      "JOIN snmp_managers m ON m.notification_id = n.id WHERE n.id IN (SELECT notification_id FROM "
-      "notification_event_types WHERE type_key = '" +
-      key +
-      "') UNION ALL "
-      "SELECT n.name, 2, r.position, 'e-mail to ' || r.address FROM notifications n "
-      "JOIN email_recipients r ON r.notification_id = n.id WHERE n.id IN (SELECT notification_id FROM "
-      "notification_event_types WHERE type_key = '" +
-      key + "') ORDER BY 1, 2, 3";
-  std::string out;
-  sqlite3_exec(
-      db, sql.c_str(),
-      [](void* text, int, char** v, char**) {
-        *static_cast<std::string*>(text) += std::string("would send: \"") + v[0] + "\": " + v[3] + "\n";
-        return 0;
-      },
-      &out, nullptr);
-  sqlite3_close(db);
-  return out;
+std::string ExpectedDryRun(const std::string& db, const std::string& key) {
+  const std::string chosen =
+      "n.id IN (SELECT notification_id FROM notification_event_types WHERE type_key = '" + key + "')";
+  return Sql(db,
+             "SELECT 'would send: ' || char(34) || name || char(34) || ': ' || what FROM (SELECT n.name, 1 AS k, "
+             "m.position AS p, m.version || ' trap to ' || m.host || ':' || m.port AS what FROM notifications n JOIN "
+             "snmp_managers m ON m.notification_id = n.id WHERE " +
+                 chosen +
+                 " UNION ALL SELECT n.name, 2, r.position, 'e-mail to ' || r.address FROM notifications n JOIN "
+                 "email_recipients r ON r.notification_id = n.id WHERE " +
+                 chosen + ") ORDER BY name, k, p");
 }
 
 TEST(Notify, DryRunListsExactlyTheDestinationsOfTheEventAndExitCodesTellWhatWentWrong) {

@@ -1,7 +1,6 @@
 // The editor's "Send test" reaching real receivers on loopback, with the
 // delivery settings entered on their screen.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include "store/definition_store.h"
@@ -23,14 +22,7 @@ class Pane {
   }
   void Keys(const std::string& keys) const { Run("send-keys " + keys); }
   void Type(const std::string& text) const { Run("send-keys -l '" + text + "'"); }
-  std::string Screen() const {
-    std::string out;
-    FILE* p = popen(("tmux -L " + socket_ + " capture-pane -p 2>/dev/null").c_str(), "r");
-    char buffer[4096];
-    for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-    pclose(p);
-    return out;
-  }
+  std::string Screen() const { return testing::Output("tmux -L " + socket_ + " capture-pane -p 2>/dev/null"); }
   bool WaitFor(const std::string& text) const {
     return testing::WaitUntil([&] { return Screen().find(text) != std::string::npos; });
   }
@@ -49,11 +41,8 @@ TEST(SendTestInTmux, ATrapAndMailsOfThePagesCurrentRowsArriveAtTheReceivers) {
   ASSERT_TRUE(traps.Ready() && smtp.Ready());
   const std::string db = dir.File("notifications.db");
   store::SeedDatabase(*store::Store::Open(db));
-  sqlite3* handle = nullptr;
-  sqlite3_open(db.c_str(), &handle);
-  const std::string sql = "UPDATE snmp_managers SET host = '127.0.0.1', port = " + std::to_string(traps.Port());
-  ASSERT_EQ(sqlite3_exec(handle, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK);
-  sqlite3_close(handle);
+  testing::Output("sqlite3 " + db +
+                  " \"UPDATE snmp_managers SET host = '127.0.0.1', port = " + std::to_string(traps.Port()) + "\"");
 
   Pane pane("env LANG=C.UTF-8 " + std::string(QM_EDITOR_BINARY) + " --db " + db);
   ASSERT_SCREEN("Core network outage", pane);
