@@ -2,7 +2,10 @@
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
 #include <netdb.h>
+#include <poll.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -27,7 +30,23 @@ void InitOnce() {
 struct Address {
   std::string text;
   bool v6 = false;
+  sockaddr_storage socket{};
+  socklen_t length = 0;
 };
+
+// How long a sent trap waits for its host to answer "port unreachable".
+constexpr long kRefusalWaitMs = 200;
+
+// A trap gets no reply, but a host with nothing on the port answers with an
+// ICMP "port unreachable", which a connected UDP socket reports as
+// ECONNREFUSED: the one failure after sending that can be known.
+bool RefusedAfterSend(int fd, long waitMs) {
+  pollfd p{fd, 0, 0};
+  poll(&p, 1, static_cast<int>(waitMs));
+  int error = 0;
+  socklen_t length = sizeof error;
+  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == ECONNREFUSED;
+}
 
 // A pending lookup lives on the heap: when it cannot be cancelled in time
 // the resolver still writes to it, so it is then left to it.
@@ -83,6 +102,8 @@ Address Resolve(const std::string& host, const Options& options, long boundMs) {
     inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(chosen->ai_addr)->sin_addr, text, sizeof text);
   }
   out.text = text;
+  std::memcpy(&out.socket, chosen->ai_addr, chosen->ai_addrlen);
+  out.length = chosen->ai_addrlen;
   freeaddrinfo(lookup->request.ar_result);
   delete lookup;
   return out;
@@ -152,6 +173,11 @@ Outcome SendTrap(const std::string& notification, const Manager& manager, const 
     return outcome;
   }
 
+  netsnmp_transport* transport = snmp_sess_transport(handle);
+  const int fd = transport ? transport->sock : -1;
+  const bool connected =
+      fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address.socket), address.length) == 0;
+
   const std::vector<oid> enterprise = ParseOid(settings.snmpEnterprise);
   const u_long uptime = static_cast<u_long>(get_uptime());
   netsnmp_pdu* pdu = snmp_pdu_create(v1 ? SNMP_MSG_TRAP : SNMP_MSG_TRAP2);
@@ -186,6 +212,9 @@ Outcome SendTrap(const std::string& notification, const Manager& manager, const 
   if (snmp_sess_send(handle, pdu) == 0) {
     outcome.detail = "not sent: " + LibraryError(&session, handle);
     snmp_free_pdu(pdu);
+  } else if (connected && RefusedAfterSend(fd, std::min(kRefusalWaitMs, BoundMs(options, 1)))) {
+    outcome.detail = "refused: nothing receives traps on " + HostPort(manager.host, manager.port) +
+                     " (the host answered \"port unreachable\")";
   } else {
     outcome.sent = true;
     outcome.detail = "sent";

@@ -104,9 +104,16 @@ TEST(Delivery, FailuresAreReportedPerDestinationAndBadHeadersNeverConnect) {
     // Only the timeout case may have reached the silent server.
     EXPECT_EQ(silent.Approached(), std::string(c.what) == "never answering");
   }
-  const auto trap =
-      Deliver({"N", {}, {}, {{"no-such-host.invalid", 162, "SNMP v2c", "UTC"}}, {}}, kEvent, Settings(25));
-  EXPECT_NE(trap.at(0).detail.find("name not resolved: no-such-host.invalid"), std::string::npos) << trap[0].detail;
+  // Traps: a name that does not resolve, and a port nothing receives on.
+  const int closedUdp = testing::FreePort(SOCK_DGRAM);
+  const Notification n{
+      "N", {}, {}, {{"no-such-host.invalid", 162, "SNMP v2c", "UTC"}, {"127.0.0.1", closedUdp, "SNMP v1", "UTC"}}, {}};
+  const auto traps = Deliver(n, kEvent, Settings(25));
+  ASSERT_EQ(traps.size(), 2u);
+  EXPECT_NE(traps[0].detail.find("name not resolved: no-such-host.invalid"), std::string::npos) << traps[0].detail;
+  EXPECT_NE(traps[1].detail.find("refused: nothing receives traps on 127.0.0.1:"), std::string::npos)
+      << traps[1].detail;
+  EXPECT_FALSE(traps[0].sent || traps[1].sent);
 }
 
 }  // namespace
