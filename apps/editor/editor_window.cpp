@@ -284,7 +284,8 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
         } else if (e.IsKey(FunctionKey(2))) {
           Rename();
         } else if (e.IsKey('T', shift::Ctrl)) {
-          SendTest(screen_, store_, definition_->Name(), panel);
+          if (!SendTest(screen_, store_, definition_->Name(), panel))
+            status_ = "A test is sent from the SNMP or e-mail page";
         } else if (e.IsKey(keys::Escape) || e.IsKey(FunctionKey(10)) || e.IsKey('C', shift::Ctrl)) {
           closed_ = Close();
         } else if (e.IsKey(FunctionKey(10), shift::Shift)) {

@@ -16,6 +16,8 @@ namespace quillmont::editor {
 namespace {
 
 constexpr const char* kTitle = "Send Test";
+// The message box icon of a plain report.
+constexpr int kInformation = 64;
 
 // The destinations of the list's chosen rows, through the item interfaces.
 delivery::Notification Destinations(XStaticList& list, const std::string& name) {
@@ -44,9 +46,9 @@ std::string HostName() {
 
 }  // namespace
 
-void SendTest(Screen& screen, store::Store& store, const std::string& notificationName, ui::UserControl& page) {
+bool SendTest(Screen& screen, store::Store& store, const std::string& notificationName, ui::UserControl& page) {
   auto* list = dynamic_cast<XStaticList*>(page.Find("stl"));
-  if (!list) return;
+  if (!list) return false;
   delivery::Notification n = Destinations(*list, notificationName);
   // The texts as the page shows them now.
   n.subject = FieldText(page, "txtSubject");
@@ -54,14 +56,14 @@ void SendTest(Screen& screen, store::Store& store, const std::string& notificati
   const std::size_t total = n.managers.size() + n.recipients.size();
   if (total == 0) {
     ShowMessageBox(screen, "There is nothing to send a test to: the list has no rows.", msgbox::Exclamation, kTitle);
-    return;
+    return true;
   }
   store::DeliverySettings settings;
   try {
     settings = store::LoadDeliverySettings(store);
   } catch (const std::exception& e) {
     ShowMessageBox(screen, std::string("The delivery settings cannot be used: ") + e.what(), msgbox::Critical, kTitle);
-    return;
+    return true;
   }
   const delivery::Event event{"test", "Test", HostName(),
                               "This is a test of the notification \"" + notificationName + "\" from quillmont-editor.",
@@ -81,10 +83,25 @@ void SendTest(Screen& screen, store::Store& store, const std::string& notificati
     shared->outcomes.push_back(o);
   };
   std::thread sender([shared, n, event, settings, options] {
-    delivery::Deliver(n, event, settings, options);
+    try {
+      delivery::Deliver(n, event, settings, options);
+    } catch (const std::exception&) {
+      // Outcomes not reported by then show as missing from the dialog.
+    }
     shared->done = true;
   });
+  // However the wait ends (a signal's exception included), the sender is
+  // told to stop and is waited for.
+  struct Joiner {
+    std::thread& thread;
+    Shared& shared;
+    ~Joiner() {
+      shared.cancel = true;
+      thread.join();
+    }
+  };
   {
+    Joiner joiner{sender, *shared};
     LayerScope progress(screen, [&](Canvas& canvas) {
       std::size_t finished;
       {
@@ -104,7 +121,6 @@ void SendTest(Screen& screen, store::Store& store, const std::string& notificati
         shared->cancel = true;
     }
   }
-  sender.join();
   int sent = 0;
   std::string text;
   for (const delivery::Outcome& o : shared->outcomes) {
@@ -113,7 +129,8 @@ void SendTest(Screen& screen, store::Store& store, const std::string& notificati
             (o.sent ? "" : " - " + text::ForTerminal(o.detail)) + "\n";
   }
   const std::string head = std::to_string(sent) + " of " + std::to_string(total) + " sent.\n\n";
-  ShowMessageBox(screen, head + text, sent == static_cast<int>(total) ? 64 : msgbox::Exclamation, kTitle);
+  ShowMessageBox(screen, head + text, sent == static_cast<int>(total) ? kInformation : msgbox::Exclamation, kTitle);
+  return true;
 }
 
 }  // namespace quillmont::editor

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,6 +27,7 @@ class Child {
   Child(std::vector<std::string> argv, const std::string& output) : pid_(fork()) {
     if (pid_ == 0) {
       setpgid(0, 0);
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // gone with the test, even when it is killed
       const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(fd, 1), dup2(fd, 2);
       std::vector<char*> args;
