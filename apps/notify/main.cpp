@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 #include <chrono>
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -129,6 +130,8 @@ int Run(int argc, char** argv) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // A caller that stops reading our output must not kill us mid-delivery.
+  signal(SIGPIPE, SIG_IGN);
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {

@@ -1,6 +1,7 @@
 // Delivery against real receivers on loopback: snmptrapd and an SMTP server
 // started by the tests on free ports, and servers that refuse or never answer.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "delivery/delivery.h"
 #include "tests/support/loopback_receivers.h"
@@ -104,6 +105,20 @@ TEST(Delivery, FailuresAreReportedPerDestinationAndBadHeadersNeverConnect) {
     // Only the timeout case may have reached the silent server.
     EXPECT_EQ(silent.Approached(), std::string(c.what) == "never answering");
   }
+  // A login's password: never from a file others may read, and then no
+  // connection is made; from a file of the user's alone, its first line.
+  TempDir dir;
+  testing::ScopedEnv noPassword("QUILLMONT_SMTP_PASSWORD", nullptr);
+  DeliverySettings login = Settings(silent.Port());
+  login.smtpUser = "ops";
+  login.smtpPasswordFile = dir.File("password");
+  testing::WriteText(login.smtpPasswordFile, "secret\nsecond line");
+  chmod(login.smtpPasswordFile.c_str(), 0640);
+  const auto refused = Deliver({"N", "s", "m", {}, {"a@example.net"}}, kEvent, login);
+  EXPECT_NE(refused.at(0).detail.find("nobody else may read"), std::string::npos) << refused[0].detail;
+  EXPECT_FALSE(silent.Approached());
+  chmod(login.smtpPasswordFile.c_str(), 0600);
+  EXPECT_EQ(ReadPassword(login), "secret");
   // Traps: a name that does not resolve, and a port nothing receives on.
   const int closedUdp = testing::FreePort(SOCK_DGRAM);
   const Notification n{
