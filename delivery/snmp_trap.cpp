@@ -1,8 +1,14 @@
 #include <arpa/inet.h>
-#include <net-snmp/net-snmp-config.h>
-#include <net-snmp/net-snmp-includes.h>
 #include <netdb.h>
 #include <poll.h>
+
+// Net-SNMP's configuration comes before any other header of it.
+#include <net-snmp/net-snmp-config.h>
+#include <net-snmp/net-snmp-includes.h>
+// The UDP transports, made directly.
+#include <net-snmp/library/snmpIPBaseDomain.h>
+#include <net-snmp/library/snmpUDPDomain.h>
+#include <net-snmp/library/snmpUDPIPv6Domain.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -18,13 +24,11 @@ namespace {
 
 void InitOnce() {
   static std::once_flag once;
-  std::call_once(once, [] {
-    // Only the transports: no MIBs parsed, no configuration or state files
-    // read or written, and no log lines on the terminal the editor draws on.
-    // Everything a v1 or v2c trap needs is passed with the session.
-    snmp_disable_log();
-    netsnmp_tdomain_init();
-  });
+  // No MIBs parsed, no configuration or state files read or written, no
+  // transport registry (the UDP transport is made directly), and no log
+  // lines on the terminal the editor draws on: everything a v1 or v2c trap
+  // needs is passed with the session.
+  std::call_once(once, [] { snmp_disable_log(); });
 }
 
 struct Address {
@@ -158,25 +162,31 @@ Outcome SendTrap(const std::string& notification, const Manager& manager, const 
     return outcome;
   }
   InitOnce();
-  std::string peer = address.v6 ? "udp6:[" + address.text + "]:" + std::to_string(manager.port)
-                                : "udp:" + address.text + ":" + std::to_string(manager.port);
+  // The manager's address and port, for the transport and for connect.
+  netsnmp_ep endpoint{};
+  std::memcpy(&endpoint.a, &address.socket, std::min<std::size_t>(address.length, sizeof endpoint.a));
+  if (address.v6)
+    endpoint.a.sin6.sin6_port = htons(static_cast<std::uint16_t>(manager.port));
+  else
+    endpoint.a.sin.sin_port = htons(static_cast<std::uint16_t>(manager.port));
+  netsnmp_transport* transport =
+      address.v6 ? netsnmp_udp6_transport(&endpoint, 0) : netsnmp_udp_transport(&endpoint, 0);
   std::string community = settings.snmpCommunity;
   netsnmp_session session;
   snmp_sess_init(&session);
   session.version = v1 ? SNMP_VERSION_1 : SNMP_VERSION_2c;
-  session.peername = peer.data();
   session.community = reinterpret_cast<u_char*>(community.data());
   session.community_len = community.size();
-  void* handle = snmp_sess_open(&session);
+  // The session owns the transport from here, also when it fails.
+  void* handle = transport ? snmp_sess_add(&session, transport, nullptr, nullptr) : nullptr;
   if (!handle) {
-    outcome.detail = "could not open a session to " + peer + ": " + LibraryError(&session, nullptr);
+    outcome.detail =
+        "could not open a UDP socket for " + TrapDestination(manager) + ": " + LibraryError(&session, nullptr);
     return outcome;
   }
-
-  netsnmp_transport* transport = snmp_sess_transport(handle);
-  const int fd = transport ? transport->sock : -1;
-  const bool connected =
-      fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&address.socket), address.length) == 0;
+  const int fd = transport->sock;
+  const bool connected = fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&endpoint.a),
+                                            address.v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in)) == 0;
 
   const std::vector<oid> enterprise = ParseOid(settings.snmpEnterprise);
   const u_long uptime = static_cast<u_long>(get_uptime());
