@@ -4,6 +4,7 @@
 
 #include "apps/editor/cell_width.h"
 #include "apps/editor/dialogs.h"
+#include "apps/editor/send_test.h"
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
@@ -282,6 +283,9 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
           Save();
         } else if (e.IsKey(FunctionKey(2))) {
           Rename();
+        } else if (e.IsKey('T', shift::Ctrl)) {
+          if (!SendTest(screen_, store_, definition_->Name(), panel))
+            status_ = "A test is sent from the SNMP or e-mail page";
         } else if (e.IsKey(keys::Escape) || e.IsKey(FunctionKey(10)) || e.IsKey('C', shift::Ctrl)) {
           closed_ = Close();
         } else if (e.IsKey(FunctionKey(10), shift::Shift)) {
@@ -350,6 +354,7 @@ const std::vector<KeyHint>& EditorWindow::Keys() {
       {"Shift+F10", "menu"},
       {"F4", "list"},
       {"F2", "rename", false},
+      {"Ctrl+T", "send a test to the selected (or all) rows of the SNMP or e-mail page", false},
       {"Shift+F6, Ctrl+PgUp/PgDn", "previous / next page", false},
       {"Alt+1..9", "page by number", false},
       {"Shift+Tab", "previous field", false},

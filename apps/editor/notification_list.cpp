@@ -6,6 +6,7 @@
 #include "apps/editor/cell_width.h"
 #include "apps/editor/dialogs.h"
 #include "apps/editor/editor_window.h"
+#include "apps/editor/send_test.h"
 #include "quillmont/platform/error.h"
 
 namespace quillmont::editor {
@@ -79,6 +80,10 @@ void NotificationListScreen::HandleEvent(const InputEvent& e) {
           case U'r':
           case U'R':
             RenameSelected();
+            break;
+          case U's':
+          case U'S':
+            EditDeliverySettings(screen_, *store_);
             break;
           case U'q':
           case U'Q':
@@ -165,6 +170,7 @@ const std::vector<KeyHint>& NotificationListScreen::Keys() {
       {"N", "new"},
       {"Del", "delete"},
       {"F2", "rename"},
+      {"S", "delivery settings"},
       {"Q", "quit"},
       {"Up/Down", "choose"},
       {"PgUp/PgDn, Home/End", "move by pages, to the ends", false},

@@ -45,10 +45,12 @@ void Screen::Redraw() {
   last_ = std::move(canvas);
 }
 
-InputEvent Screen::Next() {
+InputEvent Screen::Next() { return Poll(-1); }
+
+InputEvent Screen::Poll(int ms) {
   for (;;) {
     Redraw();
-    const InputEvent e = terminal_.Read();
+    const InputEvent e = ms < 0 ? terminal_.Read() : terminal_.ReadFor(ms);
     if (e.IsKey('L', ui::shift::Ctrl)) {
       terminal_.Repaint();
       continue;

@@ -31,6 +31,8 @@ class Screen {
   // terminal; while the terminal is smaller than every layer needs, only
   // "Terminal too small: W×H needed" shows and keys and clicks are ignored.
   InputEvent Next();
+  // The same, waiting at most ms milliseconds: Kind::None when nothing came.
+  InputEvent Poll(int ms);
   bool TooSmall() const noexcept;
 
  private:

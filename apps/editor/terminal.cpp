@@ -1,6 +1,8 @@
 #include "apps/editor/terminal.h"
 
 #include <langinfo.h>
+#include <poll.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <clocale>
@@ -250,6 +252,15 @@ InputEvent CursesTerminal::Read() {
     InputEvent e = FromCharacter(ch);
     if (e.kind != InputEvent::Kind::None) return e;
   }
+}
+
+InputEvent CursesTerminal::ReadFor(int ms) {
+  // Only the wait is bounded: once input is there it is read whole.
+  pollfd in{STDIN_FILENO, POLLIN, 0};
+  const int rc = poll(&in, 1, ms);
+  ThrowIfTerminated();
+  if (rc == 0) return InputEvent{};
+  return Read();
 }
 
 void CursesTerminal::Present(const Canvas& canvas) {

@@ -16,6 +16,13 @@ class Terminal {
   virtual int Columns() const = 0;
   // The next input; blocks until there is one.
   virtual InputEvent Read() = 0;
+  // The next input if one comes within ms milliseconds, else an event of
+  // Kind::None (for screens that keep working while they wait). A terminal
+  // without a clock just reads.
+  virtual InputEvent ReadFor(int ms) {
+    (void)ms;
+    return Read();
+  }
   virtual void Present(const Canvas& canvas) = 0;
   // The next Present draws every cell, whatever the terminal shows now.
   virtual void Repaint() {}
@@ -33,6 +40,7 @@ class CursesTerminal final : public Terminal {
   int Rows() const override;
   int Columns() const override;
   InputEvent Read() override;
+  InputEvent ReadFor(int ms) override;
   void Present(const Canvas& canvas) override;
   void Repaint() override;
 };

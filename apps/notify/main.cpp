@@ -1,0 +1,141 @@
+// quillmont-notify: delivers a notification for an event to the SNMP managers
+// and e-mail recipients of every stored notification that includes the
+// event type. Meant to be called from another program's event handler: it
+// needs no terminal, only reads the database, and ends within --timeout.
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <iostream>
+#include <string>
+
+#include "delivery/delivery.h"
+#include "quillmont/platform/terminal_text.h"
+#include "store/definition_store.h"
+
+namespace {
+
+namespace exit_code {
+constexpr int Ok = 0;              // every send succeeded (or --dry-run listed them)
+constexpr int SendFailed = 1;      // at least one destination was not reached
+constexpr int Usage = 2;           // bad arguments
+constexpr int UnknownEvent = 3;    // the event type is not in the catalogue
+constexpr int DatabaseFailed = 4;  // the database or its settings could not be read
+}  // namespace exit_code
+
+constexpr const char* kExitCodes =
+    "Exit codes:\n"
+    "  0  every destination was sent to (or, with --dry-run, listed); also when no\n"
+    "     notification includes the event\n"
+    "  1  at least one destination failed (each failure has its line)\n"
+    "  2  bad arguments\n"
+    "  3  the event type is not in the database's catalogue\n"
+    "  4  the database (or its delivery settings) could not be read\n";
+
+std::string DefaultDatabasePath() {
+  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
+    return (std::filesystem::path(data) / "quillmont" / "quillmont.db").string();
+  const char* home = std::getenv("HOME");
+  if (!home || !*home) throw std::runtime_error("neither XDG_DATA_HOME nor HOME is set; name a database with --db");
+  return (std::filesystem::path(home) / ".local" / "share" / "quillmont" / "quillmont.db").string();
+}
+
+std::string HostName() {
+  char name[256] = {};
+  return gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
+// Text from the database or the arguments goes out escaped.
+std::string Shown(const std::string& text) { return quillmont::text::ForTerminal(text); }
+
+int Run(int argc, char** argv) {
+  CLI::App app{
+      "Delivers a notification for an event to the SNMP managers and e-mail recipients of every "
+      "notification that includes the event type.",
+      "quillmont-notify"};
+  std::string eventKey, node = HostName(), message, database;
+  bool dryRun = false;
+  int timeout = 60;
+  app.add_option("--event", eventKey, "event type key (as in the database's catalogue)")->required();
+  app.add_option("--node", node, "the node the event is about (default: this host's name)");
+  app.add_option("--message", message, "text of the event");
+  app.add_option("--db", database, "the database (default: the editor's)");
+  app.add_flag("--dry-run", dryRun, "list the destinations, send nothing");
+  app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
+  app.footer(kExitCodes);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int rc = app.exit(e);
+    return rc == 0 ? exit_code::Ok : exit_code::Usage;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
+
+  using namespace quillmont;
+  std::vector<delivery::Notification> notifications;
+  delivery::Event event;
+  store::DeliverySettings settings;
+  try {
+    if (database.empty()) database = DefaultDatabasePath();
+    store::OpenOptions options;
+    options.create = false;
+    options.access = store::Access::ReadOnly;
+    options.busyTimeoutMs = 2000;
+    auto db = store::Store::Open(database, options);
+    auto type = db->EventTypes()->Item(eventKey);
+    if (!type) {
+      std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(database) << "\n";
+      return exit_code::UnknownEvent;
+    }
+    event = {eventKey, type->Name(), node, message, std::chrono::system_clock::now()};
+    settings = store::LoadDeliverySettings(*db);
+    for (const auto& summary : db->ListNotifications()) {
+      store::NotificationRecord record = db->ReadNotification(summary.id);
+      if (std::find(record.eventTypeKeys.begin(), record.eventTypeKeys.end(), eventKey) == record.eventTypeKeys.end())
+        continue;
+      delivery::Notification n{record.name, record.subject, record.message, {}, record.recipients};
+      for (const auto& m : record.managers) n.managers.push_back({m.host, m.port, m.version, m.timeFormat});
+      notifications.push_back(std::move(n));
+    }
+  } catch (const std::exception& e) {
+    std::cerr << "quillmont-notify: " << Shown(e.what()) << "\n";
+    return exit_code::DatabaseFailed;
+  }
+  if (notifications.empty())
+    std::cerr << "quillmont-notify: no notification includes the event type \"" << Shown(eventKey) << "\"\n";
+
+  bool allSent = true;
+  for (const auto& n : notifications) {
+    if (dryRun) {
+      for (const std::string& d : delivery::Destinations(n))
+        std::cout << "would send: \"" << Shown(n.name) << "\": " << Shown(d) << "\n";
+      continue;
+    }
+    delivery::Options options;
+    options.deadline = deadline;
+    options.onOutcome = [&](const delivery::Outcome& o) {
+      allSent = allSent && o.sent;
+      std::cout << (o.sent ? "sent: \"" : "failed: \"") << Shown(o.notification) << "\": " << Shown(o.destination);
+      if (!o.sent) std::cout << ": " << Shown(o.detail);
+      std::cout << std::endl;
+    };
+    delivery::Deliver(n, event, settings, options);
+  }
+  return allSent ? exit_code::Ok : exit_code::SendFailed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // A caller that stops reading our output must not kill us mid-delivery.
+  signal(SIGPIPE, SIG_IGN);
+  try {
+    return Run(argc, argv);
+  } catch (const std::exception& e) {
+    std::cerr << "quillmont-notify: " << Shown(e.what()) << "\n";
+    return exit_code::SendFailed;
+  }
+}

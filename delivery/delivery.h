@@ -1,0 +1,93 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "store/delivery_settings.h"
+
+// Sending a notification to its SNMP managers (traps through Net-SNMP) and
+// its e-mail recipients (libcurl's SMTP). Host side: the pages never send.
+namespace quillmont::delivery {
+
+using store::DeliverySettings;
+
+struct Manager {
+  std::string host;
+  int port = 162;
+  std::string version;     // "SNMP v1" or "SNMP v2c"
+  std::string timeFormat;  // "UNIX" or "UTC"
+};
+
+// What is delivered: a notification's destinations and texts (nullopt or
+// "<Default>" for the defaults of the settings).
+struct Notification {
+  std::string name;
+  std::optional<std::string> subject, message;
+  std::vector<Manager> managers;
+  std::vector<std::string> recipients;
+};
+
+// The event it is delivered for.
+struct Event {
+  std::string key, name, node, message;
+  std::chrono::system_clock::time_point time = std::chrono::system_clock::now();
+};
+
+// One destination's result.
+struct Outcome {
+  std::string notification;
+  std::string destination;  // "SNMP v2c trap to host:port", "e-mail to address"
+  bool sent = false;
+  std::string detail;  // "sent", or why not
+};
+
+struct Options {
+  // Nothing is started after it, and a send in progress stops at it.
+  std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+  // Set from another thread to stop; what is left is reported "cancelled".
+  const std::atomic<bool>* cancel = nullptr;
+  // Told of each outcome as it is known (from the sending thread).
+  std::function<void(const Outcome&)> onOutcome;
+  // The SMTP password; when unset and the settings name a user, it is read
+  // from QUILLMONT_SMTP_PASSWORD or the settings' password file.
+  std::optional<std::string> password;
+};
+
+// The time as a manager of that time format shows it: "UNIX" seconds since
+// the epoch, else ISO 8601 in UTC with "Z".
+std::string FormatTime(std::chrono::system_clock::time_point time, const std::string& timeFormat);
+
+// The text with {notification}, {event}, {event_key}, {node}, {message} and
+// {time} (ISO 8601) replaced; other braces stay.
+std::string Expand(const std::string& text, const std::string& notification, const Event& event);
+
+// The destinations Deliver would send to, in its order, without sending.
+std::vector<std::string> Destinations(const Notification& notification);
+
+// Sends to every manager, then every recipient; one outcome each, in that
+// order. Never throws for a destination's failure.
+std::vector<Outcome> Deliver(const Notification& notification, const Event& event, const DeliverySettings& settings,
+                             const Options& options = {});
+
+// The parts Deliver uses, for one destination each.
+Outcome SendTrap(const std::string& notification, const Manager& manager, const Event& event,
+                 const DeliverySettings& settings, const Options& options);
+Outcome SendMail(const Notification& notification, const std::string& recipient, const Event& event,
+                 const DeliverySettings& settings, const Options& options);
+
+// The password for an SMTP login: QUILLMONT_SMTP_PASSWORD, else the first
+// line of the settings' password file, which must belong to this user and be
+// readable by nobody else; Error(Failed) saying why otherwise.
+std::string ReadPassword(const DeliverySettings& settings);
+
+// The whole mail as sent (headers and body, CRLF line ends), or
+// Error(InvalidPropertyValue) when a header value holds CR or LF or an
+// address fails the address rule.
+std::string ComposeMail(const Notification& notification, const std::string& recipient, const Event& event,
+                        const DeliverySettings& settings);
+
+}  // namespace quillmont::delivery

@@ -1,0 +1,131 @@
+#include "store/delivery_settings.h"
+
+#include <charconv>
+#include <functional>
+#include <vector>
+
+#include "quillmont/platform/error.h"
+#include "quillmont/services/app_context.h"
+#include "store/definition_store.h"
+
+namespace quillmont::store {
+namespace {
+
+[[noreturn]] void Refuse(const std::string& message) { throw Error(ErrorCode::InvalidPropertyValue, message); }
+
+bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+
+bool IsOid(const std::string& text) {
+  // Dotted decimal with at least two arcs, no empty arc.
+  if (text.empty() || text.front() == '.' || text.back() == '.' || text.find("..") != std::string::npos) return false;
+  int arcs = 1;
+  for (char c : text) {
+    if (c == '.')
+      ++arcs;
+    else if (c < '0' || c > '9')
+      return false;
+  }
+  return arcs >= 2 && arcs <= 100;
+}
+
+int ParseInt(const std::string& key, const std::string& text) {
+  int value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (ec != std::errc() || end != text.data() + text.size())
+    Refuse("The setting \"" + key + "\" must be a whole number, not \"" + text + "\".");
+  return value;
+}
+
+DeliverySettings::Tls ParseTls(const std::string& text) {
+  if (text == "none") return DeliverySettings::Tls::None;
+  if (text == "starttls") return DeliverySettings::Tls::StartTls;
+  if (text == "tls") return DeliverySettings::Tls::Implicit;
+  Refuse("The setting \"Delivery.SmtpTls\" must be none, starttls or tls, not \"" + text + "\".");
+}
+
+// Each key with how it is read from and written to its text.
+struct Field {
+  const char* key;
+  std::function<void(DeliverySettings&, const std::string&)> read;
+  std::function<std::string(const DeliverySettings&)> write;
+};
+
+const std::vector<Field>& Fields() {
+  using S = DeliverySettings;
+  static const std::vector<Field> fields = {
+      {"Delivery.SnmpCommunity", [](S& s, const std::string& v) { s.snmpCommunity = v; },
+       [](const S& s) { return s.snmpCommunity; }},
+      {"Delivery.SnmpEnterprise", [](S& s, const std::string& v) { s.snmpEnterprise = v; },
+       [](const S& s) { return s.snmpEnterprise; }},
+      {"Delivery.SmtpServer", [](S& s, const std::string& v) { s.smtpServer = v; },
+       [](const S& s) { return s.smtpServer; }},
+      {"Delivery.SmtpPort", [](S& s, const std::string& v) { s.smtpPort = ParseInt("Delivery.SmtpPort", v); },
+       [](const S& s) { return std::to_string(s.smtpPort); }},
+      {"Delivery.SmtpTls", [](S& s, const std::string& v) { s.smtpTls = ParseTls(v); },
+       [](const S& s) { return std::string(TlsName(s.smtpTls)); }},
+      {"Delivery.MailFrom", [](S& s, const std::string& v) { s.mailFrom = v; }, [](const S& s) { return s.mailFrom; }},
+      {"Delivery.SmtpUser", [](S& s, const std::string& v) { s.smtpUser = v; }, [](const S& s) { return s.smtpUser; }},
+      {"Delivery.SmtpPasswordFile", [](S& s, const std::string& v) { s.smtpPasswordFile = v; },
+       [](const S& s) { return s.smtpPasswordFile; }},
+      {"Delivery.DefaultSubject", [](S& s, const std::string& v) { s.defaultSubject = v; },
+       [](const S& s) { return s.defaultSubject; }},
+      {"Delivery.DefaultMessage", [](S& s, const std::string& v) { s.defaultMessage = v; },
+       [](const S& s) { return s.defaultMessage; }},
+      {"Delivery.ConnectTimeout",
+       [](S& s, const std::string& v) { s.connectTimeoutSeconds = ParseInt("Delivery.ConnectTimeout", v); },
+       [](const S& s) { return std::to_string(s.connectTimeoutSeconds); }},
+      {"Delivery.Timeout", [](S& s, const std::string& v) { s.timeoutSeconds = ParseInt("Delivery.Timeout", v); },
+       [](const S& s) { return std::to_string(s.timeoutSeconds); }},
+  };
+  return fields;
+}
+
+}  // namespace
+
+const char* TlsName(DeliverySettings::Tls tls) noexcept {
+  switch (tls) {
+    case DeliverySettings::Tls::StartTls:
+      return "starttls";
+    case DeliverySettings::Tls::Implicit:
+      return "tls";
+    default:
+      return "none";
+  }
+}
+
+void CheckDeliverySettings(const DeliverySettings& s) {
+  if (s.snmpCommunity.empty() || HasLineBreak(s.snmpCommunity))
+    Refuse("The SNMP community must be one line of text, not empty.");
+  if (!IsOid(s.snmpEnterprise))
+    Refuse("The SNMP enterprise OID \"" + s.snmpEnterprise + "\" is not a dotted number such as 1.3.6.1.4.1.32473.1.");
+  if (s.smtpServer.empty() || s.smtpServer.find_first_of("\r\n /?#@") != std::string::npos)
+    Refuse("The SMTP server must be a host name or address.");
+  if (s.smtpPort < 1 || s.smtpPort > 65535) Refuse("The SMTP port must be from 1 to 65535.");
+  if (!IsValidEmailAddressText(s.mailFrom) || HasLineBreak(s.mailFrom))
+    Refuse("The sender address \"" + s.mailFrom + "\" is not a valid e-mail address.");
+  if (HasLineBreak(s.smtpUser) || HasLineBreak(s.smtpPasswordFile))
+    Refuse("The SMTP user and password file must be one line each.");
+  if (HasLineBreak(s.defaultSubject)) Refuse("The default subject must be one line.");
+  if (s.connectTimeoutSeconds < 1 || s.connectTimeoutSeconds > 600 || s.timeoutSeconds < 1 || s.timeoutSeconds > 3600)
+    Refuse("The timeouts must be from 1 to 600 seconds (connect) and 1 to 3600 seconds (in all).");
+}
+
+DeliverySettings LoadDeliverySettings(Store& store) {
+  DeliverySettings settings;
+  for (const Field& field : Fields())
+    if (auto value = store.Setting(field.key)) field.read(settings, *value);
+  return settings;
+}
+
+void SaveDeliverySettings(Store& store, const DeliverySettings& settings) {
+  CheckDeliverySettings(settings);
+  if (store.ReadOnly()) {
+    for (const Field& field : Fields()) store.SetSetting(field.key, field.write(settings));
+    return;
+  }
+  WriteTransaction tx(store.Db());
+  for (const Field& field : Fields()) store.SetSetting(field.key, field.write(settings));
+  tx.Commit();
+}
+
+}  // namespace quillmont::store

@@ -1,0 +1,135 @@
+// Delivery against real receivers on loopback: snmptrapd and an SMTP server
+// started by the tests on free ports, and servers that refuse or never answer.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include "delivery/delivery.h"
+#include "tests/support/loopback_receivers.h"
+
+namespace quillmont::delivery {
+namespace {
+
+using testing::TempDir;
+
+// 2023-11-14T22:13:20Z.
+const auto kTime = std::chrono::system_clock::from_time_t(1700000000);
+const Event kEvent{"node.down", "Node Down", "core-sw1", "no answer to ping", kTime};
+
+DeliverySettings Settings(int smtpPort) {
+  DeliverySettings s;
+  s.smtpServer = "127.0.0.1";
+  s.smtpPort = smtpPort;
+  s.connectTimeoutSeconds = 2;
+  s.timeoutSeconds = 2;
+  return s;
+}
+
+TEST(Delivery, TrapsOfBothVersionsArriveWithTheirBindings) {
+  TempDir dir;
+  testing::TrapReceiver traps(dir);
+  ASSERT_TRUE(traps.Ready()) << testing::ReadText(dir.File("snmptrapd.out"));
+  Notification n{"Core outage", {}, {}, {{"127.0.0.1", traps.Port(), "SNMP v1", "UNIX"}}, {}};
+  n.managers.push_back({"localhost", traps.Port(), "SNMP v2c", "UTC"});
+  const auto outcomes = Deliver(n, kEvent, Settings(25));
+  ASSERT_EQ(outcomes.size(), 2u);
+  for (const Outcome& o : outcomes) EXPECT_TRUE(o.sent) << o.destination << ": " << o.detail;
+  ASSERT_TRUE(testing::WaitUntil([&] { return traps.Log().find("2023-11-14T22:13:20Z") != std::string::npos; }));
+  ASSERT_TRUE(testing::WaitUntil([&] { return traps.Log().find("\"1700000000\"") != std::string::npos; }));
+  const std::string log = traps.Log();
+  for (const char* expected : {
+           "Enterprise Specific Trap (1)",                            // the v1 trap
+           ".1.3.6.1.6.3.1.1.4.1.0 = OID: .1.3.6.1.4.1.32473.1.0.1",  // the v2c trap
+           ".1.3.6.1.4.1.32473.1.2.1 = STRING: \"Core outage\"",
+           ".1.3.6.1.4.1.32473.1.2.2 = STRING: \"node.down\"",
+           ".1.3.6.1.4.1.32473.1.2.3 = STRING: \"Node Down\"",
+           ".1.3.6.1.4.1.32473.1.2.4 = STRING: \"core-sw1\"",
+           ".1.3.6.1.4.1.32473.1.2.5 = STRING: \"no answer to ping\"",
+           ".1.3.6.1.4.1.32473.1.2.6 = STRING: \"1700000000\"",
+           ".1.3.6.1.4.1.32473.1.2.6 = STRING: \"2023-11-14T22:13:20Z\"",
+       })
+    EXPECT_NE(log.find(expected), std::string::npos) << expected << "\nlog:\n" << log;
+}
+
+TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
+  TempDir dir;
+  testing::MailReceiver smtp(dir);
+  ASSERT_TRUE(smtp.Ready()) << testing::ReadText(dir.File("smtpd.out"));
+  Notification n{"Core outage",
+                 "<Default>",
+                 "Down: {node}\n.\nsee {event_key}",
+                 {},
+                 {"noc@example.net", "refuse@example.net", "oncall@example.net"}};
+  const auto outcomes = Deliver(n, kEvent, Settings(smtp.Port()));
+  ASSERT_EQ(outcomes.size(), 3u);
+  EXPECT_TRUE(outcomes[0].sent) << outcomes[0].detail;
+  EXPECT_FALSE(outcomes[1].sent);
+  EXPECT_EQ(outcomes[1].destination, "e-mail to refuse@example.net");
+  EXPECT_NE(outcomes[1].detail.find("550 5.1.1 <refuse@example.net>: no such mailbox here"), std::string::npos)
+      << outcomes[1].detail;
+  EXPECT_TRUE(outcomes[2].sent) << outcomes[2].detail;
+  const auto mails = smtp.Mails();
+  ASSERT_EQ(mails.size(), 2u);
+  EXPECT_EQ(mails[0].find("MAIL FROM quillmont@localhost\nRCPT TO noc@example.net\n"), 0u) << mails[0];
+  EXPECT_EQ(mails[1].find("MAIL FROM quillmont@localhost\nRCPT TO oncall@example.net\n"), 0u) << mails[1];
+  for (const char* expected :
+       {"\r\nTo: noc@example.net\r\n", "\r\nSubject: Quillmont: Node Down on core-sw1\r\n",
+        "Date: Tue, 14 Nov 2023 22:13:20 +0000\r\n", "\r\n\r\nDown: core-sw1\r\n.\r\nsee node.down\r\n"})
+    EXPECT_NE(mails[0].find(expected), std::string::npos) << expected << "\nmail:\n" << mails[0];
+}
+
+TEST(Delivery, FailuresAreReportedPerDestinationAndBadHeadersNeverConnect) {
+  testing::SilentServer silent;
+  const int closedPort = testing::FreePort(SOCK_STREAM);
+  struct Case {
+    const char* what;
+    std::string server;
+    int port;
+    std::string subject, recipient, expected;
+  };
+  const Case cases[] = {
+      {"nothing listening", "127.0.0.1", closedPort, "s", "a@example.net", "connection refused by 127.0.0.1:"},
+      {"unresolvable name", "no-such-host.invalid", 25, "s", "a@example.net",
+       "name not resolved: no-such-host.invalid"},
+      {"never answering", "127.0.0.1", silent.Port(), "s", "a@example.net", "timed out after 2 s"},
+      {"CR/LF in the subject", "127.0.0.1", silent.Port(), "Hi\r\nBcc: x@example.net", "a@example.net", "line break"},
+      {"bad address", "127.0.0.1", silent.Port(), "s", "a@example.net\r\nBcc: x@example.net", "not a valid e-mail"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    DeliverySettings s = Settings(c.port);
+    s.smtpServer = c.server;
+    const auto outcomes = Deliver({"N", c.subject, "m", {}, {c.recipient}}, kEvent, s);
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_FALSE(outcomes[0].sent);
+    EXPECT_NE(outcomes[0].detail.find(c.expected), std::string::npos) << outcomes[0].detail;
+    // Only the timeout case may have reached the silent server.
+    EXPECT_EQ(silent.Approached(), std::string(c.what) == "never answering");
+  }
+  // A login's password: never from a file others may read, and then no
+  // connection is made; from a file of the user's alone, its first line.
+  TempDir dir;
+  testing::ScopedEnv noPassword("QUILLMONT_SMTP_PASSWORD", nullptr);
+  DeliverySettings login = Settings(silent.Port());
+  login.smtpUser = "ops";
+  login.smtpPasswordFile = dir.File("password");
+  testing::WriteText(login.smtpPasswordFile, "secret\nsecond line");
+  chmod(login.smtpPasswordFile.c_str(), 0640);
+  const auto refused = Deliver({"N", "s", "m", {}, {"a@example.net"}}, kEvent, login);
+  EXPECT_NE(refused.at(0).detail.find("nobody else may read"), std::string::npos) << refused[0].detail;
+  EXPECT_FALSE(silent.Approached());
+  chmod(login.smtpPasswordFile.c_str(), 0600);
+  EXPECT_EQ(ReadPassword(login), "secret");
+  // Traps: a name that does not resolve, and a port nothing receives on.
+  const int closedUdp = testing::FreePort(SOCK_DGRAM);
+  const Notification n{
+      "N", {}, {}, {{"no-such-host.invalid", 162, "SNMP v2c", "UTC"}, {"127.0.0.1", closedUdp, "SNMP v1", "UTC"}}, {}};
+  const auto traps = Deliver(n, kEvent, Settings(25));
+  ASSERT_EQ(traps.size(), 2u);
+  EXPECT_NE(traps[0].detail.find("name not resolved: no-such-host.invalid"), std::string::npos) << traps[0].detail;
+  EXPECT_NE(traps[1].detail.find("refused: nothing receives traps on 127.0.0.1:"), std::string::npos)
+      << traps[1].detail;
+  EXPECT_FALSE(traps[0].sent || traps[1].sent);
+}
+
+}  // namespace
+}  // namespace quillmont::delivery

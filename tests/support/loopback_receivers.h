@@ -1,0 +1,169 @@
+#pragma once
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+// Receivers on loopback for the delivery tests (snmptrapd, an SMTP server,
+// a server that never answers), each stopped when the test ends, however it
+// ends.
+namespace quillmont::testing {
+
+// A child process in a group of its own, its output to a file.
+class Child {
+ public:
+  Child(std::vector<std::string> argv, const std::string& output) : pid_(fork()) {
+    if (pid_ == 0) {
+      setpgid(0, 0);
+      prctl(PR_SET_PDEATHSIG, SIGTERM);  // gone with the test, even when it is killed
+      const int fd = open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(fd, 1), dup2(fd, 2);
+      std::vector<char*> args;
+      for (auto& a : argv) args.push_back(a.data());
+      args.push_back(nullptr);
+      execvp(args[0], args.data());
+      _exit(127);
+    }
+    if (pid_ > 0) setpgid(pid_, pid_);
+  }
+  ~Child() { Stop(); }
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  void Stop() {
+    if (pid_ > 0) kill(-pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+    pid_ = -1;
+  }
+
+ private:
+  pid_t pid_;
+};
+
+// A socket bound to a free port of 127.0.0.1.
+inline int BoundSocket(int type, int& port) {
+  const int fd = socket(AF_INET, type, 0);
+  sockaddr_in a{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+  socklen_t len = sizeof a;
+  bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&a), &len);
+  port = ntohs(a.sin_port);
+  return fd;
+}
+inline int FreePort(int type) {
+  int port = 0;
+  close(BoundSocket(type, port));
+  return port;
+}
+
+// A TCP listener that never accepts nor says a word.
+class SilentServer {
+ public:
+  SilentServer() : fd_(BoundSocket(SOCK_STREAM, port_)) { listen(fd_, 8), fcntl(fd_, F_SETFL, O_NONBLOCK); }
+  ~SilentServer() { close(fd_); }
+  int Port() const { return port_; }
+  // Whether a connection came (and is now taken away).
+  bool Approached() const {
+    const int c = accept(fd_, nullptr, nullptr);
+    return c >= 0 && close(c) == 0;
+  }
+
+ private:
+  int port_ = 0;
+  int fd_;
+};
+
+// Waits (at most 20 s) until the condition holds; a bound, not a speed check.
+inline bool WaitUntil(const std::function<bool()>& condition) {
+  for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  return condition();
+}
+
+// What a shell command prints, and its exit code.
+inline std::string Output(const std::string& command, int* code = nullptr) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+  const int status = pclose(p);
+  if (code) *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
+}
+
+// snmptrapd in the foreground on 127.0.0.1, logging every trap with numeric
+// OIDs, reading no configuration but its own.
+class TrapReceiver {
+ public:
+  explicit TrapReceiver(const TempDir& dir)
+      : port_(FreePort(SOCK_DGRAM)),
+        log_(dir.File("traps.log")),
+        child_(Args(dir, port_, log_), dir.File("trapd.out")) {}
+  int Port() const { return port_; }
+  std::string Log() const { return ReadText(log_); }
+  bool Ready() const {
+    return WaitUntil([&] { return Log().find("NET-SNMP version") != std::string::npos; });
+  }
+
+ private:
+  static std::vector<std::string> Args(const TempDir& dir, int port, const std::string& log) {
+    WriteText(dir.File("snmptrapd.conf"), "disableAuthorization yes\ndontRetainLogs yes\n");
+    std::filesystem::create_directories(dir.File("snmp-state"));
+    setenv("SNMP_PERSISTENT_DIR", dir.File("snmp-state").c_str(), 1);
+    return {"snmptrapd",
+            "-f",
+            "-C",
+            "-c",
+            dir.File("snmptrapd.conf"),
+            "-n",
+            "-On",
+            "-m",
+            "",
+            "-M",
+            "/nonexistent",
+            "-Lf",
+            log,
+            "-p",
+            dir.File("snmptrapd.pid"),
+            "udp:127.0.0.1:" + std::to_string(port)};
+  }
+  int port_;
+  std::string log_;
+  Child child_;
+};
+
+// tests/support/smtp_receiver.py on 127.0.0.1: Mails() are the mails it
+// kept, in the order they came.
+class MailReceiver {
+ public:
+  explicit MailReceiver(const TempDir& dir)
+      : port_(FreePort(SOCK_STREAM)),
+        folder_(dir.File("mails")),
+        child_({"/usr/bin/python3", QM_SMTP_RECEIVER, std::to_string(port_), folder_}, dir.File("smtpd.out")) {}
+  int Port() const { return port_; }
+  bool Ready() const {
+    return WaitUntil([&] { return std::filesystem::exists(folder_ + "/ready"); });
+  }
+  std::vector<std::string> Mails() const {
+    std::vector<std::string> out;
+    while (std::filesystem::exists(folder_ + "/" + std::to_string(out.size() + 1) + ".eml"))
+      out.push_back(ReadText(folder_ + "/" + std::to_string(out.size() + 1) + ".eml"));
+    return out;
+  }
+
+ private:
+  int port_;
+  std::string folder_;
+  Child child_;
+};
+
+}  // namespace quillmont::testing

@@ -1,0 +1,36 @@
+# An SMTP server on 127.0.0.1 for the delivery tests (Debian's
+# python3-aiosmtpd): keeps each mail as N.eml, "MAIL FROM ...", "RCPT TO ..."
+# and then the data as received; refuses every recipient whose address
+# starts with "refuse@". Usage: smtp_receiver.py PORT FOLDER
+import os
+import sys
+import time
+
+from aiosmtpd.controller import Controller
+
+port, folder = int(sys.argv[1]), sys.argv[2]
+os.makedirs(folder, exist_ok=True)
+
+
+class Handler:
+    count = 0
+
+    async def handle_RCPT(self, server, session, envelope, address, options):
+        if address.startswith('refuse@'):
+            return '550 5.1.1 <%s>: no such mailbox here' % address
+        envelope.rcpt_tos.append(address)
+        return '250 OK'
+
+    async def handle_DATA(self, server, session, envelope):
+        Handler.count += 1
+        head = 'MAIL FROM %s\nRCPT TO %s\n' % (envelope.mail_from, ','.join(envelope.rcpt_tos))
+        with open(os.path.join(folder, '%d.eml' % Handler.count), 'wb') as f:
+            f.write(head.encode() + envelope.original_content)
+        return '250 OK'
+
+
+controller = Controller(Handler(), hostname='127.0.0.1', port=port)
+controller.start()
+open(os.path.join(folder, 'ready'), 'w').close()
+while True:
+    time.sleep(60)
