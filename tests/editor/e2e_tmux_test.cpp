@@ -14,7 +14,9 @@
 
 #include <gtest/gtest.h>
 
+#include "store/seed.h"
 #include "tests/editor/editor_test_support.h"
+#include "tests/support/loopback_receivers.h"
 
 namespace quillmont::editor {
 namespace {
@@ -25,17 +27,7 @@ std::string Quote(const std::string& s) {
   return out + "'";
 }
 
-std::string Output(const std::string& command, int* status = nullptr) {
-  std::string out;
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return out;
-  std::array<char, 4096> buffer{};
-  std::size_t n;
-  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) out.append(buffer.data(), n);
-  const int rc = pclose(pipe);
-  if (status) *status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  return out;
-}
+using quillmont::testing::Output;
 
 // A private tmux server with one session running the editor.
 class Tmux {
@@ -207,6 +199,62 @@ TEST_F(EditorInTmux, WideNamesDrawWholeAndASignalNamesWhatWasLost) {
   std::ifstream err(dir_.File("stderr.txt"));
   const std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
   EXPECT_NE(said.find("Unsaved changes were lost in: \"Core network outage\"."), std::string::npos) << said;
+}
+
+// The editor's "Send test" reaching real receivers on loopback, with the
+// delivery settings entered on their screen.
+TEST_F(EditorInTmux, ATestOfThePagesCurrentRowsArrivesAtTheReceivers) {
+  quillmont::testing::TrapReceiver traps(dir_);
+  quillmont::testing::MailReceiver smtp(dir_);
+  ASSERT_TRUE(traps.Ready() && smtp.Ready());
+  store::SeedDatabase(*store::Store::Open(db_));
+  Output("sqlite3 " + db_ + " \"UPDATE snmp_managers SET host = '127.0.0.1', port = " + std::to_string(traps.Port()) +
+         "\"");
+
+  Tmux pane(Command(), 110, 30);
+  ASSERT_SCREEN(pane.WaitFor("Core network outage"), pane);
+  // The settings screen: SMTP server and port, saved in the database.
+  pane.Keys("s");
+  ASSERT_SCREEN(pane.WaitFor("Delivery Settings"), pane);
+  pane.Keys("Down Down Enter");
+  ASSERT_SCREEN(pane.WaitFor("SMTP server:"), pane);
+  pane.Type("127.0.0.1");
+  pane.Keys("Enter Down Enter");
+  ASSERT_SCREEN(pane.WaitFor("SMTP port:"), pane);
+  pane.Type(std::to_string(smtp.Port()));
+  pane.Keys("Enter C-s");
+  ASSERT_SCREEN(pane.WaitFor("Saved"), pane);
+  pane.Keys("Escape");  // alone: Esc and a key at once reads as Alt+key
+  ASSERT_SCREEN(pane.WaitFor("Quillmont notifications"), pane);
+  pane.Keys("Enter");
+  ASSERT_SCREEN(pane.WaitFor("Notification 1: Core network outage"), pane);
+
+  // A manager and an address applied on their pages but never saved count.
+  pane.Keys("F6 M-n M-h");
+  pane.Type("localhost");
+  pane.Keys("M-p");
+  pane.Type(std::to_string(traps.Port()));
+  pane.Keys("Enter");
+  ASSERT_SCREEN(pane.WaitFor("\u2502localhost"), pane);
+  pane.Keys("C-t");
+  ASSERT_SCREEN(pane.WaitFor("3 of 3 sent."), pane);
+  pane.Keys("Enter F6 M-n M-e");
+  pane.Type("ops@example.org");
+  pane.Keys("Enter");
+  ASSERT_SCREEN(pane.WaitFor("\u2502ops@example.org"), pane);
+  pane.Keys("C-t");
+  ASSERT_SCREEN(pane.WaitFor("3 of 3 sent."), pane);
+
+  ASSERT_TRUE(quillmont::testing::WaitUntil([&] { return smtp.Mails().size() == 3; }));
+  EXPECT_NE(smtp.Mails()[2].find("RCPT TO ops@example.org"), std::string::npos);
+  EXPECT_NE(smtp.Mails()[0].find("A core network device or link has failed."), std::string::npos);
+  const std::string name = "STRING: \"Core network outage\"";
+  ASSERT_TRUE(quillmont::testing::WaitUntil([&] {
+    const std::string log = traps.Log();
+    std::size_t count = 0;
+    for (std::size_t at = log.find(name); at != std::string::npos; at = log.find(name, at + 1)) ++count;
+    return count == 3;
+  })) << traps.Log();
 }
 
 }  // namespace
