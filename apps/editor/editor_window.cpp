@@ -354,7 +354,7 @@ const std::vector<KeyHint>& EditorWindow::Keys() {
       {"Shift+F10", "menu"},
       {"F4", "list"},
       {"F2", "rename", false},
-      {"Ctrl+T", "send a test to the selected (or all) rows of the SNMP or e-mail page", false},
+      {"Ctrl+T", "send a test to the selected (or all) rows", false},
       {"Shift+F6, Ctrl+PgUp/PgDn", "previous / next page", false},
       {"Alt+1..9", "page by number", false},
       {"Shift+Tab", "previous field", false},

@@ -201,6 +201,13 @@ TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
   ASSERT_TRUE(window.Open());
   terminal.Send(InputEvent::MakeClick(10, 5, InputEvent::Button::WheelDown))  // over the available types
       .ExpectScreen("events_wheel_down")
+      .Then([&] { terminal.Resize(24, 160); })
+      .Send(InputEvent::MakeResize())
+      .Check([](const Canvas& c) {  // the status line holds the common keys only, however wide
+        const std::string status = c.RowText(23);
+        EXPECT_NE(status.find("Shift+F10 menu  F4 list   "), std::string::npos) << status;
+        EXPECT_EQ(status.find("F2 rename"), std::string::npos) << status;
+      })
       .Then([&] { terminal.Resize(23, 80); })
       .Send(InputEvent::MakeResize())
       .Key(FunctionKey(1))

@@ -157,7 +157,9 @@ TYPED_TEST(ListPanels, DeleteAsksAboutTheSelectedRowsAndOnlyYesRemoves) {
   messages.Expect(T::DeleteOne(T::kNames[2]), YesNoExclamation, T::kDeleteTitle, AnswerNo);
   EXPECT_TRUE(this->user.ChooseMenuItem("Delete"));
   messages.Verify();
-  this->user.SelectRows(panel.stl(), {0, 1});
+  this->user.ClickRow(panel.stl(), 0);
+  this->user.ClickRow(panel.stl(), 1, ui::shift::Shift);  // a range from the first row
+  EXPECT_EQ(panel.stl().SelectedRows(), (std::vector<int>{0, 1}));
   messages.Expect(T::DeleteMany(2), YesNoExclamation, T::kDeleteTitle, AnswerYes);
   this->user.PressKey(ui::keys::Delete);
   messages.Verify();
