@@ -23,8 +23,9 @@ ComponentFactories DefaultFactories() {
 }
 
 // Registers the defaults when the library is loaded, so the framework below
-// never names them.
-const bool registered = (SetFallbackFactories(DefaultFactories()), true);
+// never names them. Failing to allocate this early ends the program anyway.
+const bool registered  // NOLINT(cert-err58-cpp)
+    = (SetFallbackFactories(DefaultFactories()), true);
 
 }  // namespace
 }  // namespace quillmont::detail

@@ -20,7 +20,7 @@ class TabHostAdapter final : public TabHost {
   void SelectTab(std::string& tabKey) override {
     // The host may reload the panel from inside this call, which replaces
     // the panel's key: the text handed over must outlive that.
-    const std::string key = tabKey;
+    const std::string key = tabKey;  // NOLINT(performance-unnecessary-copy-initialization)
     const com::ComPtr<com::ITabHost> host = host_;
     Check(host->SelectTab(key.c_str()), "SelectTab");
   }

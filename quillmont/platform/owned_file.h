@@ -7,14 +7,14 @@
 // the library.
 
 #include <fcntl.h>
-#include <limits.h>
 #include <pwd.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -172,7 +172,8 @@ inline ReadResult ReadTrustedAt(int dirFd, const std::string& name, const std::s
     const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
     if (n < 0) {
       if (errno == EINTR) continue;
-      r.message = "Cannot read " + what + " " + path + ": " + std::strerror(errno);
+      r.message = "Cannot read ";
+      r.message.append(what).append(" ").append(path).append(": ").append(std::strerror(errno));
       return r;
     }
     if (n == 0) break;
