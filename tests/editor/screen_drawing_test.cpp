@@ -97,8 +97,8 @@ TEST(ScreenDrawing, WideAndCombiningTextStaysInEveryControlsBox) {
 // emoji 2; each block exactly from its first character to its last.
 TEST(CellWidth, TheFallbackTableCoversEachBlockExactly) {
   const std::tuple<char32_t, char32_t, int> blocks[] = {
-      {0x0300, 0x036F, 0}, {0x200B, 0x200F, 0},   {0xFE00, 0xFE0F, 0},   {0x1100, 0x115F, 2},
-      {0x2E80, 0xA4CF, 2}, {0xAC00, 0xD7A3, 2},   {0xF900, 0xFAFF, 2},   {0xFF00, 0xFF60, 2},
+      {0x0300, 0x036F, 0}, {0x200B, 0x200F, 0},   {0xFE00, 0xFE0F, 0},  {0x1100, 0x115F, 2},
+      {0x2E80, 0xA4CF, 2}, {0xAC00, 0xD7A3, 2},   {0xF900, 0xFAFF, 2},  {0xFF00, 0xFF60, 2},
       {0xFFE0, 0xFFE6, 2}, {0x1F300, 0x1FAFF, 2}, {0x20000, 0x3FFFD, 2}};
   for (const auto& [first, last, cells] : blocks) {
     SCOPED_TRACE(static_cast<std::uint32_t>(first));
@@ -199,7 +199,8 @@ TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
 TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
   EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal.Send(InputEvent::MakeClick(10, 5, InputEvent::Button::WheelDown))  // over the available types
+  terminal
+      .Send(InputEvent::MakeClick(10, 5, InputEvent::Button::WheelDown))  // over the available types
       .ExpectScreen("events_wheel_down")
       .Then([&] { terminal.Resize(24, 160); })
       .Send(InputEvent::MakeResize())
