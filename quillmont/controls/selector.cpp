@@ -227,6 +227,15 @@ std::uint32_t SelectorModel::PositionOf(std::uint64_t ordinal) const {
 }
 
 void SelectorModel::IndexPending() {
+  if (pendingFrom >= rows.size()) return;
+  // Size the table once for all of them: growing it row by row would
+  // rehash the entries over and over.
+  std::size_t wanted = 64;
+  while (wanted < (indexedCount + rows.size() - pendingFrom + 1) * 2) wanted *= 2;
+  if (wanted > index.size()) {
+    index.assign(wanted, 0);
+    RebuildIndex();
+  }
   for (; pendingFrom < rows.size(); ++pendingFrom) {
     RowRecord& r = rows[pendingFrom];
     r.keyHash = HashOf(KeyOf(r));
@@ -249,16 +258,9 @@ std::uint32_t SelectorModel::Find(std::string_view key) {
 
 bool SelectorModel::IndexRow(std::uint32_t pos) {
   if ((indexedCount + 1) * 2 > index.size()) {
-    // Grow to twice the entries at least; the stored hashes spare rehashing keys.
-    std::vector<std::uint32_t> old = std::move(index);
-    index.assign(std::max<std::size_t>(64, old.size() * 2), 0);
-    const std::size_t mask = index.size() - 1;
-    for (std::uint32_t entry : old) {
-      if (entry == 0) continue;
-      std::size_t slot = rows[entry - 1].keyHash & mask;
-      while (index[slot] != 0) slot = (slot + 1) & mask;
-      index[slot] = entry;
-    }
+    // Twice the size; the records' stored hashes spare hashing the keys again.
+    index.assign(std::max<std::size_t>(64, index.size() * 2), 0);
+    RebuildIndex();
   }
   RowRecord& r = rows[pos];
   const std::size_t mask = index.size() - 1;

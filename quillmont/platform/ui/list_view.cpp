@@ -94,7 +94,6 @@ void ListView::AppendViewRow(std::vector<std::string> cells) { AppendViewRowFrom
 
 void ListView::AppendViewRowFrom(std::span<const std::string> cells) {
   HoldSourceRows();
-  shown_.clear();
   rows_.push_back(Hold(cells));
   selected_.push_back(0);
 }
