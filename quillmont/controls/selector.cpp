@@ -5,8 +5,10 @@
 #include <functional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "quillmont/platform/error.h"
+#include "quillmont/platform/ui/flat_storage.h"
 #include "quillmont/platform/ui/keys.h"
 
 namespace quillmont {
@@ -27,30 +29,6 @@ std::uint32_t HashOf(std::string_view key) { return static_cast<std::uint32_t>(s
 void ThrowBadSubItem(int index) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: sub-item " + std::to_string(index));
 }
-
-// Records in fixed blocks: growing never copies the rows already there, so
-// a large fill does not briefly need the old and the new array at once.
-template <class T>
-class BlockArray {
- public:
-  static constexpr std::size_t kBlock = 1024;
-  std::size_t size() const noexcept { return size_; }
-  T& operator[](std::size_t i) noexcept { return blocks_[i / kBlock][i % kBlock]; }
-  const T& operator[](std::size_t i) const noexcept { return blocks_[i / kBlock][i % kBlock]; }
-  void push_back(const T& value) {
-    if (size_ == blocks_.size() * kBlock) blocks_.push_back(std::make_unique<T[]>(kBlock));
-    (*this)[size_++] = value;
-  }
-  // Keeps the first n records and frees the blocks no longer needed.
-  void truncate(std::size_t n) {
-    size_ = n;
-    blocks_.resize((n + kBlock - 1) / kBlock);
-  }
-
- private:
-  std::vector<std::unique_ptr<T[]>> blocks_;
-  std::size_t size_ = 0;
-};
 
 }  // namespace
 
@@ -94,9 +72,14 @@ struct SelectorModel {
   bool filterEnabled = false;
   int filterColumnIndex = 1;
 
-  BlockArray<RowRecord> rows;
-  std::string text;
+  ui::BlockVector<RowRecord> rows;
+  ui::TextArena text;
   std::size_t deadText = 0;
+  // Buffers kept between compactions and syncs, so that a filter change
+  // reuses memory instead of asking for fresh pages every time.
+  ui::TextArena spareText;
+  std::vector<std::uint32_t> moved;
+  std::vector<std::uint32_t> spareShown;
   std::vector<std::uint32_t> subItems;
   std::size_t deadSubItems = 0;
   // Sub-item texts, each once; id 0 is the empty text.
@@ -134,8 +117,8 @@ struct SelectorModel {
   std::shared_ptr<SideCells> availableView;
   std::shared_ptr<SideCells> chosenView;
 
-  std::string_view TextOf(const RowRecord& r) const { return std::string_view(text).substr(r.textOffset, r.textSize); }
-  std::string_view KeyOf(const RowRecord& r) const { return std::string_view(text).substr(r.keyOffset, r.keySize); }
+  std::string_view TextOf(const RowRecord& r) const { return text.View(r.textOffset, r.textSize); }
+  std::string_view KeyOf(const RowRecord& r) const { return text.View(r.keyOffset, r.keySize); }
   std::uint32_t SubId(const RowRecord& r, int index) const {
     return static_cast<std::uint32_t>(index) <= r.subCount ? subItems[r.subFirst + static_cast<std::size_t>(index) - 1]
                                                            : 0;
@@ -147,11 +130,7 @@ struct SelectorModel {
   }
   void SetSubItem(std::uint32_t pos, int index, const std::string& value);
   std::uint32_t Pool(const std::string& value);
-  std::uint32_t Append(std::string_view value) {
-    const auto offset = static_cast<std::uint32_t>(text.size());
-    text += value;
-    return offset;
-  }
+  std::uint32_t Append(std::string_view value) { return text.Add(value); }
   std::uint32_t PositionOf(std::uint64_t ordinal) const;
 
   std::uint32_t Find(std::string_view key);
@@ -164,7 +143,7 @@ struct SelectorModel {
   void DropStaleChoices();
   const std::vector<std::uint32_t>& AvailableOrder();
   void MoveTo(std::uint32_t pos, Side side);
-  std::vector<std::uint32_t> ShownAvailable() const;
+  std::vector<std::uint32_t> ShownAvailable();
 
   // The view of a side, or null once the selector is gone.
   ui::ListView* View(Side side) const {
@@ -318,8 +297,9 @@ void SelectorModel::MoveTo(std::uint32_t pos, Side side) {
   viewsStale = true;
 }
 
-std::vector<std::uint32_t> SelectorModel::ShownAvailable() const {
-  std::vector<std::uint32_t> shown;
+std::vector<std::uint32_t> SelectorModel::ShownAvailable() {
+  std::vector<std::uint32_t> shown = std::move(spareShown);
+  shown.clear();
   shown.reserve(availableCount);
   const bool filtered = filterEnabled && !filterText.empty();
   if (filtered && filterColumnIndex > kMaxSubItem) ThrowBadSubItem(filterColumnIndex);
@@ -346,17 +326,17 @@ std::vector<std::uint32_t> SelectorModel::ShownAvailable() const {
 // position kept elsewhere is moved along.
 void SelectorModel::Compact() {
   const bool dropRows = goneCount > goneKept;
-  const bool dropText = deadText > text.size() - deadText + kSlack;
+  const bool dropText = deadText > text.Size() - deadText + kSlack;
   const bool dropSubItems = deadSubItems > subItems.size() - deadSubItems + kSlack;
   const bool dropPool = pool.size() > rows.size() + kSlack;
   if (!dropRows && !dropText && !dropSubItems && !dropPool) return;
 
-  std::vector<std::uint32_t> moved(dropRows ? rows.size() : 0, kNoRow);
-  std::string newText;
+  moved.assign(dropRows ? rows.size() : 0, kNoRow);
+  ui::TextArena& newText = spareText;
+  newText.Clear();
   std::vector<std::uint32_t> newSubItems;
   std::vector<std::string> newPool{std::string()};
   std::unordered_map<std::uint32_t, std::uint32_t> poolMoved;
-  if (dropText) newText.reserve(text.size() - deadText);
   if (dropSubItems || dropPool) newSubItems.reserve(subItems.size() - deadSubItems);
   std::size_t write = 0;
   std::size_t pendingAt = pendingFrom;
@@ -370,12 +350,8 @@ void SelectorModel::Compact() {
     }
     if (r.side == Side::Gone) ++goneCount;
     if (dropText) {
-      const std::uint32_t textAt = static_cast<std::uint32_t>(newText.size());
-      newText.append(text, r.textOffset, r.textSize);
-      const std::uint32_t keyAt = static_cast<std::uint32_t>(newText.size());
-      newText.append(text, r.keyOffset, r.keySize);
-      r.textOffset = textAt;
-      r.keyOffset = keyAt;
+      r.textOffset = newText.Add(text.View(r.textOffset, r.textSize));
+      r.keyOffset = newText.Add(text.View(r.keyOffset, r.keySize));
     }
     if (dropSubItems || dropPool) {
       const auto first = static_cast<std::uint32_t>(newSubItems.size());
@@ -397,7 +373,8 @@ void SelectorModel::Compact() {
   pendingFrom = pendingAt;
   goneKept = goneCount;
   if (dropText) {
-    text = std::move(newText);
+    text.Swap(newText);
+    newText.Clear();
     deadText = 0;
   }
   if (dropSubItems || dropPool) {
@@ -766,8 +743,11 @@ void Selector::SyncViews() {
       if (r.selected) selected.push_back(static_cast<int>(i));
     }
     const int count = static_cast<int>(rows->rows.size());
-    slot = rows;
+    auto old = std::exchange(slot, rows);
     view.ShowSourceRows(std::move(rows), count);
+    if (old && old.use_count() == 1 && old->rows.capacity() > m.spareShown.capacity())
+      m.spareShown = std::move(old->rows);  // nobody reads the old positions any more
+    old.reset();
     for (int row : selected) view.SetRowSelected(row, true);
   };
   show(*available_, m.availableView, std::move(available));

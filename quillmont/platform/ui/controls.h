@@ -9,6 +9,7 @@
 
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/ui/control.h"
+#include "quillmont/platform/ui/flat_storage.h"
 
 namespace quillmont::ui {
 
@@ -235,9 +236,9 @@ class QUILLMONT_API ListView : public Control {
   std::vector<Column> columns_;
   // Rows held by the view (unless source_ is set): one record each, every
   // cell's text in one shared buffer, so a row costs no allocation of its own.
-  std::vector<HeldRow> rows_;
-  std::vector<Cell> cells_;
-  std::string text_;
+  BlockVector<HeldRow> rows_;
+  BlockVector<Cell> cells_;
+  TextArena text_;
   std::size_t usedCells_ = 0;
   std::size_t usedText_ = 0;
   std::shared_ptr<const CellSource> source_;

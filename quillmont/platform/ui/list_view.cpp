@@ -28,7 +28,7 @@ const std::vector<std::string>& ListView::RowCells(int row) const {
   cells.reserve(held.count);
   for (std::uint32_t i = 0; i < held.count; ++i) {
     const Cell& cell = cells_[held.first + i];
-    cells.emplace_back(text_, cell.offset, cell.size);
+    cells.emplace_back(text_.View(cell.offset, cell.size));
   }
   return cells;
 }
@@ -36,8 +36,7 @@ const std::vector<std::string>& ListView::RowCells(int row) const {
 ListView::HeldRow ListView::Hold(std::span<const std::string> cells) {
   HeldRow held{static_cast<std::uint32_t>(cells_.size()), static_cast<std::uint32_t>(cells.size())};
   for (const std::string& text : cells) {
-    cells_.push_back({static_cast<std::uint32_t>(text_.size()), static_cast<std::uint32_t>(text.size())});
-    text_ += text;
+    cells_.push_back({text_.Add(text), static_cast<std::uint32_t>(text.size())});
     usedText_ += text.size();
   }
   usedCells_ += cells.size();
@@ -48,7 +47,7 @@ bool ListView::SameCells(const HeldRow& row, std::span<const std::string> cells)
   if (row.count != cells.size()) return false;
   for (std::uint32_t i = 0; i < row.count; ++i) {
     const Cell& cell = cells_[row.first + i];
-    if (std::string_view(text_).substr(cell.offset, cell.size) != cells[i]) return false;
+    if (text_.View(cell.offset, cell.size) != cells[i]) return false;
   }
   return true;
 }
@@ -59,9 +58,8 @@ void ListView::HoldSourceRows() {
   source_.reset();
   rows_.clear();
   cells_.clear();
-  text_.clear();
+  text_.Clear();
   usedCells_ = usedText_ = 0;
-  rows_.reserve(selected_.size());
   std::vector<std::string> cells;
   for (std::size_t row = 0; row < selected_.size(); ++row) {
     cells.clear();
@@ -72,22 +70,20 @@ void ListView::HoldSourceRows() {
 
 void ListView::CompactIfWasteful() {
   constexpr std::size_t kSlack = 4096;
-  if (cells_.size() - usedCells_ <= usedCells_ + kSlack && text_.size() - usedText_ <= usedText_ + kSlack) return;
-  std::vector<Cell> cells;
-  std::string text;
-  cells.reserve(usedCells_);
-  text.reserve(usedText_);
-  for (HeldRow& row : rows_) {
+  if (cells_.size() - usedCells_ <= usedCells_ + kSlack && text_.Size() - usedText_ <= usedText_ + kSlack) return;
+  BlockVector<Cell> cells;
+  TextArena text;
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    HeldRow& row = rows_[r];
     const auto first = static_cast<std::uint32_t>(cells.size());
     for (std::uint32_t i = 0; i < row.count; ++i) {
       const Cell& cell = cells_[row.first + i];
-      cells.push_back({static_cast<std::uint32_t>(text.size()), cell.size});
-      text.append(text_, cell.offset, cell.size);
+      cells.push_back({text.Add(text_.View(cell.offset, cell.size)), cell.size});
     }
     row.first = first;
   }
   cells_ = std::move(cells);
-  text_ = std::move(text);
+  text_.Swap(text);
 }
 
 void ListView::AppendViewRow(std::vector<std::string> cells) { AppendViewRowFrom(cells); }
@@ -136,7 +132,7 @@ void ListView::RemoveViewRows(std::vector<int> rows) {
     selected_[write] = selected_[read];
     ++write;
   }
-  rows_.resize(write);
+  rows_.truncate(write);
   selected_.resize(write);
   CompactIfWasteful();
   // The caret and the anchor stay with their rows as these move up; one whose
@@ -157,7 +153,7 @@ void ListView::ClearViewRows() {
   source_.reset();
   rows_.clear();
   cells_.clear();
-  text_.clear();
+  text_.Clear();
   usedCells_ = usedText_ = 0;
   selected_.clear();
   shown_.clear();
@@ -169,10 +165,6 @@ void ListView::ClearViewRows() {
 
 void ListView::ShowSourceRows(std::shared_ptr<const CellSource> source, int count) {
   ClearViewRows();
-  // Keep the buffers' capacity out of it: a source view holds no cells.
-  rows_.shrink_to_fit();
-  cells_.shrink_to_fit();
-  text_.shrink_to_fit();
   source_ = std::move(source);
   selected_.assign(static_cast<std::size_t>(std::max(0, count)), 0);
 }
