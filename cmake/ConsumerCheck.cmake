@@ -3,7 +3,9 @@
 # The C++ example of README.md (its one ```cpp block) is built and run there
 # too, so the documented host code keeps matching the library.
 # Inputs: BUILD_DIR, SOURCE_DIR, WORK_DIR, GENERATOR, MAKE_PROGRAM,
-# CXX_COMPILER, BUILD_TYPE, CXX_FLAGS, EXE_LINKER_FLAGS, README (optional).
+# CXX_COMPILER, BUILD_TYPE, CXX_FLAGS, EXE_LINKER_FLAGS, README and GUIDE
+# (optional; every ```cpp block of the embedding guide, in order, is one
+# program built against the shared and the static library and run).
 cmake_minimum_required(VERSION 3.25)
 
 foreach(var BUILD_DIR SOURCE_DIR WORK_DIR GENERATOR CXX_COMPILER)
@@ -37,6 +39,18 @@ if(README)
   file(WRITE ${WORK_DIR}/readme_example.cpp "${CMAKE_MATCH_1}")
   set(example_args -DREADME_EXAMPLE=${WORK_DIR}/readme_example.cpp)
   list(APPEND executables readme_example)
+endif()
+
+if(GUIDE)
+  # sed, not CMake lists: the code holds semicolons.
+  execute_process(COMMAND sed -n [[/^```cpp$/,/^```$/{/^```/d;p;}]] ${GUIDE}
+    OUTPUT_FILE ${WORK_DIR}/embedding_guide.cpp RESULT_VARIABLE rc)
+  file(SIZE ${WORK_DIR}/embedding_guide.cpp size)
+  if(NOT rc EQUAL 0 OR size EQUAL 0)
+    message(FATAL_ERROR "ConsumerCheck: no ```cpp block found in ${GUIDE}")
+  endif()
+  list(APPEND example_args -DGUIDE_PROGRAM=${WORK_DIR}/embedding_guide.cpp)
+  list(APPEND executables guide_shared guide_static)
 endif()
 
 run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})

@@ -2,10 +2,11 @@
 
 #include <dlfcn.h>
 
-#include <fstream>
 #include <sstream>
 
 #include "quillmont/library/registry_file.h"
+#include "quillmont/platform/owned_file.h"
+#include "quillmont/platform/terminal_text.h"
 
 namespace quillmont::host {
 
@@ -56,11 +57,12 @@ Fn Symbol(void* handle, const char* name, bool required, const std::string& path
 
 RegistryView RegistryView::Open(const std::string& path) {
   auto data = std::make_shared<Data>();
-  std::ifstream in(path, std::ios::binary);
-  if (in) {
-    std::ostringstream text;
-    text << in.rdbuf();
-    if (auto fault = registry::Parse(text.str(), data->doc))
+  // Whoever can write the registry chooses the code a host runs.
+  const files::ReadResult file = files::ReadTrustedFile(path, "the registry file");
+  if (file.status == files::ReadResult::Status::Refused || file.status == files::ReadResult::Status::Failed)
+    throw LoaderError(com::E_ACCESSDENIED, file.message);
+  if (file.status == files::ReadResult::Status::Ok) {
+    if (auto fault = registry::Parse(file.text, data->doc))
       throw LoaderError(com::E_FAIL, "The registry file " + path + " is damaged (line " + std::to_string(fault->line) +
                                          ": " + fault->message + ")");
   }
@@ -150,9 +152,11 @@ ClassRegistration Loader::Resolve(std::string_view classRef) const {
   if (registryPath_.empty())
     throw LoaderError(REGDB_E_CLASSNOTREG, "No registry file: set QUILLMONT_REGISTRY, XDG_CONFIG_HOME or HOME");
   auto found = RegistryView::Open(registryPath_).Find(classRef);
-  if (!found) throw LoaderError(REGDB_E_CLASSNOTREG, "The class " + std::string(classRef) + " is not registered");
-  if (found->libraryPath.empty())
-    throw LoaderError(REGDB_E_CLASSNOTREG, "The class " + std::string(classRef) + " names no library");
+  const std::string shownRef = text::Shortened(classRef);
+  if (!found) throw LoaderError(REGDB_E_CLASSNOTREG, "The class " + shownRef + " is not registered");
+  if (found->libraryPath.empty()) throw LoaderError(REGDB_E_CLASSNOTREG, "The class " + shownRef + " names no library");
+  if (std::string why = files::LibraryRefusal(found->libraryPath); !why.empty())
+    throw LoaderError(com::E_ACCESSDENIED, "The class " + shownRef + " is not loaded. " + why);
   return *found;
 }
 
@@ -172,8 +176,8 @@ void* Loader::CreateRaw(std::string_view classRef, const Guid& iid) {
   auto lib = LibraryAt(reg.libraryPath);
   auto fail = [&](const char* step, com::HResult hr) {
     std::string why = lib->LastErrorText();
-    throw LoaderError(hr, std::string(step) + " failed for " + std::string(classRef) + " (" + Hex(hr) + ")" +
-                              (why.empty() ? "" : ": " + why));
+    throw LoaderError(hr, std::string(step) + " failed for " + text::Shortened(classRef) + " (" + Hex(hr) + ")" +
+                              (why.empty() ? "" : ": " + text::Shortened(why, 1000)));
   };
   com::ComPtr<com::IClassFactory> factory;
   com::HResult hr = lib->GetClassObject(reg.classId, com::IClassFactory::kIid, factory.Out());

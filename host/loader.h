@@ -41,7 +41,9 @@ struct ClassRegistration {
 // The classes recorded in a registry file, as read at Open.
 class RegistryView {
  public:
-  // A missing file is an empty registry; a damaged one throws LoaderError.
+  // A missing file is an empty registry; a damaged one throws LoaderError,
+  // and so does one that someone other than the user or root could have
+  // written (E_ACCESSDENIED, with the check that failed and its remedy).
   static RegistryView Open(const std::string& path);
 
   // Program identifiers compare without regard to case.
@@ -99,7 +101,9 @@ class Loader {
 
   // A new object of the class, answering iid. classRef is a program identifier or a
   // braced class identity. Throws LoaderError (REGDB_E_CLASSNOTREG for a class
-  // the registry does not know; otherwise the failing call's code and text).
+  // the registry does not know; E_ACCESSDENIED when the library it names is
+  // not an absolute path to a file only the user or root can have written;
+  // otherwise the failing call's code and text).
   // The result is AddRef'd for the caller.
   void* CreateRaw(std::string_view classRef, const Guid& iid);
   template <class T>

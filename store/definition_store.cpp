@@ -25,6 +25,24 @@ int Changes(Database& db) { return sqlite3_changes(db.Handle()); }
 
 }  // namespace
 
+namespace {
+
+// What the reader would refuse is never written: a notification saved with a
+// longer text could not be opened again.
+void CheckFits(const std::string& text, std::size_t maxChars, const char* field) {
+  const std::size_t chars = ui::utf8::CharCount(text);
+  if (chars > maxChars)
+    throw Error(ErrorCode::InvalidPropertyValue, "The " + std::string(field) + " has " + std::to_string(chars) +
+                                                     " characters; at most " + std::to_string(maxChars) +
+                                                     " can be saved. Nothing was saved.");
+}
+
+void CheckFits(const std::optional<std::string>& text, std::size_t maxChars, const char* field) {
+  if (text) CheckFits(*text, maxChars, field);
+}
+
+}  // namespace
+
 std::string CheckedName(const std::string& name) {
   const auto first = name.find_first_not_of(" \t");
   const std::string trimmed =
@@ -43,7 +61,19 @@ std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& o
   return std::make_shared<Store>(OpenDatabase(path, options));
 }
 
-Store::Store(OpenedDatabase opened) : db_(std::move(opened.db)), created_(opened.created) {}
+Store::Store(OpenedDatabase opened)
+    : db_(std::move(opened.db)),
+      created_(opened.created),
+      readOnly_(opened.readOnly),
+      version_(opened.version),
+      untrusted_(std::move(opened.untrusted)) {}
+
+void Store::RefuseIfReadOnly(const char* what) const {
+  if (readOnly_)
+    throw Error(ErrorCode::Failed, std::string("The database ") + db_->Path() +
+                                       " is open read-only (this user cannot write it or its folder), so " + what +
+                                       " is not possible. Nothing was written.");
+}
 
 std::vector<NotificationSummary> Store::ListNotifications() {
   Statement s = db_->Prepare(
@@ -54,8 +84,8 @@ std::vector<NotificationSummary> Store::ListNotifications() {
       " FROM notifications n ORDER BY n.name COLLATE NOCASE, n.id");
   std::vector<NotificationSummary> out;
   while (s.Step())
-    out.push_back({ToInt32(s.Int(0), "notification number"), s.Text(1), static_cast<int>(s.Int(2)),
-                   static_cast<int>(s.Int(3)), static_cast<int>(s.Int(4))});
+    out.push_back({ToInt32(s.Int(0), "notification number"), s.Text(1, kMaxNameLength, "a name"),
+                   static_cast<int>(s.Int(2)), static_cast<int>(s.Int(3)), static_cast<int>(s.Int(4))});
   return out;
 }
 
@@ -67,30 +97,59 @@ NotificationRecord Store::ReadNotification(std::int32_t id) {
     s.Bind(1, std::int64_t{id});
     if (!s.Step()) ThrowMissing(id);
     r.id = id;
-    r.name = s.Text(0);
-    r.subject = s.OptionalText(1);
-    r.message = s.OptionalText(2);
+    r.name = s.Text(0, kMaxNameLength, "a name");
+    r.subject = s.OptionalText(1, kMaxSubjectLength, "a subject");
+    r.message = s.OptionalText(2, kMaxMessageLength, "a message");
     r.eventGroupId = ToInt32(s.Int(3), "group number");
   }
   Statement m = db_->Prepare(
       "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");
   m.Bind(1, std::int64_t{id});
-  while (m.Step()) r.managers.push_back({m.Text(0), ToInt32(m.Int(1), "port"), m.Text(2), m.Text(3)});
+  while (m.Step())
+    r.managers.push_back({m.Text(0, kMaxHostLength, "a host"), ToInt32(m.Int(1), "port"),
+                          m.Text(2, kMaxShortTextLength, "an SNMP version"),
+                          m.Text(3, kMaxShortTextLength, "a time format")});
   Statement e = db_->Prepare("SELECT address FROM email_recipients WHERE notification_id = ? ORDER BY position");
   e.Bind(1, std::int64_t{id});
-  while (e.Step()) r.recipients.push_back(e.Text(0));
+  while (e.Step()) r.recipients.push_back(e.Text(0, kMaxAddressLength, "an address"));
   Statement t =
       db_->Prepare("SELECT type_key FROM notification_event_types WHERE notification_id = ? ORDER BY position");
   t.Bind(1, std::int64_t{id});
-  while (t.Step()) r.eventTypeKeys.push_back(t.Text(0));
+  while (t.Step()) r.eventTypeKeys.push_back(t.Text(0, kMaxCatalogueTextLength, "an event type key"));
   return r;
 }
 
 std::shared_ptr<StoredDefinition> Store::OpenDefinition(std::int32_t id) {
-  Statement s = db_->Prepare("SELECT name, event_group_id FROM notifications WHERE id = ?");
+  // A database too old to have revisions is only ever read here.
+  Statement s = db_->Prepare(version_ >= 3 ? "SELECT name, event_group_id, revision FROM notifications WHERE id = ?"
+                                           : "SELECT name, event_group_id, 0 FROM notifications WHERE id = ?");
   s.Bind(1, std::int64_t{id});
   if (!s.Step()) ThrowMissing(id);
-  return std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0), ToInt32(s.Int(1), "group number"));
+  auto d = std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0, kMaxNameLength, "a name"),
+                                              ToInt32(s.Int(1), "group number"));
+  d->revision_ = s.Int(2);
+  return d;
+}
+
+bool Store::NameTaken(const std::string& name, std::int32_t exceptId) {
+  Statement dup = db_->Prepare("SELECT 1 FROM notifications WHERE name = ? COLLATE NOCASE AND id <> ?");
+  dup.Bind(1, CheckedName(name)).Bind(2, std::int64_t{exceptId});
+  return dup.Step();
+}
+
+void Store::RenameNotification(std::int32_t id, const std::string& name) {
+  RefuseIfReadOnly("renaming");
+  const std::string checked = CheckedName(name);
+  WriteTransaction tx(*db_);
+  if (NameTaken(checked, id))
+    throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + checked + "\" already exists.");
+  db_->Prepare(std::string("UPDATE notifications SET name = ?, revision = revision + 1, modified = ") + kNow +
+               " WHERE id = ?")
+      .Bind(1, checked)
+      .Bind(2, std::int64_t{id})
+      .Run();
+  if (Changes(*db_) == 0) ThrowMissing(id);
+  tx.Commit();
 }
 
 std::shared_ptr<StoredDefinition> Store::NewDefinition(const std::string& name) {
@@ -105,7 +164,8 @@ void Store::ReadSnmp(StoredDefinition& d) {
   const std::string owner = d.ManagerOwnerKey();
   while (s.Step()) {
     auto manager = std::make_shared<BasicSnmpManager>();
-    manager->Init(owner, s.Text(0), ToInt32(s.Int(1), "port"), s.Text(2), s.Text(3));
+    manager->Init(owner, s.Text(0, kMaxHostLength, "a host"), ToInt32(s.Int(1), "port"),
+                  s.Text(2, kMaxShortTextLength, "an SNMP version"), s.Text(3, kMaxShortTextLength, "a time format"));
     list->Add(manager);
   }
   d.managers_ = std::move(list);
@@ -121,38 +181,60 @@ void Store::ReadEmail(StoredDefinition& d) {
   const Variant owner(d.RecipientOwnerKey());
   while (s.Step()) {
     auto recipient = std::make_shared<BasicEmailRecipient>();
-    recipient->Init(owner, s.Text(0), Variant());
+    recipient->Init(owner, s.Text(0, kMaxAddressLength, "an address"), Variant());
     list->Add(recipient);
   }
   // Only now that everything was read does the definition change.
-  d.subject_ = n.OptionalText(0);
-  d.message_ = n.OptionalText(1);
+  d.subject_ = n.OptionalText(0, kMaxSubjectLength, "a subject");
+  d.message_ = n.OptionalText(1, kMaxMessageLength, "a message");
   d.recipients_ = std::move(list);
 }
 
-void Store::Save(StoredDefinition& d) {
+void Store::Save(StoredDefinition& d, bool overwrite) {
   if (d.store_.get() != this)
     throw Error(ErrorCode::InvalidProcedureCall, "The definition belongs to another database");
+  RefuseIfReadOnly("saving");
   const std::string name = CheckedName(d.name_);
+  CheckFits(d.subject_, kMaxSubjectLength, "subject");
+  CheckFits(d.message_, kMaxMessageLength, "message");
+  if (d.managersSet_ && d.managers_)
+    for (int i = 1; i <= d.managers_->Count(); ++i)
+      if (auto m = d.managers_->Manager(i)) CheckFits(m->Host(), kMaxHostLength, "SNMP host");
+  if (d.recipientsSet_ && d.recipients_)
+    for (int i = 1; i <= d.recipients_->Count(); ++i)
+      if (auto r = d.recipients_->Recipient(i)) CheckFits(r->Address(), kMaxAddressLength, "e-mail address");
 
   WriteTransaction tx(*db_);
-  {
-    Statement dup = db_->Prepare("SELECT 1 FROM notifications WHERE name = ? COLLATE NOCASE AND id <> ?");
-    dup.Bind(1, name).Bind(2, std::int64_t{d.id_});
-    if (dup.Step())
-      throw Error(ErrorCode::InvalidPropertyValue, "A notification named \"" + name + "\" already exists.");
+  // Read inside the write transaction: no other save can come between this
+  // check and the commit.
+  std::int64_t revision = 1;
+  if (!d.IsNew()) {
+    Statement current = db_->Prepare("SELECT revision FROM notifications WHERE id = ?");
+    current.Bind(1, std::int64_t{d.id_});
+    if (!current.Step())
+      throw SaveRefused(SaveRefused::Reason::DeletedMeanwhile, "Notification " + std::to_string(d.id_) +
+                                                                   " was deleted by another program after you "
+                                                                   "opened it. Nothing was saved.");
+    if (current.Int(0) != d.revision_ && !overwrite)
+      throw SaveRefused(SaveRefused::Reason::ChangedMeanwhile, "Notification " + std::to_string(d.id_) +
+                                                                   " was changed by another program after you "
+                                                                   "opened it. Nothing was saved.");
+    revision = current.Int(0) + 1;
   }
+  if (NameTaken(name, d.id_))
+    throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + name + "\" already exists.");
   std::int64_t id = d.id_;
   if (d.IsNew()) {
     Statement ins = db_->Prepare(std::string("INSERT INTO notifications(name, email_subject, email_message, "
-                                             "event_group_id, modified) VALUES(?, ?, ?, ?, ") +
+                                             "event_group_id, revision, modified) VALUES(?, ?, ?, ?, 1, ") +
                                  kNow + ")");
     ins.Bind(1, name).Bind(2, d.subject_).Bind(3, d.message_).Bind(4, std::int64_t{d.eventGroupId_}).Run();
     id = sqlite3_last_insert_rowid(db_->Handle());
     ToInt32(id, "notification number");
   } else {
-    Statement up = db_->Prepare(std::string("UPDATE notifications SET name = ?, modified = ") + kNow + " WHERE id = ?");
-    up.Bind(1, name).Bind(2, id).Run();
+    Statement up = db_->Prepare(std::string("UPDATE notifications SET name = ?, revision = ?, modified = ") + kNow +
+                                " WHERE id = ?");
+    up.Bind(1, name).Bind(2, revision).Bind(3, id).Run();
     if (Changes(*db_) == 0) ThrowMissing(d.id_);
     if (d.groupSet_)
       db_->Prepare("UPDATE notifications SET event_group_id = ? WHERE id = ?")
@@ -205,12 +287,14 @@ void Store::Save(StoredDefinition& d) {
 
   // Only a committed save changes what the definition says about itself.
   d.id_ = static_cast<std::int32_t>(id);
+  d.revision_ = revision;
   d.name_ = name;
   if (d.managersSet_) d.snmpLoaded_ = true;
   d.nameSet_ = d.managersSet_ = d.subjectSet_ = d.messageSet_ = d.recipientsSet_ = d.groupSet_ = d.chosenSet_ = false;
 }
 
 void Store::DeleteNotification(std::int32_t id) {
+  RefuseIfReadOnly("deleting");
   WriteTransaction tx(*db_);
   db_->Prepare("DELETE FROM notifications WHERE id = ?").Bind(1, std::int64_t{id}).Run();
   if (Changes(*db_) == 0) ThrowMissing(id);
@@ -222,7 +306,9 @@ std::shared_ptr<EventTypeCollection> Store::EventTypes() {
   auto list = std::make_shared<BasicEventTypeCollection>();
   Statement s = db_->Prepare("SELECT type_key, name, group_id FROM event_types ORDER BY sort_order, rowid");
   while (s.Step())
-    list->Append(std::make_shared<BasicEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
+    list->Append(std::make_shared<BasicEventType>(s.Text(0, kMaxCatalogueTextLength, "an event type key"),
+                                                  s.Text(1, kMaxCatalogueTextLength, "an event type name"),
+                                                  ToInt32(s.Int(2), "group number")));
   catalogue_ = std::move(list);
   return catalogue_;
 }
@@ -234,20 +320,27 @@ std::shared_ptr<EventTypeCollection> Store::StoredEventTypes(std::int32_t notifi
       " LEFT JOIN event_types e ON e.type_key = t.type_key WHERE t.notification_id = ? ORDER BY t.position");
   s.Bind(1, std::int64_t{notificationId});
   while (s.Step())
-    list->Append(std::make_shared<BasicEventType>(s.Text(0), s.Text(1), ToInt32(s.Int(2), "group number")));
+    list->Append(std::make_shared<BasicEventType>(s.Text(0, kMaxCatalogueTextLength, "an event type key"),
+                                                  s.Text(1, kMaxCatalogueTextLength, "an event type name"),
+                                                  ToInt32(s.Int(2), "group number")));
   return list;
 }
 
 std::shared_ptr<GroupRecordSet> Store::EventGroups() { return std::make_shared<GroupCursor>(db_); }
 
 std::optional<std::string> Store::Setting(const std::string& key) {
+  if (auto kept = sessionSettings_.find(key); kept != sessionSettings_.end()) return kept->second;
   Statement s = db_->Prepare("SELECT value FROM settings WHERE key = ?");
   s.Bind(1, key);
   if (!s.Step()) return std::nullopt;
-  return s.OptionalText(0);
+  return s.OptionalText(0, kMaxSettingLength, "a setting");
 }
 
 void Store::SetSetting(const std::string& key, const std::optional<std::string>& value) {
+  if (readOnly_) {
+    sessionSettings_[key] = value;
+    return;
+  }
   db_->Prepare("INSERT INTO settings(key, value) VALUES(?, ?) ON CONFLICT(key) DO UPDATE SET value = excluded.value")
       .Bind(1, key)
       .Bind(2, value)

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,6 +41,20 @@ struct NotificationRecord {
   std::vector<std::string> eventTypeKeys;
 };
 
+// A save that wrote nothing because the user has to decide: the stored
+// notification changed or went since it was opened, or its name is taken.
+class SaveRefused : public Error {
+ public:
+  enum class Reason { ChangedMeanwhile, DeletedMeanwhile, NameTaken };
+  SaveRefused(Reason reason, const std::string& message)
+      : Error(reason == Reason::NameTaken ? ErrorCode::InvalidPropertyValue : ErrorCode::Failed, message),
+        reason_(reason) {}
+  Reason Why() const noexcept { return reason_; }
+
+ private:
+  Reason reason_;
+};
+
 // The editor's database: definitions, the event catalogue and settings.
 // One connection, used from one thread.
 class Store : public std::enable_shared_from_this<Store> {
@@ -48,9 +63,14 @@ class Store : public std::enable_shared_from_this<Store> {
   explicit Store(OpenedDatabase opened);
 
   Database& Db() noexcept { return *db_; }
-  std::shared_ptr<Database> DbPtr() const noexcept { return db_; }
   // The file was created by Open (and is empty until seeded).
   bool WasCreated() const noexcept { return created_; }
+  // Opened without write access: saves and deletions are refused, settings
+  // last for this run only.
+  bool ReadOnly() const noexcept { return readOnly_; }
+  // Whose file this is when it is not the user's own (or root's) or others
+  // may write it; "" for a file of the user's.
+  const std::string& Untrusted() const noexcept { return untrusted_; }
 
   std::vector<NotificationSummary> ListNotifications();
   // Error(NotFound) when there is no such notification.
@@ -58,10 +78,21 @@ class Store : public std::enable_shared_from_this<Store> {
   std::shared_ptr<StoredDefinition> OpenDefinition(std::int32_t id);
   std::shared_ptr<StoredDefinition> NewDefinition(const std::string& name);
   // Writes every part of the definition that was set, in one BEGIN IMMEDIATE
-  // transaction: all of it or nothing. On failure the definition keeps its
-  // edits, so the user can try again.
-  void Save(StoredDefinition& definition);
+  // transaction that also increments the notification's revision: all of it
+  // or nothing. It throws SaveRefused, writing nothing, when the stored
+  // notification is at another revision than the one the definition was read
+  // at (unless overwrite is set), when it was deleted, and when another
+  // notification has the name. On failure the definition keeps its edits,
+  // so the user can try again.
+  void Save(StoredDefinition& definition, bool overwrite = false);
   void DeleteNotification(std::int32_t id);
+  // Whether a notification other than exceptId has that name, compared as
+  // the store compares names (trimmed, ASCII letters in either case).
+  bool NameTaken(const std::string& name, std::int32_t exceptId = 0);
+  // Renames a stored notification (a save of its name alone).
+  void RenameNotification(std::int32_t id, const std::string& name);
+  // Changes whenever another connection commits to the file.
+  std::int64_t DataVersion() { return db_->QueryInt("PRAGMA data_version"); }
 
   // The event catalogue, read once.
   std::shared_ptr<EventTypeCollection> EventTypes();
@@ -84,13 +115,28 @@ class Store : public std::enable_shared_from_this<Store> {
     if (onSaveStep) onSaveStep(name);
   }
 
+  void RefuseIfReadOnly(const char* what) const;
+
   std::shared_ptr<Database> db_;
   bool created_ = false;
+  bool readOnly_ = false;
+  int version_ = 0;
+  std::string untrusted_;
+  std::map<std::string, std::optional<std::string>> sessionSettings_;
   std::shared_ptr<EventTypeCollection> catalogue_;
 };
 
 // Longest notification name accepted, in characters.
 inline constexpr std::size_t kMaxNameLength = 100;
+// The longest values read back from the file, in characters, as the pages
+// take them: a longer stored value is refused rather than loaded.
+inline constexpr std::size_t kMaxSubjectLength = 250;
+inline constexpr std::size_t kMaxMessageLength = 65536;
+inline constexpr std::size_t kMaxAddressLength = 128;
+inline constexpr std::size_t kMaxHostLength = 128;
+inline constexpr std::size_t kMaxShortTextLength = 64;  // SNMP version, time format
+inline constexpr std::size_t kMaxCatalogueTextLength = 255;
+inline constexpr std::size_t kMaxSettingLength = 65536;
 // The name trimmed; Error(InvalidPropertyValue) with a message for the user
 // when it is empty or too long.
 std::string CheckedName(const std::string& name);

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "quillmont/definitions/members.h"
+#include "quillmont/services/app_context.h"
 
 namespace quillmont::store {
 namespace {
@@ -13,19 +14,6 @@ bool SameField(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
          });
-}
-
-bool IsLocalChar(unsigned char c) {
-  if (c >= 0x80 || std::isalnum(c)) return true;
-  return std::string_view("!#$%&'*+/=?^_`{|}~.-").find(static_cast<char>(c)) != std::string_view::npos;
-}
-
-bool IsDomainLabel(std::string_view label) {
-  if (label.empty() || label.size() > 63 || label.front() == '-' || label.back() == '-') return false;
-  return std::all_of(label.begin(), label.end(), [](char ch) {
-    const auto c = static_cast<unsigned char>(ch);
-    return c >= 0x80 || std::isalnum(c) || c == '-';
-  });
 }
 
 }  // namespace
@@ -50,7 +38,7 @@ Variant GroupCursor::Fields(const std::string& name) const {
     throw Error(ErrorCode::InvalidProcedureCall, "Either BOF or EOF is True, or the record set is closed");
   if (rows_->IsNull(column)) return Variant::Null();
   if (column == 0) return Variant(static_cast<std::int32_t>(rows_->Int(0)));
-  return Variant(rows_->Text(column));
+  return Variant(rows_->Text(column, kMaxCatalogueTextLength, "an event group name"));
 }
 
 void GroupCursor::MoveNext() {
@@ -84,30 +72,9 @@ std::shared_ptr<SettingEntry> StoredSettings::Item(const Variant& key) {
 
 std::shared_ptr<SettingsCollection> StoreAppContext::Settings() { return std::make_shared<StoredSettings>(store_); }
 
-bool StoreAppContext::IsValidEmailAddress(const std::string& address) { return IsPlausibleEmailAddress(address); }
-
-bool IsPlausibleEmailAddress(const std::string& address) {
-  if (address.size() < 3 || address.size() > 254) return false;
-  const auto at = address.find('@');
-  if (at == std::string::npos || address.find('@', at + 1) != std::string::npos) return false;
-  const std::string_view local = std::string_view(address).substr(0, at);
-  const std::string_view domain = std::string_view(address).substr(at + 1);
-  if (local.empty() || local.size() > 64 || local.front() == '.' || local.back() == '.') return false;
-  if (local.find("..") != std::string_view::npos) return false;
-  if (!std::all_of(local.begin(), local.end(), [](char c) { return IsLocalChar(static_cast<unsigned char>(c)); }))
-    return false;
-  int labels = 0;
-  std::size_t start = 0;
-  while (true) {
-    const auto dot = domain.find('.', start);
-    const auto label = domain.substr(start, dot == std::string_view::npos ? std::string_view::npos : dot - start);
-    if (!IsDomainLabel(label)) return false;
-    ++labels;
-    if (dot == std::string_view::npos) break;
-    start = dot + 1;
-  }
-  return labels >= 2;
-}
+// The same rule as the library's pages use, so that an address the editor
+// accepts is one the delivery side and other hosts accept too.
+bool StoreAppContext::IsValidEmailAddress(const std::string& address) { return IsValidEmailAddressText(address); }
 
 std::shared_ptr<SnmpManager> StoreDefinitionLibrary::NewSnmpManager() { return std::make_shared<BasicSnmpManager>(); }
 std::shared_ptr<SnmpManagerList> StoreDefinitionLibrary::NewSnmpManagerList() {

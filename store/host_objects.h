@@ -89,10 +89,4 @@ class StoreDefinitionLibrary final : public DefinitionLibrary {
   std::shared_ptr<Store> store_;
 };
 
-// An address of the form local@domain.tld: no blanks or control characters,
-// at most 254 characters, a local part of at most 64 characters without
-// leading, trailing or doubled dots, and a domain of at least two labels of
-// letters, digits and inner hyphens (non-ASCII letters allowed).
-bool IsPlausibleEmailAddress(const std::string& address);
-
 }  // namespace quillmont::store

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "quillmont/platform/terminal_text.h"
 #include "quillmont/platform/ui/utf8.h"
 
 namespace quillmont::store {
@@ -31,7 +32,9 @@ std::string JsonString(std::string_view text) {
         out += "\\t";
         break;
       default:
-        if (c < 0x20 || c == 0x7F || c == 0x2028 || c == 0x2029) {
+        // Valid JSON either way, but the export is also read on terminals:
+        // C1 and bidirectional controls go out escaped too.
+        if (text::IsControl(c) || text::IsBidiControl(c) || c == 0x2028 || c == 0x2029) {
           char buffer[8];
           std::snprintf(buffer, sizeof buffer, "\\u%04x", static_cast<unsigned>(c));
           out += buffer;

@@ -8,7 +8,14 @@
 namespace quillmont::store {
 
 // The schema version this program writes; kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
+
+// Whether the program may write the file.
+enum class Access {
+  ReadWrite,       // lays out, migrates and switches to WAL as needed
+  ReadOnly,        // never writes: the file must hold our schema already
+  WriteIfAllowed,  // read-write when this user may write the file and its folder, else read-only
+};
 
 struct OpenOptions {
   // How long a write waits for another writer before giving up.
@@ -17,18 +24,42 @@ struct OpenOptions {
   bool create = true;
   // Migrate only this far (tests lay down old databases with it).
   int upToVersion = kSchemaVersion;
+  Access access = Access::ReadWrite;
+  // The user agreed to edit a database that another user owns or that
+  // others may write; without it such a file is only ever read.
+  bool editUntrusted = false;
+};
+
+// An existing database refused for editing because someone other than the
+// user (or root) owns it or may write it.
+class UntrustedDatabase : public Error {
+ public:
+  explicit UntrustedDatabase(const std::string& message) : Error(ErrorCode::Failed, message) {}
 };
 
 struct OpenedDatabase {
   std::shared_ptr<Database> db;
-  bool created = false;  // the file was new: the caller may seed it
+  bool created = false;   // the file was new: the caller may seed it
+  bool readOnly = false;  // opened without write access
+  int version = 0;        // the schema version found (after any migration)
+  std::string untrusted;  // whose file it is, when not the user's own (else "")
 };
 
 // Opens a database file, refusing (with quillmont::Error and without writing
 // a byte) a file that is not a database, a damaged one, one of another program
-// and one made by a newer version; then switches on foreign keys and WAL and
-// brings the schema up to date, one transaction per step.
+// and one made by a newer version; then, when it may write, switches on
+// foreign keys and WAL and brings the schema up to date, one transaction per
+// step. Read-only, it also refuses an empty file or one without our schema,
+// and changes nothing at all.
 OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options = {});
+
+// Creates the missing folders on the way to a database, each 0700: they
+// hold the e-mail addresses of the notifications.
+void CreateDatabaseFolders(const std::string& folder);
+
+// Why an existing database file is not to be edited without asking (see
+// UntrustedDatabase), or "" for the user's own file or no file.
+std::string UntrustedReason(const std::string& path);
 
 int SchemaVersionOf(Database& db);
 

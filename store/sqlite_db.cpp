@@ -1,6 +1,9 @@
 #include "store/sqlite_db.h"
 
+#include <cctype>
 #include <limits>
+
+#include "quillmont/platform/ui/utf8.h"
 
 namespace quillmont::store {
 
@@ -101,6 +104,23 @@ std::string Statement::Text(int column) const {
   return std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
 }
 
+std::string Statement::Text(int column, std::size_t maxChars, const char* field) const {
+  const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column));
+  // Four bytes at most per character: longer is too long whatever it holds.
+  std::string text = bytes > 4 * maxChars ? std::string() : Text(column);
+  const std::size_t chars = bytes > 4 * maxChars ? bytes : ui::utf8::CharCount(text);
+  if (chars > maxChars)
+    throw Error(ErrorCode::Corrupt, "The database holds " + std::string(field) + " of " + std::to_string(chars) +
+                                        (bytes > 4 * maxChars ? " bytes" : " characters") + ", more than the " +
+                                        std::to_string(maxChars) + " allowed; it was not loaded.");
+  return text;
+}
+
+std::optional<std::string> Statement::OptionalText(int column, std::size_t maxChars, const char* field) const {
+  if (IsNull(column)) return std::nullopt;
+  return Text(column, maxChars, field);
+}
+
 std::optional<std::string> Statement::OptionalText(int column) const {
   if (IsNull(column)) return std::nullopt;
   return Text(column);
@@ -108,9 +128,46 @@ std::optional<std::string> Statement::OptionalText(int column) const {
 
 bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
-Database::Database(const std::string& path, bool create) : path_(path) {
-  const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
-  const int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
+namespace {
+
+// A file: URI for the path, so that no character of the name is read as a
+// URI parameter.
+std::string FileUri(const std::string& path) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string uri = "file:";
+  for (unsigned char c : path) {
+    if (std::isalnum(c) || c == '/' || c == '.' || c == '-' || c == '_' || c == '~' || c >= 0x80) {
+      uri += static_cast<char>(c);
+    } else {
+      uri += '%';
+      uri += hex[c >> 4];
+      uri += hex[c & 0xF];
+    }
+  }
+  return uri + "?immutable=1";
+}
+
+int FlagsOf(OpenMode mode) {
+  switch (mode) {
+    case OpenMode::ReadOnly:
+      return SQLITE_OPEN_READONLY;
+    case OpenMode::Immutable:
+      return SQLITE_OPEN_READONLY | SQLITE_OPEN_URI;
+    case OpenMode::ReadWrite:
+      return SQLITE_OPEN_READWRITE;
+    case OpenMode::Create:
+      return SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+  }
+  return SQLITE_OPEN_READONLY;
+}
+
+}  // namespace
+
+Database::Database(const std::string& path, OpenMode mode) : path_(path) {
+  const std::string name = mode == OpenMode::Immutable ? FileUri(path) : path;
+  // A link at the database's place is refused, never followed.
+  const int rc =
+      sqlite3_open_v2(name.c_str(), &db_, FlagsOf(mode) | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW, nullptr);
   if (rc != SQLITE_OK) {
     const std::string detail = db_ ? sqlite3_errmsg(db_) : sqlite3_errstr(rc);
     sqlite3_close(db_);
@@ -118,6 +175,25 @@ Database::Database(const std::string& path, bool create) : path_(path) {
     throw Error(CodeOf(rc), "Cannot open the database " + path + ": " + detail);
   }
   sqlite3_extended_result_codes(db_, 1);
+  // The file may come from someone else: its schema gets no power beyond
+  // holding our rows. No writes to the schema or pages by hand, no views or
+  // triggers to run, no functions with side effects, no attachments, and
+  // statements and values of a bounded size.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_VIEW, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr);
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, 0, nullptr);
+  sqlite3_limit(db_, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+  sqlite3_limit(db_, SQLITE_LIMIT_SQL_LENGTH, 100000);
+  sqlite3_limit(db_, SQLITE_LIMIT_COLUMN, 100);
+  sqlite3_limit(db_, SQLITE_LIMIT_EXPR_DEPTH, 100);
+  sqlite3_limit(db_, SQLITE_LIMIT_COMPOUND_SELECT, 10);
+  sqlite3_limit(db_, SQLITE_LIMIT_FUNCTION_ARG, 8);
+  sqlite3_limit(db_, SQLITE_LIMIT_ATTACHED, 0);
+  sqlite3_limit(db_, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 100);
+  sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, 100);
+  sqlite3_limit(db_, SQLITE_LIMIT_TRIGGER_DEPTH, 10);
 }
 
 Database::~Database() { sqlite3_close_v2(db_); }

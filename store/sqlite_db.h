@@ -13,6 +13,9 @@
 // value reaches SQL through a bound parameter, never through the text.
 namespace quillmont::store {
 
+// No value stored by anyone is read beyond this size (SQLite refuses it).
+inline constexpr int kMaxValueBytes = 16 << 20;
+
 // Turns a SQLite result into quillmont::Error with a message a user can act on.
 [[noreturn]] void ThrowSqlite(sqlite3* db, int rc, const std::string& what);
 ErrorCode CodeOf(int rc) noexcept;
@@ -43,6 +46,10 @@ class Statement {
   std::int64_t Int(int column) const;
   std::string Text(int column) const;
   std::optional<std::string> OptionalText(int column) const;
+  // The same for a field of at most maxChars characters: a longer stored
+  // value is refused (Error(Corrupt) naming field, "a subject"), not loaded.
+  std::string Text(int column, std::size_t maxChars, const char* field) const;
+  std::optional<std::string> OptionalText(int column, std::size_t maxChars, const char* field) const;
   bool IsNull(int column) const;
 
  private:
@@ -50,17 +57,26 @@ class Statement {
   sqlite3_stmt* stmt_ = nullptr;
 };
 
+// How a file is opened: only read (SQLite never writes it, nor creates a
+// journal); read and written; created when missing; or read as a file nobody
+// writes (no locks, no side files) for a write-ahead-log database in a folder
+// this user cannot write.
+enum class OpenMode { ReadOnly, ReadWrite, Create, Immutable };
+
 class Database {
  public:
-  // Opens an existing file (or creates it when create is set). The file is
-  // only read until the caller writes.
-  Database(const std::string& path, bool create);
+  // Opens the file in that mode. The file is only read until the caller
+  // writes.
+  Database(const std::string& path, OpenMode mode);
+  Database(const std::string& path, bool create) : Database(path, create ? OpenMode::Create : OpenMode::ReadWrite) {}
   ~Database();
   Database(const Database&) = delete;
   Database& operator=(const Database&) = delete;
 
   sqlite3* Handle() const noexcept { return db_; }
   const std::string& Path() const noexcept { return path_; }
+  // SQLite refuses every write on this connection.
+  bool ReadOnly() const noexcept { return sqlite3_db_readonly(db_, "main") == 1; }
 
   Statement Prepare(std::string_view sql) { return Statement(db_, sql); }
   // Runs one or more statements without parameters (schema, pragmas).

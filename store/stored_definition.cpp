@@ -89,6 +89,26 @@ void StoredDefinition::SetName(std::string name) {
   nameSet_ = true;
 }
 
+void StoredDefinition::BecomeNew(const std::string& name) {
+  const std::string checked = CheckedName(name);
+  // The details no panel asked for are read now, or the copy would lose
+  // them; of a notification deleted meanwhile only what is here is left.
+  try {
+    if (!chosenSet_ && !IsNew() && store_) chosenKeys_ = store_->ReadNotification(id_).eventTypeKeys;
+    LoadSnmpDetails();
+    LoadEmailDetails();
+  } catch (const Error& e) {
+    if (e.Code() != ErrorCode::NotFound) throw;
+  }
+  if (!managers_) managers_ = std::make_shared<BasicSnmpManagerList>();
+  if (!recipients_) recipients_ = std::make_shared<BasicEmailRecipientList>();
+  snmpLoaded_ = emailLoaded_ = true;
+  name_ = checked;
+  id_ = 0;
+  revision_ = 0;
+  nameSet_ = managersSet_ = subjectSet_ = messageSet_ = recipientsSet_ = groupSet_ = chosenSet_ = true;
+}
+
 bool StoredDefinition::HasUnsavedParts() const noexcept {
   return nameSet_ || managersSet_ || subjectSet_ || messageSet_ || recipientsSet_ || groupSet_ || chosenSet_;
 }

@@ -55,6 +55,11 @@ class StoredDefinition final : public NotificationDefinition {
   const std::vector<std::string>& ChosenKeys() const noexcept { return chosenKeys_; }
   // Whether anything was set since the last load or save.
   bool HasUnsavedParts() const noexcept;
+  // The stored revision this definition was read at (or last saved as).
+  std::int64_t Revision() const noexcept { return revision_; }
+  // Turns the definition into a new one of that name holding everything it
+  // holds now, for the next Save to insert (the stored row is left alone).
+  void BecomeNew(const std::string& name);
 
  private:
   friend class Store;
@@ -63,6 +68,7 @@ class StoredDefinition final : public NotificationDefinition {
   std::int32_t id_;
   std::string name_;
   std::int32_t eventGroupId_;
+  std::int64_t revision_ = 0;
 
   bool snmpLoaded_ = false;
   std::shared_ptr<SnmpManagerList> managers_;

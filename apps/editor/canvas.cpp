@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "apps/editor/cell_width.h"
 #include "quillmont/platform/ui/utf8.h"
 
 namespace quillmont::editor {
@@ -18,20 +19,58 @@ void Canvas::Clear() {
   cursorRow_ = cursorCol_ = -1;
 }
 
-void Canvas::Put(int row, int col, char32_t ch, std::uint8_t attrs) {
-  if (row < 0 || col < 0 || row >= height_ || col >= width_ || !clip_.Contains(row, col)) return;
+void Canvas::Split(int row, int col) {
+  Cell& cell = CellAt(row, col);
+  if (cell.ch == kWideTail && col > 0) CellAt(row, col - 1) = {U' ', CellAt(row, col - 1).attrs, {}};
+  if (cell.ch != kWideTail && col + 1 < width_ && CellAt(row, col + 1).ch == kWideTail)
+    CellAt(row, col + 1) = {U' ', cell.attrs, {}};
+}
+
+int Canvas::Put(int row, int col, char32_t ch, std::uint8_t attrs) {
+  if (row < 0 || col < 0 || row >= height_ || col >= width_ || !clip_.Contains(row, col)) return 0;
   // Control characters would move the terminal's cursor: show them as dots.
-  if (ch < 0x20 || ch == 0x7F) ch = U'\u00B7';
-  cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(col)] = {ch,
-                                                                                                              attrs};
+  if (ch < 0x20 || (ch >= 0x7F && ch < 0xA0)) ch = U'\u00B7';
+  int width = CellWidth(ch);
+  if (width == 0) {
+    // A mark on its own has no base to sit on here: shown as a blank.
+    ch = U' ';
+    width = 1;
+  }
+  if (width == 2 && (col + 1 >= width_ || !clip_.Contains(row, col + 1))) {
+    ch = U' ';
+    width = 1;
+  }
+  Split(row, col);
+  CellAt(row, col) = {ch, attrs, {}};
+  if (width == 2) {
+    Split(row, col + 1);
+    CellAt(row, col + 1) = {kWideTail, attrs, {}};
+  }
+  return width;
+}
+
+void Canvas::AddMark(int row, int col, char32_t mark) {
+  if (row < 0 || col < 0 || row >= height_ || col >= width_ || !clip_.Contains(row, col)) return;
+  Cell& cell = CellAt(row, col);
+  if (cell.ch == kWideTail && col > 0) return AddMark(row, col - 1, mark);
+  for (char32_t& m : cell.marks)
+    if (m == 0) {
+      m = mark;
+      return;
+    }
 }
 
 int Canvas::Text(int row, int col, std::string_view text, std::uint8_t attrs, int maxCols) {
   int written = 0;
   for (char32_t ch : ui::utf8::Decode(text)) {
-    if (maxCols >= 0 && written >= maxCols) break;
+    const int width = ch < 0x20 ? 1 : CellWidth(ch);
+    if (width == 0) {
+      if (written > 0) AddMark(row, col + written - 1, ch);
+      continue;
+    }
+    if (maxCols >= 0 && written + width > maxCols) break;
     Put(row, col + written, ch, attrs);
-    ++written;
+    written += width;
   }
   return written;
 }
@@ -60,9 +99,7 @@ void Canvas::Box(const Rect& r, std::uint8_t attrs) {
 void Canvas::AddAttrs(const Rect& r, std::uint8_t attrs) {
   for (int y = std::max(r.row, 0); y < std::min(r.Bottom(), height_); ++y)
     for (int x = std::max(r.col, 0); x < std::min(r.Right(), width_); ++x)
-      if (clip_.Contains(y, x))
-        cells_[static_cast<std::size_t>(y) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(x)].attrs |=
-            attrs;
+      if (clip_.Contains(y, x)) CellAt(y, x).attrs |= attrs;
 }
 
 const Cell& Canvas::At(int row, int col) const {
@@ -72,7 +109,13 @@ const Cell& Canvas::At(int row, int col) const {
 
 std::string Canvas::RowText(int row) const {
   std::string out;
-  for (int x = 0; x < width_; ++x) out += ui::utf8::Encode(At(row, x).ch);
+  for (int x = 0; x < width_; ++x) {
+    const Cell& cell = At(row, x);
+    if (cell.ch == kWideTail) continue;
+    out += ui::utf8::Encode(cell.ch);
+    for (char32_t m : cell.marks)
+      if (m) out += ui::utf8::Encode(m);
+  }
   return out;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -24,9 +25,13 @@ struct Rect {
   int Right() const noexcept { return col + width; }
 };
 
+// A wide character fills its cell and the next one, which then holds
+// kWideTail; combining marks ride on the cell of their base character.
+inline constexpr char32_t kWideTail = 0;
 struct Cell {
   char32_t ch = U' ';
   std::uint8_t attrs = attr::None;
+  std::array<char32_t, 2> marks{};
   friend bool operator==(const Cell&, const Cell&) = default;
 };
 
@@ -43,9 +48,13 @@ class Canvas {
   void ResetClip() noexcept { clip_ = {0, 0, height_, width_}; }
   const Rect& Clip() const noexcept { return clip_; }
 
-  void Put(int row, int col, char32_t ch, std::uint8_t attrs = attr::None);
-  // Writes UTF-8 text from (row, col), at most maxCols cells; returns the
-  // cells written.
+  // Puts one character; returns the cells it took (0 outside the clip). A
+  // wide character that would stick out of the clip leaves a blank instead.
+  int Put(int row, int col, char32_t ch, std::uint8_t attrs = attr::None);
+  // Adds a combining mark to the character at (row, col).
+  void AddMark(int row, int col, char32_t mark);
+  // Writes UTF-8 text from (row, col), at most maxCols cells, never half a
+  // wide character; returns the cells written.
   int Text(int row, int col, std::string_view text, std::uint8_t attrs = attr::None, int maxCols = -1);
   void Fill(const Rect& r, char32_t ch = U' ', std::uint8_t attrs = attr::None);
   // A single-line box around r (r includes the border).
@@ -67,6 +76,11 @@ class Canvas {
   int CursorCol() const noexcept { return cursorCol_; }
 
  private:
+  Cell& CellAt(int row, int col) {
+    return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(width_) + static_cast<std::size_t>(col)];
+  }
+  // Blanks the other half of a wide character that (row, col) is part of.
+  void Split(int row, int col);
   int height_, width_;
   std::vector<Cell> cells_;
   Rect clip_;

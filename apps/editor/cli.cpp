@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <ostream>
 #include <stdexcept>
 
@@ -12,12 +13,30 @@
 #include "apps/editor/notification_list.h"
 #include "apps/editor/terminal.h"
 #include "quillmont/framework/runtime.h"
+#include "quillmont/platform/terminal_text.h"
+#include "quillmont/version.h"
 #include "store/host_objects.h"
 #include "store/json_export.h"
 #include "store/seed.h"
 
 namespace quillmont::editor {
 namespace {
+
+// Every message line goes out escaped and of a readable size: it may quote
+// a file name, an argument or text from the database.
+std::ostream& Say(std::ostream& err, const std::string& message) {
+  return err << "quillmont-editor: " << text::ForTerminal(text::Shortened(message, 1000)) << "\n";
+}
+
+// Asks on the terminal whether to edit a database someone else may have
+// written; only a "y" or "yes" agrees.
+bool ConfirmUntrusted(const std::string& why, std::istream& in, std::ostream& err) {
+  Say(err, why);
+  err << "Edit it anyway? Its owner can read and change every notification in it. [y/N] " << std::flush;
+  std::string answer;
+  std::getline(in, answer);
+  return answer == "y" || answer == "Y" || answer == "yes";
+}
 
 std::int32_t ParseNumber(const std::string& text) {
   std::int32_t value = 0;
@@ -42,19 +61,42 @@ class HostServices {
   HostServices& operator=(const HostServices&) = delete;
 };
 
-int RunEditor(const std::string& path, std::ostream& err) {
+int RunEditor(const std::string& path, bool explicitPath, std::ostream& err) {
+  std::error_code ec;
+  const auto folder = std::filesystem::path(path).parent_path();
+  // A named database is made only in a folder that is there: a mistyped path
+  // must not leave new folders and a sample database behind.
+  if (explicitPath && !folder.empty() && !std::filesystem::exists(path, ec) &&
+      !std::filesystem::is_directory(folder, ec)) {
+    Say(err, "the folder " + folder.string() + " does not exist, so " + path +
+                 " was not created (--db makes a new database only in an existing folder)");
+    return exit_code::Usage;
+  }
+  // Someone else's database is refused before anything else happens, unless
+  // it was named and the user agrees on the terminal below.
+  if (std::string why = store::UntrustedReason(path); !why.empty() && !explicitPath) {
+    Say(err, why + " It was not opened; to edit it anyway, name it with --db and confirm.");
+    return exit_code::DatabaseRefused;
+  }
   if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
     err << "quillmont-editor: the editor needs a terminal (use --list or --export in scripts)\n";
     return exit_code::NoTerminal;
   }
   std::shared_ptr<store::Store> store;
   try {
-    const auto folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty()) std::filesystem::create_directories(folder);
-    store = store::Store::Open(path);
+    if (!explicitPath && !folder.empty()) store::CreateDatabaseFolders(folder.string());
+    store::OpenOptions options;
+    options.access = store::Access::WriteIfAllowed;
+    try {
+      store = store::Store::Open(path, options);
+    } catch (const store::UntrustedDatabase& e) {
+      if (!ConfirmUntrusted(e.what(), std::cin, err)) throw;
+      options.editUntrusted = true;
+      store = store::Store::Open(path, options);
+    }
     if (store->WasCreated()) store::SeedDatabase(*store);
   } catch (const std::exception& e) {
-    err << "quillmont-editor: " << e.what() << "\n";
+    Say(err, e.what());
     return exit_code::DatabaseRefused;
   }
   UseUtf8Locale();
@@ -123,15 +165,28 @@ std::string UsageText() {
          "       quillmont-editor [--db PATH] --export N   print notification N as JSON\n"
          "\n"
          "The database defaults to $XDG_DATA_HOME/quillmont/quillmont.db (or\n"
-         "~/.local/share/quillmont/quillmont.db); the editor creates it with a sample\n"
-         "catalogue on first run. --list and --export never create a database.\n"
+         "~/.local/share/quillmont/quillmont.db); the editor creates it, and its folders,\n"
+         "with a sample catalogue on first run. With --db the editor creates a missing\n"
+         "database only when its folder exists. A database this user cannot write (or\n"
+         "whose folder it cannot write) is opened read-only: it can be read, not saved.\n"
+         "Several editors may work on one database: a save over another's save or\n"
+         "deletion writes nothing and asks what to do; a typed entry not applied yet is\n"
+         "asked about on save and close.\n"
+         "\n"
+         "A database another user owns, or that others may write, is refused by the\n"
+         "editor unless it is named with --db and you confirm; --list and --export read it\n"
+         "and say whose it is.\n"
+         "\n"
+         "--list and --export only read: they never create, lay out, migrate or change a\n"
+         "database (not even its journal mode), and they read a read-only file or folder.\n"
          "\n"
          "Exit codes:\n"
          "  0  done\n"
          "  1  unexpected failure\n"
-         "  2  usage: bad arguments\n"
+         "  2  usage: bad arguments, or the folder of a --db database does not exist\n"
          "  3  not found: no notification with that number\n"
-         "  4  database refused: missing, not a database, damaged, of a newer version, or locked\n"
+         "  4  database refused: missing, empty, not a database, of another program, damaged,\n"
+         "     of a newer version, or locked; a refused file is left unchanged\n"
          "  5  no terminal: the editor was started without one\n";
 }
 
@@ -140,7 +195,7 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
   try {
     cl = ParseCommandLine(args);
   } catch (const std::invalid_argument& e) {
-    err << "quillmont-editor: " << e.what() << "\nTry 'quillmont-editor --help'.\n";
+    Say(err, e.what()) << "Try 'quillmont-editor --help'.\n";
     return exit_code::Usage;
   }
   if (cl.mode == CommandLine::Mode::Help) {
@@ -148,36 +203,39 @@ int RunProgram(const std::vector<std::string>& args, std::ostream& out, std::ost
     return exit_code::Ok;
   }
   if (cl.mode == CommandLine::Mode::Version) {
-    out << "quillmont-editor 8.7.0.258\n";
+    out << "quillmont-editor " QUILLMONT_VERSION_TEXT "\n";
     return exit_code::Ok;
   }
   std::string path;
   try {
     path = cl.database ? *cl.database : DefaultDatabasePath();
   } catch (const std::exception& e) {
-    err << "quillmont-editor: " << e.what() << "\n";
+    Say(err, e.what());
     return exit_code::Usage;
   }
-  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, err);
+  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, cl.database.has_value(), err);
 
   std::shared_ptr<store::Store> store;
   try {
     store::OpenOptions options;
     options.create = false;
+    options.access = store::Access::ReadOnly;
     store = store::Store::Open(path, options);
   } catch (const std::exception& e) {
-    err << "quillmont-editor: " << e.what() << "\n";
+    Say(err, e.what());
     return exit_code::DatabaseRefused;
   }
+  // Read-only modes may read anybody's database, but say whose it is.
+  if (!store->Untrusted().empty()) Say(err, "note: " + store->Untrusted() + " It was only read.");
   try {
     if (cl.mode == CommandLine::Mode::List) {
-      for (const auto& row : store->ListNotifications()) out << row.id << '\t' << row.name << '\n';
+      for (const auto& row : store->ListNotifications()) out << row.id << '\t' << text::ForTerminal(row.name) << '\n';
       return exit_code::Ok;
     }
     out << store::ExportJson(*store, cl.exportNumber);
     return exit_code::Ok;
   } catch (const Error& e) {
-    err << "quillmont-editor: " << e.what() << "\n";
+    Say(err, e.what());
     if (e.Code() == ErrorCode::NotFound) return exit_code::NotFound;
     if (e.Code() == ErrorCode::Busy || e.Code() == ErrorCode::Corrupt) return exit_code::DatabaseRefused;
     return exit_code::Failure;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "apps/editor/cell_width.h"
 #include "apps/editor/renderer.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/utf8.h"
@@ -49,7 +50,7 @@ const char* IconOf(int code) {
   }
 }
 
-int Chars(const std::string& s) { return static_cast<int>(ui::utf8::CharCount(s)); }
+int Chars(const std::string& s) { return TextCells(s); }
 
 Rect Centered(const Canvas& canvas, int height, int width) {
   width = std::min(width, canvas.Width());
@@ -58,11 +59,13 @@ Rect Centered(const Canvas& canvas, int height, int width) {
 }
 
 void DrawDialogFrame(Canvas& canvas, const Rect& box, const std::string& title) {
+  // Nothing of the dialog lands outside its box.
+  canvas.SetClip(box);
   canvas.Fill(box, U' ');
   canvas.Box(box, attr::Bold);
   if (!title.empty() && box.width > 6) {
     canvas.Put(box.row, box.col + 2, U' ', attr::Bold);
-    const int used = canvas.Text(box.row, box.col + 3, title, attr::Bold, box.width - 6);
+    const int used = canvas.Text(box.row, box.col + 3, FitCells(title, box.width - 6), attr::Bold, box.width - 6);
     canvas.Put(box.row, box.col + 3 + used, U' ', attr::Bold);
   }
 }
@@ -81,7 +84,10 @@ std::vector<std::string> WrapText(const std::string& text, int width) {
     std::size_t i = 0;
     if (chars.empty()) lines.emplace_back();
     while (i < chars.size()) {
-      std::size_t end = std::min(chars.size(), i + static_cast<std::size_t>(width));
+      // As many characters as fit in width cells (at least one).
+      std::size_t end = i;
+      for (int cells = 0; end < chars.size() && (end == i || cells + CellWidth(chars[end]) <= width); ++end)
+        cells += CellWidth(chars[end]);
       if (end < chars.size()) {
         std::size_t space = chars.rfind(U' ', end);
         if (space != std::u32string::npos && space > i) end = space;
@@ -105,10 +111,11 @@ std::vector<std::string> WrapText(const std::string& text, int width) {
   return lines;
 }
 
-int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title) {
-  const std::vector<ButtonSpec> specs = ButtonsOf(buttons);
-  const char* icon = IconOf(buttons);
-  int focus = std::clamp((buttons & 0xF00) / 256, 0, static_cast<int>(specs.size()) - 1);
+namespace {
+
+int ShowButtons(Screen& screen, const std::string& prompt, const std::vector<ButtonSpec>& specs, const char* icon,
+                int focus, const std::string& title) {
+  focus = std::clamp(focus, 0, static_cast<int>(specs.size()) - 1);
   std::vector<Rect> buttonRects(specs.size());
 
   auto layer = [&](Canvas& canvas) {
@@ -124,7 +131,8 @@ int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const
     DrawDialogFrame(canvas, box, title.empty() ? "Quillmont" : title);
     if (icon) canvas.Text(box.row + 2, box.col + 2, icon, attr::Bold);
     for (std::size_t i = 0; i < lines.size(); ++i)
-      canvas.Text(box.row + 2 + static_cast<int>(i), box.col + 2 + iconWidth, lines[i], attr::None, box.width - 4);
+      canvas.Text(box.row + 2 + static_cast<int>(i), box.col + 2 + iconWidth, lines[i], attr::None,
+                  box.width - 4 - iconWidth);
     const int row = box.Bottom() - 2;
     int col = box.col + std::max(1, (box.width - buttonsWidth + 2) / 2);
     for (std::size_t i = 0; i < specs.size(); ++i) {
@@ -175,6 +183,23 @@ int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const
   }
 }
 
+}  // namespace
+
+int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title) {
+  return ShowButtons(screen, prompt, ButtonsOf(buttons), IconOf(buttons), (buttons & 0xF00) / 256, title);
+}
+
+int AskChoice(Screen& screen, const std::string& prompt, const std::vector<std::string>& choices,
+              const std::string& title) {
+  std::vector<ButtonSpec> specs;
+  constexpr int kFirst = 100;  // clear of the answer codes
+  for (std::size_t i = 0; i < choices.size(); ++i) specs.push_back({choices[i].c_str(), kFirst + static_cast<int>(i)});
+  // Esc and a closed terminal take the last choice, which backs out.
+  specs.back().answer = msgbox::AnswerCancel;
+  const int answer = ShowButtons(screen, prompt, specs, IconOf(msgbox::Exclamation), 0, title);
+  return answer == msgbox::AnswerCancel ? static_cast<int>(choices.size()) - 1 : answer - kFirst;
+}
+
 std::optional<std::string> AskText(Screen& screen, const std::string& title, const std::string& prompt,
                                    const std::string& initial, std::size_t maxLength) {
   ui::UserControl panel("dlgAskText");
@@ -182,13 +207,15 @@ std::optional<std::string> AskText(Screen& screen, const std::string& title, con
   field->SetMaxLength(maxLength);
   field->SetText(initial);
   field->SetFocus();
+  // Typing replaces what the field offers.
+  field->SetSelection(0, ui::utf8::CharCount(initial));
   PanelRenderer renderer;
   Rect okRect, cancelRect;
   auto layer = [&](Canvas& canvas) {
     const int width = std::min(canvas.Width(), std::max(50, Chars(prompt) + 4));
     const Rect box = Centered(canvas, 7, width);
     DrawDialogFrame(canvas, box, title);
-    canvas.Text(box.row + 1, box.col + 2, prompt, attr::None, box.width - 4);
+    canvas.Text(box.row + 1, box.col + 2, FitCells(prompt, box.width - 4), attr::None, box.width - 4);
     const Rect fieldArea{box.row + 3, box.col + 2, 1, std::max(1, box.width - 4)};
     panel.SetSize(TwipsWide(fieldArea.width), TwipsHigh(1));
     field->Move(0, 0, TwipsWide(fieldArea.width), TwipsHigh(1));
@@ -236,6 +263,7 @@ int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const 
     const int visible = height - 2;
     if (focus < top) top = focus;
     if (focus >= top + visible) top = focus - visible + 1;
+    canvas.SetClip(box);
     canvas.Fill(box, U' ');
     canvas.Box(box, attr::Bold);
     for (int i = 0; i < visible && top + i < count; ++i) {
@@ -243,7 +271,8 @@ int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const 
       std::uint8_t a = usable(index) ? attr::None : attr::Dim;
       if (index == focus) a |= attr::Reverse;
       canvas.Fill({box.row + 1 + i, box.col + 1, 1, box.width - 2}, U' ', a);
-      canvas.Text(box.row + 1 + i, box.col + 2, items[static_cast<std::size_t>(index)], a, box.width - 4);
+      canvas.Text(box.row + 1 + i, box.col + 2, FitCells(items[static_cast<std::size_t>(index)], box.width - 4), a,
+                  box.width - 4);
     }
   };
   LayerScope scope(screen, layer);
@@ -277,6 +306,7 @@ int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const 
         }
         break;
       case InputEvent::Kind::Mouse: {
+        if (e.button == InputEvent::Button::Drag || e.button == InputEvent::Button::Release) break;
         if (!box.Contains(e.row, e.col)) return -1;
         if (e.button == InputEvent::Button::WheelUp) focus = step(focus, -1);
         if (e.button == InputEvent::Button::WheelDown) focus = step(focus, 1);

@@ -20,6 +20,12 @@ namespace quillmont::editor {
 // Cancel where there is one, else No, else a lone OK.
 int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title);
 
+// A question with buttons of these captions (each pressed also by its first
+// letter; the last one backs out and is what Esc gives): the index of the
+// button pressed.
+int AskChoice(Screen& screen, const std::string& prompt, const std::vector<std::string>& choices,
+              const std::string& title);
+
 // One line of text; nullopt when cancelled (Esc or the Cancel button).
 std::optional<std::string> AskText(Screen& screen, const std::string& title, const std::string& prompt,
                                    const std::string& initial, std::size_t maxLength);

@@ -1,12 +1,15 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "apps/editor/help.h"
 #include "apps/editor/panels.h"
 #include "apps/editor/renderer.h"
 #include "apps/editor/screen.h"
+#include "apps/editor/shutdown.h"
 #include "quillmont/framework/tab_contract.h"
 #include "store/definition_store.h"
 
@@ -23,6 +26,9 @@ class EditorWindow {
   // The title of the messages that refuse a save.
   static constexpr const char* kSaveTitle = "Save Notification";
   static constexpr const char* kErrorTitle = "Quillmont Editor";
+  static constexpr const char* kUnappliedTitle = "Entry Not Applied";
+  // The smallest terminal the pages can be drawn in.
+  static constexpr LayerMinSize kMinSize{23, 60};
 
   EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
                std::vector<PageDescriptor> pages);
@@ -45,9 +51,12 @@ class EditorWindow {
   void HandleEvent(const InputEvent& event);
   void Draw(Canvas& canvas);
 
-  bool Changed() const noexcept;
+  // Asks for a new name (F2); false when cancelled. Saved with the rest.
+  bool Rename();
+
+  // Edits not saved, counting entry fields that hold an edit not applied.
+  bool Changed() const;
   bool Closed() const noexcept { return closed_; }
-  std::size_t PageCount() const noexcept { return pages_.size(); }
   const std::string& ActiveKey() const;
   void SelectTab(const std::string& key);
   ui::UserControl& ActivePanel();
@@ -58,6 +67,18 @@ class EditorWindow {
   struct State;
   class Host;
 
+  // Asks, page by page, what becomes of an edit held in entry fields and not
+  // applied: apply it with the page's own Apply (its checks and messages
+  // included), discard it, or go back to it. False when the user is back on
+  // a page with the edit still there.
+  bool SettleUnappliedEntries();
+  // The store's part of a save, with the questions of a refused one.
+  bool StoreSave();
+  bool SaveAsNew();
+  void ReloadFromStore();
+  // Drawing and navigation keys: help, list columns, Del on chosen rows.
+  bool HandleViewKey(const InputEvent& event, ui::Control* focused);
+  static const std::vector<KeyHint>& Keys();
   void SwitchTab(int delta);
   void HandleMouse(const InputEvent& event);
   void ShowPopupIfOpen();
@@ -74,6 +95,18 @@ class EditorWindow {
   std::size_t active_ = 0;
   bool closed_ = false;
   std::vector<Rect> tabRects_;
+  std::string status_;  // shown in the status line until the next input
+  struct ColumnDrag {
+    ui::ListView* list = nullptr;
+    int column = -1;
+  } drag_;
+  UnsavedWork unsaved_;
 };
+
+// Asks for a notification name until it is valid and no notification but
+// exceptId has it (the store's comparison); nullopt when cancelled.
+std::optional<std::string> AskNotificationName(Screen& screen, store::Store& store, const std::string& title,
+                                               const std::string& prompt, const std::string& initial,
+                                               std::int32_t exceptId);
 
 }  // namespace quillmont::editor

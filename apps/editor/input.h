@@ -10,7 +10,8 @@ namespace quillmont::editor {
 
 struct InputEvent {
   enum class Kind { None, Key, Text, Alt, Mouse, Resize, Closed };
-  enum class Button { None, Left, Right, WheelUp, WheelDown };
+  // Drag: the mouse moved with the left button down; Release: it went up.
+  enum class Button { None, Left, Right, WheelUp, WheelDown, Drag, Release };
 
   Kind kind = Kind::None;
   int keyCode = 0;  // Key: a ui::keys code (letters as 'A'..'Z', F-keys from keys::F1)

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "apps/editor/cell_width.h"
 #include "apps/editor/dialogs.h"
 #include "apps/editor/editor_window.h"
 #include "quillmont/platform/error.h"
@@ -18,6 +19,7 @@ NotificationListScreen::NotificationListScreen(Screen& screen, std::shared_ptr<s
 }
 
 void NotificationListScreen::Reload(std::int32_t keepId) {
+  dataVersion_ = store_->DataVersion();
   rows_ = store_->ListNotifications();
   if (keepId != 0)
     for (std::size_t i = 0; i < rows_.size(); ++i)
@@ -26,7 +28,8 @@ void NotificationListScreen::Reload(std::int32_t keepId) {
 }
 
 void NotificationListScreen::Run() {
-  LayerScope layer(screen_, [this](Canvas& canvas) { Draw(canvas); });
+  LayerScope layer(
+      screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
   while (!done_) HandleEvent(screen_.Next());
 }
 
@@ -35,8 +38,14 @@ void NotificationListScreen::Move(int to) {
   selected_ = std::clamp(to, 0, static_cast<int>(rows_.size()) - 1);
 }
 
+void NotificationListScreen::CatchUp() {
+  if (store_->DataVersion() == dataVersion_) return;
+  Reload(rows_.empty() ? 0 : rows_[static_cast<std::size_t>(selected_)].id);
+}
+
 void NotificationListScreen::HandleEvent(const InputEvent& e) {
   try {
+    CatchUp();
     switch (e.kind) {
       case InputEvent::Kind::Key:
         if (e.IsKey(keys::Up)) Move(selected_ - 1);
@@ -48,7 +57,9 @@ void NotificationListScreen::HandleEvent(const InputEvent& e) {
         if (e.IsKey(keys::Return)) OpenSelected();
         if (e.IsKey(keys::Insert)) NewNotification();
         if (e.IsKey(keys::Delete)) DeleteSelected();
+        if (e.IsKey(FunctionKey(2))) RenameSelected();
         if (e.IsKey(keys::Escape) || e.IsKey(FunctionKey(10)) || e.IsKey('C', ui::shift::Ctrl)) done_ = true;
+        if (e.IsKey(FunctionKey(1))) ShowHelp(screen_, "Keys of the notification list", Keys());
         break;
       case InputEvent::Kind::Text:
       case InputEvent::Kind::Alt:
@@ -65,9 +76,16 @@ void NotificationListScreen::HandleEvent(const InputEvent& e) {
           case U'D':
             DeleteSelected();
             break;
+          case U'r':
+          case U'R':
+            RenameSelected();
+            break;
           case U'q':
           case U'Q':
             done_ = true;
+            break;
+          case U'?':
+            ShowHelp(screen_, "Keys of the notification list", Keys());
             break;
           default:
             break;
@@ -110,25 +128,25 @@ void NotificationListScreen::OpenSelected() {
 }
 
 void NotificationListScreen::NewNotification() {
-  for (std::string name;;) {
-    const auto answer =
-        AskText(screen_, "New Notification", "Name of the new notification:", name, store::kMaxNameLength);
-    if (!answer) return;
-    name = *answer;
-    try {
-      Edit(store_->NewDefinition(name));
-      return;
-    } catch (const Error& e) {
-      ShowMessageBox(screen_, e.what(), msgbox::Critical, "New Notification");
-    }
-  }
+  const auto name = AskNotificationName(screen_, *store_, "New Notification", "Name of the new notification:", "", 0);
+  if (name) Edit(store_->NewDefinition(*name));
+}
+
+void NotificationListScreen::RenameSelected() {
+  if (rows_.empty()) return;
+  const auto row = rows_[static_cast<std::size_t>(selected_)];
+  const auto name =
+      AskNotificationName(screen_, *store_, "Rename Notification", "New name of the notification:", row.name, row.id);
+  if (!name || *name == row.name) return;
+  store_->RenameNotification(row.id, *name);
+  Reload(row.id);
 }
 
 void NotificationListScreen::DeleteSelected() {
   if (rows_.empty()) return;
   const auto& row = rows_[static_cast<std::size_t>(selected_)];
-  const int answer = ShowMessageBox(screen_, "Delete the notification \"" + row.name + "\"?", msgbox::YesNoExclamation,
-                                    "Delete Notification");
+  const int answer = ShowMessageBox(screen_, "Delete the notification \"" + row.name + "\"?",
+                                    msgbox::YesNoExclamation | kDefaultSecond, "Delete Notification");
   if (answer == msgbox::AnswerNo) return;
   store_->DeleteNotification(row.id);
   Reload();
@@ -137,20 +155,46 @@ void NotificationListScreen::DeleteSelected() {
 void NotificationListScreen::Edit(std::shared_ptr<store::StoredDefinition> definition) {
   EditorWindow window(screen_, *store_, definition, pages_);
   if (window.Open()) window.Run();
-  Reload(definition->NotificationID());
+  // What others saved meanwhile shows too.
+  Reload(window.Definition().NotificationID());
+}
+
+const std::vector<KeyHint>& NotificationListScreen::Keys() {
+  static const std::vector<KeyHint> keys = {
+      {"Enter", "open"},
+      {"N", "new"},
+      {"Del", "delete"},
+      {"F2", "rename"},
+      {"Q", "quit"},
+      {"Up/Down", "choose"},
+      {"PgUp/PgDn, Home/End", "move by pages, to the ends", false},
+      {"O", "open", false},
+      {"Ctrl+L", "draw the screen again", false},
+      {"F1, ?", "this help", false},
+  };
+  return keys;
 }
 
 void NotificationListScreen::Draw(Canvas& canvas) {
   const int width = canvas.Width();
   canvas.Fill({0, 0, 1, width}, U' ', attr::Reverse);
-  canvas.Text(0, 0, " Quillmont notifications - " + location_, attr::Reverse | attr::Bold, width);
-  char header[160];
-  std::snprintf(header, sizeof header, " %5s  %-40s %9s %11s %7s", "No.", "Name", "Managers", "Recipients", "Events");
-  canvas.Text(2, 0, header, attr::Bold | attr::Underline, width);
+  canvas.Text(0, 0,
+              FitCells(" Quillmont notifications - " + location_ + (store_->ReadOnly() ? "  [read-only]" : ""), width),
+              attr::Reverse | attr::Bold, width);
+  // The name takes what the number and the counts leave.
+  const int nameWidth = std::max(20, width - 8 - 30);
+  char counts[64];
+  std::snprintf(counts, sizeof counts, " %9s %11s %7s", "Managers", "Recipients", "Events");
+  canvas.Fill({2, 0, 1, width}, U' ', attr::Bold | attr::Underline);
+  canvas.Text(2, 0, "   No.  Name", attr::Bold | attr::Underline, width);
+  canvas.Text(2, 8 + nameWidth, counts, attr::Bold | attr::Underline, std::max(0, width - 8 - nameWidth));
   firstRow_ = 3;
   visibleRows_ = std::max(1, canvas.Height() - firstRow_ - 1);
+  // The chosen row stays in view, and rows above it fill the space after
+  // the screen grew.
   if (selected_ < top_) top_ = selected_;
   if (selected_ >= top_ + visibleRows_) top_ = selected_ - visibleRows_ + 1;
+  top_ = std::max(0, std::min(top_, static_cast<int>(rows_.size()) - visibleRows_));
   if (rows_.empty()) canvas.Text(firstRow_, 1, "No notifications yet. Press N to make one.", attr::Dim, width - 1);
   for (int i = 0; i < visibleRows_ && top_ + i < static_cast<int>(rows_.size()); ++i) {
     const auto& r = rows_[static_cast<std::size_t>(top_ + i)];
@@ -158,17 +202,12 @@ void NotificationListScreen::Draw(Canvas& canvas) {
     canvas.Fill({firstRow_ + i, 0, 1, width}, U' ', a);
     char number[16];
     std::snprintf(number, sizeof number, " %5d  ", static_cast<int>(r.id));
-    canvas.Text(firstRow_ + i, 0, number, a);
-    canvas.Text(firstRow_ + i, 8, r.name, a, 40);
-    char counts[64];
+    canvas.Text(firstRow_ + i, 0, number, a, width);
+    canvas.Text(firstRow_ + i, 8, FitCells(r.name, nameWidth - 1), a, std::max(0, std::min(nameWidth - 1, width - 8)));
     std::snprintf(counts, sizeof counts, " %9d %11d %7d", r.managers, r.recipients, r.eventTypes);
-    canvas.Text(firstRow_ + i, 48, counts, a, std::max(0, width - 48));
+    canvas.Text(firstRow_ + i, 8 + nameWidth, counts, a, std::max(0, width - 8 - nameWidth));
   }
-  const int help = canvas.Height() - 1;
-  if (help > firstRow_) {
-    canvas.Fill({help, 0, 1, width}, U' ', attr::Reverse);
-    canvas.Text(help, 0, " Enter open  N new  Del delete  Up/Down choose  Q quit", attr::Reverse, width);
-  }
+  if (canvas.Height() - 1 > firstRow_) DrawStatusLine(canvas, canvas.Height() - 1, std::string(), Keys());
 }
 
 }  // namespace quillmont::editor

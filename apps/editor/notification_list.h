@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "apps/editor/help.h"
 #include "apps/editor/panels.h"
 #include "apps/editor/screen.h"
 #include "store/definition_store.h"
@@ -30,8 +31,16 @@ class NotificationListScreen {
   void OpenSelected();
   void NewNotification();
   void DeleteSelected();
+  void RenameSelected();
+  // Reloads the rows when another program committed since the last look.
+  void CatchUp();
   void Edit(std::shared_ptr<store::StoredDefinition> definition);
   void Move(int to);
+  static const std::vector<KeyHint>& Keys();
+  // The smallest terminal the list can be drawn in.
+  static constexpr LayerMinSize kMinSize{6, 40};
+  // The second button (No) answers Enter in a destructive question.
+  static constexpr int kDefaultSecond = 256;
 
   Screen& screen_;
   std::shared_ptr<store::Store> store_;
@@ -43,6 +52,7 @@ class NotificationListScreen {
   int visibleRows_ = 1;
   int firstRow_ = 3;
   bool done_ = false;
+  std::int64_t dataVersion_ = 0;
 };
 
 }  // namespace quillmont::editor

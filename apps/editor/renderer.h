@@ -26,6 +26,7 @@ struct Hit {
   Part part = Part::None;
   int listRow = -1;  // for ListRow: the 0-based row
   int offset = 0;    // for a text box: the character under the mouse
+  int border = -1;   // for ListHeader: the column whose right border is under the mouse
 };
 
 class PanelRenderer {
@@ -36,7 +37,23 @@ class PanelRenderer {
   // Where a control was drawn, if it was.
   const Rect* CellsOf(const ui::Control* control) const;
 
+  // Columns of a list: visible columns share its width in proportion to
+  // their widths; the user moves among them and widens or narrows one, and
+  // the new widths go back into the list's columns (a panel's column layout
+  // keeps them).
+  int FocusedColumn(const ui::ListView& list) const;
+  void MoveColumnFocus(ui::ListView& list, int delta);
+  void WidenColumn(ui::ListView& list, int delta);
+  // Gives the visible column (0-based) this many cells, taking them from or
+  // giving them to its neighbour.
+  void SetColumnCells(ui::ListView& list, int column, int cells);
+  // The cell where a visible column starts, as last drawn.
+  int ColumnStart(const ui::ListView& list, int column) const;
+
  private:
+  struct Spans {
+    std::vector<int> start, cells;
+  };
   struct Placed {
     ui::Control* control;
     Rect cells;
@@ -45,6 +62,7 @@ class PanelRenderer {
   void DrawControl(Canvas& canvas, ui::Control& control, const Rect& box, bool singleLine);
   void DrawTextBox(Canvas& canvas, ui::TextBox& box, const Rect& r, bool focused);
   void DrawList(Canvas& canvas, ui::ListView& list, const Rect& r, bool focused);
+  Spans ColumnSpans(const ui::ListView& list, const Rect& r) const;
   Rect CellsFor(const ui::Control& control, float x, float y) const;
   Rect LabelCells(const ui::Control& label, float x, float y) const;
 
@@ -54,10 +72,14 @@ class PanelRenderer {
   // First character shown of each text box (single-line: column; multi-line:
   // display line).
   std::unordered_map<const ui::Control*, std::size_t> scroll_;
+  std::unordered_map<const ui::ListView*, int> focusColumn_;
+  std::unordered_map<const ui::ListView*, Spans> spans_;
+  // Cells a field moves right (and narrows by) so its caption fits before it.
+  mutable std::unordered_map<const ui::Control*, int> giveWay_;
 };
 
 // Draws a caption with its access letter underlined ("&&" is a literal "&");
-// returns the cells used.
+// returns the cells used (at most maxCols unless it is negative).
 int DrawCaption(Canvas& canvas, int row, int col, const std::string& caption, std::uint8_t attrs, int maxCols);
 // The caption without its ampersands.
 std::string PlainCaption(const std::string& caption);

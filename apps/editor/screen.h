@@ -8,6 +8,11 @@
 
 namespace quillmont::editor {
 
+// The smallest terminal a layer can be drawn in.
+struct LayerMinSize {
+  int rows = 0, columns = 0;
+};
+
 // The stack of what is shown: the window at the bottom, modal dialogs on
 // top. Each layer draws itself on every frame, at the terminal's present
 // size, so a resize in the middle of a dialog redraws everything beneath it.
@@ -15,20 +20,27 @@ class Screen {
  public:
   using Layer = std::function<void(Canvas&)>;
 
+  using MinSize = LayerMinSize;
+
   explicit Screen(Terminal& terminal) : terminal_(terminal) {}
 
-  Terminal& Term() noexcept { return terminal_; }
-  int Push(Layer layer);
+  int Push(Layer layer, MinSize min = {});
   void Pop(int id);
   void Redraw();
-  // Redraws, then waits for the next input.
+  // Redraws, then waits for the next input. Ctrl+L repaints the whole
+  // terminal; while the terminal is smaller than every layer needs, only
+  // "Terminal too small: W×H needed" shows and keys and clicks are ignored.
   InputEvent Next();
-  // The frame last shown (tests read it).
-  const Canvas* LastFrame() const noexcept { return last_.get(); }
+  bool TooSmall() const noexcept;
 
  private:
   Terminal& terminal_;
-  std::vector<std::pair<int, Layer>> layers_;
+  struct Entry {
+    int id;
+    Layer layer;
+    MinSize min;
+  };
+  std::vector<Entry> layers_;
   int nextId_ = 0;
   std::unique_ptr<Canvas> last_;
 };
@@ -36,7 +48,8 @@ class Screen {
 // Pushes a layer for the life of the scope.
 class LayerScope {
  public:
-  LayerScope(Screen& screen, Screen::Layer layer) : screen_(screen), id_(screen.Push(std::move(layer))) {}
+  LayerScope(Screen& screen, Screen::Layer layer, Screen::MinSize min = {})
+      : screen_(screen), id_(screen.Push(std::move(layer), min)) {}
   ~LayerScope() { screen_.Pop(id_); }
   LayerScope(const LayerScope&) = delete;
   LayerScope& operator=(const LayerScope&) = delete;

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -11,6 +12,9 @@
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
+
+#include "apps/editor/cell_width.h"
+#include "apps/editor/shutdown.h"
 
 namespace quillmont::editor {
 namespace {
@@ -161,6 +165,8 @@ void UseUtf8Locale() {
 }
 
 CursesTerminal::CursesTerminal() {
+  // Before initscr, so that curses leaves SIGTERM and SIGHUP to the editor.
+  InstallTerminationHandlers();
   // A short wait tells a lone Esc from the start of Alt+letter or a key's
   // escape sequence.
   set_escdelay(40);
@@ -169,13 +175,24 @@ CursesTerminal::CursesTerminal() {
   noecho();
   nonl();
   keypad(stdscr, TRUE);
-  mousemask(BUTTON1_PRESSED | BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT | BUTTON_CTRL,
+  mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT |
+                BUTTON_CTRL | REPORT_MOUSE_POSITION,
             nullptr);
+  // Motion reports while a button is down, for dragging a column border.
+  std::fputs("\033[?1002h", stdout);
+  std::fflush(stdout);
   mouseinterval(0);
   curs_set(0);
 }
 
-CursesTerminal::~CursesTerminal() { endwin(); }
+CursesTerminal::~CursesTerminal() {
+  std::fputs("\033[?1002l", stdout);
+  std::fflush(stdout);
+  endwin();
+  RestoreTerminationHandlers();
+}
+
+void CursesTerminal::Repaint() { clearok(curscr, TRUE); }
 
 int CursesTerminal::Rows() const { return LINES; }
 int CursesTerminal::Columns() const { return COLS; }
@@ -185,6 +202,7 @@ InputEvent CursesTerminal::Read() {
     wint_t ch = 0;
     errno = 0;
     const int rc = get_wch(&ch);
+    ThrowIfTerminated();
     if (rc == ERR) {
       if (errno == EINTR) continue;
       // The terminal went away (hang-up, closed pane): say so, instead of
@@ -203,6 +221,14 @@ InputEvent CursesTerminal::Read() {
         if (m.bstate & BUTTON3_PRESSED) button = InputEvent::Button::Right;
         if (m.bstate & BUTTON4_PRESSED) button = InputEvent::Button::WheelUp;
         if (m.bstate & BUTTON5_PRESSED) button = InputEvent::Button::WheelDown;
+        // Motion only matters while the left button is down (a drag).
+        static bool leftDown = false;
+        if (m.bstate & BUTTON1_PRESSED) leftDown = true;
+        if (m.bstate & BUTTON1_RELEASED) {
+          leftDown = false;
+          button = InputEvent::Button::Release;
+        }
+        if ((m.bstate & REPORT_MOUSE_POSITION) && leftDown) button = InputEvent::Button::Drag;
         if (button == InputEvent::Button::None) continue;
         return InputEvent::MakeClick(m.y, m.x, button, mods);
       }
@@ -231,10 +257,12 @@ void CursesTerminal::Present(const Canvas& canvas) {
   const int cols = std::min(canvas.Width(), COLS);
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < cols; ++x) {
-      // The bottom-right cell would scroll the screen on some terminals.
-      if (y == LINES - 1 && x == COLS - 1) continue;
       const Cell& c = canvas.At(y, x);
-      wchar_t text[2] = {static_cast<wchar_t>(c.ch), 0};
+      // The bottom-right cell would scroll the screen on some terminals; the
+      // right half of a wide character came with its left half.
+      if (c.ch == kWideTail || (y == LINES - 1 && x + CellWidth(c.ch) >= COLS)) continue;
+      wchar_t text[4] = {static_cast<wchar_t>(c.ch), static_cast<wchar_t>(c.marks[0]), static_cast<wchar_t>(c.marks[1]),
+                         0};
       cchar_t cell;
       setcchar(&cell, text, CursesAttrs(c.attrs), 0, nullptr);
       mvadd_wch(y, x, &cell);

@@ -17,6 +17,8 @@ class Terminal {
   // The next input; blocks until there is one.
   virtual InputEvent Read() = 0;
   virtual void Present(const Canvas& canvas) = 0;
+  // The next Present draws every cell, whatever the terminal shows now.
+  virtual void Repaint() {}
 };
 
 // The terminal through ncurses (wide characters, UTF-8, mouse, resize).
@@ -32,6 +34,7 @@ class CursesTerminal final : public Terminal {
   int Columns() const override;
   InputEvent Read() override;
   void Present(const Canvas& canvas) override;
+  void Repaint() override;
 };
 
 // Makes sure the program runs with a UTF-8 character set, whatever the

@@ -7,8 +7,11 @@
 
 #include "host/loader.h"
 #include "quillmont/library/registry_file.h"
+#include "quillmont/platform/terminal_text.h"
 
 namespace {
+
+using quillmont::text::ForTerminal;
 
 constexpr const char* kDefaultLibrary = "libquillmont.so.8";
 
@@ -30,10 +33,10 @@ int RunServerCall(const std::string& command, const std::string& libraryPath) {
   const quillmont::com::HResult hr = registering ? lib->RegisterServer() : lib->UnregisterServer();
   if (quillmont::com::Failed(hr)) {
     std::cerr << "quillmont-regsvr: " << (registering ? "DllRegisterServer" : "DllUnregisterServer") << " of "
-              << libraryPath << " failed: " << lib->LastErrorText() << "\n";
+              << ForTerminal(libraryPath) << " failed: " << ForTerminal(lib->LastErrorText()) << "\n";
     return 1;
   }
-  std::cout << (registering ? "Registered " : "Unregistered ") << lib->Path() << "\n";
+  std::cout << (registering ? "Registered " : "Unregistered ") << ForTerminal(lib->Path()) << "\n";
   return 0;
 }
 
@@ -45,9 +48,9 @@ int List() {
   }
   const auto classes = quillmont::host::RegistryView::Open(*path).Classes();
   for (const auto& c : classes)
-    std::cout << quillmont::registry::FormatGuid(c.classId.Bytes()) << "  " << (c.progId.empty() ? "-" : c.progId)
-              << "  " << c.libraryPath << "\n";
-  if (classes.empty()) std::cout << "No classes are registered in " << *path << "\n";
+    std::cout << quillmont::registry::FormatGuid(c.classId.Bytes()) << "  "
+              << (c.progId.empty() ? "-" : ForTerminal(c.progId)) << "  " << ForTerminal(c.libraryPath) << "\n";
+  if (classes.empty()) std::cout << "No classes are registered in " << ForTerminal(*path) << "\n";
   return 0;
 }
 
@@ -69,7 +72,7 @@ int main(int argc, char** argv) {
     if (command == "list" && args.size() == 1) return List();
     return Usage(std::cerr, 2);
   } catch (const std::exception& e) {
-    std::cerr << "quillmont-regsvr: " << e.what() << "\n";
+    std::cerr << "quillmont-regsvr: " << ForTerminal(quillmont::text::Shortened(e.what(), 2000)) << "\n";
     return 1;
   }
 }

@@ -700,9 +700,10 @@ bool Selector::RemoveSelected() {
 void Selector::ShowColumns() {
   std::vector<ui::ListView::Column> columns;
   const auto& captions = model_->captions;
-  const float width = captions.empty() ? 0.0F : available_->Width() / static_cast<float>(captions.size());
+  // The row text (a name) gets twice the share of each sub-item column.
+  const float width = captions.empty() ? 0.0F : available_->Width() / static_cast<float>(captions.size() + 1);
   for (std::size_t i = 0; i < captions.size(); ++i)
-    columns.push_back({static_cast<int>(i + 1), captions[i], width, true});
+    columns.push_back({static_cast<int>(i + 1), captions[i], i == 0 ? 2 * width : width, true});
   available_->SetViewColumns(columns);
   chosen_->SetViewColumns(std::move(columns));
 }

@@ -1,11 +1,13 @@
 #include "quillmont/controls/control_library.h"
 #include "quillmont/definitions/definition_library.h"
+#include "quillmont/framework/detail/fallback_factories.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/services/app_context.h"
 #include "quillmont/services/message_service.h"
 #include "quillmont/services/ui_services.h"
 
 namespace quillmont::detail {
+namespace {
 
 // What a host gets when it installs nothing of its own: a headless message
 // service, the default services, an in-memory context and definition
@@ -20,4 +22,13 @@ ComponentFactories DefaultFactories() {
   return f;
 }
 
+// Registers the defaults when the library is loaded, so the framework below
+// never names them.
+const bool registered = (SetFallbackFactories(DefaultFactories()), true);
+
+}  // namespace
 }  // namespace quillmont::detail
+
+// Referenced by the static library's link interface (-u), so that a program
+// linking libquillmont.a keeps this object and with it the registration.
+extern "C" const bool quillmont_default_factories = quillmont::detail::registered;

@@ -165,7 +165,6 @@ class QUILLMONT_API EventTypeStore : public Object {
  public:
   // Replaces what is stored for the notification.
   void Store(std::int32_t notificationId, std::vector<std::shared_ptr<EventType>> eventTypes);
-  void Forget(std::int32_t notificationId) { stored_.erase(notificationId); }
   // A new collection of what is stored (empty when nothing is).
   std::shared_ptr<BasicEventTypeCollection> Read(std::int32_t notificationId) const;
 

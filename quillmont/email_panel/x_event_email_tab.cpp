@@ -9,8 +9,11 @@
 #include "quillmont/platform/error.h"
 
 namespace quillmont {
+
+using namespace detail;  // the panels' shared helpers
 namespace {
 
+constexpr const char* kPage = "XEventEmailTab";
 constexpr const char* kViewStateKey = "EmailProperties";
 constexpr const char* kAddTitle = "Add Email Address";
 constexpr const char* kDeleteTitle = "Delete Email Address";
@@ -38,7 +41,7 @@ std::string ShownText(const std::string& storedText) {
 std::shared_ptr<XEventEmailTab> XEventEmailTab::Create() { return std::make_shared<XEventEmailTab>(); }
 
 XEventEmailTab::XEventEmailTab() : ui::UserControl("XEventEmailTab") {
-  CreateDesignedControls();
+  CreateControls();
 
   auto ui = GetUiServices();
   addressExtension_ = ui->AttachTextBox(*txtAddress_);
@@ -74,30 +77,65 @@ XEventEmailTab::~XEventEmailTab() = default;
 // ---------------------------------------------------------------------------
 // Tab contract
 
-bool XEventEmailTab::HandleTabProcess(const std::string&) { return false; }
+bool XEventEmailTab::HandleTabProcess(const std::string&) {
+  return AtBoundary(owner_, kPage, [] { return false; });
+}
 
 bool XEventEmailTab::IsTabValid(const std::string& sMsgBoxTitle) {
-  if (ValidateEmailTab(sMsgBoxTitle)) return true;
-  // Without a tab container there is nobody to bring the page forward.
-  if (cdtnNotify_) cdtnNotify_->SelectTab(tabKey_);
-  return false;
+  return AtBoundary(owner_, kPage, [&] {
+    if (ValidateEmailTab(sMsgBoxTitle)) return true;
+    // Without a tab container there is nobody to bring the page forward.
+    // Held for the call: the host may load the page again from inside it.
+    if (auto host = cdtnNotify_) host->SelectTab(tabKey_);
+    return false;
+  });
 }
 
-void XEventEmailTab::LoadState() { LoadEmailViewState(); }
+void XEventEmailTab::LoadState() {
+  AtBoundary(owner_, kPage, [&] { LoadEmailViewState(); });
+}
 
-void XEventEmailTab::SaveData() { SaveEmailData(); }
+void XEventEmailTab::SaveData() {
+  AtBoundary(owner_, kPage, [&] { SaveEmailData(); });
+}
 
 void XEventEmailTab::LoadData(const Variant& v, const std::string& sName, std::shared_ptr<TabHost> dtN) {
-  cdtnNotify_ = std::move(dtN);
-  definition_ = v.As<NotificationDefinition>();
-  definition_->LoadEmailDetails();
-  tabKey_ = sName;
-  LoadEmailData();
+  AtBoundary(owner_, kPage, [&] {
+    // Let go of the previous definition before anything can fail: a failed
+    // load, or a definition with no e-mail part, shows and saves none of its
+    // recipients or texts.
+    loadFailed_ = true;
+    definition_.reset();
+    cdtnNotify_ = std::move(dtN);
+    tabKey_ = sName;
+    {
+      FlagGuard filling(filling_, true);
+      txtSubject_->SetText("");
+      txtMessage_->SetText("");
+      txtAddress_->SetText("");
+      changed_ = false;
+      editMode_ = quillmont::EditMode::AddNew;
+    }
+    stl_->SetItems(GetDefinitionLibrary()->NewEmailRecipientList());
+    if (!v.IsEmpty()) {
+      definition_ = v.As<NotificationDefinition>();
+      definition_->LoadEmailDetails();
+      LoadEmailData();
+    } else {
+      UpdateCommandStates();  // nothing to load: the page is unbound
+    }
+    loadFailed_ = false;
+  });
 }
 
-void XEventEmailTab::SaveState() { SaveEmailViewState(); }
+void XEventEmailTab::SaveState() {
+  AtBoundary(owner_, kPage, [&] { SaveEmailViewState(); });
+}
 
 NotificationDefinition& XEventEmailTab::BoundDefinition() const {
+  if (loadFailed_)
+    throw Error(ErrorCode::InvalidProcedureCall,
+                "The page holds no definition to save: its last LoadData failed. Load the definition again first");
   if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no notification definition is loaded");
   return *definition_;
 }
@@ -110,6 +148,7 @@ void XEventEmailTab::LoadEmailData() {
   stl_->SetConfigFlag1(false);
   stl_->SetConfigFlag2(false);
   stl_->SetConfigFlag3(true);
+  // LoadData has cleared the fields and given the list a fresh collection.
   if (definition_->IsNew())
     LoadEmailDefaults();
   else
@@ -122,7 +161,6 @@ void XEventEmailTab::LoadEmailDefaults() {
   txtMessage_->SetText(kDefaultText);
   txtAddress_->SetText("");
   changed_ = false;
-  stl_->SetItems(GetDefinitionLibrary()->NewEmailRecipientList());
 }
 
 void XEventEmailTab::ReadEmailDefinition() {
@@ -132,7 +170,6 @@ void XEventEmailTab::ReadEmailDefinition() {
   auto recipients = definition_->EmailRecipients();
   if (!recipients) return;
 
-  stl_->SetItems(GetDefinitionLibrary()->NewEmailRecipientList());
   const int count = recipients->Count();
   for (int i = 1; i <= count; ++i) stl_->AddRow(recipients->Item(i));
   if (stl_->RowCount() >= 1) {
@@ -269,6 +306,13 @@ std::shared_ptr<EmailRecipient> XEventEmailTab::SelectedRecipient() const {
 }
 
 std::string XEventEmailTab::TrimmedAddress() const { return Trimmed(txtAddress_->Text()); }
+
+bool XEventEmailTab::HasUnappliedEntry() const {
+  const std::string address = TrimmedAddress();
+  if (!changed_ || address.empty()) return false;
+  if (editMode_ == quillmont::EditMode::AddNew) return true;
+  return stl_->SelectedItems()->Count() == 1 && SelectedRecipient()->Address() != address;
+}
 
 void XEventEmailTab::ShowSelection() {
   {

@@ -2,10 +2,11 @@
 
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "quillmont/framework/components.h"
 #include "quillmont/framework/definition.h"
-#include "quillmont/framework/panel_support.h"
+#include "quillmont/framework/edit_mode.h"
 #include "quillmont/framework/services.h"
 #include "quillmont/framework/tab_contract.h"
 #include "quillmont/platform/export.h"
@@ -39,6 +40,12 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
   // field (trimmed).
   bool AddressExists(std::shared_ptr<EmailRecipient> addrNew = nullptr);
 
+  // Whether the address field holds an edit not applied to the list: an
+  // address typed but not added, or a change to the selected one not
+  // applied. Not part of the tab contract: a host asks it before it saves or
+  // closes.
+  bool HasUnappliedEntry() const;
+
   // Arranges the children for the panel's present size.
   void LayoutControls();
 
@@ -71,7 +78,7 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
 
  private:
   // Layout file: the designed controls and the pop-up menu.
-  void CreateDesignedControls();
+  void CreateControls();
   void UserControl_Resize();
 
   // Contract steps.
@@ -141,6 +148,11 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
   std::string tabKey_;
   quillmont::EditMode editMode_ = quillmont::EditMode::AddNew;
   bool filling_ = false;
+  // The thread whose services the page uses; its operations run only there.
+  std::thread::id owner_ = std::this_thread::get_id();
+  // The last LoadData failed: the page shows no definition's data and
+  // SaveData refuses until a load succeeds.
+  bool loadFailed_ = false;
   bool changed_ = false;
   bool selecting_ = false;
   bool enterPending_ = false;

@@ -5,6 +5,8 @@
 #include "quillmont/framework/runtime.h"
 
 namespace quillmont {
+
+using namespace detail;  // the panels' shared helpers
 namespace {
 
 constexpr int kHelpContext = 350110;
@@ -13,7 +15,7 @@ constexpr float kDesignHeight = 6150;
 
 }  // namespace
 
-void XEventEmailTab::CreateDesignedControls() {
+void XEventEmailTab::CreateControls() {
   // The design keeps the frame above the subject and message; LayoutControls
   // turns that round at run time.
   lblSubject_ = Add<ui::Label>("lblSubject", "&Subject: ");

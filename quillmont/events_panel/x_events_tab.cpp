@@ -10,8 +10,11 @@
 #include "quillmont/platform/ui/utf8.h"
 
 namespace quillmont {
+
+using namespace detail;  // the panels' shared helpers
 namespace {
 
+constexpr const char* kPage = "XEventsTab";
 constexpr const char* kAllGroups = "<All Group Event Types>";
 constexpr const char* kNothingChosen = "Please select event(s) for notification.";
 constexpr const char* kItemNotFound = "Selected Item not found: ";
@@ -45,7 +48,7 @@ std::string TextField(const GroupRecordSet& records, const std::string& name) {
 std::shared_ptr<XEventsTab> XEventsTab::Create() { return std::make_shared<XEventsTab>(); }
 
 XEventsTab::XEventsTab() : ui::UserControl("XEventsTab") {
-  BuildControls();
+  CreateControls();
   cboGroupEvents_->Click.Connect([this] { cboGroupEvents_Click(); });
   xEvents_->ChosenRowsChanged.Connect([this] { xEvents_ChosenRowsChanged(); });
   xEvents_->ChosenRowsRemoved.Connect([this] { xEvents_ChosenRowsRemoved(); });
@@ -62,34 +65,57 @@ void XEventsTab::UserControl_Terminate() noexcept {
 
 // ---- Tab contract ----
 
-bool XEventsTab::HandleTabProcess(const std::string&) { return false; }
-
-bool XEventsTab::IsTabValid(const std::string& sMsgBoxTitle) {
-  if (xEvents_->ChosenItems()->Count() > 0) return true;
-  ShowMessage(kNothingChosen, msgbox::Critical, sMsgBoxTitle);
-  if (xEvents_->Visible()) xEvents_->SetFocus();
-  if (auto target = GetUiServices()->GetFocusTarget()) target->Activate();
-  return false;
+bool XEventsTab::HandleTabProcess(const std::string&) {
+  return AtBoundary(owner_, kPage, [] { return false; });
 }
 
-void XEventsTab::LoadState() {}
+bool XEventsTab::IsTabValid(const std::string& sMsgBoxTitle) {
+  return AtBoundary(owner_, kPage, [&] {
+    if (xEvents_->ChosenItems()->Count() > 0) return true;
+    ShowMessage(kNothingChosen, msgbox::Critical, sMsgBoxTitle);
+    if (xEvents_->Visible()) xEvents_->SetFocus();
+    if (auto target = GetUiServices()->GetFocusTarget()) target->Activate();
+    return false;
+  });
+}
 
-void XEventsTab::SaveState() {}
+void XEventsTab::LoadState() {
+  AtBoundary(owner_, kPage, [] {});
+}
+
+void XEventsTab::SaveState() {
+  AtBoundary(owner_, kPage, [] {});
+}
 
 void XEventsTab::SaveData() {
-  if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition has been loaded");
-  const int index = cboGroupEvents_->ListIndex();
-  definition_->SetEventGroupID(index >= 0 ? cboGroupEvents_->ItemData(index) : 0);
-  definition_->SetChosenEventTypes(xEvents_->ChosenItems());
+  AtBoundary(owner_, kPage, [&] {
+    if (loadFailed_)
+      throw Error(ErrorCode::InvalidProcedureCall,
+                  "The page holds no definition to save: its last LoadData failed. Load the definition again first");
+    if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition has been loaded");
+    const int index = cboGroupEvents_->ListIndex();
+    definition_->SetEventGroupID(index >= 0 ? cboGroupEvents_->ItemData(index) : 0);
+    definition_->SetChosenEventTypes(xEvents_->ChosenItems());
+  });
 }
 
 void XEventsTab::LoadData(const Variant& v, const std::string&, std::shared_ptr<TabHost> dtN) {
-  FlagGuard filling(filling_, true);
-  cdtnNotify_ = std::move(dtN);
-  definition_ = v.As<NotificationDefinition>();
-  PrepareLists();
-  if (!definition_->IsNew()) LoadChosenEvents();
-  xEvents_->FinishLoad(1);
+  AtBoundary(owner_, kPage, [&] {
+    FlagGuard filling(filling_, true);
+    // Let go of the previous definition and its chosen event types before
+    // anything can fail, so a failed load shows and saves none of them.
+    loadFailed_ = true;
+    definition_.reset();
+    cdtnNotify_ = std::move(dtN);
+    ClearChosenRows();
+    if (!v.IsEmpty()) {  // an empty Variant only unbinds the page
+      definition_ = v.As<NotificationDefinition>();
+      PrepareLists();
+      if (!definition_->IsNew()) LoadChosenEvents();
+      xEvents_->FinishLoad(1);
+    }
+    loadFailed_ = false;
+  });
 }
 
 // ---- Filling ----

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -55,7 +56,7 @@ class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
   void UserControl_Resize();
 
  private:
-  void BuildControls();
+  void CreateControls();
 
   void PrepareLists();
   void LoadGroupTypes();
@@ -81,6 +82,11 @@ class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
   std::shared_ptr<TabHost> cdtnNotify_;
   std::shared_ptr<EventTypeReader> reader_;
   bool filling_ = false;
+  // The thread whose services the page uses; its operations run only there.
+  std::thread::id owner_ = std::this_thread::get_id();
+  // The last LoadData failed: the page shows no definition's data and
+  // SaveData refuses until a load succeeds.
+  bool loadFailed_ = false;
   std::vector<udt_EventGroupTypes> groupTypes_;
   // Group number -> name of its first record, so the filter stays linear.
   std::unordered_map<std::int32_t, std::string> groupNames_;

@@ -3,6 +3,8 @@
 #include "quillmont/framework/runtime.h"
 
 namespace quillmont {
+
+using namespace detail;  // the panels' shared helpers
 namespace {
 
 constexpr float kDesignWidth = 5685;
@@ -15,7 +17,7 @@ constexpr float kFilterGap = 200;
 
 }  // namespace
 
-void XEventsTab::BuildControls() {
+void XEventsTab::CreateControls() {
   fraEvents_ = Add<ui::Frame>("fraEvents", "Events ");
   Place(*fraEvents_, 0, 0, 4815, 3735, 3);
   fraEvents_->SetHelpContextID(kHelpContext);

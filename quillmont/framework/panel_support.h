@@ -1,20 +1,44 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <new>
 #include <string>
+#include <thread>
 #include <utility>
 
 #include "quillmont/framework/components.h"
+#include "quillmont/framework/edit_mode.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/framework/services.h"
+#include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/controls.h"
 #include "quillmont/platform/ui/keys.h"
 
-// Small pieces the three panels share.
-namespace quillmont {
+// Small pieces the three panels share; not installed, not part of the API.
+namespace quillmont::detail {
 
-// What Apply does on the two list panels.
-enum class EditMode : std::int32_t { AddNew = 0, EditSelected = 1 };
+// The way in from the host for every tab-contract operation. A page works
+// with the services of the thread that created it, so another thread is
+// refused. What an outside component raises reaches the host as an Error:
+// a foreign exception keeps its message.
+template <class Operation>
+decltype(auto) AtBoundary(std::thread::id owner, const char* page, Operation&& operation) {
+  if (std::this_thread::get_id() != owner)
+    throw Error(ErrorCode::InvalidProcedureCall,
+                std::string(page) + " belongs to the thread that created it; use it only there");
+  try {
+    return std::forward<Operation>(operation)();
+  } catch (const Error&) {
+    throw;
+  } catch (const std::bad_alloc&) {
+    throw Error(ErrorCode::OutOfMemory, "Out of memory");
+  } catch (const std::exception& e) {
+    throw Error(ErrorCode::Failed, e.what());
+  } catch (...) {
+    throw Error(ErrorCode::Failed, std::string(page) + ": an outside component failed with an unknown exception");
+  }
+}
 
 // Raises a transient panel flag (Filling, Selecting, EnterPending) for a
 // scope and puts back the value it had on every way out, so an error from an
@@ -83,4 +107,4 @@ inline bool RemoveSelectedRowsIfConfirmed(XStaticList& list, const std::string& 
   return true;
 }
 
-}  // namespace quillmont
+}  // namespace quillmont::detail

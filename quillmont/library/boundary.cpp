@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "quillmont/platform/terminal_text.h"
+
 namespace quillmont::library {
 namespace {
 
@@ -20,7 +22,8 @@ void ClearLastError() noexcept { LastError().clear(); }
 
 void SetLastError(const std::string& text) noexcept {
   try {
-    LastError() = text;
+    // Texts that quote a caller's input stay a readable size.
+    LastError() = text::Shortened(text, kMaxErrorTextBytes);
   } catch (...) {
     // Without memory for the text the code alone has to do.
     LastError().clear();

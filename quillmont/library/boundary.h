@@ -24,6 +24,9 @@ class BoundaryError : public std::runtime_error {
   com::HResult code_;
 };
 
+// Longer failure texts are cut to this many bytes.
+inline constexpr std::size_t kMaxErrorTextBytes = 1024;
+
 void ClearLastError() noexcept;
 void SetLastError(const std::string& text) noexcept;
 const char* LastErrorText() noexcept;

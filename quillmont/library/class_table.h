@@ -4,8 +4,8 @@
 #include <span>
 
 #include "quillmont/framework/tab_contract.h"
-#include "quillmont/framework/type_library.h"
 #include "quillmont/library/dispatch.h"
+#include "quillmont/library/type_library.h"
 #include "quillmont/platform/guid.h"
 
 // The panel classes the library hands out: for each, its entry in the type

@@ -41,6 +41,7 @@ inline constexpr HResult E_FAIL = static_cast<HResult>(0x80004005);
 inline constexpr HResult E_UNEXPECTED = static_cast<HResult>(0x8000FFFF);
 inline constexpr HResult E_OUTOFMEMORY = static_cast<HResult>(0x8007000E);
 inline constexpr HResult E_INVALIDARG = static_cast<HResult>(0x80070057);
+inline constexpr HResult E_ACCESSDENIED = static_cast<HResult>(0x80070005);
 inline constexpr HResult CLASS_E_NOAGGREGATION = static_cast<HResult>(0x80040110);
 inline constexpr HResult CLASS_E_CLASSNOTAVAILABLE = static_cast<HResult>(0x80040111);
 inline constexpr HResult SELFREG_E_TYPELIB = static_cast<HResult>(0x80040200);
@@ -216,8 +217,8 @@ struct IFolioControl : IDispatch {
 struct IXEventSNMPTab : IDispatch {
   static constexpr Guid kIid{
       {0xB8, 0x92, 0xC4, 0xC5, 0x36, 0xA6, 0x49, 0xFA, 0x84, 0xFB, 0xFA, 0x74, 0x27, 0x9B, 0x25, 0x06}};
-  // snmpMgrSeleted may be null (omitted) or hold an SnmpManager.
-  virtual HResult HostPortExists(VariantArg* snmpMgrSeleted, ComBool* result) = 0;
+  // selectedManager may be null (omitted) or hold an SnmpManager.
+  virtual HResult HostPortExists(VariantArg* selectedManager, ComBool* result) = 0;
 
  protected:
   ~IXEventSNMPTab() = default;

@@ -17,7 +17,13 @@ class TabHostAdapter final : public TabHost {
   explicit TabHostAdapter(com::ComPtr<com::ITabHost> host) : host_(std::move(host)) {}
 
   void MarkChanged() override { Check(host_->MarkChanged(), "MarkChanged"); }
-  void SelectTab(std::string& tabKey) override { Check(host_->SelectTab(tabKey.c_str()), "SelectTab"); }
+  void SelectTab(std::string& tabKey) override {
+    // The host may reload the panel from inside this call, which replaces
+    // the panel's key: the text handed over must outlive that.
+    const std::string key = tabKey;
+    const com::ComPtr<com::ITabHost> host = host_;
+    Check(host->SelectTab(key.c_str()), "SelectTab");
+  }
 
  private:
   static void Check(com::HResult hr, const char* operation) {
@@ -167,14 +173,19 @@ com::HResult InvokeMember(const DispatchMember& member, quillmont::IFolioControl
   if (result) *result = VariantArg();
   return Guard(com::DISP_E_EXCEPTION, [&] {
     if (argCount > 0 && !args) throw BoundaryError(com::E_POINTER, "No argument array");
+    auto badCount = [&] {
+      return BoundaryError(com::DISP_E_BADPARAMCOUNT,
+                           std::string(member.info->name) + " takes " + std::to_string(member.minArgs) +
+                               (member.maxArgs != member.minArgs ? " to " + std::to_string(member.maxArgs) : "") +
+                               " arguments, not " + std::to_string(argCount));
+    };
+    // The count is checked before any argument is read: a count larger
+    // than the array would otherwise send the reads past its end.
+    if (argCount > member.maxArgs) throw badCount();
     std::size_t count = argCount;
     // Optional arguments left out at the end count as not given.
     while (count > member.minArgs && IsOmitted(args[count - 1])) --count;
-    if (count < member.minArgs || count > member.maxArgs)
-      throw BoundaryError(com::DISP_E_BADPARAMCOUNT,
-                          std::string(member.info->name) + " takes " + std::to_string(member.minArgs) +
-                              (member.maxArgs != member.minArgs ? " to " + std::to_string(member.maxArgs) : "") +
-                              " arguments, not " + std::to_string(argCount));
+    if (count < member.minArgs) throw badCount();
     std::vector<Variant> converted;
     converted.reserve(count);
     for (std::size_t i = 0; i < count; ++i) converted.push_back(FromBoundary(args[i]));

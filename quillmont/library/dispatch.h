@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "quillmont/framework/tab_contract.h"
-#include "quillmont/framework/type_library.h"
 #include "quillmont/library/com.h"
+#include "quillmont/library/type_library.h"
 #include "quillmont/platform/variant.h"
 
 // Late-bound calls on a panel: the members a class answers by name and

@@ -3,8 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "quillmont/framework/type_library.h"
 #include "quillmont/library/com.h"
+#include "quillmont/library/type_library.h"
 #include "quillmont/platform/export.h"
 
 // The C entry points of libquillmont. A host that loads the library at run

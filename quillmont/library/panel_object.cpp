@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "quillmont/library/boundary.h"
+#include "quillmont/platform/terminal_text.h"
 
 namespace quillmont::library {
 namespace {
@@ -55,7 +56,7 @@ class PanelObject : public Default, public com::IFolioControl {
       const DispatchMember* member = FindMember(cls_, std::string_view(name));
       if (!member)
         throw BoundaryError(com::DISP_E_UNKNOWNNAME,
-                            std::string(cls_.info->name) + " has no member named \"" + name + "\"");
+                            std::string(cls_.info->name) + " has no member named \"" + text::Shortened(name) + "\"");
       *dispId = member->info->dispId;
       return com::S_OK;
     });
@@ -125,7 +126,7 @@ class PanelObject : public Default, public com::IFolioControl {
     std::uint32_t Release() override { return owner_.Release(); }
     HResult GetIDsOfNames(const char* name, com::DispId*) override {
       ClearLastError();
-      SetLastError("The event interface has no member named \"" + std::string(name ? name : "") + "\"");
+      SetLastError("The event interface has no member named \"" + text::Shortened(name ? name : "") + "\"");
       return com::DISP_E_UNKNOWNNAME;
     }
     HResult Invoke(com::DispId dispId, VariantArg*, std::uint32_t, VariantArg*) override {

@@ -1,7 +1,7 @@
 #include "quillmont/library/registration.h"
 
-#include "quillmont/framework/type_library.h"
 #include "quillmont/library/registry_store.h"
+#include "quillmont/library/type_library.h"
 #include "quillmont/platform/error.h"
 
 namespace quillmont::registration {

@@ -8,65 +8,36 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <optional>
-#include <system_error>
+#include <random>
 
 #include "quillmont/platform/error.h"
+#include "quillmont/platform/owned_file.h"
 
 namespace quillmont::registry {
 namespace {
+
+using files::Fd;
+using files::ReadResult;
+
+constexpr const char* kWhat = "the registry file";
 
 [[noreturn]] void ThrowSystem(const std::string& what, const std::string& path, int err) {
   throw Error(ErrorCode::Failed, what + " " + path + ": " + std::strerror(err));
 }
 
-// A file descriptor closed on every way out.
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
+// The file's text and mode; a missing file is an empty text without a mode.
+ReadResult ReadChecked(int dirFd, const std::string& name, const std::string& path) {
+  ReadResult r = dirFd >= 0 ? files::ReadTrustedAt(dirFd, name, kWhat, path) : files::ReadTrustedFile(path, kWhat);
+  switch (r.status) {
+    case ReadResult::Status::Ok:
+    case ReadResult::Status::Missing:
+      return r;
+    case ReadResult::Status::Refused:
+      throw Error(ErrorCode::Failed, r.message);
+    case ReadResult::Status::Failed:
+      break;
   }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int Get() const noexcept { return fd_; }
-  int Release() noexcept {
-    const int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
-
-struct FileText {
-  std::string text;
-  std::optional<mode_t> mode;  // nothing when the file does not exist
-};
-
-FileText ReadFile(const std::string& path) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0) {
-    if (errno == ENOENT) return {};
-    ThrowSystem("Cannot open the registry file", path, errno);
-  }
-  struct stat st {};
-  if (::fstat(fd.Get(), &st) != 0) ThrowSystem("Cannot read the registry file", path, errno);
-  if (!S_ISREG(st.st_mode)) throw Error(ErrorCode::Failed, "The registry file " + path + " is not a regular file");
-  FileText result;
-  result.mode = st.st_mode & 07777;
-  char buffer[8192];
-  for (;;) {
-    const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowSystem("Cannot read the registry file", path, errno);
-    }
-    if (n == 0) break;
-    result.text.append(buffer, static_cast<std::size_t>(n));
-  }
-  return result;
+  throw Error(ErrorCode::Failed, r.message);
 }
 
 Document ParseOrThrow(const std::string& path, const std::string& text) {
@@ -90,61 +61,69 @@ void WriteAll(int fd, const std::string& text, const std::string& path) {
   }
 }
 
-// Writes text beside path and renames it over path, so that the file is
-// either the old or the new one, never a part.
-void ReplaceFile(const std::string& path, const std::string& text, mode_t mode) {
-  std::string temp = path + ".XXXXXX";
-  Fd fd(::mkstemp(temp.data()));
-  if (fd.Get() < 0) ThrowSystem("Cannot create a file beside", path, errno);
+// Writes text to a new file in the folder and renames it over name, so
+// that the file is either the old or the new one, never a part. The new
+// file is created where nothing was (no link is followed); an existing
+// file's mode is kept, a new one gets 0644 less the umask (never writable
+// by others, or the readers would refuse it).
+void ReplaceFile(int dirFd, const std::string& name, const std::string& path, const std::string& text,
+                 std::optional<mode_t> mode) {
+  std::random_device random;
+  std::string temp;
+  Fd fd;
+  for (int attempt = 0; attempt < 100 && fd.Get() < 0; ++attempt) {
+    temp = "." + name + "." + std::to_string(random()) + ".tmp";
+    fd = Fd(::openat(dirFd, temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode.value_or(0644)));
+    if (fd.Get() < 0 && errno != EEXIST) ThrowSystem("Cannot create a file beside", path, errno);
+  }
+  if (fd.Get() < 0) ThrowSystem("Cannot create a file beside", path, EEXIST);
   try {
     WriteAll(fd.Get(), text, temp);
-    if (::fchmod(fd.Get(), mode) != 0) ThrowSystem("Cannot set the mode of", temp, errno);
+    if (mode && ::fchmod(fd.Get(), *mode) != 0) ThrowSystem("Cannot set the mode of", temp, errno);
     if (::fsync(fd.Get()) != 0) ThrowSystem("Cannot flush", temp, errno);
     if (::close(fd.Release()) != 0) ThrowSystem("Cannot close", temp, errno);
-    if (::rename(temp.c_str(), path.c_str()) != 0) ThrowSystem("Cannot replace the registry file", path, errno);
+    if (::renameat(dirFd, temp.c_str(), dirFd, name.c_str()) != 0)
+      ThrowSystem("Cannot replace the registry file", path, errno);
   } catch (...) {
-    ::unlink(temp.c_str());
+    ::unlinkat(dirFd, temp.c_str(), 0);
     throw;
   }
   // Make the rename itself durable; a failure here loses nothing.
-  const std::string dir = std::filesystem::path(path).parent_path().string();
-  Fd dirFd(::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-  if (dirFd.Get() >= 0) ::fsync(dirFd.Get());
+  ::fsync(dirFd);
 }
 
 }  // namespace
 
-Document ReadDocument(const std::string& path) { return ParseOrThrow(path, ReadFile(path).text); }
+Document ReadDocument(const std::string& path) { return ParseOrThrow(path, ReadChecked(-1, {}, path).text); }
 
-void UpdateDocument(const std::string& registryPath, const std::function<void(Document&)>& change) {
-  if (registryPath.empty()) throw Error(ErrorCode::Failed, "No registry file is named");
-  // A registry file that is a link (kept with a user's dotfiles, say) stays
-  // one: the change goes to the file it points to.
-  std::string path = registryPath;
-  std::error_code linkError;
-  if (std::filesystem::is_symlink(path, linkError)) {
-    const auto target = std::filesystem::canonical(path, linkError);
-    if (!linkError) path = target.string();
-  }
-  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
-  if (!parent.empty()) {
+void UpdateDocument(const std::string& path, const std::function<void(Document&)>& change) {
+  if (path.empty()) throw Error(ErrorCode::Failed, "No registry file is named");
+  const std::string name = files::NameOf(path);
+  if (name.empty() || name == "." || name == "..")
+    throw Error(ErrorCode::Failed, "The registry file " + path + " names a folder, not a file");
+  const std::string folder = files::FolderOf(path);
+  {
     std::error_code ec;
-    std::filesystem::create_directories(parent, ec);
-    if (ec) throw Error(ErrorCode::Failed, "Cannot create the folder " + parent.string() + ": " + ec.message());
+    std::filesystem::create_directories(folder, ec);
+    if (ec) throw Error(ErrorCode::Failed, "Cannot create the folder " + folder + ": " + ec.message());
   }
-  const std::string lockPath = path + ".lock";
-  Fd lock(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644));
-  if (lock.Get() < 0) ThrowSystem("Cannot open the lock file", lockPath, errno);
-  while (::flock(lock.Get(), LOCK_EX) != 0) {
-    if (errno != EINTR) ThrowSystem("Cannot lock", lockPath, errno);
+  // Everything happens relative to the folder's descriptor, and the lock is
+  // taken on that descriptor: no lock file to plant a link at or to leave
+  // behind, and a path swapped after the checks reaches nothing.
+  ReadResult folderCheck;
+  Fd dir = files::OpenTrustedFolder(folder, kWhat, folderCheck);
+  if (dir.Get() < 0) throw Error(ErrorCode::Failed, folderCheck.message);
+  while (::flock(dir.Get(), LOCK_EX) != 0) {
+    if (errno != EINTR) ThrowSystem("Cannot lock the folder", folder, errno);
   }
   // The lock is released when the descriptor closes.
-  FileText before = ReadFile(path);
+  ReadResult before = ReadChecked(dir.Get(), name, path);
+  const bool existed = before.status == ReadResult::Status::Ok;
   Document doc = ParseOrThrow(path, before.text);
   change(doc);
   const std::string after = Serialize(doc);
-  if (before.mode && after == before.text) return;
-  ReplaceFile(path, after, before.mode.value_or(0644));
+  if (existed && after == before.text) return;
+  ReplaceFile(dir.Get(), name, path, after, existed ? std::optional<mode_t>(before.mode) : std::nullopt);
 }
 
 }  // namespace quillmont::registry

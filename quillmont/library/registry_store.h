@@ -5,14 +5,17 @@
 
 #include "quillmont/library/registry_file.h"
 
-// Reading and changing the registry file on disk. Changes are made under an
-// exclusive lock (flock on "<file>.lock") and land atomically (written
-// beside the file, then renamed over it), so two registrations at once both
-// keep their entries and a reader never sees half a file.
+// Reading and changing the registry file on disk. The file is used only
+// when it is the user's (or root's) own, unwritable by others, in a folder
+// others cannot write to (see owned_file.h); a link at its place is refused,
+// never followed. Changes are made under an exclusive lock (flock on the
+// folder) and land atomically (written beside the file, then renamed over
+// it), so two registrations at once both keep their entries and a reader
+// never sees half a file.
 namespace quillmont::registry {
 
 // Throws Error(Corrupt) for a damaged file, Error(Failed) when it cannot be
-// read; a missing file reads as an empty registry.
+// read or is refused; a missing file reads as an empty registry.
 Document ReadDocument(const std::string& path);
 
 // Reads the file under the lock, applies change and writes the result back

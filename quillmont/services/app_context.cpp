@@ -109,6 +109,10 @@ std::shared_ptr<GroupRecordSet> MemoryAppContext::GetEventGroups() {
   return std::make_shared<MemoryGroupRecordSet>(*groups_);
 }
 
+void MemoryAppContext::SetSettings(std::shared_ptr<SettingsCollection> settings) {
+  settings_ = settings ? std::move(settings) : std::make_shared<MemorySettings>();
+}
+
 void MemoryAppContext::SetEventTypes(std::shared_ptr<EventTypeCollection> eventTypes) {
   eventTypes_ = eventTypes ? std::move(eventTypes) : std::make_shared<EmptyEventTypes>();
 }

@@ -53,7 +53,6 @@ class QUILLMONT_API MemoryGroupRecordSet : public GroupRecordSet {
   // Error(InvalidProcedureCall) at the end or after Close.
   void MoveNext() override;
   void Close() override { closed_ = true; }
-  bool IsClosed() const noexcept { return closed_; }
 
  private:
   std::vector<GroupRecord> records_;
@@ -62,7 +61,19 @@ class QUILLMONT_API MemoryGroupRecordSet : public GroupRecordSet {
 };
 
 // The application context of a host that keeps everything in memory: the
-// settings, the event-type catalogue and the event groups it was given.
+// settings, the event-type catalogue and the event groups it was given. It is
+// the default; a host feeds its own through the runtime's appContext factory
+// (one context per thread), with no AppContext of its own to write:
+//
+//   ComponentFactories factories;
+//   factories.appContext = [] {
+//     auto context = std::make_shared<MemoryAppContext>();
+//     context->SetEventTypes(catalogue);   // e.g. a BasicEventTypeCollection
+//     context->SetEventGroups(groups);
+//     context->SetSettings(settings);      // the host's SettingsCollection
+//     return context;
+//   };
+//   InstallFactories(factories);
 class QUILLMONT_API MemoryAppContext : public AppContext {
  public:
   MemoryAppContext();
@@ -78,10 +89,12 @@ class QUILLMONT_API MemoryAppContext : public AppContext {
   void SetEventTypes(std::shared_ptr<EventTypeCollection> eventTypes);
   // nullopt: no group records at all (GetEventGroups gives null).
   void SetEventGroups(std::optional<std::vector<GroupRecord>> groups) { groups_ = std::move(groups); }
-  std::shared_ptr<MemorySettings> MemorySettingsStore() const { return settings_; }
+  // Where the pages keep their column layouts; null sets fresh in-memory
+  // settings.
+  void SetSettings(std::shared_ptr<SettingsCollection> settings);
 
  private:
-  std::shared_ptr<MemorySettings> settings_;
+  std::shared_ptr<SettingsCollection> settings_;
   std::shared_ptr<EventTypeCollection> eventTypes_;
   std::optional<std::vector<GroupRecord>> groups_;
 };

@@ -10,8 +10,13 @@
 #include "quillmont/platform/ui/keys.h"
 
 namespace quillmont {
+
+using namespace detail;  // the panels' shared helpers
 namespace {
 
+constexpr const char* kPage = "XEventSNMPTab";
+constexpr const char* kLoadFailed =
+    "The page holds no definition to save: its last LoadData failed. Load the definition again first";
 constexpr const char* kSettingsKey = "SNMPProperties";
 constexpr const char* kVersionV1 = "SNMP v1";
 constexpr const char* kVersionV2c = "SNMP v2c";
@@ -108,45 +113,77 @@ void XEventSNMPTab::BuildListColumns() {
 
 // ---- IFolioControl ----
 
-bool XEventSNMPTab::HandleTabProcess(const std::string&) { return false; }
+bool XEventSNMPTab::HandleTabProcess(const std::string&) {
+  return AtBoundary(owner_, kPage, [] { return false; });
+}
 
 // Every manager is checked when it is applied, so there is nothing left to
 // refuse here.
-bool XEventSNMPTab::IsTabValid(const std::string&) { return true; }
+bool XEventSNMPTab::IsTabValid(const std::string&) {
+  return AtBoundary(owner_, kPage, [] { return true; });
+}
 
 void XEventSNMPTab::LoadState() {
-  const std::string layout = GetAppContext()->Settings()->Item(Variant(kSettingsKey))->Value().ToString();
-  stl_->Columns()->SetLayoutState(layout);
-  stl_->ApplyColumnLayout();
+  AtBoundary(owner_, kPage, [&] {
+    // A store that holds nothing (empty or null) means no remembered layout.
+    const Variant value = GetAppContext()->Settings()->Item(Variant(kSettingsKey))->Value();
+    stl_->Columns()->SetLayoutState(value.IsNull() ? std::string() : value.ToString());
+    stl_->ApplyColumnLayout();
+  });
 }
 
 void XEventSNMPTab::SaveState() {
-  stl_->CaptureColumnLayout();
-  const std::string layout = stl_->Columns()->LayoutState();
-  GetAppContext()->Settings()->Item(Variant(kSettingsKey))->SetValue(Variant(layout));
+  AtBoundary(owner_, kPage, [&] {
+    stl_->CaptureColumnLayout();
+    const std::string layout = stl_->Columns()->LayoutState();
+    GetAppContext()->Settings()->Item(Variant(kSettingsKey))->SetValue(Variant(layout));
+  });
 }
 
 void XEventSNMPTab::SaveData() {
-  if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition was loaded");
-  auto managers = std::dynamic_pointer_cast<SnmpManagerList>(stl_->Items());
-  if (!managers) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the list holds no SNMP manager collection");
-  definition_->SetSnmpManagers(managers);
+  AtBoundary(owner_, kPage, [&] {
+    if (loadFailed_) throw Error(ErrorCode::InvalidProcedureCall, kLoadFailed);
+    if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition was loaded");
+    auto managers = std::dynamic_pointer_cast<SnmpManagerList>(stl_->Items());
+    if (!managers) throw Error(ErrorCode::TypeMismatch, "Type mismatch: the list holds no SNMP manager collection");
+    definition_->SetSnmpManagers(managers);
+  });
 }
 
 void XEventSNMPTab::LoadData(const Variant& v, const std::string& sName, std::shared_ptr<TabHost> dtN) {
-  cdtnNotify_ = std::move(dtN);
-  definition_ = v.As<NotificationDefinition>();
-  definition_->LoadSnmpDetails();
-  tabKey_ = sName;
-  stl_->SetConfigFlag1(false);
-  stl_->SetConfigFlag2(false);
-  stl_->SetConfigFlag3(true);
-  FillChoiceLists();
-  if (definition_->IsNew())
-    StartEmptyList();
-  else
-    FillListFromDefinition();
-  UpdateCommandStates();
+  AtBoundary(owner_, kPage, [&] {
+    // Let go of the previous definition before anything can fail, so that a
+    // failed load shows and saves none of its managers.
+    loadFailed_ = true;
+    definition_.reset();
+    cdtnNotify_ = std::move(dtN);
+    tabKey_ = sName;
+    editMode_ = quillmont::EditMode::AddNew;
+    FillChoiceLists();  // no version or time format chosen
+    {
+      FlagGuard filling(filling_, true);
+      txtHost_->SetText("");
+      txtPort_->SetText("");
+    }
+    stl_->SetItems(GetDefinitionLibrary()->NewSnmpManagerList());
+    if (v.IsEmpty()) {
+      // Nothing to load: the page is unbound and holds nothing of the host.
+      loadFailed_ = false;
+      UpdateCommandStates();
+      return;
+    }
+    definition_ = v.As<NotificationDefinition>();
+    definition_->LoadSnmpDetails();
+    stl_->SetConfigFlag1(false);
+    stl_->SetConfigFlag2(false);
+    stl_->SetConfigFlag3(true);
+    if (definition_->IsNew())
+      ResetFields();
+    else
+      FillListFromDefinition();
+    UpdateCommandStates();
+    loadFailed_ = false;
+  });
 }
 
 // ---- Loading ----
@@ -161,18 +198,11 @@ void XEventSNMPTab::FillChoiceLists() {
   cboTimeFormat_->AddItem(kTimeUtc);
 }
 
-void XEventSNMPTab::StartEmptyList() {
-  stl_->SetItems(GetDefinitionLibrary()->NewSnmpManagerList());
-  ResetFields();
-}
-
 void XEventSNMPTab::FillListFromDefinition() {
   std::shared_ptr<SnmpManagerList> stored;
   if (definition_->HasSnmp()) stored = definition_->SnmpManagers();
-  // The list always works on a collection of this panel's, even when the
-  // definition holds no managers: otherwise a reload would keep showing (and
-  // SaveData would hand over) the managers of the definition loaded before.
-  stl_->SetItems(GetDefinitionLibrary()->NewSnmpManagerList());
+  // LoadData gave the list a fresh collection of this panel's; the stored
+  // managers are added to it.
   if (!stored) return;
 
   const int count = stored->Count();
@@ -183,6 +213,17 @@ void XEventSNMPTab::FillListFromDefinition() {
     ShowManager(AsManager(stl_->Items()->Item(1)));
     editMode_ = quillmont::EditMode::EditSelected;
   }
+}
+
+bool XEventSNMPTab::HasUnappliedEntry() const {
+  if (!changed_) return false;
+  const std::string host = Trimmed(txtHost_->Text()), port = Trimmed(txtPort_->Text());
+  if (editMode_ == quillmont::EditMode::AddNew) return !host.empty() || !port.empty();
+  auto selected = stl_->SelectedItems();
+  if (selected->Count() != 1) return false;
+  auto manager = AsManager(selected->Item(1));
+  return manager && (host != manager->Host() || port != std::to_string(manager->Port()) ||
+                     cboVersion_->Text() != manager->Version() || cboTimeFormat_->Text() != manager->TimeFormat());
 }
 
 // ---- View state ----
@@ -337,7 +378,7 @@ bool XEventSNMPTab::CheckHostPortUnique(const std::shared_ptr<SnmpManager>& excl
   return false;
 }
 
-bool XEventSNMPTab::HostPortExists(std::shared_ptr<SnmpManager> snmpMgrSeleted) {
+bool XEventSNMPTab::HostPortExists(std::shared_ptr<SnmpManager> selectedManager) {
   // A port field without a whole number cannot duplicate any manager.
   const auto port = WholeNumber(Trimmed(txtPort_->Text()));
   if (!port) return false;
@@ -349,7 +390,7 @@ bool XEventSNMPTab::HostPortExists(std::shared_ptr<SnmpManager> snmpMgrSeleted) 
     auto manager = std::dynamic_pointer_cast<SnmpManager>(items->Item(i));
     // The port test is the cheap one; the host comparison is the service's.
     if (!manager || manager->Port() != *port) continue;
-    if (manager == snmpMgrSeleted) continue;
+    if (manager == selectedManager) continue;
     if (services->TextEquals(manager->Host(), host, true)) return true;
   }
   return false;

@@ -3,10 +3,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <thread>
 
 #include "quillmont/framework/components.h"
 #include "quillmont/framework/definition.h"
-#include "quillmont/framework/panel_support.h"
+#include "quillmont/framework/edit_mode.h"
 #include "quillmont/framework/services.h"
 #include "quillmont/framework/tab_contract.h"
 #include "quillmont/platform/export.h"
@@ -32,10 +33,15 @@ class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl
   void LoadData(const Variant& v, const std::string& sName, std::shared_ptr<TabHost> dtN) override;
   void SaveState() override;
 
-  // Whether a manager of the list other than snmpMgrSeleted has the host and
+  // Whether a manager of the list other than selectedManager has the host and
   // port now in the entry fields. A port field that holds no whole number
   // matches nothing.
-  bool HostPortExists(std::shared_ptr<SnmpManager> snmpMgrSeleted = nullptr);
+  bool HostPortExists(std::shared_ptr<SnmpManager> selectedManager = nullptr);
+
+  // Whether the entry fields hold an edit not applied to the list: a manager
+  // typed but not added, or a change to the selected one not applied. Not
+  // part of the tab contract: a host asks it before it saves or closes.
+  bool HasUnappliedEntry() const;
 
   // The designed controls.
   ui::Frame& fraSNMP() const noexcept { return *fraSNMP_; }
@@ -76,7 +82,6 @@ class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl
 
   // Loading.
   void FillChoiceLists();
-  void StartEmptyList();
   void FillListFromDefinition();
 
   // View state.
@@ -141,6 +146,11 @@ class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl
   quillmont::EditMode editMode_ = quillmont::EditMode::AddNew;
   bool changed_ = false;
   bool filling_ = false;
+  // The thread whose services the page uses; its operations run only there.
+  std::thread::id owner_ = std::this_thread::get_id();
+  // The last LoadData failed: the page shows no definition's data and
+  // SaveData refuses until a load succeeds.
+  bool loadFailed_ = false;
   bool enterPending_ = false;
   std::shared_ptr<TextBoxExtension> txtHostExtension_;
   std::shared_ptr<TextBoxExtension> txtPortExtension_;

@@ -5,6 +5,8 @@
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
 
 namespace quillmont {
+
+using namespace detail;  // the panels' shared helpers
 namespace {
 
 constexpr float kDesignWidth = 6720;

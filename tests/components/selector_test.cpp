@@ -117,63 +117,6 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
   EXPECT_EQ(s.changed, 2);
 }
 
-TEST(Selector, FilterHidesRowsFromTheViewOnly) {
-  SelectorOnPanel s;
-  auto& x = *s.selector;
-  x.SetFilterEnabled(true);
-  x.SetFilterColumnIndex(1);
-  x.SetFilterText("Disk");
-  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2"}));
-  EXPECT_EQ(x.AvailableItems()->Count(), 5);
-  // The view rows are the shown ones: choosing the second shown row takes E2.
-  s.driver.SelectRows(x.AvailableList(), {1});
-  s.driver.Click(x.ChooseButton());
-  EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E2_"}));
-  // Chosen rows are never filtered.
-  x.SetFilterText("Net");
-  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 2"}));
-  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 1", "Event 3"}));
-  x.SetFilterText("");
-  EXPECT_EQ(x.AvailableList().ViewRowCount(), 4);
-  x.SetFilterText("Power");
-  x.SetFilterEnabled(false);
-  EXPECT_EQ(x.AvailableList().ViewRowCount(), 4);
-  EXPECT_THROW(x.SetFilterColumnIndex(-1), Error);
-}
-
-TEST(Selector, RowSelectionReachesTheView) {
-  SelectorOnPanel s;
-  auto& x = *s.selector;
-  auto first = x.AvailableItems()->Item(1);
-  first->SetSelected(true);
-  EXPECT_TRUE(x.AvailableList().IsRowSelected(0));
-  EXPECT_TRUE(first->Selected());
-  s.driver.ClickRow(x.AvailableList(), 2);
-  EXPECT_FALSE(first->Selected());
-  EXPECT_TRUE(x.AvailableItems()->Item(3)->Selected());
-
-  // A row hidden by the filter keeps its flag and shows it when it returns.
-  x.SetFilterEnabled(true);
-  x.SetFilterText("Net");
-  auto hidden = x.AvailableItems()->Item(1);  // Disk
-  hidden->SetSelected(true);
-  EXPECT_EQ(x.AvailableList().ViewSelectedCount(), 0);
-  x.SetFilterText("");
-  EXPECT_TRUE(x.AvailableList().IsRowSelected(0));
-
-  // ClearAvailable keeps the chosen rows and drops the others' keys.
-  x.ChooseItem("E4");
-  x.ClearAvailable();
-  EXPECT_EQ(x.AvailableItems()->Count(), 0);
-  EXPECT_EQ(x.AvailableList().ViewRowCount(), 0);
-  EXPECT_FALSE(x.IsAvailable("E0"));
-  EXPECT_TRUE(x.IsChosen("E4"));
-  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 4"}));
-  // A row handed out earlier stays readable, and its flag no longer reaches a view.
-  hidden->SetSelected(false);
-  EXPECT_EQ(hidden->Key(), "E0_");
-}
-
 TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
   SelectorOnPanel s;
   auto& x = *s.selector;
@@ -183,21 +126,6 @@ TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
   EXPECT_EQ(x.ColumnCount(), 2);
   EXPECT_EQ(x.ChosenList().ViewColumns().size(), 2u);
   EXPECT_THROW(x.AvailableItems()->Item(1)->SetSubItem(100000, "x"), Error);
-}
-
-TEST(Selector, RowsOutliveTheSelector) {
-  std::shared_ptr<SelectorRows> chosen;
-  {
-    Selector x("xEvents");
-    x.AddAvailable("A", "a");
-    x.AddAvailable("B", "b");
-    x.ChooseItem("b");
-    chosen = x.ChosenItems();
-  }
-  ASSERT_EQ(chosen->Count(), 1);
-  EXPECT_EQ(chosen->Item(1)->Key(), "b_");
-  chosen->Item(1)->SetSelected(true);
-  EXPECT_TRUE(chosen->Item(1)->Selected());
 }
 
 TEST(Selector, LaysOutItsPartsInsideOnResize) {
@@ -217,28 +145,6 @@ TEST(Selector, LaysOutItsPartsInsideOnResize) {
   EXPECT_GE(x.RemoveButton().Height(), 0);
 }
 
-TEST(Selector, ChoosingTenThousandOfHundredThousand) {
-  Selector x("xEvents");
-  x.AddColumn("Event Type");
-  x.AddColumn("Event Group");
-  x.SetInitialized(true);
-  constexpr int kRows = 100000;
-  for (int i = 0; i < kRows; ++i) x.AddAvailable("Event " + std::to_string(i), "k" + std::to_string(i));
-  x.EndFill();
-  for (int i = 0; i < kRows; i += 10) x.ChooseItem("k" + std::to_string(i));
-  x.FinishLoad(1);
-  EXPECT_EQ(x.ChosenItems()->Count(), kRows / 10);
-  EXPECT_EQ(x.AvailableItems()->Count(), kRows - kRows / 10);
-  EXPECT_EQ(x.ChosenList().ViewRowCount(), kRows / 10);
-  EXPECT_EQ(x.AvailableList().ViewRowCount(), kRows - kRows / 10);
-  EXPECT_EQ(x.ChosenItems()->Item(kRows / 10)->Key(), "k99990_");
-  EXPECT_EQ(x.AvailableItems()->Item(1)->Key(), "k1_");
-  EXPECT_TRUE(x.IsChosen("k50000"));
-  EXPECT_TRUE(x.IsAvailable("k50001"));
-}
-
-// Rows read one by one between moves always show each side exactly: a row
-// that left a side never lingers in it, whatever came before the read.
 TEST(Selector, RowsReadBetweenMovesShowEachSideExactly) {
   Selector x("xEvents");
   constexpr int kRows = 40;

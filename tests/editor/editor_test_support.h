@@ -1,9 +1,5 @@
 #pragma once
 
-#include <unistd.h>
-
-#include <atomic>
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -16,27 +12,11 @@
 #include "store/host_objects.h"
 #include "store/seed.h"
 #include "tests/editor/scripted_terminal.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::editor::testing {
 
-class TempDir {
- public:
-  TempDir() {
-    static std::atomic<int> counter{0};
-    path_ = std::filesystem::temp_directory_path() /
-            ("qm-editor-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-    std::filesystem::remove_all(path_);
-    std::filesystem::create_directories(path_);
-  }
-  ~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-  }
-  std::string File(const std::string& name) const { return (path_ / name).string(); }
-
- private:
-  std::filesystem::path path_;
-};
+using quillmont::testing::TempDir;
 
 // A seeded store and the editor's services on a scripted terminal, as the
 // program sets them up.

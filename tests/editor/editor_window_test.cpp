@@ -14,43 +14,6 @@ using testing::Shows;
 
 class EditorWindowTest : public EditorFixture {};
 
-TEST_F(EditorWindowTest, AddsAManagerByTypingThenSavesAndSurvivesResizing) {
-  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
-  ASSERT_TRUE(window.Open());
-  terminal.ExpectText("Core network outage")
-      .Key(FunctionKey(6))
-      .ExpectText("SNMP Host")
-      .Alt('n')
-      .Alt('h')
-      .Type("trap.example.org")
-      .Alt('p')
-      .Type("1162")
-      .Key(keys::Return)
-      .ExpectText("trap.example.org")
-      .ExpectText("[changed]")
-      .Then([&] { terminal.Resize(8, 30); })
-      .Send(InputEvent::MakeResize())
-      .Then([&] {
-        EXPECT_EQ(window.ActivePanel().Width(), TwipsWide(30));
-        EXPECT_EQ(window.ActivePanel().Height(), TwipsHigh(5));
-        terminal.Resize(30, 100);
-      })
-      .Send(InputEvent::MakeResize())
-      .ExpectText("SNMP Managers")
-      .Then([&] { EXPECT_EQ(window.ActivePanel().Width(), TwipsWide(100)); })
-      .Key('S', shift::Ctrl)
-      .Check([](const Canvas& c) { EXPECT_FALSE(Shows(c, "[changed]")) << c.AllText(); })
-      .Key(keys::Escape);
-  window.Run();
-  EXPECT_TRUE(window.Closed());
-  const auto record = store->ReadNotification(1);
-  ASSERT_EQ(record.managers.size(), 3u);
-  EXPECT_EQ(record.managers[2].host, "trap.example.org");
-  EXPECT_EQ(record.managers[2].port, 1162);
-  EXPECT_EQ(record.recipients.size(), 2u);
-  EXPECT_EQ(record.eventTypeKeys.size(), 6u);
-}
-
 TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
   EditorWindow window(screen, *store, store->NewDefinition("Nothing chosen"), StandardPages());
   ASSERT_TRUE(window.Open());
@@ -99,25 +62,6 @@ TEST_F(EditorWindowTest, ALockedDatabaseKeepsTheEditsForAnotherTry) {
       })
       .Key(keys::Escape);
   window.Run();
-}
-
-TEST_F(EditorWindowTest, ClosingAsksAboutUnsavedChangesAndKeepsTheViewState) {
-  EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
-  ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6))
-      .Alt('n')  // New empties the fields: a change
-      .Key(keys::Escape)
-      .ExpectText("Save the changes to")
-      .Type("c")
-      .Then([&] { EXPECT_FALSE(window.Closed()); })
-      .Key(keys::Escape)
-      .Type("n");
-  window.Run();
-  EXPECT_TRUE(window.Closed());
-  EXPECT_EQ(store->ReadNotification(2).managers.size(), 1u);
-  const auto layout = store->Setting("SNMPProperties");
-  ASSERT_TRUE(layout.has_value());
-  EXPECT_FALSE(layout->empty());
 }
 
 TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {

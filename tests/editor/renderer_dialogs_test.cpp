@@ -60,9 +60,9 @@ TEST(Renderer, DrawsEachKindAtItsCellsAndFindsItAgain) {
   EXPECT_EQ(canvas.CursorCol(), 14);
   EXPECT_EQ(Cells(canvas, 3, 32, 4), "[Go]");
   EXPECT_TRUE(canvas.At(3, 33).attrs & attr::Dim);
-  // Header and rows with the visible columns at their widths; three rows fit.
-  EXPECT_EQ(Cells(canvas, 5, 2, 16), "Host      Port  ");
-  EXPECT_EQ(Cells(canvas, 6, 2, 14), "host0     160 ");
+  // Header and rows with the visible columns sharing the width; three rows fit.
+  EXPECT_EQ(Cells(canvas, 5, 2, 23), "Host              \u2502Port");
+  EXPECT_EQ(Cells(canvas, 6, 2, 22), "host0              160");
   EXPECT_TRUE(canvas.At(7, 2).attrs & attr::Reverse);
   EXPECT_FALSE(canvas.At(6, 2).attrs & attr::Reverse);
   EXPECT_EQ(canvas.AllText().find("Hidden"), std::string::npos);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,7 @@ class BoundaryTabHost final : public com::ITabHost {
     return failing ? com::E_FAIL : com::S_OK;
   }
   com::HResult SelectTab(const char* tabKey) override {
+    if (onSelectTab) onSelectTab();  // a host may reload the page right here
     selected.emplace_back(tabKey);
     return com::S_OK;
   }
@@ -33,6 +35,7 @@ class BoundaryTabHost final : public com::ITabHost {
   int changes = 0;
   bool failing = false;  // MarkChanged answers a failure code
   std::vector<std::string> selected;
+  std::function<void()> onSelectTab;
 };
 
 }  // namespace quillmont::testing

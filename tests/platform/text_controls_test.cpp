@@ -54,29 +54,6 @@ TEST(Utf8, MalformedBytesReadAsReplacementCharacters) {
   }
 }
 
-TEST(Control, RefusedNegativeSizeLeavesTheControlAsItWas) {
-  TextBox box("txtHost");
-  box.Move(120, 240, 1000, 300);
-  for (auto refused : {+[](TextBox& b) { b.Move(1, 2, -1, 300); }, +[](TextBox& b) { b.Move(1, 2, 1000, -0.5f); },
-                       +[](TextBox& b) { b.SetWidth(-10); }, +[](TextBox& b) { b.SetHeight(-10); }}) {
-    try {
-      refused(box);
-      ADD_FAILURE() << "a negative size was taken";
-    } catch (const Error& e) {
-      EXPECT_EQ(e.Code(), ErrorCode::InvalidProcedureCall);
-    }
-    EXPECT_EQ(box.Left(), 120);
-    EXPECT_EQ(box.Top(), 240);
-    EXPECT_EQ(box.Width(), 1000);
-    EXPECT_EQ(box.Height(), 300);
-  }
-  // A zero size and a negative position are fine.
-  box.Move(-517.5f, 1427.5f, 0, 3757.5f);
-  EXPECT_EQ(box.Left(), -517.5f);
-  EXPECT_EQ(box.Width(), 0);
-  EXPECT_EQ(box.Height(), 3757.5f);
-}
-
 struct TextPanel {
   UserControl panel{"ucTest"};
   std::shared_ptr<TextBox> box = panel.Add<TextBox>("txtAddress");
@@ -87,42 +64,6 @@ struct TextPanel {
     box->Change.Connect([this] { changes.push_back(box->Text()); });
   }
 };
-
-TEST(TextBox, TypingChangesOncePerCharacterAtTheCaret) {
-  TextPanel p;
-  ASSERT_TRUE(p.driver.TypeInto(*p.box, "ab\xC3\xA9"));
-  EXPECT_EQ(p.changes, (std::vector<std::string>{"a", "ab", "ab\xC3\xA9"}));
-  EXPECT_EQ(p.box->SelStart(), 3u);
-
-  p.changes.clear();
-  p.driver.PressKey(keys::Left);
-  p.driver.PressKey(keys::Left);
-  p.driver.Type("X");
-  EXPECT_EQ(p.box->Text(), "aXb\xC3\xA9");
-  p.driver.PressKey(keys::Back);    // removes the X before the caret
-  p.driver.PressKey(keys::Delete);  // removes the b after it
-  EXPECT_EQ(p.box->Text(), "a\xC3\xA9");
-  p.driver.PressKey(keys::End);
-  p.driver.PressKey(keys::Delete);  // nothing after the caret: no change
-  p.driver.PressKey(keys::Home);
-  p.driver.PressKey(keys::Back);  // nothing before the caret: no change
-  EXPECT_EQ(p.changes, (std::vector<std::string>{"aXb\xC3\xA9", "ab\xC3\xA9", "a\xC3\xA9"}));
-
-  // Enter and other control characters insert nothing into a single-line field.
-  p.changes.clear();
-  p.driver.PressKey(keys::Return);
-  p.driver.PressKey(keys::Escape);
-  EXPECT_TRUE(p.changes.empty());
-
-  // Ctrl+A then a character replaces everything; ClearText empties with one change.
-  p.driver.PressKey('A', shift::Ctrl);
-  EXPECT_EQ(p.box->SelectedText(), "a\xC3\xA9");
-  p.driver.Type("z");
-  EXPECT_EQ(p.box->Text(), "z");
-  p.changes.clear();
-  EXPECT_TRUE(p.driver.ClearText());
-  EXPECT_EQ(p.changes, std::vector<std::string>{""});
-}
 
 TEST(TextBox, MaxLengthLimitsTypingAndPastingInCharactersButNotTheProgram) {
   TextPanel p;
@@ -201,62 +142,6 @@ struct ComboPanel {
     combo->Click.Connect([this] { clicks.push_back(combo->ListIndex()); });
   }
 };
-
-TEST(ComboBox, ProgramAndUserChoicesRaiseClickAndTextThatIsNoItemChoosesNothing) {
-  ComboPanel p;
-  EXPECT_EQ(p.combo->ListCount(), 3);
-  EXPECT_EQ(p.combo->NewIndex(), 2);
-  EXPECT_EQ(p.combo->ListIndex(), -1);
-  EXPECT_EQ(p.combo->Text(), "");
-  EXPECT_EQ(p.combo->ItemData(0), 1);
-  EXPECT_EQ(p.combo->ItemData(1), -2147483647 - 1);
-  EXPECT_EQ(p.combo->ItemData(2), 0);
-
-  p.combo->SetText("SNMP v2c");
-  EXPECT_EQ(p.combo->ListIndex(), 1);
-  p.combo->SetText("SNMP v2c");  // already chosen by the program: no Click
-  p.combo->SetListIndex(0);
-  EXPECT_EQ(p.clicks, (std::vector<int>{1, 0}));
-
-  // A text that is no item chooses nothing, raises nothing and is no error.
-  EXPECT_NO_THROW(p.combo->SetText("SNMP v3"));
-  EXPECT_EQ(p.combo->ListIndex(), -1);
-  EXPECT_EQ(p.combo->Text(), "");
-  EXPECT_NO_THROW(p.combo->SetText("snmp v1"));  // items match exactly
-  EXPECT_EQ(p.combo->ListIndex(), -1);
-  EXPECT_EQ(p.clicks.size(), 2u);
-
-  // The user choosing raises Click even for the item already shown.
-  EXPECT_TRUE(p.driver.Choose(*p.combo, "Other"));
-  EXPECT_TRUE(p.driver.Choose(*p.combo, "Other"));
-  EXPECT_FALSE(p.driver.Choose(*p.combo, "Missing"));
-  EXPECT_TRUE(p.combo->HasFocus());
-  EXPECT_EQ(p.clicks, (std::vector<int>{1, 0, 2, 2}));
-
-  // Keys move through the items; a letter picks the next item starting with it.
-  p.driver.PressKey(keys::Home);
-  p.driver.PressKey(keys::Home);  // already on the first: nothing
-  p.driver.PressKey(keys::Down);
-  EXPECT_EQ(p.combo->Text(), "SNMP v2c");
-  p.driver.Type("s");
-  EXPECT_EQ(p.combo->Text(), "SNMP v1");
-  p.driver.Type("o");
-  EXPECT_EQ(p.combo->Text(), "Other");
-  EXPECT_EQ(p.clicks, (std::vector<int>{1, 0, 2, 2, 0, 1, 0, 2}));
-
-  // Bad positions are errors that change nothing.
-  for (int bad : {-2, 3}) {
-    EXPECT_THROW(p.combo->SetListIndex(bad), Error);
-    EXPECT_THROW(p.combo->List(bad), Error);
-    EXPECT_THROW(p.combo->SetItemData(bad, 5), Error);
-  }
-  EXPECT_EQ(p.combo->ListIndex(), 2);
-  p.combo->SetListIndex(-1);  // clearing raises nothing
-  EXPECT_EQ(p.clicks.size(), 8u);
-  p.combo->Clear();
-  EXPECT_EQ(p.combo->ListCount(), 0);
-  EXPECT_EQ(p.combo->NewIndex(), -1);
-}
 
 }  // namespace
 }  // namespace quillmont::ui

@@ -108,6 +108,14 @@ class EventsExerciser final : public PanelExerciser {
   }
 
   std::string Recover() override {
+    if (loadFailed_) {
+      // After a failed load the page saves nothing until a load succeeds.
+      action_ = "recover";
+      kind_ = Kind::Host;
+      hostCall_ = HostOp::Load;
+      LoadRandomDefinition();
+      return "recover: LoadData";
+    }
     kind_ = Kind::Filter;
     action_ = "recover";
     filterChosen_ = user_.ChooseIndex(panel_->cboGroupEvents(), 0);
@@ -118,6 +126,7 @@ class EventsExerciser final : public PanelExerciser {
   void Verify(bool strict) override;
 
  private:
+  bool loadFailed_ = false;  // the last LoadData failed
   enum class Kind { None, Select, Move, Filter, AccessKey, Tab, Resize, Host };
   enum class HostOp { Load, Save, Valid, State, Catalogue, Other };
 
@@ -150,9 +159,11 @@ class EventsExerciser final : public PanelExerciser {
     }
     library_->Store()->Store(id, stored);
     definition_ = def;
-    host_ = choices_.Percent(90) ? std::make_shared<CountingTabHost>() : nullptr;
+    host_ = choices_.Percent(90) ? std::make_shared<RecordingTabHost>() : nullptr;
     groups_ = GroupsOf(GroupRecords());
+    loadFailed_ = true;
     panel_->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), "Events", host_);
+    loadFailed_ = false;
     // What LoadData must have chosen: the stored types the catalogue has, once each.
     expectedChosen_.clear();
     if (!def->IsNew())
@@ -164,16 +175,7 @@ class EventsExerciser final : public PanelExerciser {
     action_ = available ? "select available" : "select chosen";
     kind_ = Kind::Select;
     ui::ListView& view = available ? selector().AvailableList() : selector().ChosenList();
-    const int rows = view.ViewRowCount();
-    std::vector<int> picked;
-    const std::uint32_t how = choices_.Below(10);
-    if (rows > 0 && how >= 2) {
-      const int count = how < 6 ? 1 : 2 + static_cast<int>(choices_.Below(std::min<std::uint32_t>(rows, 6)));
-      for (int i = 0; i < count; ++i)
-        picked.push_back(static_cast<int>(choices_.Below(static_cast<std::uint32_t>(rows))));
-    }
-    user_.SelectRows(view, picked);
-    return std::string(available ? "select available" : "select chosen") + " x" + std::to_string(picked.size());
+    return (available ? "available: " : "chosen: ") + SelectRandomRows(user_, choices_, view);
   }
 
   std::string MoveButton() {
@@ -211,7 +213,7 @@ class EventsExerciser final : public PanelExerciser {
     if (!user_.Focus(combo)) return "filter cannot take the focus";
     const int before = combo.ListIndex();
     if (choices_.Percent(30)) {
-      const std::string& text = choices_.Pick(Fragments());
+      const std::string& text = choices_.Pick(RandomFragments());
       user_.Type(text);
       filterChosen_ = combo.ListIndex() != before;
       // Letters after the one that changed the filter go to the selector,
@@ -290,7 +292,7 @@ class EventsExerciser final : public PanelExerciser {
   ui::Driver user_;
   std::shared_ptr<EventTypeCollection> catalogue_;
   std::shared_ptr<BasicNotificationDefinition> definition_;
-  std::shared_ptr<CountingTabHost> host_;
+  std::shared_ptr<RecordingTabHost> host_;
   std::vector<Group> groups_;
   std::vector<std::string> expectedChosen_;
 
@@ -301,7 +303,7 @@ class EventsExerciser final : public PanelExerciser {
   bool tabValid_ = true;
   std::vector<Row> chosenBefore_;
   int markBefore_ = 0;
-  std::shared_ptr<CountingTabHost> hostBefore_;
+  std::shared_ptr<RecordingTabHost> hostBefore_;
 };
 
 void EventsExerciser::Verify(bool strict) {

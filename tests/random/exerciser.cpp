@@ -34,76 +34,16 @@ int AnsweringMessages::ShowMessage(const std::string& prompt, int buttons, const
 
 PanelExerciser::~PanelExerciser() = default;
 
-const std::vector<std::string>& PanelExerciser::Fragments() {
-  static const std::vector<std::string> fragments = {"a",
-                                                     "B",
-                                                     "z",
-                                                     " ",
-                                                     "  ",
-                                                     "1",
-                                                     "6",
-                                                     "2",
-                                                     "0",
-                                                     "9",
-                                                     ".",
-                                                     "-",
-                                                     "@",
-                                                     "+",
-                                                     "_",
-                                                     "\xC3\xA9",          // é
-                                                     "\xE4\xB8\xAD",      // 中
-                                                     "\xF0\x9F\x98\x80",  // an emoji outside the BMP
-                                                     "alpha",
-                                                     "Beta",
-                                                     "ALPHA",
-                                                     "162",
-                                                     " 162 ",
-                                                     "65535",
-                                                     "65536",
-                                                     "0",
-                                                     "-1",
-                                                     "+1",
-                                                     "0162",
-                                                     "1e3",
-                                                     "a@example.com",
-                                                     "b@x",
-                                                     "A@EXAMPLE.COM",
-                                                     " c@d.org ",
-                                                     "x@y, z@w",
-                                                     "bad@",
-                                                     "@bad",
-                                                     "a b@c"};
+// clang-format off
+const std::vector<std::string>& RandomFragments() {
+  static const std::vector<std::string> fragments = {
+      "a", "B", "z", " ", "  ", "1", "6", "2", "0", "9", ".", "-", "@", "+", "_",
+      "\xC3\xA9", "\xE4\xB8\xAD", "\xF0\x9F\x98\x80",  // a Latin letter, a CJK one, an emoji outside the BMP
+      "alpha", "Beta", "ALPHA", "162", " 162 ", "65535", "65536", "0", "-1", "+1", "0162", "1e3",
+      "a@example.com", "b@x", "A@EXAMPLE.COM", " c@d.org ", "x@y, z@w", "bad@", "@bad", "a b@c"};
   return fragments;
 }
-
-ServiceInstall::ServiceInstall(std::shared_ptr<MessageService> messages, std::shared_ptr<AppContext> appContext,
-                               std::shared_ptr<DefinitionLibrary> library, std::shared_ptr<testing::FaultPlan> plan) {
-  ResetThreadServices();
-  const ComponentFactories defaults = detail::DefaultFactories();
-  std::shared_ptr<UiServices> ui = defaults.uiServices();
-  std::shared_ptr<ControlLibrary> controls = defaults.controlLibrary();
-  if (plan) {
-    messages = std::make_shared<testing::FaultyMessageService>(messages, plan);
-    ui = std::make_shared<testing::FaultyUiServices>(ui, plan);
-    appContext = std::make_shared<testing::FaultyAppContext>(appContext, plan);
-    library = std::make_shared<testing::FaultyDefinitionLibrary>(library, plan);
-    controls = std::make_shared<testing::FaultyControlLibrary>(plan);
-  }
-  SetThreadMessageService(std::move(messages));
-  SetThreadUiServices(std::move(ui));
-  SetThreadAppContext(std::move(appContext));
-  SetThreadDefinitionLibrary(std::move(library));
-  SetThreadControlLibrary(std::move(controls));
-}
-
-ServiceInstall::~ServiceInstall() { ResetThreadServices(); }
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
+// clang-format on
 
 namespace {
 

@@ -14,6 +14,7 @@
 #include "quillmont/framework/tab_contract.h"
 #include "quillmont/platform/ui/driver.h"
 #include "tests/support/fault_injection.h"
+#include "tests/support/test_host.h"
 
 // Long random sequences of what a user and a host do to a panel, with the
 // rules that must hold after every step. Shared by the seeded GoogleTest
@@ -68,14 +69,7 @@ class RuleBroken : public std::logic_error {
   using std::logic_error::logic_error;
 };
 
-struct ShownMessage {
-  std::string prompt;
-  int buttons = 0;
-  std::string title;
-  std::string helpFile;
-  int helpContext = 0;
-  int answer = 0;
-};
+using testing::ShownMessage;
 
 // Plays a user who answers message boxes at random: OK to an OK box; Yes, No
 // or OK to a Yes/No box (only No cancels). Records what it was shown.
@@ -90,14 +84,7 @@ class AnsweringMessages final : public MessageService {
   Choices& choices_;
 };
 
-// A tab container that counts what it is asked.
-class CountingTabHost final : public TabHost {
- public:
-  void MarkChanged() override { ++markChanged; }
-  void SelectTab(std::string& tabKey) override { selected.push_back(tabKey); }
-  int markChanged = 0;
-  std::vector<std::string> selected;
-};
+using testing::RecordingTabHost;
 
 // One panel under random use.
 class PanelExerciser {
@@ -123,22 +110,13 @@ class PanelExerciser {
 
  protected:
   std::string action_;
-  // Texts the user types: single characters (ASCII, blanks, non-ASCII) and
-  // whole words, chosen by the caller's mix.
-  static const std::vector<std::string>& Fragments();
 };
 
-// Installs fresh per-thread components for the life of an exerciser: the
-// answering message service, the given app context, and, with a fault plan,
-// wrappers around every outside component that throw on the armed call.
-class ServiceInstall {
- public:
-  ServiceInstall(std::shared_ptr<MessageService> messages, std::shared_ptr<AppContext> appContext,
-                 std::shared_ptr<DefinitionLibrary> library, std::shared_ptr<testing::FaultPlan> plan);
-  ~ServiceInstall();
-  ServiceInstall(const ServiceInstall&) = delete;
-  ServiceInstall& operator=(const ServiceInstall&) = delete;
-};
+// Texts the user types: single characters (ASCII, blanks, non-ASCII) and
+// whole words, chosen by the caller's mix.
+const std::vector<std::string>& RandomFragments();
+
+using testing::ServiceInstall;
 
 std::unique_ptr<PanelExerciser> MakeSnmpExerciser(Choices& choices, std::shared_ptr<testing::FaultPlan> plan = {});
 std::unique_ptr<PanelExerciser> MakeEmailExerciser(Choices& choices, std::shared_ptr<testing::FaultPlan> plan = {});
@@ -166,8 +144,6 @@ std::uint64_t SeedFromEnvironment(std::uint64_t byDefault);
 inline void Require(bool condition, const std::string& rule) {
   if (!condition) throw RuleBroken(rule);
 }
-
-std::string Trim(const std::string& text);
 
 // User gestures every panel's run makes alike; each returns what it did.
 // Clicks with Shift or Ctrl on one row, or selects none, one or several rows.

@@ -6,12 +6,12 @@
 #include "quillmont/definitions/members.h"
 #include "store/definition_store.h"
 #include "store/seed.h"
-#include "tests/store/store_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::store {
 namespace {
 
-using testing::TempFolder;
+using quillmont::testing::TempDir;
 
 std::shared_ptr<SnmpManagerList> ManyManagers(int count) {
   auto list = std::make_shared<BasicSnmpManagerList>();
@@ -25,69 +25,8 @@ std::shared_ptr<SnmpManagerList> ManyManagers(int count) {
 
 std::int32_t FirstId(Store& store) { return store.ListNotifications().front().id; }
 
-TEST(StoreFaults, ALockedDatabaseRefusesTheSaveAndKeepsTheEdits) {
-  TempFolder dir;
-  const std::string path = dir.File("q.db");
-  OpenOptions quick;
-  quick.busyTimeoutMs = 50;
-  auto store = Store::Open(path, quick);
-  SeedDatabase(*store);
-  const std::int32_t id = FirstId(*store);
-  const NotificationRecord before = store->ReadNotification(id);
-
-  Database other(path, false);
-  other.Exec("BEGIN IMMEDIATE");  // another writer holds the lock
-
-  auto def = store->OpenDefinition(id);
-  def->LoadSnmpDetails();
-  def->SetSnmpManagers(ManyManagers(3));
-  try {
-    store->Save(*def);
-    ADD_FAILURE() << "saved through another writer's lock";
-  } catch (const Error& e) {
-    EXPECT_EQ(e.Code(), ErrorCode::Busy);
-    EXPECT_NE(std::string(e.what()).find("try again"), std::string::npos) << e.what();
-  }
-  EXPECT_EQ(def->SnmpManagers()->Count(), 3);
-  other.Exec("ROLLBACK");
-  EXPECT_EQ(store->ReadNotification(id).managers.size(), before.managers.size());
-
-  store->Save(*def);  // the same edits, once the lock is gone
-  EXPECT_EQ(store->ReadNotification(id).managers.size(), 3u);
-}
-
-TEST(StoreFaults, AFailureInsideASaveWritesNothing) {
-  TempFolder dir;
-  auto store = Store::Open(dir.File("q.db"));
-  SeedDatabase(*store);
-  const std::int32_t id = FirstId(*store);
-  const NotificationRecord before = store->ReadNotification(id);
-
-  auto def = store->OpenDefinition(id);
-  def->SetName("Half written");
-  def->SetSnmpManagers(ManyManagers(5));
-  def->SetEmailSubject(std::string("New subject"));
-  store->onSaveStep = [](const char* step) {
-    if (std::string(step) == "email") throw Error(ErrorCode::Failed, "disk full");
-  };
-  EXPECT_THROW(store->Save(*def), Error);
-  const NotificationRecord after = store->ReadNotification(id);
-  EXPECT_EQ(after.name, before.name);
-  EXPECT_EQ(after.managers.size(), before.managers.size());
-  EXPECT_EQ(after.subject, before.subject);
-
-  // A new definition that failed keeps being new: no number was taken.
-  auto fresh = store->NewDefinition("Brand new");
-  EXPECT_THROW(store->Save(*fresh), Error);
-  EXPECT_TRUE(fresh->IsNew());
-  store->onSaveStep = nullptr;
-  store->Save(*fresh);
-  EXPECT_FALSE(fresh->IsNew());
-  EXPECT_EQ(store->ListNotifications().size(), 3u);
-}
-
 TEST(StoreFaults, AProcessKilledInTheMiddleOfASaveLeavesTheOldDefinition) {
-  TempFolder dir;
+  TempDir dir;
   const std::string path = dir.File("q.db");
   std::int32_t id = 0;
   NotificationRecord before;

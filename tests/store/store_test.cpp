@@ -5,13 +5,36 @@
 #include "store/host_objects.h"
 #include "store/json_export.h"
 #include "store/seed.h"
-#include "tests/store/store_test_support.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::store {
 namespace {
 
-using testing::FakeRows;
-using testing::TempFolder;
+using quillmont::testing::TempDir;
+
+// Chosen rows as a selector hands them over: only the keys matter here.
+class FakeRows : public SelectorRows {
+  struct Row : SelectorRow {
+    explicit Row(std::string k) : key(std::move(k)) {}
+    std::string Key() const override { return key; }
+    std::string Text() const override { return key; }
+    std::string SubItem(int) const override { return {}; }
+    void SetSubItem(int, const std::string&) override {}
+    bool Selected() const override { return false; }
+    void SetSelected(bool) override {}
+    std::string key;
+  };
+
+ public:
+  explicit FakeRows(std::vector<std::string> keys) : keys_(std::move(keys)) {}
+  int Count() const override { return static_cast<int>(keys_.size()); }
+  std::shared_ptr<SelectorRow> Item(int position) const override {
+    return std::make_shared<Row>(keys_.at(static_cast<std::size_t>(position - 1)));
+  }
+
+ private:
+  std::vector<std::string> keys_;
+};
 
 std::shared_ptr<Store> OpenSeeded(const std::string& path) {
   auto store = Store::Open(path);
@@ -30,7 +53,7 @@ std::shared_ptr<SnmpManagerList> Managers(std::initializer_list<std::pair<const 
 }
 
 TEST(Store, FirstOpenSeedsACatalogueAndSamplesOnce) {
-  TempFolder dir;
+  TempDir dir;
   const std::string path = dir.File("q.db");
   {
     auto store = OpenSeeded(path);
@@ -64,7 +87,7 @@ TEST(Store, FirstOpenSeedsACatalogueAndSamplesOnce) {
 }
 
 TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
-  TempFolder dir;
+  TempDir dir;
   const std::string path = dir.File("q.db");
   std::int32_t id = 0;
   {
@@ -124,7 +147,7 @@ TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
 }
 
 TEST(Store, SaveWritesOnlyThePartsThatWereSet) {
-  TempFolder dir;
+  TempDir dir;
   auto store = OpenSeeded(dir.File("q.db"));
   const auto first = store->ListNotifications().front();
   const NotificationRecord before = store->ReadNotification(first.id);
@@ -154,7 +177,7 @@ TEST(Store, SaveWritesOnlyThePartsThatWereSet) {
 }
 
 TEST(Store, RefusesBadNamesDuplicatesAndMissingRows) {
-  TempFolder dir;
+  TempDir dir;
   auto store = OpenSeeded(dir.File("q.db"));
   EXPECT_THROW(store->NewDefinition("   "), Error);
   EXPECT_THROW(store->NewDefinition(std::string(101, 'x')), Error);
@@ -172,6 +195,14 @@ TEST(Store, RefusesBadNamesDuplicatesAndMissingRows) {
   EXPECT_TRUE(def->IsNew());
   EXPECT_EQ(store->ListNotifications().size(), 2u);
 
+  // A text the reader would refuse is not written: the notification still opens as it was.
+  auto stored = store->OpenDefinition(existing.id);
+  const auto before = store->ReadNotification(existing.id);
+  stored->SetEmailMessage(std::string(kMaxMessageLength, 'm') + "\xC3\xA9");
+  EXPECT_THROW(store->Save(*stored), Error);
+  EXPECT_EQ(store->ReadNotification(existing.id).message, before.message);
+  EXPECT_NO_THROW(store->OpenDefinition(existing.id));
+
   store->DeleteNotification(existing.id);
   EXPECT_EQ(
       store->Db().QueryInt("SELECT COUNT(*) FROM snmp_managers WHERE notification_id = " + std::to_string(existing.id)),
@@ -180,120 +211,11 @@ TEST(Store, RefusesBadNamesDuplicatesAndMissingRows) {
   EXPECT_THROW(store->OpenDefinition(existing.id), Error);
 }
 
-TEST(Store, MigratesAnOldDatabaseKeepingItsRows) {
-  TempFolder dir;
-  const std::string path = dir.File("old.db");
-  {
-    OpenOptions v1;
-    v1.upToVersion = 1;
-    auto old = Store::Open(path, v1);
-    EXPECT_EQ(old->Db().QueryInt("PRAGMA user_version"), 1);
-    old->Db().Exec("INSERT INTO notifications(id, name, email_subject) VALUES(7, 'Legacy', 'Hello')");
-    old->Db().Exec("INSERT INTO email_recipients VALUES(7, 1, 'ops@example.org')");
-  }
-  auto store = Store::Open(path);
-  EXPECT_FALSE(store->WasCreated());
-  EXPECT_EQ(store->Db().QueryInt("PRAGMA user_version"), kSchemaVersion);
-  const NotificationRecord r = store->ReadNotification(7);
-  EXPECT_EQ(r.subject, std::optional<std::string>("Hello"));
-  EXPECT_EQ(r.recipients, std::vector<std::string>{"ops@example.org"});
-  auto def = store->OpenDefinition(7);
-  def->SetName("Legacy 2");
-  store->Save(*def);  // uses the column the migration added
-  EXPECT_EQ(store->Db().QueryInt("SELECT modified IS NOT NULL FROM notifications WHERE id = 7"), 1);
-}
-
-TEST(Store, RefusesFilesItCannotUseAndLeavesThemUntouched) {
-  TempFolder dir;
-  auto expectRefused = [](const std::string& path, const std::string& words) {
-    const std::string before = testing::ReadBytes(path);
-    try {
-      Store::Open(path);
-      ADD_FAILURE() << path << " was opened";
-    } catch (const Error& e) {
-      EXPECT_NE(std::string(e.what()).find(words), std::string::npos) << e.what();
-    }
-    EXPECT_EQ(testing::ReadBytes(path), before) << path << " was changed";
-  };
-
-  const std::string text = dir.File("notes.txt");
-  testing::WriteBytes(text, "these are my notes, not a database\n");
-  expectRefused(text, "not a database");
-
-  const std::string newer = dir.File("newer.db");
-  {
-    Database db(newer, true);
-    db.Exec("CREATE TABLE t(x); PRAGMA user_version = 99;");
-  }
-  expectRefused(newer, "newer version");
-
-  const std::string foreign = dir.File("foreign.db");
-  {
-    Database db(foreign, true);
-    db.Exec("CREATE TABLE invoices(id INTEGER PRIMARY KEY, total REAL)");
-  }
-  expectRefused(foreign, "another program");
-
-  const std::string damaged = dir.File("damaged.db");
-  { OpenSeeded(damaged); }  // closing the last connection folds the WAL into the file
-  std::string bytes = testing::ReadBytes(damaged);
-  ASSERT_GT(bytes.size(), 4u * 4096);
-  for (std::size_t i = 4096; i < 4u * 4096; ++i) bytes[i] = static_cast<char>(i * 7);
-  testing::WriteBytes(damaged, bytes);
-  expectRefused(damaged, "damaged");
-
-  OpenOptions noCreate;
-  noCreate.create = false;
-  EXPECT_THROW(Store::Open(dir.File("missing.db"), noCreate), Error);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
-}
-
-TEST(Store, SettingsPersistAndGroupCursorWalksTheGroups) {
-  TempFolder dir;
-  const std::string path = dir.File("q.db");
-  {
-    auto store = OpenSeeded(path);
-    StoreAppContext app(store);
-    auto entry = app.Settings()->Item(Variant("SNMPProperties"));
-    EXPECT_TRUE(entry->Value().IsEmpty());
-    entry->SetValue(Variant("v1;256:1200"));
-    app.Settings()->Item(Variant("EmailProperties"))->SetValue(Variant("x"));
-    app.Settings()->Item(Variant("EmailProperties"))->SetValue(Variant());
-    EXPECT_THROW(app.Settings()->Item(Variant("")), Error);
-  }
-  auto store = OpenSeeded(path);
-  StoreAppContext app(store);
-  EXPECT_EQ(app.Settings()->Item(Variant("SNMPProperties"))->Value().ToString(), "v1;256:1200");
-  EXPECT_TRUE(app.Settings()->Item(Variant("EmailProperties"))->Value().IsEmpty());
-
-  auto groups = app.GetEventGroups();
-  ASSERT_NE(groups, nullptr);
-  EXPECT_EQ(groups->RecordCount(), 15);
-  EXPECT_THROW(groups->Fields("Group_Colour"), Error);
-  int seen = 0;
-  while (!groups->Eof()) {
-    ++seen;
-    if (seen == 1) {
-      EXPECT_EQ(groups->Fields("Group_id").ToInt32(), 1);
-      EXPECT_EQ(groups->Fields("group_name").ToString(), "Node Status");
-      EXPECT_EQ(groups->Fields("Group_Label").ToString(), "NODE");
-    }
-    groups->MoveNext();
-  }
-  EXPECT_EQ(seen, 15);
-  EXPECT_THROW(groups->Fields("Group_id"), Error);
-  EXPECT_THROW(groups->MoveNext(), Error);
-  groups->Close();
-}
-
-TEST(Store, EmailAddressCheck) {
-  for (const char* good :
-       {"noc@example.net", "first.last+tag@sub.example.co.uk", "x@a-b.io", "jos\xC3\xA9@caf\xC3\xA9.fr"})
-    EXPECT_TRUE(IsPlausibleEmailAddress(good)) << good;
-  for (const char* bad : {"", "noc", "noc@", "@example.net", "noc@example", "a@@example.net", "a b@example.net",
-                          ".a@example.net", "a..b@example.net", "a@-example.net", "a@example..net", "a@example.net."})
-    EXPECT_FALSE(IsPlausibleEmailAddress(bad)) << bad;
-  EXPECT_FALSE(IsPlausibleEmailAddress(std::string(65, 'a') + "@example.net"));
+TEST(Store, EmailAddressCheckIsTheLibrarysRule) {
+  TempDir dir;
+  StoreAppContext app(OpenSeeded(dir.File("q.db")));
+  EXPECT_TRUE(app.IsValidEmailAddress("noc@localhost"));
+  EXPECT_FALSE(app.IsValidEmailAddress("a b@example.net"));
 }
 
 TEST(Store, JsonStringEscapes) {

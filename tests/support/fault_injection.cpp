@@ -1,5 +1,7 @@
 #include "tests/support/fault_injection.h"
 
+#include "quillmont/framework/runtime.h"
+
 namespace quillmont::testing {
 
 void FaultPlan::FailOnCall(int n, ErrorCode code) {
@@ -16,5 +18,30 @@ void FaultPlan::Tick(const std::string& operation) {
   fired_ = true;
   throw Error(code_, "Injected failure in " + operation);
 }
+
+ServiceInstall::ServiceInstall(std::shared_ptr<MessageService> messages, std::shared_ptr<AppContext> appContext,
+                               std::shared_ptr<DefinitionLibrary> library, std::shared_ptr<FaultPlan> plan) {
+  ResetThreadServices();
+  // With the thread's objects dropped, these are the library's defaults.
+  if (!messages) messages = GetMessageService();
+  if (!appContext) appContext = GetAppContext();
+  if (!library) library = GetDefinitionLibrary();
+  std::shared_ptr<UiServices> ui = GetUiServices();
+  std::shared_ptr<ControlLibrary> controls = GetControlLibrary();
+  if (plan) {
+    messages = std::make_shared<FaultyMessageService>(messages, plan);
+    ui = std::make_shared<FaultyUiServices>(ui, plan);
+    appContext = std::make_shared<FaultyAppContext>(appContext, plan);
+    library = std::make_shared<FaultyDefinitionLibrary>(library, plan);
+    controls = std::make_shared<FaultyControlLibrary>(plan);
+  }
+  SetThreadMessageService(std::move(messages));
+  SetThreadUiServices(std::move(ui));
+  SetThreadAppContext(std::move(appContext));
+  SetThreadDefinitionLibrary(std::move(library));
+  SetThreadControlLibrary(std::move(controls));
+}
+
+ServiceInstall::~ServiceInstall() { ResetThreadServices(); }
 
 }  // namespace quillmont::testing

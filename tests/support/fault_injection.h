@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -231,6 +232,37 @@ class FaultySelector : public Selector {
 
 #undef QM_FORWARD
 #undef QM_BASE
+
+// Installs fresh per-thread components for the life of the object: these
+// messages, app context and definition library (the defaults where null)
+// and, with a plan, wrappers around every outside component that throw on
+// the armed call.
+class ServiceInstall {
+ public:
+  ServiceInstall(std::shared_ptr<MessageService> messages, std::shared_ptr<AppContext> appContext,
+                 std::shared_ptr<DefinitionLibrary> library, std::shared_ptr<FaultPlan> plan);
+  ~ServiceInstall();
+  ServiceInstall(const ServiceInstall&) = delete;
+  ServiceInstall& operator=(const ServiceInstall&) = delete;
+};
+
+// A user who answers Yes to every question and OK to every message.
+class YesToAll : public MessageService {
+ public:
+  int ShowMessage(const std::string& prompt, int buttons, const std::string&, const std::string&, int) override {
+    prompts.push_back(prompt);
+    return (buttons & msgbox::YesNo) ? msgbox::AnswerYes : msgbox::AnswerOk;
+  }
+  std::vector<std::string> prompts;
+};
+
+// Fails outside call 1, 2, 3, ... of `operation` in turn, each time after a
+// fresh `arrange`, until the operation runs without a failure. After each
+// failure the error must have reached the caller; then `afterFailure` checks
+// the state and that the user can start over. Returns the calls made by the
+// operation when nothing fails.
+int FailEachCallInTurn(FaultPlan& plan, const std::function<void()>& arrange, const std::function<void()>& operation,
+                       const std::function<void(int call)>& afterFailure);
 
 // Makes lists and selectors that report to the plan; making them, and the
 // column sets (which a list reads often), count nowhere.

@@ -13,7 +13,7 @@ ScriptedMessages& ScriptedMessages::Expect(std::string prompt, int buttons, std:
 
 int ScriptedMessages::ShowMessage(const std::string& prompt, int buttons, const std::string& title,
                                   const std::string& helpFile, int helpContext) {
-  shown.push_back({prompt, buttons, title, helpFile, helpContext});
+  shown.push_back({prompt, buttons, title, helpFile, helpContext, 0});
   if (expected_.empty()) {
     ADD_FAILURE() << "Unexpected message box: \"" << prompt << "\" buttons " << buttons << " title \"" << title << "\"";
     return buttons == msgbox::YesNoExclamation ? msgbox::AnswerNo : msgbox::AnswerOk;

@@ -35,6 +35,7 @@ struct ShownMessage {
   std::string title;
   std::string helpFile;
   int helpContext = 0;
+  int answer = 0;
 };
 
 // A message service that plays the user: each message must be the next one

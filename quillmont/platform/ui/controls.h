@@ -198,6 +198,9 @@ class QUILLMONT_API ListView : public Control {
   int CaretRow() const noexcept { return caret_; }
   int TopRow() const noexcept { return topRow_; }
   void SetTopRow(int row);
+  // Rows that PageUp/PageDown move by: the rows the host shows at a time.
+  int PageRows() const noexcept { return pageRows_; }
+  void SetPageRows(int rows) noexcept { pageRows_ = rows > 0 ? rows : 1; }
 
   // User actions.
   void UserClickRow(int row, int shiftState = 0);
@@ -250,6 +253,7 @@ class QUILLMONT_API ListView : public Control {
   int caret_ = -1;
   int anchor_ = -1;
   int topRow_ = 0;
+  int pageRows_ = 10;
   bool multiSelect_ = true;
 };
 

@@ -273,10 +273,10 @@ void ListView::DefaultKeyDown(KeyEventArgs& e) {
       target = ViewRowCount() - 1;
       break;
     case keys::PageUp:
-      target = std::max(0, caret_ - 10);
+      target = std::max(0, caret_ - pageRows_);
       break;
     case keys::PageDown:
-      target = std::min(ViewRowCount() - 1, caret_ + 10);
+      target = std::min(ViewRowCount() - 1, caret_ + pageRows_);
       break;
     default:
       return;

@@ -1,0 +1,69 @@
+#include "apps/editor/help.h"
+
+#include <algorithm>
+
+#include "apps/editor/cell_width.h"
+
+namespace quillmont::editor {
+
+void DrawStatusLine(Canvas& canvas, int row, const std::string& message, const std::vector<KeyHint>& hints) {
+  const int width = canvas.Width();
+  canvas.Fill({row, 0, 1, width}, U' ', attr::Reverse);
+  const std::string last = "F1 help ";
+  const int room = width - TextCells(last) - 1;
+  int col = 1;
+  if (!message.empty())
+    col += canvas.Text(row, col, FitCells(message, room - 1), attr::Reverse | attr::Bold, room - 1) + 2;
+  for (const KeyHint& hint : hints) {
+    if (!hint.inStatus) continue;
+    const std::string text = hint.keys + " " + hint.what;
+    const int cells = TextCells(text);
+    // Hints that do not fit are left to the help box.
+    if (col + cells > room) break;
+    canvas.Text(row, col, text, attr::Reverse);
+    col += cells + 2;
+  }
+  if (width > TextCells(last)) canvas.Text(row, width - TextCells(last), last, attr::Reverse);
+}
+
+void ShowHelp(Screen& screen, const std::string& title, const std::vector<KeyHint>& hints) {
+  int keysWidth = 0, textWidth = 0;
+  for (const KeyHint& h : hints) {
+    keysWidth = std::max(keysWidth, TextCells(h.keys));
+    textWidth = std::max(textWidth, TextCells(h.what));
+  }
+  const std::string closing = "Esc closes this help.";
+  int top = 0;
+  int shown = 1;
+  auto layer = [&](Canvas& canvas) {
+    const int width = std::min(canvas.Width(), std::max(keysWidth + textWidth + 7, TextCells(title) + 8));
+    const int height = std::min(canvas.Height(), static_cast<int>(hints.size()) + 4);
+    const Rect box{(canvas.Height() - height) / 2, (canvas.Width() - width) / 2, height, width};
+    canvas.SetClip(box);
+    canvas.Fill(box, U' ');
+    canvas.Box(box, attr::Bold);
+    canvas.Text(box.row, box.col + 2, " " + FitCells(title, width - 6) + " ", attr::Bold, width - 4);
+    shown = std::max(1, height - 4);
+    top = std::clamp(top, 0, std::max(0, static_cast<int>(hints.size()) - shown));
+    for (int i = 0; i < shown && top + i < static_cast<int>(hints.size()); ++i) {
+      const KeyHint& h = hints[static_cast<std::size_t>(top + i)];
+      canvas.Text(box.row + 1 + i, box.col + 2, h.keys, attr::Bold, keysWidth);
+      canvas.Text(box.row + 1 + i, box.col + 4 + keysWidth, FitCells(h.what, width - keysWidth - 7), attr::None);
+    }
+    canvas.Text(box.Bottom() - 2, box.col + 2, FitCells(closing, width - 4), attr::Dim);
+  };
+  LayerScope scope(screen, layer);
+  for (;;) {
+    const InputEvent e = screen.Next();
+    if (e.kind == InputEvent::Kind::Closed || e.IsKey(ui::keys::Escape) || e.IsKey(ui::keys::Return) ||
+        e.IsKey(ui::keys::F1) || (e.kind == InputEvent::Kind::Text && (e.ch == U'q' || e.ch == U'?')))
+      return;
+    if (e.IsKey(ui::keys::Down)) ++top;
+    if (e.IsKey(ui::keys::Up)) --top;
+    if (e.IsKey(ui::keys::PageDown)) top += shown;
+    if (e.IsKey(ui::keys::PageUp)) top -= shown;
+    if (e.kind == InputEvent::Kind::Mouse && e.button == InputEvent::Button::Left) return;
+  }
+}
+
+}  // namespace quillmont::editor

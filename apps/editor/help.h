@@ -1,0 +1,25 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "apps/editor/screen.h"
+
+// The keys of a screen: the status line shows the most important ones that
+// fit, F1 shows them all.
+namespace quillmont::editor {
+
+struct KeyHint {
+  std::string keys;  // "Ctrl+S"
+  std::string what;  // "save"
+  bool inStatus = true;
+};
+
+// The status line at row: an optional message (such as "Saved"), then the
+// hints in order while they fit, always ending in "F1 help".
+void DrawStatusLine(Canvas& canvas, int row, const std::string& message, const std::vector<KeyHint>& hints);
+
+// A box listing every key with what it does; Esc (or Enter, F1, q) closes it.
+void ShowHelp(Screen& screen, const std::string& title, const std::vector<KeyHint>& hints);
+
+}  // namespace quillmont::editor

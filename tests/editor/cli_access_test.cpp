@@ -1,0 +1,89 @@
+// The real program's --list and --export on files they may only read, and a
+// --db path in a missing folder: exit codes, and every byte left as it was.
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+
+#include <gtest/gtest.h>
+
+#include "store/definition_store.h"
+#include "store/seed.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillmont::editor {
+namespace {
+
+namespace fs = std::filesystem;
+using quillmont::testing::ReadText;
+
+std::map<std::string, std::string> FilesIn(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) files[entry.path().filename()] = ReadText(entry.path());
+  return files;
+}
+
+// As root the program runs as nobody, for whom permissions count.
+int RunEditor(const std::string& args, const std::string& output) {
+  const std::string user = ::geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+  const int rc = std::system((user + QM_EDITOR_BINARY + " " + args + " >" + output + " 2>&1 </dev/null").c_str());
+  return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+}
+
+TEST(ReadOnlyModes, ListAndExportNeverWriteAndReadWhatTheyMay) {
+  constexpr auto readOnly = fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read;
+  struct Case {
+    const char* name;
+    int schema;  // 0: an empty file; -1: a foreign database
+    bool rollbackJournal, readOnlyFile, readOnlyFolder;
+    int exitCode;
+    const char* says;
+  } const cases[] = {
+      {"empty file", 0, false, false, false, 4, "holds no Quillmont database"},
+      {"foreign database", -1, true, false, false, 4, "of another program"},
+      {"read-only older rollback-journal database", 2, true, true, false, 0, "Core network outage"},
+      {"WAL database in a read-only folder", store::kSchemaVersion, false, false, true, 0, "Core network outage"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    quillmont::testing::TempDir scratch;
+    const fs::path folder = scratch.File("data");
+    fs::create_directory(folder);
+    fs::permissions(scratch.File(""), fs::perms::others_exec | fs::perms::others_read, fs::perm_options::add);
+    const std::string db = (folder / "q.db").string();
+    quillmont::testing::WriteText(db, "");
+    sqlite3* foreign = nullptr;
+    if (c.schema < 0 && sqlite3_open(db.c_str(), &foreign) == SQLITE_OK)
+      sqlite3_exec(foreign, "PRAGMA journal_mode = DELETE; CREATE TABLE t(x)", nullptr, nullptr, nullptr);
+    sqlite3_close(foreign);
+    if (c.schema > 0) {
+      store::OpenOptions options;
+      options.upToVersion = c.schema;
+      auto store = store::Store::Open(db, options);
+      store::SeedDatabase(*store);
+      if (c.rollbackJournal) store->Db().Exec("PRAGMA journal_mode = DELETE");
+    }
+    fs::permissions(db, fs::perms(0644));  // new databases are the owner's alone; let the other user read
+    if (c.readOnlyFile) fs::permissions(db, readOnly);
+    if (c.readOnlyFolder) fs::permissions(folder, readOnly | fs::perms::owner_exec | fs::perms::others_exec);
+    const auto before = FilesIn(folder);
+    EXPECT_EQ(RunEditor("--db " + db + " --list", scratch.File("list.txt")), c.exitCode);
+    EXPECT_NE(ReadText(scratch.File("list.txt")).find(c.says), std::string::npos) << ReadText(scratch.File("list.txt"));
+    EXPECT_EQ(RunEditor("--db " + db + " --export 1", scratch.File("export.txt")), c.exitCode);
+    EXPECT_EQ(FilesIn(folder), before) << "a file changed, appeared or went";
+    fs::permissions(folder, fs::perms::owner_all);
+  }
+}
+
+TEST(ExplicitPaths, AMissingFolderIsNamedAndNothingIsCreated) {
+  quillmont::testing::TempDir scratch;
+  const std::string missing = scratch.File("no-such-folder");
+  EXPECT_EQ(RunEditor("--db " + missing + "/q.db", scratch.File("out.txt")), 2);
+  EXPECT_NE(ReadText(scratch.File("out.txt")).find("the folder " + missing + " does not exist"), std::string::npos);
+  EXPECT_FALSE(fs::exists(missing));
+}
+
+}  // namespace
+}  // namespace quillmont::editor
