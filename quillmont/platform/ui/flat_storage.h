@@ -1,68 +1,89 @@
 #pragma once
 
-#include <algorithm>
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <memory>
+#include <new>
 #include <stdexcept>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
-// Storage for many small rows: records and texts in blocks that double in
-// size. Growing never copies what is stored, so a large fill never needs the
-// old and the new array at once; and a large list lives in a few large
-// blocks, which the C library hands back whole when the list goes instead of
-// trimming its heap block by block (a trimmed heap makes the next fill fault
-// every page in again).
+#include "quillmont/platform/export.h"
+
+// Storage for many small rows: records and texts in fixed-size blocks.
+// Growing never copies what is stored, so a large fill never needs the old
+// and the new array at once, and at most one block stands partly empty.
+//
+// A block a list lets go is kept for the next list of the same thread (up to
+// a bound) rather than freed: freeing many small blocks lets the C library
+// shrink its heap, and the next large fill would then fault every page in
+// again.
 namespace quillmont::ui {
+
+// Hands back the blocks kept on this thread, for a caller that wants the
+// memory returned now (and for counting what a fill asks for afresh).
+QUILLMONT_API void ReleaseSpareBlocks() noexcept;
+
+namespace detail {
+QUILLMONT_API void* TakeBlock(std::size_t bytes);
+QUILLMONT_API void GiveBlock(void* block, std::size_t bytes) noexcept;
+
+// One block of raw storage, given back to the thread's spares when dropped.
+class Block {
+ public:
+  explicit Block(std::size_t bytes) : data_(TakeBlock(bytes)), bytes_(bytes) {}
+  Block(Block&& other) noexcept : data_(std::exchange(other.data_, nullptr)), bytes_(other.bytes_) {}
+  Block& operator=(Block&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(bytes_, other.bytes_);
+    return *this;
+  }
+  ~Block() {
+    if (data_) GiveBlock(data_, bytes_);
+  }
+  void* Data() const noexcept { return data_; }
+
+ private:
+  void* data_;
+  std::size_t bytes_;
+};
+}  // namespace detail
 
 template <class T>
 class BlockVector {
+  static_assert(std::is_trivially_destructible_v<T> && std::is_trivially_copyable_v<T>,
+                "records are dropped with their blocks, never destroyed one by one");
+
  public:
-  // Block k holds kFirst << k records and starts at kFirst * (2^k - 1).
-  static constexpr std::size_t kFirstShift = 10;
-  static constexpr std::size_t kFirst = std::size_t{1} << kFirstShift;
+  static constexpr std::size_t kBlock = 1024;
 
   std::size_t size() const noexcept { return size_; }
   bool empty() const noexcept { return size_ == 0; }
-  T& operator[](std::size_t i) noexcept { return At(i); }
-  const T& operator[](std::size_t i) const noexcept { return const_cast<BlockVector*>(this)->At(i); }
+  T& operator[](std::size_t i) noexcept { return *At(i); }
+  const T& operator[](std::size_t i) const noexcept { return *At(i); }
   void push_back(const T& value) {
-    if (size_ == capacity_) {
-      const std::size_t length = kFirst << blocks_.size();
-      blocks_.push_back(std::unique_ptr<T[]>(new T[length]));
-      capacity_ += length;
-    }
-    At(size_++) = value;
+    if (size_ == blocks_.size() * kBlock) blocks_.emplace_back(kBlock * sizeof(T));
+    ::new (static_cast<void*>(At(size_))) T(value);
+    ++size_;
   }
-  // Keeps the first n records and frees the blocks no longer needed.
+  // Keeps the first n records and lets go of the blocks no longer needed.
   void truncate(std::size_t n) {
     size_ = n;
-    while (!blocks_.empty() && capacity_ - (kFirst << (blocks_.size() - 1)) >= n) {
-      capacity_ -= kFirst << (blocks_.size() - 1);
-      blocks_.pop_back();
-    }
+    while (blocks_.size() > (n + kBlock - 1) / kBlock) blocks_.pop_back();
   }
   void clear() { truncate(0); }
 
  private:
-  T& At(std::size_t i) noexcept {
-    const std::size_t shifted = (i >> kFirstShift) + 1;  // 2^k .. 2^(k+1) - 1 within block k
-    const auto block = static_cast<std::size_t>(std::bit_width(shifted)) - 1;
-    return blocks_[block][i - ((kFirst << block) - kFirst)];
-  }
+  T* At(std::size_t i) const noexcept { return std::launder(static_cast<T*>(blocks_[i / kBlock].Data())) + i % kBlock; }
 
-  std::vector<std::unique_ptr<T[]>> blocks_;
+  std::vector<detail::Block> blocks_;
   std::size_t size_ = 0;
-  std::size_t capacity_ = 0;
 };
 
-// Texts back to back, each addressed by a 32-bit offset, in runs of
-// contiguous units. A text never straddles two runs; each new run is as large
-// as all before it (and at least as long as the text), so runs double.
+// Texts back to back, each addressed by a 32-bit offset. A text never
+// straddles two blocks; one longer than a block gets a run of its own.
 class TextArena {
  public:
   static constexpr std::uint32_t kBlock = 1U << 15;
@@ -71,13 +92,11 @@ class TextArena {
     if (text.empty()) return 0;
     const std::uint64_t capacity = static_cast<std::uint64_t>(units_.size()) * kBlock;
     if (text.size() > capacity - end_) {
-      const std::size_t needed = (text.size() + kBlock - 1) / kBlock;
-      std::size_t units = std::max<std::size_t>(needed, units_.size());
-      if (capacity + static_cast<std::uint64_t>(units) * kBlock > UINT32_MAX) units = needed;  // near the limit
+      const std::size_t units = (text.size() + kBlock - 1) / kBlock;
       if (capacity + static_cast<std::uint64_t>(units) * kBlock > UINT32_MAX)
         throw std::length_error("text storage is full");
-      std::unique_ptr<char[]> block(new char[units * kBlock]);
-      for (std::size_t k = 0; k < units; ++k) units_.push_back(block.get() + k * kBlock);
+      detail::Block block(units * kBlock);
+      for (std::size_t k = 0; k < units; ++k) units_.push_back(static_cast<char*>(block.Data()) + k * kBlock);
       owned_.push_back(std::move(block));
       end_ = capacity;
     }
@@ -104,7 +123,7 @@ class TextArena {
   }
 
  private:
-  std::vector<std::unique_ptr<char[]>> owned_;
+  std::vector<detail::Block> owned_;
   std::vector<char*> units_;
   std::uint64_t end_ = 0;
 };
