@@ -1,26 +1,67 @@
 #include "quillmont/controls/selector.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <functional>
+#include <string_view>
 #include <unordered_map>
+#include <utility>
 
 #include "quillmont/platform/error.h"
+#include "quillmont/platform/ui/flat_storage.h"
 #include "quillmont/platform/ui/keys.h"
 
 namespace quillmont {
 namespace detail {
 namespace {
 
-enum class Side { Available, Chosen, Gone };
+enum class Side : std::uint8_t { Available, Chosen, Gone };
 
 // Sub-items beyond this index are refused: no list has that many columns,
 // and a wild index must not allocate a wild amount.
 constexpr int kMaxSubItem = 255;
+constexpr std::uint32_t kNoRow = 0xFFFFFFFFU;
+// Garbage a buffer may carry before it is compacted, beyond its live size.
+constexpr std::size_t kSlack = 4096;
+
+std::uint32_t HashOf(std::string_view key) { return static_cast<std::uint32_t>(std::hash<std::string_view>{}(key)); }
+
+void ThrowBadSubItem(int index) {
+  throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: sub-item " + std::to_string(index));
+}
 
 }  // namespace
 
-class SelectorRowImpl;
+// One row: its texts in SelectorModel::text, its sub-items 1..subCount as
+// pool ids at SelectorModel::subItems[subFirst...].
+struct RowRecord {
+  std::uint64_t ordinal = 0;  // order of adding; the records stay sorted by it
+  std::uint32_t choice = 0;   // stamp of the row's latest choosing
+  std::uint32_t textOffset = 0;
+  std::uint32_t textSize = 0;
+  std::uint32_t keyOffset = 0;
+  std::uint32_t keySize = 0;
+  std::uint32_t keyHash = 0;
+  std::uint32_t subFirst = 0;
+  std::int32_t viewRow = -1;
+  std::uint32_t handles = 0;  // SelectorRow handles on this row: kept while any
+  std::uint16_t subCount = 0;
+  Side side : 2 = Side::Available;
+  bool selected : 1 = false;  // used while the row is in no view
+  bool indexed : 1 = false;   // the key index names this row for its key
+};
+static_assert(sizeof(RowRecord) <= 48, "a row record stays small");
 
-// What the selector, its rows and its row collections share. The row
+// The positions a view shows; the view reads the cells through it.
+struct SideCells final : ui::ListView::CellSource {
+  SideCells(std::shared_ptr<const SelectorModel> m, int c) : model(std::move(m)), columns(c) {}
+  void ReadCells(int row, std::vector<std::string>& cells) const override;
+  std::shared_ptr<const SelectorModel> model;
+  int columns;
+  std::vector<std::uint32_t> rows;
+};
+
+// What the selector, its rows and its row collections share. Handles and
 // collections keep it alive, so rows handed out stay readable after the
 // selector is gone.
 struct SelectorModel {
@@ -31,32 +72,79 @@ struct SelectorModel {
   bool filterEnabled = false;
   int filterColumnIndex = 1;
 
-  // The rows of each side in display order. Rows that left a side stay in
-  // its vector until the next Compact, so moving a row costs O(1).
-  std::vector<std::shared_ptr<SelectorRowImpl>> available;
-  std::vector<std::shared_ptr<SelectorRowImpl>> chosen;
-  bool availableUnsorted = false;
-  bool chosenUnsorted = false;
-  // A row has left the side but is still in its vector. Without one, a
-  // Compact has nothing to drop and costs nothing, so reading the rows one by
-  // one through Item stays linear.
-  bool availableStale = false;
-  bool chosenStale = false;
-  std::unordered_map<std::string, std::shared_ptr<SelectorRowImpl>> byKey;
+  ui::BlockVector<RowRecord> rows;
+  ui::TextArena text;
+  std::size_t deadText = 0;
+  // Buffers kept between compactions and syncs, so that a filter change
+  // reuses memory instead of asking for fresh pages every time.
+  ui::TextArena spareText;
+  std::vector<std::uint32_t> moved;
+  std::vector<std::uint32_t> spareShown;
+  std::vector<std::uint32_t> subItems;
+  std::size_t deadSubItems = 0;
+  // Sub-item texts, each once; id 0 is the empty text.
+  std::vector<std::string> pool{std::string()};
+  std::unordered_map<std::string, std::uint32_t> poolIds;
+  std::uint32_t lastPooled = 0;
+  // Open addressing, linear probing: row position + 1, 0 for a free slot.
+  std::vector<std::uint32_t> index;
+  std::size_t indexedCount = 0;
+  // Rows from this position on have not been offered to the index yet: a
+  // fill that nobody looks up by key (a filter change) costs no hashing.
+  std::size_t pendingFrom = 0;
+
   std::uint64_t nextOrdinal = 0;
-  std::uint64_t nextChoice = 0;
+  std::uint32_t nextChoice = 0;
+  std::size_t availableCount = 0;
+  std::size_t goneCount = 0;  // gone rows still in the records
+  std::size_t goneKept = 0;   // of these, kept by the last compaction for their handles
+  std::uint64_t epoch = 0;    // changes whenever records move
+
+  // Chosen rows in the order chosen; an entry whose stamp is no longer its
+  // row's (the row went back, or was chosen again) is dropped when read.
+  struct Choice {
+    std::uint32_t row;
+    std::uint32_t stamp;
+  };
+  std::vector<Choice> chosen;
+  bool chosenStale = false;
+  // Positions of the available rows in order; rebuilt when needed.
+  std::vector<std::uint32_t> availableOrder;
+  bool availableOrderValid = true;
 
   // The views show the rows as of the last sync.
   bool viewsStale = true;
-  std::vector<std::shared_ptr<SelectorRowImpl>> availableView;
-  std::vector<std::shared_ptr<SelectorRowImpl>> chosenView;
+  std::shared_ptr<SideCells> availableView;
+  std::shared_ptr<SideCells> chosenView;
 
-  std::vector<std::shared_ptr<SelectorRowImpl>>& Rows(Side side);
-  void Compact(Side side);
-  SelectorRowImpl* Find(const std::string& key) const;
-  void MoveTo(SelectorRowImpl& row, Side side);
-  bool Shown(const SelectorRowImpl& row) const;
-  std::vector<std::string> CellsOf(const SelectorRowImpl& row) const;
+  std::string_view TextOf(const RowRecord& r) const { return text.View(r.textOffset, r.textSize); }
+  std::string_view KeyOf(const RowRecord& r) const { return text.View(r.keyOffset, r.keySize); }
+  std::uint32_t SubId(const RowRecord& r, int index) const {
+    return static_cast<std::uint32_t>(index) <= r.subCount ? subItems[r.subFirst + static_cast<std::size_t>(index) - 1]
+                                                           : 0;
+  }
+  std::string SubItem(const RowRecord& r, int index) const {
+    if (index < 0 || index > kMaxSubItem) ThrowBadSubItem(index);
+    if (index == 0) return std::string(TextOf(r));
+    return pool[SubId(r, index)];
+  }
+  void SetSubItem(std::uint32_t pos, int index, const std::string& value);
+  std::uint32_t Pool(const std::string& value);
+  std::uint32_t Append(std::string_view value) { return text.Add(value); }
+  std::uint32_t PositionOf(std::uint64_t ordinal) const;
+
+  std::uint32_t Find(std::string_view key);
+  // Offers the pending rows to the index in the order they were added, as
+  // if each had been offered when added.
+  void IndexPending();
+  bool IndexRow(std::uint32_t pos);  // false when the key is taken
+  void RebuildIndex();
+  void Compact();
+  void DropStaleChoices();
+  const std::vector<std::uint32_t>& AvailableOrder();
+  void MoveTo(std::uint32_t pos, Side side);
+  std::vector<std::uint32_t> ShownAvailable();
+
   // The view of a side, or null once the selector is gone.
   ui::ListView* View(Side side) const {
     if (!owner || side == Side::Gone) return nullptr;
@@ -67,128 +155,308 @@ struct SelectorModel {
   }
 };
 
-class SelectorRowImpl final : public SelectorRow, public std::enable_shared_from_this<SelectorRowImpl> {
- public:
-  SelectorRowImpl(std::weak_ptr<SelectorModel> model, std::string text, std::string key, std::uint64_t ordinal)
-      : model_(std::move(model)), text_(std::move(text)), key_(std::move(key)), ordinal_(ordinal) {}
+void SideCells::ReadCells(int row, std::vector<std::string>& cells) const {
+  const RowRecord& r = model->rows[rows[static_cast<std::size_t>(row)]];
+  cells.reserve(static_cast<std::size_t>(columns));
+  for (int i = 0; i < columns; ++i) cells.push_back(model->SubItem(r, std::min(i, kMaxSubItem)));
+}
 
-  std::string Key() const override { return key_ + Selector::kKeySuffix; }
-  std::string Text() const override { return text_; }
-  std::string SubItem(int index) const override {
-    if (index < 0 || index > kMaxSubItem)
-      throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: sub-item " + std::to_string(index));
-    if (index == 0) return text_;
-    const auto i = static_cast<std::size_t>(index);
-    return i < subItems_.size() ? subItems_[i] : std::string();
+std::uint32_t SelectorModel::Pool(const std::string& value) {
+  if (value.empty()) return 0;
+  if (pool[lastPooled] == value) return lastPooled;  // a fill repeats the same few texts
+  auto [found, added] = poolIds.try_emplace(value, static_cast<std::uint32_t>(pool.size()));
+  if (added) pool.push_back(value);
+  return lastPooled = found->second;
+}
+
+void SelectorModel::SetSubItem(std::uint32_t pos, int index, const std::string& value) {
+  RowRecord& r = rows[pos];
+  if (index == 0) {
+    deadText += r.textSize;
+    r.textOffset = Append(value);
+    r.textSize = static_cast<std::uint32_t>(value.size());
+    return;
   }
-  void SetSubItem(int index, const std::string& text) override {
-    if (index < 0 || index > kMaxSubItem)
-      throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: sub-item " + std::to_string(index));
-    if (index == 0) {
-      text_ = text;
-    } else {
-      const auto i = static_cast<std::size_t>(index);
-      if (subItems_.size() <= i) subItems_.resize(i + 1);
-      subItems_[i] = text;
+  const std::uint32_t id = Pool(value);
+  const auto wanted = static_cast<std::uint32_t>(index);
+  if (wanted > r.subCount) {
+    if (r.subCount == 0 || r.subFirst + r.subCount != subItems.size()) {
+      // Not last in the buffer: the row's sub-items move to its end.
+      const std::size_t first = subItems.size();
+      for (std::uint32_t i = 0; i < r.subCount; ++i) subItems.push_back(subItems[r.subFirst + i]);
+      deadSubItems += r.subCount;
+      r.subFirst = static_cast<std::uint32_t>(first);
     }
-    if (auto model = model_.lock()) model->viewsStale = true;
+    subItems.resize(r.subFirst + wanted, 0);
+    r.subCount = static_cast<std::uint16_t>(wanted);
   }
-  bool Selected() const override {
-    auto model = model_.lock();
-    auto* view = model ? model->View(side) : nullptr;
-    if (view && viewRow >= 0 && viewRow < view->ViewRowCount()) return view->IsRowSelected(viewRow);
-    return selected;
-  }
-  void SetSelected(bool on) override {
-    auto model = model_.lock();
-    if (model) model->SyncViews();  // first: a sync reads the flags back from the views
-    selected = on;
-    if (!model) return;
-    auto* view = model->View(side);
-    if (view && viewRow >= 0) view->SetRowSelected(viewRow, on);  // not shown while the filter hides it
-  }
-
-  const std::string& PlainKey() const { return key_; }
-  std::uint64_t Ordinal() const { return ordinal_; }
-
-  Side side = Side::Available;
-  bool inAvailable = true;  // present (perhaps stale) in SelectorModel::available
-  bool inChosen = false;    // present (perhaps stale) in SelectorModel::chosen
-  std::uint64_t choice = 0;
-  bool selected = false;  // used while the row is in no view
-  int viewRow = -1;
-
- private:
-  std::weak_ptr<SelectorModel> model_;
-  std::string text_;
-  std::string key_;
-  std::uint64_t ordinal_;
-  std::vector<std::string> subItems_;
-};
-
-std::vector<std::shared_ptr<SelectorRowImpl>>& SelectorModel::Rows(Side side) {
-  return side == Side::Chosen ? chosen : available;
+  subItems[r.subFirst + wanted - 1] = id;
 }
 
-void SelectorModel::Compact(Side side) {
-  auto& rows = Rows(side);
-  bool& stale = side == Side::Available ? availableStale : chosenStale;
-  bool& unsorted = side == Side::Available ? availableUnsorted : chosenUnsorted;
-  if (stale) {
-    std::erase_if(rows, [side](const std::shared_ptr<SelectorRowImpl>& row) {
-      if (row->side == side) return false;
-      (side == Side::Available ? row->inAvailable : row->inChosen) = false;
-      return true;
-    });
-    stale = false;
-  }
-  if (!unsorted) return;
-  if (side == Side::Available)
-    std::stable_sort(rows.begin(), rows.end(),
-                     [](const auto& a, const auto& b) { return a->Ordinal() < b->Ordinal(); });
-  else
-    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a->choice < b->choice; });
-  unsorted = false;
-}
-
-SelectorRowImpl* SelectorModel::Find(const std::string& key) const {
-  auto found = byKey.find(key);
-  return found == byKey.end() ? nullptr : found->second.get();
-}
-
-void SelectorModel::MoveTo(SelectorRowImpl& row, Side side) {
-  if (row.inAvailable && side != Side::Available) availableStale = true;
-  if (row.inChosen && side != Side::Chosen) chosenStale = true;
-  row.side = side;
-  row.selected = false;
-  row.viewRow = -1;
-  if (side == Side::Chosen) {
-    row.choice = ++nextChoice;
-    if (row.inChosen)
-      chosenUnsorted = true;  // still in the vector at its earlier place
+std::uint32_t SelectorModel::PositionOf(std::uint64_t ordinal) const {
+  std::size_t low = 0, high = rows.size();
+  while (low < high) {
+    const std::size_t mid = low + (high - low) / 2;
+    if (rows[mid].ordinal < ordinal)
+      low = mid + 1;
     else
-      chosen.push_back(row.shared_from_this());
-    row.inChosen = true;
-  } else {
-    if (!row.inAvailable) available.push_back(row.shared_from_this());
-    row.inAvailable = true;
-    availableUnsorted = true;  // back to its place among the others
+      high = mid;
   }
+  return static_cast<std::uint32_t>(low);
+}
+
+void SelectorModel::IndexPending() {
+  if (pendingFrom >= rows.size()) return;
+  // Size the table once for all of them: growing it row by row would
+  // rehash the entries over and over.
+  std::size_t wanted = 64;
+  while (wanted < (indexedCount + rows.size() - pendingFrom + 1) * 2) wanted *= 2;
+  if (wanted > index.size()) {
+    index.assign(wanted, 0);
+    RebuildIndex();
+  }
+  for (; pendingFrom < rows.size(); ++pendingFrom) {
+    RowRecord& r = rows[pendingFrom];
+    r.keyHash = HashOf(KeyOf(r));
+    IndexRow(static_cast<std::uint32_t>(pendingFrom));
+  }
+}
+
+std::uint32_t SelectorModel::Find(std::string_view key) {
+  IndexPending();
+  if (index.empty()) return kNoRow;
+  const std::uint32_t hash = HashOf(key);
+  const std::size_t mask = index.size() - 1;
+  for (std::size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+    const std::uint32_t entry = index[slot];
+    if (entry == 0) return kNoRow;
+    const RowRecord& r = rows[entry - 1];
+    if (r.keyHash == hash && KeyOf(r) == key) return entry - 1;
+  }
+}
+
+bool SelectorModel::IndexRow(std::uint32_t pos) {
+  if ((indexedCount + 1) * 2 > index.size()) {
+    // Twice the size; the records' stored hashes spare hashing the keys again.
+    index.assign(std::max<std::size_t>(64, index.size() * 2), 0);
+    RebuildIndex();
+  }
+  RowRecord& r = rows[pos];
+  const std::size_t mask = index.size() - 1;
+  std::size_t slot = r.keyHash & mask;
+  for (; index[slot] != 0; slot = (slot + 1) & mask) {
+    const RowRecord& other = rows[index[slot] - 1];
+    if (other.keyHash == r.keyHash && KeyOf(other) == KeyOf(r)) return false;  // the first row keeps its key
+  }
+  index[slot] = pos + 1;
+  ++indexedCount;
+  r.indexed = true;
+  return true;
+}
+
+void SelectorModel::RebuildIndex() {
+  std::fill(index.begin(), index.end(), 0);
+  indexedCount = 0;
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].indexed) IndexRow(static_cast<std::uint32_t>(i));
+}
+
+void SelectorModel::DropStaleChoices() {
+  if (!chosenStale) return;
+  std::erase_if(chosen, [this](const Choice& c) {
+    const RowRecord& r = rows[c.row];
+    return r.side != Side::Chosen || r.choice != c.stamp;
+  });
+  chosenStale = false;
+}
+
+const std::vector<std::uint32_t>& SelectorModel::AvailableOrder() {
+  if (availableOrderValid) return availableOrder;
+  availableOrder.clear();
+  availableOrder.reserve(availableCount);
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    if (rows[i].side == Side::Available) availableOrder.push_back(static_cast<std::uint32_t>(i));
+  availableOrderValid = true;
+  return availableOrder;
+}
+
+void SelectorModel::MoveTo(std::uint32_t pos, Side side) {
+  RowRecord& r = rows[pos];
+  if (r.side == Side::Available) --availableCount;
+  if (r.side == Side::Chosen) chosenStale = true;
+  r.side = side;
+  r.selected = false;
+  r.viewRow = -1;
+  if (side == Side::Chosen) {
+    r.choice = ++nextChoice;
+    chosen.push_back({pos, r.choice});
+  } else {
+    ++availableCount;  // back to its place among the others: the records keep the order of adding
+  }
+  availableOrderValid = false;
   viewsStale = true;
 }
 
-bool SelectorModel::Shown(const SelectorRowImpl& row) const {
-  if (!filterEnabled || filterText.empty()) return true;
-  return row.SubItem(filterColumnIndex) == filterText;
+std::vector<std::uint32_t> SelectorModel::ShownAvailable() {
+  std::vector<std::uint32_t> shown = std::move(spareShown);
+  shown.clear();
+  shown.reserve(availableCount);
+  const bool filtered = filterEnabled && !filterText.empty();
+  if (filtered && filterColumnIndex > kMaxSubItem) ThrowBadSubItem(filterColumnIndex);
+  if (filtered && filterColumnIndex > 0) {
+    // Compare pool ids: a text not in the pool is no row's sub-item.
+    const auto found = poolIds.find(filterText);
+    const std::uint32_t wanted = found == poolIds.end() ? kNoRow : found->second;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      const RowRecord& r = rows[i];
+      if (r.side == Side::Available && SubId(r, filterColumnIndex) == wanted)
+        shown.push_back(static_cast<std::uint32_t>(i));
+    }
+    return shown;
+  }
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const RowRecord& r = rows[i];
+    if (r.side == Side::Available && (!filtered || TextOf(r) == filterText))
+      shown.push_back(static_cast<std::uint32_t>(i));
+  }
+  return shown;
 }
 
-std::vector<std::string> SelectorModel::CellsOf(const SelectorRowImpl& row) const {
-  const int count = std::max<int>(1, static_cast<int>(captions.size()));
-  std::vector<std::string> cells;
-  cells.reserve(static_cast<std::size_t>(count));
-  for (int i = 0; i < count; ++i) cells.push_back(row.SubItem(std::min(i, kMaxSubItem)));
-  return cells;
+// Drops the gone rows nobody holds, and the texts no row uses; every
+// position kept elsewhere is moved along.
+void SelectorModel::Compact() {
+  const bool dropRows = goneCount > goneKept;
+  const bool dropText = deadText > text.Size() - deadText + kSlack;
+  const bool dropSubItems = deadSubItems > subItems.size() - deadSubItems + kSlack;
+  const bool dropPool = pool.size() > rows.size() + kSlack;
+  if (!dropRows && !dropText && !dropSubItems && !dropPool) return;
+
+  moved.assign(dropRows ? rows.size() : 0, kNoRow);
+  ui::TextArena& newText = spareText;
+  newText.Clear();
+  std::vector<std::uint32_t> newSubItems;
+  std::vector<std::string> newPool{std::string()};
+  std::unordered_map<std::uint32_t, std::uint32_t> poolMoved;
+  if (dropSubItems || dropPool) newSubItems.reserve(subItems.size() - deadSubItems);
+  std::size_t write = 0;
+  std::size_t pendingAt = pendingFrom;
+  goneCount = 0;
+  for (std::size_t read = 0; read < rows.size(); ++read) {
+    if (read == pendingFrom) pendingAt = write;
+    RowRecord r = rows[read];
+    if (dropRows) {
+      if (r.side == Side::Gone && r.handles == 0) continue;
+      moved[read] = static_cast<std::uint32_t>(write);
+    }
+    if (r.side == Side::Gone) ++goneCount;
+    if (dropText) {
+      r.textOffset = newText.Add(text.View(r.textOffset, r.textSize));
+      r.keyOffset = newText.Add(text.View(r.keyOffset, r.keySize));
+    }
+    if (dropSubItems || dropPool) {
+      const auto first = static_cast<std::uint32_t>(newSubItems.size());
+      for (std::uint32_t i = 0; i < r.subCount; ++i) {
+        std::uint32_t id = subItems[r.subFirst + i];
+        if (dropPool && id != 0) {
+          auto [slot, added] = poolMoved.try_emplace(id, static_cast<std::uint32_t>(newPool.size()));
+          if (added) newPool.push_back(std::move(pool[id]));
+          id = slot->second;
+        }
+        newSubItems.push_back(id);
+      }
+      r.subFirst = first;
+    }
+    rows[write++] = r;
+  }
+  if (pendingFrom >= rows.size()) pendingAt = write;
+  rows.truncate(write);
+  pendingFrom = pendingAt;
+  goneKept = goneCount;
+  if (dropText) {
+    text.Swap(newText);
+    newText.Clear();
+    deadText = 0;
+  }
+  if (dropSubItems || dropPool) {
+    subItems = std::move(newSubItems);
+    deadSubItems = 0;
+  }
+  if (dropPool) {
+    pool = std::move(newPool);
+    poolIds.clear();
+    for (std::uint32_t id = 1; id < pool.size(); ++id) poolIds.emplace(pool[id], id);
+    lastPooled = 0;
+  }
+  if (!dropRows) return;
+  for (auto& c : chosen) c.row = moved[c.row];
+  std::erase_if(chosen, [](const Choice& c) { return c.row == kNoRow; });
+  for (auto* view : {availableView.get(), chosenView.get()})
+    if (view)
+      for (auto& pos : view->rows) pos = moved[pos];
+  for (auto& pos : availableOrder) pos = moved[pos];
+  ++epoch;
+  RebuildIndex();
 }
+
+class SelectorRowImpl final : public SelectorRow {
+ public:
+  SelectorRowImpl(std::shared_ptr<SelectorModel> model, std::uint32_t pos) : model_(std::move(model)) { Attach(pos); }
+  ~SelectorRowImpl() override { --Record().handles; }
+
+  // Points this handle at another row.
+  void Repoint(std::uint32_t pos) {
+    --Record().handles;
+    Attach(pos);
+  }
+
+  std::string Key() const override {
+    std::string key(model_->KeyOf(Record()));
+    key += Selector::kKeySuffix;
+    return key;
+  }
+  std::string Text() const override { return std::string(model_->TextOf(Record())); }
+  std::string SubItem(int index) const override { return model_->SubItem(Record(), index); }
+  void SetSubItem(int index, const std::string& text) override {
+    if (index < 0 || index > kMaxSubItem) ThrowBadSubItem(index);
+    model_->SetSubItem(Position(), index, text);
+    model_->viewsStale = true;
+  }
+  bool Selected() const override {
+    const RowRecord& r = Record();
+    auto* view = model_->View(r.side);
+    if (view && r.viewRow >= 0 && r.viewRow < view->ViewRowCount()) return view->IsRowSelected(r.viewRow);
+    return r.selected;
+  }
+  void SetSelected(bool on) override {
+    model_->SyncViews();  // first: a sync reads the flags back from the views
+    RowRecord& r = Record();
+    r.selected = on;
+    auto* view = model_->View(r.side);
+    if (view && r.viewRow >= 0) view->SetRowSelected(r.viewRow, on);  // not shown while the filter hides it
+  }
+
+ private:
+  void Attach(std::uint32_t pos) {
+    RowRecord& r = model_->rows[pos];
+    ++r.handles;
+    ordinal_ = r.ordinal;
+    position_ = pos;
+    epoch_ = model_->epoch;
+  }
+  std::uint32_t Position() const {
+    if (epoch_ != model_->epoch) {
+      position_ = model_->PositionOf(ordinal_);
+      epoch_ = model_->epoch;
+    }
+    return position_;
+  }
+  RowRecord& Record() const { return model_->rows[Position()]; }
+
+  std::shared_ptr<SelectorModel> model_;
+  std::uint64_t ordinal_ = 0;
+  mutable std::uint32_t position_ = 0;
+  mutable std::uint64_t epoch_ = 0;
+};
 
 namespace {
 
@@ -196,15 +464,17 @@ class SelectorRowsImpl final : public SelectorRows {
  public:
   SelectorRowsImpl(std::shared_ptr<SelectorModel> model, Side side) : model_(std::move(model)), side_(side) {}
   int Count() const override {
-    model_->Compact(side_);
-    return static_cast<int>(model_->Rows(side_).size());
+    if (side_ == Side::Available) return static_cast<int>(model_->availableCount);
+    model_->DropStaleChoices();
+    return static_cast<int>(model_->chosen.size());
   }
   std::shared_ptr<SelectorRow> Item(int position) const override {
-    model_->Compact(side_);
-    const auto& rows = model_->Rows(side_);
-    if (position < 1 || static_cast<std::size_t>(position) > rows.size())
+    const int count = Count();
+    if (position < 1 || position > count)
       throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: row " + std::to_string(position));
-    return rows[static_cast<std::size_t>(position - 1)];
+    const auto i = static_cast<std::size_t>(position - 1);
+    const std::uint32_t pos = side_ == Side::Available ? model_->AvailableOrder()[i] : model_->chosen[i].row;
+    return std::make_shared<SelectorRowImpl>(model_, pos);
   }
 
  private:
@@ -244,7 +514,13 @@ Selector::Selector(std::string name)
   });
 }
 
-Selector::~Selector() { model_->owner = nullptr; }
+Selector::~Selector() {
+  spare_.reset();
+  model_->owner = nullptr;
+  // The views' cell readers keep the model; the model lets go of them.
+  model_->availableView.reset();
+  model_->chosenView.reset();
+}
 
 void Selector::AddColumn(const std::string& caption) {
   if (model_->initialized) {
@@ -299,34 +575,56 @@ void Selector::SetFilterColumnIndex(int index) {
 
 void Selector::ClearAvailable() {
   auto& m = *model_;
-  for (auto& row : m.available) {
-    row->inAvailable = false;
-    if (row->side != Side::Available) continue;
-    row->side = Side::Gone;
-    row->viewRow = -1;
-    auto found = m.byKey.find(row->PlainKey());
-    if (found != m.byKey.end() && found->second == row) m.byKey.erase(found);
+  // Pending rows that all go now never held a key another row asks for.
+  // One that stays (chosen since) may have, so then they are all offered.
+  bool pendingStays = false;
+  for (std::size_t i = m.pendingFrom; i < m.rows.size() && !pendingStays; ++i)
+    pendingStays = m.rows[i].side != Side::Available;
+  if (pendingStays) m.IndexPending();
+  m.pendingFrom = m.rows.size();
+  bool unindexed = false;
+  for (std::size_t i = 0; i < m.rows.size(); ++i) {
+    auto& r = m.rows[i];
+    if (r.side != Side::Available) continue;
+    r.side = Side::Gone;
+    r.viewRow = -1;
+    unindexed = unindexed || r.indexed;
+    r.indexed = false;
+    ++m.goneCount;
   }
-  m.available.clear();
-  m.availableUnsorted = false;
-  m.availableStale = false;
+  if (unindexed) m.RebuildIndex();
+  m.availableCount = 0;
+  m.availableOrder.clear();
+  m.availableOrderValid = true;
   m.viewsStale = true;
 }
 
 std::shared_ptr<SelectorRow> Selector::AddAvailable(const std::string& text, const std::string& key) {
   auto& m = *model_;
-  auto row = std::make_shared<detail::SelectorRowImpl>(model_, text, key, m.nextOrdinal++);
-  m.available.push_back(row);
-  m.byKey.try_emplace(key, row);  // the first row with a key keeps it
+  detail::RowRecord r;
+  r.ordinal = m.nextOrdinal++;
+  r.textOffset = m.Append(text);
+  r.textSize = static_cast<std::uint32_t>(text.size());
+  r.keyOffset = m.Append(key);
+  r.keySize = static_cast<std::uint32_t>(key.size());
+  r.subFirst = static_cast<std::uint32_t>(m.subItems.size());
+  const auto pos = static_cast<std::uint32_t>(m.rows.size());
+  m.rows.push_back(r);
+  ++m.availableCount;
+  if (m.availableOrderValid) m.availableOrder.push_back(pos);
   m.viewsStale = true;
-  return row;
+  if (spare_ && spare_.use_count() == 1)
+    spare_->Repoint(pos);
+  else
+    spare_ = std::make_shared<detail::SelectorRowImpl>(model_, pos);
+  return spare_;
 }
 
 void Selector::EndFill() { SyncViews(); }
 
 void Selector::ChooseItem(const std::string& key) {
-  auto* row = model_->Find(key);
-  if (row && row->side == Side::Available) model_->MoveTo(*row, Side::Chosen);
+  const auto pos = model_->Find(key);
+  if (pos != detail::kNoRow && model_->rows[pos].side == Side::Available) model_->MoveTo(pos, Side::Chosen);
 }
 
 void Selector::FinishLoad(std::int32_t /*mode*/) {
@@ -343,13 +641,13 @@ std::shared_ptr<SelectorRows> Selector::AvailableItems() const {
 }
 
 bool Selector::IsChosen(const std::string& key) const {
-  const auto* row = model_->Find(key);
-  return row && row->side == Side::Chosen;
+  const auto pos = model_->Find(key);
+  return pos != detail::kNoRow && model_->rows[pos].side == Side::Chosen;
 }
 
 bool Selector::IsAvailable(const std::string& key) const {
-  const auto* row = model_->Find(key);
-  return row && row->side == Side::Available;
+  const auto pos = model_->Find(key);
+  return pos != detail::kNoRow && model_->rows[pos].side == Side::Available;
 }
 
 ui::ListView& Selector::AvailableList() {
@@ -381,7 +679,8 @@ bool Selector::ChooseSelected() {
   SyncViews();
   const auto rows = available_->SelectedRows();
   if (rows.empty()) return false;
-  for (int r : rows) model_->MoveTo(*model_->availableView[static_cast<std::size_t>(r)], Side::Chosen);
+  const auto shown = model_->availableView;  // the positions stay put until the next sync
+  for (int r : rows) model_->MoveTo(shown->rows[static_cast<std::size_t>(r)], Side::Chosen);
   SyncViews();
   ChosenRowsChanged();
   return true;
@@ -391,7 +690,8 @@ bool Selector::RemoveSelected() {
   SyncViews();
   const auto rows = chosen_->SelectedRows();
   if (rows.empty()) return false;
-  for (int r : rows) model_->MoveTo(*model_->chosenView[static_cast<std::size_t>(r)], Side::Available);
+  const auto shown = model_->chosenView;
+  for (int r : rows) model_->MoveTo(shown->rows[static_cast<std::size_t>(r)], Side::Available);
   SyncViews();
   ChosenRowsRemoved();
   return true;
@@ -412,34 +712,48 @@ void Selector::SyncViews() {
   auto& m = *model_;
   if (!m.viewsStale) return;
   // Keep what the user selected in the views as they stand.
-  for (std::size_t i = 0; i < m.availableView.size(); ++i)
-    if (m.availableView[i]->viewRow == static_cast<int>(i) && i < static_cast<std::size_t>(available_->ViewRowCount()))
-      m.availableView[i]->selected = available_->IsRowSelected(static_cast<int>(i));
-  for (std::size_t i = 0; i < m.chosenView.size(); ++i)
-    if (m.chosenView[i]->viewRow == static_cast<int>(i) && i < static_cast<std::size_t>(chosen_->ViewRowCount()))
-      m.chosenView[i]->selected = chosen_->IsRowSelected(static_cast<int>(i));
-
-  m.Compact(Side::Available);
-  m.Compact(Side::Chosen);
-
-  auto rebuild = [&m](ui::ListView& view, std::vector<std::shared_ptr<detail::SelectorRowImpl>>& rows,
-                      std::vector<std::shared_ptr<detail::SelectorRowImpl>>& shown, bool filtered) {
-    for (auto& row : shown) row->viewRow = -1;
-    shown.clear();
-    view.ClearViewRows();
-    for (auto& row : rows) {
-      row->viewRow = -1;
-      if (filtered && !m.Shown(*row)) continue;
-      row->viewRow = static_cast<int>(shown.size());
-      shown.push_back(row);
-      view.AppendViewRow(m.CellsOf(*row));
+  const auto readBack = [&m](const detail::SideCells* shown, const ui::ListView& view) {
+    if (!shown) return;
+    const std::size_t count = std::min(shown->rows.size(), static_cast<std::size_t>(view.ViewRowCount()));
+    for (std::size_t i = 0; i < count; ++i) {
+      auto& r = m.rows[shown->rows[i]];
+      if (r.viewRow == static_cast<int>(i)) r.selected = view.IsRowSelected(static_cast<int>(i));
     }
-    for (auto& row : shown)
-      if (row->selected) view.SetRowSelected(row->viewRow, true);
   };
+  readBack(m.availableView.get(), *available_);
+  readBack(m.chosenView.get(), *chosen_);
+
+  const int columns = std::max<int>(1, static_cast<int>(m.captions.size()));
+  auto available = std::make_shared<detail::SideCells>(model_, columns);
+  available->rows = m.ShownAvailable();
+  m.DropStaleChoices();
+  auto chosen = std::make_shared<detail::SideCells>(model_, columns);
+  chosen->rows.reserve(m.chosen.size());
+  for (const auto& c : m.chosen) chosen->rows.push_back(c.row);
+  for (std::size_t i = 0; i < m.rows.size(); ++i) m.rows[i].viewRow = -1;
+
   m.viewsStale = false;
-  rebuild(*available_, m.available, m.availableView, true);
-  rebuild(*chosen_, m.chosen, m.chosenView, false);
+  // The old views stay readable until each is replaced; records move only
+  // after both are.
+  const auto show = [&m](ui::ListView& view, std::shared_ptr<detail::SideCells>& slot,
+                         std::shared_ptr<detail::SideCells> rows) {
+    std::vector<int> selected;
+    for (std::size_t i = 0; i < rows->rows.size(); ++i) {
+      auto& r = m.rows[rows->rows[i]];
+      r.viewRow = static_cast<int>(i);
+      if (r.selected) selected.push_back(static_cast<int>(i));
+    }
+    const int count = static_cast<int>(rows->rows.size());
+    auto old = std::exchange(slot, rows);
+    view.ShowSourceRows(std::move(rows), count);
+    if (old && old.use_count() == 1 && old->rows.capacity() > m.spareShown.capacity())
+      m.spareShown = std::move(old->rows);  // nobody reads the old positions any more
+    old.reset();
+    for (int row : selected) view.SetRowSelected(row, true);
+  };
+  show(*available_, m.availableView, std::move(available));
+  show(*chosen_, m.chosenView, std::move(chosen));
+  m.Compact();
 }
 
 void Selector::OnSizeChanged() {

@@ -12,7 +12,8 @@ namespace quillmont {
 
 namespace detail {
 struct SelectorModel;
-}
+class SelectorRowImpl;
+}  // namespace detail
 
 // The default two-list selector: the available rows on the left, the
 // chosen rows on the right, and ">" / "<" between them.
@@ -20,6 +21,13 @@ struct SelectorModel;
 // Keys: every row key is the key given to AddAvailable followed by "_".
 // Keys are expected to be unique; ChooseItem, IsChosen and IsAvailable find
 // the first row added with a key (a hash lookup, no scan).
+//
+// Storage: the rows are small records in one array, in the order they were
+// added, their texts and keys in one shared buffer and their sub-items as
+// ids of pooled texts; the key index is a table of row positions. The
+// SelectorRow objects handed out are handles made when asked for; the two
+// views hold only the positions they show and read a row's cells when these
+// are looked at. So a row costs no allocation of its own.
 //
 // Rows move between the sides in constant time; the two views are brought
 // up to date in one linear pass when they are next looked at: at EndFill,
@@ -94,6 +102,9 @@ class QUILLMONT_API Selector : public XSelector {
   void Layout();
 
   std::shared_ptr<detail::SelectorModel> model_;
+  // The handle AddAvailable gave last; pointed at the next row when nobody
+  // else holds it, so a fill makes one handle, not one per row.
+  std::shared_ptr<detail::SelectorRowImpl> spare_;
   std::shared_ptr<ui::ListView> available_;
   std::shared_ptr<ui::ListView> chosen_;
   std::shared_ptr<ui::CommandButton> choose_;

@@ -1,5 +1,6 @@
 #include "quillmont/controls/static_list.h"
 
+#include <span>
 #include <unordered_set>
 
 #include "quillmont/controls/column_set.h"
@@ -29,12 +30,11 @@ std::vector<int> StaticList::ColumnIds() const {
   return ids;
 }
 
-std::vector<std::string> StaticList::CellsOf(const ListItem& item) const {
-  std::vector<std::string> cells;
+const std::vector<std::string>& StaticList::CellsOf(const ListItem& item) {
   const int count = columns_->Count();
-  cells.reserve(static_cast<std::size_t>(count));
-  for (int i = 1; i <= count; ++i) cells.push_back(item.ColumnText(columns_->Item(i)->Id()));
-  return cells;
+  cells_.resize(static_cast<std::size_t>(count));
+  for (int i = 1; i <= count; ++i) cells_[static_cast<std::size_t>(i - 1)] = item.ColumnText(columns_->Item(i)->Id());
+  return cells_;
 }
 
 void StaticList::ShowColumns() {
@@ -55,19 +55,25 @@ void StaticList::SetItems(std::shared_ptr<ItemList> items) {
 
 void StaticList::RebuildRows() {
   // Read everything first, so an item that fails to draw leaves the rows
-  // as they were.
-  std::vector<std::vector<std::string>> rows;
+  // as they were: the texts go into one buffer, then into the view.
+  std::vector<std::string> texts;
   const int count = items_->Count();
-  rows.reserve(static_cast<std::size_t>(count));
-  for (int i = 1; i <= count; ++i) rows.push_back(CellsOf(*items_->Item(i)));
+  const auto ids = ColumnIds();
+  texts.reserve(static_cast<std::size_t>(count) * ids.size());
+  for (int i = 1; i <= count; ++i) {
+    const auto item = items_->Item(i);
+    for (int id : ids) texts.push_back(item->ColumnText(id));
+  }
   ClearViewRows();
-  for (auto& cells : rows) AppendViewRow(std::move(cells));
+  const std::span<const std::string> all(texts);
+  for (std::size_t row = 0; row < static_cast<std::size_t>(count); ++row)
+    AppendViewRowFrom(all.subspan(row * ids.size(), ids.size()));
   indexStale_ = true;
 }
 
 void StaticList::RedrawCells() {
   const int count = std::min(items_->Count(), ViewRowCount());
-  for (int i = 1; i <= count; ++i) SetRowCells(i - 1, CellsOf(*items_->Item(i)));
+  for (int i = 1; i <= count; ++i) SetRowCellsFrom(i - 1, CellsOf(*items_->Item(i)));
 }
 
 void StaticList::RebuildIndex() {
@@ -93,10 +99,10 @@ int StaticList::RowOf(const ListItem* item) {
 
 void StaticList::AddRow(std::shared_ptr<ListItem> item) {
   if (!item) throw Error(ErrorCode::ObjectRequired, "Object required: no item to add");
-  auto cells = CellsOf(*item);
+  const auto& cells = CellsOf(*item);
   items_->Add(item);  // may refuse the item; then nothing has changed
   const int row = ViewRowCount();
-  AppendViewRow(std::move(cells));
+  AppendViewRowFrom(cells);
   if (!indexStale_ && !rowOf_.emplace(item.get(), row).second) hasDuplicates_ = true;
 }
 
@@ -105,14 +111,14 @@ void StaticList::UpdateRow(std::shared_ptr<ListItem> item) {
   const int row = RowOf(item.get());
   if (row < 0)
     throw Error(ErrorCode::InvalidProcedureCall, "Invalid procedure call or argument: the item is not in the list");
-  auto cells = CellsOf(*item);
+  const auto& cells = CellsOf(*item);
   if (!hasDuplicates_) {
-    SetRowCells(row, std::move(cells));
+    SetRowCellsFrom(row, cells);
     return;
   }
   const int count = std::min(items_->Count(), ViewRowCount());
   for (int i = row + 1; i <= count; ++i)
-    if (items_->Item(i).get() == item.get()) SetRowCells(i - 1, cells);
+    if (items_->Item(i).get() == item.get()) SetRowCellsFrom(i - 1, cells);
 }
 
 void StaticList::RemoveRow(std::shared_ptr<ItemList> items) {

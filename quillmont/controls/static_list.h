@@ -55,7 +55,9 @@ class QUILLMONT_API StaticList : public XStaticList {
   void CaptureColumnLayout() override;
 
  private:
-  std::vector<std::string> CellsOf(const ListItem& item) const;
+  // The item's cells in the columns' display order, in a buffer reused for
+  // every row.
+  const std::vector<std::string>& CellsOf(const ListItem& item);
   std::vector<int> ColumnIds() const;
   void ShowColumns();
   void RebuildRows();
@@ -72,6 +74,7 @@ class QUILLMONT_API StaticList : public XStaticList {
   bool indexStale_ = false;
   // Some item is shown by more than one row.
   bool hasDuplicates_ = false;
+  std::vector<std::string> cells_;
 };
 
 }  // namespace quillmont

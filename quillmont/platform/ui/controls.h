@@ -2,11 +2,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/ui/control.h"
+#include "quillmont/platform/ui/flat_storage.h"
 
 namespace quillmont::ui {
 
@@ -146,6 +149,15 @@ class QUILLMONT_API ListView : public Control {
     bool visible = true;
   };
 
+  // Where a view's rows come from when a model keeps them: the view holds
+  // only their count and selection and reads a row's cells when asked.
+  class CellSource {
+   public:
+    virtual ~CellSource() = default;
+    // The cells of view row `row` (0-based) into `cells`, which comes in empty.
+    virtual void ReadCells(int row, std::vector<std::string>& cells) const = 0;
+  };
+
   explicit ListView(std::string name);
   ControlKind Kind() const noexcept override { return ControlKind::ListView; }
   bool IsFocusable() const noexcept override { return true; }
@@ -157,14 +169,22 @@ class QUILLMONT_API ListView : public Control {
   const std::vector<Column>& ViewColumns() const noexcept { return columns_; }
   void SetViewColumns(std::vector<Column> columns);
 
-  int ViewRowCount() const noexcept { return static_cast<int>(rows_.size()); }
+  int ViewRowCount() const noexcept { return static_cast<int>(selected_.size()); }
+  // The reference stays valid until the rows next change.
   const std::vector<std::string>& RowCells(int row) const;
   void AppendViewRow(std::vector<std::string> cells);
   void SetRowCells(int row, std::vector<std::string> cells);
+  // The same, copying from cells the caller keeps (a buffer it reuses).
+  void AppendViewRowFrom(std::span<const std::string> cells);
+  void SetRowCellsFrom(int row, std::span<const std::string> cells);
   // Removes the rows at these positions (any order); one SelectionChanged if
   // a selected row went.
   void RemoveViewRows(std::vector<int> rows);
   void ClearViewRows();
+  // Replaces the rows by `count` rows read from `source`, none selected;
+  // raises SelectionChanged as ClearViewRows does. Rows appended, set or
+  // removed later are held by the view again.
+  void ShowSourceRows(std::shared_ptr<const CellSource> source, int count);
 
   bool IsRowSelected(int row) const;
   int ViewSelectedCount() const noexcept { return selectedCount_; }
@@ -195,18 +215,40 @@ class QUILLMONT_API ListView : public Control {
   void DefaultKeyPress(KeyPressArgs& e) override;
 
  private:
-  struct Row {
-    std::vector<std::string> cells;
-    bool selected = false;
+  // A held row's cells: cells_[first, first + count), their texts in text_.
+  struct HeldRow {
+    std::uint32_t first = 0;
+    std::uint32_t count = 0;
+  };
+  struct Cell {
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
   };
   void CheckRow(int row) const;
   // Applies a new selection state to one row without raising; true if changed.
   bool Mark(int row, bool selected);
   void SelectRange(int from, int to, bool keepOthers);
   void EnsureVisible(int row);
+  HeldRow Hold(std::span<const std::string> cells);
+  bool SameCells(const HeldRow& row, std::span<const std::string> cells) const;
+  // Turns source rows into held ones before an edit.
+  void HoldSourceRows();
+  // Drops the texts and cells no row uses any more once they outweigh the rest.
+  void CompactIfWasteful();
 
   std::vector<Column> columns_;
-  std::vector<Row> rows_;
+  // Rows held by the view (unless source_ is set): one record each, every
+  // cell's text in one shared buffer, so a row costs no allocation of its own.
+  BlockVector<HeldRow> rows_;
+  BlockVector<Cell> cells_;
+  TextArena text_;
+  std::size_t usedCells_ = 0;
+  std::size_t usedText_ = 0;
+  std::shared_ptr<const CellSource> source_;
+  // One flag per row.
+  std::vector<unsigned char> selected_;
+  // Rows RowCells has handed out as vectors since the rows last changed.
+  mutable std::unordered_map<int, std::vector<std::string>> shown_;
   int selectedCount_ = 0;
   int caret_ = -1;
   int anchor_ = -1;

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <string_view>
 
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/controls.h"
@@ -16,36 +17,124 @@ void ListView::CheckRow(int row) const {
 
 const std::vector<std::string>& ListView::RowCells(int row) const {
   CheckRow(row);
-  return rows_[static_cast<std::size_t>(row)].cells;
+  auto [slot, added] = shown_.try_emplace(row);
+  if (!added) return slot->second;
+  auto& cells = slot->second;
+  if (source_) {
+    source_->ReadCells(row, cells);
+    return cells;
+  }
+  const HeldRow& held = rows_[static_cast<std::size_t>(row)];
+  cells.reserve(held.count);
+  for (std::uint32_t i = 0; i < held.count; ++i) {
+    const Cell& cell = cells_[held.first + i];
+    cells.emplace_back(text_.View(cell.offset, cell.size));
+  }
+  return cells;
 }
 
-void ListView::AppendViewRow(std::vector<std::string> cells) { rows_.push_back({std::move(cells), false}); }
+ListView::HeldRow ListView::Hold(std::span<const std::string> cells) {
+  HeldRow held{static_cast<std::uint32_t>(cells_.size()), static_cast<std::uint32_t>(cells.size())};
+  for (const std::string& text : cells) {
+    cells_.push_back({text_.Add(text), static_cast<std::uint32_t>(text.size())});
+    usedText_ += text.size();
+  }
+  usedCells_ += cells.size();
+  return held;
+}
 
-void ListView::SetRowCells(int row, std::vector<std::string> cells) {
+bool ListView::SameCells(const HeldRow& row, std::span<const std::string> cells) const {
+  if (row.count != cells.size()) return false;
+  for (std::uint32_t i = 0; i < row.count; ++i) {
+    const Cell& cell = cells_[row.first + i];
+    if (text_.View(cell.offset, cell.size) != cells[i]) return false;
+  }
+  return true;
+}
+
+void ListView::HoldSourceRows() {
+  if (!source_) return;
+  const auto source = std::move(source_);
+  source_.reset();
+  rows_.clear();
+  cells_.clear();
+  text_.Clear();
+  usedCells_ = usedText_ = 0;
+  std::vector<std::string> cells;
+  for (std::size_t row = 0; row < selected_.size(); ++row) {
+    cells.clear();
+    source->ReadCells(static_cast<int>(row), cells);
+    rows_.push_back(Hold(cells));
+  }
+}
+
+void ListView::CompactIfWasteful() {
+  constexpr std::size_t kSlack = 4096;
+  if (cells_.size() - usedCells_ <= usedCells_ + kSlack && text_.Size() - usedText_ <= usedText_ + kSlack) return;
+  BlockVector<Cell> cells;
+  TextArena text;
+  for (std::size_t r = 0; r < rows_.size(); ++r) {
+    HeldRow& row = rows_[r];
+    const auto first = static_cast<std::uint32_t>(cells.size());
+    for (std::uint32_t i = 0; i < row.count; ++i) {
+      const Cell& cell = cells_[row.first + i];
+      cells.push_back({text.Add(text_.View(cell.offset, cell.size)), cell.size});
+    }
+    row.first = first;
+  }
+  cells_ = std::move(cells);
+  text_.Swap(text);
+}
+
+void ListView::AppendViewRow(std::vector<std::string> cells) { AppendViewRowFrom(cells); }
+
+void ListView::AppendViewRowFrom(std::span<const std::string> cells) {
+  HoldSourceRows();
+  rows_.push_back(Hold(cells));
+  selected_.push_back(0);
+}
+
+void ListView::SetRowCells(int row, std::vector<std::string> cells) { SetRowCellsFrom(row, cells); }
+
+void ListView::SetRowCellsFrom(int row, std::span<const std::string> cells) {
   CheckRow(row);
-  rows_[static_cast<std::size_t>(row)].cells = std::move(cells);
+  HoldSourceRows();
+  HeldRow& held = rows_[static_cast<std::size_t>(row)];
+  if (SameCells(held, cells)) return;  // a redraw that changes nothing keeps what it has
+  shown_.erase(row);
+  usedCells_ -= held.count;
+  for (std::uint32_t i = 0; i < held.count; ++i) usedText_ -= cells_[held.first + i].size;
+  held = Hold(cells);
+  CompactIfWasteful();
 }
 
 void ListView::RemoveViewRows(std::vector<int> rows) {
   std::sort(rows.begin(), rows.end());
   rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
   for (int r : rows) CheckRow(r);
+  HoldSourceRows();
+  shown_.clear();
   bool selectionChanged = false;
   // One pass that keeps the rows not named; linear in the list's length.
   std::size_t next = 0, write = 0;
   for (std::size_t read = 0; read < rows_.size(); ++read) {
     if (next < rows.size() && static_cast<std::size_t>(rows[next]) == read) {
       ++next;
-      if (rows_[read].selected) {
+      if (selected_[read]) {
         --selectedCount_;
         selectionChanged = true;
       }
+      usedCells_ -= rows_[read].count;
+      for (std::uint32_t i = 0; i < rows_[read].count; ++i) usedText_ -= cells_[rows_[read].first + i].size;
       continue;
     }
-    if (write != read) rows_[write] = std::move(rows_[read]);
+    rows_[write] = rows_[read];
+    selected_[write] = selected_[read];
     ++write;
   }
-  rows_.resize(write);
+  rows_.truncate(write);
+  selected_.resize(write);
+  CompactIfWasteful();
   // The caret and the anchor stay with their rows as these move up; one whose
   // row went stays at its position, now on the row after it.
   const auto follow = [&rows, this](int pos) {
@@ -61,30 +150,42 @@ void ListView::RemoveViewRows(std::vector<int> rows) {
 
 void ListView::ClearViewRows() {
   const bool hadSelection = selectedCount_ > 0;
+  source_.reset();
   rows_.clear();
+  cells_.clear();
+  text_.Clear();
+  usedCells_ = usedText_ = 0;
+  selected_.clear();
+  shown_.clear();
   selectedCount_ = 0;
   caret_ = anchor_ = -1;
   topRow_ = 0;
   if (hadSelection) SelectionChanged();
 }
 
+void ListView::ShowSourceRows(std::shared_ptr<const CellSource> source, int count) {
+  ClearViewRows();
+  source_ = std::move(source);
+  selected_.assign(static_cast<std::size_t>(std::max(0, count)), 0);
+}
+
 bool ListView::IsRowSelected(int row) const {
   CheckRow(row);
-  return rows_[static_cast<std::size_t>(row)].selected;
+  return selected_[static_cast<std::size_t>(row)] != 0;
 }
 
 std::vector<int> ListView::SelectedRows() const {
   std::vector<int> out;
   out.reserve(static_cast<std::size_t>(selectedCount_));
-  for (std::size_t i = 0; i < rows_.size() && out.size() < static_cast<std::size_t>(selectedCount_); ++i)
-    if (rows_[i].selected) out.push_back(static_cast<int>(i));
+  for (std::size_t i = 0; i < selected_.size() && out.size() < static_cast<std::size_t>(selectedCount_); ++i)
+    if (selected_[i]) out.push_back(static_cast<int>(i));
   return out;
 }
 
 bool ListView::Mark(int row, bool selected) {
-  Row& r = rows_[static_cast<std::size_t>(row)];
-  if (r.selected == selected) return false;
-  r.selected = selected;
+  unsigned char& flag = selected_[static_cast<std::size_t>(row)];
+  if ((flag != 0) == selected) return false;
+  flag = selected ? 1 : 0;
   selectedCount_ += selected ? 1 : -1;
   return true;
 }
@@ -142,7 +243,7 @@ void ListView::UserClickRow(int row, int shiftState) {
   }
   if (multiSelect_ && (shiftState & shift::Ctrl)) {
     caret_ = anchor_ = row;
-    if (Mark(row, !rows_[static_cast<std::size_t>(row)].selected)) SelectionChanged();
+    if (Mark(row, selected_[static_cast<std::size_t>(row)] == 0)) SelectionChanged();
     return;
   }
   SelectOnly(row);
@@ -156,7 +257,7 @@ void ListView::UserContextMenu(int row, float x, float y) {
 }
 
 void ListView::DefaultKeyDown(KeyEventArgs& e) {
-  if (rows_.empty()) return;
+  if (selected_.empty()) return;
   int target = caret_;
   switch (e.KeyCode) {
     case keys::Up:
@@ -200,7 +301,7 @@ void ListView::DefaultKeyPress(KeyPressArgs& e) {
     return;
   }
   anchor_ = caret_;
-  if (Mark(caret_, !rows_[static_cast<std::size_t>(caret_)].selected)) SelectionChanged();
+  if (Mark(caret_, selected_[static_cast<std::size_t>(caret_)] == 0)) SelectionChanged();
 }
 
 }  // namespace quillmont::ui

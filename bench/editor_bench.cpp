@@ -1,0 +1,141 @@
+// The editor core on a scripted terminal over a database with 100,000 more
+// event types and one notification with 10,000 managers, 10,000 recipients
+// and 10,000 chosen event types: opening it up to its first frame, and a
+// group filter change on its events page from the key to the redrawn frame.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "apps/editor/dialogs.h"
+#include "apps/editor/editor_window.h"
+#include "apps/editor/screen.h"
+#include "quillmont/events_panel/x_events_tab.h"
+#include "quillmont/framework/runtime.h"
+#include "store/host_objects.h"
+#include "store/seed.h"
+#include "tests/editor/scripted_terminal.h"
+
+namespace quillmont::editor {
+namespace {
+
+constexpr int kTypes = 100000;
+constexpr int kMembers = 10000;
+
+std::string Numbered(std::string prefix, int number, const char* suffix = "") {
+  prefix += std::to_string(number);
+  prefix += suffix;
+  return prefix;
+}
+
+// A database in a fresh private folder, seeded, with the big catalogue and
+// the big notification added; removed with the folder.
+struct BigDatabase {
+  BigDatabase() {
+    char folderName[] = "/tmp/qm-editor-bench-XXXXXX";
+    if (!::mkdtemp(folderName)) std::abort();
+    folder = folderName;
+    path = folder + "/q.db";
+    auto store = store::Store::Open(path);
+    store::SeedDatabase(*store);
+    store::Database& db = store->Db();
+    store::WriteTransaction tx(db);
+    auto type = db.Prepare("INSERT INTO event_types(type_key, name, group_id, sort_order) VALUES(?,?,?,?)");
+    for (int i = 0; i < kTypes; ++i)
+      type.Bind(1, Numbered("bench.type-", i))
+          .Bind(2, Numbered("Bench event type ", i))
+          .Bind(3, i % 15 + 1)
+          .Bind(4, 1000 + i)
+          .Run();
+    db.Prepare("INSERT INTO notifications(name, event_group_id) VALUES('Big', 0)").Run();
+    id = static_cast<std::int32_t>(db.QueryInt("SELECT MAX(id) FROM notifications"));
+    auto manager = db.Prepare(
+        "INSERT INTO snmp_managers(notification_id, position, host, port, version, time_format) VALUES(?,?,?,?,?,?)");
+    auto recipient = db.Prepare("INSERT INTO email_recipients(notification_id, position, address) VALUES(?,?,?)");
+    auto chosen = db.Prepare("INSERT INTO notification_event_types(notification_id, position, type_key) VALUES(?,?,?)");
+    for (int i = 1; i <= kMembers; ++i) {
+      manager.Bind(1, id).Bind(2, i).Bind(3, Numbered("host", i, ".example.net")).Bind(4, 162).Bind(5, "SNMP v2c");
+      manager.Bind(6, "UTC").Run();
+      recipient.Bind(1, id).Bind(2, i).Bind(3, Numbered("user", i, "@example.net")).Run();
+      chosen.Bind(1, id).Bind(2, i).Bind(3, Numbered("bench.type-", (i - 1) * (kTypes / kMembers))).Run();
+    }
+    tx.Commit();
+  }
+  ~BigDatabase() { std::filesystem::remove_all(folder); }
+
+  std::string folder, path;
+  std::int32_t id = 0;
+};
+
+const BigDatabase& Database() {
+  static const BigDatabase db;
+  return db;
+}
+
+// The editor's services on a scripted terminal, over a store of its own (so
+// its catalogue is read afresh, as when the editor starts).
+struct Editor {
+  Editor() : store(store::Store::Open(Database().path)) {
+    ResetThreadServices();
+    SetThreadMessageService(std::make_shared<TerminalMessageService>(screen));
+    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
+    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+  }
+  ~Editor() { ResetThreadServices(); }
+
+  testing::ScriptedTerminal terminal{40, 120};
+  Screen screen{terminal};
+  std::shared_ptr<store::Store> store;
+};
+
+// The first time: a new store reads the catalogue, the window opens the
+// notification on its three pages and draws its first frame.
+void BM_EditorOpenBigNotification(benchmark::State& state) {
+  Database();
+  for (auto _ : state) {
+    auto editor = std::make_unique<Editor>();
+    auto window = std::make_unique<EditorWindow>(editor->screen, *editor->store,
+                                                 editor->store->OpenDefinition(Database().id), StandardPages());
+    if (!window->Open()) state.SkipWithError("the notification did not open");
+    auto layer = std::make_unique<LayerScope>(
+        editor->screen, [&window](Canvas& canvas) { window->Draw(canvas); }, EditorWindow::kMinSize);
+    editor->screen.Redraw();
+    benchmark::DoNotOptimize(editor->terminal.Frame());
+    state.PauseTiming();  // closing is not part of opening
+    layer.reset();
+    window.reset();
+    editor.reset();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_EditorOpenBigNotification)->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Down and Up in the group filter alternate between all groups and the
+// first; each key is read from the terminal, handled and drawn (the frame
+// of one key is drawn when the next one is read).
+void BM_EditorGroupFilterChange(benchmark::State& state) {
+  Editor editor;
+  EditorWindow window(editor.screen, *editor.store, editor.store->OpenDefinition(Database().id), StandardPages());
+  if (!window.Open()) state.SkipWithError("the notification did not open");
+  LayerScope layer(
+      editor.screen, [&window](Canvas& canvas) { window.Draw(canvas); }, EditorWindow::kMinSize);
+  editor.screen.Redraw();
+  bool down = true;
+  for (auto _ : state) {
+    // A filter change moves the focus to the available rows: Alt+G first
+    // goes back to the group filter, as the user would.
+    window.HandleEvent(InputEvent::MakeAlt(U'g'));
+    editor.terminal.Key(down ? ui::keys::Down : ui::keys::Up);
+    window.HandleEvent(editor.screen.Next());  // draws the frame of the key before, then reads this one
+    down = !down;
+  }
+  auto* page = dynamic_cast<XEventsTab*>(&window.ActivePanel());
+  if (!page || page->cboGroupEvents().ListIndex() != (down ? 0 : 1))
+    state.SkipWithError("the keys did not change the group filter");
+}
+BENCHMARK(BM_EditorGroupFilterChange)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace quillmont::editor

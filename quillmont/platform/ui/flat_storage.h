@@ -1,0 +1,131 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <new>
+#include <stdexcept>
+#include <string_view>
+#include <type_traits>
+#include <utility>
+#include <vector>
+
+#include "quillmont/platform/export.h"
+
+// Storage for many small rows: records and texts in fixed-size blocks.
+// Growing never copies what is stored, so a large fill never needs the old
+// and the new array at once, and at most one block stands partly empty.
+//
+// A block a list lets go is kept for the next list of the same thread (up to
+// a bound) rather than freed: freeing many small blocks lets the C library
+// shrink its heap, and the next large fill would then fault every page in
+// again.
+namespace quillmont::ui {
+
+// Hands back the blocks kept on this thread, for a caller that wants the
+// memory returned now (and for counting what a fill asks for afresh).
+QUILLMONT_API void ReleaseSpareBlocks() noexcept;
+
+namespace detail {
+QUILLMONT_API void* TakeBlock(std::size_t bytes);
+QUILLMONT_API void GiveBlock(void* block, std::size_t bytes) noexcept;
+
+// One block of raw storage, given back to the thread's spares when dropped.
+class Block {
+ public:
+  explicit Block(std::size_t bytes) : data_(TakeBlock(bytes)), bytes_(bytes) {}
+  Block(Block&& other) noexcept : data_(std::exchange(other.data_, nullptr)), bytes_(other.bytes_) {}
+  Block& operator=(Block&& other) noexcept {
+    std::swap(data_, other.data_);
+    std::swap(bytes_, other.bytes_);
+    return *this;
+  }
+  ~Block() {
+    if (data_) GiveBlock(data_, bytes_);
+  }
+  void* Data() const noexcept { return data_; }
+
+ private:
+  void* data_;
+  std::size_t bytes_;
+};
+}  // namespace detail
+
+template <class T>
+class BlockVector {
+  static_assert(std::is_trivially_destructible_v<T> && std::is_trivially_copyable_v<T>,
+                "records are dropped with their blocks, never destroyed one by one");
+
+ public:
+  static constexpr std::size_t kBlock = 1024;
+
+  std::size_t size() const noexcept { return size_; }
+  bool empty() const noexcept { return size_ == 0; }
+  T& operator[](std::size_t i) noexcept { return *At(i); }
+  const T& operator[](std::size_t i) const noexcept { return *At(i); }
+  void push_back(const T& value) {
+    if (size_ == blocks_.size() * kBlock) blocks_.emplace_back(kBlock * sizeof(T));
+    ::new (static_cast<void*>(At(size_))) T(value);
+    ++size_;
+  }
+  // Keeps the first n records and lets go of the blocks no longer needed.
+  void truncate(std::size_t n) {
+    size_ = n;
+    while (blocks_.size() > (n + kBlock - 1) / kBlock) blocks_.pop_back();
+  }
+  void clear() { truncate(0); }
+
+ private:
+  T* At(std::size_t i) const noexcept { return std::launder(static_cast<T*>(blocks_[i / kBlock].Data())) + i % kBlock; }
+
+  std::vector<detail::Block> blocks_;
+  std::size_t size_ = 0;
+};
+
+// Texts back to back, each addressed by a 32-bit offset. A text never
+// straddles two blocks; one longer than a block gets a run of its own.
+class TextArena {
+ public:
+  static constexpr std::uint32_t kBlock = 1U << 15;
+
+  std::uint32_t Add(std::string_view text) {
+    if (text.empty()) return 0;
+    const std::uint64_t capacity = static_cast<std::uint64_t>(units_.size()) * kBlock;
+    if (text.size() > capacity - end_) {
+      const std::size_t units = (text.size() + kBlock - 1) / kBlock;
+      if (capacity + static_cast<std::uint64_t>(units) * kBlock > UINT32_MAX)
+        throw std::length_error("text storage is full");
+      detail::Block block(units * kBlock);
+      for (std::size_t k = 0; k < units; ++k) units_.push_back(static_cast<char*>(block.Data()) + k * kBlock);
+      owned_.push_back(std::move(block));
+      end_ = capacity;
+    }
+    const auto offset = static_cast<std::uint32_t>(end_);
+    std::memcpy(units_[offset / kBlock] + offset % kBlock, text.data(), text.size());
+    end_ += text.size();
+    return offset;
+  }
+  std::string_view View(std::uint32_t offset, std::uint32_t size) const {
+    if (size == 0) return {};
+    return {units_[offset / kBlock] + offset % kBlock, size};
+  }
+  // Bytes taken so far, gaps and texts no longer used included.
+  std::size_t Size() const noexcept { return static_cast<std::size_t>(end_); }
+  void Clear() noexcept {
+    owned_.clear();
+    units_.clear();
+    end_ = 0;
+  }
+  void Swap(TextArena& other) noexcept {
+    owned_.swap(other.owned_);
+    units_.swap(other.units_);
+    std::swap(end_, other.end_);
+  }
+
+ private:
+  std::vector<detail::Block> owned_;
+  std::vector<char*> units_;
+  std::uint64_t end_ = 0;
+};
+
+}  // namespace quillmont::ui

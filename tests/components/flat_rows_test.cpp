@@ -1,0 +1,75 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "quillmont/controls/selector.h"
+#include "quillmont/platform/ui/driver.h"
+
+namespace quillmont {
+namespace {
+
+// Refills the available rows as the events page does on a filter change.
+void Fill(Selector& x, int from, int to) {
+  x.ClearAvailable();
+  for (int i = from; i < to; ++i) {
+    auto row = x.AddAvailable("Event " + std::to_string(i), "k" + std::to_string(i));
+    row->SetSubItem(1, i % 2 ? "Odd" : "Even");
+  }
+  x.EndFill();
+}
+
+// Rows handed out stay right while the selector drops and moves rows
+// around them; the one kept (chosen) row keeps its key, text and selection.
+TEST(FlatRows, HandlesSurviveRefillsAndKeysStayFirstComeFirstServed) {
+  ui::UserControl panel("panel");
+  auto& x = *panel.Add<Selector>("xEvents");
+  ui::Driver driver(panel);
+  x.AddColumn("Event Type");
+  x.AddColumn("Event Group");
+  x.SetInitialized(true);
+  Fill(x, 0, 50);
+  x.ChooseItem("k7");
+  auto chosen = x.ChosenItems()->Item(1);
+  auto dropped = x.AvailableItems()->Item(1);
+  for (int round = 0; round < 6; ++round) Fill(x, 100 * round, 100 * round + 5000);
+  EXPECT_EQ(dropped->Key(), "k0_");
+  EXPECT_EQ(dropped->SubItem(1), "Even");
+  EXPECT_EQ(chosen->Key(), "k7_");
+  EXPECT_EQ(chosen->SubItem(1), "Odd");
+  chosen->SetSelected(true);
+  EXPECT_TRUE(x.ChosenList().IsRowSelected(0));
+  EXPECT_EQ(x.AvailableList().RowCells(4999), (std::vector<std::string>{"Event 5499", "Odd"}));
+  EXPECT_EQ(x.AvailableItems()->Count(), 5000);
+  EXPECT_TRUE(x.IsAvailable("k5499"));
+  EXPECT_FALSE(x.IsAvailable("k0"));
+
+  // Two rows with one key: the first added owns it, also after the user
+  // chose the second and the first was cleared.
+  x.ClearAvailable();
+  x.AddAvailable("First", "dup");
+  x.AddAvailable("Second", "dup");
+  driver.SelectRows(x.AvailableList(), {1});
+  driver.Click(x.ChooseButton());
+  EXPECT_TRUE(x.IsAvailable("dup"));
+  x.ClearAvailable();
+  EXPECT_FALSE(x.IsChosen("dup"));
+  EXPECT_EQ(x.ChosenItems()->Item(2)->Text(), "Second");
+}
+
+// A view holding its own rows keeps every other row intact while one row
+// is redrawn many times over (its old texts are dropped along the way).
+TEST(FlatRows, HeldCellsStayRightThroughManyRedraws) {
+  ui::ListView list("lst");
+  for (int i = 0; i < 100; ++i) list.AppendViewRow({"host" + std::to_string(i), std::to_string(i)});
+  for (int i = 0; i < 20000; ++i) list.SetRowCells(i % 3, {"again" + std::to_string(i), "x"});
+  list.RemoveViewRows({1, 50});
+  ASSERT_EQ(list.ViewRowCount(), 98);
+  EXPECT_EQ(list.RowCells(0), (std::vector<std::string>{"again19998", "x"}));
+  EXPECT_EQ(list.RowCells(1), (std::vector<std::string>{"again19997", "x"}));
+  EXPECT_EQ(list.RowCells(97), (std::vector<std::string>{"host99", "99"}));
+  EXPECT_EQ(list.RowCells(49), (std::vector<std::string>{"host51", "51"}));
+}
+
+}  // namespace
+}  // namespace quillmont
