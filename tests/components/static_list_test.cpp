@@ -1,15 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <random>
-#include <set>
 #include <string>
 
 #include "quillmont/controls/column_set.h"
 #include "quillmont/controls/static_list.h"
 #include "quillmont/definitions/members.h"
 #include "quillmont/platform/error.h"
-#include "quillmont/platform/ui/driver.h"
 
 namespace quillmont {
 namespace {

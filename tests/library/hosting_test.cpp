@@ -11,7 +11,6 @@
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
 #include "quillmont/framework/runtime.h"
-#include "quillmont/platform/ui/driver.h"
 #include "quillmont/services/app_context.h"
 #include "quillmont/services/message_service.h"
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"

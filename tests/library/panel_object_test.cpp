@@ -78,7 +78,6 @@ TEST(PanelObject, AnswersItsInterfacesWithOneIdentityAndCountsLifetime) {
     auto unknown = f.object.As<com::IUnknown>();
     auto folio = f.object.As<com::IFolioControl>();
     auto dispatch = f.object.As<com::IDispatch>();
-    auto events = f.object.As<com::IDispatch>();
     ComPtr<com::IDispatch> source;
     ASSERT_EQ(f.object->QueryInterface(typelib::kXEventSNMPTabEventsId, source.Out()), com::S_OK);
     ASSERT_TRUE(unknown && folio && dispatch && source);
@@ -102,7 +101,6 @@ TEST(PanelObject, AnswersItsInterfacesWithOneIdentityAndCountsLifetime) {
     unknown.Reset();
     folio.Reset();
     dispatch.Reset();
-    events.Reset();
     source.Reset();
     f.object.Reset();
     EXPECT_EQ(DllCanUnloadNow(), com::S_FALSE);

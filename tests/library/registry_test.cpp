@@ -1,23 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
-#include <thread>
 #include <vector>
 
-#include "quillmont/library/registration.h"
 #include "quillmont/library/registry_file.h"
-#include "quillmont/library/registry_store.h"
-#include "quillmont/library/type_library.h"
-#include "quillmont/platform/error.h"
-#include "tests/support/temp_dir.h"
 
 namespace quillmont::registry {
 namespace {
-
-using testing::ReadText;
-using testing::ScopedEnv;
-using testing::TempDir;
-using testing::WriteText;
 
 constexpr const char* kForeign =
     "QuillmontRegistry 1\n"
