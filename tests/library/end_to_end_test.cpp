@@ -3,10 +3,9 @@
 // interface tables.
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -24,20 +23,11 @@ namespace {
 using com::ComPtr;
 using com::VariantArg;
 using testing::BoundaryTabHost;
+using testing::Output;
 using testing::ReadText;
 using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WriteText;
-
-std::string RunCommand(const std::string& command) {
-  std::string out;
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (!pipe) return out;
-  std::array<char, 4096> buffer{};
-  while (std::fgets(buffer.data(), buffer.size(), pipe)) out += buffer.data();
-  ::pclose(pipe);
-  return out;
-}
 
 std::shared_ptr<BasicNotificationDefinition> SnmpDefinition() {
   auto definition = std::make_shared<BasicNotificationDefinition>();
@@ -218,16 +208,12 @@ TEST_F(EndToEnd, FailuresCarryCodesAndReasons) {
 
 #ifdef QUILLMONT_REGSVR
 TEST_F(EndToEnd, ExportsOnlyTheEntryPoints) {
-  const std::string symbols = RunCommand(std::string("nm -D --defined-only ") + QUILLMONT_SHARED_LIBRARY);
+  const std::string symbols = Output(std::string("nm -D --defined-only ") + QUILLMONT_SHARED_LIBRARY);
   ASSERT_FALSE(symbols.empty()) << "nm gave nothing";
   std::set<std::string> plain;
   bool internals = false;
-  std::size_t pos = 0;
-  while (pos < symbols.size()) {
-    std::size_t end = symbols.find('\n', pos);
-    if (end == std::string::npos) end = symbols.size();
-    const std::string line = symbols.substr(pos, end - pos);
-    pos = end + 1;
+  std::istringstream lines(symbols);
+  for (std::string line; std::getline(lines, line);) {
     const std::string name = line.substr(line.rfind(' ') + 1);
     // Internals of the composition root stay hidden.
     if (name.find("9quillmont7library") != std::string::npos ||
@@ -236,8 +222,6 @@ TEST_F(EndToEnd, ExportsOnlyTheEntryPoints) {
     if (name.rfind("_Z", 0) != 0 && name.rfind("_", 0) != 0) plain.insert(name);
   }
   EXPECT_FALSE(internals) << symbols;
-  for (const char* entry : {"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"})
-    EXPECT_TRUE(plain.count(entry)) << entry;
   EXPECT_EQ(plain, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer",
                                           "DllUnregisterServer", "QuillmontGetLastErrorText",
                                           "QuillmontGetToolboxBitmap", "QuillmontGetTypeLibrary"}));
@@ -252,16 +236,15 @@ TEST_F(EndToEnd, ExportsOnlyTheEntryPoints) {
 
 TEST_F(EndToEnd, RegistrationTool) {
   const std::string tool = std::string(QUILLMONT_REGSVR) + " --registry " + registry_ + " ";
-  EXPECT_NE(RunCommand(tool + "register " + QUILLMONT_SHARED_LIBRARY + " 2>&1").find("Registered"), std::string::npos);
-  const std::string listed = RunCommand(tool + "list");
+  EXPECT_NE(Output(tool + "register " + QUILLMONT_SHARED_LIBRARY + " 2>&1").find("Registered"), std::string::npos);
+  const std::string listed = Output(tool + "list");
   EXPECT_NE(listed.find("{3290481E-9000-46FA-86FE-80166AD7E696}  Quillmont.XEventSNMPTab"), std::string::npos)
       << listed;
   EXPECT_NE(listed.find("Quillmont.XEventsTab"), std::string::npos);
   EXPECT_NE(listed.find("Quillmont.XEventEmailTab"), std::string::npos);
-  EXPECT_NE(RunCommand(tool + "unregister " + QUILLMONT_SHARED_LIBRARY + " 2>&1").find("Unregistered"),
-            std::string::npos);
-  EXPECT_NE(RunCommand(tool + "list").find("No classes are registered"), std::string::npos);
-  EXPECT_NE(RunCommand(tool + "bogus 2>&1").find("Usage"), std::string::npos);
+  EXPECT_NE(Output(tool + "unregister " + QUILLMONT_SHARED_LIBRARY + " 2>&1").find("Unregistered"), std::string::npos);
+  EXPECT_NE(Output(tool + "list").find("No classes are registered"), std::string::npos);
+  EXPECT_NE(Output(tool + "bogus 2>&1").find("Usage"), std::string::npos);
   EXPECT_EQ(::system((tool + "register /nonexistent/lib.so 2>/dev/null").c_str()) != 0, true);
 }
 #endif
