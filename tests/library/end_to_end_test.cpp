@@ -7,11 +7,13 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/loader.h"
 #include "quillmont/definitions/members.h"
 #include "quillmont/definitions/notification_definition.h"
+#include "quillmont/library/boundary.h"
 #include "quillmont/library/com.h"
 #include "quillmont/library/registry_file.h"
 #include "tests/library/boundary_tab_host.h"
@@ -120,7 +122,8 @@ TEST_F(EndToEnd, RegisterCreateByProgIdDriveReleaseAndUnregister) {
 
   {
     // E-mail panel: a subject without recipients is refused, and the page is
-    // brought forward through the host's container.
+    // brought forward through the host's container, which may reload the page
+    // right there: the key handed over stays intact.
     auto folio = loader.Create<com::IFolioControl>("Quillmont.XEventEmailTab");
     ASSERT_TRUE(folio);
     auto definition = std::make_shared<BasicNotificationDefinition>();
@@ -130,17 +133,28 @@ TEST_F(EndToEnd, RegisterCreateByProgIdDriveReleaseAndUnregister) {
     definition->SetEmailMessage(std::string("Check the disk"));
     auto reference = com::ObjectReference::Make(definition);
     VariantArg v = VariantArg::FromObject(reference.Get());
+    com::HResult reloaded = com::E_FAIL;
+    tabs.onSelectTab = [&] { reloaded = folio->LoadData(&v, "Other", &tabs); };
     ASSERT_EQ(folio->LoadData(&v, "Email", &tabs), com::S_OK) << library_->LastErrorText();
     ComBool answer = 1;
     EXPECT_EQ(folio->IsTabValid("Notification", &answer), com::S_OK);
-    EXPECT_EQ(answer, ComFalse);
-    EXPECT_EQ(tabs.selected, std::vector<std::string>{"Email"});
+    EXPECT_EQ(std::make_tuple(answer, reloaded, tabs.selected),
+              std::make_tuple(ComFalse, com::S_OK, std::vector<std::string>{"Email"}));
+    tabs.onSelectTab = nullptr;
     EXPECT_EQ(folio->SaveData(), com::S_OK);
     EXPECT_EQ(definition->Subject(), std::optional<std::string>("Disk full"));
     auto email = folio.As<com::IXEventEmailTab>();
     ASSERT_TRUE(email);
     EXPECT_EQ(email->AddressExists(nullptr, &answer), com::S_OK);
     EXPECT_EQ(answer, ComFalse);
+
+    // A count beyond the member's maximum is refused before any argument is
+    // read; a huge name comes back in a failure text of sane size.
+    VariantArg one[1] = {VariantArg::FromString("x")};
+    EXPECT_EQ(folio->Invoke(typelib::kDispIsTabValid, one, 1u << 30, nullptr), com::DISP_E_BADPARAMCOUNT);
+    com::DispId id = 0;
+    EXPECT_EQ(folio->GetIDsOfNames(std::string(1 << 20, 'n').c_str(), &id), com::DISP_E_UNKNOWNNAME);
+    EXPECT_LE(loader.LibraryFor("Quillmont.XEventEmailTab")->LastErrorText().size(), library::kMaxErrorTextBytes);
   }
   {
     // Events panel, found by its class identity.
