@@ -114,14 +114,13 @@ TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
     EXPECT_EQ(def->Name(), "Disk alarms");
   }
   auto store = OpenSeeded(path);
-  const NotificationRecord r = store->ReadNotification(id);
-  EXPECT_EQ(r.name, "Disk alarms");
-  EXPECT_EQ(r.subject, std::nullopt);
-  EXPECT_EQ(r.message, std::optional<std::string>(""));
-  EXPECT_EQ(r.eventGroupId, 6);
-  EXPECT_TRUE(r.managers.empty());
-  EXPECT_TRUE(r.recipients.empty());
-  EXPECT_EQ(r.eventTypeKeys, (std::vector<std::string>{"storage.disk-failed", "storage.volume-full"}));
+  // The whole stored notification, as an export writes it.
+  auto expected = nlohmann::json::parse(R"({"formatVersion": 1, "name": "Disk alarms", "revision": 1,
+    "snmpManagers": [], "emailRecipients": [], "emailSubject": null, "emailMessage": "", "eventGroupId": 6,
+    "eventTypes": [{"key": "storage.disk-failed", "name": "Disk Failed", "groupId": 6},
+                   {"key": "storage.volume-full", "name": "Volume Full", "groupId": 6}]})");
+  expected["number"] = id;
+  EXPECT_EQ(nlohmann::json::parse(ExportJson(*store, id)), expected);
 
   auto def = store->OpenDefinition(id);
   EXPECT_FALSE(def->HasEmail());
@@ -134,14 +133,6 @@ TEST(Store, RoundTripKeepsNullsEmptiesAndChosenKeys) {
   ASSERT_EQ(stored->Count(), 2);
   EXPECT_EQ(stored->ItemAt(1)->Name(), "Disk Failed");
   EXPECT_EQ(stored->ItemAt(1)->GroupID(), 6);
-
-  const std::string json = ExportJson(*store, id);
-  EXPECT_NE(json.find("\"emailSubject\": null"), std::string::npos) << json;
-  EXPECT_NE(json.find("\"emailMessage\": \"\""), std::string::npos) << json;
-  EXPECT_NE(json.find("\"snmpManagers\": []"), std::string::npos) << json;
-  EXPECT_NE(json.find("{\"key\": \"storage.volume-full\", \"name\": \"Volume Full\", \"groupId\": 6}"),
-            std::string::npos)
-      << json;
 
   // A row without a key is refused and the earlier choice stays.
   EXPECT_THROW(def->SetChosenEventTypes(std::make_shared<FakeRows>(std::vector<std::string>{"node.downX", ""})), Error);
