@@ -11,12 +11,11 @@
 #include <vector>
 
 #include "host/loader.h"
-#include "quillmont/definitions/members.h"
-#include "quillmont/definitions/notification_definition.h"
 #include "quillmont/library/boundary.h"
 #include "quillmont/library/com.h"
 #include "quillmont/library/registry_file.h"
 #include "tests/library/boundary_tab_host.h"
+#include "tests/support/panel_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillmont::host {
@@ -30,18 +29,6 @@ using testing::ReadText;
 using testing::ScopedEnv;
 using testing::TempDir;
 using testing::WriteText;
-
-std::shared_ptr<BasicNotificationDefinition> SnmpDefinition() {
-  auto definition = std::make_shared<BasicNotificationDefinition>();
-  definition->SetIsNew(false);
-  definition->SetHasSnmp(true);
-  auto managers = std::make_shared<BasicSnmpManagerList>();
-  auto manager = std::make_shared<BasicSnmpManager>();
-  manager->Init("owner", "nms.example", 162, "SNMP v2c", "UTC");
-  managers->Add(manager);
-  definition->SetSnmpManagers(managers);
-  return definition;
-}
 
 class EndToEnd : public ::testing::Test {
  protected:
@@ -72,7 +59,7 @@ TEST_F(EndToEnd, RegisterCreateByProgIdDriveReleaseAndUnregister) {
     auto folio = loader.Create<com::IFolioControl>("Quillmont.XEventSNMPTab");
     ASSERT_TRUE(folio);
     EXPECT_EQ(library_->CanUnloadNow(), com::S_FALSE);
-    auto definition = SnmpDefinition();
+    auto definition = testing::StoredDefinition({"nms.example:162"});
     auto reference = com::ObjectReference::Make(definition);
     VariantArg v = VariantArg::FromObject(reference.Get());
     ASSERT_EQ(folio->LoadData(&v, "SNMP", &tabs), com::S_OK) << library_->LastErrorText();
@@ -126,11 +113,7 @@ TEST_F(EndToEnd, RegisterCreateByProgIdDriveReleaseAndUnregister) {
     // right there: the key handed over stays intact.
     auto folio = loader.Create<com::IFolioControl>("Quillmont.XEventEmailTab");
     ASSERT_TRUE(folio);
-    auto definition = std::make_shared<BasicNotificationDefinition>();
-    definition->SetIsNew(false);
-    definition->SetHasEmail(true);
-    definition->SetEmailSubject(std::string("Disk full"));
-    definition->SetEmailMessage(std::string("Check the disk"));
+    auto definition = testing::StoredDefinition({});  // a subject, no recipients
     auto reference = com::ObjectReference::Make(definition);
     VariantArg v = VariantArg::FromObject(reference.Get());
     com::HResult reloaded = com::E_FAIL;
@@ -142,7 +125,7 @@ TEST_F(EndToEnd, RegisterCreateByProgIdDriveReleaseAndUnregister) {
               std::make_tuple(ComFalse, com::S_OK, std::vector<std::string>{"Email"}));
     tabs.onSelectTab = nullptr;
     EXPECT_EQ(folio->SaveData(), com::S_OK);
-    EXPECT_EQ(definition->Subject(), std::optional<std::string>("Disk full"));
+    EXPECT_EQ(definition->Subject(), std::optional<std::string>("S"));
     auto email = folio.As<com::IXEventEmailTab>();
     ASSERT_TRUE(email);
     EXPECT_EQ(email->AddressExists(nullptr, &answer), com::S_OK);
