@@ -11,6 +11,7 @@
 #include "host/loader.h"
 #include "quillmont/library/registration.h"
 #include "quillmont/library/registry_file.h"
+#include "quillmont/platform/error.h"
 #include "quillmont/platform/terminal_text.h"
 #include "tests/support/temp_dir.h"
 
