@@ -1,17 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
-#include <thread>
 
-#include "quillmont/framework/runtime.h"
-#include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
 #include "quillmont/services/app_context.h"
-#include "quillmont/services/message_service.h"
 #include "quillmont/services/ui_services.h"
 #include "tests/support/reference_rules.h"
-#include "tests/support/test_host.h"
 
 namespace quillmont {
 namespace {

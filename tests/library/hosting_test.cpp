@@ -11,11 +11,11 @@
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
 #include "quillmont/framework/runtime.h"
-#include "quillmont/platform/ui/driver.h"
 #include "quillmont/services/app_context.h"
 #include "quillmont/services/message_service.h"
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
 #include "tests/support/fault_injection.h"
+#include "tests/support/panel_fixture.h"
 #include "tests/support/test_host.h"
 
 namespace quillmont {
@@ -25,22 +25,9 @@ using testing::FaultPlan;
 using testing::FaultyNotificationDefinition;
 using testing::RecordingTabHost;
 
+// A stored definition with one manager and one recipient named after `name`.
 std::shared_ptr<BasicNotificationDefinition> Stored(const std::string& name) {
-  auto d = std::make_shared<BasicNotificationDefinition>();
-  d->SetIsNew(false);
-  d->SetHasSnmp(true);
-  auto managers = std::make_shared<BasicSnmpManagerList>();
-  auto manager = std::make_shared<BasicSnmpManager>();
-  manager->Init("1", name + ".example", 162, "SNMP v2c", "UTC");
-  managers->Add(manager);
-  d->SetSnmpManagers(managers);
-  d->SetHasEmail(true);
-  auto recipients = std::make_shared<BasicEmailRecipientList>();
-  auto recipient = std::make_shared<BasicEmailRecipient>();
-  recipient->SetAddress(name + "@example.net");
-  recipients->Add(recipient);
-  d->SetEmailRecipients(recipients);
-  return d;
+  return testing::StoredDefinition({name + ".example:162"}, {name + "@example.net"});
 }
 
 // Loads A, then B failing on its definition's call 1, 2, 3, ... until the load

@@ -7,6 +7,7 @@
 #include "quillmont/library/class_table.h"
 #include "quillmont/library/entry_points.h"
 #include "quillmont/library/panel_object.h"
+#include "quillmont/library/type_library.h"
 #include "quillmont/platform/error.h"
 #include "tests/library/boundary_tab_host.h"
 
@@ -78,7 +79,6 @@ TEST(PanelObject, AnswersItsInterfacesWithOneIdentityAndCountsLifetime) {
     auto unknown = f.object.As<com::IUnknown>();
     auto folio = f.object.As<com::IFolioControl>();
     auto dispatch = f.object.As<com::IDispatch>();
-    auto events = f.object.As<com::IDispatch>();
     ComPtr<com::IDispatch> source;
     ASSERT_EQ(f.object->QueryInterface(typelib::kXEventSNMPTabEventsId, source.Out()), com::S_OK);
     ASSERT_TRUE(unknown && folio && dispatch && source);
@@ -102,7 +102,6 @@ TEST(PanelObject, AnswersItsInterfacesWithOneIdentityAndCountsLifetime) {
     unknown.Reset();
     folio.Reset();
     dispatch.Reset();
-    events.Reset();
     source.Reset();
     f.object.Reset();
     EXPECT_EQ(DllCanUnloadNow(), com::S_FALSE);
@@ -176,6 +175,15 @@ TEST(EntryPoints, ToolboxBitmapsAre16By15In16Colours) {
   QuillmontGetToolboxBitmap(30000, &a, &sa);
   QuillmontGetToolboxBitmap(30002, &b, &sb);
   EXPECT_NE(std::vector<unsigned char>(a, a + sa), std::vector<unsigned char>(b, b + sb));
+}
+
+// Identities are typed once as literals; each must be the one the parser reads.
+TEST(TypeLibrary, GuidLiteralMatchesTheParser) {
+  constexpr Guid g = typelib::GuidLiteral("{e0f52572-de2d-4569-b032-959d5cf2daba}");
+  EXPECT_EQ(g, Guid::Parse("{E0F52572-DE2D-4569-B032-959D5CF2DABA}"));
+  EXPECT_EQ(com::IUnknown::kIid, Guid::Parse("{00000000-0000-0000-C000-000000000046}"));
+  EXPECT_EQ(com::IClassFactory::kIid, Guid::Parse("{00000001-0000-0000-C000-000000000046}"));
+  EXPECT_EQ(com::IDispatch::kIid, Guid::Parse("{00020400-0000-0000-C000-000000000046}"));
 }
 
 }  // namespace

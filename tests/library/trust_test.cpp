@@ -1,20 +1,18 @@
 // Only files nobody but the user or root can have written decide what code
-// runs; text from files reaches the terminal escaped; the boundary holds its
-// limits. Giving a file to another user needs root (CI runs these as root).
+// runs; text from files reaches the terminal escaped. Giving a file to
+// another user needs root (CI runs these as root).
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <tuple>
+#include <vector>
 
 #include "host/loader.h"
-#include "quillmont/definitions/notification_definition.h"
-#include "quillmont/library/boundary.h"
 #include "quillmont/library/registration.h"
+#include "quillmont/library/registry_file.h"
+#include "quillmont/platform/error.h"
 #include "quillmont/platform/terminal_text.h"
-#include "tests/library/boundary_tab_host.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillmont {
@@ -109,39 +107,55 @@ TEST(Trust, TerminalTextIsEscaped) {
   doc.sections.push_back({"CLSID/{11111111-2222-3333-4444-555555555555}",
                           {{false, "ProgID", "A\x1b]0;t\a"}, {false, "InprocServer32", "/\xE2\x80\xAE.so"}}});
   WriteText(dir.File("registry"), registry::Serialize(doc));
-  const std::string list = std::string(QUILLMONT_REGSVR) + " --registry " + dir.File("registry") + " list >";
-  ASSERT_EQ(std::system((list + dir.File("out")).c_str()), 0);
-  EXPECT_NE(ReadText(dir.File("out")).find("A\\x1b]0;t\\x07  /\\u202e.so"), std::string::npos);
+  int code = -1;
+  const std::string list =
+      testing::Output(std::string(QUILLMONT_REGSVR) + " --registry " + dir.File("registry") + " list", &code);
+  EXPECT_EQ(code, 0);
+  EXPECT_NE(list.find("A\\x1b]0;t\\x07  /\\u202e.so"), std::string::npos) << list;
 }
 
-TEST(Trust, BoundaryKeepsItsLimits) {
-  testing::BoundaryTabHost tabs;  // outlives the page that holds it
-  TempDir dir;
-  WriteText(dir.File("registry"), Registry(QUILLMONT_SHARED_LIBRARY));
-  host::Loader loader(dir.File("registry"));
-  auto folio = loader.Create<com::IFolioControl>("Quillmont.XEventEmailTab");
-  ASSERT_TRUE(folio);
-  // A count beyond the member's maximum is refused before any argument is read.
-  com::VariantArg one[1] = {com::VariantArg::FromString("x")};
-  EXPECT_EQ(folio->Invoke(typelib::kDispIsTabValid, one, 1u << 30, nullptr), com::DISP_E_BADPARAMCOUNT);
-  // A huge name comes back in a failure text of sane size.
-  com::DispId id = 0;
-  EXPECT_EQ(folio->GetIDsOfNames(std::string(1 << 20, 'n').c_str(), &id), com::DISP_E_UNKNOWNNAME);
-  EXPECT_LE(loader.LibraryFor("Quillmont.XEventEmailTab")->LastErrorText().size(), library::kMaxErrorTextBytes);
-  // Reloading from inside SelectTab leaves the key handed over intact.
-  auto definition = std::make_shared<BasicNotificationDefinition>();
-  definition->SetIsNew(false);
-  definition->SetHasEmail(true);
-  definition->SetEmailSubject(std::string("Disk full"));
-  auto reference = com::ObjectReference::Make(definition);
-  com::VariantArg v = com::VariantArg::FromObject(reference.Get());
-  com::HResult reloaded = com::E_FAIL;
-  tabs.onSelectTab = [&] { reloaded = folio->LoadData(&v, "Other", &tabs); };
-  ASSERT_EQ(folio->LoadData(&v, "Email", &tabs), com::S_OK);
-  ComBool valid = ComTrue;
-  EXPECT_EQ(folio->IsTabValid("Notification", &valid), com::S_OK);
-  EXPECT_EQ(std::make_tuple(valid, reloaded, tabs.selected),
-            std::make_tuple(ComFalse, com::S_OK, std::vector<std::string>{"Email"}));
+// What the registry file holds besides our entries survives a read and a
+// write.
+constexpr const char* kForeign =
+    "QuillmontRegistry 1\n"
+    "# kept as written\n"
+    "[CLSID/{11111111-2222-3333-4444-555555555555}]\n"
+    "@=Somebody.Else\n"
+    "InprocServer32=/opt/else/libelse.so\n"
+    "; their own note\n"
+    "[TypeLib/{D26CEE07-DF78-11D6-BABC-000103C3BB5F}/13.0]\n"
+    "Path=/old/libquillmont.so\n"
+    "[ProgID/Quillmont.XEventSNMPTabs]\n"
+    "CLSID={11111111-2222-3333-4444-555555555555}\n";
+
+TEST(RegistryFile, ParsesEscapesAndWritesBackWhatItRead) {
+  registry::Document doc;
+  ASSERT_FALSE(registry::Parse(kForeign, doc));
+  ASSERT_EQ(doc.sections.size(), 3u);
+  EXPECT_EQ(doc.leadingComments, std::vector<std::string>{"# kept as written"});
+  EXPECT_EQ(doc.FindValue("clsid/{11111111-2222-3333-4444-555555555555}", "inprocserver32")->data,
+            "/opt/else/libelse.so");
+
+  registry::Section s{"Odd/Key", {}};
+  s.SetValue("Text", "back\\slash\nnew line\ttab\r=equals ");
+  s.SetValue("@", "");
+  doc.sections.push_back(s);
+  const std::string text = registry::Serialize(doc);
+  registry::Document again;
+  ASSERT_FALSE(registry::Parse(text, again));
+  EXPECT_EQ(again.FindValue("Odd/Key", "Text")->data, "back\\slash\nnew line\ttab\r=equals ");
+  EXPECT_EQ(again.FindValue("Odd/Key", "@")->data, "");
+  EXPECT_EQ(registry::Serialize(again), text);
+  // Comments stay in their section.
+  EXPECT_TRUE(again.sections[0].entries.back().comment);
+
+  // RemoveTree takes whole key parts only.
+  EXPECT_EQ(again.RemoveTree("CLSID/{11111111-2222-3333-4444-55555555555}"), 0u);
+  EXPECT_EQ(again.RemoveTree("typelib/{D26CEE07-DF78-11D6-BABC-000103C3BB5F}"), 1u);
+
+  EXPECT_FALSE(registry::Parse("", doc));
+  EXPECT_TRUE(doc.sections.empty());
+  EXPECT_FALSE(registry::Parse(" \n\n", doc));
 }
 
 }  // namespace

@@ -3,7 +3,6 @@
 #include <string>
 #include <vector>
 
-#include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/controls.h"
 #include "quillmont/platform/ui/driver.h"
 #include "quillmont/platform/ui/utf8.h"
@@ -126,22 +125,6 @@ TEST(TextBox, MultiLineEnterBreaksTheLineAndALimitNeverSplitsALineBreak) {
   p.driver.Paste("d\r\n");
   EXPECT_EQ(p.box->Text(), "abcd");
 }
-
-struct ComboPanel {
-  UserControl panel{"ucTest"};
-  std::shared_ptr<ComboBox> combo = panel.Add<ComboBox>("cboVersion");
-  Driver driver{panel};
-  std::vector<int> clicks;  // ListIndex at each Click
-
-  ComboPanel() {
-    combo->AddItem("SNMP v1");
-    combo->SetItemData(combo->NewIndex(), 1);
-    combo->AddItem("SNMP v2c");
-    combo->SetItemData(combo->NewIndex(), -2147483647 - 1);
-    combo->AddItem("Other");
-    combo->Click.Connect([this] { clicks.push_back(combo->ListIndex()); });
-  }
-};
 
 }  // namespace
 }  // namespace quillmont::ui

@@ -4,9 +4,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
-#include <unordered_set>
 
-#include "quillmont/platform/com_bool.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/guid.h"
 #include "quillmont/platform/variant.h"
@@ -111,10 +109,6 @@ TEST(Variant, TextConvertsOnlyWhenItIsANumberOrABooleanWord) {
   EXPECT_EQ(CodeOf([] { Variant("maybe").ToBool(); }), ErrorCode::TypeMismatch);
   EXPECT_EQ(Variant(std::string("text")).ToString(), "text");
 }
-
-struct Shape : Object {};
-struct Circle : Shape {};
-struct Stone : Object {};
 
 }  // namespace
 }  // namespace quillmont

@@ -89,17 +89,6 @@ inline bool WaitUntil(const std::function<bool()>& condition) {
   return condition();
 }
 
-// What a shell command prints, and its exit code.
-inline std::string Output(const std::string& command, int* code = nullptr) {
-  std::string out;
-  FILE* p = popen(command.c_str(), "r");
-  char buffer[4096];
-  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
-  const int status = pclose(p);
-  if (code) *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return out;
-}
-
 // snmptrapd in the foreground on 127.0.0.1, logging every trap with numeric
 // OIDs, reading no configuration but its own.
 class TrapReceiver {
@@ -119,22 +108,9 @@ class TrapReceiver {
     WriteText(dir.File("snmptrapd.conf"), "disableAuthorization yes\ndontRetainLogs yes\n");
     std::filesystem::create_directories(dir.File("snmp-state"));
     setenv("SNMP_PERSISTENT_DIR", dir.File("snmp-state").c_str(), 1);
-    return {"snmptrapd",
-            "-f",
-            "-C",
-            "-c",
-            dir.File("snmptrapd.conf"),
-            "-n",
-            "-On",
-            "-m",
-            "",
-            "-M",
-            "/nonexistent",
-            "-Lf",
-            log,
-            "-p",
-            dir.File("snmptrapd.pid"),
-            "udp:127.0.0.1:" + std::to_string(port)};
+    const std::string conf = dir.File("snmptrapd.conf"), pid = dir.File("snmptrapd.pid");
+    return {"snmptrapd", "-f", "-C",           "-c",  conf, "-n", "-On", "-m",
+            "",          "-M", "/nonexistent", "-Lf", log,  "-p", pid,   "udp:127.0.0.1:" + std::to_string(port)};
   }
   int port_;
   std::string log_;

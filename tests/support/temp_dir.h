@@ -1,6 +1,8 @@
 #pragma once
 
+#include <stdio.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <fstream>
@@ -38,6 +40,17 @@ inline std::string ReadText(const std::string& path) {
 
 inline void WriteText(const std::string& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
+}
+
+// What a shell command prints, and its exit code.
+inline std::string Output(const std::string& command, int* code = nullptr) {
+  std::string out;
+  FILE* p = popen(command.c_str(), "r");
+  char buffer[4096];
+  for (std::size_t n; (n = fread(buffer, 1, sizeof buffer, p)) > 0;) out.append(buffer, n);
+  const int status = pclose(p);
+  if (code) *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return out;
 }
 
 // Sets an environment variable for the life of the scope.
