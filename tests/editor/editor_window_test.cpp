@@ -34,36 +34,6 @@ TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
   EXPECT_TRUE(window.Closed());
 }
 
-TEST_F(EditorWindowTest, ALockedDatabaseKeepsTheEditsForAnotherTry) {
-  store::Database other(dir.File("q.db"), false);
-  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
-  ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6))
-      .Alt('n')
-      .Alt('h')
-      .Type("late.example.org")
-      .Alt('p')
-      .Type("162")
-      .Key(keys::Return)
-      .Then([&] { other.Exec("BEGIN IMMEDIATE"); })
-      .Key('S', shift::Ctrl)
-      .ExpectText("not saved")
-      .Key(keys::Return)
-      .Then([&] {
-        EXPECT_TRUE(window.Changed());
-        EXPECT_EQ(store->ReadNotification(1).managers.size(), 2u);
-        other.Exec("ROLLBACK");
-      })
-      .ExpectText("late.example.org")
-      .Key('S', shift::Ctrl)
-      .Then([&] {
-        EXPECT_FALSE(window.Changed());
-        EXPECT_EQ(store->ReadNotification(1).managers.size(), 3u);
-      })
-      .Key(keys::Escape);
-  window.Run();
-}
-
 TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {
   EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
   ASSERT_TRUE(window.Open());

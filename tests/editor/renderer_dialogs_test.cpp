@@ -5,6 +5,7 @@
 #include "apps/editor/cli.h"
 #include "apps/editor/renderer.h"
 #include "quillmont/platform/ui/utf8.h"
+#include "store/notification_io.h"
 #include "tests/editor/editor_test_support.h"
 
 namespace quillmont::editor {
@@ -156,13 +157,11 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
 
   TempDir dir;
   const std::string db = dir.File("q.db");
-  {
-    auto store = store::Store::Open(db);
-    store::SeedDatabase(*store);
-  }
-  auto run = [](std::vector<std::string> args, std::string* output = nullptr) {
+  store::SeedDatabase(*store::Store::Open(db));
+  auto run = [](std::vector<std::string> args, std::string* output = nullptr, const std::string& input = "") {
+    std::istringstream in(input);
     std::ostringstream out, err;
-    const int code = RunProgram(args, out, err);
+    const int code = RunProgram(args, in, out, err);
     if (output) *output = out.str() + err.str();
     return code;
   };
@@ -182,6 +181,22 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   EXPECT_EQ(run({"--wrong"}), exit_code::Usage);
   EXPECT_EQ(run({"--help"}, &output), exit_code::Ok);
   EXPECT_NE(output.find("4  database refused"), std::string::npos);
+  EXPECT_NE(output.find("6  input refused"), std::string::npos);
+
+  // Notifications as code: all of them out, and in again from standard input.
+  EXPECT_THROW(ParseCommandLine({"--prune"}), std::invalid_argument);
+  std::string exported;
+  EXPECT_EQ(run({"--db", db, "--export-all"}, &exported), exit_code::Ok);
+  EXPECT_EQ(exported, store::ExportAllJson(*store::Store::Open(db)));
+  EXPECT_EQ(run({"--db", db, "--import", "-", "--dry-run"}, &output, exported), exit_code::Ok);
+  EXPECT_NE(output.find("unchanged\t1\tCore network outage\n"), std::string::npos) << output;
+  EXPECT_NE(output.find("dry run: 0 to create, 0 to replace, 2 unchanged, 0 to prune"), std::string::npos) << output;
+  const std::string bad = R"({"formatVersion": 1, "notifications": [{"name": "x", "eventTypes": ["nope"]}]})";
+  EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, bad), exit_code::InputRefused);
+  EXPECT_NE(output.find("notifications[0].eventTypes[0]: \"nope\" is not an event type"), std::string::npos) << output;
+  EXPECT_EQ(run({"--db", db, "--import", dir.File("missing.json")}, &output), exit_code::InputRefused);
+  EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, exported), exit_code::Ok);
+  EXPECT_NE(output.find("imported: 0 created, 0 replaced, 2 unchanged, 0 pruned"), std::string::npos) << output;
 
   const char* saved = std::getenv("XDG_DATA_HOME");
   const std::string keep = saved ? saved : "";
