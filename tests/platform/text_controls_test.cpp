@@ -23,7 +23,7 @@ TEST(Utf8, CountsCutsAndCodesCharactersNotBytes) {
   EXPECT_EQ(utf8::Left(text, 99), text);
   EXPECT_EQ(utf8::Decode(text), U"h\u00E9\u20AC\U0001F600!");
 
-  for (char32_t cp : {U'A', U'\u00E9', U'\u20AC', U'\U0001F600', U'\U0010FFFF'})
+  for (char32_t cp : {U'A', U'\u00E9', U'\u07FF', U'\u0800', U'\u20AC', U'\U0001F600', U'\U0010FFFF'})
     EXPECT_EQ(utf8::Decode(utf8::Encode(cp)), std::u32string(1, cp)) << static_cast<unsigned>(cp);
   EXPECT_EQ(utf8::Encode(0xD800), "\xEF\xBF\xBD");    // a lone surrogate is no character
   EXPECT_EQ(utf8::Encode(0x110000), "\xEF\xBF\xBD");  // past the last code point
