@@ -159,31 +159,36 @@ int RunImport(const CommandLine& cl, const std::string& path, std::istream& in, 
   } catch (const store::ImportRefused& e) {
     return refused(e);
   }
-  std::shared_ptr<store::Store> store;
-  try {
-    store::OpenOptions options;
-    options.create = false;
-    // A dry run reads only: it must not even migrate the file.
-    options.access = cl.dryRun ? store::Access::ReadOnly : store::Access::ReadWrite;
-    store = store::Store::Open(path, options);
-  } catch (const std::exception& e) {
-    Say(err, e.what());
-    return exit_code::DatabaseRefused;
+  store::ImportOptions options;
+  options.prune = cl.prune;
+  options.force = cl.force;
+  // The document is checked against a read-only connection first, so that a
+  // refused one leaves the file as it was: not even migrated.
+  const std::vector<bool> passes = cl.dryRun ? std::vector<bool>{false} : std::vector<bool>{false, true};
+  for (const bool write : passes) {
+    std::shared_ptr<store::Store> store;
+    try {
+      store::OpenOptions open;
+      open.create = false;
+      open.access = write ? store::Access::ReadWrite : store::Access::ReadOnly;
+      store = store::Store::Open(path, open);
+    } catch (const std::exception& e) {
+      Say(err, e.what());
+      return exit_code::DatabaseRefused;
+    }
+    if (cl.dryRun && !store->Untrusted().empty()) Say(err, "note: " + store->Untrusted() + " It was only read.");
+    try {
+      options.dryRun = !write;
+      const auto steps = store::ImportJson(*store, document, options);
+      if (write || cl.dryRun) PrintSteps(steps, cl.dryRun, out);
+    } catch (const store::ImportRefused& e) {
+      return refused(e);
+    } catch (const Error& e) {
+      Say(err, e.what());
+      return ExitCodeOf(e);
+    }
   }
-  if (!store->Untrusted().empty()) Say(err, "note: " + store->Untrusted() + " It was only read.");
-  try {
-    store::ImportOptions options;
-    options.prune = cl.prune;
-    options.dryRun = cl.dryRun;
-    options.force = cl.force;
-    PrintSteps(store::ImportJson(*store, document, options), cl.dryRun, out);
-    return exit_code::Ok;
-  } catch (const store::ImportRefused& e) {
-    return refused(e);
-  } catch (const Error& e) {
-    Say(err, e.what());
-    return ExitCodeOf(e);
-  }
+  return exit_code::Ok;
 }
 
 }  // namespace

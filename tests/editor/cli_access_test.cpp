@@ -72,6 +72,12 @@ TEST(ReadOnlyModes, ListAndExportNeverWriteAndReadWhatTheyMay) {
     EXPECT_EQ(RunEditor("--db " + db + " --list", scratch.File("list.txt")), c.exitCode);
     EXPECT_NE(ReadText(scratch.File("list.txt")).find(c.says), std::string::npos) << ReadText(scratch.File("list.txt"));
     EXPECT_EQ(RunEditor("--db " + db + " --export 1", scratch.File("export.txt")), c.exitCode);
+    // A refused document is checked on a read-only connection: nothing is opened for writing.
+    quillmont::testing::WriteText(scratch.File("bad.json"), R"({"formatVersion": 1, "notifications": [{}]})");
+    if (c.exitCode == 0) {
+      EXPECT_EQ(RunEditor("--db " + db + " --import " + scratch.File("bad.json"), scratch.File("import.txt")), 6)
+          << ReadText(scratch.File("import.txt"));
+    }
     EXPECT_EQ(FilesIn(folder), before) << "a file changed, appeared or went";
     fs::permissions(folder, fs::perms::owner_all);
   }
