@@ -145,45 +145,7 @@ TEST_F(EditorInTmux, EditsASampleNotificationAndExportShowsTheEdits) {
   EXPECT_NE(json.find("\"nms1.example.net\""), std::string::npos) << json;
 }
 
-TEST_F(EditorInTmux, RefusedCheckShowsItsMessageAndResizingRedraws) {
-  Tmux tmux(Command());
-  ASSERT_SCREEN(tmux.WaitFor("Server room environment"), tmux);
-  tmux.Keys("n");
-  ASSERT_SCREEN(tmux.WaitFor("Name of the new notification"), tmux);
-  tmux.Type("Empty one");
-  tmux.Keys("Enter");
-  ASSERT_SCREEN(tmux.WaitFor("Notification (new): Empty one"), tmux);
-
-  tmux.Keys("C-s");
-  ASSERT_SCREEN(tmux.WaitFor("Please select event(s) for notification."), tmux);
-  tmux.Keys("Enter");
-  ASSERT_SCREEN(tmux.WaitGone("Please select event(s)"), tmux);
-
-  auto lines = [](const std::string& s) { return static_cast<int>(std::count(s.begin(), s.end(), '\n')); };
-  tmux.Run("resize-window -x 30 -y 8");
-  ASSERT_SCREEN(tmux.WaitUntil([&](const std::string& s) {
-    return lines(s) == 8 && s.find("Terminal too small") != std::string::npos;
-  }),
-                tmux);
-  tmux.Run("resize-window -x 120 -y 40");
-  ASSERT_SCREEN(tmux.WaitUntil([&](const std::string& s) {
-    return lines(s) == 40 && s.find("Ctrl+S save  Esc close") != std::string::npos &&
-           s.find("Events ") != std::string::npos;
-  }),
-                tmux);
-  EXPECT_TRUE(tmux.Alive());
-
-  tmux.Keys("Escape");
-  ASSERT_SCREEN(tmux.WaitFor("Quillmont notifications"), tmux);
-  EXPECT_EQ(tmux.Screen().find("Empty one"), std::string::npos) << "an unsaved notification was listed";
-  tmux.Keys("q");
-  ASSERT_TRUE(tmux.WaitExit());
-  int status = -1;
-  EXPECT_EQ(Export(3, &status).find("Empty one"), std::string::npos);
-  EXPECT_EQ(status, 3);
-}
-
-TEST_F(EditorInTmux, WideNamesDrawWholeAndASignalNamesWhatWasLost) {
+TEST_F(EditorInTmux, WideNamesDrawWholeThroughResizingAndASignalNamesWhatWasLost) {
   // The pane outlives the editor so that its last words stay readable.
   Tmux tmux(Command() + "; echo EXIT=$?; sleep 60", 80, 24);
   ASSERT_SCREEN(tmux.WaitFor("Core network outage"), tmux);
@@ -192,6 +154,14 @@ TEST_F(EditorInTmux, WideNamesDrawWholeAndASignalNamesWhatWasLost) {
   tmux.Keys("M-p 1 6 2 M-a");
   // The new row ends where the others do: the frame's right border follows.
   ASSERT_SCREEN(tmux.WaitFor("│ü日本🚀x.example              162            SNMP v2c       UTC               │"), tmux);
+  // Too small, then larger: the notice, then the window with its rows.
+  tmux.Run("resize-window -x 30 -y 8");
+  ASSERT_SCREEN(tmux.WaitFor("Terminal too small"), tmux);
+  tmux.Run("resize-window -x 120 -y 40");
+  ASSERT_SCREEN(tmux.WaitGone("Terminal too small"), tmux);
+  ASSERT_SCREEN(tmux.WaitFor("│ü日本🚀x.example "), tmux);
+  const std::string large = tmux.Screen();
+  EXPECT_EQ(std::count(large.begin(), large.end(), '\n'), 40) << large;
   // SIGTERM: the terminal comes back and the unsaved notification is named.
   // The pane's shell has one child: the editor.
   tmux.Run("run-shell 'kill -TERM $(pgrep -P #{pane_pid})'");
