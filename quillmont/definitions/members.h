@@ -62,10 +62,12 @@ namespace detail {
 // Items in fixed-size blocks taken from the thread's spare blocks: a page
 // that loads 100,000 rows, lets them go and loads them again reuses pages
 // already touched instead of growing (and faulting in) one large array.
+// Blocks of 4 KiB keep a short list small (a page's memory per row is
+// counted from its first rows on).
 template <class T>
 class BlockList {
  public:
-  static constexpr std::size_t kBlock = 1024;
+  static constexpr std::size_t kBlock = 4096 / sizeof(T) > 0 ? 4096 / sizeof(T) : 1;
 
   BlockList() = default;
   BlockList(const BlockList&) = delete;
