@@ -1,11 +1,90 @@
 #include "quillmont/definitions/members.h"
 
+#include <algorithm>
+#include <functional>
+#include <stdexcept>
+
 #include "quillmont/platform/error.h"
 
 namespace quillmont {
 namespace detail {
 void ThrowPositionOutOfRange(int position) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: position " + std::to_string(position));
+}
+
+std::uint32_t KeyIndex::Hash(const std::string& key) noexcept {
+  const std::uint64_t h = std::hash<std::string>{}(key);
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+
+void KeyIndex::Reserve(std::size_t count) { Grow(count); }
+
+std::size_t KeyIndex::Find(const std::string& key) const noexcept {
+  return slots_.empty() ? npos : Find(key, Hash(key));
+}
+
+std::size_t KeyIndex::Find(const std::string& key, std::uint32_t hash) const noexcept {
+  const std::uint32_t bit = (hash * 0x85EBCA6Bu) >> (shift_ - 2);
+  if ((filter_[bit >> 6] >> (bit & 63) & 1) == 0) return npos;
+  const std::size_t mask = slots_.size() - 1;
+  // Fibonacci hashing spreads hashes that differ only in their high bits.
+  for (std::size_t i = (hash * 0x9E3779B9u) >> shift_;; i = (i + 1) & mask) {
+    const std::uint64_t slot = slots_[i];
+    if (slot == 0) return npos;
+    if (static_cast<std::uint32_t>(slot >> 32) == hash) {
+      const std::size_t position = static_cast<std::uint32_t>(slot) - 1;
+      if (keys_[position] == key) return position;
+    }
+  }
+}
+
+void KeyIndex::Index(std::uint32_t hash, std::size_t position) {
+  const std::size_t mask = slots_.size() - 1;
+  std::size_t i = (hash * 0x9E3779B9u) >> shift_;
+  while (slots_[i] != 0) i = (i + 1) & mask;
+  slots_[i] = static_cast<std::uint64_t>(hash) << 32 | static_cast<std::uint64_t>(position + 1);
+  const std::uint32_t bit = (hash * 0x85EBCA6Bu) >> (shift_ - 2);
+  filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
+  ++indexed_;
+}
+
+// Makes room for count indexed keys, moving the slots already filled; their
+// hashes are in the slots, so no key is read again.
+void KeyIndex::Grow(std::size_t count) {
+  if (count > (std::size_t{1} << 29)) throw std::length_error("too many keys for one index");
+  std::size_t size = 16;
+  unsigned bits = 4;
+  while (size < count * 2) {
+    size *= 2;
+    ++bits;
+  }
+  if (size <= slots_.size()) return;
+  std::vector<std::uint64_t> old(size, 0);
+  std::vector<std::uint64_t> filter(size / 16, 0);  // size * 4 bits
+  old.swap(slots_);
+  filter_.swap(filter);
+  shift_ = 32 - bits;
+  indexed_ = 0;
+  for (const std::uint64_t slot : old)
+    if (slot != 0) Index(static_cast<std::uint32_t>(slot >> 32), static_cast<std::uint32_t>(slot) - 1);
+}
+
+void KeyIndex::Push(std::string key) {
+  if (keys_.size() >= 0xFFFFFFFEu) throw std::length_error("too many keys for one index");
+  const std::uint32_t hash = Hash(key);
+  const bool first = slots_.empty() || Find(key, hash) == npos;
+  if (first && (indexed_ + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(indexed_ + 1, indexed_ * 2));
+  keys_.push_back(std::move(key));
+  if (first) Index(hash, keys_.size() - 1);
+}
+
+bool KeyIndex::Insert(std::string key) {
+  const std::uint32_t hash = Hash(key);
+  if (!slots_.empty() && Find(key, hash) != npos) return false;
+  if ((indexed_ + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(indexed_ + 1, indexed_ * 2));
+  keys_.push_back(std::move(key));
+  Index(hash, keys_.size() - 1);
+  return true;
 }
 }  // namespace detail
 
@@ -51,6 +130,7 @@ Variant BasicEmailRecipient::Init(const Variant& ownerKey, const std::string& ad
 
 BasicEventTypeCollection::BasicEventTypeCollection(const std::vector<std::shared_ptr<EventType>>& eventTypes) {
   items_.reserve(eventTypes.size());
+  keys_.Reserve(eventTypes.size());
   for (const auto& e : eventTypes) Add(e);
 }
 
@@ -60,30 +140,40 @@ std::shared_ptr<EventType> BasicEventTypeCollection::ItemAt(int position) const 
 }
 
 std::shared_ptr<EventType> BasicEventTypeCollection::Item(const std::string& key) const {
-  auto found = byKey_.find(key);
-  return found == byKey_.end() ? nullptr : found->second;
+  const std::size_t found = keys_.Find(key);
+  return found == detail::KeyIndex::npos ? nullptr : items_[found];
 }
 
 void BasicEventTypeCollection::Add(std::shared_ptr<EventType> eventType) {
   if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
-  const std::string key = eventType->Key();
-  if (byKey_.count(key))
+  std::string key = eventType->Key();
+  if (keys_.Find(key) != detail::KeyIndex::npos)
     throw Error(ErrorCode::InvalidProcedureCall,
                 "Invalid procedure call or argument: event type key \"" + key + "\" is already in the collection");
-  items_.push_back(eventType);
-  byKey_.emplace(key, std::move(eventType));
+  items_.push_back(std::move(eventType));
+  try {
+    keys_.Push(std::move(key));
+  } catch (...) {
+    items_.pop_back();  // the key and the item go in together or not at all
+    throw;
+  }
 }
 
 void BasicEventTypeCollection::Append(std::shared_ptr<EventType> eventType) {
   if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
   std::string key = eventType->Key();
-  items_.push_back(eventType);
-  byKey_.emplace(std::move(key), std::move(eventType));  // a repeated key keeps the first
+  items_.push_back(std::move(eventType));
+  try {
+    keys_.Push(std::move(key));  // a repeated key keeps the first
+  } catch (...) {
+    items_.pop_back();  // the key and the item go in together or not at all
+    throw;
+  }
 }
 
 void BasicEventTypeSet::Add(std::shared_ptr<EventType> eventType) {
   if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
-  keys_.insert(eventType->Key());
+  keys_.Insert(eventType->Key());
 }
 
 void EventTypeStore::Store(std::int32_t notificationId, std::vector<std::shared_ptr<EventType>> eventTypes) {

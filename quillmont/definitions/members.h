@@ -2,14 +2,17 @@
 
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
+#include <type_traits>
 #include <unordered_map>
-#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "quillmont/framework/definition.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/export.h"
+#include "quillmont/platform/ui/flat_storage.h"
 
 // The in-memory member objects of a notification definition.
 namespace quillmont {
@@ -54,7 +57,90 @@ class QUILLMONT_API BasicEmailRecipient : public EmailRecipient {
 
 namespace detail {
 [[noreturn]] QUILLMONT_API void ThrowPositionOutOfRange(int position);
-}
+}  // namespace detail
+
+// Items in fixed-size blocks taken from the thread's spare blocks: a page
+// that loads 100,000 rows, lets them go and loads them again reuses pages
+// already touched instead of growing (and faulting in) one large array.
+// Blocks of 4 KiB keep a short list small (a page's memory per row is
+// counted from its first rows on).
+template <class T>
+class BlockList {
+ public:
+  static constexpr std::size_t kBlock = 4096 / sizeof(T) > 0 ? 4096 / sizeof(T) : 1;
+
+  BlockList() = default;
+  BlockList(const BlockList&) = delete;
+  BlockList& operator=(const BlockList&) = delete;
+  ~BlockList() { clear(); }
+
+  std::size_t size() const noexcept { return size_; }
+  const T& operator[](std::size_t i) const noexcept { return *At(i); }
+  void push_back(T value) {
+    if (size_ == blocks_.size() * kBlock) blocks_.emplace_back(kBlock * sizeof(T));
+    ::new (static_cast<void*>(At(size_))) T(std::move(value));
+    ++size_;
+  }
+  void clear() noexcept { Truncate(0); }
+  // Keeps, in order, the items whose drop flag is false.
+  void Keep(const std::vector<bool>& drop) noexcept {
+    std::size_t write = 0;
+    for (std::size_t read = 0; read < size_; ++read) {
+      if (drop[read]) continue;
+      if (write != read) *At(write) = std::move(*At(read));
+      ++write;
+    }
+    Truncate(write);
+  }
+
+ private:
+  static_assert(std::is_nothrow_move_constructible_v<T> && std::is_nothrow_move_assignable_v<T>);
+  T* At(std::size_t i) const noexcept { return std::launder(static_cast<T*>(blocks_[i / kBlock].Data())) + i % kBlock; }
+  void Truncate(std::size_t n) noexcept {
+    while (size_ > n) At(--size_)->~T();
+    while (blocks_.size() > (n + kBlock - 1) / kBlock) blocks_.pop_back();
+  }
+
+  std::vector<ui::detail::Block> blocks_;
+  std::size_t size_ = 0;
+};
+
+namespace detail {
+// Keys in the order added, found through one open-addressing table of
+// (hash, position) pairs: a lookup reads one slot and one key instead of
+// walking a bucket's nodes, which matters when a page asks for tens of
+// thousands of keys on every filter change.
+class QUILLMONT_API KeyIndex {
+ public:
+  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+
+  std::size_t Size() const noexcept { return keys_.size(); }
+  void Reserve(std::size_t count);
+  // The position of the first key equal to this one, or npos.
+  std::size_t Find(const std::string& key) const noexcept;
+  // Adds the key at the end; only its first copy is found.
+  void Push(std::string key);
+  // Adds the key unless it is there; true when added.
+  bool Insert(std::string key);
+
+ private:
+  static std::uint32_t Hash(const std::string& key) noexcept;
+  std::size_t Find(const std::string& key, std::uint32_t hash) const noexcept;
+  void Index(std::uint32_t hash, std::size_t position);
+  void Grow(std::size_t count);
+
+  BlockList<std::string> keys_;  // blocks, so a fresh index reuses touched pages
+  // hash << 32 | position + 1; 0 is an empty slot. The size is a power of
+  // two at least twice the keys indexed.
+  std::vector<std::uint64_t> slots_;
+  // One bit per four slots' worth of hashes, set for every key indexed: most
+  // keys asked about are absent, and this answers for them from a table
+  // small enough to stay in the cache.
+  std::vector<std::uint64_t> filter_;
+  std::size_t indexed_ = 0;
+  unsigned shift_ = 32;
+};
+}  // namespace detail
 
 // An ordered list that holds only items of one member type; Add refuses
 // others with Error(TypeMismatch). RemoveAt checks every position before it
@@ -72,7 +158,7 @@ class TypedItemList : public Base {
   std::shared_ptr<Member> At(int position) const;
 
  private:
-  std::vector<std::shared_ptr<Member>> items_;
+  BlockList<std::shared_ptr<Member>> items_;
 };
 
 template <class Base, class Member>
@@ -96,8 +182,7 @@ inline void TypedItemList<Base, Member>::RemoveAt(const std::vector<int>& positi
     if (p < 1 || p > Count()) detail::ThrowPositionOutOfRange(p);
     drop[static_cast<std::size_t>(p - 1)] = true;
   }
-  std::size_t i = 0;
-  std::erase_if(items_, [&](const auto&) { return drop[i++]; });
+  items_.Keep(drop);
 }
 
 class QUILLMONT_API BasicSnmpManagerList : public TypedItemList<SnmpManagerList, SnmpManager> {
@@ -145,18 +230,18 @@ class QUILLMONT_API BasicEventTypeCollection : public EventTypeCollection {
 
  private:
   std::vector<std::shared_ptr<EventType>> items_;
-  std::unordered_map<std::string, std::shared_ptr<EventType>> byKey_;
+  detail::KeyIndex keys_;  // the items' keys, position for position
 };
 
 // Adding a key already there keeps the first one.
 class QUILLMONT_API BasicEventTypeSet : public EventTypeSet {
  public:
   void Add(std::shared_ptr<EventType> eventType) override;
-  bool Exists(const std::string& key) const override { return keys_.count(key) > 0; }
-  int Count() const override { return static_cast<int>(keys_.size()); }
+  bool Exists(const std::string& key) const override { return keys_.Find(key) != detail::KeyIndex::npos; }
+  int Count() const override { return static_cast<int>(keys_.Size()); }
 
  private:
-  std::unordered_set<std::string> keys_;
+  detail::KeyIndex keys_;
 };
 
 // The event types stored for each notification, filled by the host (and by
