@@ -175,7 +175,7 @@ TYPED_TEST(ListPanels, ColumnLayoutRoundTripsThroughItsSettingsEntry) {
   auto columns = this->panel->stl().ViewColumns();
   std::reverse(columns.begin(), columns.end());
   columns[0].width = 1234.5F;
-  columns[1].visible = false;
+  columns.back().visible = false;
   this->panel->stl().SetViewColumns(columns);
   this->panel->SaveState();
   EXPECT_EQ(settings->Item(Variant(T::kState))->Value().ToString(), this->panel->stl().Columns()->LayoutState());
