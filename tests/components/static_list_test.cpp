@@ -93,6 +93,11 @@ TEST(StaticList, RowsFollowItemsAndColumns) {
   EXPECT_EQ(list.ViewColumns()[0].id, 256);
   EXPECT_EQ(list.ViewColumns()[0].width, 900.0F);
   EXPECT_EQ(list.RowCells(1)[0], "beta");
+
+  // The collection changed behind the list's back: an item is found where it is now.
+  items->RemoveAt({1});
+  list.UpdateRow(b);
+  EXPECT_EQ(list.RowCells(0)[0], "beta");
 }
 
 TEST(Definitions, DropAppendedCharacterIsUtf8Aware) {
