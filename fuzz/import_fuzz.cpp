@@ -28,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const auto seeded = std::make_shared<Store>(OpenMemoryDatabase());
   static const std::string before = (SeedDatabase(*seeded), ExportAllJson(*seeded));
   auto store = std::make_shared<Store>(OpenMemoryDatabase());
-  sqlite3_backup* copy = sqlite3_backup_init(store->Db().Handle(), "main", seeded->Db().Handle(), "main");
+  auto handle = [](Store& s) { return static_cast<SqliteDatabase&>(s.Db()).Handle(); };
+  sqlite3_backup* copy = sqlite3_backup_init(handle(*store), "main", handle(*seeded), "main");
   if (!copy || sqlite3_backup_step(copy, -1) != SQLITE_DONE || sqlite3_backup_finish(copy) != SQLITE_OK) std::abort();
   ImportOptions options;
   options.prune = (data[0] & 1) != 0;

@@ -5,11 +5,10 @@
 #include "quillmont/definitions/members.h"
 #include "quillmont/platform/ui/utf8.h"
 #include "store/host_objects.h"
+#include "store/pg_db.h"
 
 namespace quillmont::store {
 namespace {
-
-constexpr const char* kNow = "strftime('%Y-%m-%dT%H:%M:%SZ','now')";
 
 std::int32_t ToInt32(std::int64_t value, const char* what) {
   if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
@@ -20,8 +19,6 @@ std::int32_t ToInt32(std::int64_t value, const char* what) {
 [[noreturn]] void ThrowMissing(std::int32_t id) {
   throw Error(ErrorCode::NotFound, "Notification " + std::to_string(id) + " does not exist (any more).");
 }
-
-int Changes(Database& db) { return sqlite3_changes(db.Handle()); }
 
 }  // namespace
 
@@ -58,7 +55,7 @@ std::string CheckedName(const std::string& name) {
 }
 
 std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& options) {
-  return std::make_shared<Store>(OpenDatabase(path, options));
+  return std::make_shared<Store>(IsServerUri(path) ? OpenServerDatabase(path, options) : OpenDatabase(path, options));
 }
 
 Store::Store(OpenedDatabase opened)
@@ -81,7 +78,8 @@ std::vector<NotificationSummary> Store::ListNotifications() {
       " (SELECT COUNT(*) FROM snmp_managers m WHERE m.notification_id = n.id),"
       " (SELECT COUNT(*) FROM email_recipients r WHERE r.notification_id = n.id),"
       " (SELECT COUNT(*) FROM notification_event_types t WHERE t.notification_id = n.id)"
-      " FROM notifications n ORDER BY n.name COLLATE NOCASE, n.id");
+      " FROM notifications n ORDER BY " +
+      db_->NoCase("n.name") + ", n.id");
   std::vector<NotificationSummary> out;
   while (s.Step())
     out.push_back({ToInt32(s.Int(0), "notification number"), s.Text(1, kMaxNameLength, "a name"),
@@ -135,7 +133,8 @@ std::shared_ptr<StoredDefinition> Store::OpenDefinition(std::int32_t id) {
 }
 
 bool Store::NameTaken(const std::string& name, std::int32_t exceptId) {
-  Statement dup = db_->Prepare("SELECT 1 FROM notifications WHERE name = ? COLLATE NOCASE AND id <> ?");
+  Statement dup = db_->Prepare("SELECT 1 FROM notifications WHERE " + db_->NoCase("name") + " = " + db_->NoCase("?") +
+                               " AND id <> ?");
   dup.Bind(1, CheckedName(name)).Bind(2, std::int64_t{exceptId});
   return dup.Step();
 }
@@ -146,12 +145,13 @@ void Store::RenameNotification(std::int32_t id, const std::string& name) {
   WriteTransaction tx(*db_);
   if (NameTaken(checked, id))
     throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + checked + "\" already exists.");
-  db_->Prepare(std::string("UPDATE notifications SET name = ?, revision = revision + 1, modified = ") + kNow +
-               " WHERE id = ?")
-      .Bind(1, checked)
-      .Bind(2, std::int64_t{id})
-      .Run();
-  if (Changes(*db_) == 0) ThrowMissing(id);
+  const auto changed =
+      db_->Prepare("UPDATE notifications SET name = ?, revision = revision + 1, modified = ? WHERE id = ?")
+          .Bind(1, checked)
+          .Bind(2, UtcNow())
+          .Bind(3, std::int64_t{id})
+          .Run();
+  if (changed == 0) ThrowMissing(id);
   tx.Commit();
 }
 
@@ -212,7 +212,7 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
   // check and the commit.
   std::int64_t revision = 1;
   if (!d.IsNew()) {
-    Statement current = db_->Prepare("SELECT revision FROM notifications WHERE id = ?");
+    Statement current = db_->Prepare(std::string("SELECT revision FROM notifications WHERE id = ?") + db_->ForUpdate());
     current.Bind(1, std::int64_t{d.id_});
     if (!current.Step())
       throw SaveRefused(SaveRefused::Reason::DeletedMeanwhile, "Notification " + std::to_string(d.id_) +
@@ -228,17 +228,17 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
     throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + name + "\" already exists.");
   std::int64_t id = d.id_;
   if (d.IsNew()) {
-    Statement ins = db_->Prepare(std::string("INSERT INTO notifications(name, email_subject, email_message, "
-                                             "event_group_id, revision, modified) VALUES(?, ?, ?, ?, 1, ") +
-                                 kNow + ")");
-    ins.Bind(1, name).Bind(2, d.subject_).Bind(3, d.message_).Bind(4, std::int64_t{d.eventGroupId_}).Run();
-    id = sqlite3_last_insert_rowid(db_->Handle());
+    Statement ins = db_->Prepare(
+        "INSERT INTO notifications(name, email_subject, email_message, event_group_id, revision, modified) "
+        "VALUES(?, ?, ?, ?, 1, ?) RETURNING id");
+    ins.Bind(1, name).Bind(2, d.subject_).Bind(3, d.message_).Bind(4, std::int64_t{d.eventGroupId_}).Bind(5, UtcNow());
+    if (!ins.Step()) throw Error(ErrorCode::Failed, "The database gave the new notification no number");
+    id = ins.Int(0);
+    ins.Reset();
     ToInt32(id, "notification number");
   } else {
-    Statement up = db_->Prepare(std::string("UPDATE notifications SET name = ?, revision = ?, modified = ") + kNow +
-                                " WHERE id = ?");
-    up.Bind(1, name).Bind(2, revision).Bind(3, id).Run();
-    if (Changes(*db_) == 0) ThrowMissing(d.id_);
+    Statement up = db_->Prepare("UPDATE notifications SET name = ?, revision = ?, modified = ? WHERE id = ?");
+    if (up.Bind(1, name).Bind(2, revision).Bind(3, UtcNow()).Bind(4, id).Run() == 0) ThrowMissing(d.id_);
     if (d.groupSet_)
       db_->Prepare("UPDATE notifications SET event_group_id = ? WHERE id = ?")
           .Bind(1, std::int64_t{d.eventGroupId_})
@@ -299,15 +299,15 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
 void Store::DeleteNotification(std::int32_t id) {
   RefuseIfReadOnly("deleting");
   WriteTransaction tx(*db_);
-  db_->Prepare("DELETE FROM notifications WHERE id = ?").Bind(1, std::int64_t{id}).Run();
-  if (Changes(*db_) == 0) ThrowMissing(id);
+  if (db_->Prepare("DELETE FROM notifications WHERE id = ?").Bind(1, std::int64_t{id}).Run() == 0) ThrowMissing(id);
   tx.Commit();
 }
 
 std::shared_ptr<EventTypeCollection> Store::EventTypes() {
   if (catalogue_) return catalogue_;
   auto list = std::make_shared<BasicEventTypeCollection>();
-  Statement s = db_->Prepare("SELECT type_key, name, group_id FROM event_types ORDER BY sort_order, rowid");
+  Statement s = db_->Prepare(std::string("SELECT type_key, name, group_id FROM event_types ORDER BY sort_order, ") +
+                             db_->InsertionOrder());
   while (s.Step())
     list->Append(std::make_shared<BasicEventType>(s.Text(0, kMaxCatalogueTextLength, "an event type key"),
                                                   s.Text(1, kMaxCatalogueTextLength, "an event type name"),

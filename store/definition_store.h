@@ -60,11 +60,13 @@ class SaveRefused : public Error {
 // One connection, used from one thread.
 class Store : public std::enable_shared_from_this<Store> {
  public:
+  // A file path, or a postgresql:// URI for a database on a server.
   static std::shared_ptr<Store> Open(const std::string& path, const OpenOptions& options = {});
   explicit Store(OpenedDatabase opened);
 
   Database& Db() noexcept { return *db_; }
-  // The file was created by Open (and is empty until seeded).
+  // The file was created, or the server database laid out, by Open (and is
+  // empty until seeded).
   bool WasCreated() const noexcept { return created_; }
   // Opened without write access: saves and deletions are refused, settings
   // last for this run only.
@@ -92,8 +94,10 @@ class Store : public std::enable_shared_from_this<Store> {
   bool NameTaken(const std::string& name, std::int32_t exceptId = 0);
   // Renames a stored notification (a save of its name alone).
   void RenameNotification(std::int32_t id, const std::string& name);
-  // Changes whenever another connection commits to the file.
-  std::int64_t DataVersion() { return db_->QueryInt("PRAGMA data_version"); }
+  // Changes whenever another connection commits a write.
+  std::int64_t DataVersion() { return db_->DataVersion(); }
+  // The schema version of the database as opened (older only read-only).
+  int SchemaVersion() const noexcept { return version_; }
 
   // The event catalogue, read once.
   std::shared_ptr<EventTypeCollection> EventTypes();

@@ -22,24 +22,6 @@ using OutJson = nlohmann::ordered_json;
 using InJson = nlohmann::json;
 
 constexpr const char* kDefaultText = "<Default>";
-constexpr const char* kNow = "strftime('%Y-%m-%dT%H:%M:%SZ','now')";
-
-// A read of several statements that sees one state of the file.
-class ReadSnapshot {
- public:
-  explicit ReadSnapshot(Database& db) : db_(db) { db_.Exec("BEGIN"); }
-  ~ReadSnapshot() {
-    try {
-      db_.Exec("ROLLBACK");
-    } catch (...) {
-    }
-  }
-  ReadSnapshot(const ReadSnapshot&) = delete;
-  ReadSnapshot& operator=(const ReadSnapshot&) = delete;
-
- private:
-  Database& db_;
-};
 
 std::vector<std::int32_t> NotificationNumbers(Store& store) {
   Statement s = store.Db().Prepare("SELECT id FROM notifications ORDER BY id");
@@ -540,7 +522,7 @@ ImportRefused::ImportRefused(Reason reason, std::vector<std::string> problems)
       problems_(std::move(problems)) {}
 
 std::string ExportJson(Store& store, std::int32_t id) {
-  ReadSnapshot snapshot(store.Db());
+  ReadTransaction snapshot(store.Db());
   OutJson doc;
   doc["formatVersion"] = kFormatVersion;
   AddNotification(doc, store.ReadNotification(id), *store.EventTypes());
@@ -548,7 +530,7 @@ std::string ExportJson(Store& store, std::int32_t id) {
 }
 
 std::string ExportAllJson(Store& store) {
-  ReadSnapshot snapshot(store.Db());
+  ReadTransaction snapshot(store.Db());
   auto catalogue = store.EventTypes();
   OutJson doc;
   doc["formatVersion"] = kFormatVersion;
@@ -588,7 +570,7 @@ std::vector<ImportStep> ImportJson(Store& store, std::string_view document, cons
   // Checked and planned inside the transaction that writes: no other save
   // comes between what was read and the commit.
   std::optional<WriteTransaction> tx;
-  std::optional<ReadSnapshot> snapshot;
+  std::optional<ReadTransaction> snapshot;
   if (options.dryRun)
     snapshot.emplace(db);
   else
@@ -644,40 +626,45 @@ std::vector<ImportStep> ImportJson(Store& store, std::string_view document, cons
   for (const ImportStep& step : steps)
     if (step.action == ImportStep::Action::Prune)
       db.Prepare("DELETE FROM notifications WHERE id = ?").Bind(1, std::int64_t{step.number}).Run();
-  // Numbers taken from the document first, so no number chosen by SQLite
-  // meets one of them.
-  for (int pass = 0; pass < 2; ++pass)
+  // Numbers taken from the document first, so no number chosen by the
+  // database meets one of them.
+  for (int pass = 0; pass < 2; ++pass) {
+    if (pass == 1) db.AfterExplicitNumbers();
     for (std::size_t i = 0; i < incoming.size(); ++i) {
       ImportStep& step = steps[i];
       const NotificationRecord& r = incoming[i].record;
       if (step.action == ImportStep::Action::Create && (step.number != 0) == (pass == 0)) {
-        Statement ins = db.Prepare(std::string("INSERT INTO notifications(id, name, email_subject, email_message, "
-                                               "event_group_id, revision, modified) VALUES(?, ?, ?, ?, ?, ?, ") +
-                                   kNow + ")");
-        if (step.number != 0)
-          ins.Bind(1, std::int64_t{step.number});
-        else
-          ins.BindNull(1);
-        ins.Bind(2, r.name).Bind(3, r.subject).Bind(4, r.message).Bind(5, std::int64_t{r.eventGroupId});
-        ins.Bind(6, incoming[i].revision.value_or(1)).Run();
-        const std::int64_t id = sqlite3_last_insert_rowid(db.Handle());
+        // The number is the document's, or the database's own choice.
+        Statement ins =
+            db.Prepare(step.number != 0
+                           ? "INSERT INTO notifications(name, email_subject, email_message, event_group_id, revision, "
+                             "modified, id) VALUES(?, ?, ?, ?, ?, ?, ?) RETURNING id"
+                           : "INSERT INTO notifications(name, email_subject, email_message, event_group_id, revision, "
+                             "modified) VALUES(?, ?, ?, ?, ?, ?) RETURNING id");
+        ins.Bind(1, r.name).Bind(2, r.subject).Bind(3, r.message).Bind(4, std::int64_t{r.eventGroupId});
+        ins.Bind(5, incoming[i].revision.value_or(1)).Bind(6, UtcNow());
+        if (step.number != 0) ins.Bind(7, std::int64_t{step.number});
+        const std::int64_t id = ins.Step() ? ins.Int(0) : 0;
+        ins.Reset();
         if (id > std::numeric_limits<std::int32_t>::max())
           throw Error(ErrorCode::Failed, "The database has no notification number left. Nothing was written.");
         step.number = static_cast<std::int32_t>(id);
         WriteParts(db, id, r);
       } else if (step.action == ImportStep::Action::Replace && pass == 0) {
-        db.Prepare(std::string("UPDATE notifications SET name = ?, email_subject = ?, email_message = ?, "
-                               "event_group_id = ?, revision = revision + 1, modified = ") +
-                   kNow + " WHERE id = ?")
+        db.Prepare(
+              "UPDATE notifications SET name = ?, email_subject = ?, email_message = ?, event_group_id = ?, "
+              "revision = revision + 1, modified = ? WHERE id = ?")
             .Bind(1, r.name)
             .Bind(2, r.subject)
             .Bind(3, r.message)
             .Bind(4, std::int64_t{r.eventGroupId})
-            .Bind(5, std::int64_t{step.number})
+            .Bind(5, UtcNow())
+            .Bind(6, std::int64_t{step.number})
             .Run();
         WriteParts(db, step.number, r);
       }
     }
+  }
   tx->Commit();
   return steps;
 }

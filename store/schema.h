@@ -3,12 +3,15 @@
 #include <memory>
 #include <string>
 
+#include "store/database.h"
 #include "store/sqlite_db.h"
 
 namespace quillmont::store {
 
-// The schema version this program writes; kept in PRAGMA user_version.
-inline constexpr int kSchemaVersion = 3;
+// The schema version this program writes: the highest row of the
+// schema_version table (and, in a SQLite file, also PRAGMA user_version,
+// which earlier releases read).
+inline constexpr int kSchemaVersion = 4;
 
 // Whether the program may write the file.
 enum class Access {
@@ -53,6 +56,14 @@ struct OpenedDatabase {
 // and changes nothing at all.
 OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options = {});
 
+// The same for a database on a PostgreSQL server (a postgresql:// URI):
+// refuses one that holds tables of another program or of a newer version;
+// with write access lays out or migrates the schema in one transaction
+// (created is then true when it was empty); read-only, the server refuses
+// every write of the session. A file's trust and journal questions do not
+// arise.
+OpenedDatabase OpenServerDatabase(const std::string& uri, const OpenOptions& options = {});
+
 // A new database in memory, laid out and with foreign keys on (for tests
 // and fuzzing: nothing touches a file).
 OpenedDatabase OpenMemoryDatabase();
@@ -65,6 +76,6 @@ void CreateDatabaseFolders(const std::string& folder);
 // UntrustedDatabase), or "" for the user's own file or no file.
 std::string UntrustedReason(const std::string& path);
 
-int SchemaVersionOf(Database& db);
+int SchemaVersionOf(SqliteDatabase& db);
 
 }  // namespace quillmont::store

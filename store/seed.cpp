@@ -192,7 +192,7 @@ void SeedDatabase(Store& store) {
 
   Statement note = db.Prepare(
       "INSERT INTO notifications(name, email_subject, email_message, event_group_id, modified)"
-      " VALUES(?, ?, ?, ?, strftime('%Y-%m-%dT%H:%M:%SZ','now'))");
+      " VALUES(?, ?, ?, ?, ?) RETURNING id");
   Statement manager = db.Prepare(
       "INSERT INTO snmp_managers(notification_id, position, host, port, version, time_format) VALUES(?,?,?,?,?,?)");
   Statement recipient = db.Prepare("INSERT INTO email_recipients(notification_id, position, address) VALUES(?,?,?)");
@@ -203,9 +203,10 @@ void SeedDatabase(Store& store) {
     note.Bind(1, s.name)
         .Bind(2, optional(s.subject))
         .Bind(3, optional(s.message))
-        .Bind(4, std::int64_t{s.eventGroupId});
-    note.Run();
-    const std::int64_t id = sqlite3_last_insert_rowid(db.Handle());
+        .Bind(4, std::int64_t{s.eventGroupId})
+        .Bind(5, UtcNow());
+    const std::int64_t id = note.Step() ? note.Int(0) : 0;
+    note.Reset();
     std::int64_t position = 0;
     for (const SampleManager& m : s.managers)
       manager.Bind(1, id)

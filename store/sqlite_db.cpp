@@ -41,92 +41,66 @@ void ThrowSqlite(sqlite3* db, int rc, const std::string& what) {
   }
 }
 
-Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
-  if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
-    throw Error(ErrorCode::InvalidProcedureCall, "SQL text too long");
-  const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
-  if (rc != SQLITE_OK) {
-    sqlite3_finalize(stmt_);
-    ThrowSqlite(db, rc, "preparing a statement");
+namespace {
+
+class SqliteStatement final : public StatementImpl {
+ public:
+  SqliteStatement(sqlite3* db, std::string_view sql) : db_(db) {
+    if (sql.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+      throw Error(ErrorCode::InvalidProcedureCall, "SQL text too long");
+    const int rc = sqlite3_prepare_v2(db, sql.data(), static_cast<int>(sql.size()), &stmt_, nullptr);
+    if (rc != SQLITE_OK) {
+      sqlite3_finalize(stmt_);
+      ThrowSqlite(db, rc, "preparing a statement");
+    }
   }
-}
+  ~SqliteStatement() override { sqlite3_finalize(stmt_); }
+  SqliteStatement(const SqliteStatement&) = delete;
+  SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-Statement::~Statement() { sqlite3_finalize(stmt_); }
-
-Statement::Statement(Statement&& other) noexcept : db_(other.db_), stmt_(other.stmt_) { other.stmt_ = nullptr; }
-
-Statement& Statement::Bind(int index, std::int64_t value) {
-  const int rc = sqlite3_bind_int64(stmt_, index, value);
-  if (rc != SQLITE_OK) ThrowSqlite(db_, rc, "binding a value");
-  return *this;
-}
-
-Statement& Statement::Bind(int index, std::string_view value) {
-  const int rc = sqlite3_bind_text64(stmt_, index, value.data(), value.size(), SQLITE_TRANSIENT, SQLITE_UTF8);
-  if (rc != SQLITE_OK) ThrowSqlite(db_, rc, "binding a text");
-  return *this;
-}
-
-Statement& Statement::Bind(int index, const std::optional<std::string>& value) {
-  return value ? Bind(index, std::string_view(*value)) : BindNull(index);
-}
-
-Statement& Statement::BindNull(int index) {
-  const int rc = sqlite3_bind_null(stmt_, index);
-  if (rc != SQLITE_OK) ThrowSqlite(db_, rc, "binding a null");
-  return *this;
-}
-
-bool Statement::Step() {
-  const int rc = sqlite3_step(stmt_);
-  if (rc == SQLITE_ROW) return true;
-  if (rc == SQLITE_DONE) return false;
-  sqlite3_reset(stmt_);
-  ThrowSqlite(db_, rc, "running a statement");
-}
-
-void Statement::Run() {
-  while (Step()) {
+  void BindInt(int index, std::int64_t value) override {
+    Check(sqlite3_bind_int64(stmt_, index, value), "binding a value");
   }
-  Reset();
-}
+  void BindText(int index, std::string_view value) override {
+    Check(sqlite3_bind_text64(stmt_, index, value.data(), value.size(), SQLITE_TRANSIENT, SQLITE_UTF8),
+          "binding a text");
+  }
+  void BindNull(int index) override { Check(sqlite3_bind_null(stmt_, index), "binding a null"); }
 
-void Statement::Reset() {
-  sqlite3_reset(stmt_);
-  sqlite3_clear_bindings(stmt_);
-}
+  bool Step() override {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc == SQLITE_DONE) {
+      changes_ = sqlite3_changes64(db_);
+      return false;
+    }
+    sqlite3_reset(stmt_);
+    ThrowSqlite(db_, rc, "running a statement");
+  }
+  void Reset() override {
+    sqlite3_reset(stmt_);
+    sqlite3_clear_bindings(stmt_);
+  }
+  std::int64_t Changes() const override { return changes_; }
+  std::int64_t Int(int column) const override { return sqlite3_column_int64(stmt_, column); }
+  std::string_view Bytes(int column) const override {
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
+    if (!p) return {};
+    return {p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column))};
+  }
+  bool IsNull(int column) const override { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
-std::int64_t Statement::Int(int column) const { return sqlite3_column_int64(stmt_, column); }
+ private:
+  void Check(int rc, const char* what) {
+    if (rc != SQLITE_OK) ThrowSqlite(db_, rc, what);
+  }
 
-std::string Statement::Text(int column) const {
-  const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt_, column));
-  if (!p) return {};
-  return std::string(p, static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
-}
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+  std::int64_t changes_ = 0;
+};
 
-std::string Statement::Text(int column, std::size_t maxChars, const char* field) const {
-  const auto bytes = static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column));
-  // Four bytes at most per character: longer is too long whatever it holds.
-  std::string text = bytes > 4 * maxChars ? std::string() : Text(column);
-  const std::size_t chars = bytes > 4 * maxChars ? bytes : ui::utf8::CharCount(text);
-  if (chars > maxChars)
-    throw Error(ErrorCode::Corrupt, "The database holds " + std::string(field) + " of " + std::to_string(chars) +
-                                        (bytes > 4 * maxChars ? " bytes" : " characters") + ", more than the " +
-                                        std::to_string(maxChars) + " allowed; it was not loaded.");
-  return text;
-}
-
-std::optional<std::string> Statement::OptionalText(int column, std::size_t maxChars, const char* field) const {
-  if (IsNull(column)) return std::nullopt;
-  return Text(column, maxChars, field);
-}
-
-std::optional<std::string> Statement::OptionalText(int column) const {
-  if (IsNull(column)) return std::nullopt;
-  return Text(column);
-}
-
-bool Statement::IsNull(int column) const { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
+}  // namespace
 
 namespace {
 
@@ -163,7 +137,7 @@ int FlagsOf(OpenMode mode) {
 
 }  // namespace
 
-Database::Database(const std::string& path, OpenMode mode) : path_(path) {
+SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode) : Database(path) {
   const std::string name = mode == OpenMode::Immutable ? FileUri(path) : path;
   // A link at the database's place is refused, never followed.
   const int rc =
@@ -196,9 +170,13 @@ Database::Database(const std::string& path, OpenMode mode) : path_(path) {
   sqlite3_limit(db_, SQLITE_LIMIT_TRIGGER_DEPTH, 10);
 }
 
-Database::~Database() { sqlite3_close_v2(db_); }
+SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db_); }
 
-void Database::Exec(const std::string& sql) {
+std::unique_ptr<StatementImpl> SqliteDatabase::PrepareImpl(std::string_view sql) {
+  return std::make_unique<SqliteStatement>(db_, sql);
+}
+
+void SqliteDatabase::Exec(const std::string& sql) {
   char* message = nullptr;
   const int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
   if (rc != SQLITE_OK) {
@@ -207,25 +185,26 @@ void Database::Exec(const std::string& sql) {
   }
 }
 
-std::int64_t Database::QueryInt(std::string_view sql) {
-  Statement s = Prepare(sql);
-  return s.Step() ? s.Int(0) : 0;
+void SqliteDatabase::SetBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds); }
+
+void SqliteDatabase::BeginWrite() {
+  Exec("BEGIN IMMEDIATE");
+  inTransaction_ = true;
 }
 
-void Database::SetBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds); }
-
-WriteTransaction::WriteTransaction(Database& db) : db_(db) {
-  db_.Exec("BEGIN IMMEDIATE");
-  open_ = true;
+void SqliteDatabase::BeginRead() {
+  Exec("BEGIN");
+  inTransaction_ = true;
 }
 
-WriteTransaction::~WriteTransaction() {
-  if (open_) sqlite3_exec(db_.Handle(), "ROLLBACK", nullptr, nullptr, nullptr);
+void SqliteDatabase::Commit() {
+  Exec("COMMIT");
+  inTransaction_ = false;
 }
 
-void WriteTransaction::Commit() {
-  db_.Exec("COMMIT");
-  open_ = false;
+void SqliteDatabase::Rollback() noexcept {
+  sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+  inTransaction_ = false;
 }
 
 }  // namespace quillmont::store

@@ -102,7 +102,7 @@ TEST_F(EditorScreens, TheTabStripShowsEachPageAndTheActiveOneReversed) {
 // and a refused save keeps the window and the changes; the next Yes saves,
 // closes and keeps the view state.
 TEST_F(EditorScreens, ClosingAfterAFailedSaveKeepsTheWindowAndTheChanges) {
-  store::Database other(dir.File("q.db"), false);
+  store::SqliteDatabase other(dir.File("q.db"), false);
   EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6))

@@ -219,7 +219,7 @@ TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
 
 TEST_F(ScreenTest, DeletingDefaultsToNoAndListingEscapesControlCharacters) {
   // Another program may have written a name the editor would refuse.
-  store::Database(dir.File("q.db"), false)
+  store::SqliteDatabase(dir.File("q.db"), false)
       .Exec("UPDATE notifications SET name = 'line' || char(10) || 'break' || char(27) || '[31m\\' WHERE id = 2");
   NotificationListScreen list(screen, store, StandardPages(), "q.db");
   terminal.Key(keys::Delete).ExpectText("Delete Notification").Key(keys::Return).Key(keys::Escape);

@@ -1,0 +1,290 @@
+#include "store/pg_db.h"
+
+#include <libpq-fe.h>
+
+#include <charconv>
+#include <optional>
+#include <vector>
+
+#include "quillmont/platform/terminal_text.h"
+
+namespace quillmont::store {
+namespace {
+
+constexpr const char* kChannel = "quillmont_changes";
+// The lock every writer takes (an arbitrary number of ours: "QMNT").
+constexpr const char* kWriterLock = "SELECT pg_advisory_xact_lock(1364020820)";
+
+std::string OneLine(std::string text) {
+  while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
+  for (char& c : text)
+    if (c == '\n') c = ' ';
+  return text::Shortened(text, 300);
+}
+
+bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+// ? placeholders become $1, $2, ... outside quoted text and names.
+std::string Numbered(std::string_view sql) {
+  std::string out;
+  int n = 0;
+  char quote = 0;
+  for (char c : sql) {
+    if (quote) {
+      if (c == quote) quote = 0;
+    } else if (c == '\'' || c == '"') {
+      quote = c;
+    } else if (c == '?') {
+      out += '$' + std::to_string(++n);
+      continue;
+    }
+    out += c;
+  }
+  return out;
+}
+
+class PgStatement final : public StatementImpl {
+ public:
+  PgStatement(PgDatabase& db, std::string sql) : db_(db), sql_(std::move(sql)) {}
+  ~PgStatement() override { PQclear(result_); }
+  PgStatement(const PgStatement&) = delete;
+  PgStatement& operator=(const PgStatement&) = delete;
+
+  void BindInt(int index, std::int64_t value) override { Slot(index) = std::to_string(value); }
+  void BindText(int index, std::string_view value) override { Slot(index) = std::string(value); }
+  void BindNull(int index) override { Slot(index).reset(); }
+
+  bool Step() override {
+    if (!result_) {
+      std::vector<const char*> values;
+      for (const auto& p : params_) values.push_back(p ? p->c_str() : nullptr);
+      const std::string& name = db_.Prepared(sql_);
+      PGresult* r = PQexecPrepared(db_.Connection(), name.c_str(), static_cast<int>(values.size()), values.data(),
+                                   nullptr, nullptr, 0);
+      const auto status = PQresultStatus(r);
+      if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) db_.Throw(r, "running a statement");
+      result_ = r;
+      row_ = 0;
+      const char* tuples = PQcmdTuples(r);
+      changes_ = 0;
+      std::from_chars(tuples, tuples + std::char_traits<char>::length(tuples), changes_);
+    } else {
+      ++row_;
+    }
+    return row_ < PQntuples(result_);
+  }
+  void Reset() override {
+    PQclear(result_);
+    result_ = nullptr;
+    params_.clear();
+  }
+  std::int64_t Changes() const override { return changes_; }
+  std::int64_t Int(int column) const override {
+    const std::string_view text = Bytes(column);
+    std::int64_t value = 0;
+    std::from_chars(text.data(), text.data() + text.size(), value);
+    return value;
+  }
+  std::string_view Bytes(int column) const override {
+    return {PQgetvalue(result_, row_, column), static_cast<std::size_t>(PQgetlength(result_, row_, column))};
+  }
+  bool IsNull(int column) const override { return PQgetisnull(result_, row_, column) == 1; }
+
+ private:
+  std::optional<std::string>& Slot(int index) {
+    if (static_cast<std::size_t>(index) > params_.size()) params_.resize(static_cast<std::size_t>(index));
+    return params_[static_cast<std::size_t>(index - 1)];
+  }
+
+  PgDatabase& db_;
+  std::string sql_;
+  std::vector<std::optional<std::string>> params_;
+  PGresult* result_ = nullptr;
+  int row_ = 0;
+  std::int64_t changes_ = 0;
+};
+
+// Why a connection could not be made, in words a user can act on.
+Error ConnectFailure(pg_conn* conn, const std::string& uri) {
+  const std::string detail = OneLine(conn ? PQerrorMessage(conn) : "out of memory");
+  const std::string database = conn && PQdb(conn) ? PQdb(conn) : "";
+  if (Has(detail, "password authentication failed") || Has(detail, "no password supplied") ||
+      Has(detail, "authentication failed"))
+    return Error(ErrorCode::Failed, "The database server at " + uri +
+                                        " refused the login: wrong user name or password (libpq reads the password "
+                                        "from PGPASSFILE or ~/.pgpass, a service file or the URI).");
+  if (Has(detail, "database \"") && Has(detail, "does not exist"))
+    return Error(ErrorCode::NotFound, "The database server at " + uri + " has no database \"" + database +
+                                          "\"; create it first (createdb " + database + ").");
+  if (Has(detail, "Connection refused") || Has(detail, "No such file or directory") || Has(detail, "timeout") ||
+      Has(detail, "could not translate host name") || Has(detail, "No route to host"))
+    return Error(ErrorCode::Failed, "Cannot reach the database server at " + uri +
+                                        ": it refused the connection or is not running (" + detail + ").");
+  return Error(ErrorCode::Failed, "Cannot connect to the database server at " + uri + ": " + detail);
+}
+
+}  // namespace
+
+bool IsServerUri(std::string_view location) {
+  return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
+}
+
+std::string RedactedUri(std::string_view uri) {
+  std::string out(uri);
+  const auto scheme = out.find("://");
+  if (scheme == std::string::npos) return out;
+  const auto hostStart = scheme + 3;
+  const auto hostEnd = std::min(out.find_first_of("/?", hostStart), out.size());
+  const auto at = out.rfind('@', hostEnd - 1);
+  if (at != std::string::npos && at >= hostStart) {
+    const auto colon = out.find(':', hostStart);
+    if (colon != std::string::npos && colon < at) out.erase(colon, at - colon);
+  }
+  const auto query = out.find('?');
+  if (query == std::string::npos) return out;
+  std::string kept;
+  std::size_t start = query + 1;
+  while (start <= out.size()) {
+    const auto end = std::min(out.find('&', start), out.size());
+    const std::string param = out.substr(start, end - start);
+    if (param.rfind("password=", 0) != 0 && !param.empty()) kept += (kept.empty() ? "" : "&") + param;
+    start = end + 1;
+  }
+  return out.substr(0, query) + (kept.empty() ? "" : "?" + kept);
+}
+
+PgDatabase::PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs)
+    : Database(RedactedUri(uri)), readOnly_(readOnly), lockTimeoutMs_(lockTimeoutMs) {
+  // A server that does not answer is given up after ten seconds, unless the
+  // URI says otherwise (its values come later and win).
+  const char* keys[] = {"connect_timeout", "dbname", nullptr};
+  const char* values[] = {"10", uri.c_str(), nullptr};
+  conn_ = PQconnectdbParams(keys, values, 1);
+  if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
+    Error failure = ConnectFailure(conn_, path_);
+    PQfinish(conn_);
+    conn_ = nullptr;
+    throw failure;
+  }
+  Setup();
+}
+
+PgDatabase::~PgDatabase() { PQfinish(conn_); }
+
+void PgDatabase::Setup() {
+  prepared_.clear();
+  Exec("SET client_encoding = 'UTF8'; SET lock_timeout = " + std::to_string(lockTimeoutMs_) +
+       (readOnly_ ? "; SET default_transaction_read_only = on" : "") + "; LISTEN " + kChannel);
+}
+
+void PgDatabase::Reconnect() {
+  lastAttempt_ = std::chrono::steady_clock::now();
+  PQreset(conn_);
+  if (PQstatus(conn_) != CONNECTION_OK) throw ConnectFailure(conn_, path_);
+  Setup();
+  // Whatever others saved while we were away has to be read again.
+  ++dataVersion_;
+}
+
+pg_conn* PgDatabase::Connection() {
+  if (PQstatus(conn_) != CONNECTION_OK && !inTransaction_) Reconnect();
+  return conn_;
+}
+
+void PgDatabase::Throw(PGresult* result, const char* what) {
+  const char* state = PQresultErrorField(result, PG_DIAG_SQLSTATE);
+  const char* primary = PQresultErrorField(result, PG_DIAG_MESSAGE_PRIMARY);
+  const std::string code = state ? state : "";
+  const std::string detail = OneLine(primary ? primary : PQerrorMessage(conn_));
+  PQclear(result);
+  if (PQstatus(conn_) != CONNECTION_OK || code.rfind("08", 0) == 0 || code == "57P01")
+    throw Error(ErrorCode::Failed, "The connection to the database server " + path_ + " was lost (" + what +
+                                       "): " + detail +
+                                       ". Nothing more was written; please try again once the server is back.");
+  if (code == "40001" || code == "40P01" || code == "55P03")
+    throw Error(ErrorCode::Busy, "The database is in use by another program (" + std::string(what) +
+                                     "). Nothing was written; please "
+                                     "try again.");
+  if (code == "25006")
+    throw Error(ErrorCode::Failed, "The database " + path_ + " is open read-only, so nothing was written.");
+  throw Error(ErrorCode::Failed, "Database error (" + std::string(what) + "): " + detail);
+}
+
+const std::string& PgDatabase::Prepared(const std::string& sql) {
+  pg_conn* conn = Connection();
+  auto found = prepared_.find(sql);
+  if (found != prepared_.end()) return found->second;
+  std::string name = "qm" + std::to_string(prepared_.size() + 1);
+  PGresult* r = PQprepare(conn, name.c_str(), sql.c_str(), 0, nullptr);
+  if (PQresultStatus(r) != PGRES_COMMAND_OK) Throw(r, "preparing a statement");
+  PQclear(r);
+  return prepared_.emplace(sql, std::move(name)).first->second;
+}
+
+std::unique_ptr<StatementImpl> PgDatabase::PrepareImpl(std::string_view sql) {
+  return std::make_unique<PgStatement>(*this, Numbered(sql));
+}
+
+void PgDatabase::Exec(const std::string& sql) {
+  PGresult* r = PQexec(Connection(), sql.c_str());
+  const auto status = PQresultStatus(r);
+  if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK) Throw(r, "updating the database");
+  PQclear(r);
+}
+
+void PgDatabase::BeginWrite() {
+  Exec("BEGIN");
+  inTransaction_ = writing_ = true;
+  Exec(kWriterLock);
+}
+
+void PgDatabase::BeginRead() {
+  Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
+  inTransaction_ = true;
+  writing_ = false;
+}
+
+void PgDatabase::Commit() {
+  if (writing_) Exec(std::string("NOTIFY ") + kChannel);
+  Exec("COMMIT");
+  inTransaction_ = writing_ = false;
+}
+
+void PgDatabase::Rollback() noexcept {
+  if (PQstatus(conn_) == CONNECTION_OK) PQclear(PQexec(conn_, "ROLLBACK"));
+  inTransaction_ = writing_ = false;
+}
+
+std::int64_t PgDatabase::DataVersion() {
+  if (inTransaction_) return dataVersion_;
+  if (PQstatus(conn_) != CONNECTION_OK) {
+    // Asked several times a second: a server that is away is tried again
+    // every few seconds, not at each question.
+    if (std::chrono::steady_clock::now() - lastAttempt_ > std::chrono::seconds(3)) {
+      try {
+        Reconnect();
+      } catch (const Error&) {
+      }
+    }
+    return dataVersion_;
+  }
+  if (!PQconsumeInput(conn_)) return dataVersion_;
+  while (PGnotify* notice = PQnotifies(conn_)) {
+    if (notice->be_pid != PQbackendPID(conn_)) ++dataVersion_;
+    PQfreemem(notice);
+  }
+  return dataVersion_;
+}
+
+std::string PgDatabase::NoCase(std::string_view expr) const {
+  return "translate(" + std::string(expr) +
+         ", 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz') COLLATE \"C\"";
+}
+
+void PgDatabase::AfterExplicitNumbers() {
+  Exec(
+      "SELECT setval(pg_get_serial_sequence('notifications', 'id'), "
+      "COALESCE((SELECT MAX(id) FROM notifications), 0) + 1, false)");
+}
+
+}  // namespace quillmont::store

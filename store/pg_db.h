@@ -1,0 +1,77 @@
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+#include "store/database.h"
+
+struct pg_conn;
+struct pg_result;
+
+// The server backend: one PostgreSQL connection through libpq. Credentials
+// and TLS are libpq's business (URI parameters, PGPASSFILE or ~/.pgpass,
+// service files, sslmode); we never print, log or keep a password.
+namespace quillmont::store {
+
+// A postgresql:// or postgres:// URI rather than a file path.
+bool IsServerUri(std::string_view location);
+// The URI without its password (in the user part or a password= parameter),
+// for every message that names it.
+std::string RedactedUri(std::string_view uri);
+
+class PgDatabase final : public Database {
+ public:
+  // Connects, refusing with a message of its own a server that cannot be
+  // reached, a login that fails and a database that does not exist.
+  // lockTimeoutMs bounds how long a write waits for another writer.
+  PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs);
+  ~PgDatabase() override;
+
+  Backend Kind() const noexcept override { return Backend::Postgres; }
+  bool ReadOnly() const noexcept override { return readOnly_; }
+  void Exec(const std::string& sql) override;
+
+  // All writers take one transaction-level lock first, so that writes follow
+  // one another as they do on a file: a save's revision check and name check
+  // cannot race another save.
+  void BeginWrite() override;
+  void BeginRead() override;
+  // A write also tells every listening editor (NOTIFY, sent on commit).
+  void Commit() override;
+  void Rollback() noexcept override;
+  // Counts the change notices of other connections (LISTEN).
+  std::int64_t DataVersion() override;
+
+  std::string NoCase(std::string_view expr) const override;
+  const char* ForUpdate() const noexcept override { return " FOR UPDATE"; }
+  const char* InsertionOrder() const noexcept override { return "seq"; }
+  void AfterExplicitNumbers() override;
+
+  // The name of the server-side statement for sql (prepared on first use in
+  // this session), and the connection, reconnecting a lost one between
+  // transactions.
+  const std::string& Prepared(const std::string& sql);
+  pg_conn* Connection();
+  // Throws the Error for a failed result (which it frees).
+  [[noreturn]] void Throw(pg_result* result, const char* what);
+
+ protected:
+  std::unique_ptr<StatementImpl> PrepareImpl(std::string_view sql) override;
+
+ private:
+  void Setup();
+  void Reconnect();
+
+  pg_conn* conn_ = nullptr;
+  bool readOnly_;
+  int lockTimeoutMs_;
+  bool writing_ = false;
+  std::int64_t dataVersion_ = 0;
+  std::chrono::steady_clock::time_point lastAttempt_{};
+  std::unordered_map<std::string, std::string> prepared_;
+};
+
+}  // namespace quillmont::store
