@@ -18,7 +18,7 @@ constexpr const char* kWriterLock = "SELECT pg_advisory_xact_lock(1364020820)";
 std::string OneLine(std::string text) {
   while (!text.empty() && (text.back() == '\n' || text.back() == ' ')) text.pop_back();
   for (char& c : text)
-    if (c == '\n') c = ' ';
+    if (c == '\n' || c == '\t') c = ' ';
   return text::Shortened(text, 300);
 }
 

@@ -18,8 +18,10 @@
 #include "quillmont/framework/runtime.h"
 #include "quillmont/platform/terminal_text.h"
 #include "quillmont/version.h"
+#include "store/copy.h"
 #include "store/host_objects.h"
 #include "store/notification_io.h"
+#include "store/pg_db.h"
 #include "store/seed.h"
 
 namespace quillmont::editor {
@@ -66,7 +68,9 @@ class HostServices {
 
 int RunEditor(const std::string& path, bool explicitPath, std::ostream& err) {
   std::error_code ec;
-  const auto folder = std::filesystem::path(path).parent_path();
+  const bool server = store::IsServerUri(path);
+  // A server's database has no folder to make and no file owner to trust.
+  const auto folder = server ? std::filesystem::path() : std::filesystem::path(path).parent_path();
   // A named database is made only in a folder that is there: a mistyped path
   // must not leave new folders and a sample database behind.
   if (explicitPath && !folder.empty() && !std::filesystem::exists(path, ec) &&
@@ -77,7 +81,7 @@ int RunEditor(const std::string& path, bool explicitPath, std::ostream& err) {
   }
   // Someone else's database is refused before anything else happens, unless
   // it was named and the user agrees on the terminal below.
-  if (std::string why = store::UntrustedReason(path); !why.empty() && !explicitPath) {
+  if (std::string why = server ? std::string() : store::UntrustedReason(path); !why.empty() && !explicitPath) {
     Say(err, why + " It was not opened; to edit it anyway, name it with --db and confirm.");
     return exit_code::DatabaseRefused;
   }
@@ -106,7 +110,7 @@ int RunEditor(const std::string& path, bool explicitPath, std::ostream& err) {
   CursesTerminal terminal;
   Screen screen(terminal);
   HostServices services(screen, store);
-  NotificationListScreen list(screen, store, StandardPages(), path);
+  NotificationListScreen list(screen, store, StandardPages(), store->Db().Path());
   list.Run();
   return exit_code::Ok;
 }
@@ -191,6 +195,30 @@ int RunImport(const CommandLine& cl, const std::string& path, std::istream& in, 
   return exit_code::Ok;
 }
 
+// Copies a whole store into a new, empty one; a target file this made is
+// removed again when the copy fails.
+int RunCopy(const std::string& source, const std::string& target, std::ostream& out, std::ostream& err) {
+  std::error_code ec;
+  const bool newFile = !store::IsServerUri(target) && !std::filesystem::exists(target, ec);
+  try {
+    store::OpenOptions read;
+    read.create = false;
+    read.access = store::Access::ReadOnly;
+    auto from = store::Store::Open(source, read);
+    auto to = store::Store::Open(target);
+    const store::CopyCounts counts = store::CopyStore(*from, *to);
+    out << "copied " << counts.notifications << " notifications, " << counts.eventTypes << " event types and "
+        << counts.settings << " settings from " << text::ForTerminal(from->Db().Path()) << " to "
+        << text::ForTerminal(to->Db().Path()) << "; every table and the export of every notification match\n";
+    return exit_code::Ok;
+  } catch (const std::exception& e) {
+    if (newFile)
+      for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(target + suffix, ec);
+    Say(err, e.what());
+    return exit_code::DatabaseRefused;
+  }
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
@@ -198,7 +226,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   bool modeSet = false;
   auto setMode = [&](CommandLine::Mode mode) {
     if (modeSet && cl.mode != mode)
-      throw std::invalid_argument("choose one of --list, --export, --export-all and --import");
+      throw std::invalid_argument("choose one of --list, --export, --export-all, --import and --copy-to");
     cl.mode = mode;
     modeSet = true;
   };
@@ -227,6 +255,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       setMode(CommandLine::Mode::Import);
       cl.importFile = value("--import");
       if (cl.importFile.empty()) throw std::invalid_argument("--import needs a file name, or - for standard input");
+    } else if (a == "--copy-to" || a.rfind("--copy-to=", 0) == 0) {
+      setMode(CommandLine::Mode::CopyTo);
+      cl.copyTarget = value("--copy-to");
+      if (cl.copyTarget.empty()) throw std::invalid_argument("--copy-to needs a file name or a postgresql:// URI");
     } else if (a == "--prune") {
       cl.prune = true;
     } else if (a == "--dry-run") {
@@ -239,7 +271,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (a == "--db" || a.rfind("--db=", 0) == 0) {
       if (cl.database) throw std::invalid_argument("--db given twice");
       cl.database = value("--db");
-      if (cl.database->empty()) throw std::invalid_argument("--db needs a file name");
+      if (cl.database->empty()) throw std::invalid_argument("--db needs a file name or a postgresql:// URI");
     } else {
       throw std::invalid_argument("unknown argument \"" + a + "\"");
     }
@@ -259,12 +291,26 @@ std::string DefaultDatabasePath() {
 }
 
 std::string UsageText() {
-  return "Usage: quillmont-editor [--db PATH]              edit notifications in the terminal\n"
-         "       quillmont-editor [--db PATH] --list       list the notifications (number TAB name)\n"
-         "       quillmont-editor [--db PATH] --export N   print notification N as JSON\n"
-         "       quillmont-editor [--db PATH] --export-all print every notification as JSON\n"
-         "       quillmont-editor [--db PATH] --import FILE [--prune] [--dry-run] [--force]\n"
-         "                                      apply a document of --export-all (- reads stdin)\n"
+  return "Usage: quillmont-editor [--db DB]              edit notifications in the terminal\n"
+         "       quillmont-editor [--db DB] --list       list the notifications (number TAB name)\n"
+         "       quillmont-editor [--db DB] --export N   print notification N as JSON\n"
+         "       quillmont-editor [--db DB] --export-all print every notification as JSON\n"
+         "       quillmont-editor [--db DB] --import FILE [--prune] [--dry-run] [--force]\n"
+         "                                    apply a document of --export-all (- reads stdin)\n"
+         "       quillmont-editor [--db DB] --copy-to TARGET\n"
+         "                                    copy everything into a new, empty store\n"
+         "\n"
+         "DB is a file path (SQLite) or a postgresql:// URI (a database on a PostgreSQL\n"
+         "server, e.g. postgresql://noc@db.example.net/quillmont?sslmode=verify-full);\n"
+         "$QUILLMONT_DB sets it when --db is not given. Passwords come from libpq's own\n"
+         "places (~/.pgpass or PGPASSFILE, a service file); messages never show one.\n"
+         "An empty server database is laid out (and given the sample catalogue) by the\n"
+         "editor; other editors on the same server learn of each save at once.\n"
+         "\n"
+         "--copy-to copies the catalogue, every notification (number and revision kept)\n"
+         "and the settings from DB to TARGET (a path or URI, either backend), which must\n"
+         "be empty, in one transaction; the copy is compared with the source, table by\n"
+         "table and export by export, before it is committed.\n"
          "\n"
          "The database defaults to $XDG_DATA_HOME/quillmont/quillmont.db (or\n"
          "~/.local/share/quillmont/quillmont.db); the editor creates it, and its folders,\n"
@@ -299,7 +345,9 @@ std::string UsageText() {
          "  2  usage: bad arguments, or the folder of a --db database does not exist\n"
          "  3  not found: no notification with that number\n"
          "  4  database refused: missing, empty, not a database, of another program, damaged,\n"
-         "     of a newer version, or locked; a refused file is left unchanged\n"
+         "     of a newer version, or locked; a refused file is left unchanged; a server\n"
+         "     that cannot be reached, a login refused, a database the server lacks; a\n"
+         "     --copy-to target that is not empty or a copy that failed\n"
          "  5  no terminal: the editor was started without one\n"
          "  6  input refused: the import document cannot be read, is over 64 MB, is not JSON,\n"
          "     breaks a rule, or holds notifications changed since it was exported; nothing\n"
@@ -327,13 +375,16 @@ int RunProgram(const std::vector<std::string>& args, std::istream& in, std::ostr
     return exit_code::Ok;
   }
   std::string path;
+  const char* fromEnvironment = std::getenv("QUILLMONT_DB");
+  const bool named = cl.database || (fromEnvironment && *fromEnvironment);
   try {
-    path = cl.database ? *cl.database : DefaultDatabasePath();
+    path = cl.database ? *cl.database : named ? std::string(fromEnvironment) : DefaultDatabasePath();
   } catch (const std::exception& e) {
     Say(err, e.what());
     return exit_code::Usage;
   }
-  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, cl.database.has_value(), err);
+  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, named, err);
+  if (cl.mode == CommandLine::Mode::CopyTo) return RunCopy(path, cl.copyTarget, out, err);
   if (cl.mode == CommandLine::Mode::Import) return RunImport(cl, path, in, out, err);
 
   std::shared_ptr<store::Store> store;

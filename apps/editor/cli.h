@@ -15,17 +15,18 @@ inline constexpr int Ok = 0;
 inline constexpr int Failure = 1;          // anything unexpected
 inline constexpr int Usage = 2;            // bad arguments
 inline constexpr int NotFound = 3;         // no such notification
-inline constexpr int DatabaseRefused = 4;  // missing, not a database, damaged, newer, locked
+inline constexpr int DatabaseRefused = 4;  // missing, not a database, damaged, newer, locked, unreachable
 inline constexpr int NoTerminal = 5;       // the interactive editor needs a terminal
 inline constexpr int InputRefused = 6;     // an import refused: nothing was written
 }  // namespace exit_code
 
 struct CommandLine {
-  enum class Mode { Edit, List, Export, ExportAll, Import, Help, Version };
+  enum class Mode { Edit, List, Export, ExportAll, Import, CopyTo, Help, Version };
   Mode mode = Mode::Edit;
   std::optional<std::string> database;
   std::int32_t exportNumber = 0;
   std::string importFile;  // "-" for standard input
+  std::string copyTarget;  // a path or URI
   bool prune = false, dryRun = false, force = false;
 };
 
@@ -33,7 +34,8 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // $XDG_DATA_HOME/quillmont/quillmont.db, else ~/.local/share/quillmont/
-// quillmont.db; std::runtime_error when neither variable is set.
+// quillmont.db; std::runtime_error when neither variable is set. (Before
+// either, the program takes $QUILLMONT_DB when it is set.)
 std::string DefaultDatabasePath();
 
 std::string UsageText();

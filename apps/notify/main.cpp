@@ -62,7 +62,8 @@ int Run(int argc, char** argv) {
   app.add_option("--event", eventKey, "event type key (as in the database's catalogue)")->required();
   app.add_option("--node", node, "the node the event is about (default: this host's name)");
   app.add_option("--message", message, "text of the event");
-  app.add_option("--db", database, "the database (default: the editor's)");
+  app.add_option("--db", database,
+                 "the database: a file or a postgresql:// URI (default: $QUILLMONT_DB, else the editor's)");
   app.add_flag("--dry-run", dryRun, "list the destinations, send nothing");
   app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
   app.footer(kExitCodes);
@@ -79,6 +80,7 @@ int Run(int argc, char** argv) {
   delivery::Event event;
   store::DeliverySettings settings;
   try {
+    if (const char* named = std::getenv("QUILLMONT_DB"); database.empty() && named && *named) database = named;
     if (database.empty()) database = DefaultDatabasePath();
     store::OpenOptions options;
     options.create = false;
@@ -87,7 +89,8 @@ int Run(int argc, char** argv) {
     auto db = store::Store::Open(database, options);
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
-      std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(database) << "\n";
+      std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(db->Db().Path())
+                << "\n";
       return exit_code::UnknownEvent;
     }
     event = {eventKey, type->Name(), node, message, std::chrono::system_clock::now()};
