@@ -235,7 +235,13 @@ void PgDatabase::Exec(const std::string& sql) {
 void PgDatabase::BeginWrite() {
   Exec("BEGIN");
   inTransaction_ = writing_ = true;
-  Exec(kWriterLock);
+  try {
+    Exec(kWriterLock);
+  } catch (...) {
+    // No transaction object exists yet to roll this back.
+    Rollback();
+    throw;
+  }
 }
 
 void PgDatabase::BeginRead() {

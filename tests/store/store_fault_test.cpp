@@ -14,6 +14,7 @@
 #include "store/definition_store.h"
 #include "store/notification_io.h"
 #include "store/seed.h"
+#include "tests/support/pg/pg_cluster.h"
 #include "tests/support/temp_dir.h"
 
 namespace quillmont::store {
@@ -86,7 +87,12 @@ TEST(StoreFaults, AProcessKilledInTheMiddleOfASaveLeavesTheOldDefinition) {
 // Two editors, in every order of open, edit and save: both edits are kept,
 // or the later save is refused and writes nothing. Upper case opens
 // notification 1 and adds a recipient; lower case saves.
-TEST(Revisions, EveryInterleavingOfTwoEditorsKeepsBothEditsOrRefusesOne) {
+// On a file and on a server: the rule is the store's, not the backend's.
+class Revisions : public ::testing::TestWithParam<Backend> {};
+INSTANTIATE_TEST_SUITE_P(Backends, Revisions, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+
+TEST_P(Revisions, EveryInterleavingOfTwoEditorsKeepsBothEditsOrRefusesOne) {
   int interleavings = 0;
   std::string events = "ABab";  // the first permutation in sort order
   do {
@@ -94,9 +100,11 @@ TEST(Revisions, EveryInterleavingOfTwoEditorsKeepsBothEditsOrRefusesOne) {
     SCOPED_TRACE(events);
     ++interleavings;
     TempDir dir;
-    std::map<char, std::shared_ptr<Store>> stores{{'a', Store::Open(dir.File("q.db"))}};
+    const std::string location =
+        GetParam() == Backend::Sqlite ? dir.File("q.db") : quillmont::testing::PgCluster::Shared().NewDatabase();
+    std::map<char, std::shared_ptr<Store>> stores{{'a', Store::Open(location)}};
     SeedDatabase(*stores['a']);
-    stores['b'] = Store::Open(dir.File("q.db"));
+    stores['b'] = Store::Open(location);
     std::map<char, std::shared_ptr<StoredDefinition>> open;
     std::map<char, bool> refused;
     for (char e : events) {
