@@ -69,7 +69,7 @@ void WriteTable(Database& db, const Table& table, const std::vector<Row>& rows) 
   Statement ins = db.Prepare(sql + ") VALUES(" + marks + ")");
   for (const Row& row : rows) {
     for (std::size_t i = 0; i < row.size(); ++i) ins.Bind(static_cast<int>(i + 1), row[i]);
-    ins.Run();
+    ins.Queue();
   }
 }
 

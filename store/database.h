@@ -34,6 +34,13 @@ class StatementImpl {
   virtual void Reset() = 0;
   // Rows changed by the last run.
   virtual std::int64_t Changes() const = 0;
+  // Runs it with the bound values and resets it; its answer may come later
+  // (see Statement::Queue).
+  virtual void Queue() {
+    while (Step()) {
+    }
+    Reset();
+  }
   virtual std::int64_t Int(int column) const = 0;
   virtual std::string_view Bytes(int column) const = 0;
   virtual bool IsNull(int column) const = 0;
@@ -65,6 +72,11 @@ class Statement {
   bool Step() { return impl_->Step(); }
   // Runs a statement that returns no rows; returns how many rows it changed.
   std::int64_t Run();
+  // The same for a statement whose answer is not needed at once (a row of a
+  // list being written): a server backend sends many before it waits for
+  // their answers, and reports a failure by the transaction's commit at the
+  // latest, so the transaction still writes all or nothing.
+  void Queue() { impl_->Queue(); }
   void Reset() { impl_->Reset(); }
 
   std::int64_t Int(int column) const { return impl_->Int(column); }

@@ -261,7 +261,7 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
       auto m = d.managers_->Manager(i);
       if (!m) throw Error(ErrorCode::ObjectRequired, "An SNMP manager of the list is missing");
       ins.Bind(1, id).Bind(2, std::int64_t{i}).Bind(3, m->Host()).Bind(4, std::int64_t{m->Port()});
-      ins.Bind(5, m->Version()).Bind(6, m->TimeFormat()).Run();
+      ins.Bind(5, m->Version()).Bind(6, m->TimeFormat()).Queue();
     }
   }
   Step("snmp");
@@ -273,7 +273,7 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
     for (int i = 1; i <= count; ++i) {
       auto r = d.recipients_->Recipient(i);
       if (!r) throw Error(ErrorCode::ObjectRequired, "A recipient of the list is missing");
-      ins.Bind(1, id).Bind(2, std::int64_t{i}).Bind(3, r->Address()).Run();
+      ins.Bind(1, id).Bind(2, std::int64_t{i}).Bind(3, r->Address()).Queue();
     }
   }
   Step("email");
@@ -283,7 +283,7 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
     Statement ins =
         db_->Prepare("INSERT INTO notification_event_types(notification_id, position, type_key) VALUES(?, ?, ?)");
     std::int64_t position = 0;
-    for (const std::string& key : d.chosenKeys_) ins.Bind(1, id).Bind(2, ++position).Bind(3, key).Run();
+    for (const std::string& key : d.chosenKeys_) ins.Bind(1, id).Bind(2, ++position).Bind(3, key).Queue();
   }
   Step("events");
   tx.Commit();

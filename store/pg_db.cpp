@@ -79,6 +79,10 @@ class PgStatement final : public StatementImpl {
     params_.clear();
   }
   std::int64_t Changes() const override { return changes_; }
+  void Queue() override {
+    db_.Queue(sql_, params_);
+    params_.clear();
+  }
   std::int64_t Int(int column) const override {
     const std::string_view text = Bytes(column);
     std::int64_t value = 0;
@@ -187,8 +191,50 @@ void PgDatabase::Reconnect() {
 }
 
 pg_conn* PgDatabase::Connection() {
+  if (queued_ > 0) Flush();
   if (PQstatus(conn_) != CONNECTION_OK && !inTransaction_) Reconnect();
   return conn_;
+}
+
+void PgDatabase::Queue(const std::string& sql, const std::vector<std::optional<std::string>>& params) {
+  const auto known = prepared_.find(sql);
+  const std::string name = known != prepared_.end() ? known->second : Prepared(sql);
+  if (queued_ == 0 && !PQenterPipelineMode(conn_)) Throw(nullptr, "writing a list");
+  std::vector<const char*> values;
+  for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
+  if (!PQsendQueryPrepared(conn_, name.c_str(), static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0)) {
+    queued_ = std::max(queued_, 1);
+    Flush();
+    Throw(nullptr, "writing a list");
+  }
+  // The answers are collected often enough that neither side's socket
+  // buffer fills while the other waits.
+  if (++queued_ >= 1000) Flush();
+}
+
+void PgDatabase::Flush() {
+  queued_ = 0;
+  PGresult* failure = nullptr;
+  if (PQpipelineSync(conn_)) {
+    for (;;) {
+      PGresult* r = PQgetResult(conn_);
+      if (!r) {
+        if (PQstatus(conn_) != CONNECTION_OK) break;
+        continue;  // the end of one statement's answer
+      }
+      const auto status = PQresultStatus(r);
+      if (status == PGRES_PIPELINE_SYNC) {
+        PQclear(r);
+        break;
+      }
+      if (status == PGRES_FATAL_ERROR && !failure)
+        failure = r;
+      else
+        PQclear(r);
+    }
+  }
+  PQexitPipelineMode(conn_);
+  if (failure || PQstatus(conn_) != CONNECTION_OK) Throw(failure, "writing a list");
 }
 
 void PgDatabase::Throw(PGresult* result, const char* what) {
@@ -257,6 +303,12 @@ void PgDatabase::Commit() {
 }
 
 void PgDatabase::Rollback() noexcept {
+  if (queued_ > 0) {
+    try {
+      Flush();
+    } catch (const Error&) {
+    }
+  }
   if (PQstatus(conn_) == CONNECTION_OK) PQclear(PQexec(conn_, "ROLLBACK"));
   inTransaction_ = writing_ = false;
 }

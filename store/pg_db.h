@@ -2,9 +2,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "store/database.h"
 
@@ -55,6 +57,9 @@ class PgDatabase final : public Database {
   // transactions.
   const std::string& Prepared(const std::string& sql);
   pg_conn* Connection();
+  // Sends a prepared statement without waiting for its answer (pipeline
+  // mode); every other use of the connection first collects the answers.
+  void Queue(const std::string& sql, const std::vector<std::optional<std::string>>& params);
   // Throws the Error for a failed result (which it frees).
   [[noreturn]] void Throw(pg_result* result, const char* what);
 
@@ -63,12 +68,15 @@ class PgDatabase final : public Database {
 
  private:
   void Setup();
+  // Collects the answers of queued statements; throws the first failure.
+  void Flush();
   void Reconnect();
 
   pg_conn* conn_ = nullptr;
   bool readOnly_;
   int lockTimeoutMs_;
   bool writing_ = false;
+  int queued_ = 0;
   std::int64_t dataVersion_ = 0;
   std::chrono::steady_clock::time_point lastAttempt_{};
   std::unordered_map<std::string, std::string> prepared_;

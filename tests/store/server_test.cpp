@@ -99,6 +99,16 @@ TEST(PostgresServer, AServerGoneAndBackKeepsTheEditsAndTheSaveThenWorks) {
   m->Init("owner", "nms.example.net", 162, "SNMP v2c", "UTC");
   managers->Add(m);
   d->SetSnmpManagers(managers);
+  // A row the server refuses (not UTF-8) fails the whole save, although
+  // list rows are sent without waiting for each answer.
+  auto bad = std::make_shared<BasicEmailRecipientList>();
+  auto r = std::make_shared<BasicEmailRecipient>();
+  r->Init(Variant(), "bad\xff@example.net", Variant());
+  bad->Add(r);
+  d->SetEmailRecipients(bad);
+  EXPECT_THROW(store->Save(*d), Error);
+  EXPECT_EQ(store->ReadNotification(1).name, "Core network outage");
+  d->SetEmailRecipients(std::make_shared<BasicEmailRecipientList>());
   cluster.Stop();
   const std::int64_t seen = store->DataVersion();  // asked while it is away: no error
   try {
@@ -110,10 +120,11 @@ TEST(PostgresServer, AServerGoneAndBackKeepsTheEditsAndTheSaveThenWorks) {
   EXPECT_EQ(d->Name(), "Edited offline");
   cluster.Start();
   store->Save(*d);
-  const NotificationRecord r = store->ReadNotification(1);
-  EXPECT_EQ(r.name, "Edited offline");
-  ASSERT_EQ(r.managers.size(), 1u);
-  EXPECT_EQ(r.managers[0].host, "nms.example.net");
+  const NotificationRecord saved = store->ReadNotification(1);
+  EXPECT_EQ(saved.name, "Edited offline");
+  ASSERT_EQ(saved.managers.size(), 1u);
+  EXPECT_EQ(saved.managers[0].host, "nms.example.net");
+  EXPECT_TRUE(saved.recipients.empty());
   EXPECT_NE(store->DataVersion(), seen);  // reconnected: the list reads again
 }
 
