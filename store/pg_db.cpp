@@ -22,6 +22,18 @@ std::string OneLine(std::string text) {
   return text::Shortened(text, 300);
 }
 
+// libpq's report of a lost connection runs over several lines of advice; its
+// first line says what happened.
+std::string FirstLine(const char* text) {
+  std::string line(text ? text : "");
+  line = line.substr(0, line.find('\n'));
+  for (const char* prefix : {"FATAL:", "ERROR:"})
+    if (line.rfind(prefix, 0) == 0) line.erase(0, std::char_traits<char>::length(prefix));
+  line.erase(0, line.find_first_not_of(' '));
+  while (!line.empty() && (line.back() == '.' || line.back() == ' ')) line.pop_back();
+  return text::Shortened(line, 200);
+}
+
 bool Has(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
 // ? placeholders become $1, $2, ... outside quoted text and names.
@@ -244,9 +256,9 @@ void PgDatabase::Throw(PGresult* result, const char* what) {
   const std::string detail = OneLine(primary ? primary : PQerrorMessage(conn_));
   PQclear(result);
   if (PQstatus(conn_) != CONNECTION_OK || code.rfind("08", 0) == 0 || code == "57P01")
-    throw Error(ErrorCode::Failed, "The connection to the database server " + path_ + " was lost (" + what +
-                                       "): " + detail +
-                                       ". Nothing more was written; please try again once the server is back.");
+    throw Error(ErrorCode::Failed, "The connection to the database server " + path_ + " was lost (" +
+                                       FirstLine(PQerrorMessage(conn_)) +
+                                       "). Nothing more was written; please try again once the server is back.");
   if (code == "40001" || code == "40P01" || code == "55P03")
     throw Error(ErrorCode::Busy, "The database is in use by another program (" + std::string(what) +
                                      "). Nothing was written; please "

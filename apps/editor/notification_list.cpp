@@ -31,7 +31,9 @@ void NotificationListScreen::Reload(std::int32_t keepId) {
 void NotificationListScreen::Run() {
   LayerScope layer(
       screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
-  while (!done_) HandleEvent(screen_.Next());
+  // Woken every second without a key too, so that what other editors save
+  // shows while this one only looks.
+  while (!done_) HandleEvent(screen_.Poll(1000));
 }
 
 void NotificationListScreen::Move(int to) {

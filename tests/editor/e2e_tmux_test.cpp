@@ -17,6 +17,7 @@
 #include "store/seed.h"
 #include "tests/editor/editor_test_support.h"
 #include "tests/support/loopback_receivers.h"
+#include "tests/support/pg/pg_cluster.h"
 
 namespace quillmont::editor {
 namespace {
@@ -225,6 +226,37 @@ TEST_F(EditorInTmux, ATestOfThePagesCurrentRowsArrivesAtTheReceivers) {
     for (std::size_t at = log.find(name); at != std::string::npos; at = log.find(name, at + 1)) ++count;
     return count == 3;
   })) << traps.Log();
+}
+
+// Two editors on a server: an edit held while the server is away is kept and
+// saved once it is back, and the other editor's list shows the save.
+TEST_F(EditorInTmux, OnAServerAnEditOutlivesTheServerGoingAwayAndTheOtherEditorSeesIt) {
+  quillmont::testing::PgCluster& cluster = quillmont::testing::PgCluster::Shared();
+  db_ = cluster.NewDatabase();
+  Tmux one(Command(), 80, 24);
+  ASSERT_SCREEN(one.WaitFor("Core network outage"), one);
+  Tmux two(Command(), 80, 24);
+  ASSERT_SCREEN(two.WaitFor("Core network outage                                2"), two);
+  one.Keys("Enter F6 M-n M-h");
+  one.Type("trap.example.org");
+  one.Keys("M-p 1 6 2 Enter");
+  ASSERT_SCREEN(one.WaitFor("\u2502trap.example.org"), one);
+
+  cluster.Stop();
+  one.Keys("C-s");
+  ASSERT_SCREEN(one.WaitFor("The connection to the database server"), one);
+  one.Keys("Enter");
+  ASSERT_SCREEN(one.WaitFor("\u2502trap.example.org"), one);
+  EXPECT_NE(one.Screen().find("[changed]"), std::string::npos) << one.Screen();
+  cluster.Start();
+  one.Keys("C-s");
+  ASSERT_SCREEN(one.WaitGone("[changed]"), one);
+
+  // No key pressed: the list learns of the save by itself.
+  ASSERT_SCREEN(two.WaitFor("Core network outage                                3"), two);
+  int status = -1;
+  EXPECT_NE(Export(1, &status).find("\"trap.example.org\""), std::string::npos);
+  EXPECT_EQ(status, 0);
 }
 
 }  // namespace
