@@ -16,6 +16,9 @@ allowed() {
     store) echo "quillmont/ store/" ;;
     host) echo "quillmont/library/com.h quillmont/library/entry_points.h quillmont/library/registry_file.h quillmont/platform host/" ;;
     delivery) echo "quillmont/ store/ delivery/" ;;
+    # The editing logic without drawing: below every front end.
+    apps/session) echo "quillmont/ store/ apps/session/" ;;
+    apps/editor | apps/studio) echo "quillmont/ store/ delivery/ host/ apps/session/ $1/" ;;
     apps/*) echo "quillmont/ store/ delivery/ host/ $1/" ;;
     *) echo "" ;;
   esac

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "apps/editor/screen.h"
+#include "apps/session/front_end.h"
 #include "quillmont/framework/services.h"
 
 // Modal dialogs drawn over whatever the screen shows, answered by key or
@@ -44,6 +45,25 @@ class TerminalMessageService final : public MessageService {
   explicit TerminalMessageService(Screen& screen) : screen_(screen) {}
   int ShowMessage(const std::string& prompt, int buttons, const std::string& title, const std::string& helpFile,
                   int helpContext) override;
+
+ private:
+  Screen& screen_;
+};
+
+// What the shared editing logic asks, answered by the dialogs above.
+class TerminalFrontEnd final : public session::FrontEnd {
+ public:
+  explicit TerminalFrontEnd(Screen& screen) : screen_(screen) {}
+  int Message(const std::string& text, int buttons, const std::string& title) override {
+    return ShowMessageBox(screen_, text, buttons, title);
+  }
+  int Choice(const std::string& text, const std::vector<std::string>& choices, const std::string& title) override {
+    return AskChoice(screen_, text, choices, title);
+  }
+  std::optional<std::string> Text(const std::string& title, const std::string& prompt, const std::string& initial,
+                                  std::size_t maxLength) override {
+    return AskText(screen_, title, prompt, initial, maxLength);
+  }
 
  private:
   Screen& screen_;

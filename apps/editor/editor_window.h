@@ -5,11 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "apps/editor/dialogs.h"
 #include "apps/editor/help.h"
 #include "apps/editor/panels.h"
 #include "apps/editor/renderer.h"
 #include "apps/editor/screen.h"
 #include "apps/editor/shutdown.h"
+#include "apps/session/notification_session.h"
 #include "quillmont/framework/tab_contract.h"
 #include "store/definition_store.h"
 
@@ -24,9 +26,9 @@ namespace quillmont::editor {
 class EditorWindow {
  public:
   // The title of the messages that refuse a save.
-  static constexpr const char* kSaveTitle = "Save Notification";
-  static constexpr const char* kErrorTitle = "Quillmont Editor";
-  static constexpr const char* kUnappliedTitle = "Entry Not Applied";
+  static constexpr const char* kSaveTitle = session::kSaveTitle;
+  static constexpr const char* kErrorTitle = session::kErrorTitle;
+  static constexpr const char* kUnappliedTitle = session::kUnappliedTitle;
   // The smallest terminal the pages can be drawn in.
   static constexpr LayerMinSize kMinSize{23, 60};
 
@@ -60,22 +62,9 @@ class EditorWindow {
   const std::string& ActiveKey() const;
   void SelectTab(const std::string& key);
   ui::UserControl& ActivePanel();
-  store::StoredDefinition& Definition() noexcept { return *definition_; }
+  store::StoredDefinition& Definition() noexcept { return session_.Definition(); }
 
  private:
-  struct Page;
-  struct State;
-  class Host;
-
-  // Asks, page by page, what becomes of an edit held in entry fields and not
-  // applied: apply it with the page's own Apply (its checks and messages
-  // included), discard it, or go back to it. False when the user is back on
-  // a page with the edit still there.
-  bool SettleUnappliedEntries();
-  // The store's part of a save, with the questions of a refused one.
-  bool StoreSave();
-  bool SaveAsNew();
-  void ReloadFromStore();
   // Drawing and navigation keys: help, list columns, Del on chosen rows.
   bool HandleViewKey(const InputEvent& event, ui::Control* focused);
   static const std::vector<KeyHint>& Keys();
@@ -84,15 +73,14 @@ class EditorWindow {
   void ShowPopupIfOpen();
   void DropDown(ui::ComboBox& combo);
   Rect PanelArea(const Canvas& canvas) const;
+  PanelRenderer& Renderer() { return renderers_.at(session_.Active()); }
 
   Screen& screen_;
   store::Store& store_;
-  std::shared_ptr<store::StoredDefinition> definition_;
-  std::vector<PageDescriptor> descriptors_;
-  std::vector<std::unique_ptr<Page>> pages_;
-  std::shared_ptr<State> state_;
-  std::shared_ptr<TabHost> host_;
-  std::size_t active_ = 0;
+  TerminalFrontEnd frontEnd_;
+  session::NotificationSession session_;
+  // One per page, in the session's order.
+  std::vector<PanelRenderer> renderers_;
   bool closed_ = false;
   std::vector<Rect> tabRects_;
   std::string status_;  // shown in the status line until the next input

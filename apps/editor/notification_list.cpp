@@ -15,13 +15,20 @@ namespace keys = ui::keys;
 
 NotificationListScreen::NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store,
                                                std::vector<PageDescriptor> pages, std::string location)
-    : screen_(screen), store_(std::move(store)), pages_(std::move(pages)), location_(std::move(location)) {
-  Reload();
-}
+    : screen_(screen),
+      store_(std::move(store)),
+      pages_(std::move(pages)),
+      location_(std::move(location)),
+      frontEnd_(screen),
+      index_(frontEnd_, store_),
+      rows_(index_.Rows()) {}
 
 void NotificationListScreen::Reload(std::int32_t keepId) {
-  dataVersion_ = store_->DataVersion();
-  rows_ = store_->ListNotifications();
+  index_.Reload();
+  Keep(keepId);
+}
+
+void NotificationListScreen::Keep(std::int32_t keepId) {
   if (keepId != 0)
     for (std::size_t i = 0; i < rows_.size(); ++i)
       if (rows_[i].id == keepId) selected_ = static_cast<int>(i);
@@ -42,8 +49,8 @@ void NotificationListScreen::Move(int to) {
 }
 
 void NotificationListScreen::CatchUp() {
-  if (store_->DataVersion() == dataVersion_) return;
-  Reload(rows_.empty() ? 0 : rows_[static_cast<std::size_t>(selected_)].id);
+  const std::int32_t keep = rows_.empty() ? 0 : rows_[static_cast<std::size_t>(selected_)].id;
+  if (index_.CatchUp()) Keep(keep);
 }
 
 void NotificationListScreen::HandleEvent(const InputEvent& e) {
@@ -135,28 +142,18 @@ void NotificationListScreen::OpenSelected() {
 }
 
 void NotificationListScreen::NewNotification() {
-  const auto name = AskNotificationName(screen_, *store_, "New Notification", "Name of the new notification:", "", 0);
-  if (name) Edit(store_->NewDefinition(*name));
+  if (auto definition = index_.New()) Edit(definition);
 }
 
 void NotificationListScreen::RenameSelected() {
   if (rows_.empty()) return;
   const auto row = rows_[static_cast<std::size_t>(selected_)];
-  const auto name =
-      AskNotificationName(screen_, *store_, "Rename Notification", "New name of the notification:", row.name, row.id);
-  if (!name || *name == row.name) return;
-  store_->RenameNotification(row.id, *name);
-  Reload(row.id);
+  if (index_.Rename(row)) Keep(row.id);
 }
 
 void NotificationListScreen::DeleteSelected() {
   if (rows_.empty()) return;
-  const auto& row = rows_[static_cast<std::size_t>(selected_)];
-  const int answer = ShowMessageBox(screen_, "Delete the notification \"" + row.name + "\"?",
-                                    msgbox::YesNoExclamation | kDefaultSecond, "Delete Notification");
-  if (answer == msgbox::AnswerNo) return;
-  store_->DeleteNotification(row.id);
-  Reload();
+  if (index_.Delete(rows_[static_cast<std::size_t>(selected_)])) Keep(0);
 }
 
 void NotificationListScreen::Edit(std::shared_ptr<store::StoredDefinition> definition) {

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "apps/editor/dialogs.h"
 #include "apps/editor/help.h"
 #include "apps/editor/panels.h"
 #include "apps/editor/screen.h"
+#include "apps/session/notification_session.h"
 #include "store/definition_store.h"
 
 namespace quillmont::editor {
@@ -28,6 +30,8 @@ class NotificationListScreen {
 
  private:
   void Reload(std::int32_t keepId = 0);
+  // The row of keepId stays chosen (the same position when it is gone).
+  void Keep(std::int32_t keepId);
   void OpenSelected();
   void NewNotification();
   void DeleteSelected();
@@ -39,20 +43,19 @@ class NotificationListScreen {
   static const std::vector<KeyHint>& Keys();
   // The smallest terminal the list can be drawn in.
   static constexpr LayerMinSize kMinSize{6, 40};
-  // The second button (No) answers Enter in a destructive question.
-  static constexpr int kDefaultSecond = 256;
 
   Screen& screen_;
   std::shared_ptr<store::Store> store_;
   std::vector<PageDescriptor> pages_;
   std::string location_;
-  std::vector<store::NotificationSummary> rows_;
+  TerminalFrontEnd frontEnd_;
+  session::NotificationIndex index_;
+  const std::vector<store::NotificationSummary>& rows_;
   int selected_ = 0;
   int top_ = 0;
   int visibleRows_ = 1;
   int firstRow_ = 3;
   bool done_ = false;
-  std::int64_t dataVersion_ = 0;
 };
 
 }  // namespace quillmont::editor

@@ -1,10 +1,10 @@
-#include "apps/editor/panels.h"
+#include "apps/session/pages.h"
 
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
 
-namespace quillmont::editor {
+namespace quillmont::session {
 
 namespace {
 
@@ -32,4 +32,4 @@ std::vector<PageDescriptor> StandardPages() {
   };
 }
 
-}  // namespace quillmont::editor
+}  // namespace quillmont::session
