@@ -229,6 +229,11 @@ struct PanelWidget::Impl {
 PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent)
     : QWidget(parent), impl_(std::make_unique<Impl>(*this, std::move(panel))) {
   setFocusPolicy(Qt::NoFocus);
+  // The panels' captions were laid out for an 8-point font; a host that
+  // sets another font on the widget gets it.
+  QFont designed = font();
+  designed.setPointSizeF(8);
+  setFont(designed);
   setAutoFillBackground(true);
   impl_->popupConnection =
       impl_->panel->PopupShown.Connect([this](ui::PopupMenu& popup, float, float) { impl_->ShowMenu(popup); });
