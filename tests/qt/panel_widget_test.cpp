@@ -85,14 +85,17 @@ class QtPanel : public PanelTest<Panel> {
     const double dx = w.logicalDpiX(), dy = w.logicalDpiY();
     const auto px = [](float twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
     ASSERT_EQ(w.size(), QSize(px(this->panel->Width(), dx), px(this->panel->Height(), dy)));
-    std::vector<ui::Control*> controls = this->panel->TabOrder();
-    ASSERT_GT(controls.size(), 5U);
-    for (ui::Control* c : controls) {
-      SCOPED_TRACE(c->Name());
-      const int left = px(c->Left(), dx), top = px(c->Top(), dy);
-      EXPECT_EQ(Native(*c).geometry(),
-                QRect(left, top, px(c->Left() + c->Width(), dx) - left, px(c->Top() + c->Height(), dy) - top));
-    }
+    const auto placed = [&] {
+      const std::vector<ui::Control*> controls = this->panel->TabOrder();
+      ASSERT_GT(controls.size(), 5U);
+      for (ui::Control* c : controls) {
+        SCOPED_TRACE(c->Name());
+        const int left = px(c->Left(), dx), top = px(c->Top(), dy);
+        EXPECT_EQ(Native(*c).geometry(),
+                  QRect(left, top, px(c->Left() + c->Width(), dx) - left, px(c->Top() + c->Height(), dy) - top));
+      }
+    };
+    placed();
     const QImage shot = w.grab().toImage();
     ASSERT_TRUE(QDir().mkpath(QM_SCREENSHOT_DIR));
     ASSERT_TRUE(shot.save(QString(QM_SCREENSHOT_DIR) + "/" + file));
@@ -101,6 +104,10 @@ class QtPanel : public PanelTest<Panel> {
     for (int y = 0; y < shot.height(); y += 3)
       for (int x = 0; x < shot.width(); x += 3) colours.insert(shot.pixel(x, y));
     EXPECT_GT(colours.size(), 4U);
+    // A resize reaches the panel, whose new layout the widgets follow.
+    w.resize(w.width() * 3 / 2, w.height() * 3 / 2);
+    EXPECT_EQ(this->panel->Width(), static_cast<float>(w.width() * 1440.0 / dx));
+    placed();
   }
 
   std::unique_ptr<qt::PanelWidget> widget;
@@ -219,6 +226,23 @@ TEST_F(EventsWidget, FilterAndChooseWithTheRealCombosListsAndButtons) {
 TEST_F(SnmpWidget, GeometryAndScreenshot) { CheckGeometryAndScreenshot("SNMP", "snmp.png"); }
 TEST_F(EmailWidget, GeometryAndScreenshot) { CheckGeometryAndScreenshot("Email", "email.png"); }
 TEST_F(EventsWidget, GeometryAndScreenshot) { CheckGeometryAndScreenshot("Events", "events.png"); }
+
+// The view asks the list only for the rows it shows: 100,000 rows load and
+// scroll to the end through the list's own row store.
+TEST_F(SnmpWidget, ManyRowsAreReadFromTheListsStore) {
+  std::vector<std::string> managers;
+  for (int i = 0; i < 100000; ++i) managers.push_back("h" + std::to_string(i) + ":162");
+  Show("SNMP", StoredDefinition(managers));
+  auto& view = Native<QTreeView>(panel->stl());
+  ASSERT_EQ(view.model()->rowCount(), 100000);
+  ClickRow(panel->stl(), 0);
+  QTest::keyClick(&view, Qt::Key_End);  // the list's own End key: the last row, scrolled to
+  EXPECT_EQ(panel->stl().SelectedRows(), std::vector<int>{99999});
+  const QModelIndex last = view.model()->index(99999, 0);
+  EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(last).center()));
+  EXPECT_EQ(last.data().toString(), "h99999");
+  EXPECT_EQ(view.selectionModel()->selectedRows().at(0).row(), 99999);
+}
 
 TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
   App();
