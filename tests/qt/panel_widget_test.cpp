@@ -1,0 +1,278 @@
+// The three panels in real Qt widgets on the offscreen platform: the user's
+// typing, clicks, keys, combo choices and context menus reach the panel, its
+// host and its message service as the driver's do; the widgets sit at the
+// panel's twips; one screenshot per page.
+#include <QApplication>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <cmath>
+#include <set>
+
+#include "adapters/qt/message_box_service.h"
+#include "adapters/qt/panel_widget.h"
+#include "quillmont/email_panel/x_event_email_tab.h"
+#include "quillmont/events_panel/x_events_tab.h"
+#include "quillmont/framework/runtime.h"
+#include "quillmont/services/app_context.h"
+#include "quillmont/snmp_panel/x_event_snmp_tab.h"
+#include "tests/support/panel_fixture.h"
+
+namespace quillmont::testing {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_qt";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication app(argc, argv);
+  return app;
+}
+
+template <class Panel>
+class QtPanel : public PanelTest<Panel> {
+ protected:
+  QtPanel() { App(); }
+  void Show(const std::string& key, const std::shared_ptr<NotificationDefinition>& def) {
+    this->panel->LoadData(Variant(def), key, this->host);
+    widget = std::make_unique<qt::PanelWidget>(this->panel);
+    widget->SetErrorHandler([](const std::exception& e) { ADD_FAILURE() << e.what(); });
+    widget->show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(widget.get()));
+  }
+  template <class W = QWidget>
+  W& Native(const ui::Control& control) {
+    auto* w = qobject_cast<W*>(widget->WidgetFor(control));
+    if (!w) throw std::runtime_error("no native widget for " + control.Name());
+    return *w;
+  }
+  void ClickRow(ui::ListView& list, int row, Qt::KeyboardModifiers m = {}) {
+    auto& view = Native<QTreeView>(list);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, m, view.visualRect(view.model()->index(row, 0)).center());
+  }
+  void ContextMenu(ui::ListView& list, int row) {
+    auto& view = Native<QTreeView>(list);
+    const QPoint at = view.visualRect(view.model()->index(row, 0)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view.viewport(), &event);
+  }
+  Strings Shown(ui::ListView& list) {
+    Strings rows;
+    const QAbstractItemModel& model = *Native<QTreeView>(list).model();
+    for (int r = 0; r < model.rowCount(); ++r) rows.push_back(model.index(r, 0).data().toString().toStdString());
+    return rows;
+  }
+  void Type(const ui::Control& box, const QString& text) {
+    QTest::mouseClick(&Native(box), Qt::LeftButton);
+    QTest::keyClicks(&Native(box), text);
+  }
+
+  // At the design size every native widget covers its control's twips at the
+  // widget's DPI; a screenshot of each page is kept for a person to look at.
+  void CheckGeometryAndScreenshot(const char* key, const char* file) {
+    Show(key, NewDefinition());
+    qt::PanelWidget& w = *widget;
+    const double dx = w.logicalDpiX(), dy = w.logicalDpiY();
+    const auto px = [](float twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
+    ASSERT_EQ(w.size(), QSize(px(this->panel->Width(), dx), px(this->panel->Height(), dy)));
+    const auto placed = [&] {
+      const std::vector<ui::Control*> controls = this->panel->TabOrder();
+      ASSERT_GT(controls.size(), 5U);
+      for (ui::Control* c : controls) {
+        SCOPED_TRACE(c->Name());
+        const int left = px(c->Left(), dx), top = px(c->Top(), dy);
+        EXPECT_EQ(Native(*c).geometry(),
+                  QRect(left, top, px(c->Left() + c->Width(), dx) - left, px(c->Top() + c->Height(), dy) - top));
+      }
+    };
+    placed();
+    const QImage shot = w.grab().toImage();
+    ASSERT_TRUE(QDir().mkpath(QM_SCREENSHOT_DIR));
+    ASSERT_TRUE(shot.save(QString(QM_SCREENSHOT_DIR) + "/" + file));
+    EXPECT_EQ(QImage(QString(QM_SCREENSHOT_DIR) + "/" + file).size(), w.size());
+    std::set<QRgb> colours;
+    for (int y = 0; y < shot.height(); y += 3)
+      for (int x = 0; x < shot.width(); x += 3) colours.insert(shot.pixel(x, y));
+    EXPECT_GT(colours.size(), 4U);
+    // A resize reaches the panel, whose new layout the widgets follow.
+    w.resize(w.width() * 3 / 2, w.height() * 3 / 2);
+    EXPECT_EQ(this->panel->Width(), static_cast<float>(w.width() * 1440.0 / dx));
+    placed();
+  }
+
+  std::unique_ptr<qt::PanelWidget> widget;
+};
+
+using SnmpWidget = QtPanel<XEventSNMPTab>;
+using EmailWidget = QtPanel<XEventEmailTab>;
+using EventsWidget = QtPanel<XEventsTab>;
+
+TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
+  Show("SNMP", StoredDefinition({"alpha:161", "beta:162", "gamma:163"}));
+  EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "beta", "gamma"}));
+  QTest::mouseClick(&Native(panel->cmdNew()), Qt::LeftButton);
+  Type(panel->txtHost(), "  delta ");
+  Type(panel->txtPort(), "162");
+  auto& version = Native<QComboBox>(panel->cboVersion());
+  QTest::keyClick(&Native(panel->txtPort()), Qt::Key_Tab);
+  EXPECT_TRUE(version.hasFocus());
+  QTest::keyClick(&version, Qt::Key_Up);
+  EXPECT_EQ(panel->cboVersion().Text(), "SNMP v1");
+  EXPECT_EQ(version.currentText(), "SNMP v1");
+  QTest::keyClick(&version, Qt::Key_Return);  // applied on the key's release
+  EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "beta", "gamma", "delta"}));
+  EXPECT_EQ(panel->stl().RowCells(3), (Strings{"delta", "162", "SNMP v1", "UTC"}));
+  EXPECT_EQ(host->markChanged, 2);  // New, then the add
+  EXPECT_EQ(Native<QLineEdit>(panel->txtHost()).text(), "");
+  EXPECT_TRUE(Native(panel->txtHost()).hasFocus());
+
+  // Delete in an entry field erases a character; Alt+D presses Delete on the
+  // rows clicked (Ctrl adds one), after the question.
+  ClickRow(panel->stl(), 1);
+  EXPECT_EQ(Native<QLineEdit>(panel->txtHost()).text(), "beta");
+  QTest::mouseClick(&Native(panel->txtHost()), Qt::LeftButton);
+  QTest::keyClick(&Native(panel->txtHost()), Qt::Key_Home);
+  QTest::keyClick(&Native(panel->txtHost()), Qt::Key_Delete);
+  EXPECT_EQ(panel->txtHost().Text(), "eta");
+  ClickRow(panel->stl(), 1);
+  ClickRow(panel->stl(), 3, Qt::ControlModifier);
+  EXPECT_EQ(Native<QTreeView>(panel->stl()).selectionModel()->selectedRows().size(), 2);
+  Messages().Expect("Do you really want to delete these 2 SNMP Managers?", msgbox::YesNoExclamation,
+                    "Delete SNMP Manager", msgbox::AnswerYes);
+  QTest::keyClick(&Native(panel->stl()), Qt::Key_D, Qt::AltModifier);
+  Messages().Verify();
+  EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "gamma"}));
+
+  ContextMenu(panel->stl(), 1);
+  QMenu* menu = widget->OpenMenu();
+  ASSERT_NE(menu, nullptr);
+  EXPECT_EQ(panel->OpenPopupMenu(), &panel->mnuPopup());
+  Messages().Expect("Do you really want to delete this SNMP Manager (gamma)?", msgbox::YesNoExclamation,
+                    "Delete SNMP Manager", msgbox::AnswerNo);
+  QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(menu->actions().at(0)).center());
+  Messages().Verify();
+  EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
+  EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "gamma"}));
+  EXPECT_EQ(Native<QTreeView>(panel->stl()).selectionModel()->selectedRows().at(0).row(), 1);
+}
+
+TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
+  Show("Email", StoredDefinition({}, {"ops@example.com"}));
+  QTest::mouseClick(&Native(panel->cmdNew()), Qt::LeftButton);
+  Type(panel->txtAddress(), " a@b, c@d ");
+  Messages().Expect("Invalid Email Address: a@b, c@d", msgbox::OkOnly, "");
+  QTest::mouseClick(&Native(panel->cmdApply()), Qt::LeftButton);
+  Messages().Verify();
+  EXPECT_TRUE(Native(panel->txtAddress()).hasFocus());
+  QTest::keyClick(&Native(panel->txtAddress()), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(&Native(panel->txtAddress()), "ops@example.com");
+  Messages().Expect(
+      "This Email (ops@example.com) already exists in the list.\r\nWould you like to add the address "
+      "anyway?",
+      msgbox::YesNoExclamation, "Add Email Address", msgbox::AnswerYes);
+  QTest::keyClick(&Native(panel->txtAddress()), Qt::Key_Return);
+  Messages().Verify();
+  EXPECT_EQ(Shown(panel->stl()), (Strings{"ops@example.com", "ops@example.com"}));
+
+  auto& message = Native<QPlainTextEdit>(panel->txtMessage());
+  QTest::mouseClick(message.viewport(), Qt::LeftButton);
+  QTest::keyClick(&message, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(&message, "one");
+  QTest::keyClick(&message, Qt::Key_Return);
+  QTest::keyClicks(&message, "two");
+  EXPECT_EQ(panel->txtMessage().Text(), "one\r\ntwo");
+  EXPECT_EQ(message.toPlainText(), "one\ntwo");
+  EXPECT_EQ(message.textCursor().position(), 7);
+  QTest::mouseClick(&Native(panel->cmdResetMessage()), Qt::LeftButton);
+  EXPECT_EQ(message.toPlainText(), "<Default>");
+}
+
+TEST_F(EventsWidget, FilterAndChooseWithTheRealCombosListsAndButtons) {
+  auto app = std::dynamic_pointer_cast<MemoryAppContext>(GetAppContext());
+  auto catalogue = std::make_shared<BasicEventTypeCollection>();
+  catalogue->Add(std::make_shared<BasicEventType>("D1", "Disk full", 1));
+  catalogue->Add(std::make_shared<BasicEventType>("N1", "Link down", 2));
+  catalogue->Add(std::make_shared<BasicEventType>("N2", "Link up", 2));
+  app->SetEventTypes(catalogue);
+  app->SetEventGroups(std::vector<GroupRecord>{{Variant(1), Variant("Disk"), Variant("")},
+                                               {Variant(2), Variant("Network"), Variant("")}});
+  Show("Events", std::dynamic_pointer_cast<BasicDefinitionLibrary>(GetDefinitionLibrary())->NewDefinition(7));
+  auto& x = panel->xEvents();
+  EXPECT_EQ(Shown(x.AvailableList()), (Strings{"Disk full", "Link down", "Link up"}));
+  auto& combo = Native<QComboBox>(panel->cboGroupEvents());
+  combo.showPopup();
+  QTest::mouseClick(combo.view()->viewport(), Qt::LeftButton, {},
+                    combo.view()->visualRect(combo.model()->index(2, 0)).center());
+  EXPECT_EQ(panel->cboGroupEvents().Text(), "Network");
+  EXPECT_EQ(Shown(x.AvailableList()), (Strings{"Link down", "Link up"}));
+  ClickRow(x.AvailableList(), 1);
+  QTest::mouseClick(&Native(x.ChooseButton()), Qt::LeftButton);
+  EXPECT_TRUE(x.IsChosen("N2"));
+  EXPECT_EQ(Shown(x.ChosenList()), (Strings{"Link up"}));
+  EXPECT_EQ(Shown(x.AvailableList()), (Strings{"Link down"}));
+  EXPECT_EQ(host->markChanged, 1);
+}
+
+TEST_F(SnmpWidget, GeometryAndScreenshot) { CheckGeometryAndScreenshot("SNMP", "snmp.png"); }
+TEST_F(EmailWidget, GeometryAndScreenshot) { CheckGeometryAndScreenshot("Email", "email.png"); }
+TEST_F(EventsWidget, GeometryAndScreenshot) { CheckGeometryAndScreenshot("Events", "events.png"); }
+
+// The view asks the list only for the rows it shows: 100,000 rows load and
+// scroll to the end through the list's own row store.
+TEST_F(SnmpWidget, ManyRowsAreReadFromTheListsStore) {
+  std::vector<std::string> managers;
+  for (int i = 0; i < 100000; ++i) managers.push_back("h" + std::to_string(i) + ":162");
+  Show("SNMP", StoredDefinition(managers));
+  auto& view = Native<QTreeView>(panel->stl());
+  ASSERT_EQ(view.model()->rowCount(), 100000);
+  ClickRow(panel->stl(), 0);
+  QTest::keyClick(&view, Qt::Key_End);  // the list's own End key: the last row, scrolled to
+  EXPECT_EQ(panel->stl().SelectedRows(), std::vector<int>{99999});
+  const QModelIndex last = view.model()->index(99999, 0);
+  EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(last).center()));
+  EXPECT_EQ(last.data().toString(), "h99999");
+  EXPECT_EQ(view.selectionModel()->selectedRows().at(0).row(), 99999);
+}
+
+TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
+  App();
+  struct Case {
+    int code;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    QMessageBox::StandardButton press;
+    int answer;
+  };
+  const Case cases[] = {
+      {0, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, msgbox::AnswerOk},
+      {16, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok, msgbox::AnswerOk},
+      {52, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, msgbox::AnswerNo}};
+  qt::MessageBoxService service;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    const auto box = qt::MessageBoxService::MakeBox("Prompt", c.code, "Title");
+    EXPECT_EQ(box->icon(), c.icon);
+    EXPECT_EQ(box->standardButtons(), c.buttons);
+    QTimer::singleShot(0, [&c] {
+      auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!shown) return;
+      EXPECT_EQ(shown->text(), "Prompt");
+      EXPECT_EQ(shown->windowTitle(), "Title");
+      QTest::mouseClick(shown->button(c.press), Qt::LeftButton);
+    });
+    EXPECT_EQ(service.ShowMessage("Prompt", c.code, "Title", "", 0), c.answer);
+  }
+}
+
+}  // namespace
+}  // namespace quillmont::testing
