@@ -15,6 +15,7 @@
 #include "apps/editor/dialogs.h"
 #include "apps/editor/notification_list.h"
 #include "apps/editor/terminal.h"
+#include "apps/session/location.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/platform/terminal_text.h"
 #include "quillmont/version.h"
@@ -281,14 +282,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   return cl;
 }
 
-std::string DefaultDatabasePath() {
-  const char* data = std::getenv("XDG_DATA_HOME");
-  if (data && *data && std::filesystem::path(data).is_absolute())
-    return (std::filesystem::path(data) / "quillmont" / "quillmont.db").string();
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) throw std::runtime_error("neither XDG_DATA_HOME nor HOME is set; name a database with --db");
-  return (std::filesystem::path(home) / ".local" / "share" / "quillmont" / "quillmont.db").string();
-}
+std::string DefaultDatabasePath() { return session::DefaultDatabasePath(); }
 
 std::string UsageText() {
   return "Usage: quillmont-editor [--db DB]              edit notifications in the terminal\n"
@@ -375,10 +369,9 @@ int RunProgram(const std::vector<std::string>& args, std::istream& in, std::ostr
     return exit_code::Ok;
   }
   std::string path;
-  const char* fromEnvironment = std::getenv("QUILLMONT_DB");
-  const bool named = cl.database || (fromEnvironment && *fromEnvironment);
+  bool named = false;
   try {
-    path = cl.database ? *cl.database : named ? std::string(fromEnvironment) : DefaultDatabasePath();
+    path = session::DatabaseLocation(cl.database, named);
   } catch (const std::exception& e) {
     Say(err, e.what());
     return exit_code::Usage;

@@ -1,0 +1,228 @@
+#include "apps/studio/studio_window.h"
+
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QKeySequence>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+
+#include "quillmont/framework/services.h"
+
+namespace quillmont::studio {
+
+NotificationWindow::NotificationWindow(store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
+                                       QWidget* parent)
+    : QMainWindow(parent),
+      frontEnd_(this, [this](std::size_t index) { tabs_->setCurrentIndex(static_cast<int>(index)); }),
+      session_(frontEnd_, store, std::move(definition), session::StandardPages()) {
+  setAttribute(Qt::WA_DeleteOnClose);
+  // Its own window, not drawn inside the list's.
+  setWindowFlag(Qt::Window);
+  tabs_ = new QTabWidget(this);
+  setCentralWidget(tabs_);
+  QMenu* file = menuBar()->addMenu(tr("&Notification"));
+  file->addAction(tr("&Save"), QKeySequence::Save, this, [this] { Save(); });
+  file->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this, [this] { Rename(); });
+  file->addSeparator();
+  QAction* close = file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { this->close(); });
+  close->setShortcuts({QKeySequence::Close, QKeySequence(Qt::Key_Escape)});
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index >= 0) session_.SetActive(static_cast<std::size_t>(index));
+  });
+}
+
+NotificationWindow::~NotificationWindow() = default;
+
+bool NotificationWindow::Open() {
+  if (!session_.Open()) return false;
+  for (const auto& page : session_.Pages()) {
+    auto* widget = new qt::PanelWidget(page->view, tabs_);
+    connect(widget, &qt::PanelWidget::UserActed, this, [this] { Refresh(); });
+    pages_.push_back(widget);
+    tabs_->addTab(widget, QString::fromStdString(page->descriptor.caption));
+  }
+  Refresh();
+  return true;
+}
+
+qt::PanelWidget& NotificationWindow::Page(int index) const { return *pages_.at(static_cast<std::size_t>(index)); }
+
+// Whatever the session did (a save, a reload of theirs, an entry applied on
+// the user's word) shows in the widgets and the title.
+void NotificationWindow::Refresh() {
+  for (qt::PanelWidget* page : pages_) page->Sync();
+  const store::StoredDefinition& d = session_.Definition();
+  std::string title = "Notification";
+  title += d.IsNew() ? " (new)" : " " + std::to_string(d.NotificationID());
+  title += ": " + d.Name();
+  if (session_.Changed()) title += "  [changed]";
+  if (session_.Store().ReadOnly()) title += "  [read-only]";
+  setWindowTitle(QString::fromStdString(title));
+}
+
+bool NotificationWindow::Save() {
+  const bool saved = session_.Save();
+  Refresh();
+  if (saved) {
+    statusBar()->showMessage(tr("Saved"), 3000);
+    emit Saved();
+  }
+  return saved;
+}
+
+bool NotificationWindow::Rename() {
+  const bool renamed = session_.Rename();
+  Refresh();
+  return renamed;
+}
+
+void NotificationWindow::closeEvent(QCloseEvent* event) {
+  const bool mayClose = session_.Close();
+  Refresh();
+  if (!mayClose) {
+    event->ignore();
+    return;
+  }
+  emit Saved();  // the list shows the counts as they are now
+  event->accept();
+}
+
+int NotificationModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(index_.Rows().size());
+}
+
+int NotificationModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : 5; }
+
+QVariant NotificationModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || index.row() >= rowCount()) return {};
+  const store::NotificationSummary& row = index_.Rows()[static_cast<std::size_t>(index.row())];
+  if (role == Qt::TextAlignmentRole && index.column() != 1)
+    return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+  if (role != Qt::DisplayRole) return {};
+  switch (index.column()) {
+    case 0:
+      return row.id;
+    case 1:
+      return QString::fromStdString(row.name);
+    case 2:
+      return row.managers;
+    case 3:
+      return row.recipients;
+    default:
+      return row.eventTypes;
+  }
+}
+
+QVariant NotificationModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+  static const char* const captions[] = {"No.", "Name", "Managers", "Recipients", "Events"};
+  return section >= 0 && section < 5 ? QVariant(captions[section]) : QVariant();
+}
+
+StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::string& location)
+    : store_(std::move(store)), frontEnd_(this), index_(frontEnd_, store_), model_(index_) {
+  setWindowTitle(
+      QString::fromStdString("Quillmont Studio - " + location + (store_->ReadOnly() ? "  [read-only]" : "")));
+  table_ = new QTableView(this);
+  table_->setModel(&model_);
+  table_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  table_->setSelectionMode(QAbstractItemView::SingleSelection);
+  table_->verticalHeader()->hide();
+  table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  setCentralWidget(table_);
+  resize(760, 420);
+  connect(table_, &QTableView::activated, this, [this](const QModelIndex&) {
+    if (const auto* row = Current()) OpenNotification(row->id);
+  });
+  QMenu* file = menuBar()->addMenu(tr("&File"));
+  file->addAction(tr("&New..."), QKeySequence::New, this, [this] { NewNotification(); });
+  file->addAction(tr("&Open"), QKeySequence(Qt::Key_Return), this, [this] {
+    if (const auto* row = Current()) OpenNotification(row->id);
+  });
+  file->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this, [this] {
+    if (const auto* row = Current()) Guarded([&] { index_.Rename(*row), Reload(); });
+  });
+  file->addAction(tr("&Delete..."), QKeySequence::Delete, this, [this] {
+    if (const auto* row = Current()) Guarded([&] { index_.Delete(*row), Reload(); });
+  });
+  file->addSeparator();
+  file->addAction(tr("&Quit"), QKeySequence::Quit, this, [this] { close(); });
+  // What other editors save shows within a second.
+  auto* poll = new QTimer(this);
+  connect(poll, &QTimer::timeout, this, [this] {
+    Guarded([this] {
+      if (index_.CatchUp()) model_.Changed();
+    });
+  });
+  poll->start(1000);
+  if (!index_.Rows().empty()) table_->selectRow(0);
+}
+
+StudioWindow::~StudioWindow() = default;
+
+const store::NotificationSummary* StudioWindow::Current() const {
+  const QModelIndex at = table_->currentIndex();
+  if (!at.isValid() || at.row() >= static_cast<int>(index_.Rows().size())) return nullptr;
+  return &index_.Rows()[static_cast<std::size_t>(at.row())];
+}
+
+void StudioWindow::Reload() {
+  const auto* row = Current();
+  const std::int32_t keep = row ? row->id : 0;
+  model_.Changed();
+  for (std::size_t i = 0; i < index_.Rows().size(); ++i)
+    if (index_.Rows()[i].id == keep) table_->selectRow(static_cast<int>(i));
+}
+
+void StudioWindow::Guarded(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const std::exception& e) {
+    frontEnd_.Message(e.what(), msgbox::Critical, session::kErrorTitle);
+    index_.Reload();
+    model_.Changed();
+  }
+}
+
+NotificationWindow* StudioWindow::OpenNotification(std::int32_t id) {
+  if (auto found = open_.find(id); found != open_.end() && found->second) {
+    found->second->raise();
+    found->second->activateWindow();
+    return found->second;
+  }
+  NotificationWindow* window = nullptr;
+  Guarded([&] { window = Show(store_->OpenDefinition(id)); });
+  return window;
+}
+
+NotificationWindow* StudioWindow::NewNotification() {
+  NotificationWindow* window = nullptr;
+  Guarded([&] {
+    if (auto definition = index_.New()) window = Show(definition);
+  });
+  return window;
+}
+
+NotificationWindow* StudioWindow::Show(std::shared_ptr<store::StoredDefinition> definition) {
+  auto* window = new NotificationWindow(*store_, std::move(definition), this);
+  if (!window->Open()) {
+    delete window;
+    return nullptr;
+  }
+  connect(window, &NotificationWindow::Saved, this, [this, window] {
+    open_[window->NotificationID()] = window;
+    Guarded([this] {
+      index_.Reload();
+      Reload();
+    });
+  });
+  if (!window->Session().Definition().IsNew()) open_[window->NotificationID()] = window;
+  window->resize(window->sizeHint());
+  window->show();
+  return window;
+}
+
+}  // namespace quillmont::studio

@@ -1,0 +1,121 @@
+// quillmont-studio end to end on the offscreen platform: the sample database
+// opened in the list window, a notification opened in its own window, a
+// manager, a recipient and an event type added through the real widgets,
+// saved with Ctrl+S, the window closed and the notification opened again,
+// and the export showing all three.
+#include <QApplication>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+
+#include "adapters/qt/message_box_service.h"
+#include "apps/studio/studio_window.h"
+#include "quillmont/email_panel/x_event_email_tab.h"
+#include "quillmont/events_panel/x_events_tab.h"
+#include "quillmont/framework/runtime.h"
+#include "quillmont/snmp_panel/x_event_snmp_tab.h"
+#include "store/host_objects.h"
+#include "store/notification_io.h"
+#include "store/seed.h"
+#include "tests/support/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+namespace quillmont::studio {
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "test_studio";
+  static char* argv[] = {name, nullptr};
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  static QApplication app(argc, argv);
+  return app;
+}
+
+template <class W = QWidget>
+W& Native(NotificationWindow& window, int page, const ui::Control& control) {
+  auto* w = qobject_cast<W*>(window.Page(page).WidgetFor(control));
+  if (!w) throw std::runtime_error("no native widget for " + control.Name());
+  return *w;
+}
+
+void TypeInto(QWidget& box, const QString& text) {
+  QTest::mouseClick(&box, Qt::LeftButton);
+  QTest::keyClicks(&box, text);
+}
+
+TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
+  App();
+  testing::TempDir dir;
+  auto store = store::Store::Open(dir.File("q.db"));
+  store::SeedDatabase(*store);
+  SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
+  SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
+  SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+  // A box nobody expects would wait forever: it fails the test and goes.
+  QTimer guard;
+  QObject::connect(&guard, &QTimer::timeout, [] {
+    if (QWidget* box = QApplication::activeModalWidget()) {
+      ADD_FAILURE() << "unexpected dialog: " << box->windowTitle().toStdString();
+      box->close();
+    }
+  });
+  guard.start(100);
+  {
+    StudioWindow studio(store, dir.File("q.db"));
+    studio.show();
+    ASSERT_EQ(studio.Table().model()->rowCount(), 2);
+    EXPECT_EQ(studio.Table().model()->index(0, 1).data().toString(), "Core network outage");
+    QTest::keyClick(&studio.Table(), Qt::Key_Return);  // the first row is chosen: it opens
+    auto windows = studio.findChildren<NotificationWindow*>();
+    ASSERT_EQ(windows.size(), 1);
+    NotificationWindow& window = *windows[0];
+    EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));  // typing goes to the active window
+
+    auto& events = dynamic_cast<XEventsTab&>(window.Page(0).Panel());
+    auto& available = Native<QTreeView>(window, 0, events.xEvents().AvailableList());
+    QTest::mouseClick(available.viewport(), Qt::LeftButton, {},
+                      available.visualRect(available.model()->index(0, 0)).center());
+    QTest::mouseClick(&Native(window, 0, events.xEvents().ChooseButton()), Qt::LeftButton);
+    EXPECT_TRUE(window.windowTitle().endsWith("[changed]")) << window.windowTitle().toStdString();
+
+    window.Tabs().setCurrentIndex(1);
+    auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+    QTest::mouseClick(&Native(window, 1, snmp.cmdNew()), Qt::LeftButton);
+    TypeInto(Native(window, 1, snmp.txtHost()), "trap.example.org");
+    TypeInto(Native(window, 1, snmp.txtPort()), "1162");
+    QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
+
+    window.Tabs().setCurrentIndex(2);
+    auto& email = dynamic_cast<XEventEmailTab&>(window.Page(2).Panel());
+    QTest::mouseClick(&Native(window, 2, email.cmdNew()), Qt::LeftButton);
+    TypeInto(Native(window, 2, email.txtAddress()), "ops@example.org");
+    QTest::keyClick(&Native(window, 2, email.txtAddress()), Qt::Key_Return);
+
+    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
+    EXPECT_EQ(studio.Table().model()->index(0, 2).data().toInt(), 3);  // the list's counts follow
+    window.close();
+    EXPECT_TRUE(studio.findChildren<NotificationWindow*>().isEmpty() ||
+                !studio.findChildren<NotificationWindow*>()[0]->isVisible());
+
+    NotificationWindow* again = studio.OpenNotification(1);
+    ASSERT_NE(again, nullptr);
+    auto& reopened = dynamic_cast<XEventSNMPTab&>(again->Page(1).Panel());
+    EXPECT_EQ(reopened.stl().RowCount(), 3);
+    again->close();
+  }
+  const std::string json = store::ExportJson(*store, 1);
+  EXPECT_NE(json.find("{\"host\": \"trap.example.org\", \"port\": 1162"), std::string::npos) << json;
+  EXPECT_NE(json.find("\"ops@example.org\""), std::string::npos) << json;
+  EXPECT_NE(json.find("{\"key\": \"node.up\""), std::string::npos) << json;
+  ResetThreadServices();
+}
+
+}  // namespace
+}  // namespace quillmont::studio
