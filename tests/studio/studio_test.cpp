@@ -27,15 +27,6 @@
 namespace quillmont::studio {
 namespace {
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_studio";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 template <class W = QWidget>
 W& Native(NotificationWindow& window, int page, const ui::Control& control) {
   auto* w = qobject_cast<W*>(window.Page(page).WidgetFor(control));
@@ -49,7 +40,6 @@ void TypeInto(QWidget& box, const QString& text) {
 }
 
 TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
-  App();
   testing::TempDir dir;
   auto store = store::Store::Open(dir.File("q.db"));
   store::SeedDatabase(*store);
@@ -119,3 +109,12 @@ TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
 
 }  // namespace
 }  // namespace quillmont::studio
+
+// The application lives as long as the tests, on the stack, so that it goes
+// before Qt's own statics do.
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
