@@ -47,6 +47,14 @@ TEST(CopyTo, FileToServerToFileIsByteIdenticalAndTheScriptModesWorkOnTheServer) 
   ASSERT_EQ(Editor({"--db", server, "--copy-to", back}).code, 0);
   EXPECT_EQ(Editor({"--db", back, "--export-all"}).out, first);
   EXPECT_EQ(Editor({"--db", back, "--list"}).out, "2\tServer room environment\n");
+  {
+    // A number the server chooses later follows the copied ones.
+    auto onServer = store::Store::Open(server);
+    auto fresh = onServer->NewDefinition("After the copy");
+    onServer->Save(*fresh);
+    EXPECT_EQ(fresh->NotificationID(), 3);
+    onServer->DeleteNotification(3);
+  }
 
   // A store that is not empty is never copied into.
   const Outcome full = Editor({"--db", back, "--copy-to", server});
