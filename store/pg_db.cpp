@@ -3,6 +3,7 @@
 #include <libpq-fe.h>
 
 #include <charconv>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -69,6 +70,7 @@ class PgStatement final : public StatementImpl {
   bool Step() override {
     if (!result_) {
       std::vector<const char*> values;
+      values.reserve(params_.size());
       for (const auto& p : params_) values.push_back(p ? p->c_str() : nullptr);
       const std::string& name = db_.Prepared(sql_);
       PGresult* r = PQexecPrepared(db_.Connection(), name.c_str(), static_cast<int>(values.size()), values.data(),
@@ -177,10 +179,10 @@ PgDatabase::PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs)
   const char* values[] = {"10", uri.c_str(), nullptr};
   conn_ = PQconnectdbParams(keys, values, 1);
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
-    Error failure = ConnectFailure(conn_, path_);
-    PQfinish(conn_);
+    // The message reads the failed connection, which goes after it.
+    const std::unique_ptr<pg_conn, void (*)(pg_conn*)> failed(conn_, PQfinish);
     conn_ = nullptr;
-    throw failure;
+    throw ConnectFailure(failed.get(), path_);
   }
   Setup();
 }
@@ -213,6 +215,7 @@ void PgDatabase::Queue(const std::string& sql, const std::vector<std::optional<s
   const std::string name = known != prepared_.end() ? known->second : Prepared(sql);
   if (queued_ == 0 && !PQenterPipelineMode(conn_)) Throw(nullptr, "writing a list");
   std::vector<const char*> values;
+  values.reserve(params.size());
   for (const auto& p : params) values.push_back(p ? p->c_str() : nullptr);
   if (!PQsendQueryPrepared(conn_, name.c_str(), static_cast<int>(values.size()), values.data(), nullptr, nullptr, 0)) {
     queued_ = std::max(queued_, 1);

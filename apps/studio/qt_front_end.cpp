@@ -18,6 +18,7 @@ int QtFrontEnd::Choice(const std::string& text, const std::vector<std::string>& 
   QMessageBox box(QMessageBox::Question, QString::fromStdString(title), QString::fromStdString(text),
                   QMessageBox::NoButton, parent_);
   std::vector<QPushButton*> buttons;
+  buttons.reserve(choices.size());
   for (const std::string& choice : choices)
     buttons.push_back(box.addButton(QString::fromStdString(choice), QMessageBox::ActionRole));
   // The last choice backs out, as Esc does.
