@@ -74,6 +74,10 @@ struct SelectorModel {
 
   ui::BlockVector<RowRecord> rows;
   ui::TextArena text;
+  // Storage of rows no longer shown (replaced texts, and the texts and
+  // sub-items of rows gone since the last compaction): what a compaction
+  // would give back. Counting the gone rows matters: every filter change
+  // drops a whole fill, and without them the buffers grew on each one.
   std::size_t deadText = 0;
   // Buffers kept between compactions and syncs, so that a filter change
   // reuses memory instead of asking for fresh pages every time.
@@ -81,6 +85,8 @@ struct SelectorModel {
   std::vector<std::uint32_t> moved;
   std::vector<std::uint32_t> spareShown;
   std::vector<std::uint32_t> subItems;
+  std::vector<std::uint32_t> spareSubItems;
+  // Sub-items of rows gone or moved since the last compaction.
   std::size_t deadSubItems = 0;
   // Sub-item texts, each once; id 0 is the empty text.
   std::vector<std::string> pool{std::string()};
@@ -326,18 +332,24 @@ std::vector<std::uint32_t> SelectorModel::ShownAvailable() {
 // position kept elsewhere is moved along.
 void SelectorModel::Compact() {
   const bool dropRows = goneCount > goneKept;
-  const bool dropText = deadText > text.Size() - deadText + kSlack;
-  const bool dropSubItems = deadSubItems > subItems.size() - deadSubItems + kSlack;
+  // A gone row whose text is replaced later counts twice: the live sizes
+  // stop at zero.
+  const auto live = [](std::size_t all, std::size_t dead) { return all > dead ? all - dead : 0; };
+  const bool dropText = deadText > live(text.Size(), deadText) + kSlack;
+  const bool dropSubItems = deadSubItems > live(subItems.size(), deadSubItems) + kSlack;
   const bool dropPool = pool.size() > rows.size() + kSlack;
   if (!dropRows && !dropText && !dropSubItems && !dropPool) return;
 
   moved.assign(dropRows ? rows.size() : 0, kNoRow);
   ui::TextArena& newText = spareText;
   newText.Clear();
-  std::vector<std::uint32_t> newSubItems;
+  // The spare buffer keeps its capacity, so after a few compactions
+  // neither buffer has to grow (and fault in fresh pages) again.
+  std::vector<std::uint32_t> newSubItems = std::move(spareSubItems);
+  newSubItems.clear();
   std::vector<std::string> newPool{std::string()};
   std::unordered_map<std::uint32_t, std::uint32_t> poolMoved;
-  if (dropSubItems || dropPool) newSubItems.reserve(subItems.size() - deadSubItems);
+  if (dropSubItems || dropPool) newSubItems.reserve(live(subItems.size(), deadSubItems));
   std::size_t write = 0;
   std::size_t pendingAt = pendingFrom;
   goneCount = 0;
@@ -378,8 +390,10 @@ void SelectorModel::Compact() {
     deadText = 0;
   }
   if (dropSubItems || dropPool) {
-    subItems = std::move(newSubItems);
+    spareSubItems = std::exchange(subItems, std::move(newSubItems));
     deadSubItems = 0;
+  } else {
+    spareSubItems = std::move(newSubItems);
   }
   if (dropPool) {
     pool = std::move(newPool);
@@ -588,6 +602,8 @@ void Selector::ClearAvailable() {
     if (r.side != Side::Available) continue;
     r.side = Side::Gone;
     r.viewRow = -1;
+    m.deadText += r.textSize + r.keySize;
+    m.deadSubItems += r.subCount;
     unindexed = unindexed || r.indexed;
     r.indexed = false;
     ++m.goneCount;
