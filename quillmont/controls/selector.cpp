@@ -1,6 +1,7 @@
 #include "quillmont/controls/selector.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string_view>
@@ -91,7 +92,9 @@ struct SelectorModel {
   // Sub-item texts, each once; id 0 is the empty text.
   std::vector<std::string> pool{std::string()};
   std::unordered_map<std::string, std::uint32_t> poolIds;
-  std::uint32_t lastPooled = 0;
+  // A fill repeats a few texts (group names) in turn: recent ids by the
+  // text's size and last character, found without hashing the text.
+  std::array<std::uint32_t, 64> recentPooled{};
   // Open addressing, linear probing: row position + 1, 0 for a free slot.
   std::vector<std::uint32_t> index;
   std::size_t indexedCount = 0;
@@ -169,10 +172,12 @@ void SideCells::ReadCells(int row, std::vector<std::string>& cells) const {
 
 std::uint32_t SelectorModel::Pool(const std::string& value) {
   if (value.empty()) return 0;
-  if (pool[lastPooled] == value) return lastPooled;  // a fill repeats the same few texts
+  std::uint32_t& recent =
+      recentPooled[(value.size() * 31 + static_cast<unsigned char>(value.back())) % recentPooled.size()];
+  if (pool[recent] == value) return recent;
   auto [found, added] = poolIds.try_emplace(value, static_cast<std::uint32_t>(pool.size()));
   if (added) pool.push_back(value);
-  return lastPooled = found->second;
+  return recent = found->second;
 }
 
 void SelectorModel::SetSubItem(std::uint32_t pos, int index, const std::string& value) {
@@ -399,7 +404,7 @@ void SelectorModel::Compact() {
     pool = std::move(newPool);
     poolIds.clear();
     for (std::uint32_t id = 1; id < pool.size(); ++id) poolIds.emplace(pool[id], id);
-    lastPooled = 0;
+    recentPooled.fill(0);
   }
   if (!dropRows) return;
   for (auto& c : chosen) c.row = moved[c.row];
@@ -488,12 +493,19 @@ class SelectorRowsImpl final : public SelectorRows {
       throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: row " + std::to_string(position));
     const auto i = static_cast<std::size_t>(position - 1);
     const std::uint32_t pos = side_ == Side::Available ? model_->AvailableOrder()[i] : model_->chosen[i].row;
-    return std::make_shared<SelectorRowImpl>(model_, pos);
+    if (spare_ && spare_.use_count() == 1)
+      spare_->Repoint(pos);
+    else
+      spare_ = std::make_shared<SelectorRowImpl>(model_, pos);
+    return spare_;
   }
 
  private:
   std::shared_ptr<SelectorModel> model_;
   Side side_;
+  // The handle Item gave last; pointed at the next row when nobody else
+  // holds it, so reading every row makes one handle, not one per row.
+  mutable std::shared_ptr<SelectorRowImpl> spare_;
 };
 
 }  // namespace
