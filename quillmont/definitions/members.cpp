@@ -1,7 +1,7 @@
 #include "quillmont/definitions/members.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstring>
 #include <stdexcept>
 
 #include "quillmont/platform/error.h"
@@ -12,14 +12,31 @@ void ThrowPositionOutOfRange(int position) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: position " + std::to_string(position));
 }
 
+// Keys are short: eight bytes at a time, mixed by multiplication, without
+// a call into the library's general-purpose hash.
 std::uint32_t KeyIndex::Hash(const std::string& key) noexcept {
-  const std::uint64_t h = std::hash<std::string>{}(key);
+  const char* p = key.data();
+  std::size_t n = key.size();
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    h = (h ^ word) * 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 31;
+  }
+  if (n > 0) {
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < n; ++i) word |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+    h = (h ^ word) * 0x94D049BB133111EBULL;
+  }
+  h = (h ^ (h >> 32)) * 0xD6E8FEB86659FD93ULL;
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 void KeyIndex::Reserve(std::size_t count) { Grow(count); }
 
 std::size_t KeyIndex::Find(const std::string& key) const noexcept {
+  if (pendingFrom_.load(std::memory_order_acquire) != keys_.size()) IndexPending();
   return slots_.empty() ? npos : Find(key, Hash(key));
 }
 
@@ -38,7 +55,7 @@ std::size_t KeyIndex::Find(const std::string& key, std::uint32_t hash) const noe
   }
 }
 
-void KeyIndex::Index(std::uint32_t hash, std::size_t position) {
+void KeyIndex::Index(std::uint32_t hash, std::size_t position) const noexcept {
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = (hash * 0x9E3779B9u) >> shift_;
   while (slots_[i] != 0) i = (i + 1) & mask;
@@ -48,8 +65,21 @@ void KeyIndex::Index(std::uint32_t hash, std::size_t position) {
   ++indexed_;
 }
 
-// Makes room for count indexed keys, moving the slots already filled; their
-// hashes are in the slots, so no key is read again.
+// The table already has room for every key held (Push grows it), so this
+// only hashes and places; in the order pushed, so the first copy of a key
+// is the one found.
+void KeyIndex::IndexPending() const noexcept {
+  const std::lock_guard<std::mutex> lock(pendingLock_);
+  std::size_t next = pendingFrom_.load(std::memory_order_relaxed);
+  for (; next < keys_.size(); ++next) {
+    const std::uint32_t hash = Hash(keys_[next]);
+    if (Find(keys_[next], hash) == npos) Index(hash, next);
+  }
+  pendingFrom_.store(next, std::memory_order_release);
+}
+
+// Makes room for count keys, moving the slots already filled; their hashes
+// are in the slots, so no key is read again.
 void KeyIndex::Grow(std::size_t count) {
   if (count > (std::size_t{1} << 29)) throw std::length_error("too many keys for one index");
   std::size_t size = 16;
@@ -71,19 +101,18 @@ void KeyIndex::Grow(std::size_t count) {
 
 void KeyIndex::Push(std::string key) {
   if (keys_.size() >= 0xFFFFFFFEu) throw std::length_error("too many keys for one index");
-  const std::uint32_t hash = Hash(key);
-  const bool first = slots_.empty() || Find(key, hash) == npos;
-  if (first && (indexed_ + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(indexed_ + 1, indexed_ * 2));
-  keys_.push_back(std::move(key));
-  if (first) Index(hash, keys_.size() - 1);
+  if ((keys_.size() + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(keys_.size() + 1, keys_.size() * 2));
+  keys_.push_back(std::move(key));  // indexed at the next lookup
 }
 
 bool KeyIndex::Insert(std::string key) {
+  if (pendingFrom_.load(std::memory_order_acquire) != keys_.size()) IndexPending();
   const std::uint32_t hash = Hash(key);
   if (!slots_.empty() && Find(key, hash) != npos) return false;
-  if ((indexed_ + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(indexed_ + 1, indexed_ * 2));
+  if ((keys_.size() + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(keys_.size() + 1, keys_.size() * 2));
   keys_.push_back(std::move(key));
   Index(hash, keys_.size() - 1);
+  pendingFrom_.store(keys_.size(), std::memory_order_release);
   return true;
 }
 }  // namespace detail

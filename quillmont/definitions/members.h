@@ -1,7 +1,9 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <type_traits>
@@ -110,6 +112,10 @@ namespace detail {
 // (hash, position) pairs: a lookup reads one slot and one key instead of
 // walking a bucket's nodes, which matters when a page asks for tens of
 // thousands of keys on every filter change.
+//
+// Keys pushed are hashed into the table when a key is next looked up, in
+// one pass: a catalogue read from a store is often shown before anyone
+// looks a key up in it. Lookups may run on several threads at once.
 class QUILLMONT_API KeyIndex {
  public:
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -126,18 +132,22 @@ class QUILLMONT_API KeyIndex {
  private:
   static std::uint32_t Hash(const std::string& key) noexcept;
   std::size_t Find(const std::string& key, std::uint32_t hash) const noexcept;
-  void Index(std::uint32_t hash, std::size_t position);
+  void Index(std::uint32_t hash, std::size_t position) const noexcept;
+  void IndexPending() const noexcept;
   void Grow(std::size_t count);
 
   BlockList<std::string> keys_;  // blocks, so a fresh index reuses touched pages
   // hash << 32 | position + 1; 0 is an empty slot. The size is a power of
-  // two at least twice the keys indexed.
-  std::vector<std::uint64_t> slots_;
+  // two at least twice the keys held, so the pending ones always fit.
+  mutable std::vector<std::uint64_t> slots_;
   // One bit per four slots' worth of hashes, set for every key indexed: most
   // keys asked about are absent, and this answers for them from a table
   // small enough to stay in the cache.
-  std::vector<std::uint64_t> filter_;
-  std::size_t indexed_ = 0;
+  mutable std::vector<std::uint64_t> filter_;
+  mutable std::size_t indexed_ = 0;
+  // Keys from this position on are not in the table yet.
+  mutable std::atomic<std::size_t> pendingFrom_{0};
+  mutable std::mutex pendingLock_;
   unsigned shift_ = 32;
 };
 }  // namespace detail
