@@ -1,12 +1,14 @@
 #pragma once
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <new>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -168,8 +170,33 @@ class TypedItemList : public Base {
   std::shared_ptr<Member> At(int position) const;
 
  private:
+  std::shared_ptr<Member> AsMember(std::shared_ptr<ListItem> item);
+
   BlockList<std::shared_ptr<Member>> items_;
+  // A list holds one kind of item: the last type checked, where its item
+  // part sits in the object and where its member part sits from there, so
+  // the next item of that very type needs no search of its bases.
+  const std::type_info* checkedType_ = nullptr;
+  std::ptrdiff_t checkedItemOffset_ = 0;
+  std::ptrdiff_t checkedMemberDelta_ = 0;
 };
+
+template <class Base, class Member>
+inline std::shared_ptr<Member> TypedItemList<Base, Member>::AsMember(std::shared_ptr<ListItem> item) {
+  const std::type_info& type = typeid(*item);
+  auto* itemPart = reinterpret_cast<char*>(item.get());
+  const std::ptrdiff_t itemOffset = itemPart - static_cast<char*>(dynamic_cast<void*>(item.get()));
+  if (checkedType_ && *checkedType_ == type && checkedItemOffset_ == itemOffset) {
+    auto* member = reinterpret_cast<Member*>(itemPart + checkedMemberDelta_);
+    return std::shared_ptr<Member>(std::move(item), member);
+  }
+  auto member = std::dynamic_pointer_cast<Member>(item);
+  if (!member) return nullptr;
+  checkedType_ = &type;
+  checkedItemOffset_ = itemOffset;
+  checkedMemberDelta_ = reinterpret_cast<char*>(member.get()) - itemPart;
+  return member;
+}
 
 template <class Base, class Member>
 inline std::shared_ptr<Member> TypedItemList<Base, Member>::At(int position) const {
@@ -180,7 +207,7 @@ inline std::shared_ptr<Member> TypedItemList<Base, Member>::At(int position) con
 template <class Base, class Member>
 inline void TypedItemList<Base, Member>::Add(std::shared_ptr<ListItem> item) {
   if (!item) throw Error(ErrorCode::ObjectRequired, "Object required: no item to add");
-  auto member = std::dynamic_pointer_cast<Member>(item);
+  auto member = AsMember(std::move(item));
   if (!member) throw Error(ErrorCode::TypeMismatch, "Type mismatch: this list cannot hold that kind of item");
   items_.push_back(std::move(member));
 }

@@ -23,5 +23,27 @@ TEST(EventTypeCatalogue, AppendedKeysAreFoundFirstCopyFirst) {
   EXPECT_EQ(catalogue.Item("K2000")->Name(), "new");
 }
 
+struct Caption : ListItem {
+  std::string ColumnText(int) const override { return "caption"; }
+};
+// A recipient whose recipient part does not start the object.
+struct CaptionedRecipient : Caption, BasicEmailRecipient {
+  std::string ColumnText(int id) const override { return BasicEmailRecipient::ColumnText(id); }
+};
+
+// A typed list takes items of its member type wherever that part sits, one
+// after another, and still refuses an item of another type afterwards.
+TEST(TypedItemList, TakesMembersAtAnyOffsetAndRefusesOthers) {
+  BasicEmailRecipientList list;
+  for (const char* address : {"a@example.com", "b@example.com"}) {
+    auto recipient = std::make_shared<CaptionedRecipient>();
+    recipient->SetAddress(address);
+    list.Add(std::static_pointer_cast<BasicEmailRecipient>(recipient));
+  }
+  EXPECT_EQ(list.Recipient(2)->Address(), "b@example.com");
+  EXPECT_THROW(list.Add(std::make_shared<Caption>()), Error);
+  EXPECT_EQ(list.Count(), 2);
+}
+
 }  // namespace
 }  // namespace quillmont
