@@ -33,9 +33,11 @@ std::uint32_t KeyIndex::Hash(const std::string& key) noexcept {
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
+constexpr std::size_t kMaxKeys = std::size_t{1} << 29;
+
 void KeyIndex::Reserve(std::size_t count) { Grow(count); }
 
-std::size_t KeyIndex::Find(const std::string& key) const noexcept {
+std::size_t KeyIndex::Find(const std::string& key) const {
   if (pendingFrom_.load(std::memory_order_acquire) != keys_.size()) IndexPending();
   return slots_.empty() ? npos : Find(key, Hash(key));
 }
@@ -65,12 +67,11 @@ void KeyIndex::Index(std::uint32_t hash, std::size_t position) const noexcept {
   ++indexed_;
 }
 
-// The table already has room for every key held (Push grows it), so this
-// only hashes and places; in the order pushed, so the first copy of a key
-// is the one found.
-void KeyIndex::IndexPending() const noexcept {
+// In the order pushed, so the first copy of a key is the one found.
+void KeyIndex::IndexPending() const {
   const std::lock_guard<std::mutex> lock(pendingLock_);
   std::size_t next = pendingFrom_.load(std::memory_order_relaxed);
+  Grow(keys_.size());
   for (; next < keys_.size(); ++next) {
     const std::uint32_t hash = Hash(keys_[next]);
     if (Find(keys_[next], hash) == npos) Index(hash, next);
@@ -80,8 +81,8 @@ void KeyIndex::IndexPending() const noexcept {
 
 // Makes room for count keys, moving the slots already filled; their hashes
 // are in the slots, so no key is read again.
-void KeyIndex::Grow(std::size_t count) {
-  if (count > (std::size_t{1} << 29)) throw std::length_error("too many keys for one index");
+void KeyIndex::Grow(std::size_t count) const {
+  if (count > kMaxKeys) throw std::length_error("too many keys for one index");
   std::size_t size = 16;
   unsigned bits = 4;
   while (size < count * 2) {
@@ -100,8 +101,7 @@ void KeyIndex::Grow(std::size_t count) {
 }
 
 void KeyIndex::Push(std::string key) {
-  if (keys_.size() >= 0xFFFFFFFEu) throw std::length_error("too many keys for one index");
-  if ((keys_.size() + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(keys_.size() + 1, keys_.size() * 2));
+  if (keys_.size() >= kMaxKeys) throw std::length_error("too many keys for one index");
   keys_.push_back(std::move(key));  // indexed at the next lookup
 }
 

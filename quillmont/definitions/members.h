@@ -116,8 +116,9 @@ namespace detail {
 // thousands of keys on every filter change.
 //
 // Keys pushed are hashed into the table when a key is next looked up, in
-// one pass: a catalogue read from a store is often shown before anyone
-// looks a key up in it. Lookups may run on several threads at once.
+// one pass into a table sized for all of them: a catalogue read from a
+// store is often shown before anyone looks a key up in it. Lookups may run
+// on several threads at once.
 class QUILLMONT_API KeyIndex {
  public:
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -125,7 +126,7 @@ class QUILLMONT_API KeyIndex {
   std::size_t Size() const noexcept { return keys_.size(); }
   void Reserve(std::size_t count);
   // The position of the first key equal to this one, or npos.
-  std::size_t Find(const std::string& key) const noexcept;
+  std::size_t Find(const std::string& key) const;
   // Adds the key at the end; only its first copy is found.
   void Push(std::string key);
   // Adds the key unless it is there; true when added.
@@ -135,12 +136,12 @@ class QUILLMONT_API KeyIndex {
   static std::uint32_t Hash(const std::string& key) noexcept;
   std::size_t Find(const std::string& key, std::uint32_t hash) const noexcept;
   void Index(std::uint32_t hash, std::size_t position) const noexcept;
-  void IndexPending() const noexcept;
-  void Grow(std::size_t count);
+  void IndexPending() const;
+  void Grow(std::size_t count) const;
 
   BlockList<std::string> keys_;  // blocks, so a fresh index reuses touched pages
   // hash << 32 | position + 1; 0 is an empty slot. The size is a power of
-  // two at least twice the keys held, so the pending ones always fit.
+  // two at least twice the keys indexed.
   mutable std::vector<std::uint64_t> slots_;
   // One bit per four slots' worth of hashes, set for every key indexed: most
   // keys asked about are absent, and this answers for them from a table
@@ -150,7 +151,7 @@ class QUILLMONT_API KeyIndex {
   // Keys from this position on are not in the table yet.
   mutable std::atomic<std::size_t> pendingFrom_{0};
   mutable std::mutex pendingLock_;
-  unsigned shift_ = 32;
+  mutable unsigned shift_ = 32;
 };
 }  // namespace detail
 
