@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -25,7 +24,7 @@ constexpr std::uint32_t kNoRow = 0xFFFFFFFFU;
 // Garbage a buffer may carry before it is compacted, beyond its live size.
 constexpr std::size_t kSlack = 4096;
 
-std::uint32_t HashOf(std::string_view key) { return static_cast<std::uint32_t>(std::hash<std::string_view>{}(key)); }
+std::uint32_t HashOf(std::string_view key) { return ui::detail::HashText(key); }
 
 void ThrowBadSubItem(int index) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: sub-item " + std::to_string(index));

@@ -1,7 +1,6 @@
 #include "quillmont/definitions/members.h"
 
 #include <algorithm>
-#include <cstring>
 #include <stdexcept>
 
 #include "quillmont/platform/error.h"
@@ -12,26 +11,7 @@ void ThrowPositionOutOfRange(int position) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: position " + std::to_string(position));
 }
 
-// Keys are short: eight bytes at a time, mixed by multiplication, without
-// a call into the library's general-purpose hash.
-std::uint32_t KeyIndex::Hash(const std::string& key) noexcept {
-  const char* p = key.data();
-  std::size_t n = key.size();
-  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
-  for (; n >= 8; p += 8, n -= 8) {
-    std::uint64_t word;
-    std::memcpy(&word, p, 8);
-    h = (h ^ word) * 0xBF58476D1CE4E5B9ULL;
-    h ^= h >> 31;
-  }
-  if (n > 0) {
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < n; ++i) word |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
-    h = (h ^ word) * 0x94D049BB133111EBULL;
-  }
-  h = (h ^ (h >> 32)) * 0xD6E8FEB86659FD93ULL;
-  return static_cast<std::uint32_t>(h ^ (h >> 32));
-}
+std::uint32_t KeyIndex::Hash(const std::string& key) noexcept { return ui::detail::HashText(key); }
 
 constexpr std::size_t kMaxKeys = std::size_t{1} << 29;
 
