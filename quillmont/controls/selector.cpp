@@ -1,8 +1,8 @@
 #include "quillmont/controls/selector.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
-#include <functional>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -24,7 +24,7 @@ constexpr std::uint32_t kNoRow = 0xFFFFFFFFU;
 // Garbage a buffer may carry before it is compacted, beyond its live size.
 constexpr std::size_t kSlack = 4096;
 
-std::uint32_t HashOf(std::string_view key) { return static_cast<std::uint32_t>(std::hash<std::string_view>{}(key)); }
+std::uint32_t HashOf(std::string_view key) { return ui::detail::HashText(key); }
 
 void ThrowBadSubItem(int index) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: sub-item " + std::to_string(index));
@@ -74,6 +74,10 @@ struct SelectorModel {
 
   ui::BlockVector<RowRecord> rows;
   ui::TextArena text;
+  // Storage of rows no longer shown (replaced texts, and the texts and
+  // sub-items of rows gone since the last compaction): what a compaction
+  // would give back. Counting the gone rows matters: every filter change
+  // drops a whole fill, and without them the buffers grew on each one.
   std::size_t deadText = 0;
   // Buffers kept between compactions and syncs, so that a filter change
   // reuses memory instead of asking for fresh pages every time.
@@ -81,11 +85,15 @@ struct SelectorModel {
   std::vector<std::uint32_t> moved;
   std::vector<std::uint32_t> spareShown;
   std::vector<std::uint32_t> subItems;
+  std::vector<std::uint32_t> spareSubItems;
+  // Sub-items of rows gone or moved since the last compaction.
   std::size_t deadSubItems = 0;
   // Sub-item texts, each once; id 0 is the empty text.
   std::vector<std::string> pool{std::string()};
   std::unordered_map<std::string, std::uint32_t> poolIds;
-  std::uint32_t lastPooled = 0;
+  // A fill repeats a few texts (group names) in turn: recent ids by the
+  // text's size and last character, found without hashing the text.
+  std::array<std::uint32_t, 64> recentPooled{};
   // Open addressing, linear probing: row position + 1, 0 for a free slot.
   std::vector<std::uint32_t> index;
   std::size_t indexedCount = 0;
@@ -163,10 +171,12 @@ void SideCells::ReadCells(int row, std::vector<std::string>& cells) const {
 
 std::uint32_t SelectorModel::Pool(const std::string& value) {
   if (value.empty()) return 0;
-  if (pool[lastPooled] == value) return lastPooled;  // a fill repeats the same few texts
+  std::uint32_t& recent =
+      recentPooled[(value.size() * 31 + static_cast<unsigned char>(value.back())) % recentPooled.size()];
+  if (pool[recent] == value) return recent;
   auto [found, added] = poolIds.try_emplace(value, static_cast<std::uint32_t>(pool.size()));
   if (added) pool.push_back(value);
-  return lastPooled = found->second;
+  return recent = found->second;
 }
 
 void SelectorModel::SetSubItem(std::uint32_t pos, int index, const std::string& value) {
@@ -326,18 +336,24 @@ std::vector<std::uint32_t> SelectorModel::ShownAvailable() {
 // position kept elsewhere is moved along.
 void SelectorModel::Compact() {
   const bool dropRows = goneCount > goneKept;
-  const bool dropText = deadText > text.Size() - deadText + kSlack;
-  const bool dropSubItems = deadSubItems > subItems.size() - deadSubItems + kSlack;
+  // A gone row whose text is replaced later counts twice: the live sizes
+  // stop at zero.
+  const auto live = [](std::size_t all, std::size_t dead) { return all > dead ? all - dead : 0; };
+  const bool dropText = deadText > live(text.Size(), deadText) + kSlack;
+  const bool dropSubItems = deadSubItems > live(subItems.size(), deadSubItems) + kSlack;
   const bool dropPool = pool.size() > rows.size() + kSlack;
   if (!dropRows && !dropText && !dropSubItems && !dropPool) return;
 
   moved.assign(dropRows ? rows.size() : 0, kNoRow);
   ui::TextArena& newText = spareText;
   newText.Clear();
-  std::vector<std::uint32_t> newSubItems;
+  // The spare buffer keeps its capacity, so after a few compactions
+  // neither buffer has to grow (and fault in fresh pages) again.
+  std::vector<std::uint32_t> newSubItems = std::move(spareSubItems);
+  newSubItems.clear();
   std::vector<std::string> newPool{std::string()};
   std::unordered_map<std::uint32_t, std::uint32_t> poolMoved;
-  if (dropSubItems || dropPool) newSubItems.reserve(subItems.size() - deadSubItems);
+  if (dropSubItems || dropPool) newSubItems.reserve(live(subItems.size(), deadSubItems));
   std::size_t write = 0;
   std::size_t pendingAt = pendingFrom;
   goneCount = 0;
@@ -378,14 +394,16 @@ void SelectorModel::Compact() {
     deadText = 0;
   }
   if (dropSubItems || dropPool) {
-    subItems = std::move(newSubItems);
+    spareSubItems = std::exchange(subItems, std::move(newSubItems));
     deadSubItems = 0;
+  } else {
+    spareSubItems = std::move(newSubItems);
   }
   if (dropPool) {
     pool = std::move(newPool);
     poolIds.clear();
     for (std::uint32_t id = 1; id < pool.size(); ++id) poolIds.emplace(pool[id], id);
-    lastPooled = 0;
+    recentPooled.fill(0);
   }
   if (!dropRows) return;
   for (auto& c : chosen) c.row = moved[c.row];
@@ -474,12 +492,19 @@ class SelectorRowsImpl final : public SelectorRows {
       throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: row " + std::to_string(position));
     const auto i = static_cast<std::size_t>(position - 1);
     const std::uint32_t pos = side_ == Side::Available ? model_->AvailableOrder()[i] : model_->chosen[i].row;
-    return std::make_shared<SelectorRowImpl>(model_, pos);
+    if (spare_ && spare_.use_count() == 1)
+      spare_->Repoint(pos);
+    else
+      spare_ = std::make_shared<SelectorRowImpl>(model_, pos);
+    return spare_;
   }
 
  private:
   std::shared_ptr<SelectorModel> model_;
   Side side_;
+  // The handle Item gave last; pointed at the next row when nobody else
+  // holds it, so reading every row makes one handle, not one per row.
+  mutable std::shared_ptr<SelectorRowImpl> spare_;
 };
 
 }  // namespace
@@ -588,6 +613,8 @@ void Selector::ClearAvailable() {
     if (r.side != Side::Available) continue;
     r.side = Side::Gone;
     r.viewRow = -1;
+    m.deadText += r.textSize + r.keySize;
+    m.deadSubItems += r.subCount;
     unindexed = unindexed || r.indexed;
     r.indexed = false;
     ++m.goneCount;

@@ -71,9 +71,17 @@ void StaticList::RebuildRows() {
   indexStale_ = true;
 }
 
+// The columns are read once for the whole pass, as RebuildRows does.
 void StaticList::RedrawCells() {
   const int count = std::min(items_->Count(), ViewRowCount());
-  for (int i = 1; i <= count; ++i) SetRowCellsFrom(i - 1, CellsOf(*items_->Item(i)));
+  if (count == 0) return;
+  const auto ids = ColumnIds();
+  cells_.resize(ids.size());
+  for (int i = 1; i <= count; ++i) {
+    const auto item = items_->Item(i);
+    for (std::size_t c = 0; c < ids.size(); ++c) cells_[c] = item->ColumnText(ids[c]);
+    SetRowCellsFrom(i - 1, cells_);
+  }
 }
 
 void StaticList::RebuildIndex() {

@@ -1,7 +1,6 @@
 #include "quillmont/definitions/members.h"
 
 #include <algorithm>
-#include <functional>
 #include <stdexcept>
 
 #include "quillmont/platform/error.h"
@@ -12,14 +11,14 @@ void ThrowPositionOutOfRange(int position) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: position " + std::to_string(position));
 }
 
-std::uint32_t KeyIndex::Hash(const std::string& key) noexcept {
-  const std::uint64_t h = std::hash<std::string>{}(key);
-  return static_cast<std::uint32_t>(h ^ (h >> 32));
-}
+std::uint32_t KeyIndex::Hash(const std::string& key) noexcept { return ui::detail::HashText(key); }
+
+constexpr std::size_t kMaxKeys = std::size_t{1} << 29;
 
 void KeyIndex::Reserve(std::size_t count) { Grow(count); }
 
-std::size_t KeyIndex::Find(const std::string& key) const noexcept {
+std::size_t KeyIndex::Find(const std::string& key) const {
+  if (pendingFrom_.load(std::memory_order_acquire) != keys_.size()) IndexPending();
   return slots_.empty() ? npos : Find(key, Hash(key));
 }
 
@@ -38,7 +37,7 @@ std::size_t KeyIndex::Find(const std::string& key, std::uint32_t hash) const noe
   }
 }
 
-void KeyIndex::Index(std::uint32_t hash, std::size_t position) {
+void KeyIndex::Index(std::uint32_t hash, std::size_t position) const noexcept {
   const std::size_t mask = slots_.size() - 1;
   std::size_t i = (hash * 0x9E3779B9u) >> shift_;
   while (slots_[i] != 0) i = (i + 1) & mask;
@@ -48,10 +47,22 @@ void KeyIndex::Index(std::uint32_t hash, std::size_t position) {
   ++indexed_;
 }
 
-// Makes room for count indexed keys, moving the slots already filled; their
-// hashes are in the slots, so no key is read again.
-void KeyIndex::Grow(std::size_t count) {
-  if (count > (std::size_t{1} << 29)) throw std::length_error("too many keys for one index");
+// In the order pushed, so the first copy of a key is the one found.
+void KeyIndex::IndexPending() const {
+  const std::lock_guard<std::mutex> lock(pendingLock_);
+  std::size_t next = pendingFrom_.load(std::memory_order_relaxed);
+  Grow(keys_.size());
+  for (; next < keys_.size(); ++next) {
+    const std::uint32_t hash = Hash(keys_[next]);
+    if (Find(keys_[next], hash) == npos) Index(hash, next);
+  }
+  pendingFrom_.store(next, std::memory_order_release);
+}
+
+// Makes room for count keys, moving the slots already filled; their hashes
+// are in the slots, so no key is read again.
+void KeyIndex::Grow(std::size_t count) const {
+  if (count > kMaxKeys) throw std::length_error("too many keys for one index");
   std::size_t size = 16;
   unsigned bits = 4;
   while (size < count * 2) {
@@ -70,20 +81,18 @@ void KeyIndex::Grow(std::size_t count) {
 }
 
 void KeyIndex::Push(std::string key) {
-  if (keys_.size() >= 0xFFFFFFFEu) throw std::length_error("too many keys for one index");
-  const std::uint32_t hash = Hash(key);
-  const bool first = slots_.empty() || Find(key, hash) == npos;
-  if (first && (indexed_ + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(indexed_ + 1, indexed_ * 2));
-  keys_.push_back(std::move(key));
-  if (first) Index(hash, keys_.size() - 1);
+  if (keys_.size() >= kMaxKeys) throw std::length_error("too many keys for one index");
+  keys_.push_back(std::move(key));  // indexed at the next lookup
 }
 
 bool KeyIndex::Insert(std::string key) {
+  if (pendingFrom_.load(std::memory_order_acquire) != keys_.size()) IndexPending();
   const std::uint32_t hash = Hash(key);
   if (!slots_.empty() && Find(key, hash) != npos) return false;
-  if ((indexed_ + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(indexed_ + 1, indexed_ * 2));
+  if ((keys_.size() + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(keys_.size() + 1, keys_.size() * 2));
   keys_.push_back(std::move(key));
   Index(hash, keys_.size() - 1);
+  pendingFrom_.store(keys_.size(), std::memory_order_release);
   return true;
 }
 }  // namespace detail

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 #include <type_traits>
+#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -110,6 +114,11 @@ namespace detail {
 // (hash, position) pairs: a lookup reads one slot and one key instead of
 // walking a bucket's nodes, which matters when a page asks for tens of
 // thousands of keys on every filter change.
+//
+// Keys pushed are hashed into the table when a key is next looked up, in
+// one pass into a table sized for all of them: a catalogue read from a
+// store is often shown before anyone looks a key up in it. Lookups may run
+// on several threads at once.
 class QUILLMONT_API KeyIndex {
  public:
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -117,7 +126,7 @@ class QUILLMONT_API KeyIndex {
   std::size_t Size() const noexcept { return keys_.size(); }
   void Reserve(std::size_t count);
   // The position of the first key equal to this one, or npos.
-  std::size_t Find(const std::string& key) const noexcept;
+  std::size_t Find(const std::string& key) const;
   // Adds the key at the end; only its first copy is found.
   void Push(std::string key);
   // Adds the key unless it is there; true when added.
@@ -126,19 +135,23 @@ class QUILLMONT_API KeyIndex {
  private:
   static std::uint32_t Hash(const std::string& key) noexcept;
   std::size_t Find(const std::string& key, std::uint32_t hash) const noexcept;
-  void Index(std::uint32_t hash, std::size_t position);
-  void Grow(std::size_t count);
+  void Index(std::uint32_t hash, std::size_t position) const noexcept;
+  void IndexPending() const;
+  void Grow(std::size_t count) const;
 
   BlockList<std::string> keys_;  // blocks, so a fresh index reuses touched pages
   // hash << 32 | position + 1; 0 is an empty slot. The size is a power of
   // two at least twice the keys indexed.
-  std::vector<std::uint64_t> slots_;
+  mutable std::vector<std::uint64_t> slots_;
   // One bit per four slots' worth of hashes, set for every key indexed: most
   // keys asked about are absent, and this answers for them from a table
   // small enough to stay in the cache.
-  std::vector<std::uint64_t> filter_;
-  std::size_t indexed_ = 0;
-  unsigned shift_ = 32;
+  mutable std::vector<std::uint64_t> filter_;
+  mutable std::size_t indexed_ = 0;
+  // Keys from this position on are not in the table yet.
+  mutable std::atomic<std::size_t> pendingFrom_{0};
+  mutable std::mutex pendingLock_;
+  mutable unsigned shift_ = 32;
 };
 }  // namespace detail
 
@@ -158,8 +171,33 @@ class TypedItemList : public Base {
   std::shared_ptr<Member> At(int position) const;
 
  private:
+  std::shared_ptr<Member> AsMember(std::shared_ptr<ListItem> item);
+
   BlockList<std::shared_ptr<Member>> items_;
+  // A list holds one kind of item: the last type checked, where its item
+  // part sits in the object and where its member part sits from there, so
+  // the next item of that very type needs no search of its bases.
+  const std::type_info* checkedType_ = nullptr;
+  std::ptrdiff_t checkedItemOffset_ = 0;
+  std::ptrdiff_t checkedMemberDelta_ = 0;
 };
+
+template <class Base, class Member>
+inline std::shared_ptr<Member> TypedItemList<Base, Member>::AsMember(std::shared_ptr<ListItem> item) {
+  const std::type_info& type = typeid(*item);
+  auto* itemPart = reinterpret_cast<char*>(item.get());
+  const std::ptrdiff_t itemOffset = itemPart - static_cast<char*>(dynamic_cast<void*>(item.get()));
+  if (checkedType_ && *checkedType_ == type && checkedItemOffset_ == itemOffset) {
+    auto* member = reinterpret_cast<Member*>(itemPart + checkedMemberDelta_);
+    return std::shared_ptr<Member>(std::move(item), member);
+  }
+  auto member = std::dynamic_pointer_cast<Member>(item);
+  if (!member) return nullptr;
+  checkedType_ = &type;
+  checkedItemOffset_ = itemOffset;
+  checkedMemberDelta_ = reinterpret_cast<char*>(member.get()) - itemPart;
+  return member;
+}
 
 template <class Base, class Member>
 inline std::shared_ptr<Member> TypedItemList<Base, Member>::At(int position) const {
@@ -170,7 +208,7 @@ inline std::shared_ptr<Member> TypedItemList<Base, Member>::At(int position) con
 template <class Base, class Member>
 inline void TypedItemList<Base, Member>::Add(std::shared_ptr<ListItem> item) {
   if (!item) throw Error(ErrorCode::ObjectRequired, "Object required: no item to add");
-  auto member = std::dynamic_pointer_cast<Member>(item);
+  auto member = AsMember(std::move(item));
   if (!member) throw Error(ErrorCode::TypeMismatch, "Type mismatch: this list cannot hold that kind of item");
   items_.push_back(std::move(member));
 }

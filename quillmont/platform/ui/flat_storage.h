@@ -51,6 +51,30 @@ class Block {
 };
 }  // namespace detail
 
+namespace detail {
+// A hash for the short texts rows are keyed by: eight bytes at a time,
+// mixed by multiplication, inline rather than a call into the library's
+// general-purpose hash (paid once per row key indexed or looked up).
+inline std::uint32_t HashText(std::string_view text) noexcept {
+  const char* p = text.data();
+  std::size_t n = text.size();
+  std::uint64_t h = 0x9E3779B97F4A7C15ULL ^ n;
+  for (; n >= 8; p += 8, n -= 8) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    h = (h ^ word) * 0xBF58476D1CE4E5B9ULL;
+    h ^= h >> 31;
+  }
+  if (n > 0) {
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < n; ++i) word |= static_cast<std::uint64_t>(static_cast<unsigned char>(p[i])) << (8 * i);
+    h = (h ^ word) * 0x94D049BB133111EBULL;
+  }
+  h = (h ^ (h >> 32)) * 0xD6E8FEB86659FD93ULL;
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
+}
+}  // namespace detail
+
 template <class T>
 class BlockVector {
   static_assert(std::is_trivially_destructible_v<T> && std::is_trivially_copyable_v<T>,
