@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -179,6 +180,9 @@ struct PanelWidget::Impl {
   QSize design;
   int popupConnection = 0;
   bool syncing = false;
+  // User actions running now (a message box a handler shows runs the event
+  // loop inside one).
+  int acting = 0;
 
   Impl(PanelWidget& w, std::shared_ptr<ui::UserControl> p) : self(w), panel(std::move(p)), user(*panel) {}
 
@@ -203,6 +207,8 @@ struct PanelWidget::Impl {
   // error it raises goes to the error handler.
   template <class F>
   void Act(F&& action, bool takeFocus = false) {
+    ++acting;
+    Finally done{[this] { --acting; }};
     try {
       action();
     } catch (const std::exception& e) {
@@ -245,11 +251,13 @@ PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent
 
 PanelWidget::~PanelWidget() {
   impl_->panel->PopupShown.Disconnect(impl_->popupConnection);
-  // The widgets go before the filter they report to.
-  for (auto& n : impl_->natives)
-    if (n.widget) n.widget->removeEventFilter(this);
+  // The native widgets go while what their handlers use is still here; none
+  // of them acts on the panel on the way out.
+  impl_->syncing = true;
+  for (auto& n : impl_->natives) n.widget->removeEventFilter(this);
   impl_->byObject.clear();
   delete impl_->menu;
+  qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 ui::UserControl& PanelWidget::Panel() const noexcept { return *impl_->panel; }
@@ -627,10 +635,26 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
       impl_->Act([&] { user.AccessKey(static_cast<char>(key)); }, true);
       return true;
     }
-    case QEvent::FocusIn:
-      if (onViewport || n->control->HasFocus()) return false;
+    case QEvent::InputMethod: {
+      // Text composed with an input method arrives as typed characters.
+      const QString text = static_cast<QInputMethodEvent&>(*event).commitString();
+      if (onViewport) return false;
+      if (text.isEmpty()) return true;  // composing: the field shows the outcome only
+      impl_->Act([&] {
+        for (char32_t ch : text.toStdU32String()) user.KeyPress(static_cast<int>(ch));
+      });
+      return true;
+    }
+    case QEvent::FocusIn: {
+      // The window coming back (after a message box or a menu) is no focus
+      // move of the user's; neither is anything during a user action.
+      const auto reason = static_cast<QFocusEvent&>(*event).reason();
+      if (onViewport || n->control->HasFocus() || impl_->acting > 0 || reason == Qt::ActiveWindowFocusReason ||
+          reason == Qt::PopupFocusReason)
+        return false;
       impl_->Act([&] { user.Focus(*n->control); });
       return false;
+    }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
       if (!onViewport) return false;
