@@ -314,6 +314,7 @@ QWidget* PanelWidget::Impl::Make(QWidget* parent, ui::Control& control, Native& 
         edit->setTabChangesFocus(true);
         edit->setContextMenuPolicy(Qt::NoContextMenu);
         edit->setAcceptDrops(false);
+        edit->viewport()->setAcceptDrops(false);
         QObject::connect(edit, &QPlainTextEdit::cursorPositionChanged, &self, [this, edit, &box] {
           if (syncing) return;
           const QTextCursor cursor = edit->textCursor();
@@ -657,8 +658,14 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
     }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
-      if (!onViewport) return false;
       auto& mouse = static_cast<QMouseEvent&>(*event);
+      const bool middleInText = n->control->Kind() == ui::ControlKind::TextBox && mouse.button() == Qt::MiddleButton;
+      if (middleInText && event->type() == QEvent::MouseButtonPress) {
+        // Pasting the selection goes through the text box, and its limits.
+        const std::string text = QGuiApplication::clipboard()->text(QClipboard::Selection).toStdString();
+        impl_->Act([&] { user.Focus(*n->control) && user.Paste(text); });
+      }
+      if (!onViewport) return middleInText;
       if (mouse.button() != Qt::LeftButton) return true;  // the context menu event follows
       const QModelIndex index = view->indexAt(mouse.position().toPoint());
       impl_->Act([&] {
@@ -672,7 +679,8 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove:
       // Dragging selects nothing the list did not select.
-      return onViewport;
+      return onViewport || (n->control->Kind() == ui::ControlKind::TextBox &&
+                            static_cast<QMouseEvent&>(*event).button() == Qt::MiddleButton);
     case QEvent::ContextMenu: {
       if (!onViewport) return n->control->Kind() == ui::ControlKind::TextBox;
       auto& context = static_cast<QContextMenuEvent&>(*event);

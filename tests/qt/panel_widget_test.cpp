@@ -183,6 +183,12 @@ TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
   QTest::keyClick(&Native(panel->txtAddress()), Qt::Key_Return);
   Messages().Verify();
   EXPECT_EQ(Shown(panel->stl()), (Strings{"ops@example.com", "ops@example.com"}));
+  ClickRow(panel->stl(), 1);
+  Messages().Expect("Do you really want to delete this Email Address (ops@example.com)?", msgbox::YesNoExclamation,
+                    "Delete Email Address", msgbox::AnswerYes);
+  QTest::keyClick(&Native(panel->stl()), Qt::Key_Delete);
+  Messages().Verify();
+  EXPECT_EQ(Shown(panel->stl()), (Strings{"ops@example.com"}));
 
   auto& message = Native<QPlainTextEdit>(panel->txtMessage());
   QTest::mouseClick(message.viewport(), Qt::LeftButton);
