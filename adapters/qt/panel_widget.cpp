@@ -696,9 +696,9 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool PanelWidget::event(QEvent* event) {
-  // The screen's DPI changed (the window moved to another screen): the same
-  // twips take other pixels.
-  if (event->type() == QEvent::ScreenChangeInternal) Sync();
+  // Shown (a tab page coming forward shows what the host changed while it
+  // was hidden), or on another screen, whose DPI gives the twips other pixels.
+  if (event->type() == QEvent::Show || event->type() == QEvent::ScreenChangeInternal) Sync();
   return QWidget::event(event);
 }
 

@@ -57,7 +57,8 @@ class PanelWidget : public QWidget {
 
   // Brings every native widget in line with the panel. Runs by itself after
   // each user action it routes; a host calls it after it changed the panel
-  // itself (LoadData, SaveData, anything that set a field).
+  // itself (LoadData, SaveData, anything that set a field); showing the
+  // widget syncs too.
   void Sync();
 
   // An error a panel raises in answer to the user (a failing outside
