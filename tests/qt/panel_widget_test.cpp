@@ -30,19 +30,9 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_qt";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 template <class Panel>
 class QtPanel : public PanelTest<Panel> {
  protected:
-  QtPanel() { App(); }
   void Show(const std::string& key, const std::shared_ptr<NotificationDefinition>& def) {
     this->panel->LoadData(Variant(def), key, this->host);
     widget = std::make_unique<qt::PanelWidget>(this->panel);
@@ -251,7 +241,6 @@ TEST_F(SnmpWidget, ManyRowsAreReadFromTheListsStore) {
 }
 
 TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
-  App();
   struct Case {
     int code;
     QMessageBox::Icon icon;
@@ -282,3 +271,12 @@ TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
 
 }  // namespace
 }  // namespace quillmont::testing
+
+// The application lives as long as the tests, on the stack, so that it goes
+// before Qt's own statics do.
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
