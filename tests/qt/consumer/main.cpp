@@ -2,7 +2,6 @@
 // when its native widgets answer as the page does.
 #include <QApplication>
 #include <QLineEdit>
-#include <QTest>
 #include <cstdio>
 
 #include "adapters/qt/panel_widget.h"
