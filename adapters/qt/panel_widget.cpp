@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QInputMethodEvent>
@@ -19,6 +20,7 @@
 #include <QShortcutEvent>
 #include <QTreeView>
 #include <cmath>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "adapters/qt/list_model.h"
@@ -145,6 +147,17 @@ Qt::Alignment AlignmentOf(ui::Alignment a) {
   }
 }
 
+// Whether every label's caption (without its '&') fits its width.
+bool CaptionsFit(const ui::UserControl& panel, const QFontMetrics& metrics, double dpi) {
+  for (const ui::Control* c : panel.TabOrder()) {
+    if (c->Kind() != ui::ControlKind::Label) continue;
+    QString caption = QString::fromStdString(c->Caption());
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove('&').replace('\x01', '&');
+    if (metrics.horizontalAdvance(caption.trimmed()) > TwipsToPixels(c->Width(), dpi)) return false;
+  }
+  return true;
+}
+
 // Runs on leaving a scope, however it is left.
 template <class F>
 struct Finally {
@@ -216,6 +229,13 @@ struct PanelWidget::Impl {
       Report(e);
       emit self.UserActed();
       return;
+    } catch (...) {
+      // Nothing may cross Qt's event loop; an error of no known kind is
+      // still reported.
+      SyncAll(takeFocus);
+      Report(std::runtime_error("unexpected error"));
+      emit self.UserActed();
+      return;
     }
     SyncAll(takeFocus);
     emit self.UserActed();
@@ -232,13 +252,18 @@ struct PanelWidget::Impl {
   bool WantsKey(const Native& n, const QKeyEvent& e) const;
 };
 
-PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent)
-    : QWidget(parent), impl_(std::make_unique<Impl>(*this, std::move(panel))) {
+PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent) : QWidget(parent) {
+  if (!panel) throw std::invalid_argument("PanelWidget: no panel to show");
+  impl_ = std::make_unique<Impl>(*this, std::move(panel));
   setFocusPolicy(Qt::NoFocus);
-  // The panels' captions were laid out for an 8-point font; a host that
-  // sets another font on the widget gets it.
+  // The panels' captions were laid out for an 8-point font of narrower
+  // letters than most: the largest size up to 8 points at which every label
+  // fits its width. A host that sets another font on the widget gets it.
   QFont designed = font();
-  designed.setPointSizeF(8);
+  for (double points = 8;; points -= 0.5) {
+    designed.setPointSizeF(points);
+    if (points <= 6.5 || CaptionsFit(*impl_->panel, QFontMetrics(designed, this), DpiX())) break;
+  }
   setFont(designed);
   setAutoFillBackground(true);
   impl_->popupConnection =
@@ -525,12 +550,18 @@ void PanelWidget::Impl::SyncList(Native& n) {
 }
 
 void PanelWidget::Impl::ShowMenu(ui::PopupMenu& popup) {
-  delete menu;
-  menu = new QMenu(&self);
-  menu->setAttribute(Qt::WA_DeleteOnClose);
+  // A menu goes later, never inside its own signals (a chosen item may open
+  // the next menu).
+  const QPointer<QMenu> old = menu;
+  auto* shown = new QMenu(&self);
+  menu = shown;
+  if (old) {
+    old->hide();
+    old->deleteLater();
+  }
   for (const auto& item : popup.Items()) {
     if (!item->Visible()) continue;
-    QAction* action = menu->addAction(QString::fromStdString(item->Caption()));
+    QAction* action = shown->addAction(QString::fromStdString(item->Caption()));
     action->setEnabled(item->Enabled());
     QObject::connect(action, &QAction::triggered, &self, [this, weak = std::weak_ptr<ui::MenuItem>(item)] {
       const auto chosen = weak.lock();
@@ -543,10 +574,11 @@ void PanelWidget::Impl::ShowMenu(ui::PopupMenu& popup) {
   }
   // Leaving the menu without a choice dismisses it, as the driver's
   // DismissMenu does.
-  QObject::connect(menu, &QMenu::aboutToHide, &self, [this, &popup] {
-    if (panel->OpenPopupMenu() == &popup) panel->ClosePopupMenu();
+  QObject::connect(shown, &QMenu::aboutToHide, &self, [this, shown, &popup] {
+    if (menu == shown && panel->OpenPopupMenu() == &popup) panel->ClosePopupMenu();
+    shown->deleteLater();
   });
-  menu->popup(menuAt.isNull() ? self.mapToGlobal(QPoint(0, 0)) : menuAt);
+  shown->popup(menuAt.isNull() ? self.mapToGlobal(QPoint(0, 0)) : menuAt);
 }
 
 bool PanelWidget::Impl::WantsKey(const Native& n, const QKeyEvent& e) const {

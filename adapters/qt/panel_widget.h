@@ -33,6 +33,7 @@ class PanelWidget : public QWidget {
 
  public:
   // Shows the panel at the size it has now (its design size for a new one).
+  // A null panel is refused with std::invalid_argument.
   explicit PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent = nullptr);
   ~PanelWidget() override;
 
