@@ -22,6 +22,7 @@
 #include <cmath>
 #include <stdexcept>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "adapters/qt/list_model.h"
 #include "quillmont/framework/components.h"
@@ -196,6 +197,8 @@ struct PanelWidget::Impl {
   // User actions running now (a message box a handler shows runs the event
   // loop inside one).
   int acting = 0;
+  // Qt keys pressed in the panel's widgets and not released yet.
+  std::unordered_set<int> keysDown;
 
   Impl(PanelWidget& w, std::shared_ptr<ui::UserControl> p) : self(w), panel(std::move(p)), user(*panel) {}
 
@@ -602,11 +605,15 @@ bool PanelWidget::Impl::OnKey(Native& n, QKeyEvent& e) {
   // F4 and Alt+Down open a drop-down list natively.
   if (combo && (e.key() == Qt::Key_F4 || ((e.modifiers() & Qt::AltModifier) && e.key() == Qt::Key_Down))) return false;
   if (e.type() == QEvent::KeyRelease) {
+    // Only the release of a key whose press the panel had: one a host's
+    // shortcut took (Ctrl+S) ends there.
+    if (!keysDown.erase(e.key())) return false;
     if (AccessLetter(e)) return true;
     const int code = KeyCodeOf(e.key());
     Act([&] { user.KeyUp(code, ShiftOf(e.modifiers())); });
     return true;
   }
+  keysDown.insert(e.key());
   if (const char letter = AccessLetter(e)) {
     Act([&] { user.AccessKey(letter); }, true);
     return true;
