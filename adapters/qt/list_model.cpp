@@ -28,9 +28,12 @@ QVariant ListModel::data(const QModelIndex& index, int role) const {
   // The list may have changed since the last Refresh; a row it no longer
   // has reads as empty until then.
   if (index.row() >= list_.ViewRowCount()) return {};
-  const auto& cells = list_.RowCells(index.row());
+  if (index.row() != readRow_) {
+    list_.ReadRowCells(index.row(), cells_);
+    readRow_ = index.row();
+  }
   const auto column = static_cast<std::size_t>(index.column());
-  return column < cells.size() ? QString::fromStdString(cells[column]) : QString();
+  return column < cells_.size() ? QString::fromStdString(cells_[column]) : QString();
 }
 
 QVariant ListModel::headerData(int section, Qt::Orientation orientation, int role) const {
@@ -41,6 +44,7 @@ QVariant ListModel::headerData(int section, Qt::Orientation orientation, int rol
 }
 
 void ListModel::Refresh() {
+  readRow_ = -1;
   const int rows = list_.ViewRowCount();
   if (rows != rows_ || !SameShape(columns_, list_.ViewColumns())) {
     beginResetModel();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <string>
 #include <vector>
 
 #include "quillmont/platform/ui/controls.h"
@@ -32,6 +33,9 @@ class ListModel : public QAbstractTableModel {
   ui::ListView& list_;
   int rows_ = 0;
   std::vector<ui::ListView::Column> columns_;
+  // The row read last: a view asks for it once per column.
+  mutable int readRow_ = -1;
+  mutable std::vector<std::string> cells_;
 };
 
 }  // namespace quillmont::qt

@@ -4,8 +4,10 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +20,9 @@
 #include <QShortcutEvent>
 #include <QTreeView>
 #include <cmath>
+#include <stdexcept>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "adapters/qt/list_model.h"
 #include "quillmont/framework/components.h"
@@ -144,6 +148,17 @@ Qt::Alignment AlignmentOf(ui::Alignment a) {
   }
 }
 
+// Whether every label's caption (without its '&') fits its width.
+bool CaptionsFit(const ui::UserControl& panel, const QFontMetrics& metrics, double dpi) {
+  for (const ui::Control* c : panel.TabOrder()) {
+    if (c->Kind() != ui::ControlKind::Label) continue;
+    QString caption = QString::fromStdString(c->Caption());
+    caption.replace(QStringLiteral("&&"), QStringLiteral("\x01")).remove('&').replace('\x01', '&');
+    if (metrics.horizontalAdvance(caption.trimmed()) > TwipsToPixels(c->Width(), dpi)) return false;
+  }
+  return true;
+}
+
 // Runs on leaving a scope, however it is left.
 template <class F>
 struct Finally {
@@ -179,6 +194,11 @@ struct PanelWidget::Impl {
   QSize design;
   int popupConnection = 0;
   bool syncing = false;
+  // User actions running now (a message box a handler shows runs the event
+  // loop inside one).
+  int acting = 0;
+  // Qt keys pressed in the panel's widgets and not released yet.
+  std::unordered_set<int> keysDown;
 
   Impl(PanelWidget& w, std::shared_ptr<ui::UserControl> p) : self(w), panel(std::move(p)), user(*panel) {}
 
@@ -203,11 +223,20 @@ struct PanelWidget::Impl {
   // error it raises goes to the error handler.
   template <class F>
   void Act(F&& action, bool takeFocus = false) {
+    ++acting;
+    Finally done{[this] { --acting; }};
     try {
       action();
     } catch (const std::exception& e) {
       SyncAll(takeFocus);
       Report(e);
+      emit self.UserActed();
+      return;
+    } catch (...) {
+      // Nothing may cross Qt's event loop; an error of no known kind is
+      // still reported.
+      SyncAll(takeFocus);
+      Report(std::runtime_error("unexpected error"));
       emit self.UserActed();
       return;
     }
@@ -226,13 +255,18 @@ struct PanelWidget::Impl {
   bool WantsKey(const Native& n, const QKeyEvent& e) const;
 };
 
-PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent)
-    : QWidget(parent), impl_(std::make_unique<Impl>(*this, std::move(panel))) {
+PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent) : QWidget(parent) {
+  if (!panel) throw std::invalid_argument("PanelWidget: no panel to show");
+  impl_ = std::make_unique<Impl>(*this, std::move(panel));
   setFocusPolicy(Qt::NoFocus);
-  // The panels' captions were laid out for an 8-point font; a host that
-  // sets another font on the widget gets it.
+  // The panels' captions were laid out for an 8-point font of narrower
+  // letters than most: the largest size up to 8 points at which every label
+  // fits its width. A host that sets another font on the widget gets it.
   QFont designed = font();
-  designed.setPointSizeF(8);
+  for (double points = 8;; points -= 0.5) {
+    designed.setPointSizeF(points);
+    if (points <= 6.5 || CaptionsFit(*impl_->panel, QFontMetrics(designed, this), DpiX())) break;
+  }
   setFont(designed);
   setAutoFillBackground(true);
   impl_->popupConnection =
@@ -245,11 +279,13 @@ PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent
 
 PanelWidget::~PanelWidget() {
   impl_->panel->PopupShown.Disconnect(impl_->popupConnection);
-  // The widgets go before the filter they report to.
-  for (auto& n : impl_->natives)
-    if (n.widget) n.widget->removeEventFilter(this);
+  // The native widgets go while what their handlers use is still here; none
+  // of them acts on the panel on the way out.
+  impl_->syncing = true;
+  for (auto& n : impl_->natives) n.widget->removeEventFilter(this);
   impl_->byObject.clear();
   delete impl_->menu;
+  qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
 }
 
 ui::UserControl& PanelWidget::Panel() const noexcept { return *impl_->panel; }
@@ -306,6 +342,7 @@ QWidget* PanelWidget::Impl::Make(QWidget* parent, ui::Control& control, Native& 
         edit->setTabChangesFocus(true);
         edit->setContextMenuPolicy(Qt::NoContextMenu);
         edit->setAcceptDrops(false);
+        edit->viewport()->setAcceptDrops(false);
         QObject::connect(edit, &QPlainTextEdit::cursorPositionChanged, &self, [this, edit, &box] {
           if (syncing) return;
           const QTextCursor cursor = edit->textCursor();
@@ -516,12 +553,18 @@ void PanelWidget::Impl::SyncList(Native& n) {
 }
 
 void PanelWidget::Impl::ShowMenu(ui::PopupMenu& popup) {
-  delete menu;
-  menu = new QMenu(&self);
-  menu->setAttribute(Qt::WA_DeleteOnClose);
+  // A menu goes later, never inside its own signals (a chosen item may open
+  // the next menu).
+  const QPointer<QMenu> old = menu;
+  auto* shown = new QMenu(&self);
+  menu = shown;
+  if (old) {
+    old->hide();
+    old->deleteLater();
+  }
   for (const auto& item : popup.Items()) {
     if (!item->Visible()) continue;
-    QAction* action = menu->addAction(QString::fromStdString(item->Caption()));
+    QAction* action = shown->addAction(QString::fromStdString(item->Caption()));
     action->setEnabled(item->Enabled());
     QObject::connect(action, &QAction::triggered, &self, [this, weak = std::weak_ptr<ui::MenuItem>(item)] {
       const auto chosen = weak.lock();
@@ -534,10 +577,11 @@ void PanelWidget::Impl::ShowMenu(ui::PopupMenu& popup) {
   }
   // Leaving the menu without a choice dismisses it, as the driver's
   // DismissMenu does.
-  QObject::connect(menu, &QMenu::aboutToHide, &self, [this, &popup] {
-    if (panel->OpenPopupMenu() == &popup) panel->ClosePopupMenu();
+  QObject::connect(shown, &QMenu::aboutToHide, &self, [this, shown, &popup] {
+    if (menu == shown && panel->OpenPopupMenu() == &popup) panel->ClosePopupMenu();
+    shown->deleteLater();
   });
-  menu->popup(menuAt.isNull() ? self.mapToGlobal(QPoint(0, 0)) : menuAt);
+  shown->popup(menuAt.isNull() ? self.mapToGlobal(QPoint(0, 0)) : menuAt);
 }
 
 bool PanelWidget::Impl::WantsKey(const Native& n, const QKeyEvent& e) const {
@@ -561,11 +605,15 @@ bool PanelWidget::Impl::OnKey(Native& n, QKeyEvent& e) {
   // F4 and Alt+Down open a drop-down list natively.
   if (combo && (e.key() == Qt::Key_F4 || ((e.modifiers() & Qt::AltModifier) && e.key() == Qt::Key_Down))) return false;
   if (e.type() == QEvent::KeyRelease) {
+    // Only the release of a key whose press the panel had: one a host's
+    // shortcut took (Ctrl+S) ends there.
+    if (!keysDown.erase(e.key())) return false;
     if (AccessLetter(e)) return true;
     const int code = KeyCodeOf(e.key());
     Act([&] { user.KeyUp(code, ShiftOf(e.modifiers())); });
     return true;
   }
+  keysDown.insert(e.key());
   if (const char letter = AccessLetter(e)) {
     Act([&] { user.AccessKey(letter); }, true);
     return true;
@@ -627,14 +675,36 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
       impl_->Act([&] { user.AccessKey(static_cast<char>(key)); }, true);
       return true;
     }
-    case QEvent::FocusIn:
-      if (onViewport || n->control->HasFocus()) return false;
+    case QEvent::InputMethod: {
+      // Text composed with an input method arrives as typed characters.
+      const QString text = static_cast<QInputMethodEvent&>(*event).commitString();
+      if (onViewport) return false;
+      if (text.isEmpty()) return true;  // composing: the field shows the outcome only
+      impl_->Act([&] {
+        for (char32_t ch : text.toStdU32String()) user.KeyPress(static_cast<int>(ch));
+      });
+      return true;
+    }
+    case QEvent::FocusIn: {
+      // The window coming back (after a message box or a menu) is no focus
+      // move of the user's; neither is anything during a user action.
+      const auto reason = static_cast<QFocusEvent&>(*event).reason();
+      if (onViewport || n->control->HasFocus() || impl_->acting > 0 || reason == Qt::ActiveWindowFocusReason ||
+          reason == Qt::PopupFocusReason)
+        return false;
       impl_->Act([&] { user.Focus(*n->control); });
       return false;
+    }
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick: {
-      if (!onViewport) return false;
       auto& mouse = static_cast<QMouseEvent&>(*event);
+      const bool middleInText = n->control->Kind() == ui::ControlKind::TextBox && mouse.button() == Qt::MiddleButton;
+      if (middleInText && event->type() == QEvent::MouseButtonPress) {
+        // Pasting the selection goes through the text box, and its limits.
+        const std::string text = QGuiApplication::clipboard()->text(QClipboard::Selection).toStdString();
+        impl_->Act([&] { user.Focus(*n->control) && user.Paste(text); });
+      }
+      if (!onViewport) return middleInText;
       if (mouse.button() != Qt::LeftButton) return true;  // the context menu event follows
       const QModelIndex index = view->indexAt(mouse.position().toPoint());
       impl_->Act([&] {
@@ -648,7 +718,8 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseMove:
       // Dragging selects nothing the list did not select.
-      return onViewport;
+      return onViewport || (n->control->Kind() == ui::ControlKind::TextBox &&
+                            static_cast<QMouseEvent&>(*event).button() == Qt::MiddleButton);
     case QEvent::ContextMenu: {
       if (!onViewport) return n->control->Kind() == ui::ControlKind::TextBox;
       auto& context = static_cast<QContextMenuEvent&>(*event);
@@ -664,9 +735,9 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
 }
 
 bool PanelWidget::event(QEvent* event) {
-  // The screen's DPI changed (the window moved to another screen): the same
-  // twips take other pixels.
-  if (event->type() == QEvent::ScreenChangeInternal) Sync();
+  // Shown (a tab page coming forward shows what the host changed while it
+  // was hidden), or on another screen, whose DPI gives the twips other pixels.
+  if (event->type() == QEvent::Show || event->type() == QEvent::ScreenChangeInternal) Sync();
   return QWidget::event(event);
 }
 

@@ -33,6 +33,7 @@ class PanelWidget : public QWidget {
 
  public:
   // Shows the panel at the size it has now (its design size for a new one).
+  // A null panel is refused with std::invalid_argument.
   explicit PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent = nullptr);
   ~PanelWidget() override;
 
@@ -57,7 +58,8 @@ class PanelWidget : public QWidget {
 
   // Brings every native widget in line with the panel. Runs by itself after
   // each user action it routes; a host calls it after it changed the panel
-  // itself (LoadData, SaveData, anything that set a field).
+  // itself (LoadData, SaveData, anything that set a field); showing the
+  // widget syncs too.
   void Sync();
 
   // An error a panel raises in answer to the user (a failing outside

@@ -30,19 +30,9 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
-QApplication& App() {
-  static int argc = 1;
-  static char name[] = "test_qt";
-  static char* argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QApplication app(argc, argv);
-  return app;
-}
-
 template <class Panel>
 class QtPanel : public PanelTest<Panel> {
  protected:
-  QtPanel() { App(); }
   void Show(const std::string& key, const std::shared_ptr<NotificationDefinition>& def) {
     this->panel->LoadData(Variant(def), key, this->host);
     widget = std::make_unique<qt::PanelWidget>(this->panel);
@@ -183,6 +173,12 @@ TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
   QTest::keyClick(&Native(panel->txtAddress()), Qt::Key_Return);
   Messages().Verify();
   EXPECT_EQ(Shown(panel->stl()), (Strings{"ops@example.com", "ops@example.com"}));
+  ClickRow(panel->stl(), 1);
+  Messages().Expect("Do you really want to delete this Email Address (ops@example.com)?", msgbox::YesNoExclamation,
+                    "Delete Email Address", msgbox::AnswerYes);
+  QTest::keyClick(&Native(panel->stl()), Qt::Key_Delete);
+  Messages().Verify();
+  EXPECT_EQ(Shown(panel->stl()), (Strings{"ops@example.com"}));
 
   auto& message = Native<QPlainTextEdit>(panel->txtMessage());
   QTest::mouseClick(message.viewport(), Qt::LeftButton);
@@ -245,7 +241,6 @@ TEST_F(SnmpWidget, ManyRowsAreReadFromTheListsStore) {
 }
 
 TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
-  App();
   struct Case {
     int code;
     QMessageBox::Icon icon;
@@ -276,3 +271,12 @@ TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
 
 }  // namespace
 }  // namespace quillmont::testing
+
+// The application lives as long as the tests, on the stack, so that it goes
+// before Qt's own statics do.
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}

@@ -172,6 +172,9 @@ class QUILLMONT_API ListView : public Control {
   int ViewRowCount() const noexcept { return static_cast<int>(selected_.size()); }
   // The reference stays valid until the rows next change.
   const std::vector<std::string>& RowCells(int row) const;
+  // The same cells into `cells` (replacing what it held), kept nowhere else:
+  // for a view that reads many rows once each.
+  void ReadRowCells(int row, std::vector<std::string>& cells) const;
   void AppendViewRow(std::vector<std::string> cells);
   void SetRowCells(int row, std::vector<std::string> cells);
   // The same, copying from cells the caller keeps (a buffer it reuses).

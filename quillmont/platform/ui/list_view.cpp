@@ -33,6 +33,20 @@ const std::vector<std::string>& ListView::RowCells(int row) const {
   return cells;
 }
 
+void ListView::ReadRowCells(int row, std::vector<std::string>& cells) const {
+  CheckRow(row);
+  cells.clear();
+  if (source_) {
+    source_->ReadCells(row, cells);
+    return;
+  }
+  const HeldRow& held = rows_[static_cast<std::size_t>(row)];
+  for (std::uint32_t i = 0; i < held.count; ++i) {
+    const Cell& cell = cells_[held.first + i];
+    cells.emplace_back(text_.View(cell.offset, cell.size));
+  }
+}
+
 ListView::HeldRow ListView::Hold(std::span<const std::string> cells) {
   HeldRow held{static_cast<std::uint32_t>(cells_.size()), static_cast<std::uint32_t>(cells.size())};
   for (const std::string& text : cells) {
