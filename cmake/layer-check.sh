@@ -18,7 +18,10 @@ allowed() {
     delivery) echo "quillmont/ store/ delivery/" ;;
     # The editing logic without drawing: below every front end.
     apps/session) echo "quillmont/ store/ apps/session/" ;;
-    apps/editor | apps/studio) echo "quillmont/ store/ delivery/ host/ apps/session/ $1/" ;;
+    apps/editor) echo "quillmont/ store/ delivery/ host/ apps/session/ $1/" ;;
+    # The Qt adapter sees the panels' controls and services only.
+    adapters/qt) echo "quillmont/platform quillmont/framework adapters/qt/" ;;
+    apps/studio) echo "quillmont/ store/ apps/session/ adapters/qt/ $1/" ;;
     apps/*) echo "quillmont/ store/ delivery/ host/ $1/" ;;
     *) echo "" ;;
   esac
@@ -28,7 +31,7 @@ failed=0
 while IFS= read -r file; do
   folder=$(dirname "$file")
   [[ $folder == quillmont/* ]] && folder=$(cut -d/ -f1-2 <<<"$folder")
-  [[ $folder == apps/* ]] && folder=$(cut -d/ -f1-2 <<<"$folder")
+  [[ $folder == apps/* || $folder == adapters/* ]] && folder=$(cut -d/ -f1-2 <<<"$folder")
   [[ $folder == store/* || $folder == host/* || $folder == delivery/* ]] && folder=${folder%%/*}
   rules=$(allowed "$folder")
   [[ -z $rules ]] && continue
@@ -42,7 +45,7 @@ while IFS= read -r file; do
       failed=1
     fi
   done < <(sed -nE 's/^[[:space:]]*#[[:space:]]*include[[:space:]]+"([^"]+)".*/\1/p' "$file")
-done < <(git ls-files -- 'quillmont/*' 'store/*' 'host/*' 'delivery/*' 'apps/*' | grep -E '\.(h|cpp)$')
+done < <(git ls-files -- 'quillmont/*' 'store/*' 'host/*' 'delivery/*' 'apps/*' 'adapters/*' | grep -E '\.(h|cpp)$')
 
 if ((failed)); then exit 1; fi
 echo "layer-check: every module includes only the modules below it"
