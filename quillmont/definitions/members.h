@@ -184,7 +184,9 @@ class TypedItemList : public Base {
 
 template <class Base, class Member>
 inline std::shared_ptr<Member> TypedItemList<Base, Member>::AsMember(std::shared_ptr<ListItem> item) {
-  const std::type_info& type = typeid(*item);
+  if (!item) return nullptr;
+  const ListItem& object = *item;
+  const std::type_info& type = typeid(object);
   auto* itemPart = reinterpret_cast<char*>(item.get());
   const std::ptrdiff_t itemOffset = itemPart - static_cast<char*>(dynamic_cast<void*>(item.get()));
   if (checkedType_ && *checkedType_ == type && checkedItemOffset_ == itemOffset) {
