@@ -29,16 +29,19 @@ std::optional<std::string> Statement::OptionalText(int column) const {
 }
 
 std::string Statement::Text(int column, std::size_t maxChars, const char* field) const {
+  return std::string(TextView(column, maxChars, field));
+}
+
+std::string_view Statement::TextView(int column, std::size_t maxChars, const char* field) const {
   const std::string_view raw = impl_->Bytes(column);
   // Four bytes at most per character: longer is too long whatever it holds.
   const bool tooManyBytes = raw.size() > 4 * maxChars;
-  std::string text = tooManyBytes ? std::string() : std::string(raw);
-  const std::size_t chars = tooManyBytes ? raw.size() : ui::utf8::CharCount(text);
+  const std::size_t chars = tooManyBytes ? raw.size() : ui::utf8::CharCount(raw);
   if (chars > maxChars)
     throw Error(ErrorCode::Corrupt, "The database holds " + std::string(field) + " of " + std::to_string(chars) +
                                         (tooManyBytes ? " bytes" : " characters") + ", more than the " +
                                         std::to_string(maxChars) + " allowed; it was not loaded.");
-  return text;
+  return raw;
 }
 
 std::optional<std::string> Statement::OptionalText(int column, std::size_t maxChars, const char* field) const {

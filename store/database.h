@@ -85,6 +85,8 @@ class Statement {
   // The same for a field of at most maxChars characters: a longer stored
   // value is refused (Error(Corrupt) naming field, "a subject"), not loaded.
   std::string Text(int column, std::size_t maxChars, const char* field) const;
+  // The same without a copy: valid until the next step or reset.
+  std::string_view TextView(int column, std::size_t maxChars, const char* field) const;
   std::optional<std::string> OptionalText(int column, std::size_t maxChars, const char* field) const;
   bool IsNull(int column) const { return impl_->IsNull(column); }
 

@@ -4,6 +4,7 @@
 
 #include "quillmont/definitions/members.h"
 #include "quillmont/platform/ui/utf8.h"
+#include "store/catalogue.h"
 #include "store/host_objects.h"
 #include "store/pg_db.h"
 
@@ -305,19 +306,31 @@ void Store::DeleteNotification(std::int32_t id) {
 
 std::shared_ptr<EventTypeCollection> Store::EventTypes() {
   if (catalogue_) return catalogue_;
-  auto list = std::make_shared<BasicEventTypeCollection>();
+  auto list = std::make_shared<Catalogue>();
   Statement s = db_->Prepare(std::string("SELECT type_key, name, group_id FROM event_types ORDER BY sort_order, ") +
                              db_->InsertionOrder());
   while (s.Step())
-    list->Append(std::make_shared<BasicEventType>(s.Text(0, kMaxCatalogueTextLength, "an event type key"),
-                                                  s.Text(1, kMaxCatalogueTextLength, "an event type name"),
-                                                  ToInt32(s.Int(2), "group number")));
+    list->Append(s.TextView(0, kMaxCatalogueTextLength, "an event type key"),
+                 s.TextView(1, kMaxCatalogueTextLength, "an event type name"), ToInt32(s.Int(2), "group number"));
   catalogue_ = std::move(list);
   return catalogue_;
 }
 
 std::shared_ptr<EventTypeCollection> Store::StoredEventTypes(std::int32_t notificationId) {
   auto list = std::make_shared<BasicEventTypeCollection>();
+  if (catalogue_) {
+    // The catalogue this session shows is here already: its entries name the
+    // chosen types, so only their keys are read.
+    Statement s =
+        db_->Prepare("SELECT type_key FROM notification_event_types WHERE notification_id = ? ORDER BY position");
+    s.Bind(1, std::int64_t{notificationId});
+    while (s.Step()) {
+      std::string key = s.Text(0, kMaxCatalogueTextLength, "an event type key");
+      auto known = catalogue_->Item(key);
+      list->Append(known ? std::move(known) : std::make_shared<BasicEventType>(std::move(key), std::string(), 0));
+    }
+    return list;
+  }
   Statement s = db_->Prepare(
       "SELECT t.type_key, COALESCE(e.name, ''), COALESCE(e.group_id, 0) FROM notification_event_types t"
       " LEFT JOIN event_types e ON e.type_key = t.type_key WHERE t.notification_id = ? ORDER BY t.position");

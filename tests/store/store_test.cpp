@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <tuple>
 
 #include "quillmont/definitions/members.h"
 #include "store/copy.h"
@@ -160,6 +161,50 @@ TEST_P(StoreTest, RoundTripKeepsNullsEmptiesAndChosenKeys) {
   // A row without a key is refused and the earlier choice stays.
   EXPECT_THROW(def->SetChosenEventTypes(std::make_shared<FakeRows>(std::vector<std::string>{"node.downX", ""})), Error);
   EXPECT_TRUE(def->ChosenKeys().empty());
+}
+
+// The chosen types read the same whether or not the catalogue was read
+// first (then their names come from it), also for a key it lacks; the
+// catalogue's entries stay valid after the store is gone.
+TEST_P(StoreTest, ChosenTypesAndCatalogueEntries) {
+  const std::string path = NewLocation();
+  auto store = OpenSeeded(path);
+  const std::int32_t id = store->ListNotifications().front().id;
+  store->Db()
+      .Prepare("INSERT INTO notification_event_types(notification_id, position, type_key) VALUES(?, 999, 'gone.type')")
+      .Bind(1, std::int64_t{id})
+      .Run();
+  auto rows = [](const EventTypeCollection& list) {
+    std::vector<std::tuple<std::string, std::string, std::int32_t>> out;
+    for (int i = 1; i <= list.Count(); ++i) {
+      const auto e = list.ItemAt(i);
+      out.emplace_back(e->Key(), e->Name(), e->GroupID());
+    }
+    return out;
+  };
+  const auto before = rows(*store->StoredEventTypes(id));
+  ASSERT_GE(before.size(), 2u);
+  EXPECT_EQ(before.back(), std::make_tuple(std::string("gone.type"), std::string(), 0));
+  EXPECT_NE(std::get<1>(before.front()), "");
+
+  std::shared_ptr<EventType> first, kept;
+  {
+    auto catalogue = store->EventTypes();
+    EXPECT_EQ(rows(*store->StoredEventTypes(id)), before);
+    first = catalogue->ItemAt(1);
+    EXPECT_EQ(catalogue->ItemAt(1), first);  // the same entry each time
+    EXPECT_EQ(catalogue->Item(first->Key()), first);
+    EXPECT_EQ(catalogue->Item(first->Key() + "x"), nullptr);
+    EXPECT_EQ(catalogue->Item("gone.type"), nullptr);
+    EXPECT_THROW(catalogue->ItemAt(0), Error);
+    EXPECT_THROW(catalogue->ItemAt(catalogue->Count() + 1), Error);
+    kept = catalogue->ItemAt(catalogue->Count());
+  }
+  const std::string key = kept->Key(), name = kept->Name();
+  store.reset();
+  EXPECT_EQ(kept->Key(), key);
+  EXPECT_EQ(kept->Name(), name);
+  EXPECT_FALSE(name.empty());
 }
 
 TEST_P(StoreTest, SaveWritesOnlyThePartsThatWereSet) {
