@@ -92,6 +92,10 @@ Address Resolve(const std::string& host, const Options& options, long boundMs) {
     throw std::runtime_error("name not resolved: " + host + " (" + gai_strerror(rc) + ")");
   }
   const addrinfo* chosen = lookup->request.ar_result;
+  if (!chosen) {  // success with no address: a resolver fault, not a crash
+    delete lookup;
+    throw std::runtime_error("name not resolved: " + host + " (no address)");
+  }
   for (const addrinfo* a = chosen; a; a = a->ai_next)
     if (a->ai_family == AF_INET) {
       chosen = a;
@@ -189,7 +193,7 @@ Outcome SendTrap(const std::string& notification, const Manager& manager, const 
                                             address.v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in)) == 0;
 
   const std::vector<oid> enterprise = ParseOid(settings.snmpEnterprise);
-  const u_long uptime = static_cast<u_long>(get_uptime());
+  const auto uptime = static_cast<u_long>(get_uptime());
   netsnmp_pdu* pdu = snmp_pdu_create(v1 ? SNMP_MSG_TRAP : SNMP_MSG_TRAP2);
   if (v1) {
     pdu->enterprise = static_cast<oid*>(std::malloc(enterprise.size() * sizeof(oid)));

@@ -43,7 +43,7 @@ void CheckFits(const std::optional<std::string>& text, std::size_t maxChars, con
 
 std::string CheckedName(const std::string& name) {
   const auto first = name.find_first_not_of(" \t");
-  const std::string trimmed =
+  std::string trimmed =
       first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(" \t") - first + 1);
   if (trimmed.empty()) throw Error(ErrorCode::InvalidPropertyValue, "Please enter a name for the notification.");
   if (ui::utf8::CharCount(trimmed) > kMaxNameLength)

@@ -40,7 +40,7 @@ DeliverySettings::Tls ParseTls(const std::string& text) {
   if (text == "none") return DeliverySettings::Tls::None;
   if (text == "starttls") return DeliverySettings::Tls::StartTls;
   if (text == "tls") return DeliverySettings::Tls::Implicit;
-  Refuse("The setting \"Delivery.SmtpTls\" must be none, starttls or tls, not \"" + text + "\".");
+  Refuse(R"(The setting "Delivery.SmtpTls" must be none, starttls or tls, not ")" + text + "\".");
 }
 
 // Each key with how it is read from and written to its text.

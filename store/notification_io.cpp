@@ -161,7 +161,7 @@ class Checker {
   std::vector<Incoming> Document(const InJson& doc) {
     std::vector<Incoming> out;
     if (!doc.is_object()) {
-      Problem("document", "expected an object with \"formatVersion\" and \"notifications\", not " + Kind(doc));
+      Problem("document", R"(expected an object with "formatVersion" and "notifications", not )" + Kind(doc));
       return out;
     }
     OnlyKnown(doc, "", {"formatVersion", "notifications"});
