@@ -174,6 +174,20 @@ TEST_P(StoreTest, ChosenTypesAndCatalogueEntries) {
       .Prepare("INSERT INTO notification_event_types(notification_id, position, type_key) VALUES(?, 999, 'gone.type')")
       .Bind(1, std::int64_t{id})
       .Run();
+  // Enough more types, with long names, that the catalogue's entries and
+  // texts each fill more than one of its blocks.
+  constexpr int kMore = 5000;
+  {
+    WriteTransaction tx(store->Db());
+    auto add = store->Db().Prepare("INSERT INTO event_types(type_key, name, group_id, sort_order) VALUES(?,?,?,?)");
+    for (int i = 0; i < kMore; ++i)
+      add.Bind(1, "more." + std::to_string(i))
+          .Bind(2, std::string(60, 'n') + std::to_string(i))
+          .Bind(3, 1)
+          .Bind(4, 100000 + i)
+          .Run();
+    tx.Commit();
+  }
   auto rows = [](const EventTypeCollection& list) {
     std::vector<std::tuple<std::string, std::string, std::int32_t>> out;
     for (int i = 1; i <= list.Count(); ++i) {
@@ -196,6 +210,15 @@ TEST_P(StoreTest, ChosenTypesAndCatalogueEntries) {
     EXPECT_EQ(catalogue->Item(first->Key()), first);
     EXPECT_EQ(catalogue->Item(first->Key() + "x"), nullptr);
     EXPECT_EQ(catalogue->Item("gone.type"), nullptr);
+    EXPECT_EQ(catalogue->Item(""), nullptr);
+    // The added types come last, in their order, each found by its key.
+    const int count = catalogue->Count();
+    for (int i = 0; i < kMore; ++i) {
+      const auto e = catalogue->ItemAt(count - kMore + 1 + i);
+      ASSERT_EQ(e->Key(), "more." + std::to_string(i));
+      ASSERT_EQ(e->Name(), std::string(60, 'n') + std::to_string(i));
+      ASSERT_EQ(catalogue->Item(e->Key()), e);
+    }
     EXPECT_THROW(catalogue->ItemAt(0), Error);
     EXPECT_THROW(catalogue->ItemAt(catalogue->Count() + 1), Error);
     kept = catalogue->ItemAt(catalogue->Count());
