@@ -49,7 +49,7 @@ struct Catalogue::Storage {
 
   const char* Keep(std::string_view key, std::string_view name) {
     const std::size_t bytes = key.size() + name.size();
-    if (blockSize - blockUsed < bytes) {
+    if (blocks.empty() || blockSize - blockUsed < bytes) {
       blockSize = std::max(kTextBlockBytes, bytes);
       blocks.push_back(std::unique_ptr<char[]>(new char[blockSize]));  // written before it is read
       blockUsed = 0;

@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "quillmont/definitions/members.h"
+#include "store/catalogue.h"
 #include "store/copy.h"
 #include "store/definition_store.h"
 #include "store/host_objects.h"
@@ -228,6 +229,17 @@ TEST_P(StoreTest, ChosenTypesAndCatalogueEntries) {
   EXPECT_EQ(kept->Key(), key);
   EXPECT_EQ(kept->Name(), name);
   EXPECT_FALSE(name.empty());
+}
+
+// A store may hold an empty key and name (SQLite allows them), also first.
+TEST(Catalogue, EmptyTextsFirst) {
+  Catalogue catalogue;
+  catalogue.Append("", "", 3);
+  catalogue.Append("k", "", 4);
+  ASSERT_EQ(catalogue.Count(), 2);
+  EXPECT_EQ(catalogue.ItemAt(1)->Key(), "");
+  EXPECT_EQ(catalogue.Item("")->GroupID(), 3);
+  EXPECT_EQ(catalogue.Item("k")->Name(), "");
 }
 
 TEST_P(StoreTest, SaveWritesOnlyThePartsThatWereSet) {
