@@ -1,8 +1,8 @@
 #pragma once
 // The event catalogue as read from a store: every entry's texts in a few
-// large blocks and the entries in one array, so reading 100,000 event types
-// makes no allocation per type and the catalogue holds a third of the memory
-// one object per type would.
+// large blocks and the entries in chunks of thousands, so reading 100,000
+// event types makes no allocation per type and the catalogue holds about a
+// third of the memory an object per type, with its own texts, would.
 #include <cstdint>
 #include <memory>
 #include <mutex>
