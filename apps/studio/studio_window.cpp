@@ -56,8 +56,16 @@ void NotificationWindow::Refresh() {
   for (qt::PanelWidget* page : pages_) page->Sync();
   const store::StoredDefinition& d = session_.Definition();
   std::string title = "Notification";
-  title += d.IsNew() ? " (new)" : " " + std::to_string(d.NotificationID());
-  title += ": " + d.Name();
+  // Appended piece by piece: g++ 12 at -O3 takes "literal + string" for an
+  // overlapping copy (-Wrestrict) and stops the optimised build.
+  if (d.IsNew()) {
+    title += " (new)";
+  } else {
+    title += ' ';
+    title += std::to_string(d.NotificationID());
+  }
+  title += ": ";
+  title += d.Name();
   if (session_.Changed()) title += "  [changed]";
   if (session_.Store().ReadOnly()) title += "  [read-only]";
   setWindowTitle(QString::fromStdString(title));
