@@ -271,12 +271,3 @@ TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
 
 }  // namespace
 }  // namespace quillmont::testing
-
-// The application lives as long as the tests, on the stack, so that it goes
-// before Qt's own statics do.
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  ::testing::InitGoogleTest(&argc, argv);
-  return RUN_ALL_TESTS();
-}
