@@ -54,21 +54,7 @@ qt::PanelWidget& NotificationWindow::Page(int index) const { return *pages_.at(s
 // the user's word) shows in the widgets and the title.
 void NotificationWindow::Refresh() {
   for (qt::PanelWidget* page : pages_) page->Sync();
-  const store::StoredDefinition& d = session_.Definition();
-  std::string title = "Notification";
-  // Appended piece by piece: g++ 12 at -O3 takes "literal + string" for an
-  // overlapping copy (-Wrestrict) and stops the optimised build.
-  if (d.IsNew()) {
-    title += " (new)";
-  } else {
-    title += ' ';
-    title += std::to_string(d.NotificationID());
-  }
-  title += ": ";
-  title += d.Name();
-  if (session_.Changed()) title += "  [changed]";
-  if (session_.Store().ReadOnly()) title += "  [read-only]";
-  setWindowTitle(QString::fromStdString(title));
+  setWindowTitle(QString::fromStdString(session_.Title() + session_.Marks()));
 }
 
 bool NotificationWindow::Save() {
@@ -181,8 +167,7 @@ void StudioWindow::Reload() {
   const auto* row = Current();
   const std::int32_t keep = row ? row->id : 0;
   model_.Changed();
-  for (std::size_t i = 0; i < index_.Rows().size(); ++i)
-    if (index_.Rows()[i].id == keep) table_->selectRow(static_cast<int>(i));
+  if (const int at = index_.RowOf(keep); at >= 0) table_->selectRow(at);
 }
 
 void StudioWindow::Guarded(const std::function<void()>& action) {
