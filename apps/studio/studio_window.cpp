@@ -147,6 +147,9 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
   // What other editors save shows within a second.
   auto* poll = new QTimer(this);
   connect(poll, &QTimer::timeout, this, [this] {
+    // It also fires inside the modal loop of an action's question or error
+    // box: the rows that action holds must stay as they are.
+    if (busy_ > 0) return;
     Guarded([this] {
       if (index_.CatchUp()) model_.Changed();
     });
@@ -171,13 +174,25 @@ void StudioWindow::Reload() {
 }
 
 void StudioWindow::Guarded(const std::function<void()>& action) {
+  struct Busy {
+    int& depth;
+    explicit Busy(int& d) : depth(++d) {}
+    ~Busy() { --depth; }
+  } busy(busy_);
+  std::string error;
   try {
     action();
   } catch (const std::exception& e) {
-    frontEnd_.Message(e.what(), msgbox::Critical, session::kErrorTitle);
-    index_.Reload();
-    model_.Changed();
+    error = e.what();
   }
+  if (error.empty()) return;
+  frontEnd_.Message(error, msgbox::Critical, session::kErrorTitle);
+  try {
+    index_.Reload();
+  } catch (const std::exception&) {
+    // The list stays as it was; the next look tries again.
+  }
+  model_.Changed();
 }
 
 NotificationWindow* StudioWindow::OpenNotification(std::int32_t id) {
