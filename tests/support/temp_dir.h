@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -51,6 +52,12 @@ inline std::string Output(const std::string& command, int* code = nullptr) {
   const int status = pclose(p);
   if (code) *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return out;
+}
+
+// A command prefix that runs a program as another real user (nobody); giving
+// up root needs root, which CI has.
+inline std::string AsNobody() {
+  return ::geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
 }
 
 // Sets an environment variable for the life of the scope.
