@@ -173,8 +173,7 @@ std::string PlaceRefusal(const std::string& path, bool trusted, uid_t owner) {
   // A missing folder is reported where the file would be made.
   if (dir.Get() < 0 || ::fstat(dir.Get(), &st) != 0) return {};
   if (trusted)
-    if (std::string why = files::FolderRefusal(st, dir.Get(), "the database " + path, folder); !why.empty())
-      return why;
+    if (std::string why = files::FolderRefusal(st, dir.Get(), "the database " + path, folder); !why.empty()) return why;
   for (const char* suffix : {"-wal", "-shm", "-journal"}) {
     const std::string name = files::NameOf(path) + suffix;
     struct stat side {};

@@ -12,11 +12,14 @@
 
 namespace quillmont::testing {
 
-// A scratch folder removed with everything in it at the end of the test.
+// A scratch folder removed with everything in it at the end of the test; in
+// the temporary folder, or in base (when only folders no other user may
+// write may lie above it).
 class TempDir {
  public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "quillmont-test-XXXXXX").string();
+  explicit TempDir(const std::string& base = {}) {
+    const auto parent = base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
+    std::string tmpl = (parent / "quillmont-test-XXXXXX").string();
     if (::mkdtemp(tmpl.data())) path_ = tmpl;
   }
   ~TempDir() {
