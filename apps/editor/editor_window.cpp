@@ -16,7 +16,7 @@ namespace keys = ui::keys;
 namespace shift = ui::shift;
 
 EditorWindow::EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
-                           std::vector<PageDescriptor> pages)
+                           std::vector<session::PageDescriptor> pages)
     : screen_(screen),
       store_(store),
       frontEnd_(screen),
@@ -135,7 +135,7 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, ui::utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {
-    ShowError(screen_, ex, kErrorTitle);
+    ShowError(screen_, ex, session::kErrorTitle);
   }
 }
 
@@ -326,13 +326,6 @@ void EditorWindow::Draw(Canvas& canvas) {
   if (canvas.Height() >= 3) {
     DrawStatusLine(canvas, canvas.Height() - 1, status_, Keys());
   }
-}
-
-std::optional<std::string> AskNotificationName(Screen& screen, store::Store& store, const std::string& title,
-                                               const std::string& prompt, const std::string& initial,
-                                               std::int32_t exceptId) {
-  TerminalFrontEnd frontEnd(screen);
-  return session::AskNotificationName(frontEnd, store, title, prompt, initial, exceptId);
 }
 
 }  // namespace quillmont::editor

@@ -41,7 +41,7 @@ std::string HostName() {
 }
 
 // Text from the database or the arguments goes out escaped.
-std::string Shown(const std::string& text) { return quillmont::text::ForTerminal(text); }
+std::string Escaped(const std::string& text) { return quillmont::text::ForTerminal(text); }
 
 int Run(int argc, char** argv) {
   quillmont::session::CommandLineParser parser(
@@ -78,8 +78,8 @@ int Run(int argc, char** argv) {
     auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path, 2000);
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
-      std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(db->Db().Path())
-                << "\n";
+      std::cerr << "quillmont-notify: no event type \"" << Escaped(eventKey) << "\" in "
+                << Escaped(db->Db().DisplayName()) << "\n";
       return exit_code::UnknownEvent;
     }
     event = {eventKey, type->Name(), node, message, std::chrono::system_clock::now()};
@@ -93,25 +93,25 @@ int Run(int argc, char** argv) {
       notifications.push_back(std::move(n));
     }
   } catch (const std::exception& e) {
-    std::cerr << "quillmont-notify: " << Shown(e.what()) << "\n";
+    std::cerr << "quillmont-notify: " << Escaped(e.what()) << "\n";
     return exit_code::DatabaseFailed;
   }
   if (notifications.empty())
-    std::cerr << "quillmont-notify: no notification includes the event type \"" << Shown(eventKey) << "\"\n";
+    std::cerr << "quillmont-notify: no notification includes the event type \"" << Escaped(eventKey) << "\"\n";
 
   bool allSent = true;
   for (const auto& n : notifications) {
     if (dryRun) {
       for (const std::string& d : delivery::Destinations(n))
-        std::cout << "would send: \"" << Shown(n.name) << "\": " << Shown(d) << "\n";
+        std::cout << "would send: \"" << Escaped(n.name) << "\": " << Escaped(d) << "\n";
       continue;
     }
     delivery::Options options;
     options.deadline = deadline;
     options.onOutcome = [&](const delivery::Outcome& o) {
       allSent = allSent && o.sent;
-      std::cout << (o.sent ? "sent: \"" : "failed: \"") << Shown(o.notification) << "\": " << Shown(o.destination);
-      if (!o.sent) std::cout << ": " << Shown(o.detail);
+      std::cout << (o.sent ? "sent: \"" : "failed: \"") << Escaped(o.notification) << "\": " << Escaped(o.destination);
+      if (!o.sent) std::cout << ": " << Escaped(o.detail);
       std::cout << std::endl;
     };
     delivery::Deliver(n, event, settings, options);
@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {
-    std::cerr << "quillmont-notify: " << Shown(e.what()) << "\n";
+    std::cerr << "quillmont-notify: " << Escaped(e.what()) << "\n";
     return exit_code::SendFailed;
   }
 }
