@@ -194,7 +194,7 @@ std::optional<std::string> AskText(Screen& screen, const std::string& title, con
   field->SetFocus();
   // Typing replaces what the field offers.
   field->SetSelection(0, ui::utf8::CharCount(initial));
-  PanelRenderer renderer;
+  PanelView view;
   Rect okRect, cancelRect;
   auto layer = [&](Canvas& canvas) {
     const int width = std::min(canvas.Width(), std::max(50, Chars(prompt) + 4));
@@ -204,7 +204,7 @@ std::optional<std::string> AskText(Screen& screen, const std::string& title, con
     const Rect fieldArea{box.row + 3, box.col + 2, 1, std::max(1, box.width - 4)};
     panel.SetSize(TwipsWide(fieldArea.width), TwipsHigh(1));
     field->Move(0, 0, TwipsWide(fieldArea.width), TwipsHigh(1));
-    renderer.Draw(canvas, panel, fieldArea);
+    view.Draw(canvas, panel, fieldArea);
     const int row = box.Bottom() - 2;
     const int col = box.col + std::max(1, box.width / 2 - 10);
     okRect = {row, col, 1, DrawCaption(canvas, row, col, "[ OK ]", attr::Bold, -1)};

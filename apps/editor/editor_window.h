@@ -67,14 +67,14 @@ class EditorWindow {
   void ShowPopupIfOpen();
   void DropDown(ui::ComboBox& combo);
   Rect PanelArea(const Canvas& canvas) const;
-  PanelRenderer& Renderer() { return renderers_.at(session_.Active()); }
+  PanelView& View() { return views_.at(session_.Active()); }
 
   Screen& screen_;
   store::Store& store_;
   TerminalFrontEnd frontEnd_;
   session::NotificationSession session_;
   // One per page, in the session's order.
-  std::vector<PanelRenderer> renderers_;
+  std::vector<PanelView> views_;
   bool closed_ = false;
   std::vector<Rect> tabRects_;
   std::string status_;  // shown in the status line until the next input

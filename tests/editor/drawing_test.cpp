@@ -47,7 +47,7 @@ TEST(Drawing, FieldsAndSelectedRowsMarkTheirWholeWidth) {
   panel.Add<ui::Label>("lbl", "&Port: ")->Move(12 * W, H, 4 * W, H);
   panel.SetSize(20 * W, 6 * H);
   Canvas canvas(6, 20);
-  PanelRenderer().Draw(canvas, panel, {0, 0, 6, 20});
+  PanelView().Draw(canvas, panel, {0, 0, 6, 20});
   ExpectScreen(canvas, "field_and_selected_row");
 }
 

@@ -69,7 +69,7 @@ TEST(ScreenDrawing, WideAndCombiningTextStaysInEveryControlsBox) {
     memo->SetText(c.text);
     panel.SetSize(32 * W, 8 * H);
     Canvas canvas(8, 32);
-    PanelRenderer().Draw(canvas, panel, {0, 0, 8, 32});
+    PanelView().Draw(canvas, panel, {0, 0, 8, 32});
     ExpectWholeCells(canvas);
     if (!c.screen.empty()) testing::ExpectScreen(canvas, c.screen);
     // The same text as a title, a message and a menu entry.
