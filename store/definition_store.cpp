@@ -68,7 +68,7 @@ Store::Store(OpenedDatabase opened)
 
 void Store::RefuseIfReadOnly(const char* what) const {
   if (readOnly_)
-    throw Error(ErrorCode::Failed, std::string("The database ") + db_->Path() +
+    throw Error(ErrorCode::Failed, std::string("The database ") + db_->DisplayName() +
                                        " is open read-only (this user cannot write it or its folder), so " + what +
                                        " is not possible. Nothing was written.");
 }

@@ -574,7 +574,7 @@ std::vector<ImportStep> ImportJson(Store& store, std::string_view document, cons
   const InJson doc = Parse(document);
   Database& db = store.Db();
   if (!options.dryRun && store.ReadOnly())
-    throw Error(ErrorCode::Failed, "The database " + db.Path() +
+    throw Error(ErrorCode::Failed, "The database " + db.DisplayName() +
                                        " is open read-only (this user cannot write it or its folder), so importing "
                                        "is not possible. Nothing was written.");
   // Checked and planned inside the transaction that writes: no other save

@@ -104,7 +104,7 @@ int RunEditor(const session::Location& location, std::istream& in, std::ostream&
   CursesTerminal terminal;
   Screen screen(terminal);
   HostServices services(screen, store);
-  NotificationListScreen list(screen, store, StandardPages(), store->Db().Path());
+  NotificationListScreen list(screen, store, session::StandardPages(), store->Db().DisplayName());
   list.Run();
   return exit_code::Ok;
 }
@@ -198,8 +198,8 @@ int RunCopy(const std::string& source, const std::string& target, std::ostream& 
     auto to = store::Store::Open(target);
     const store::CopyCounts counts = store::CopyStore(*from, *to);
     out << "copied " << counts.notifications << " notifications, " << counts.eventTypes << " event types and "
-        << counts.settings << " settings from " << text::ForTerminal(from->Db().Path()) << " to "
-        << text::ForTerminal(to->Db().Path()) << "; every table and the export of every notification match\n";
+        << counts.settings << " settings from " << text::ForTerminal(from->Db().DisplayName()) << " to "
+        << text::ForTerminal(to->Db().DisplayName()) << "; every table and the export of every notification match\n";
     return exit_code::Ok;
   } catch (const std::exception& e) {
     if (newFile)

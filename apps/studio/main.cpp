@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
   int code = 0;
   {
-    studio::StudioWindow window(store, store->Db().Path());
+    studio::StudioWindow window(store, store->Db().DisplayName());
     window.show();
     code = QApplication::exec();
   }
