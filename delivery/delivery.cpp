@@ -3,12 +3,13 @@
 #include <ctime>
 
 #include "delivery/internal.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::delivery {
 
 std::string FormatTime(std::chrono::system_clock::time_point time, const std::string& timeFormat) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-  if (timeFormat == "UNIX") return std::to_string(static_cast<long long>(seconds));
+  if (timeFormat == rules::kTimeUnix) return std::to_string(static_cast<long long>(seconds));
   std::tm utc{};
   gmtime_r(&seconds, &utc);
   char text[32];
@@ -18,8 +19,9 @@ std::string FormatTime(std::chrono::system_clock::time_point time, const std::st
 
 std::string Expand(const std::string& text, const std::string& notification, const Event& event) {
   const std::pair<const char*, std::string> fields[] = {
-      {"{notification}", notification}, {"{event}", event.name},      {"{event_key}", event.key},
-      {"{node}", event.node},           {"{message}", event.message}, {"{time}", FormatTime(event.time, "UTC")},
+      {"{notification}", notification}, {"{event}", event.name},
+      {"{event_key}", event.key},       {"{node}", event.node},
+      {"{message}", event.message},     {"{time}", FormatTime(event.time, rules::kTimeUtc)},
   };
   std::string out;
   for (std::size_t i = 0; i < text.size();) {

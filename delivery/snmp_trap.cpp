@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "delivery/internal.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::delivery {
 namespace {
@@ -149,13 +150,14 @@ void AddString(netsnmp_pdu* pdu, std::vector<oid> name, const std::string& value
 Outcome SendTrap(const std::string& notification, const Manager& manager, const Event& event,
                  const DeliverySettings& settings, const Options& options) {
   Outcome outcome{notification, TrapDestination(manager), false, {}};
-  const bool v1 = manager.version == "SNMP v1";
-  if (!v1 && manager.version != "SNMP v2c") {
+  const bool v1 = manager.version == rules::kSnmpV1;
+  if (!rules::IsSnmpVersion(manager.version)) {
     outcome.detail = "not sent: unknown SNMP version \"" + manager.version + "\"";
     return outcome;
   }
-  if (manager.port < 1 || manager.port > 65535) {
-    outcome.detail = "not sent: the port " + std::to_string(manager.port) + " is not from 1 to 65535";
+  if (!rules::IsPort(manager.port)) {
+    outcome.detail = "not sent: the port " + std::to_string(manager.port) + " is not from " +
+                     std::to_string(rules::kPortMin) + " to " + std::to_string(rules::kPortMax);
     return outcome;
   }
   Address address;

@@ -6,6 +6,7 @@
 #include "apps/editor/cell_width.h"
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/ui/utf8.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::editor {
 namespace {
@@ -103,10 +104,6 @@ const char* SelectorCaption(const ui::Control& c) {
   if (&selector->ChosenList() == &c) return "Chosen";
   return nullptr;
 }
-
-// The text field shows the e-mail panel's placeholder for "use the default"
-// dim, so it reads as a marker, not as text.
-constexpr std::string_view kDefaultMarker = "<Default>";
 
 }  // namespace
 
@@ -321,7 +318,9 @@ void PanelRenderer::DrawControl(Canvas& canvas, ui::Control& c, const Rect& r, b
 void PanelRenderer::DrawTextBox(Canvas& canvas, ui::TextBox& box, const Rect& r, bool focused) {
   // The focused field is drawn reversed, its selection then plain.
   std::uint8_t a = (focused ? attr::Reverse : attr::Underline) | (box.IsEffectivelyEnabled() ? attr::None : attr::Dim);
-  if (box.Text() == kDefaultMarker) a |= attr::Dim;
+  // The e-mail page's placeholder for "use the default" is dim, so it reads
+  // as a marker, not as text.
+  if (box.Text() == rules::kDefaultText) a |= attr::Dim;
   const std::uint8_t selAttrs =
       focused ? static_cast<std::uint8_t>((a & ~attr::Reverse) | attr::Underline | attr::Bold) : a;
   canvas.Fill(r, U' ', a);
