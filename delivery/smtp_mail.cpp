@@ -15,14 +15,14 @@
 
 #include "delivery/internal.h"
 #include "quillmont/platform/error.h"
-#include "quillmont/services/app_context.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::delivery {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& message) { throw Error(ErrorCode::InvalidPropertyValue, message); }
 
-bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+using rules::HasLineBreak;
 
 std::string Base64(const std::string& bytes) {
   static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -256,14 +256,15 @@ std::string ReadPassword(const DeliverySettings& settings) {
 
 std::string ComposeMail(const Notification& notification, const std::string& recipient, const Event& event,
                         const DeliverySettings& settings) {
-  auto own = [](const std::optional<std::string>& text) { return text && !text->empty() && *text != "<Default>"; };
   const std::string subject =
-      Expand(own(notification.subject) ? *notification.subject : settings.defaultSubject, notification.name, event);
+      Expand(rules::IsOwnStoredText(notification.subject) ? *notification.subject : settings.defaultSubject,
+             notification.name, event);
   const std::string message =
-      Expand(own(notification.message) ? *notification.message : settings.defaultMessage, notification.name, event);
+      Expand(rules::IsOwnStoredText(notification.message) ? *notification.message : settings.defaultMessage,
+             notification.name, event);
   if (HasLineBreak(subject)) Refuse("the subject holds a line break (CR or LF), which a mail header cannot carry");
   for (const std::string* address : {&recipient, &settings.mailFrom})
-    if (HasLineBreak(*address) || !IsValidEmailAddressText(*address))
+    if (HasLineBreak(*address) || !rules::IsValidEmailAddressText(*address))
       Refuse("\"" + *address + "\" is not a valid e-mail address");
   static std::atomic<unsigned> counter{0};
   const auto stamp = std::chrono::duration_cast<std::chrono::microseconds>(event.time.time_since_epoch()).count();

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "quillmont/platform/error.h"
-#include "quillmont/services/app_context.h"
+#include "quillmont/rules/fields.h"
 #include "store/definition_store.h"
 
 namespace quillmont::store {
@@ -13,20 +13,7 @@ namespace {
 
 [[noreturn]] void Refuse(const std::string& message) { throw Error(ErrorCode::InvalidPropertyValue, message); }
 
-bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
-
-bool IsOid(const std::string& text) {
-  // Dotted decimal with at least two arcs, no empty arc.
-  if (text.empty() || text.front() == '.' || text.back() == '.' || text.find("..") != std::string::npos) return false;
-  int arcs = 1;
-  for (char c : text) {
-    if (c == '.')
-      ++arcs;
-    else if (c < '0' || c > '9')
-      return false;
-  }
-  return arcs >= 2 && arcs <= 100;
-}
+using rules::HasLineBreak;
 
 int ParseInt(const std::string& key, const std::string& text) {
   int value = 0;
@@ -34,13 +21,6 @@ int ParseInt(const std::string& key, const std::string& text) {
   if (ec != std::errc() || end != text.data() + text.size())
     Refuse("The setting \"" + key + "\" must be a whole number, not \"" + text + "\".");
   return value;
-}
-
-DeliverySettings::Tls ParseTls(const std::string& text) {
-  if (text == "none") return DeliverySettings::Tls::None;
-  if (text == "starttls") return DeliverySettings::Tls::StartTls;
-  if (text == "tls") return DeliverySettings::Tls::Implicit;
-  Refuse(R"(The setting "Delivery.SmtpTls" must be none, starttls or tls, not ")" + text + "\".");
 }
 
 // Each key with how it is read from and written to its text.
@@ -61,7 +41,7 @@ const std::vector<Field>& Fields() {
        [](const S& s) { return s.smtpServer; }},
       {"Delivery.SmtpPort", [](S& s, const std::string& v) { s.smtpPort = ParseInt("Delivery.SmtpPort", v); },
        [](const S& s) { return std::to_string(s.smtpPort); }},
-      {"Delivery.SmtpTls", [](S& s, const std::string& v) { s.smtpTls = ParseTls(v); },
+      {"Delivery.SmtpTls", [](S& s, const std::string& v) { s.smtpTls = TlsFromName(v); },
        [](const S& s) { return std::string(TlsName(s.smtpTls)); }},
       {"Delivery.MailFrom", [](S& s, const std::string& v) { s.mailFrom = v; }, [](const S& s) { return s.mailFrom; }},
       {"Delivery.SmtpUser", [](S& s, const std::string& v) { s.smtpUser = v; }, [](const S& s) { return s.smtpUser; }},
@@ -82,6 +62,12 @@ const std::vector<Field>& Fields() {
 
 }  // namespace
 
+DeliverySettings::Tls TlsFromName(const std::string& name) {
+  for (auto tls : kTlsModes)
+    if (name == TlsName(tls)) return tls;
+  Refuse(R"(The setting "Delivery.SmtpTls" must be none, starttls or tls, not ")" + name + "\".");
+}
+
 const char* TlsName(DeliverySettings::Tls tls) noexcept {
   switch (tls) {
     case DeliverySettings::Tls::StartTls:
@@ -96,12 +82,14 @@ const char* TlsName(DeliverySettings::Tls tls) noexcept {
 void CheckDeliverySettings(const DeliverySettings& s) {
   if (s.snmpCommunity.empty() || HasLineBreak(s.snmpCommunity))
     Refuse("The SNMP community must be one line of text, not empty.");
-  if (!IsOid(s.snmpEnterprise))
+  if (!rules::IsOid(s.snmpEnterprise))
     Refuse("The SNMP enterprise OID \"" + s.snmpEnterprise + "\" is not a dotted number such as 1.3.6.1.4.1.32473.1.");
   if (s.smtpServer.empty() || s.smtpServer.find_first_of("\r\n /?#@") != std::string::npos)
     Refuse("The SMTP server must be a host name or address.");
-  if (s.smtpPort < 1 || s.smtpPort > 65535) Refuse("The SMTP port must be from 1 to 65535.");
-  if (!IsValidEmailAddressText(s.mailFrom) || HasLineBreak(s.mailFrom))
+  if (!rules::IsPort(s.smtpPort))
+    Refuse("The SMTP port must be from " + std::to_string(rules::kPortMin) + " to " + std::to_string(rules::kPortMax) +
+           ".");
+  if (!rules::IsValidEmailAddressText(s.mailFrom) || HasLineBreak(s.mailFrom))
     Refuse("The sender address \"" + s.mailFrom + "\" is not a valid e-mail address.");
   if (HasLineBreak(s.smtpUser) || HasLineBreak(s.smtpPasswordFile))
     Refuse("The SMTP user and password file must be one line each.");

@@ -37,8 +37,13 @@ struct DeliverySettings {
   int timeoutSeconds = 15;
 };
 
+// The TLS modes in the order they are offered.
+inline constexpr DeliverySettings::Tls kTlsModes[] = {DeliverySettings::Tls::None, DeliverySettings::Tls::StartTls,
+                                                      DeliverySettings::Tls::Implicit};
 // The TLS mode's name as stored and shown ("none", "starttls", "tls").
 const char* TlsName(DeliverySettings::Tls tls) noexcept;
+// The mode of that name; Error(InvalidPropertyValue) for another name.
+DeliverySettings::Tls TlsFromName(const std::string& name);
 
 // Error(InvalidPropertyValue) naming the first setting that cannot be used
 // (a bad OID, port, address, timeout, or a line break in a text that goes
