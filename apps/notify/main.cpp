@@ -15,6 +15,7 @@
 #include "delivery/delivery.h"
 #include "quillmont/platform/terminal_text.h"
 #include "store/definition_store.h"
+#include "store/pg_db.h"
 
 namespace {
 
@@ -69,6 +70,7 @@ int Run(int argc, char** argv) {
   app.footer(kExitCodes);
   try {
     app.parse(argc, argv);
+    for (int i = 1; i < argc; ++i) quillmont::store::HidePasswordInArgument(argv[i]);  // out of ps
   } catch (const CLI::ParseError& e) {
     const int rc = app.exit(e);
     return rc == 0 ? exit_code::Ok : exit_code::Usage;
@@ -87,6 +89,8 @@ int Run(int argc, char** argv) {
     options.access = store::Access::ReadOnly;
     options.busyTimeoutMs = 2000;
     auto db = store::Store::Open(database, options);
+    if (!db->Untrusted().empty())
+      std::cerr << "quillmont-notify: note: " << Shown(db->Untrusted()) << " It was only read.\n";
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
       std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(db->Db().Path())
@@ -94,7 +98,7 @@ int Run(int argc, char** argv) {
       return exit_code::UnknownEvent;
     }
     event = {eventKey, type->Name(), node, message, std::chrono::system_clock::now()};
-    settings = store::LoadDeliverySettings(*db);
+    settings = store::SettingsForDelivery(*db);
     for (const auto& summary : db->ListNotifications()) {
       store::NotificationRecord record = db->ReadNotification(summary.id);
       if (std::find(record.eventTypeKeys.begin(), record.eventTypeKeys.end(), eventKey) == record.eventTypeKeys.end())
