@@ -29,6 +29,7 @@ int main(int argc, char** argv) {
       return args[i] == "--help" || args[i] == "-h" ? 0 : 2;
     }
   }
+  for (int i = 1; i < argc; ++i) store::HidePasswordInArgument(argv[i]);  // out of ps
   std::shared_ptr<store::Store> store;
   std::string location;
   try {
