@@ -10,6 +10,7 @@
 #include "apps/studio/studio_window.h"
 #include "quillmont/framework/runtime.h"
 #include "store/host_objects.h"
+#include "store/pg_db.h"
 
 int main(int argc, char** argv) {
   using namespace quillmont;
