@@ -100,12 +100,20 @@ int RunEditor(const session::Location& location, std::istream& in, std::ostream&
     Say(err, e.what());
     return e.Code();
   }
-  UseUtf8Locale();
-  CursesTerminal terminal;
-  Screen screen(terminal);
-  HostServices services(screen, store);
-  NotificationListScreen list(screen, store, StandardPages(), store->Db().Path());
-  list.Run();
+  try {
+    UseUtf8Locale();
+    CursesTerminal terminal;
+    Screen screen(terminal);
+    HostServices services(screen, store);
+    NotificationListScreen list(screen, store, StandardPages(), store->Db().Path());
+    list.Run();
+  } catch (const Error& e) {
+    // A database that cannot be read (a stored value over its limit) is
+    // refused as in every other mode, once the terminal is restored.
+    if (e.Code() != ErrorCode::Corrupt) throw;
+    Say(err, e.what());
+    return exit_code::DatabaseRefused;
+  }
   return exit_code::Ok;
 }
 
@@ -193,9 +201,10 @@ int RunImport(const CommandLine& cl, const std::string& path, std::istream& in, 
 int RunCopy(const std::string& source, const std::string& target, std::ostream& out, std::ostream& err) {
   std::error_code ec;
   const bool newFile = !store::IsServerUri(target) && !std::filesystem::exists(target, ec);
+  std::shared_ptr<store::Store> to;
   try {
     auto from = session::OpenForReading(source);
-    auto to = store::Store::Open(target);
+    to = store::Store::Open(target);
     const store::CopyCounts counts = store::CopyStore(*from, *to);
     out << "copied " << counts.notifications << " notifications, " << counts.eventTypes << " event types and "
         << counts.settings << " settings from " << text::ForTerminal(from->Db().Path()) << " to "
@@ -205,6 +214,12 @@ int RunCopy(const std::string& source, const std::string& target, std::ostream& 
     if (newFile)
       for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(target + suffix, ec);
     Say(err, e.what());
+    // A server database laid out for the copy is emptied again.
+    if (to && to->WasCreated() && store::IsServerUri(target)) try {
+        store::RemoveServerLayout(to->Db());
+      } catch (const std::exception& also) {
+        Say(err, std::string("The tables made for the copy could not be removed again: ") + also.what());
+      }
     return exit_code::DatabaseRefused;
   }
 }
