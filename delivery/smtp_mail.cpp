@@ -237,20 +237,28 @@ std::string ReadPassword(const DeliverySettings& settings) {
     throw Error(ErrorCode::Failed,
                 "the SMTP user needs a password: set QUILLMONT_SMTP_PASSWORD or name a password file in the settings");
   const std::string& path = settings.smtpPasswordFile;
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  // Never through a link, never waiting on a FIFO, never more than a password.
+  constexpr std::size_t kMaxBytes = 64 << 10;
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) throw Error(ErrorCode::Failed, "the password file " + path + " cannot be read: " + std::strerror(errno));
   struct stat st {};
   std::string text;
-  const bool fine = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+  bool fine = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0 &&
+              static_cast<std::size_t>(st.st_size) <= kMaxBytes;
   if (fine) {
     char buffer[4096];
     ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0 && text.size() < 65536) text.append(buffer, n);
+    while (fine && (n = read(fd, buffer, sizeof buffer)) != 0) {
+      if (n < 0 && errno == EINTR) continue;
+      text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      fine = n > 0 && text.size() <= kMaxBytes;
+    }
   }
   close(fd);
   if (!fine)
     throw Error(ErrorCode::Failed, "the password file " + path +
-                                       " is not used: it must be a file of yours that nobody else may read or write");
+                                       " is not used: it must be a regular file of yours, at most 64 KiB, that nobody "
+                                       "else may read or write");
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
