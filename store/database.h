@@ -124,6 +124,10 @@ class Database {
   // Changes whenever another connection has committed a write (cheap: the
   // notification list asks it several times a second).
   virtual std::int64_t DataVersion() = 0;
+  // The path no longer names the file this connection opened (it was
+  // replaced, say by a restored backup, or removed): a write would go into a
+  // file nobody finds, so every write transaction refuses to begin.
+  virtual bool Replaced() { return false; }
 
   // Where the SQL of the two backends differs.
   // expr compared and sorted as the store compares names: ASCII letters in
@@ -143,6 +147,15 @@ class Database {
 
   std::string path_;
   bool inTransaction_ = false;
+};
+
+// A write refused because the database's path no longer names the file
+// that was opened (see Database::Replaced).
+class FileReplaced : public Error {
+ public:
+  explicit FileReplaced(const std::string& path)
+      : Error(ErrorCode::Failed, "The database file " + path +
+                                     " was replaced or removed since it was opened, so nothing was written to it.") {}
 };
 
 // One write transaction; it rolls back unless Commit ran.

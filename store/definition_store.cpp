@@ -42,7 +42,21 @@ void CheckFits(const std::optional<std::string>& text, std::size_t maxChars, con
 }  // namespace
 
 std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& options) {
-  return std::make_shared<Store>(IsServerUri(path) ? OpenServerDatabase(path, options) : OpenDatabase(path, options));
+  auto store =
+      std::make_shared<Store>(IsServerUri(path) ? OpenServerDatabase(path, options) : OpenDatabase(path, options));
+  store->options_ = options;
+  return store;
+}
+
+void Store::Reopen() {
+  const std::string path = db_->DisplayName();
+  OpenedDatabase opened = IsServerUri(path) ? OpenServerDatabase(path, options_) : OpenDatabase(path, options_);
+  db_ = std::move(opened.db);
+  created_ = opened.created;
+  readOnly_ = opened.readOnly;
+  version_ = opened.version;
+  untrusted_ = std::move(opened.untrusted);
+  catalogue_.reset();
 }
 
 Store::Store(OpenedDatabase opened)

@@ -97,6 +97,13 @@ class Store : public std::enable_shared_from_this<Store> {
   void RenameNotification(std::int32_t id, const std::string& name);
   // Changes whenever another connection commits a write.
   std::int64_t DataVersion() { return db_->DataVersion(); }
+  // The path no longer names the file opened: writes are refused
+  // (FileReplaced) until Reopen.
+  bool Replaced() { return db_->Replaced(); }
+  // Opens what is now at the path, as Open did; the old connection goes.
+  // Definitions read before keep their revisions, so a save of one asks
+  // the usual questions against the new file.
+  void Reopen();
   // The schema version of the database as opened (older only read-only).
   int SchemaVersion() const noexcept { return version_; }
 
@@ -124,6 +131,7 @@ class Store : public std::enable_shared_from_this<Store> {
   void RefuseIfReadOnly(const char* what) const;
 
   std::shared_ptr<Database> db_;
+  OpenOptions options_;
   bool created_ = false;
   bool readOnly_ = false;
   int version_ = 0;

@@ -24,6 +24,13 @@ ErrorCode CodeOf(int rc) noexcept;
 // this user cannot write.
 enum class OpenMode { ReadOnly, ReadWrite, Create, Immutable };
 
+// A file's device and inode; all zero for a path that names nothing.
+struct FileIdentity {
+  unsigned long long dev = 0, ino = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity IdentityOf(const std::string& path);
+
 class SqliteDatabase final : public Database {
  public:
   // Opens the file in that mode. The file is only read until the caller
@@ -46,6 +53,7 @@ class SqliteDatabase final : public Database {
   void Commit() override;
   void Rollback() noexcept override;
   std::int64_t DataVersion() override { return QueryInt("PRAGMA data_version"); }
+  bool Replaced() override;
 
   std::string NoCase(std::string_view expr) const override { return std::string(expr) + " COLLATE NOCASE"; }
   const char* ForUpdate() const noexcept override { return ""; }
@@ -56,6 +64,9 @@ class SqliteDatabase final : public Database {
 
  private:
   sqlite3* db_ = nullptr;
+  // Of the file opened and of its write-ahead log (none until first seen by
+  // a write): what Replaced compares the path with.
+  FileIdentity file_, log_;
 };
 
 }  // namespace quillmont::store

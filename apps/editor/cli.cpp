@@ -94,6 +94,10 @@ int RunEditor(const session::Location& location, std::istream& in, std::ostream&
       err << "quillmont-editor: the editor needs a terminal (use --list or --export in scripts)\n";
       return exit_code::NoTerminal;
     }
+    if (const std::string unfit = TerminalUnfit(); !unfit.empty()) {
+      err << "quillmont-editor: " << unfit << "; the editor needs a terminal that can (try TERM=xterm)\n";
+      return exit_code::NoTerminal;
+    }
     ConsoleFrontEnd questions(in, err);
     store = session::OpenForEditing(location, questions);
   } catch (const session::StartRefused& e) {

@@ -7,16 +7,20 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #ifndef NCURSES_WIDECHAR
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
+#include <term.h>
 
 #include "apps/editor/cell_width.h"
 #include "apps/editor/shutdown.h"
+#include "quillmont/platform/ui/utf8.h"
 
 namespace quillmont::editor {
 namespace {
@@ -147,6 +151,44 @@ InputEvent FromCharacter(wint_t ch) {
   return InputEvent::MakeText(static_cast<char32_t>(ch));
 }
 
+// The rest of a control sequence after ESC [ (parameters, then one final
+// byte), read while it keeps coming; "" when nothing followed in time.
+std::string ReadControlSequence() {
+  std::string sequence;
+  timeout(40);
+  for (;;) {
+    wint_t ch = 0;
+    if (get_wch(&ch) != OK) break;
+    sequence += static_cast<char>(ch);
+    if (ch >= 0x40 && ch <= 0x7e) break;
+    if (ch < 0x20 || ch > 0x3f || sequence.size() > 32) break;
+  }
+  timeout(-1);
+  return sequence;
+}
+
+// What a terminal in bracketed-paste mode sends between ESC [200~ and
+// ESC [201~, whole: one insertion however long it is. A paste that never
+// ends (the terminal went away) ends after a second without input.
+std::string ReadPaste() {
+  static constexpr std::string_view kEnd = "\033[201~";
+  std::string text;
+  timeout(1000);
+  for (;;) {
+    wint_t ch = 0;
+    const int rc = get_wch(&ch);
+    if (rc == ERR) break;
+    if (rc == KEY_CODE_YES) continue;
+    text += ui::utf8::Encode(static_cast<char32_t>(ch));
+    if (text.size() >= kEnd.size() && text.compare(text.size() - kEnd.size(), kEnd.size(), kEnd) == 0) {
+      text.resize(text.size() - kEnd.size());
+      break;
+    }
+  }
+  timeout(-1);
+  return text;
+}
+
 attr_t CursesAttrs(std::uint8_t a) {
   attr_t out = A_NORMAL;
   if (a & attr::Bold) out |= A_BOLD;
@@ -157,6 +199,22 @@ attr_t CursesAttrs(std::uint8_t a) {
 }
 
 }  // namespace
+
+std::string TerminalUnfit() {
+  int status = 0;
+  if (setupterm(nullptr, STDOUT_FILENO, &status) != OK) {
+    const char* term = std::getenv("TERM");
+    return std::string("the terminal type \"") + (term ? term : "") + "\" is not known here";
+  }
+  // A terminal that cannot move its cursor (TERM=dumb) would show nothing.
+  const char* cup = tigetstr(const_cast<char*>("cup"));
+  const bool addressable = cup != nullptr && cup != reinterpret_cast<char*>(-1);
+  del_curterm(cur_term);
+  cur_term = nullptr;
+  if (addressable) return "";
+  const char* term = std::getenv("TERM");
+  return std::string("the terminal type \"") + (term ? term : "") + "\" cannot place text on the screen";
+}
 
 void UseUtf8Locale() {
   std::setlocale(LC_ALL, "");
@@ -182,12 +240,15 @@ CursesTerminal::CursesTerminal() {
             nullptr);
   // Motion reports while a button is down, for dragging a column border.
   std::fputs("\033[?1002h", stdout);
+  // Pastes arrive marked, as text (not as Enter and Tab keys).
+  std::fputs("\033[?2004h", stdout);
   std::fflush(stdout);
   mouseinterval(0);
   curs_set(0);
 }
 
 CursesTerminal::~CursesTerminal() {
+  std::fputs("\033[?2004l", stdout);
   std::fputs("\033[?1002l", stdout);
   std::fflush(stdout);
   endwin();
@@ -209,7 +270,7 @@ InputEvent CursesTerminal::Read() {
       if (errno == EINTR) continue;
       // The terminal went away (hang-up, closed pane): say so, instead of
       // spinning on a dead input.
-      return InputEvent{InputEvent::Kind::Closed, 0, 0, 0, 0, 0, {}};
+      return InputEvent{InputEvent::Kind::Closed, 0, 0, 0, 0, 0, {}, {}};
     }
     if (rc == KEY_CODE_YES) {
       if (ch == KEY_MOUSE) {
@@ -245,6 +306,14 @@ InputEvent CursesTerminal::Read() {
       const int rc2 = get_wch(&next);
       timeout(-1);
       if (rc2 == ERR) return InputEvent::MakeKey(ui::keys::Escape);
+      if (rc2 == OK && next == '[') {
+        // A key the terminal description does not name is ignored, never
+        // typed as its letters.
+        const std::string sequence = ReadControlSequence();
+        if (sequence.empty()) return InputEvent::MakeAlt(U'[');
+        if (sequence == "200~") return InputEvent::MakePaste(ReadPaste());
+        continue;
+      }
       if (rc2 == OK && next > 32 && next != 127) return InputEvent::MakeAlt(static_cast<char32_t>(next));
       if (rc2 == OK && next == 27) return InputEvent::MakeKey(ui::keys::Escape);
       continue;

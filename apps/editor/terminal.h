@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 
 #include "apps/editor/canvas.h"
 #include "apps/editor/input.h"
@@ -44,6 +45,10 @@ class CursesTerminal final : public Terminal {
   void Present(const Canvas& canvas) override;
   void Repaint() override;
 };
+
+// Why the terminal the program runs in cannot show the editor (an unknown
+// type, or one without cursor addressing such as TERM=dumb); "" when it can.
+std::string TerminalUnfit();
 
 // Makes sure the program runs with a UTF-8 character set, whatever the
 // environment chose, so ncursesw can draw lines and accented letters.

@@ -259,5 +259,52 @@ TEST_F(EditorInTmux, OnAServerAnEditOutlivesTheServerGoingAwayAndTheOtherEditorS
   EXPECT_EQ(status, 0);
 }
 
+// What only a real terminal shows: a terminal that cannot place text is
+// refused; a paste arrives whole, as text; a key the terminal description
+// does not name types nothing; a file replaced under the open editor gets
+// nothing written into it, and the reopened one keeps what it holds.
+TEST_F(EditorInTmux, PastesUnknownKeysAndAFileReplacedUnderTheEditor) {
+  Tmux dumb("env TERM=dumb " + Command() + "; echo EXIT=$?; sleep 60", 80, 24);
+  ASSERT_SCREEN(dumb.WaitFor("EXIT=5"), dumb);
+  EXPECT_FALSE(std::ifstream(db_).good()) << "nothing is made for a terminal that is refused";
+
+  store::SeedDatabase(*store::Store::Open(db_));
+  const std::string other = dir_.File("restored.db");
+  Output("cp " + Quote(db_) + " " + Quote(other));
+  {
+    auto restored = store::Store::Open(other);
+    auto third = restored->NewDefinition("Restored only");
+    restored->Save(*third);
+  }
+  Tmux pane("env TERM=vt100 " + Command(), 80, 24);
+  ASSERT_SCREEN(pane.WaitFor("Core network outage"), pane);
+  pane.Keys("Enter");
+  ASSERT_SCREEN(pane.WaitFor("Notification 1: Core network outage"), pane);
+  pane.Keys("M-3 M-s S-F10");
+  pane.Run("set-buffer 'two\nlines'");
+  pane.Run("paste-buffer -p");
+  ASSERT_SCREEN(pane.WaitFor("A line break cannot be pasted"), pane);
+  EXPECT_EQ(pane.Screen().find("[changed]"), std::string::npos) << pane.Screen();
+  EXPECT_EQ(pane.Screen().find("21;2~"), std::string::npos) << pane.Screen();
+  pane.Keys("M-m C-a");
+  pane.Run("paste-buffer -p");
+  ASSERT_SCREEN(pane.WaitFor("Message: two"), pane);
+  ASSERT_SCREEN(pane.WaitFor("         lines"), pane);
+
+  Output("mv " + Quote(other) + " " + Quote(db_));
+  pane.Keys("C-s");
+  ASSERT_SCREEN(pane.WaitFor("nothing was written to it"), pane);
+  pane.Keys("r");  // Reopen
+  ASSERT_SCREEN(pane.WaitFor("Saved"), pane);
+  pane.Keys("Escape");
+  ASSERT_SCREEN(pane.WaitFor("Restored only"), pane);
+  pane.Keys("q");
+  ASSERT_TRUE(pane.WaitExit());
+  int status = -1;
+  EXPECT_NE(Export(1, &status).find("\"emailMessage\": \"two\\r\\nlines\""), std::string::npos) << Export(1, &status);
+  EXPECT_NE(Output(std::string(QM_EDITOR_BINARY) + " --db " + Quote(db_) + " --list").find("Restored only"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillmont::editor
