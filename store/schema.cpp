@@ -358,7 +358,7 @@ OpenedDatabase OpenServerDatabase(const std::string& uri, const OpenOptions& opt
   if (options.upToVersion < 1 || options.upToVersion > kSchemaVersion)
     throw Error(ErrorCode::InvalidProcedureCall, "No such schema version");
   const bool readOnly = options.access == Access::ReadOnly;
-  auto db = std::make_shared<PgDatabase>(uri, readOnly, options.busyTimeoutMs);
+  auto db = std::make_shared<PgDatabase>(uri, readOnly, options.busyTimeoutMs, options.connectTimeoutSeconds);
   const std::string where = db->DisplayName();
   // Tables are looked for where the session puts them (the URI may choose a
   // schema of its own through search_path).

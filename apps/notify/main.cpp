@@ -4,11 +4,14 @@
 // needs no terminal, only reads the database, and ends within --timeout.
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "apps/session/command_line.h"
 #include "apps/session/startup.h"
@@ -34,6 +37,9 @@ constexpr const char* kExitCodes =
     "  2  bad arguments\n"
     "  3  the event type is not in the database's catalogue\n"
     "  4  the database (or its delivery settings) could not be read\n";
+
+// Set once the database has been read.
+std::atomic<bool> delivering{false};
 
 std::string HostName() {
   char name[256] = {};
@@ -69,13 +75,26 @@ int Run(int argc, char** argv) {
     return exit_code::Usage;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
+  // The backstop of the deadline: a database server that answers the
+  // connection and then nothing holds no bound of its own.
+  std::thread([deadline] {
+    std::this_thread::sleep_until(deadline + std::chrono::milliseconds(500));
+    const bool reading = !delivering.load();
+    const char* why = reading ? "quillmont-notify: the database did not answer in the time allowed\n"
+                              : "quillmont-notify: the time allowed ran out\n";
+    [[maybe_unused]] const auto written = write(STDERR_FILENO, why, std::strlen(why));
+    _exit(reading ? exit_code::DatabaseFailed : exit_code::SendFailed);
+  }).detach();
 
   using namespace quillmont;
   std::vector<delivery::Notification> notifications;
   delivery::Event event;
   store::DeliverySettings settings;
   try {
-    auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path, 2000);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path,
+                                      static_cast<int>(std::min<long long>(2000, left.count())), timeout);
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
       std::cerr << "quillmont-notify: no event type \"" << Escaped(eventKey) << "\" in "
@@ -100,21 +119,21 @@ int Run(int argc, char** argv) {
     std::cerr << "quillmont-notify: no notification includes the event type \"" << Escaped(eventKey) << "\"\n";
 
   bool allSent = true;
-  for (const auto& n : notifications) {
-    if (dryRun) {
+  if (dryRun) {
+    for (const auto& n : notifications)
       for (const std::string& d : delivery::Destinations(n))
         std::cout << "would send: \"" << Escaped(n.name) << "\": " << Escaped(d) << "\n";
-      continue;
-    }
-    delivery::Options options;
-    options.deadline = deadline;
-    options.onOutcome = [&](const delivery::Outcome& o) {
-      allSent = allSent && o.sent;
-      std::cout << (o.sent ? "sent: \"" : "failed: \"") << Escaped(o.notification) << "\": " << Escaped(o.destination);
-      if (!o.sent) std::cout << ": " << Escaped(o.detail);
-      std::cout << std::endl;
-    };
-    delivery::Deliver(n, event, settings, options);
+    return exit_code::Ok;
+  }
+  delivering = true;
+  // Every destination at once, the deadline kept; the lines in a fixed order.
+  delivery::Options options;
+  options.deadline = deadline;
+  for (const delivery::Outcome& o : delivery::Deliver(notifications, event, settings, options)) {
+    allSent = allSent && o.sent;
+    std::cout << (o.sent ? "sent: \"" : "failed: \"") << Escaped(o.notification) << "\": " << Escaped(o.destination);
+    if (!o.sent) std::cout << ": " << Escaped(o.detail);
+    std::cout << "\n";
   }
   return allSent ? exit_code::Ok : exit_code::SendFailed;
 }
