@@ -354,6 +354,14 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options)
   return opened;
 }
 
+void RemoveServerLayout(Database& db) {
+  WriteTransaction tx(db);
+  db.Exec(
+      "DROP TABLE IF EXISTS notification_event_types, email_recipients, snmp_managers, notifications, event_types, "
+      "event_groups, settings, schema_version");
+  tx.Commit();
+}
+
 OpenedDatabase OpenServerDatabase(const std::string& uri, const OpenOptions& options) {
   if (options.upToVersion < 1 || options.upToVersion > kSchemaVersion)
     throw Error(ErrorCode::InvalidProcedureCall, "No such schema version");

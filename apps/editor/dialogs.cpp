@@ -7,6 +7,7 @@
 #include "apps/editor/renderer.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/utf8.h"
+#include "quillmont/rules/text.h"
 
 namespace quillmont::editor {
 namespace {
@@ -54,7 +55,7 @@ void DrawDialogFrame(Canvas& canvas, const Rect& box, const std::string& title) 
   }
 }
 
-char32_t Lower(char32_t c) { return c < 128 ? static_cast<char32_t>(std::tolower(static_cast<int>(c))) : c; }
+char32_t Lower(char32_t c) { return c < 128 ? static_cast<char32_t>(rules::FoldAscii(static_cast<char>(c))) : c; }
 
 }  // namespace
 

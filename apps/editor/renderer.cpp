@@ -4,6 +4,7 @@
 
 #include "apps/editor/cell_width.h"
 #include "quillmont/platform/ui/utf8.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::editor {
 namespace {
@@ -26,14 +27,12 @@ void DrawChars(Canvas& canvas, int row, int col, int width, const std::u32string
   }
 }
 
-// The text field shows the e-mail panel's placeholder for "use the default"
-// dim, so it reads as a marker, not as text.
-constexpr std::string_view kDefaultMarker = "<Default>";
-
 void DrawTextBox(Canvas& canvas, const PanelLayout& layout, const ui::TextBox& box, const Rect& r, bool focused) {
   // The focused field is drawn reversed, its selection then plain.
   std::uint8_t a = (focused ? attr::Reverse : attr::Underline) | (box.IsEffectivelyEnabled() ? attr::None : attr::Dim);
-  if (box.Text() == kDefaultMarker) a |= attr::Dim;
+  // The e-mail page's placeholder for "use the default" is dim, so it reads
+  // as a marker, not as text.
+  if (box.Text() == rules::kDefaultText) a |= attr::Dim;
   const std::uint8_t selAttrs =
       focused ? static_cast<std::uint8_t>((a & ~attr::Reverse) | attr::Underline | attr::Bold) : a;
   canvas.Fill(r, U' ', a);

@@ -18,6 +18,8 @@
 #include "delivery/delivery.h"
 #include "quillmont/platform/terminal_text.h"
 #include "store/definition_store.h"
+#include "store/delivery_settings.h"
+#include "store/pg_db.h"
 
 namespace {
 
@@ -66,7 +68,9 @@ int Run(int argc, char** argv) {
   app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
   app.footer(kExitCodes);
   try {
-    if (!parser.Parse(std::vector<std::string>(argv + 1, argv + argc))) {
+    const bool run = parser.Parse(std::vector<std::string>(argv + 1, argv + argc));
+    for (int i = 1; i < argc; ++i) quillmont::store::HidePasswordInArgument(argv[i]);  // out of ps
+    if (!run) {
       std::cout << parser.Help();
       return exit_code::Ok;
     }
@@ -95,6 +99,8 @@ int Run(int argc, char** argv) {
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path,
                                       static_cast<int>(std::min<long long>(2000, left.count())), timeout);
+    if (!db->Untrusted().empty())
+      std::cerr << "quillmont-notify: note: " << Escaped(db->Untrusted()) << " It was only read.\n";
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
       std::cerr << "quillmont-notify: no event type \"" << Escaped(eventKey) << "\" in "
@@ -102,7 +108,7 @@ int Run(int argc, char** argv) {
       return exit_code::UnknownEvent;
     }
     event = {eventKey, type->Name(), node, message, std::chrono::system_clock::now()};
-    settings = store::LoadDeliverySettings(*db);
+    settings = store::SettingsForDelivery(*db);
     for (const auto& summary : db->ListNotifications()) {
       store::NotificationRecord record = db->ReadNotification(summary.id);
       if (std::find(record.eventTypeKeys.begin(), record.eventTypeKeys.end(), eventKey) == record.eventTypeKeys.end())

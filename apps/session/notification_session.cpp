@@ -10,11 +10,11 @@ std::optional<std::string> AskNotificationName(FrontEnd& ui, store::Store& store
                                                const std::string& prompt, const std::string& initial,
                                                std::int32_t exceptId) {
   for (std::string name = initial;;) {
-    const auto answer = ui.Text(title, prompt, name, store::kMaxNameLength);
+    const auto answer = ui.Text(title, prompt, name, rules::kMaxNameLength);
     if (!answer) return std::nullopt;
     name = *answer;
     try {
-      const std::string checked = store::CheckedName(name);
+      const std::string checked = rules::CheckedName(name);
       if (!store.NameTaken(checked, exceptId)) return checked;
       ui.Message("A notification named \"" + checked + "\" already exists. Please choose another name.",
                  msgbox::Critical, title);

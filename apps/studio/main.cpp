@@ -8,6 +8,7 @@
 #include "apps/session/startup.h"
 #include "apps/studio/qt_front_end.h"
 #include "apps/studio/studio_window.h"
+#include "store/pg_db.h"
 
 int main(int argc, char** argv) {
   using namespace quillmont;
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
     std::cerr << "Usage: quillmont-studio [--db PATH|URI]   (default: $QUILLMONT_DB, else the editor's database)\n";
     return usage;
   }
+  for (int i = 1; i < argc; ++i) store::HidePasswordInArgument(argv[i]);  // out of ps
   std::shared_ptr<store::Store> store;
   try {
     studio::QtFrontEnd questions(nullptr);

@@ -220,9 +220,24 @@ TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
 TEST_F(ScreenTest, DeletingDefaultsToNoAndListingEscapesControlCharacters) {
   // Another program may have written a name the editor would refuse.
   store::SqliteDatabase(dir.File("q.db"), store::OpenMode::ReadWrite)
-      .Exec("UPDATE notifications SET name = 'line' || char(10) || 'break' || char(27) || '[31m\\' WHERE id = 2");
+      .Exec(
+          "UPDATE notifications SET name = 'line' || char(10) || 'break' || char(27) || '[31m\\' WHERE id = 2;"
+          "UPDATE notifications SET name = 'ab' || char(8238) || 'cd' || char(8294) || char(1564) WHERE id = 1");
   NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
-  terminal.Key(keys::Delete).ExpectText("Delete Notification").Key(keys::Return).Key(keys::Escape);
+  // Bidirectional controls are written out, never sent raw; Arabic letters stay.
+  auto noBidi = [](const Canvas& c) { EXPECT_EQ(c.AllText().find("\u202e"), std::string::npos) << c.AllText(); };
+  terminal.ExpectText("ab\\u202ecd\\u2066\\u061c")
+      .Check([](const Canvas& c) {
+        for (const char* raw : {"\u202e", "\u2066", "\u061c"}) EXPECT_EQ(c.AllText().find(raw), std::string::npos);
+      })
+      .Key(keys::Return)
+      .ExpectText("ab\\u202ecd")
+      .Check(noBidi)
+      .Key(FunctionKey(10))
+      .Key(keys::Delete)
+      .ExpectText("Delete Notification")
+      .Key(keys::Return)
+      .Key(keys::Escape);
   list.Run();
   EXPECT_EQ(store->ListNotifications().size(), 2u);
   std::ostringstream out, err;
