@@ -48,20 +48,17 @@ Store::Store(OpenedDatabase opened)
 
 void Store::RefuseIfReadOnly(const char* what) const {
   if (readOnly_)
-    throw Error(ErrorCode::Failed, std::string("The database ") + db_->Path() +
-                                       " is open read-only (this user cannot write it or its "
-                                       "folder), so " +
-                                       what + " is not possible. Nothing was written.");
+    throw Error(ErrorCode::Failed, std::string("The database ") + db_->DisplayName() +
+                                       " is open read-only (this user cannot write it or its folder), so " + what +
+                                       " is not possible. Nothing was written.");
 }
 
 std::vector<NotificationSummary> Store::ListNotifications() {
   Statement s = db_->Prepare(
       "SELECT n.id, n.name,"
       " (SELECT COUNT(*) FROM snmp_managers m WHERE m.notification_id = n.id),"
-      " (SELECT COUNT(*) FROM email_recipients r WHERE r.notification_id = "
-      "n.id),"
-      " (SELECT COUNT(*) FROM notification_event_types t WHERE "
-      "t.notification_id = n.id)"
+      " (SELECT COUNT(*) FROM email_recipients r WHERE r.notification_id = n.id),"
+      " (SELECT COUNT(*) FROM notification_event_types t WHERE t.notification_id = n.id)"
       " FROM notifications n ORDER BY " +
       db_->NoCase("n.name") + ", n.id");
   std::vector<NotificationSummary> out;

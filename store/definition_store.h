@@ -69,7 +69,7 @@ class Store : public std::enable_shared_from_this<Store> {
   NotificationRecord ReadNotification(std::int32_t id);
   std::shared_ptr<StoredDefinition> OpenDefinition(std::int32_t id);
   std::shared_ptr<StoredDefinition> NewDefinition(const std::string& name);
-  // Writes every part of the definition that was set, in one BEGIN IMMEDIATE
+  // Writes every part of the definition that was set, in one write
   // transaction that also increments the notification's revision: all of it
   // or nothing. It throws SaveRefused, writing nothing, when the stored
   // notification is at another revision than the one the definition was read

@@ -28,6 +28,8 @@ struct Field {
   const char* key;
   std::function<void(DeliverySettings&, const std::string&)> read;
   std::function<std::string(const DeliverySettings&)> write;
+  // The value names a file on this machine that a delivery reads.
+  bool localFile = false;
 };
 
 const std::vector<Field>& Fields() {
@@ -46,7 +48,7 @@ const std::vector<Field>& Fields() {
       {"Delivery.MailFrom", [](S& s, const std::string& v) { s.mailFrom = v; }, [](const S& s) { return s.mailFrom; }},
       {"Delivery.SmtpUser", [](S& s, const std::string& v) { s.smtpUser = v; }, [](const S& s) { return s.smtpUser; }},
       {"Delivery.SmtpPasswordFile", [](S& s, const std::string& v) { s.smtpPasswordFile = v; },
-       [](const S& s) { return s.smtpPasswordFile; }},
+       [](const S& s) { return s.smtpPasswordFile; }, true},
       {"Delivery.DefaultSubject", [](S& s, const std::string& v) { s.defaultSubject = v; },
        [](const S& s) { return s.defaultSubject; }},
       {"Delivery.DefaultMessage", [](S& s, const std::string& v) { s.defaultMessage = v; },
@@ -102,6 +104,22 @@ DeliverySettings LoadDeliverySettings(Store& store) {
   DeliverySettings settings;
   for (const Field& field : Fields())
     if (auto value = store.Setting(field.key)) field.read(settings, *value);
+  return settings;
+}
+
+DeliverySettings SettingsForDelivery(Store& store) {
+  DeliverySettings settings = LoadDeliverySettings(store);
+  const std::string whose = store.Db().Kind() == Backend::Postgres ? "The database " + store.Db().DisplayName() +
+                                                                         " is on a server, where others may write it."
+                                                                   : store.Untrusted();
+  if (whose.empty()) return settings;
+  for (const Field& field : Fields())
+    if (const std::string value = field.write(settings); field.localFile && !value.empty())
+      throw Error(ErrorCode::Failed, std::string("The setting \"") + field.key + "\" names the file " + value +
+                                         " on this machine, which is read only when the setting comes from a "
+                                         "database file of yours or root's. " +
+                                         whose +
+                                         " Remove the setting, or give the password in QUILLMONT_SMTP_PASSWORD.");
   return settings;
 }
 

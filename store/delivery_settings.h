@@ -53,6 +53,13 @@ void CheckDeliverySettings(const DeliverySettings& settings);
 // Missing keys keep their defaults; a stored value that cannot be used is an
 // Error(InvalidPropertyValue) naming the key.
 DeliverySettings LoadDeliverySettings(Store& store);
+// The settings as a delivery uses them. A setting that names a file on this
+// machine (the password file) is honoured only from a database file of the
+// user's or root's that others may not write: whoever may write the settings
+// could otherwise have one of the user's files read and sent away. From any
+// other database (another user's file, a server's) such a setting is an
+// Error(Failed) naming whose database it is.
+DeliverySettings SettingsForDelivery(Store& store);
 // Checks, then writes every key in one transaction (read-only: for this run).
 void SaveDeliverySettings(Store& store, const DeliverySettings& settings);
 

@@ -184,9 +184,8 @@ ImportRefused::ImportRefused(Reason reason, std::vector<std::string> problems)
     : Error(ErrorCode::InvalidPropertyValue,
             reason == Reason::Invalid ? "The document was refused (" + std::to_string(problems.size()) + " problem" +
                                             (problems.size() == 1 ? "" : "s") + "). Nothing was written."
-                                      : "Notifications were changed after the document was exported. "
-                                        "Nothing was written; export again, "
-                                        "or import with --force to replace them anyway."),
+                                      : "Notifications were changed after the document was exported. Nothing was "
+                                        "written; export again, or import with --force to replace them anyway."),
       reason_(reason),
       problems_(std::move(problems)) {}
 

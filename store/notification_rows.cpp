@@ -30,9 +30,7 @@ std::string EventTypeAt(const Statement& s, int column) {
 
 // The row's columns, for a database of that version.
 std::string RowSelect(int version) {
-  return std::string(
-             "SELECT id, name, email_subject, email_message, "
-             "event_group_id, ") +
+  return std::string("SELECT id, name, email_subject, email_message, event_group_id, ") +
          (version >= 3 ? "revision" : "0") + ", " + (version >= 2 ? "modified" : "NULL") + " FROM notifications";
 }
 
@@ -173,8 +171,7 @@ void NotificationWriter::Clear(const char* table, std::int32_t id) {
 void NotificationWriter::WriteManagers(std::int32_t id, const std::vector<StoredManager>& managers, bool fresh) {
   if (!fresh) Clear("snmp_managers", id);
   Statement& ins = Prepared(managers_,
-                            "INSERT INTO snmp_managers(notification_id, "
-                            "position, host, port, version, time_format) "
+                            "INSERT INTO snmp_managers(notification_id, position, host, port, version, time_format) "
                             "VALUES(?, ?, ?, ?, ?, ?)");
   std::int64_t position = 0;
   for (const StoredManager& m : managers) {
@@ -185,9 +182,8 @@ void NotificationWriter::WriteManagers(std::int32_t id, const std::vector<Stored
 
 void NotificationWriter::WriteRecipients(std::int32_t id, const std::vector<std::string>& recipients, bool fresh) {
   if (!fresh) Clear("email_recipients", id);
-  Statement& ins = Prepared(recipients_,
-                            "INSERT INTO email_recipients(notification_id, "
-                            "position, address) VALUES(?, ?, ?)");
+  Statement& ins =
+      Prepared(recipients_, "INSERT INTO email_recipients(notification_id, position, address) VALUES(?, ?, ?)");
   std::int64_t position = 0;
   for (const std::string& address : recipients)
     ins.Bind(1, std::int64_t{id}).Bind(2, ++position).Bind(3, address).Queue();
@@ -195,9 +191,8 @@ void NotificationWriter::WriteRecipients(std::int32_t id, const std::vector<std:
 
 void NotificationWriter::WriteEventTypes(std::int32_t id, const std::vector<std::string>& keys, bool fresh) {
   if (!fresh) Clear("notification_event_types", id);
-  Statement& ins = Prepared(eventTypes_,
-                            "INSERT INTO notification_event_types(notification_id, "
-                            "position, type_key) VALUES(?, ?, ?)");
+  Statement& ins = Prepared(
+      eventTypes_, "INSERT INTO notification_event_types(notification_id, position, type_key) VALUES(?, ?, ?)");
   std::int64_t position = 0;
   for (const std::string& key : keys) ins.Bind(1, std::int64_t{id}).Bind(2, ++position).Bind(3, key).Queue();
 }

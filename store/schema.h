@@ -31,6 +31,9 @@ struct OpenOptions {
   // The user agreed to edit a database that another user owns or that
   // others may write; without it such a file is only ever read.
   bool editUntrusted = false;
+  // How long a database server may take to accept the connection (libpq
+  // counts whole seconds, at least 2).
+  int connectTimeoutSeconds = 10;
 };
 
 // An existing database refused for editing because someone other than the
@@ -63,6 +66,11 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options 
 // every write of the session. A file's trust and journal questions do not
 // arise.
 OpenedDatabase OpenServerDatabase(const std::string& uri, const OpenOptions& options = {});
+
+// Drops every table of ours from a server database, in one transaction: a
+// database that was empty before OpenServerDatabase laid it out is empty
+// again (a copy that failed leaves its target as it found it).
+void RemoveServerLayout(Database& db);
 
 // A new database in memory, laid out and with foreign keys on (for tests
 // and fuzzing: nothing touches a file).

@@ -150,8 +150,7 @@ const std::vector<SampleNotification>& Samples() {
   static const std::vector<SampleNotification> samples = {
       {"Core network outage",
        nullptr,
-       "A core network device or link has failed. Check the routing and node "
-       "status views and call the network "
+       "A core network device or link has failed. Check the routing and node status views and call the network "
        "on-call engineer if it is not back within 10 minutes.",
        0,
        {{"nms1.example.net", 162, "SNMP v2c", "UTC"}, {"10.20.0.15", 1162, "SNMP v1", "UNIX"}},
@@ -177,12 +176,9 @@ void SeedDatabase(Store& store) {
   WriteTransaction tx(db);
   if (db.QueryInt("SELECT COUNT(*) FROM event_types") > 0) return;
 
-  Statement group = db.Prepare(
-      "INSERT INTO event_groups(Group_id, Group_Name, "
-      "Group_Label, sort_order) VALUES(?,?,?,?)");
-  Statement type = db.Prepare(
-      "INSERT INTO event_types(type_key, name, "
-      "group_id, sort_order) VALUES(?,?,?,?)");
+  Statement group =
+      db.Prepare("INSERT INTO event_groups(Group_id, Group_Name, Group_Label, sort_order) VALUES(?,?,?,?)");
+  Statement type = db.Prepare("INSERT INTO event_types(type_key, name, group_id, sort_order) VALUES(?,?,?,?)");
   std::int64_t order = 0;
   for (const SeedGroup& g : Catalogue()) {
     group.Bind(1, std::int64_t{g.id}).Bind(2, g.name).Bind(3, g.label).Bind(4, std::int64_t{g.id}).Run();

@@ -4,17 +4,22 @@
 // needs no terminal, only reads the database, and ends within --timeout.
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 
 #include "apps/session/command_line.h"
 #include "apps/session/startup.h"
 #include "delivery/delivery.h"
 #include "quillmont/platform/terminal_text.h"
 #include "store/definition_store.h"
+#include "store/delivery_settings.h"
+#include "store/pg_db.h"
 
 namespace {
 
@@ -35,13 +40,16 @@ constexpr const char* kExitCodes =
     "  3  the event type is not in the database's catalogue\n"
     "  4  the database (or its delivery settings) could not be read\n";
 
+// Set once the database has been read.
+std::atomic<bool> delivering{false};
+
 std::string HostName() {
   char name[256] = {};
   return gethostname(name, sizeof name - 1) == 0 ? name : "";
 }
 
 // Text from the database or the arguments goes out escaped.
-std::string Shown(const std::string& text) { return quillmont::text::ForTerminal(text); }
+std::string Escaped(const std::string& text) { return quillmont::text::ForTerminal(text); }
 
 int Run(int argc, char** argv) {
   quillmont::session::CommandLineParser parser(
@@ -60,7 +68,9 @@ int Run(int argc, char** argv) {
   app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
   app.footer(kExitCodes);
   try {
-    if (!parser.Parse(std::vector<std::string>(argv + 1, argv + argc))) {
+    const bool run = parser.Parse(std::vector<std::string>(argv + 1, argv + argc));
+    for (int i = 1; i < argc; ++i) quillmont::store::HidePasswordInArgument(argv[i]);  // out of ps
+    if (!run) {
       std::cout << parser.Help();
       return exit_code::Ok;
     }
@@ -69,21 +79,36 @@ int Run(int argc, char** argv) {
     return exit_code::Usage;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
+  // The backstop of the deadline: a database server that answers the
+  // connection and then nothing holds no bound of its own.
+  std::thread([deadline] {
+    std::this_thread::sleep_until(deadline + std::chrono::milliseconds(500));
+    const bool reading = !delivering.load();
+    const char* why = reading ? "quillmont-notify: the database did not answer in the time allowed\n"
+                              : "quillmont-notify: the time allowed ran out\n";
+    [[maybe_unused]] const auto written = write(STDERR_FILENO, why, std::strlen(why));
+    _exit(reading ? exit_code::DatabaseFailed : exit_code::SendFailed);
+  }).detach();
 
   using namespace quillmont;
   std::vector<delivery::Notification> notifications;
   delivery::Event event;
   store::DeliverySettings settings;
   try {
-    auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path, 2000);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path,
+                                      static_cast<int>(std::min<long long>(2000, left.count())), timeout);
+    if (!db->Untrusted().empty())
+      std::cerr << "quillmont-notify: note: " << Shown(db->Untrusted()) << " It was only read.\n";
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
-      std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(db->Db().Path())
-                << "\n";
+      std::cerr << "quillmont-notify: no event type \"" << Escaped(eventKey) << "\" in "
+                << Escaped(db->Db().DisplayName()) << "\n";
       return exit_code::UnknownEvent;
     }
     event = {eventKey, type->Name(), node, message, std::chrono::system_clock::now()};
-    settings = store::LoadDeliverySettings(*db);
+    settings = store::SettingsForDelivery(*db);
     for (const auto& summary : db->ListNotifications()) {
       store::NotificationRecord record = db->ReadNotification(summary.id);
       if (std::find(record.eventTypeKeys.begin(), record.eventTypeKeys.end(), eventKey) == record.eventTypeKeys.end())
@@ -93,28 +118,28 @@ int Run(int argc, char** argv) {
       notifications.push_back(std::move(n));
     }
   } catch (const std::exception& e) {
-    std::cerr << "quillmont-notify: " << Shown(e.what()) << "\n";
+    std::cerr << "quillmont-notify: " << Escaped(e.what()) << "\n";
     return exit_code::DatabaseFailed;
   }
   if (notifications.empty())
-    std::cerr << "quillmont-notify: no notification includes the event type \"" << Shown(eventKey) << "\"\n";
+    std::cerr << "quillmont-notify: no notification includes the event type \"" << Escaped(eventKey) << "\"\n";
 
   bool allSent = true;
-  for (const auto& n : notifications) {
-    if (dryRun) {
+  if (dryRun) {
+    for (const auto& n : notifications)
       for (const std::string& d : delivery::Destinations(n))
-        std::cout << "would send: \"" << Shown(n.name) << "\": " << Shown(d) << "\n";
-      continue;
-    }
-    delivery::Options options;
-    options.deadline = deadline;
-    options.onOutcome = [&](const delivery::Outcome& o) {
-      allSent = allSent && o.sent;
-      std::cout << (o.sent ? "sent: \"" : "failed: \"") << Shown(o.notification) << "\": " << Shown(o.destination);
-      if (!o.sent) std::cout << ": " << Shown(o.detail);
-      std::cout << std::endl;
-    };
-    delivery::Deliver(n, event, settings, options);
+        std::cout << "would send: \"" << Escaped(n.name) << "\": " << Escaped(d) << "\n";
+    return exit_code::Ok;
+  }
+  delivering = true;
+  // Every destination at once, the deadline kept; the lines in a fixed order.
+  delivery::Options options;
+  options.deadline = deadline;
+  for (const delivery::Outcome& o : delivery::Deliver(notifications, event, settings, options)) {
+    allSent = allSent && o.sent;
+    std::cout << (o.sent ? "sent: \"" : "failed: \"") << Escaped(o.notification) << "\": " << Escaped(o.destination);
+    if (!o.sent) std::cout << ": " << Escaped(o.detail);
+    std::cout << "\n";
   }
   return allSent ? exit_code::Ok : exit_code::SendFailed;
 }
@@ -127,7 +152,7 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {
-    std::cerr << "quillmont-notify: " << Shown(e.what()) << "\n";
+    std::cerr << "quillmont-notify: " << Escaped(e.what()) << "\n";
     return exit_code::SendFailed;
   }
 }

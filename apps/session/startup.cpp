@@ -71,11 +71,12 @@ std::shared_ptr<store::Store> OpenForEditing(const Location& location, FrontEnd&
   }
 }
 
-std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTimeoutMs) {
+std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTimeoutMs, int connectTimeoutSeconds) {
   store::OpenOptions options;
   options.create = false;
   options.access = store::Access::ReadOnly;
   options.busyTimeoutMs = busyTimeoutMs;
+  if (connectTimeoutSeconds > 0) options.connectTimeoutSeconds = connectTimeoutSeconds;
   return store::Store::Open(path, options);
 }
 

@@ -48,7 +48,7 @@ class FaultyStatement final : public StatementImpl {
 class FaultyDatabase final : public Database {
  public:
   FaultyDatabase(std::shared_ptr<Database> inner, std::shared_ptr<testing::FaultPlan> plan)
-      : Database(inner->Path()), inner_(std::move(inner)), plan_(std::move(plan)) {}
+      : Database(inner->DisplayName()), inner_(std::move(inner)), plan_(std::move(plan)) {}
 
   Backend Kind() const noexcept override { return inner_->Kind(); }
   bool ReadOnly() const noexcept override { return inner_->ReadOnly(); }
