@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -136,6 +137,12 @@ class Database {
   // replaced, say by a restored backup, or removed): a write would go into a
   // file nobody finds, so every write transaction refuses to begin.
   virtual bool Replaced() { return false; }
+  // Called, again and again, while another program holds the lock a write
+  // waits for (within the busy timeout): false stops the wait, and the
+  // write fails as when the timeout runs out. A backend that waits
+  // elsewhere (a server) never calls it.
+  using WaitHandler = std::function<bool()>;
+  virtual void SetWaitHandler(WaitHandler) {}
 
   // Where the SQL of the two backends differs.
   // expr compared and sorted as the store compares names: ASCII letters in

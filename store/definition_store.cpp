@@ -51,6 +51,12 @@ void Store::Reopen() {
   version_ = opened.version;
   untrusted_ = std::move(opened.untrusted);
   catalogue_.reset();
+  if (waitHandler_) db_->SetWaitHandler(waitHandler_);
+}
+
+void Store::SetWaitHandler(Database::WaitHandler handler) {
+  waitHandler_ = std::move(handler);
+  db_->SetWaitHandler(waitHandler_);
 }
 
 Store::Store(OpenedDatabase opened)

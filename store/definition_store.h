@@ -92,6 +92,9 @@ class Store : public std::enable_shared_from_this<Store> {
   // Definitions read before keep their revisions, so a save of one asks
   // the usual questions against the new file.
   void Reopen();
+  // What a write does while it waits for another program's (see
+  // Database::SetWaitHandler); kept across Reopen.
+  void SetWaitHandler(Database::WaitHandler handler);
   // The schema version of the database as opened (older only read-only).
   int SchemaVersion() const noexcept { return version_; }
 
@@ -118,6 +121,7 @@ class Store : public std::enable_shared_from_this<Store> {
 
   std::shared_ptr<Database> db_;
   OpenOptions options_;
+  Database::WaitHandler waitHandler_;
   bool created_ = false;
   bool readOnly_ = false;
   int version_ = 0;

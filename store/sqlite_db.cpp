@@ -221,7 +221,27 @@ void SqliteDatabase::Exec(const std::string& sql) {
   }
 }
 
-void SqliteDatabase::SetBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds); }
+void SqliteDatabase::SetBusyTimeout(int milliseconds) {
+  busyTimeoutMs_ = milliseconds;
+  if (waitHandler_)
+    sqlite3_busy_handler(db_, &SqliteDatabase::OnBusy, this);
+  else
+    sqlite3_busy_timeout(db_, milliseconds);
+}
+
+void SqliteDatabase::SetWaitHandler(WaitHandler handler) {
+  waitHandler_ = std::move(handler);
+  SetBusyTimeout(busyTimeoutMs_);
+}
+
+int SqliteDatabase::OnBusy(void* self, int count) {
+  auto& db = *static_cast<SqliteDatabase*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) db.waitStart_ = now;
+  if (now - db.waitStart_ >= std::chrono::milliseconds(db.busyTimeoutMs_)) return 0;
+  // The handler shows the wait and reads keys; it also paces the retries.
+  return db.waitHandler_() ? 1 : 0;
+}
 
 void SqliteDatabase::BeginWrite() {
   Exec("BEGIN IMMEDIATE");

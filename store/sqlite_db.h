@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -45,6 +46,7 @@ class SqliteDatabase final : public Database {
   bool ReadOnly() const noexcept override { return sqlite3_db_readonly(db_, "main") == 1; }
   void Exec(const std::string& sql) override;
   void SetBusyTimeout(int milliseconds);
+  void SetWaitHandler(WaitHandler handler) override;
 
   // BEGIN IMMEDIATE: a second writer waits (up to the busy timeout) before
   // anything is written.
@@ -63,7 +65,11 @@ class SqliteDatabase final : public Database {
   std::unique_ptr<StatementImpl> PrepareImpl(std::string_view sql) override;
 
  private:
+  static int OnBusy(void* self, int count);
   sqlite3* db_ = nullptr;
+  int busyTimeoutMs_ = 0;
+  WaitHandler waitHandler_;
+  std::chrono::steady_clock::time_point waitStart_;
   // Of the file opened and of its write-ahead log (none until first seen by
   // a write): what Replaced compares the path with.
   FileIdentity file_, log_;

@@ -90,7 +90,17 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
 
 TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
   NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
+  // Another program writing: the wait shows, and Esc ends it.
+  auto other = store::Store::Open(dir.File("q.db"));
+  other->Db().BeginWrite();
   terminal.ExpectText("Server room environment")
+      .Key(keys::Delete)
+      .Type("y")
+      .ExpectText("Waiting for another program to finish writing")
+      .Key(keys::Escape)
+      .ExpectText("in use by another program")
+      .Key(keys::Return)
+      .Then([&] { other->Db().Rollback(); })
       .Key(keys::Delete)
       .ExpectText("Delete the notification \"Core network outage\"?")
       .Type("n")
