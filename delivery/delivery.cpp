@@ -190,7 +190,7 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
     }
     traps.Poll(finish, stop);
     mails.Perform(finish);
-    if (stop || (!resolving && traps.Idle() && mails.Idle())) break;
+    if (stop || (!resolving && traps.Idle() && mails.Reported())) break;
     // Lookups are asked after often; sockets wake the wait.
     mails.Wait(traps.Sockets(), resolving ? 10 : 100);
   }

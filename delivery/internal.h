@@ -83,7 +83,9 @@ class TrapSender {
   std::vector<Sent> sent_;
 };
 
-// Mails in flight on libcurl's multi interface, one transfer per recipient.
+// Mails in flight, each on its own SMTP connection through libcurl, on a
+// small pool of threads: libcurl's SMTP waits for the answer to a message's
+// end inside its multi interface, where it would hold up all the others.
 class MailSender {
  public:
   MailSender(const DeliverySettings& settings, const Options& options, std::string password);
@@ -94,11 +96,13 @@ class MailSender {
              const Finish& finish);
   // Moves the transfers on and reports the ones that ended.
   void Perform(const Finish& finish);
-  // Waits for any of the transfers' sockets or `extra`, at most waitMs.
+  // Waits for news of a transfer or for `extra`, at most waitMs.
   void Wait(const std::vector<int>& extra, int waitMs);
-  bool Idle() const;
-  // Reports what is still in flight as stopped (the run ran out or was
-  // cancelled), then closes every connection; nothing it does waits past
+  // Whether every mail started has been reported (their connections may
+  // still be closing).
+  bool Reported() const;
+  // Stops what is still in flight (the run ran out or was cancelled) and
+  // reports it, then closes every connection; nothing it does waits past
   // `hardStop` (a server's silence after QUIT included).
   void Close(const Finish& finish, Clock::time_point hardStop);
   struct State;  // libcurl's socket callbacks see it

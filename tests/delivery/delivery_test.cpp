@@ -164,9 +164,12 @@ struct Result {
   std::string out;
 };
 
-Result Notify(const std::string& args) {
+// Its standard output, or (`wrap` given) both outputs of the command line
+// that `wrap` makes of it.
+Result Notify(const std::string& args, const std::function<std::string(std::string)>& wrap = {}) {
   Result r;
-  r.out = testing::Output(std::string(QUILLMONT_NOTIFY) + " " + args + " 2>/dev/null", &r.code);
+  const std::string command = std::string(QUILLMONT_NOTIFY) + " " + args;
+  r.out = testing::Output(wrap ? wrap(command) + " 2>&1" : command + " 2>/dev/null", &r.code);
   return r;
 }
 
@@ -240,6 +243,67 @@ TEST(Notify, DeliversForAnEventAndFailsWhenADestinationIsNotReached) {
 
   SampleDatabase(dir, "DELETE FROM email_recipients WHERE address LIKE 'refuse@%'");
   EXPECT_EQ(Notify("--event node.down --db " + db).code, 0);
+}
+
+// Whatever the servers do, every destination is tried, the working ones get
+// theirs, and the run ends by --timeout plus one second (the bound asserted
+// has another second for a loaded machine).
+TEST(Notify, EveryDestinationIsTriedAndTheRunEndsByItsDeadlineWhateverTheServersDo) {
+  TempDir dir;
+  testing::TrapReceiver traps(dir);
+  testing::BadMailServer quietAfterData(dir, "quiet-after-data"), quietAfterQuit(dir, "quiet-after-quit");
+  testing::SilentServer silentDatabase;
+  testing::SilentNameServer names(dir);
+  ASSERT_TRUE(traps.Ready() && quietAfterData.Ready() && quietAfterQuit.Ready());
+  ASSERT_TRUE(names.Ready()) << "port 53 of 127.0.0.1 and unshare -rm are needed for a name server that never answers";
+  struct Case {
+    const char* what;  // also the event's message, to find its traps
+    std::string firstManager, smtpServer;
+    int smtpPort, timeout, code;
+    const char* said;  // in the output
+    bool unresolved = false;
+    std::string db = "";
+  };
+  const Case cases[] = {
+      {"quiet-after-data", "127.0.0.1", "127.0.0.1", quietAfterData.Port(), 3, 1,
+       "e-mail to third@example.net: not sent: the time allowed ran out after "},
+      {"quiet-after-quit", "127.0.0.1", "127.0.0.1", quietAfterQuit.Port(), 3, 0, "sent: "},
+      {"names-never-resolve", "nms.example", "smtp.example", 25, 4, 1,
+       "e-mail to noc@example.net: not sent: the time allowed ran out while resolving the name smtp.example", true},
+      {"database-never-answers", "127.0.0.1", "127.0.0.1", 25, 3, 4, "database", false,
+       "postgresql://127.0.0.1:" + std::to_string(silentDatabase.Port()) + "/quillmont"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir run;
+    const std::string db =
+        c.db.empty()
+            ? SampleDatabase(run, "UPDATE snmp_managers SET host = '" + c.firstManager +
+                                      "', port = " + std::to_string(traps.Port()) +
+                                      " WHERE notification_id = 1 AND position = 1; "
+                                      "UPDATE snmp_managers SET host = '127.0.0.1', port = " +
+                                      std::to_string(traps.Port()) +
+                                      " WHERE notification_id = 1 AND position = 2; "
+                                      "INSERT INTO email_recipients VALUES(1, 3, "
+                                      "'third@example.net'); INSERT INTO settings VALUES("
+                                      "'Delivery.SmtpServer', '" +
+                                      c.smtpServer + "'), ('Delivery.SmtpPort', '" + std::to_string(c.smtpPort) + "');")
+            : c.db;
+    const auto start = std::chrono::steady_clock::now();
+    const Result r = Notify("--event node.down --message " + std::string(c.what) + " --timeout " +
+                                std::to_string(c.timeout) + " --db " + db,
+                            [&](std::string command) { return c.unresolved ? names.Wrap(command) : command; });
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, c.timeout + 2.0);
+    EXPECT_EQ(r.code, c.code) << r.out;
+    EXPECT_NE(r.out.find(c.said), std::string::npos) << r.out;
+    if (c.code == 4) continue;
+    // The working manager got its trap.
+    EXPECT_TRUE(testing::WaitUntil([&] { return traps.Log().find(c.what) != std::string::npos; })) << r.out;
+  }
+  // Every recipient was tried, the server's silence notwithstanding.
+  for (const char* address : {"<noc@example.net>\n", "<network-oncall@example.net>\n", "<third@example.net>\n"})
+    EXPECT_NE(quietAfterData.Recipients().find(address), std::string::npos) << quietAfterData.Recipients();
 }
 
 }  // namespace
