@@ -138,7 +138,7 @@ struct MailSender::State {
     std::string detail;
   };
   std::vector<Result> results;
-  int busy = 0;       // workers not yet ended
+  int busy = 0;        // workers not yet ended
   int unreported = 0;  // mails started whose outcome was not yet told
   // Every socket libcurl has open, so that a stop can shut them at once.
   std::vector<curl_socket_t> sockets;
