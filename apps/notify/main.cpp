@@ -4,17 +4,17 @@
 // needs no terminal, only reads the database, and ends within --timeout.
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
 #include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
 #include <string>
 #include <thread>
 
+#include "apps/session/command_line.h"
+#include "apps/session/startup.h"
 #include "delivery/delivery.h"
 #include "quillmont/platform/terminal_text.h"
 #include "store/definition_store.h"
@@ -41,14 +41,6 @@ constexpr const char* kExitCodes =
 // Set once the database has been read.
 std::atomic<bool> delivering{false};
 
-std::string DefaultDatabasePath() {
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-    return (std::filesystem::path(data) / "quillmont" / "quillmont.db").string();
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) throw std::runtime_error("neither XDG_DATA_HOME nor HOME is set; name a database with --db");
-  return (std::filesystem::path(home) / ".local" / "share" / "quillmont" / "quillmont.db").string();
-}
-
 std::string HostName() {
   char name[256] = {};
   return gethostname(name, sizeof name - 1) == 0 ? name : "";
@@ -58,26 +50,29 @@ std::string HostName() {
 std::string Shown(const std::string& text) { return quillmont::text::ForTerminal(text); }
 
 int Run(int argc, char** argv) {
-  CLI::App app{
+  quillmont::session::CommandLineParser parser(
+      "quillmont-notify",
       "Delivers a notification for an event to the SNMP managers and e-mail recipients of every "
-      "notification that includes the event type.",
-      "quillmont-notify"};
-  std::string eventKey, node = HostName(), message, database;
+      "notification that includes the event type.");
+  CLI::App& app = parser.App();
+  std::string eventKey, node = HostName(), message;
   bool dryRun = false;
   int timeout = 60;
   app.add_option("--event", eventKey, "event type key (as in the database's catalogue)")->required();
   app.add_option("--node", node, "the node the event is about (default: this host's name)");
   app.add_option("--message", message, "text of the event");
-  app.add_option("--db", database,
-                 "the database: a file or a postgresql:// URI (default: $QUILLMONT_DB, else the editor's)");
+  parser.AddDatabase("the database: a file or a postgresql:// URI (default: $QUILLMONT_DB, else the editor's)");
   app.add_flag("--dry-run", dryRun, "list the destinations, send nothing");
   app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
   app.footer(kExitCodes);
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? exit_code::Ok : exit_code::Usage;
+    if (!parser.Parse(std::vector<std::string>(argv + 1, argv + argc))) {
+      std::cout << parser.Help();
+      return exit_code::Ok;
+    }
+  } catch (const std::invalid_argument& e) {
+    std::cerr << e.what() << "\nRun with --help for more information.\n";
+    return exit_code::Usage;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
   // The backstop of the deadline: a database server that answers the
@@ -96,16 +91,10 @@ int Run(int argc, char** argv) {
   delivery::Event event;
   store::DeliverySettings settings;
   try {
-    if (const char* named = std::getenv("QUILLMONT_DB"); database.empty() && named && *named) database = named;
-    if (database.empty()) database = DefaultDatabasePath();
-    store::OpenOptions options;
-    options.create = false;
-    options.access = store::Access::ReadOnly;
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    options.busyTimeoutMs = static_cast<int>(std::min<long long>(2000, left.count()));
-    options.connectTimeoutSeconds = timeout;
-    auto db = store::Store::Open(database, options);
+    auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path,
+                                      static_cast<int>(std::min<long long>(2000, left.count())), timeout);
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
       std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(db->Db().Path())
