@@ -1,7 +1,10 @@
 #include "store/delivery_settings.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 #include "quillmont/platform/error.h"
@@ -15,18 +18,32 @@ namespace {
 
 bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
 
-bool IsOid(const std::string& text) {
-  // Dotted decimal with at least two arcs, no empty arc.
-  if (text.empty() || text.front() == '.' || text.back() == '.' || text.find("..") != std::string::npos) return false;
-  int arcs = 1;
-  for (char c : text) {
-    if (c == '.')
-      ++arcs;
-    else if (c < '0' || c > '9')
+}  // namespace
+
+bool IsEncodableOid(const std::string& text) {
+  // Dotted decimal that BER carries exactly: 2 to 126 arcs (the bindings
+  // under it add two, and Net-SNMP takes 128), none empty or
+  // with a leading zero, each at most 2^32 - 1; the first 0 to 2, the second
+  // below 40 under 0 and 1 (the two share one subidentifier, 40 * first +
+  // second, which must fit too).
+  std::vector<std::uint64_t> arcs;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(text.find('.', start), text.size());
+    const std::string_view arc(text.data() + start, end - start);
+    std::uint64_t value = 0;
+    const auto [last, ec] = std::from_chars(arc.data(), arc.data() + arc.size(), value);
+    if (arc.empty() || ec != std::errc() || last != arc.data() + arc.size() || (arc.size() > 1 && arc[0] == '0') ||
+        value > 0xFFFFFFFFull || arcs.size() == 126)
       return false;
+    arcs.push_back(value);
+    if (end == text.size()) break;
+    start = end + 1;
   }
-  return arcs >= 2 && arcs <= 100;
+  return arcs.size() >= 2 && arcs[0] <= 2 && (arcs[0] == 2 || arcs[1] < 40) && 40 * arcs[0] + arcs[1] <= 0xFFFFFFFFull;
 }
+
+namespace {
 
 int ParseInt(const std::string& key, const std::string& text) {
   int value = 0;
@@ -96,8 +113,10 @@ const char* TlsName(DeliverySettings::Tls tls) noexcept {
 void CheckDeliverySettings(const DeliverySettings& s) {
   if (s.snmpCommunity.empty() || HasLineBreak(s.snmpCommunity))
     Refuse("The SNMP community must be one line of text, not empty.");
-  if (!IsOid(s.snmpEnterprise))
-    Refuse("The SNMP enterprise OID \"" + s.snmpEnterprise + "\" is not a dotted number such as 1.3.6.1.4.1.32473.1.");
+  if (!IsEncodableOid(s.snmpEnterprise))
+    Refuse("The SNMP enterprise OID \"" + s.snmpEnterprise +
+           "\" cannot be sent: it must be a dotted number such as 1.3.6.1.4.1.32473.1 (first arc 0 to 2, "
+           "second below 40 under 0 and 1, each arc at most 4294967295, at most 126 arcs).");
   if (s.smtpServer.empty() || s.smtpServer.find_first_of("\r\n /?#@") != std::string::npos)
     Refuse("The SMTP server must be a host name or address.");
   if (s.smtpPort < 1 || s.smtpPort > 65535) Refuse("The SMTP port must be from 1 to 65535.");

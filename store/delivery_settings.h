@@ -37,6 +37,9 @@ struct DeliverySettings {
   int timeoutSeconds = 15;
 };
 
+// Whether an enterprise OID goes out in a trap exactly as written.
+bool IsEncodableOid(const std::string& text);
+
 // The TLS mode's name as stored and shown ("none", "starttls", "tls").
 const char* TlsName(DeliverySettings::Tls tls) noexcept;
 

@@ -65,7 +65,20 @@ std::vector<Row> Rows(Screen& screen) {
   std::vector<Row> rows;
   auto add = [&rows](const char* label, auto accessors) { rows.push_back({label, accessors.first, accessors.second}); };
   add("SNMP community", text(&Settings::snmpCommunity));
-  add("SNMP enterprise OID", text(&Settings::snmpEnterprise));
+  // Checked as it is entered: an OID that cannot go out exactly is refused.
+  rows.push_back({"SNMP enterprise OID", [](const Settings& s) { return s.snmpEnterprise; },
+                  [&screen](Settings& s, const std::string& v) {
+                    Settings alone;  // the defaults, so that only the OID can be at fault
+                    alone.snmpEnterprise = v;
+                    try {
+                      store::CheckDeliverySettings(alone);
+                    } catch (const std::exception& e) {
+                      ShowMessageBox(screen, e.what(), msgbox::Exclamation, kTitle);
+                      return false;
+                    }
+                    s.snmpEnterprise = v;
+                    return true;
+                  }});
   add("SMTP server", text(&Settings::smtpServer));
   add("SMTP port", number(&Settings::smtpPort));
   rows.push_back({"SMTP TLS",

@@ -56,6 +56,36 @@ TEST(Delivery, TrapsOfBothVersionsArriveWithTheirBindings) {
     EXPECT_NE(log.find(expected), std::string::npos) << expected << "\nlog:\n" << log;
 }
 
+// An enterprise OID is sent only when it arrives as written; the others are
+// refused before anything is sent, and the library writes nothing to stderr.
+TEST(Delivery, AnEnterpriseOidGoesOutExactlyOrNotAtAll) {
+  TempDir dir;
+  testing::TrapReceiver traps(dir);
+  ASSERT_TRUE(traps.Ready());
+  std::string arcs126 = "1.3";
+  for (int i = 2; i < 126; ++i) arcs126 += ".7";
+  const struct {
+    std::string oid;
+    bool sent;
+  } cases[] = {{"2.999.4294967295", true}, {"1.39.1", true}, {arcs126, true},           {"1.40.1", false},
+               {"3.6.1", false},           {"7.3", false},   {"1.3.4294967296", false}, {arcs126 + ".7", false},
+               {"1.03.6", false},          {"1", false},     {"2.4294967216", false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.oid);
+    DeliverySettings s = Settings(25);
+    s.snmpEnterprise = c.oid;
+    ::testing::internal::CaptureStderr();
+    const auto outcomes = Deliver({"N", {}, {}, {{"127.0.0.1", traps.Port(), "SNMP v2c", "UTC"}}, {}}, kEvent, s);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(outcomes.at(0).sent, c.sent) << outcomes[0].detail;
+    if (c.sent)
+      EXPECT_TRUE(
+          testing::WaitUntil([&] { return traps.Log().find("." + c.oid + ".2.4 = STRING") != std::string::npos; }));
+    else
+      EXPECT_NE(outcomes[0].detail.find("cannot be sent"), std::string::npos) << outcomes[0].detail;
+  }
+}
+
 TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
   TempDir dir;
   testing::MailReceiver smtp(dir);
