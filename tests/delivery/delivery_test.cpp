@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <sstream>
 #include <thread>
 
 #include "delivery/delivery.h"
@@ -94,7 +95,7 @@ TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
                  "<Default>",
                  "Down: {node}\n.\nsee {event_key}",
                  {},
-                 {"noc@example.net", "refuse@example.net", "oncall@example.net"}};
+                 {"noc@ops.example", "refuse@example.net", "oncall@example.net"}};
   const auto outcomes = Deliver(n, kEvent, Settings(smtp.Port()));
   ASSERT_EQ(outcomes.size(), 3u);
   EXPECT_TRUE(outcomes[0].sent) << outcomes[0].detail;
@@ -107,10 +108,10 @@ TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
   auto mails = smtp.Mails();
   ASSERT_EQ(mails.size(), 2u);
   std::sort(mails.begin(), mails.end());
-  EXPECT_EQ(mails[0].find("MAIL FROM quillmont@localhost\nRCPT TO noc@example.net\n"), 0u) << mails[0];
+  EXPECT_EQ(mails[0].find("MAIL FROM quillmont@localhost\nRCPT TO noc@ops.example\n"), 0u) << mails[0];
   EXPECT_EQ(mails[1].find("MAIL FROM quillmont@localhost\nRCPT TO oncall@example.net\n"), 0u) << mails[1];
   for (const char* expected :
-       {"\r\nTo: noc@example.net\r\n", "\r\nSubject: Quillmont: Node Down on core-sw1\r\n",
+       {"\r\nTo: noc@ops.example\r\n", "\r\nSubject: Quillmont: Node Down on core-sw1\r\n",
         "Date: Tue, 14 Nov 2023 22:13:20 +0000\r\n", "\r\n\r\nDown: core-sw1\r\n.\r\nsee node.down\r\n"})
     EXPECT_NE(mails[0].find(expected), std::string::npos) << expected << "\nmail:\n" << mails[0];
 }
@@ -258,6 +259,14 @@ TEST(Notify, DryRunListsExactlyTheDestinationsOfTheEventAndExitCodesTellWhatWent
     EXPECT_EQ(run.out, ExpectedDryRun(db, key));
   }
   EXPECT_NE(ExpectedDryRun(db, "node.down"), "");
+  // A newcomer's first try sends nowhere: documentation addresses and names
+  // under .example only.
+  std::istringstream places(Sql(db,
+                                "SELECT host FROM snmp_managers UNION ALL SELECT substr(address, instr(address, '@') "
+                                "+ 1) FROM email_recipients"));
+  for (std::string place; std::getline(places, place);)
+    EXPECT_THAT(place,
+                ::testing::MatchesRegex("192\\.0\\.2\\.[0-9]+|198\\.51\\.100\\.[0-9]+|2001:db8:.*|.*\\.example"));
   EXPECT_EQ(Notify("--dry-run --event no.such-event --db " + db).code, 3);
   EXPECT_EQ(Notify("--dry-run --db " + db).code, 2);
   EXPECT_EQ(Notify("--event node.down --timeout 0 --db " + db).code, 2);
@@ -282,7 +291,7 @@ TEST(Notify, DeliversForAnEventAndFailsWhenADestinationIsNotReached) {
   EXPECT_EQ(run.out.substr(0, run.out.find("refuse@")),
             "sent: \"Core network outage\": SNMP v2c trap to 127.0.0.1:" + port +
                 "\nsent: \"Core network outage\": SNMP v1 trap to 127.0.0.1:" + port +
-                "\nsent: \"Core network outage\": e-mail to noc@example.net\n"
+                "\nsent: \"Core network outage\": e-mail to noc@ops.example\n"
                 "failed: \"Core network outage\": e-mail to ");
   ASSERT_TRUE(testing::WaitUntil([&] { return traps.Log().find("no answer") != traps.Log().rfind("no answer"); }));
   ASSERT_EQ(smtp.Mails().size(), 1u);
@@ -316,7 +325,7 @@ TEST(Notify, EveryDestinationIsTriedAndTheRunEndsByItsDeadlineWhateverTheServers
        "e-mail to third@example.net: not sent: the time allowed ran out after "},
       {"quiet-after-quit", "127.0.0.1", "127.0.0.1", quietAfterQuit.Port(), 3, 0, "sent: "},
       {"names-never-resolve", "nms.example", "smtp.example", 25, 4, 1,
-       "e-mail to noc@example.net: not sent: the time allowed ran out while resolving the name smtp.example", true},
+       "e-mail to noc@ops.example: not sent: the time allowed ran out while resolving the name smtp.example", true},
       {"database-never-answers", "127.0.0.1", "127.0.0.1", 25, 3, 4, "database", false,
        "postgresql://127.0.0.1:" + std::to_string(silentDatabase.Port()) + "/quillmont"},
   };
@@ -349,7 +358,7 @@ TEST(Notify, EveryDestinationIsTriedAndTheRunEndsByItsDeadlineWhateverTheServers
     EXPECT_TRUE(testing::WaitUntil([&] { return traps.Log().find(c.what) != std::string::npos; })) << r.out;
   }
   // Every recipient was tried, the server's silence notwithstanding.
-  for (const char* address : {"<noc@example.net>\n", "<network-oncall@example.net>\n", "<third@example.net>\n"})
+  for (const char* address : {"<noc@ops.example>\n", "<network-oncall@ops.example>\n", "<third@example.net>\n"})
     EXPECT_NE(quietAfterData.Recipients().find(address), std::string::npos) << quietAfterData.Recipients();
 }
 

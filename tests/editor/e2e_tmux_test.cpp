@@ -143,7 +143,7 @@ TEST_F(EditorInTmux, EditsASampleNotificationAndExportShowsTheEdits) {
   EXPECT_NE(json.find("{\"host\": \"trap.example.org\", \"port\": 1162"), std::string::npos) << json;
   EXPECT_NE(json.find("\"ops@example.org\""), std::string::npos) << json;
   EXPECT_NE(json.find("{\"key\": \"node.up\""), std::string::npos) << json;
-  EXPECT_NE(json.find("\"nms1.example.net\""), std::string::npos) << json;
+  EXPECT_NE(json.find("\"nms1.ops.example\""), std::string::npos) << json;
 }
 
 TEST_F(EditorInTmux, WideNamesDrawWholeThroughResizingAndASignalNamesWhatWasLost) {
