@@ -33,17 +33,19 @@ bool SetNumber(Screen& screen, int& field, const std::string& text) {
   return true;
 }
 
-// The message is edited on one line, its line breaks shown as "\n".
+// The message is edited on one line: a line break shows as \n and a
+// backslash as \\; any other backslash stands for itself.
 std::string OneLine(const std::string& text) {
   std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
+  for (char c : text) out += c == '\n' ? std::string("\\n") : c == '\\' ? std::string("\\\\") : std::string(1, c);
   return out;
 }
 std::string Lines(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, 2, "\\n") == 0) {
-      out += '\n';
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (text[i] == '\\' && (next == 'n' || next == '\\')) {
+      out += next == 'n' ? '\n' : '\\';
       ++i;
     } else {
       out += text[i];
@@ -134,12 +136,11 @@ void EditDeliverySettings(Screen& screen, store::Store& store) {
       canvas.Text(row, 24, FitCells(rows[i].get(settings), std::max(0, width - 25)), a, std::max(0, width - 25));
     }
     const int note = static_cast<int>(rows.size()) + 3;
-    if (note < canvas.Height() - 1)
-      canvas.Text(note, 1,
-                  FitCells("The SMTP password is never stored: it comes from QUILLMONT_SMTP_PASSWORD or the "
-                           "password file, which only you may read.",
-                           width - 2),
-                  attr::Dim, width - 2);
+    const char* notes[] = {"In the default message \\n is a line break and \\\\ a backslash.",
+                           "The SMTP password is never stored: it comes from QUILLMONT_SMTP_PASSWORD or the "
+                           "password file, which only you may read."};
+    for (int i = 0; i < 2 && note + i < canvas.Height() - 1; ++i)
+      canvas.Text(note + i, 1, FitCells(notes[i], width - 2), attr::Dim, width - 2);
     DrawStatusLine(canvas, canvas.Height() - 1, status, Keys());
   });
   auto save = [&] {

@@ -1,7 +1,9 @@
 #include "apps/editor/editor_window.h"
 
 #include "apps/editor/notification_list.h"
+#include "apps/editor/send_test.h"
 #include "quillmont/platform/error.h"
+#include "store/delivery_settings.h"
 #include "tests/editor/editor_test_support.h"
 
 namespace quillmont::editor {
@@ -32,6 +34,34 @@ TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
       .Key(keys::Escape);
   window.Run();
   EXPECT_TRUE(window.Closed());
+}
+
+// On the settings screen the default message takes \n for a line break and
+// \\ for a backslash (any other stays as typed), says so, and an enterprise
+// OID that cannot go out exactly is refused as it is entered.
+TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotBeSent) {
+  store::DeliverySettings settings;
+  settings.defaultMessage = "x";
+  store::SaveDeliverySettings(*store, settings);
+  terminal.Key(keys::Down)
+      .Key(keys::Return)
+      .Type(".40")
+      .Key(keys::Return)
+      .ExpectText("cannot be sent")
+      .Key(keys::Return);
+  for (int i = 0; i < 8; ++i) terminal.Key(keys::Down);
+  terminal.ExpectText("\\n is a line break and \\\\ a backslash")
+      .Key(keys::Return)
+      .Key(keys::Back)
+      .Type("C:\\\\new\\nline \\x")
+      .Key(keys::Return)
+      .Key('S', shift::Ctrl)
+      .ExpectText("C:\\\\new\\nline \\\\x")
+      .Key(keys::Escape);
+  EditDeliverySettings(screen, *store);
+  settings = store::LoadDeliverySettings(*store);
+  EXPECT_EQ(settings.defaultMessage, "C:\\new\nline \\x");
+  EXPECT_EQ(settings.snmpEnterprise, "1.3.6.1.4.1.32473.1");
 }
 
 TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {
