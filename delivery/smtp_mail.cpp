@@ -38,16 +38,17 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
-// A header value as is when plain ASCII, else as encoded words of whole
-// UTF-8 characters, each short enough for a header line.
-std::string HeaderText(const std::string& text) {
+// A header value as is when plain ASCII that fits its line, else as
+// encoded words of whole UTF-8 characters, one to a folded line, each within
+// the 76 characters a header line should keep to.
+std::string HeaderText(const std::string& text, std::size_t nameLength) {
   bool ascii = true;
   for (unsigned char c : text) ascii = ascii && c < 128;
-  if (ascii) return text;
+  if (ascii && nameLength + 2 + text.size() <= 76) return text;
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     std::size_t end = std::min(text.size(), i + 42);
-    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    while (end < text.size() && end > i + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     if (!out.empty()) out += "\r\n ";
     out += "=?UTF-8?B?" + Base64(text.substr(i, end - i)) + "?=";
     i = end;
@@ -55,28 +56,43 @@ std::string HeaderText(const std::string& text) {
   return out;
 }
 
-// Lines end in CRLF, none longer than SMTP allows (split at a character).
-std::string BodyText(const std::string& text) {
-  std::string out, line;
-  auto flush = [&] {
-    while (line.size() > 990) {
-      std::size_t cut = 990;
-      while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-      out += line.substr(0, cut) + "\r\n";
-      line.erase(0, cut);
-    }
-    out += line + "\r\n";
-    line.clear();
-  };
+// The text's lines, split at CRLF, LF or CR.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines(1);
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' || text[i] == '\n') {
       if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      flush();
+      lines.emplace_back();
     } else {
-      line += text[i];
+      lines.back() += text[i];
     }
   }
-  if (!line.empty()) flush();
+  if (lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+// Quoted-printable: what would not pass as it is becomes =XX, and lines
+// longer than 76 characters are broken with a soft "=" the reader removes,
+// so the text arrives exactly however long its lines.
+std::string QuotedPrintable(const std::vector<std::string>& lines) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (const std::string& line : lines) {
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const auto c = static_cast<unsigned char>(line[i]);
+      const bool plain = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && i + 1 < line.size());
+      const std::string piece =
+          plain ? std::string(1, static_cast<char>(c)) : std::string{'=', hex[c >> 4], hex[c & 15]};
+      if (column + piece.size() > 75) {
+        out += "=\r\n";
+        column = 0;
+      }
+      out += piece;
+      column += piece.size();
+    }
+    out += "\r\n";
+  }
   return out;
 }
 
@@ -285,11 +301,16 @@ std::string ComposeMail(const Notification& notification, const std::string& rec
   mail += "Date: " + MailDate(event.time) + "\r\n";
   mail += "From: " + settings.mailFrom + "\r\n";
   mail += "To: " + recipient + "\r\n";
-  mail += "Subject: " + HeaderText(subject) + "\r\n";
+  mail += "Subject: " + HeaderText(subject, 7) + "\r\n";
   mail += "Message-ID: <" + std::to_string(stamp) + "." + std::to_string(getpid()) + "." + std::to_string(++counter) +
           "@" + domain + ">\r\n";
-  mail += "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n";
-  mail += "\r\n" + BodyText(message);
+  // Lines as typed unless one is longer than SMTP carries.
+  const std::vector<std::string> lines = SplitLines(message);
+  const bool longLines = std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.size() > 998; });
+  mail += "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: ";
+  mail += longLines ? "quoted-printable\r\n\r\n" + QuotedPrintable(lines) : "8bit\r\n\r\n";
+  if (!longLines)
+    for (const std::string& line : lines) mail += line + "\r\n";
   return mail;
 }
 

@@ -116,6 +116,29 @@ TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
     EXPECT_NE(mails[0].find(expected), std::string::npos) << expected << "\nmail:\n" << mails[0];
 }
 
+// A mail reader (Python's email package) reads back exactly what was sent:
+// a subject far longer than a header line, a line of 100 KiB, and text that
+// looks like the encodings' own.
+TEST(Delivery, LongSubjectsAndLinesArriveExactly) {
+  TempDir dir;
+  testing::MailReceiver smtp(dir);
+  ASSERT_TRUE(smtp.Ready());
+  Event event = kEvent;
+  event.node = std::string(1200, 'n') + " \xc3\xbc =?x?= ";
+  const std::string message = "first  \n" + std::string(102400, 'x') + "=3D \xe2\x82\xac\n.\nlast \t";
+  const auto outcomes = Deliver({"N", "{node}", message, {}, {"a@example.net"}}, event, Settings(smtp.Port()));
+  ASSERT_TRUE(outcomes.at(0).sent) << outcomes[0].detail;
+  ASSERT_EQ(smtp.Mails().size(), 1u);
+  testing::WriteText(dir.File("mail"), smtp.Mails()[0].substr(smtp.Mails()[0].find("\nRCPT TO") + 1));
+  const std::string read = testing::Output(
+      "python3 -c \"import email, email.policy, sys; m = email.message_from_bytes(open(sys.argv[1], 'rb').read()"
+      ".split(b'\\n', 1)[1], policy=email.policy.default); sys.stdout.write(m['subject'] + '|' + m.get_content().replace('\\r\\n', '\\n'))\" " +
+      dir.File("mail"));
+  EXPECT_EQ(read, event.node + "|" + message + "\n");
+  std::istringstream lines(smtp.Mails()[0]);
+  for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 78u);
+}
+
 TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersNeverConnect) {
   TempDir dir;
   testing::SilentServer silent;
