@@ -131,8 +131,9 @@ TEST(Delivery, LongSubjectsAndLinesArriveExactly) {
   ASSERT_EQ(smtp.Mails().size(), 1u);
   testing::WriteText(dir.File("mail"), smtp.Mails()[0].substr(smtp.Mails()[0].find("\nRCPT TO") + 1));
   const std::string read = testing::Output(
-      "python3 -c \"import email, email.policy, sys; m = email.message_from_bytes(open(sys.argv[1], 'rb').read()"
-      ".split(b'\\n', 1)[1], policy=email.policy.default); sys.stdout.write(m['subject'] + '|' + m.get_content().replace('\\r\\n', '\\n'))\" " +
+      "python3 -c \"import email, email.policy, sys; m = email.message_from_bytes(open(sys.argv[1], 'rb')"
+      ".read().split(b'\\n', 1)[1], policy=email.policy.default); sys.stdout.write(m['subject'] + '|' + "
+      "m.get_content().replace('\\r\\n', '\\n'))\" " +
       dir.File("mail"));
   EXPECT_EQ(read, event.node + "|" + message + "\n");
   std::istringstream lines(smtp.Mails()[0]);
