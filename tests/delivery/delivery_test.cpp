@@ -45,6 +45,7 @@ TEST(Delivery, TrapsOfBothVersionsArriveWithTheirBindings) {
   const std::string log = traps.Log();
   for (const char* expected : {
            "Enterprise Specific Trap (1)",                            // the v1 trap
+           " [127.0.0.1] (via UDP: [127.0.0.1]:",                     // its agent address: the sender's
            ".1.3.6.1.6.3.1.1.4.1.0 = OID: .1.3.6.1.4.1.32473.1.0.1",  // the v2c trap
            ".1.3.6.1.4.1.32473.1.2.1 = STRING: \"Core outage\"",
            ".1.3.6.1.4.1.32473.1.2.2 = STRING: \"node.down\"",
