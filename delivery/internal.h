@@ -29,6 +29,11 @@ std::string Seconds(Clock::duration spent);
 // before the deadline (at least 1).
 long BoundMs(const Options& options, int seconds);
 
+// The text of a file of the user's own that nobody else may write (nor,
+// when secret, read): opened without following a link, at most 1 MiB;
+// Error(Failed) saying why not. `what` names it ("password file").
+std::string ReadOwnFile(const std::string& path, const std::string& what, bool secret);
+
 // One resolved address of a host.
 struct Address {
   std::string text;  // numeric, without brackets
@@ -88,7 +93,9 @@ class TrapSender {
 // end inside its multi interface, where it would hold up all the others.
 class MailSender {
  public:
-  MailSender(const DeliverySettings& settings, const Options& options, std::string password);
+  // `authorities`: PEM certificates to check the server's against, or empty
+  // for the system's.
+  MailSender(const DeliverySettings& settings, const Options& options, std::string password, std::string authorities);
   ~MailSender();
   MailSender(const MailSender&) = delete;
   MailSender& operator=(const MailSender&) = delete;

@@ -143,6 +143,7 @@ struct MailSender::State {
   const Options& options;
   std::string password;
   std::string server;
+  std::string authorities;                            // PEM, or empty for the system's
   int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);  // a worker has news
   std::atomic<bool> stop{false};
   std::vector<std::thread> workers;
@@ -248,8 +249,8 @@ std::string Describe(CURLcode rc, const Transfer& t, const std::string& server) 
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CACERT_BADFILE:
       return std::string(*t.errorText ? t.errorText : curl_easy_strerror(rc)) +
-             " (name the certificate authority that signed the server's certificate in the setting "
-             "Delivery.SmtpCaFile)";
+             " (the setting Delivery.SmtpCaFile, \"SMTP CA file\" on the settings screen, names a file of the "
+             "certificate authorities that may sign the server's certificate)";
     default:
       break;
   }
@@ -260,26 +261,33 @@ std::string Describe(CURLcode rc, const Transfer& t, const std::string& server) 
 
 }  // namespace
 
+std::string ReadOwnFile(const std::string& path, const std::string& what, bool secret) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) throw Error(ErrorCode::Failed, "the " + what + " " + path + " cannot be read: " + std::strerror(errno));
+  struct stat st {};
+  std::string text;
+  const mode_t others = secret ? 077 : 022;
+  const bool fine = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() &&
+                    (st.st_mode & others) == 0 && st.st_size <= (1 << 20);
+  if (fine) {
+    char buffer[4096];
+    ssize_t n;
+    while ((n = read(fd, buffer, sizeof buffer)) > 0 && text.size() < (1 << 20)) text.append(buffer, n);
+  }
+  close(fd);
+  if (!fine)
+    throw Error(ErrorCode::Failed, "the " + what + " " + path +
+                                       " is not used: it must be a file of yours (at most 1 MiB) that " +
+                                       (secret ? "nobody else may read or write" : "nobody else may write"));
+  return text;
+}
+
 std::string ReadPassword(const DeliverySettings& settings) {
   if (const char* fromEnv = std::getenv("QUILLMONT_SMTP_PASSWORD"); fromEnv && *fromEnv) return fromEnv;
   if (settings.smtpPasswordFile.empty())
     throw Error(ErrorCode::Failed,
                 "the SMTP user needs a password: set QUILLMONT_SMTP_PASSWORD or name a password file in the settings");
-  const std::string& path = settings.smtpPasswordFile;
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-  if (fd < 0) throw Error(ErrorCode::Failed, "the password file " + path + " cannot be read: " + std::strerror(errno));
-  struct stat st {};
-  std::string text;
-  const bool fine = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
-  if (fine) {
-    char buffer[4096];
-    ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0 && text.size() < 65536) text.append(buffer, n);
-  }
-  close(fd);
-  if (!fine)
-    throw Error(ErrorCode::Failed, "the password file " + path +
-                                       " is not used: it must be a file of yours that nobody else may read or write");
+  const std::string text = ReadOwnFile(settings.smtpPasswordFile, "password file", true);
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
@@ -362,6 +370,11 @@ void Send(MailSender::State& state, Transfer& t) {
   curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, CloseSocket);
   curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &state);
   if (settings.smtpTls == DeliverySettings::Tls::StartTls) curl_easy_setopt(curl, CURLOPT_USE_SSL, CURLUSESSL_ALL);
+  if (!state.authorities.empty()) {
+    // What was checked is what is used: the file's text, not its name.
+    curl_blob blob{state.authorities.data(), state.authorities.size(), CURL_BLOB_NOCOPY};
+    curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
+  }
   if (!settings.smtpUser.empty()) {
     curl_easy_setopt(curl, CURLOPT_USERNAME, settings.smtpUser.c_str());
     curl_easy_setopt(curl, CURLOPT_PASSWORD, state.password.c_str());
@@ -420,8 +433,10 @@ constexpr int kWorkers = 16;
 
 }  // namespace
 
-MailSender::MailSender(const DeliverySettings& settings, const Options& options, std::string password)
+MailSender::MailSender(const DeliverySettings& settings, const Options& options, std::string password,
+                       std::string authorities)
     : state_(std::make_unique<State>(settings, options, std::move(password))) {
+  state_->authorities = std::move(authorities);
   InitOnce();
 }
 

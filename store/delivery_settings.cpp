@@ -84,6 +84,8 @@ const std::vector<Field>& Fields() {
       {"Delivery.SmtpUser", [](S& s, const std::string& v) { s.smtpUser = v; }, [](const S& s) { return s.smtpUser; }},
       {"Delivery.SmtpPasswordFile", [](S& s, const std::string& v) { s.smtpPasswordFile = v; },
        [](const S& s) { return s.smtpPasswordFile; }},
+      {"Delivery.SmtpCaFile", [](S& s, const std::string& v) { s.smtpCaFile = v; },
+       [](const S& s) { return s.smtpCaFile; }},
       {"Delivery.DefaultSubject", [](S& s, const std::string& v) { s.defaultSubject = v; },
        [](const S& s) { return s.defaultSubject; }},
       {"Delivery.DefaultMessage", [](S& s, const std::string& v) { s.defaultMessage = v; },
@@ -122,8 +124,8 @@ void CheckDeliverySettings(const DeliverySettings& s) {
   if (s.smtpPort < 1 || s.smtpPort > 65535) Refuse("The SMTP port must be from 1 to 65535.");
   if (!IsValidEmailAddressText(s.mailFrom) || HasLineBreak(s.mailFrom))
     Refuse("The sender address \"" + s.mailFrom + "\" is not a valid e-mail address.");
-  if (HasLineBreak(s.smtpUser) || HasLineBreak(s.smtpPasswordFile))
-    Refuse("The SMTP user and password file must be one line each.");
+  if (HasLineBreak(s.smtpUser) || HasLineBreak(s.smtpPasswordFile) || HasLineBreak(s.smtpCaFile))
+    Refuse("The SMTP user, password file and CA file must be one line each.");
   if (HasLineBreak(s.defaultSubject)) Refuse("The default subject must be one line.");
   if (s.connectTimeoutSeconds < 1 || s.connectTimeoutSeconds > 600 || s.timeoutSeconds < 1 || s.timeoutSeconds > 3600)
     Refuse("The timeouts must be from 1 to 600 seconds (connect) and 1 to 3600 seconds (in all).");

@@ -95,6 +95,7 @@ std::vector<Row> Rows(Screen& screen) {
   add("From address", text(&Settings::mailFrom));
   add("SMTP user", text(&Settings::smtpUser));
   add("Password file", text(&Settings::smtpPasswordFile));
+  add("SMTP CA file", text(&Settings::smtpCaFile));
   add("Default subject", text(&Settings::defaultSubject));
   rows.push_back({"Default message", [](const Settings& s) { return OneLine(s.defaultMessage); },
                   [](Settings& s, const std::string& v) { return s.defaultMessage = Lines(v), true; }});

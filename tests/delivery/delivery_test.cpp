@@ -132,7 +132,7 @@ TEST(Delivery, LongSubjectsAndLinesArriveExactly) {
   ASSERT_EQ(smtp.Mails().size(), 1u);
   testing::WriteText(dir.File("mail"), smtp.Mails()[0].substr(smtp.Mails()[0].find("\nRCPT TO") + 1));
   const std::string read = testing::Output(
-      "python3 -c \"import email, email.policy, sys; m = email.message_from_bytes(open(sys.argv[1], 'rb')"
+      "/usr/bin/python3 -c \"import email, email.policy, sys; m = email.message_from_bytes(open(sys.argv[1], 'rb')"
       ".read().split(b'\\n', 1)[1], policy=email.policy.default); sys.stdout.write(m['subject'] + '|' + "
       "m.get_content().replace('\\r\\n', '\\n'))\" " +
       dir.File("mail"));
@@ -230,6 +230,36 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
   EXPECT_NE(traps[1].detail.find("refused: nothing receives traps on 127.0.0.1:"), std::string::npos)
       << traps[1].detail;
   EXPECT_FALSE(traps[0].sent || traps[1].sent);
+}
+
+// A server whose certificate no system authority signed: refused, with the
+// setting that mends it named; trusted once its authority is in the CA file,
+// which must be the user's own and written by nobody else.
+TEST(Delivery, TheSmtpCaFileNamesWhomToTrust) {
+  TempDir dir;
+  const std::string cert = dir.File("cert.pem"), key = dir.File("key.pem");
+  testing::Output(
+      "openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=localhost -addext "
+      "subjectAltName=IP:127.0.0.1 -keyout " +
+      key + " -out " + cert + " 2>/dev/null");
+  testing::MailReceiver smtp(dir, {cert, key});
+  ASSERT_TRUE(smtp.Ready()) << testing::ReadText(dir.File("smtpd.out"));
+  DeliverySettings s = Settings(smtp.Port());
+  s.smtpTls = DeliverySettings::Tls::Implicit;
+  const struct {
+    std::string caFile;
+    mode_t mode;
+    const char* expected;
+  } cases[] = {
+      {"", 0, "Delivery.SmtpCaFile"}, {cert, 0666, "not used: it must be a file of yours"}, {cert, 0644, "sent"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.expected);
+    if (c.mode) chmod(cert.c_str(), c.mode);
+    s.smtpCaFile = c.caFile;
+    const auto outcomes = Deliver({"N", "s", "m", {}, {"a@example.net"}}, kEvent, s);
+    EXPECT_NE(outcomes.at(0).detail.find(c.expected), std::string::npos) << outcomes[0].detail;
+  }
+  EXPECT_EQ(smtp.Mails().size(), 1u);
 }
 
 struct Result {

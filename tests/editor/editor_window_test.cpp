@@ -49,7 +49,7 @@ TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotB
       .Key(keys::Return)
       .ExpectText("cannot be sent")
       .Key(keys::Return);
-  for (int i = 0; i < 8; ++i) terminal.Key(keys::Down);
+  for (int i = 0; i < 9; ++i) terminal.Key(keys::Down);
   terminal.ExpectText("\\n is a line break and \\\\ a backslash")
       .Key(keys::Return)
       .Key(keys::Back)

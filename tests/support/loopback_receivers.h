@@ -143,13 +143,14 @@ class TrapReceiver {
 };
 
 // tests/support/smtp_receiver.py on 127.0.0.1: Mails() are the mails it
-// kept, in the order they came.
+// kept, in the order they came. With a certificate and key (PEM files) it
+// speaks TLS from the first byte.
 class MailReceiver {
  public:
-  explicit MailReceiver(const TempDir& dir)
+  explicit MailReceiver(const TempDir& dir, const std::vector<std::string>& certificateAndKey = {})
       : port_(FreePort(SOCK_STREAM)),
         folder_(dir.File("mails")),
-        child_({"/usr/bin/python3", QM_SMTP_RECEIVER, std::to_string(port_), folder_}, dir.File("smtpd.out")) {}
+        child_(Args(port_, folder_, certificateAndKey), dir.File("smtpd.out")) {}
   int Port() const { return port_; }
   bool Ready() const {
     return WaitUntil([&] { return std::filesystem::exists(folder_ + "/ready"); });
@@ -162,6 +163,11 @@ class MailReceiver {
   }
 
  private:
+  static std::vector<std::string> Args(int port, const std::string& folder, const std::vector<std::string>& tls) {
+    std::vector<std::string> args{"/usr/bin/python3", QM_SMTP_RECEIVER, std::to_string(port), folder};
+    args.insert(args.end(), tls.begin(), tls.end());
+    return args;
+  }
   int port_;
   std::string folder_;
   Child child_;

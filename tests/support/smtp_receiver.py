@@ -1,8 +1,10 @@
 # An SMTP server on 127.0.0.1 for the delivery tests (Debian's
 # python3-aiosmtpd): keeps each mail as N.eml, "MAIL FROM ...", "RCPT TO ..."
 # and then the data as received; refuses every recipient whose address
-# starts with "refuse@". Usage: smtp_receiver.py PORT FOLDER
+# starts with "refuse@". Usage: smtp_receiver.py PORT FOLDER [CERT KEY], with
+# CERT and KEY on TLS from the first byte.
 import os
+import ssl
 import sys
 import time
 
@@ -29,7 +31,11 @@ class Handler:
         return '250 OK'
 
 
-controller = Controller(Handler(), hostname='127.0.0.1', port=port)
+tls = None
+if len(sys.argv) > 4:
+    tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    tls.load_cert_chain(sys.argv[3], sys.argv[4])
+controller = Controller(Handler(), hostname='127.0.0.1', port=port, ssl_context=tls)
 controller.start()
 open(os.path.join(folder, 'ready'), 'w').close()
 while True:
