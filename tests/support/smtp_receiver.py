@@ -1,8 +1,10 @@
 # An SMTP server on 127.0.0.1 for the delivery tests (Debian's
 # python3-aiosmtpd): keeps each mail as N.eml, "MAIL FROM ...", "RCPT TO ..."
 # and then the data as received; refuses every recipient whose address
-# starts with "refuse@". Usage: smtp_receiver.py PORT FOLDER [CERT KEY], with
+# starts with "refuse@", and never answers for one that starts with
+# "silent@". Usage: smtp_receiver.py PORT FOLDER [CERT KEY], with
 # CERT and KEY on TLS from the first byte.
+import asyncio
 import os
 import ssl
 import sys
@@ -18,6 +20,8 @@ class Handler:
     count = 0
 
     async def handle_RCPT(self, server, session, envelope, address, options):
+        if address.startswith('silent@'):
+            await asyncio.sleep(3600)
         if address.startswith('refuse@'):
             return '550 5.1.1 <%s>: no such mailbox here' % address
         envelope.rcpt_tos.append(address)
