@@ -497,7 +497,12 @@ void MailSender::Close(const Finish& finish, Clock::time_point hardStop) {
       std::lock_guard lock(s.mutex);
       if (s.busy == 0) break;
       if (Clock::now() >= hardStop || (s.options.cancel && s.options.cancel->load()))
-        for (curl_socket_t fd : s.sockets) shutdown(fd, SHUT_RDWR);
+        for (curl_socket_t fd : s.sockets) {
+          shutdown(fd, SHUT_RDWR);
+          // A connection still being made is dropped too (shutdown leaves it).
+          const sockaddr none{AF_UNSPEC, {}};
+          connect(fd, &none, sizeof none);
+        }
     }
     Wait({}, 20);
   }

@@ -194,20 +194,23 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
     EXPECT_EQ(silent.Approached(), std::string(c.what) == "never answering");
   }
   // Esc in the editor: a cancel ends a send in the middle within a second,
-  // whatever the server does.
-  std::atomic<bool> cancel{false};
-  Options cancelling;
-  cancelling.cancel = &cancel;
-  std::thread esc([&] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    cancel = true;
-  });
-  const auto pressed = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-  const auto stopped = Deliver({"N", "s", "m", {}, {"a@example.net", "b@example.net"}}, kEvent,
-                               Settings(quietAfterData.Port()), cancelling);
-  esc.join();
-  EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(1000));
-  EXPECT_EQ(stopped.at(0).detail + stopped.at(1).detail, "cancelledcancelled");
+  // whatever the server does (silent after the message, or never connecting).
+  for (const int port : {quietAfterData.Port(), dropping.Port()}) {
+    std::atomic<bool> cancel{false};
+    Options cancelling;
+    cancelling.cancel = &cancel;
+    DeliverySettings s = Settings(port);
+    s.connectTimeoutSeconds = s.timeoutSeconds = 30;
+    std::thread esc([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      cancel = true;
+    });
+    const auto pressed = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+    const auto stopped = Deliver({"N", "s", "m", {}, {"a@example.net", "b@example.net"}}, kEvent, s, cancelling);
+    esc.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(1000));
+    EXPECT_EQ(stopped.at(0).detail + stopped.at(1).detail, "cancelledcancelled");
+  }
   // A login's password: never from a file others may read, and then no
   // connection is made; from a file of the user's alone, its first line.
   testing::ScopedEnv noPassword("QUILLMONT_SMTP_PASSWORD", nullptr);
