@@ -73,10 +73,10 @@ std::shared_ptr<store::Store> OpenForEditing(const Location& location, FrontEnd&
 
 std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTimeoutMs, int connectTimeoutSeconds) {
   store::OpenOptions options;
-  options.connectTimeoutSeconds = connectTimeoutSeconds;
   options.create = false;
   options.access = store::Access::ReadOnly;
   options.busyTimeoutMs = busyTimeoutMs;
+  if (connectTimeoutSeconds > 0) options.connectTimeoutSeconds = connectTimeoutSeconds;
   return store::Store::Open(path, options);
 }
 

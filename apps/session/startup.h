@@ -51,8 +51,9 @@ void CheckBeforeEditing(const Location& location);
 std::shared_ptr<store::Store> OpenForEditing(const Location& location, FrontEnd& ui);
 
 // Opens an existing store only to read: nothing is created, laid out,
-// migrated or changed. Throws what the store throws.
+// migrated or changed; a server connection gives up after connectTimeoutSeconds
+// (0: the store's default). Throws what the store throws.
 std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTimeoutMs = 5000,
-                                             int connectTimeoutSeconds = 10);
+                                             int connectTimeoutSeconds = 0);
 
 }  // namespace quillmont::session
