@@ -114,7 +114,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (!names.Ready())
-    std::fprintf(stderr, "bench_delivery: no silent name server (port 53, unshare): names fail fast\n");
+    std::fprintf(stderr, "bench_delivery: no silent name server (port 53, unshare -rm): names fail fast\n");
   const std::string self = std::filesystem::canonical("/proc/self/exe").string();
   const std::string command = self + " --run " + std::to_string(traps.Port()) + " " + std::to_string(smtp.Port()) +
                               " " + std::to_string(dropPort);

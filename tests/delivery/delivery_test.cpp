@@ -378,7 +378,8 @@ TEST(Notify, EveryDestinationIsTriedAndTheRunEndsByItsDeadlineWhateverTheServers
   testing::SilentServer silentDatabase;
   testing::SilentNameServer names(dir);
   ASSERT_TRUE(traps.Ready() && quietAfterData.Ready() && quietAfterQuit.Ready());
-  ASSERT_TRUE(names.Ready()) << "port 53 of 127.0.0.1 and unshare -rm are needed for a name server that never answers";
+  ASSERT_TRUE(names.Ready())
+      << "port 53 of a loopback address and unshare -rm are needed for a name server that never answers";
   struct Case {
     const char* what;  // also the event's message, to find its traps
     std::string firstManager, smtpServer;
