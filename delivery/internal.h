@@ -29,10 +29,11 @@ std::string Seconds(Clock::duration spent);
 // before the deadline (at least 1).
 long BoundMs(const Options& options, int seconds);
 
-// The text of a file of the user's own that nobody else may write (nor,
-// when secret, read): opened without following a link, at most 1 MiB;
-// Error(Failed) saying why not. `what` names it ("password file").
-std::string ReadOwnFile(const std::string& path, const std::string& what, bool secret);
+// The text of a regular file of the user's own that nobody else may write
+// (nor, when secret, read), of at most maxBytes: opened without following a
+// link or waiting on a FIFO; Error(Failed) saying why not. `what` names it
+// ("password file").
+std::string ReadOwnFile(const std::string& path, const std::string& what, bool secret, std::size_t maxBytes);
 
 // One resolved address of a host.
 struct Address {

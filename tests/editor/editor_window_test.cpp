@@ -20,7 +20,7 @@ using testing::Shows;
 class EditorWindowTest : public EditorFixture {};
 
 TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
-  EditorWindow window(screen, *store, store->NewDefinition("Nothing chosen"), StandardPages());
+  EditorWindow window(screen, *store, store->NewDefinition("Nothing chosen"), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6))
       .Then([&] { EXPECT_EQ(window.ActiveKey(), "SNMP"); })
@@ -76,7 +76,7 @@ TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
   settings.smtpServer = "127.0.0.1";
   settings.smtpPort = server.Port();
   store::SaveDeliverySettings(*store, settings);
-  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6))
       .Key(FunctionKey(6))
@@ -96,7 +96,7 @@ TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
 }
 
 TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {
-  EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
+  EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6)).Alt('n').Then([&] { EXPECT_TRUE(window.Changed()); });
   window.Run();  // the script ends: the terminal reports itself closed
@@ -126,7 +126,8 @@ class FaultyPage : public ui::UserControl, public IFolioControl {
 };
 
 TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
-  std::vector<PageDescriptor> pages = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(false); }}};
+  std::vector<session::PageDescriptor> pages = {
+      {"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(false); }}};
   EditorWindow window(screen, *store, store->OpenDefinition(1), pages);
   ASSERT_TRUE(window.Open());
   terminal.Alt('b')
@@ -140,14 +141,15 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
   window.Run();
   EXPECT_TRUE(window.Closed());
 
-  std::vector<PageDescriptor> broken = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(true); }}};
+  std::vector<session::PageDescriptor> broken = {
+      {"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(true); }}};
   EditorWindow refused(screen, *store, store->OpenDefinition(1), broken);
   terminal.ExpectText("could not be opened").ExpectText("Type mismatch in LoadData.").Key(keys::Return);
   EXPECT_FALSE(refused.Open());
 }
 
 TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
-  NotificationListScreen list(screen, store, StandardPages(), "q.db");
+  NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
   terminal.ExpectText("Server room environment")
       .Key(keys::Delete)
       .ExpectText("Delete the notification \"Core network outage\"?")
