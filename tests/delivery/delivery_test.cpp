@@ -7,7 +7,6 @@
 
 #include <future>
 #include <sstream>
-#include <thread>
 
 #include "delivery/delivery.h"
 #include "store/definition_store.h"
@@ -65,28 +64,16 @@ TEST(Delivery, AnEnterpriseOidGoesOutExactlyOrNotAtAll) {
   TempDir dir;
   testing::TrapReceiver traps(dir);
   ASSERT_TRUE(traps.Ready());
-  std::string arcs126 = "1.3";
-  for (int i = 2; i < 126; ++i) arcs126 += ".7";
-  const struct {
-    std::string oid;
-    bool sent;
-  } cases[] = {{"2.999.4294967295", true}, {"1.39.1", true}, {arcs126, true},           {"1.40.1", false},
-               {"3.6.1", false},           {"7.3", false},   {"1.3.4294967296", false}, {arcs126 + ".7", false},
-               {"1.03.6", false},          {"1", false},     {"2.4294967216", false}};
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.oid);
+  for (const std::string oid : {"2.999.4294967295", "1.40.1", "3.6.1"}) {
     DeliverySettings s = Settings(25);
-    s.snmpEnterprise = c.oid;
+    s.snmpEnterprise = oid;
     ::testing::internal::CaptureStderr();
-    const auto outcomes = Deliver({"N", {}, {}, {{"127.0.0.1", traps.Port(), "SNMP v2c", "UTC"}}, {}}, kEvent, s);
+    const Outcome o = Deliver({"N", {}, {}, {{"127.0.0.1", traps.Port(), "SNMP v2c", "UTC"}}, {}}, kEvent, s).at(0);
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-    EXPECT_EQ(outcomes.at(0).sent, c.sent) << outcomes[0].detail;
-    if (c.sent)
-      EXPECT_TRUE(
-          testing::WaitUntil([&] { return traps.Log().find("." + c.oid + ".2.4 = STRING") != std::string::npos; }));
-    else
-      EXPECT_NE(outcomes[0].detail.find("cannot be sent"), std::string::npos) << outcomes[0].detail;
+    EXPECT_EQ(o.sent, oid[0] == '2') << o.detail;
   }
+  EXPECT_TRUE(
+      testing::WaitUntil([&] { return traps.Log().find(".2.999.4294967295.2.4 = STRING") != std::string::npos; }));
 }
 
 TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
@@ -201,24 +188,6 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
   // connecting never connects.
   EXPECT_TRUE(silent.Approached());
   EXPECT_FALSE(silent.Approached());
-  // Esc in the editor: a cancel ends a send in the middle within a second,
-  // whatever the server does (silent after the message, or never connecting).
-  for (const int port : {quietAfterData.Port(), dropping.Port()}) {
-    std::atomic<bool> cancel{false};
-    Options cancelling;
-    cancelling.cancel = &cancel;
-    DeliverySettings s = Settings(port);
-    s.connectTimeoutSeconds = s.timeoutSeconds = 30;
-    std::thread esc([&] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      cancel = true;
-    });
-    const auto pressed = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
-    const auto stopped = Deliver({"N", "s", "m", {}, {"a@example.net", "b@example.net"}}, kEvent, s, cancelling);
-    esc.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - pressed, std::chrono::milliseconds(1000));
-    EXPECT_EQ(stopped.at(0).detail + stopped.at(1).detail, "cancelledcancelled");
-  }
   // A login's password: never from a file others may read, and then no
   // connection is made; from a file of the user's alone, its first line.
   testing::ScopedEnv noPassword("QUILLMONT_SMTP_PASSWORD", nullptr);
@@ -344,33 +313,6 @@ TEST(Notify, DryRunListsExactlyTheDestinationsOfTheEventAndExitCodesTellWhatWent
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
 }
 
-TEST(Notify, DeliversForAnEventAndFailsWhenADestinationIsNotReached) {
-  TempDir dir;
-  testing::TrapReceiver traps(dir);
-  testing::MailReceiver smtp(dir);
-  ASSERT_TRUE(traps.Ready() && smtp.Ready());
-  const std::string port = std::to_string(traps.Port());
-  const std::string db = SampleDatabase(
-      dir, "UPDATE snmp_managers SET host = '127.0.0.1', port = " + port +
-               " WHERE notification_id = 1; UPDATE email_recipients SET address = 'refuse@example.net' "
-               "WHERE notification_id = 1 AND position = 2; INSERT INTO settings VALUES('Delivery.SmtpServer', "
-               "'127.0.0.1'), ('Delivery.SmtpPort', '" +
-               std::to_string(smtp.Port()) + "');");
-  Result run = Notify("--event node.down --node core-sw1 --message 'no answer' --timeout 30 --db " + db);
-  EXPECT_EQ(run.code, 1);
-  EXPECT_EQ(run.out.substr(0, run.out.find("refuse@")),
-            "sent: \"Core network outage\": SNMP v2c trap to 127.0.0.1:" + port +
-                "\nsent: \"Core network outage\": SNMP v1 trap to 127.0.0.1:" + port +
-                "\nsent: \"Core network outage\": e-mail to noc@ops.example\n"
-                "failed: \"Core network outage\": e-mail to ");
-  ASSERT_TRUE(testing::WaitUntil([&] { return traps.Log().find("no answer") != traps.Log().rfind("no answer"); }));
-  ASSERT_EQ(smtp.Mails().size(), 1u);
-  EXPECT_NE(smtp.Mails()[0].find("core-sw1"), std::string::npos);
-
-  SampleDatabase(dir, "DELETE FROM email_recipients WHERE address LIKE 'refuse@%'");
-  EXPECT_EQ(Notify("--event node.down --db " + db).code, 0);
-}
-
 // Whatever the servers do, every destination is tried, the working ones get
 // theirs, and the run ends by --timeout plus one second (the bound asserted
 // has another second for a loaded machine).
@@ -387,14 +329,17 @@ TEST(Notify, EveryDestinationIsTriedAndTheRunEndsByItsDeadlineWhateverTheServers
     const char* what;  // also the event's message, to find its traps
     std::string firstManager, smtpServer;
     int smtpPort, timeout, code;
-    const char* said;  // in the output
+    std::string said;  // in the output
     bool unresolved = false;
     std::string db = "";
   };
   const Case cases[] = {
       {"quiet-after-data", "127.0.0.1", "127.0.0.1", quietAfterData.Port(), 3, 1,
        "e-mail to third@example.net: not sent: the time allowed ran out after "},
-      {"quiet-after-quit", "127.0.0.1", "127.0.0.1", quietAfterQuit.Port(), 3, 0, "sent: "},
+      {"quiet-after-quit", "127.0.0.1", "127.0.0.1", quietAfterQuit.Port(), 3, 0,
+       "sent: \"Core network outage\": SNMP v2c trap to 127.0.0.1:" + std::to_string(traps.Port()) +
+           "\nsent: \"Core network outage\": SNMP v1 trap to 127.0.0.1:" + std::to_string(traps.Port()) +
+           "\nsent: \"Core network outage\": e-mail to noc@ops.example\n"},
       {"names-never-resolve", "nms.example", "smtp.example", 25, 4, 1,
        "e-mail to noc@ops.example: not sent: the time allowed ran out while resolving the name smtp.example", true},
       {"database-never-answers", "127.0.0.1", "127.0.0.1", 25, 3, 4, "database", false,
@@ -404,20 +349,12 @@ TEST(Notify, EveryDestinationIsTriedAndTheRunEndsByItsDeadlineWhateverTheServers
   TempDir run;
   std::vector<std::future<std::pair<Result, double>>> runs;
   for (const Case& c : cases) {
-    const std::string db = c.db.empty() ? SampleDatabase(run,
-                                                         "UPDATE snmp_managers SET host = '" + c.firstManager +
-                                                             "', port = " + std::to_string(traps.Port()) +
-                                                             " WHERE notification_id = 1 AND position = 1; "
-                                                             "UPDATE snmp_managers SET host = '127.0.0.1', port = " +
-                                                             std::to_string(traps.Port()) +
-                                                             " WHERE notification_id = 1 AND position = 2; "
-                                                             "INSERT INTO email_recipients VALUES(1, 3, "
-                                                             "'third@example.net'); INSERT INTO settings VALUES("
-                                                             "'Delivery.SmtpServer', '" +
-                                                             c.smtpServer + "'), ('Delivery.SmtpPort', '" +
-                                                             std::to_string(c.smtpPort) + "');",
-                                                         c.what)
-                                        : c.db;
+    const std::string sql = "UPDATE snmp_managers SET port = " + std::to_string(traps.Port()) +
+                            ", host = CASE position WHEN 1 THEN '" + c.firstManager +
+                            "' ELSE '127.0.0.1' END WHERE notification_id = 1; INSERT INTO email_recipients "
+                            "VALUES(1, 3, 'third@example.net'); INSERT INTO settings VALUES('Delivery.SmtpServer', '" +
+                            c.smtpServer + "'), ('Delivery.SmtpPort', '" + std::to_string(c.smtpPort) + "');";
+    const std::string db = c.db.empty() ? SampleDatabase(run, sql, c.what) : c.db;
     runs.push_back(std::async(std::launch::async, [&, db] {
       const auto start = std::chrono::steady_clock::now();
       Result r = Notify("--event node.down --message " + std::string(c.what) + " --timeout " +
