@@ -29,8 +29,8 @@ std::string Seconds(Clock::duration spent);
 // before the deadline (at least 1).
 long BoundMs(const Options& options, int seconds);
 
-// The text of a regular file of the user's own that nobody else may write
-// (nor, when secret, read), of at most maxBytes: opened without following a
+// The text of a regular file of the user's own (or, unless secret, root's)
+// that nobody else may write (nor, when secret, read), of at most maxBytes: opened without following a
 // link or waiting on a FIFO; Error(Failed) saying why not. `what` names it
 // ("password file").
 std::string ReadOwnFile(const std::string& path, const std::string& what, bool secret, std::size_t maxBytes);
