@@ -14,6 +14,7 @@
 
 #include "delivery/delivery.h"
 #include "quillmont/platform/terminal_text.h"
+#include "quillmont/version.h"
 #include "store/definition_store.h"
 
 namespace {
@@ -67,6 +68,7 @@ int Run(int argc, char** argv) {
   app.add_flag("--dry-run", dryRun, "list the destinations, send nothing");
   app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
   app.footer(kExitCodes);
+  app.set_version_flag("--version", "quillmont-notify " QUILLMONT_VERSION_TEXT);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -4,17 +4,39 @@
 #include <QMessageBox>
 #include <filesystem>
 #include <iostream>
+#include <string>
 
 #include "adapters/qt/message_box_service.h"
 #include "apps/session/location.h"
 #include "apps/studio/studio_window.h"
 #include "quillmont/framework/runtime.h"
+#include "quillmont/version.h"
 #include "store/host_objects.h"
 #include "store/pg_db.h"
 #include "store/seed.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quillmont-studio [--db PATH|URI]   (default: $QUILLMONT_DB, else the editor's database)\n"
+    "       quillmont-studio --help | --version\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace quillmont;
+  // Answered before Qt starts, so they work without a display.
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "quillmont-studio " QUILLMONT_VERSION_TEXT "\n";
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quillmont Studio");
   std::optional<std::string> given;
@@ -25,8 +47,8 @@ int main(int argc, char** argv) {
     } else if (args[i].startsWith("--db=")) {
       given = args[i].mid(5).toStdString();
     } else {
-      std::cerr << "Usage: quillmont-studio [--db PATH|URI]   (default: $QUILLMONT_DB, else the editor's database)\n";
-      return args[i] == "--help" || args[i] == "-h" ? 0 : 2;
+      std::cerr << kUsage;
+      return 2;
     }
   }
   std::shared_ptr<store::Store> store;

@@ -33,10 +33,18 @@ bool IsValidLabel(std::string_view label) {
 
 class SettingValue final : public SettingEntry {
  public:
-  Variant Value() const override { return value_; }
-  void SetValue(const Variant& value) override { value_ = value; }
+  explicit SettingValue(std::shared_ptr<std::mutex> mutex) : mutex_(std::move(mutex)) {}
+  Variant Value() const override {
+    std::lock_guard lock(*mutex_);
+    return value_;
+  }
+  void SetValue(const Variant& value) override {
+    std::lock_guard lock(*mutex_);
+    value_ = value;
+  }
 
  private:
+  std::shared_ptr<std::mutex> mutex_;
   Variant value_;
 };
 
@@ -68,12 +76,23 @@ bool IsValidEmailAddressText(std::string_view address) {
 }
 
 std::shared_ptr<SettingEntry> MemorySettings::Item(const Variant& key) {
-  auto& entry = entries_[FoldAscii(key.ToString())];
-  if (!entry) entry = std::make_shared<SettingValue>();
+  const std::string folded = FoldAscii(key.ToString());
+  std::lock_guard lock(*mutex_);
+  auto& entry = entries_[folded];
+  if (!entry) entry = std::make_shared<SettingValue>(mutex_);
   return entry;
 }
 
-bool MemorySettings::Contains(const std::string& key) const { return entries_.count(FoldAscii(key)) > 0; }
+bool MemorySettings::Contains(const std::string& key) const {
+  const std::string folded = FoldAscii(key);
+  std::lock_guard lock(*mutex_);
+  return entries_.count(folded) > 0;
+}
+
+std::size_t MemorySettings::Size() const {
+  std::lock_guard lock(*mutex_);
+  return entries_.size();
+}
 
 MemoryGroupRecordSet::MemoryGroupRecordSet(std::vector<GroupRecord> records) : records_(std::move(records)) {}
 
