@@ -1,5 +1,7 @@
 #include "delivery/delivery.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <ctime>
 
 #include "delivery/internal.h"
@@ -58,39 +60,145 @@ std::vector<std::string> Destinations(const Notification& notification) {
 }
 
 bool StopRequested(const Options& options) {
-  return (options.cancel && options.cancel->load()) || std::chrono::steady_clock::now() >= options.deadline;
+  return (options.cancel && options.cancel->load()) || Clock::now() >= options.deadline;
 }
 
 std::string StopReason(const Options& options) {
   return options.cancel && options.cancel->load() ? "cancelled" : "not sent: the time allowed ran out";
 }
 
+std::string Seconds(Clock::duration spent) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", std::chrono::duration<double>(spent).count());
+  return text;
+}
+
+long BoundMs(const Options& options, int seconds) {
+  long ms = static_cast<long>(seconds) * 1000;
+  if (options.deadline != Clock::time_point::max()) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(options.deadline - Clock::now()).count();
+    if (left < ms) ms = static_cast<long>(left);
+  }
+  return ms < 1 ? 1 : ms;
+}
+
 std::vector<Outcome> Deliver(const Notification& notification, const Event& event, const DeliverySettings& settings,
                              const Options& options) {
-  std::vector<Outcome> outcomes;
-  auto report = [&](Outcome outcome) {
-    if (options.onOutcome) options.onOutcome(outcome);
-    outcomes.push_back(std::move(outcome));
+  return Deliver(std::vector<Notification>{notification}, event, settings, options);
+}
+
+std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, const Event& event,
+                             const DeliverySettings& settings, const Options& options) {
+  // One slot per destination, in the order of the outcomes.
+  struct Slot {
+    const Notification* notification;
+    const Manager* manager;      // a trap, or
+    const std::string* address;  // a mail
+    const std::string* host;
+    bool done = false, resolving = false;
+    std::string mail;
   };
-  std::string unusable;
+  std::vector<Slot> slots;
+  std::vector<Outcome> outcomes;
+  for (const Notification& n : notifications) {
+    for (const Manager& m : n.managers) {
+      slots.push_back({&n, &m, nullptr, &m.host, false, false, {}});
+      outcomes.push_back({n.name, TrapDestination(m), false, {}});
+    }
+    for (const std::string& r : n.recipients) {
+      slots.push_back({&n, nullptr, &r, &settings.smtpServer, false, false, {}});
+      outcomes.push_back({n.name, MailDestination(r), false, {}});
+    }
+  }
+  std::size_t left = slots.size();
+  const Finish finish = [&](std::size_t i, bool sent, const std::string& detail) {
+    if (slots[i].done) return;
+    slots[i].done = true;
+    --left;
+    outcomes[i].sent = sent;
+    outcomes[i].detail = detail;
+    if (options.onOutcome) options.onOutcome(outcomes[i]);
+  };
+
+  // What fails before any lookup or connection.
+  std::string unusable, noPassword, password;
   try {
     store::CheckDeliverySettings(settings);
   } catch (const std::exception& e) {
     unusable = std::string("not sent: ") + e.what();
   }
-  auto skipped = [&](std::string destination) -> std::optional<Outcome> {
-    if (!unusable.empty()) return Outcome{notification.name, std::move(destination), false, unusable};
-    if (StopRequested(options)) return Outcome{notification.name, std::move(destination), false, StopReason(options)};
-    return std::nullopt;
-  };
-  for (const Manager& m : notification.managers) {
-    auto skip = skipped(TrapDestination(m));
-    report(skip ? *skip : SendTrap(notification.name, m, event, settings, options));
+  try {
+    const bool mails = std::any_of(slots.begin(), slots.end(), [](const Slot& s) { return s.address; });
+    if (mails && !settings.smtpUser.empty()) password = options.password ? *options.password : ReadPassword(settings);
+  } catch (const std::exception& e) {
+    noPassword = std::string("not sent: ") + e.what();
   }
-  for (const std::string& r : notification.recipients) {
-    auto skip = skipped(MailDestination(r));
-    report(skip ? *skip : SendMail(notification, r, event, settings, options));
+  std::vector<std::string> hosts;
+  for (std::size_t i = 0; i < slots.size(); ++i) {
+    Slot& s = slots[i];
+    if (!unusable.empty()) {
+      finish(i, false, unusable);
+    } else if (s.address && !noPassword.empty()) {
+      finish(i, false, noPassword);
+    } else if (s.manager && s.manager->version != "SNMP v1" && s.manager->version != "SNMP v2c") {
+      finish(i, false, "not sent: unknown SNMP version \"" + s.manager->version + "\"");
+    } else if (s.manager && (s.manager->port < 1 || s.manager->port > 65535)) {
+      finish(i, false, "not sent: the port " + std::to_string(s.manager->port) + " is not from 1 to 65535");
+    } else {
+      if (s.address) {
+        try {
+          s.mail = ComposeMail(*s.notification, *s.address, event, settings);
+        } catch (const std::exception& e) {
+          finish(i, false, std::string("not sent: ") + e.what());
+          continue;
+        }
+      }
+      s.resolving = true;
+      if (std::find(hosts.begin(), hosts.end(), *s.host) == hosts.end()) hosts.push_back(*s.host);
+    }
   }
+  if (left == 0) return outcomes;
+
+  // Every name at once; each destination starts as soon as its name is
+  // known, and a lookup may take the connect timeout.
+  Resolver resolver(hosts);
+  TrapSender traps(settings, event);
+  MailSender mails(settings, options, std::move(password));
+  const auto started = Clock::now();
+  const auto lookupUntil = started + std::chrono::seconds(settings.connectTimeoutSeconds);
+  for (;;) {
+    const bool stop = StopRequested(options);
+    bool resolving = false;
+    for (std::size_t i = 0; i < slots.size() && !stop; ++i) {
+      Slot& s = slots[i];
+      if (!s.resolving) continue;
+      std::vector<Address> addresses;
+      std::string error;
+      if (resolver.Done(*s.host, addresses, error)) {
+        s.resolving = false;
+        if (addresses.empty())
+          finish(i, false, error);
+        else if (s.manager)
+          traps.Start(i, s.notification->name, *s.manager, addresses.front(), finish);
+        else
+          mails.Start(i, std::move(s.mail), *s.address, addresses, finish);
+      } else if (Clock::now() >= lookupUntil) {
+        s.resolving = false;
+        finish(i, false, "timed out after " + Seconds(Clock::now() - started) + " resolving the name " + *s.host);
+      }
+      resolving = resolving || s.resolving;
+    }
+    traps.Poll(finish, stop);
+    mails.Perform(finish);
+    if (stop || (!resolving && traps.Idle() && mails.Idle())) break;
+    // Lookups are asked after often; sockets wake the wait.
+    mails.Wait(traps.Sockets(), resolving ? 10 : 100);
+  }
+  const bool cancelled = options.cancel && options.cancel->load();
+  mails.Close(finish, cancelled ? Clock::now() : std::min(options.deadline, Clock::now() + std::chrono::seconds(1)));
+  for (std::size_t i = 0; i < slots.size(); ++i)
+    if (slots[i].resolving)
+      finish(i, false, StopReason(options) + (cancelled ? "" : " while resolving the name " + *slots[i].host));
   return outcomes;
 }
 

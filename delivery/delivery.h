@@ -46,11 +46,12 @@ struct Outcome {
 };
 
 struct Options {
-  // Nothing is started after it, and a send in progress stops at it.
+  // Nothing is started after it, a send in progress stops at it, and the
+  // call returns by it.
   std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
   // Set from another thread to stop; what is left is reported "cancelled".
   const std::atomic<bool>* cancel = nullptr;
-  // Told of each outcome as it is known (from the sending thread).
+  // Told of each outcome as it is known (from the calling thread).
   std::function<void(const Outcome&)> onOutcome;
   // The SMTP password; when unset and the settings name a user, it is read
   // from QUILLMONT_SMTP_PASSWORD or the settings' password file.
@@ -68,16 +69,17 @@ std::string Expand(const std::string& text, const std::string& notification, con
 // The destinations Deliver would send to, in its order, without sending.
 std::vector<std::string> Destinations(const Notification& notification);
 
-// Sends to every manager, then every recipient; one outcome each, in that
-// order. Never throws for a destination's failure.
+// Sends to every manager and recipient of the notifications at once: names
+// are looked up together, traps go out on sockets of their own and mails on
+// concurrent SMTP connections, each bounded by the settings' timeouts and
+// all by the deadline, which the whole call keeps (closing included, however
+// the servers behave). One outcome per destination, in the order of the
+// notifications, each's managers before its recipients. Never throws for a
+// destination's failure.
+std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, const Event& event,
+                             const DeliverySettings& settings, const Options& options = {});
 std::vector<Outcome> Deliver(const Notification& notification, const Event& event, const DeliverySettings& settings,
                              const Options& options = {});
-
-// The parts Deliver uses, for one destination each.
-Outcome SendTrap(const std::string& notification, const Manager& manager, const Event& event,
-                 const DeliverySettings& settings, const Options& options);
-Outcome SendMail(const Notification& notification, const std::string& recipient, const Event& event,
-                 const DeliverySettings& settings, const Options& options);
 
 // The password for an SMTP login: QUILLMONT_SMTP_PASSWORD, else the first
 // line of the settings' password file, which must belong to this user and be

@@ -1,121 +1,46 @@
 #include <arpa/inet.h>
-#include <netdb.h>
+#include <fcntl.h>
 #include <poll.h>
+#include <unistd.h>
 
 // Net-SNMP's configuration comes before any other header of it.
 #include <net-snmp/net-snmp-config.h>
 #include <net-snmp/net-snmp-includes.h>
-// The UDP transports, made directly.
-#include <net-snmp/library/snmpIPBaseDomain.h>
-#include <net-snmp/library/snmpUDPDomain.h>
-#include <net-snmp/library/snmpUDPIPv6Domain.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
-#include <thread>
 
 #include "delivery/internal.h"
 
 namespace quillmont::delivery {
 namespace {
 
+// What the library said while building the current trap (it would otherwise
+// write to stderr, under the editor's screen).
+thread_local std::string libraryText;
+
+int KeepLog(int, int, void*, void* message) {
+  const auto* m = static_cast<const snmp_log_message*>(message);
+  if (m && m->msg) libraryText += m->msg;
+  return 1;
+}
+
 void InitOnce() {
   static std::once_flag once;
   // No MIBs parsed, no configuration or state files read or written, no
-  // transport registry (the UDP transport is made directly), and no log
-  // lines on the terminal the editor draws on: everything a v1 or v2c trap
-  // needs is passed with the session.
-  std::call_once(once, [] { snmp_disable_log(); });
+  // transport: the library only encodes. Its log lines are kept for the
+  // outcome instead of reaching the terminal.
+  std::call_once(once, [] {
+    snmp_register_callback(SNMP_CALLBACK_LIBRARY, SNMP_CALLBACK_LOGGING, KeepLog, nullptr);
+    netsnmp_register_loghandler(NETSNMP_LOGHANDLER_CALLBACK, LOG_DEBUG);
+  });
 }
-
-struct Address {
-  std::string text;
-  bool v6 = false;
-  sockaddr_storage socket{};
-  socklen_t length = 0;
-};
 
 // How long a sent trap waits for its host to answer "port unreachable".
-constexpr long kRefusalWaitMs = 200;
-
-// A trap gets no reply, but a host with nothing on the port answers with an
-// ICMP "port unreachable", which a connected UDP socket reports as
-// ECONNREFUSED: the one failure after sending that can be known.
-bool RefusedAfterSend(int fd, long waitMs) {
-  pollfd p{fd, 0, 0};
-  poll(&p, 1, static_cast<int>(waitMs));
-  int error = 0;
-  socklen_t length = sizeof error;
-  return getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == ECONNREFUSED;
-}
-
-// A pending lookup lives on the heap: when it cannot be cancelled in time
-// the resolver still writes to it, so it is then left to it.
-struct Lookup {
-  std::string name;
-  addrinfo hints{};
-  gaicb request{};
-};
-
-// Resolves the host within the bound, preferring IPv4 (a trap receiver
-// listens there by default); throws a message for the outcome.
-Address Resolve(const std::string& host, const Options& options, long boundMs) {
-  auto* lookup = new Lookup;
-  lookup->name = host;
-  lookup->hints.ai_socktype = SOCK_DGRAM;
-  lookup->request.ar_name = lookup->name.c_str();
-  lookup->request.ar_request = &lookup->hints;
-  gaicb* list[] = {&lookup->request};
-  if (getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr) != 0) {
-    delete lookup;
-    throw std::runtime_error("the name " + host + " could not be looked up");
-  }
-  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(boundMs);
-  int rc;
-  while ((rc = gai_error(&lookup->request)) == EAI_INPROGRESS) {
-    if (StopRequested(options) || std::chrono::steady_clock::now() >= until) {
-      if (gai_cancel(&lookup->request) != EAI_NOTCANCELED) {
-        if (gai_error(&lookup->request) == 0) freeaddrinfo(lookup->request.ar_result);
-        delete lookup;
-      }
-      if (StopRequested(options)) throw std::runtime_error(StopReason(options));
-      throw std::runtime_error("timed out resolving the name " + host);
-    }
-    const timespec slice{0, 50'000'000};
-    gai_suspend(list, 1, &slice);
-  }
-  if (rc != 0) {
-    delete lookup;
-    throw std::runtime_error("name not resolved: " + host + " (" + gai_strerror(rc) + ")");
-  }
-  const addrinfo* chosen = lookup->request.ar_result;
-  if (!chosen) {  // success with no address: a resolver fault, not a crash
-    delete lookup;
-    throw std::runtime_error("name not resolved: " + host + " (no address)");
-  }
-  for (const addrinfo* a = chosen; a; a = a->ai_next)
-    if (a->ai_family == AF_INET) {
-      chosen = a;
-      break;
-    }
-  Address out;
-  char text[INET6_ADDRSTRLEN] = {};
-  if (chosen->ai_family == AF_INET6) {
-    out.v6 = true;
-    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(chosen->ai_addr)->sin6_addr, text, sizeof text);
-  } else {
-    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(chosen->ai_addr)->sin_addr, text, sizeof text);
-  }
-  out.text = text;
-  std::memcpy(&out.socket, chosen->ai_addr, chosen->ai_addrlen);
-  out.length = chosen->ai_addrlen;
-  freeaddrinfo(lookup->request.ar_result);
-  delete lookup;
-  return out;
-}
+constexpr auto kRefusalWait = std::chrono::milliseconds(200);
 
 std::vector<oid> ParseOid(const std::string& text) {
   std::vector<oid> arcs;
@@ -128,73 +53,22 @@ std::vector<oid> ParseOid(const std::string& text) {
   return arcs;
 }
 
-std::string LibraryError(netsnmp_session* session, void* handle) {
-  int libError = 0, sysError = 0;
-  char* text = nullptr;
-  if (handle)
-    snmp_sess_error(handle, &libError, &sysError, &text);
-  else
-    snmp_error(session, &libError, &sysError, &text);
-  std::string out = text ? text : "unknown error";
-  std::free(text);
-  return out;
-}
-
 void AddString(netsnmp_pdu* pdu, std::vector<oid> name, const std::string& value) {
   snmp_pdu_add_variable(pdu, name.data(), name.size(), ASN_OCTET_STR, value.data(), value.size());
 }
 
-}  // namespace
-
-Outcome SendTrap(const std::string& notification, const Manager& manager, const Event& event,
-                 const DeliverySettings& settings, const Options& options) {
-  Outcome outcome{notification, TrapDestination(manager), false, {}};
+// The trap as bytes, or why it could not be made. `local` is the socket's
+// own address, the v1 trap's agent address.
+std::string Encode(const DeliverySettings& settings, const Event& event, const std::string& notification,
+                   const Manager& manager, const sockaddr_storage& local, std::string& error) {
   const bool v1 = manager.version == "SNMP v1";
-  if (!v1 && manager.version != "SNMP v2c") {
-    outcome.detail = "not sent: unknown SNMP version \"" + manager.version + "\"";
-    return outcome;
-  }
-  if (manager.port < 1 || manager.port > 65535) {
-    outcome.detail = "not sent: the port " + std::to_string(manager.port) + " is not from 1 to 65535";
-    return outcome;
-  }
-  Address address;
-  try {
-    address = Resolve(manager.host, options, BoundMs(options, settings.connectTimeoutSeconds));
-  } catch (const std::exception& e) {
-    outcome.detail = e.what();
-    return outcome;
-  }
-  InitOnce();
-  // The manager's address and port, for the transport and for connect.
-  netsnmp_ep endpoint{};
-  std::memcpy(&endpoint.a, &address.socket, std::min<std::size_t>(address.length, sizeof endpoint.a));
-  if (address.v6)
-    endpoint.a.sin6.sin6_port = htons(static_cast<std::uint16_t>(manager.port));
-  else
-    endpoint.a.sin.sin_port = htons(static_cast<std::uint16_t>(manager.port));
-  netsnmp_transport* transport =
-      address.v6 ? netsnmp_udp6_transport(&endpoint, 0) : netsnmp_udp_transport(&endpoint, 0);
-  std::string community = settings.snmpCommunity;
-  netsnmp_session session;
-  snmp_sess_init(&session);
-  session.version = v1 ? SNMP_VERSION_1 : SNMP_VERSION_2c;
-  session.community = reinterpret_cast<u_char*>(community.data());
-  session.community_len = community.size();
-  // The session owns the transport from here, also when it fails.
-  void* handle = transport ? snmp_sess_add(&session, transport, nullptr, nullptr) : nullptr;
-  if (!handle) {
-    outcome.detail =
-        "could not open a UDP socket for " + TrapDestination(manager) + ": " + LibraryError(&session, nullptr);
-    return outcome;
-  }
-  const int fd = transport->sock;
-  const bool connected = fd >= 0 && connect(fd, reinterpret_cast<const sockaddr*>(&endpoint.a),
-                                            address.v6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in)) == 0;
-
   const std::vector<oid> enterprise = ParseOid(settings.snmpEnterprise);
   const auto uptime = static_cast<u_long>(get_uptime());
   netsnmp_pdu* pdu = snmp_pdu_create(v1 ? SNMP_MSG_TRAP : SNMP_MSG_TRAP2);
+  pdu->version = v1 ? SNMP_VERSION_1 : SNMP_VERSION_2c;
+  pdu->community = static_cast<u_char*>(std::malloc(settings.snmpCommunity.size() + 1));
+  std::memcpy(pdu->community, settings.snmpCommunity.c_str(), settings.snmpCommunity.size() + 1);
+  pdu->community_len = settings.snmpCommunity.size();
   if (v1) {
     pdu->enterprise = static_cast<oid*>(std::malloc(enterprise.size() * sizeof(oid)));
     std::memcpy(pdu->enterprise, enterprise.data(), enterprise.size() * sizeof(oid));
@@ -202,7 +76,11 @@ Outcome SendTrap(const std::string& notification, const Manager& manager, const 
     pdu->trap_type = SNMP_TRAP_ENTERPRISESPECIFIC;
     pdu->specific_type = 1;
     pdu->time = uptime;
+    // Managers that tell v1 sources apart by this field see the sender.
+    if (local.ss_family == AF_INET)
+      std::memcpy(pdu->agent_addr, &reinterpret_cast<const sockaddr_in*>(&local)->sin_addr, 4);
   } else {
+    pdu->reqid = snmp_get_next_reqid();
     // sysUpTime.0 and snmpTrapOID.0 lead every v2 notification; the trap
     // OID is the v1 enterprise, 0 and the specific number.
     const oid sysUpTime[] = {1, 3, 6, 1, 2, 1, 1, 3, 0};
@@ -223,18 +101,96 @@ Outcome SendTrap(const std::string& notification, const Manager& manager, const 
     name.push_back(i + 1);
     AddString(pdu, name, values[i]);
   }
-  if (snmp_sess_send(handle, pdu) == 0) {
-    outcome.detail = "not sent: " + LibraryError(&session, handle);
-    snmp_free_pdu(pdu);
-  } else if (connected && RefusedAfterSend(fd, std::min(kRefusalWaitMs, BoundMs(options, 1)))) {
-    outcome.detail = "refused: nothing receives traps on " + HostPort(manager.host, manager.port) +
-                     " (the host answered \"port unreachable\")";
+  netsnmp_session session;
+  snmp_sess_init(&session);
+  session.version = pdu->version;
+  size_t size = 2048, length = 0;
+  auto* buffer = static_cast<u_char*>(std::malloc(size));
+  libraryText.clear();
+  std::string packet;
+  if (buffer && snmp_build(&buffer, &size, &length, &session, pdu) == 0) {
+    // Encoded back to front unless asked otherwise: the packet is the end.
+    const bool forward = (pdu->flags & UCD_MSG_FLAG_FORWARD_ENCODE) != 0;
+    packet.assign(reinterpret_cast<const char*>(forward ? buffer : buffer + size - length), length);
   } else {
-    outcome.sent = true;
-    outcome.detail = "sent";
+    error = libraryText.empty() ? snmp_api_errstring(snmp_errno) : libraryText;
+    while (!error.empty() && (error.back() == '\n' || error.back() == ' ')) error.pop_back();
   }
-  snmp_sess_close(handle);
-  return outcome;
+  std::free(buffer);
+  snmp_free_pdu(pdu);
+  return packet;
+}
+
+}  // namespace
+
+TrapSender::TrapSender(const DeliverySettings& settings, const Event& event) : settings_(settings), event_(event) {
+  InitOnce();
+}
+
+TrapSender::~TrapSender() {
+  for (const Sent& s : sent_) close(s.fd);
+}
+
+void TrapSender::Start(std::size_t index, const std::string& notification, const Manager& manager,
+                       const Address& address, const Finish& finish) {
+  sockaddr_storage to = address.socket;
+  if (to.ss_family == AF_INET6)
+    reinterpret_cast<sockaddr_in6*>(&to)->sin6_port = htons(static_cast<std::uint16_t>(manager.port));
+  else
+    reinterpret_cast<sockaddr_in*>(&to)->sin_port = htons(static_cast<std::uint16_t>(manager.port));
+  const std::string where = HostPort(manager.host, manager.port);
+  // Connected, so that a "port unreachable" comes back as ECONNREFUSED and
+  // the kernel picks the address the trap leaves from.
+  const int fd = socket(to.ss_family, SOCK_DGRAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&to), address.length) != 0) {
+    const int error = errno;
+    if (fd >= 0) close(fd);
+    finish(index, false, "could not send to " + where + " (" + address.text + "): " + std::strerror(error));
+    return;
+  }
+  sockaddr_storage local{};
+  socklen_t localLength = sizeof local;
+  getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength);
+  std::string error;
+  const std::string packet = Encode(settings_, event_, notification, manager, local, error);
+  if (packet.empty()) {
+    close(fd);
+    finish(index, false, "not sent: the trap could not be encoded: " + error);
+    return;
+  }
+  if (send(fd, packet.data(), packet.size(), 0) != static_cast<ssize_t>(packet.size())) {
+    const int sendError = errno;
+    close(fd);
+    finish(index, false, "could not send to " + where + " (" + address.text + "): " + std::strerror(sendError));
+    return;
+  }
+  sent_.push_back({index, fd, Clock::now(), where});
+}
+
+void TrapSender::Poll(const Finish& finish, bool end) {
+  const auto now = Clock::now();
+  std::erase_if(sent_, [&](const Sent& s) {
+    // A trap gets no reply, but a host with nothing on the port answers with
+    // an ICMP "port unreachable": the one failure after sending that can be
+    // known.
+    int error = 0;
+    socklen_t length = sizeof error;
+    const bool refused = getsockopt(s.fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == ECONNREFUSED;
+    if (!refused && !end && now - s.at < kRefusalWait) return false;
+    if (refused)
+      finish(s.index, false,
+             "refused: nothing receives traps on " + s.where + " (the host answered \"port unreachable\")");
+    else
+      finish(s.index, true, "sent");
+    close(s.fd);
+    return true;
+  });
+}
+
+std::vector<int> TrapSender::Sockets() const {
+  std::vector<int> out;
+  for (const Sent& s : sent_) out.push_back(s.fd);
+  return out;
 }
 
 }  // namespace quillmont::delivery

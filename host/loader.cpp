@@ -102,14 +102,25 @@ std::vector<ClassRegistration> RegistryView::Classes() const {
 }
 
 std::shared_ptr<ComponentLibrary> ComponentLibrary::Load(const std::string& path) {
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  // Opened once and loaded through that descriptor: a path swapped after the
+  // checks reaches nothing.
+  std::string why;
+  files::Fd fd = files::OpenTrustedLibrary(path, why);
+  if (fd.Get() < 0) throw LoaderError(com::E_ACCESSDENIED, why);
+  const std::string name = "/proc/self/fd/" + std::to_string(fd.Get());
+  void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (!handle) {
-    const char* why = ::dlerror();
-    throw LoaderError(com::E_FAIL, "Cannot load " + path + ": " + (why ? why : "unknown reason"));
+    const char* error = ::dlerror();
+    std::string text = error ? error : "unknown reason";
+    // The loader's text names the descriptor, not the file.
+    if (text.rfind(name + ": ", 0) == 0) text.erase(0, name.size() + 2);
+    throw LoaderError(com::E_FAIL, "Cannot load " + path + ": " + text);
   }
   std::shared_ptr<ComponentLibrary> lib(new ComponentLibrary());
   lib->handle_ = handle;
   lib->path_ = path;
+  lib->loadedAs_ = name;
+  lib->fd_ = fd.Release();
   lib->canUnloadNow_ = Symbol<com::DllCanUnloadNowFn>(handle, "DllCanUnloadNow", true, path);
   lib->getClassObject_ = Symbol<com::DllGetClassObjectFn>(handle, "DllGetClassObject", true, path);
   lib->registerServer_ = Symbol<com::DllRegisterServerFn>(handle, "DllRegisterServer", true, path);
@@ -122,6 +133,13 @@ std::shared_ptr<ComponentLibrary> ComponentLibrary::Load(const std::string& path
 
 ComponentLibrary::~ComponentLibrary() {
   if (handle_ && canUnloadNow_ && canUnloadNow_() == com::S_OK) ::dlclose(handle_);
+  // The system loader knows the library by its descriptor's name: while the
+  // library stays mapped, that number must not name another file.
+  void* still = ::dlopen(loadedAs_.c_str(), RTLD_LAZY | RTLD_NOLOAD);
+  if (still)
+    ::dlclose(still);
+  else if (fd_ >= 0)
+    ::close(fd_);
 }
 
 com::HResult ComponentLibrary::CanUnloadNow() const { return canUnloadNow_(); }
@@ -155,25 +173,29 @@ ClassRegistration Loader::Resolve(std::string_view classRef) const {
   const std::string shownRef = text::Shortened(classRef);
   if (!found) throw LoaderError(REGDB_E_CLASSNOTREG, "The class " + shownRef + " is not registered");
   if (found->libraryPath.empty()) throw LoaderError(REGDB_E_CLASSNOTREG, "The class " + shownRef + " names no library");
-  if (std::string why = files::LibraryRefusal(found->libraryPath); !why.empty())
-    throw LoaderError(com::E_ACCESSDENIED, "The class " + shownRef + " is not loaded. " + why);
   return *found;
 }
 
-std::shared_ptr<ComponentLibrary> Loader::LibraryAt(const std::string& path) {
+std::shared_ptr<ComponentLibrary> Loader::LibraryAt(const std::string& path, std::string_view classRef) {
   if (auto it = loaded_.find(path); it != loaded_.end()) return it->second;
-  auto lib = ComponentLibrary::Load(path);
+  std::shared_ptr<ComponentLibrary> lib;
+  try {
+    lib = ComponentLibrary::Load(path);
+  } catch (const LoaderError& e) {
+    if (e.Code() != com::E_ACCESSDENIED) throw;
+    throw LoaderError(e.Code(), "The class " + text::Shortened(classRef) + " is not loaded. " + e.what());
+  }
   loaded_.emplace(path, lib);
   return lib;
 }
 
 std::shared_ptr<ComponentLibrary> Loader::LibraryFor(std::string_view classRef) {
-  return LibraryAt(Resolve(classRef).libraryPath);
+  return LibraryAt(Resolve(classRef).libraryPath, classRef);
 }
 
 void* Loader::CreateRaw(std::string_view classRef, const Guid& iid) {
   const ClassRegistration reg = Resolve(classRef);
-  auto lib = LibraryAt(reg.libraryPath);
+  auto lib = LibraryAt(reg.libraryPath, classRef);
   auto fail = [&](const char* step, com::HResult hr) {
     std::string why = lib->LastErrorText();
     throw LoaderError(hr, std::string(step) + " failed for " + text::Shortened(classRef) + " (" + Hex(hr) + ")" +

@@ -61,7 +61,9 @@ class RegistryView {
 // One component library, loaded with dlopen, and its entry points.
 class ComponentLibrary {
  public:
-  // Throws LoaderError when the file cannot be loaded or lacks an entry point.
+  // Throws LoaderError when the file cannot be loaded or lacks an entry
+  // point, E_ACCESSDENIED when it fails the checks of OpenTrustedLibrary
+  // (owned_file.h). What was checked is what is loaded.
   static std::shared_ptr<ComponentLibrary> Load(const std::string& path);
   // Unloads the library, unless it still has live objects: their code must
   // stay mapped.
@@ -84,6 +86,8 @@ class ComponentLibrary {
   ComponentLibrary() = default;
   void* handle_ = nullptr;
   std::string path_;
+  std::string loadedAs_;  // /proc/self/fd/N
+  int fd_ = -1;
   com::DllCanUnloadNowFn canUnloadNow_ = nullptr;
   com::DllGetClassObjectFn getClassObject_ = nullptr;
   com::DllRegisterServerFn registerServer_ = nullptr;
@@ -120,7 +124,7 @@ class Loader {
 
  private:
   ClassRegistration Resolve(std::string_view classRef) const;
-  std::shared_ptr<ComponentLibrary> LibraryAt(const std::string& path);
+  std::shared_ptr<ComponentLibrary> LibraryAt(const std::string& path, std::string_view classRef);
 
   std::string registryPath_;
   std::map<std::string, std::shared_ptr<ComponentLibrary>> loaded_;

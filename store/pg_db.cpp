@@ -134,7 +134,9 @@ Error ConnectFailure(pg_conn* conn, const std::string& uri) {
   if (Has(detail, "database \"") && Has(detail, "does not exist"))
     return Error(ErrorCode::NotFound, "The database server at " + uri + " has no database \"" + database +
                                           "\"; create it first (createdb " + database + ").");
-  if (Has(detail, "Connection refused") || Has(detail, "No such file or directory") || Has(detail, "timeout") ||
+  if (Has(detail, "timeout expired"))
+    return Error(ErrorCode::Failed, "The database server at " + uri + " did not answer in time (" + detail + ").");
+  if (Has(detail, "Connection refused") || Has(detail, "No such file or directory") ||
       Has(detail, "could not translate host name") || Has(detail, "No route to host"))
     return Error(ErrorCode::Failed, "Cannot reach the database server at " + uri +
                                         ": it refused the connection or is not running (" + detail + ").");
@@ -171,12 +173,13 @@ std::string RedactedUri(std::string_view uri) {
   return out.substr(0, query) + (kept.empty() ? "" : "?" + kept);
 }
 
-PgDatabase::PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs)
+PgDatabase::PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs, int connectTimeoutSeconds)
     : Database(RedactedUri(uri)), readOnly_(readOnly), lockTimeoutMs_(lockTimeoutMs) {
-  // A server that does not answer is given up after ten seconds, unless the
+  // A server that does not answer is given up after the timeout, unless the
   // URI says otherwise (its values come later and win).
+  const std::string timeout = std::to_string(std::max(2, connectTimeoutSeconds));
   const char* keys[] = {"connect_timeout", "dbname", nullptr};
-  const char* values[] = {"10", uri.c_str(), nullptr};
+  const char* values[] = {timeout.c_str(), uri.c_str(), nullptr};
   conn_ = PQconnectdbParams(keys, values, 1);
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     // The message reads the failed connection, which goes after it.

@@ -29,7 +29,7 @@ class PgDatabase final : public Database {
   // Connects, refusing with a message of its own a server that cannot be
   // reached, a login that fails and a database that does not exist.
   // lockTimeoutMs bounds how long a write waits for another writer.
-  PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs);
+  PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs, int connectTimeoutSeconds = 10);
   ~PgDatabase() override;
 
   Backend Kind() const noexcept override { return Backend::Postgres; }

@@ -160,6 +160,40 @@ std::string UntrustedBecause(const struct stat& st, const std::string& path) {
   return text + ": whoever can write it decides what it holds.";
 }
 
+// Why the database may not be used where it lies, or "". Whoever may write
+// its folder may put a write-ahead log, index or journal of theirs beside it,
+// which SQLite reads as part of the database: a database the user trusts
+// lies in a folder nobody else may write, and whatever lies beside any
+// database is a regular file of the user's, root's or the database owner's
+// that others may not write.
+std::string PlaceRefusal(const std::string& path, bool trusted, uid_t owner) {
+  const std::string folder = files::FolderOf(path);
+  files::Fd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  struct stat st {};
+  // A missing folder is reported where the file would be made.
+  if (dir.Get() < 0 || ::fstat(dir.Get(), &st) != 0) return {};
+  if (trusted)
+    if (std::string why = files::FolderRefusal(st, dir.Get(), "the database " + path, folder); !why.empty()) return why;
+  for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+    const std::string name = files::NameOf(path) + suffix;
+    struct stat side {};
+    if (::fstatat(dir.Get(), name.c_str(), &side, AT_SYMLINK_NOFOLLOW) != 0) continue;
+    const std::string shown = folder + "/" + name;
+    std::string fault;
+    if (!S_ISREG(side.st_mode))
+      fault = "is not a regular file";
+    else if (side.st_uid != ::geteuid() && side.st_uid != 0 && side.st_uid != owner)
+      fault = "belongs to " + files::DescribeUser(side.st_uid);
+    else if (side.st_mode & S_IWOTH)
+      fault = "is writable by others (mode " + files::ModeText(side.st_mode) + ")";
+    if (!fault.empty())
+      return "Beside the database " + path + " lies " + shown + ", which " + fault +
+             "; SQLite would read it as part of the database. Remove it if you did not make it (rm " + shown +
+             "), and keep the database in a folder of your own.";
+  }
+  return {};
+}
+
 // A new database starts as an empty file made where nothing was (not at the
 // end of a link), readable and writable by the user alone.
 void CreatePrivateFile(const std::string& path) {
@@ -189,8 +223,19 @@ OpenedDatabase OpenMemoryDatabase() {
 void CreateDatabaseFolders(const std::string& folder) {
   std::filesystem::path sofar;
   for (const auto& part : std::filesystem::path(folder)) {
+    const std::filesystem::path parent = sofar.empty() ? std::filesystem::path(".") : sofar;
     sofar /= part;
-    if (::mkdir(sofar.c_str(), 0700) != 0 && errno != EEXIST)
+    struct stat st {};
+    if (::stat(sofar.c_str(), &st) == 0) continue;
+    // A folder made where others may write could be swapped by them.
+    files::Fd dir(::open(parent.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    struct stat parentSt {};
+    if (dir.Get() < 0 || ::fstat(dir.Get(), &parentSt) != 0)
+      throw Error(ErrorCode::Failed, "Cannot create the folder " + sofar.string() + ": " + std::strerror(errno));
+    if (std::string why = files::FolderRefusal(parentSt, dir.Get(), "the database folder " + folder, parent.string());
+        !why.empty())
+      throw Error(ErrorCode::Failed, why + " Nothing was created; name a database in a folder of your own.");
+    if (::mkdirat(dir.Get(), part.c_str(), 0700) != 0 && errno != EEXIST)
       throw Error(ErrorCode::Failed, "Cannot create the folder " + sofar.string() + ": " + std::strerror(errno));
   }
 }
@@ -215,6 +260,9 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options)
   if (existed && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode))
     throw Error(ErrorCode::Failed, path + " is not a regular file, so it is no database. It was left unchanged.");
   const std::string untrusted = existed ? UntrustedBecause(st, path) : std::string();
+  if (!existed || !S_ISDIR(st.st_mode))
+    if (std::string why = PlaceRefusal(path, untrusted.empty(), existed ? st.st_uid : ::geteuid()); !why.empty())
+      throw Error(ErrorCode::Failed, why + " Nothing was opened.");
   if (!untrusted.empty() && options.access != Access::ReadOnly && !options.editUntrusted)
     throw UntrustedDatabase(untrusted + " It was not opened for editing.");
   const bool readOnly =
@@ -310,7 +358,7 @@ OpenedDatabase OpenServerDatabase(const std::string& uri, const OpenOptions& opt
   if (options.upToVersion < 1 || options.upToVersion > kSchemaVersion)
     throw Error(ErrorCode::InvalidProcedureCall, "No such schema version");
   const bool readOnly = options.access == Access::ReadOnly;
-  auto db = std::make_shared<PgDatabase>(uri, readOnly, options.busyTimeoutMs);
+  auto db = std::make_shared<PgDatabase>(uri, readOnly, options.busyTimeoutMs, options.connectTimeoutSeconds);
   const std::string where = db->Path();
   // Tables are looked for where the session puts them (the URI may choose a
   // schema of its own through search_path).

@@ -31,6 +31,9 @@ struct OpenOptions {
   // The user agreed to edit a database that another user owns or that
   // others may write; without it such a file is only ever read.
   bool editUntrusted = false;
+  // How long a database server may take to accept the connection (libpq
+  // counts whole seconds, at least 2).
+  int connectTimeoutSeconds = 10;
 };
 
 // An existing database refused for editing because someone other than the

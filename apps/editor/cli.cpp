@@ -15,7 +15,8 @@
 #include "apps/editor/dialogs.h"
 #include "apps/editor/notification_list.h"
 #include "apps/editor/terminal.h"
-#include "apps/session/location.h"
+#include "apps/session/command_line.h"
+#include "apps/session/startup.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/platform/terminal_text.h"
 #include "quillmont/version.h"
@@ -34,15 +35,32 @@ std::ostream& Say(std::ostream& err, const std::string& message) {
   return err << "quillmont-editor: " << text::ForTerminal(text::Shortened(message, 1000)) << "\n";
 }
 
-// Asks on the terminal whether to edit a database someone else may have
-// written; only a "y" or "yes" agrees.
-bool ConfirmUntrusted(const std::string& why, std::istream& in, std::ostream& err) {
-  Say(err, why);
-  err << "Edit it anyway? Its owner can read and change every notification in it. [y/N] " << std::flush;
-  std::string answer;
-  std::getline(in, answer);
-  return answer == "y" || answer == "Y" || answer == "yes";
-}
+// The questions of start-up, asked on the terminal before the editor's
+// screen is up: only a "y" or "yes" agrees to a yes/no question.
+class ConsoleFrontEnd final : public session::FrontEnd {
+ public:
+  ConsoleFrontEnd(std::istream& in, std::ostream& err) : in_(in), err_(err) {}
+  int Message(const std::string& text, int buttons, const std::string&) override {
+    // The message, then the question of its last paragraph.
+    const std::size_t split = text.rfind("\n\n");
+    Say(err_, text.substr(0, split));
+    if (msgbox::LayoutOf(buttons).answers.size() < 2) return msgbox::AnswerOk;
+    err_ << (split == std::string::npos ? "" : text.substr(split + 2)) << " [y/N] " << std::flush;
+    std::string answer;
+    std::getline(in_, answer);
+    return answer == "y" || answer == "Y" || answer == "yes" ? msgbox::AnswerYes : msgbox::AnswerNo;
+  }
+  int Choice(const std::string&, const std::vector<std::string>& choices, const std::string&) override {
+    return static_cast<int>(choices.size()) - 1;
+  }
+  std::optional<std::string> Text(const std::string&, const std::string&, const std::string&, std::size_t) override {
+    return std::nullopt;
+  }
+
+ private:
+  std::istream& in_;
+  std::ostream& err_;
+};
 
 std::int32_t ParseNumber(const std::string& text) {
   std::int32_t value = 0;
@@ -67,45 +85,20 @@ class HostServices {
   HostServices& operator=(const HostServices&) = delete;
 };
 
-int RunEditor(const std::string& path, bool explicitPath, std::ostream& err) {
-  std::error_code ec;
-  const bool server = store::IsServerUri(path);
-  // A server's database has no folder to make and no file owner to trust.
-  const auto folder = server ? std::filesystem::path() : std::filesystem::path(path).parent_path();
-  // A named database is made only in a folder that is there: a mistyped path
-  // must not leave new folders and a sample database behind.
-  if (explicitPath && !folder.empty() && !std::filesystem::exists(path, ec) &&
-      !std::filesystem::is_directory(folder, ec)) {
-    Say(err, "the folder " + folder.string() + " does not exist, so " + path +
-                 " was not created (--db makes a new database only in an existing folder)");
-    return exit_code::Usage;
-  }
-  // Someone else's database is refused before anything else happens, unless
-  // it was named and the user agrees on the terminal below.
-  if (std::string why = server ? std::string() : store::UntrustedReason(path); !why.empty() && !explicitPath) {
-    Say(err, why + " It was not opened; to edit it anyway, name it with --db and confirm.");
-    return exit_code::DatabaseRefused;
-  }
-  if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
-    err << "quillmont-editor: the editor needs a terminal (use --list or --export in scripts)\n";
-    return exit_code::NoTerminal;
-  }
+int RunEditor(const session::Location& location, std::istream& in, std::ostream& err) {
   std::shared_ptr<store::Store> store;
   try {
-    if (!explicitPath && !folder.empty()) store::CreateDatabaseFolders(folder.string());
-    store::OpenOptions options;
-    options.access = store::Access::WriteIfAllowed;
-    try {
-      store = store::Store::Open(path, options);
-    } catch (const store::UntrustedDatabase& e) {
-      if (!ConfirmUntrusted(e.what(), std::cin, err)) throw;
-      options.editUntrusted = true;
-      store = store::Store::Open(path, options);
+    // Refused before the terminal is asked for: these need no terminal to say.
+    session::CheckBeforeEditing(location);
+    if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
+      err << "quillmont-editor: the editor needs a terminal (use --list or --export in scripts)\n";
+      return exit_code::NoTerminal;
     }
-    if (store->WasCreated()) store::SeedDatabase(*store);
-  } catch (const std::exception& e) {
+    ConsoleFrontEnd questions(in, err);
+    store = session::OpenForEditing(location, questions);
+  } catch (const session::StartRefused& e) {
     Say(err, e.what());
-    return exit_code::DatabaseRefused;
+    return e.Code();
   }
   UseUtf8Locale();
   CursesTerminal terminal;
@@ -175,8 +168,7 @@ int RunImport(const CommandLine& cl, const std::string& path, std::istream& in, 
     try {
       store::OpenOptions open;
       open.create = false;
-      open.access = write ? store::Access::ReadWrite : store::Access::ReadOnly;
-      store = store::Store::Open(path, open);
+      store = write ? store::Store::Open(path, open) : session::OpenForReading(path);
     } catch (const std::exception& e) {
       Say(err, e.what());
       return exit_code::DatabaseRefused;
@@ -202,10 +194,7 @@ int RunCopy(const std::string& source, const std::string& target, std::ostream& 
   std::error_code ec;
   const bool newFile = !store::IsServerUri(target) && !std::filesystem::exists(target, ec);
   try {
-    store::OpenOptions read;
-    read.create = false;
-    read.access = store::Access::ReadOnly;
-    auto from = store::Store::Open(source, read);
+    auto from = session::OpenForReading(source);
     auto to = store::Store::Open(target);
     const store::CopyCounts counts = store::CopyStore(*from, *to);
     out << "copied " << counts.notifications << " notifications, " << counts.eventTypes << " event types and "
@@ -223,66 +212,43 @@ int RunCopy(const std::string& source, const std::string& target, std::ostream& 
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  session::CommandLineParser parser("quillmont-editor", "Edits notifications in the terminal.");
+  parser.AddDatabase("the database");
+  CLI::App& app = parser.App();
   CommandLine cl;
-  bool modeSet = false;
-  auto setMode = [&](CommandLine::Mode mode) {
-    if (modeSet && cl.mode != mode)
-      throw std::invalid_argument("choose one of --list, --export, --export-all, --import and --copy-to");
-    cl.mode = mode;
-    modeSet = true;
-  };
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](const std::string& option) -> std::string {
-      if (a.size() > option.size() && a.compare(0, option.size() + 1, option + "=") == 0)
-        return a.substr(option.size() + 1);
-      if (i + 1 >= args.size()) throw std::invalid_argument(option + " needs a value");
-      return args[++i];
-    };
-    if (a == "-h" || a == "--help") {
-      cl.mode = CommandLine::Mode::Help;
-      return cl;
-    }
-    if (a == "--version") {
-      cl.mode = CommandLine::Mode::Version;
-      return cl;
-    }
-    if (a == "--list") {
-      setMode(CommandLine::Mode::List);
-    } else if (a == "--export-all") {
-      setMode(CommandLine::Mode::ExportAll);
-    } else if (a == "--import" || a.rfind("--import=", 0) == 0) {
-      if (!cl.importFile.empty()) throw std::invalid_argument("--import given twice");
-      setMode(CommandLine::Mode::Import);
-      cl.importFile = value("--import");
-      if (cl.importFile.empty()) throw std::invalid_argument("--import needs a file name, or - for standard input");
-    } else if (a == "--copy-to" || a.rfind("--copy-to=", 0) == 0) {
-      setMode(CommandLine::Mode::CopyTo);
-      cl.copyTarget = value("--copy-to");
-      if (cl.copyTarget.empty()) throw std::invalid_argument("--copy-to needs a file name or a postgresql:// URI");
-    } else if (a == "--prune") {
-      cl.prune = true;
-    } else if (a == "--dry-run") {
-      cl.dryRun = true;
-    } else if (a == "--force") {
-      cl.force = true;
-    } else if (a == "--export" || a.rfind("--export=", 0) == 0) {
-      setMode(CommandLine::Mode::Export);
-      cl.exportNumber = ParseNumber(value("--export"));
-    } else if (a == "--db" || a.rfind("--db=", 0) == 0) {
-      if (cl.database) throw std::invalid_argument("--db given twice");
-      cl.database = value("--db");
-      if (cl.database->empty()) throw std::invalid_argument("--db needs a file name or a postgresql:// URI");
-    } else {
-      throw std::invalid_argument("unknown argument \"" + a + "\"");
-    }
+  bool list = false, exportAll = false;
+  std::string exportText;
+  app.add_flag("--list", list);
+  app.add_flag("--export-all", exportAll);
+  CLI::Option* exportOption = app.add_option("--export", exportText);
+  CLI::Option* importOption = app.add_option("--import", cl.importFile);
+  CLI::Option* copyOption = app.add_option("--copy-to", cl.copyTarget);
+  app.add_flag("--prune", cl.prune);
+  app.add_flag("--dry-run", cl.dryRun);
+  app.add_flag("--force", cl.force);
+  if (!parser.Parse(args)) {
+    cl.mode = parser.VersionAsked() ? CommandLine::Mode::Version : CommandLine::Mode::Help;
+    return cl;
   }
+  cl.database = parser.Database();
+  const std::pair<bool, CommandLine::Mode> modes[] = {{list, CommandLine::Mode::List},
+                                                      {exportAll, CommandLine::Mode::ExportAll},
+                                                      {exportOption->count() > 0, CommandLine::Mode::Export},
+                                                      {importOption->count() > 0, CommandLine::Mode::Import},
+                                                      {copyOption->count() > 0, CommandLine::Mode::CopyTo}};
+  int given = 0;
+  for (const auto& [set, mode] : modes)
+    if (set) cl.mode = mode, ++given;
+  if (given > 1) throw std::invalid_argument("choose one of --list, --export, --export-all, --import and --copy-to");
+  if (cl.mode == CommandLine::Mode::Export) cl.exportNumber = ParseNumber(exportText);
+  if (cl.mode == CommandLine::Mode::Import && cl.importFile.empty())
+    throw std::invalid_argument("--import needs a file name, or - for standard input");
+  if (cl.mode == CommandLine::Mode::CopyTo && cl.copyTarget.empty())
+    throw std::invalid_argument("--copy-to needs a file name or a postgresql:// URI");
   if ((cl.prune || cl.dryRun || cl.force) && cl.mode != CommandLine::Mode::Import)
     throw std::invalid_argument("--prune, --dry-run and --force go with --import");
   return cl;
 }
-
-std::string DefaultDatabasePath() { return session::DefaultDatabasePath(); }
 
 std::string UsageText() {
   return "Usage: quillmont-editor [--db DB]              edit notifications in the terminal\n"
@@ -368,24 +334,21 @@ int RunProgram(const std::vector<std::string>& args, std::istream& in, std::ostr
     out << "quillmont-editor " QUILLMONT_VERSION_TEXT "\n";
     return exit_code::Ok;
   }
-  std::string path;
-  bool named = false;
+  session::Location location;
   try {
-    path = session::DatabaseLocation(cl.database, named);
+    location = session::FindDatabase(cl.database);
   } catch (const std::exception& e) {
     Say(err, e.what());
     return exit_code::Usage;
   }
-  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(path, named, err);
+  const std::string& path = location.path;
+  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(location, in, err);
   if (cl.mode == CommandLine::Mode::CopyTo) return RunCopy(path, cl.copyTarget, out, err);
   if (cl.mode == CommandLine::Mode::Import) return RunImport(cl, path, in, out, err);
 
   std::shared_ptr<store::Store> store;
   try {
-    store::OpenOptions options;
-    options.create = false;
-    options.access = store::Access::ReadOnly;
-    store = store::Store::Open(path, options);
+    store = session::OpenForReading(path);
   } catch (const std::exception& e) {
     Say(err, e.what());
     return exit_code::DatabaseRefused;

@@ -33,11 +33,6 @@ struct CommandLine {
 // Throws std::invalid_argument with a message for the user.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
-// $XDG_DATA_HOME/quillmont/quillmont.db, else ~/.local/share/quillmont/
-// quillmont.db; std::runtime_error when neither variable is set. (Before
-// either, the program takes $QUILLMONT_DB when it is set.)
-std::string DefaultDatabasePath();
-
 std::string UsageText();
 
 // The whole program; in, out and err stand for stdin, stdout and stderr.

@@ -293,13 +293,9 @@ void EditorWindow::Draw(Canvas& canvas) {
   const int width = canvas.Width();
   // Title with the changed mark.
   canvas.Fill({0, 0, 1, width}, U' ', attr::Reverse);
-  const store::StoredDefinition& definition = session_.Definition();
-  std::string title = " Notification";
-  title += definition.IsNew() ? " (new)" : " " + std::to_string(definition.NotificationID());
-  title += ": " + definition.Name();
+  const std::string title = " " + session_.Title();
   // The changed and read-only marks always show; the name gives way.
-  std::string mark = Changed() ? "  [changed]" : "";
-  if (store_.ReadOnly()) mark += "  [read-only]";
+  const std::string mark = session_.Marks();
   const int used =
       canvas.Text(0, 0, FitCells(title, width - TextCells(mark)), attr::Reverse | attr::Bold, width - TextCells(mark));
   canvas.Text(0, used, mark, attr::Reverse | attr::Bold, width - used);

@@ -29,9 +29,7 @@ void NotificationListScreen::Reload(std::int32_t keepId) {
 }
 
 void NotificationListScreen::Keep(std::int32_t keepId) {
-  if (keepId != 0)
-    for (std::size_t i = 0; i < rows_.size(); ++i)
-      if (rows_[i].id == keepId) selected_ = static_cast<int>(i);
+  if (const int at = index_.RowOf(keepId); at >= 0) selected_ = at;
   selected_ = std::clamp(selected_, 0, std::max(0, static_cast<int>(rows_.size()) - 1));
 }
 

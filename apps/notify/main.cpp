@@ -4,17 +4,19 @@
 // needs no terminal, only reads the database, and ends within --timeout.
 #include <unistd.h>
 
-#include <CLI/CLI.hpp>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
-#include <filesystem>
+#include <cstring>
 #include <iostream>
 #include <string>
+#include <thread>
 
+#include "apps/session/command_line.h"
+#include "apps/session/startup.h"
 #include "delivery/delivery.h"
 #include "quillmont/platform/terminal_text.h"
-#include "quillmont/version.h"
 #include "store/definition_store.h"
 
 namespace {
@@ -36,13 +38,8 @@ constexpr const char* kExitCodes =
     "  3  the event type is not in the database's catalogue\n"
     "  4  the database (or its delivery settings) could not be read\n";
 
-std::string DefaultDatabasePath() {
-  if (const char* data = std::getenv("XDG_DATA_HOME"); data && *data)
-    return (std::filesystem::path(data) / "quillmont" / "quillmont.db").string();
-  const char* home = std::getenv("HOME");
-  if (!home || !*home) throw std::runtime_error("neither XDG_DATA_HOME nor HOME is set; name a database with --db");
-  return (std::filesystem::path(home) / ".local" / "share" / "quillmont" / "quillmont.db").string();
-}
+// Set once the database has been read.
+std::atomic<bool> delivering{false};
 
 std::string HostName() {
   char name[256] = {};
@@ -53,42 +50,51 @@ std::string HostName() {
 std::string Shown(const std::string& text) { return quillmont::text::ForTerminal(text); }
 
 int Run(int argc, char** argv) {
-  CLI::App app{
+  quillmont::session::CommandLineParser parser(
+      "quillmont-notify",
       "Delivers a notification for an event to the SNMP managers and e-mail recipients of every "
-      "notification that includes the event type.",
-      "quillmont-notify"};
-  std::string eventKey, node = HostName(), message, database;
+      "notification that includes the event type.");
+  CLI::App& app = parser.App();
+  std::string eventKey, node = HostName(), message;
   bool dryRun = false;
   int timeout = 60;
   app.add_option("--event", eventKey, "event type key (as in the database's catalogue)")->required();
   app.add_option("--node", node, "the node the event is about (default: this host's name)");
   app.add_option("--message", message, "text of the event");
-  app.add_option("--db", database,
-                 "the database: a file or a postgresql:// URI (default: $QUILLMONT_DB, else the editor's)");
+  parser.AddDatabase("the database: a file or a postgresql:// URI (default: $QUILLMONT_DB, else the editor's)");
   app.add_flag("--dry-run", dryRun, "list the destinations, send nothing");
   app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
   app.footer(kExitCodes);
-  app.set_version_flag("--version", "quillmont-notify " QUILLMONT_VERSION_TEXT);
   try {
-    app.parse(argc, argv);
-  } catch (const CLI::ParseError& e) {
-    const int rc = app.exit(e);
-    return rc == 0 ? exit_code::Ok : exit_code::Usage;
+    if (!parser.Parse(std::vector<std::string>(argv + 1, argv + argc))) {
+      std::cout << parser.Answer();
+      return exit_code::Ok;
+    }
+  } catch (const std::invalid_argument& e) {
+    std::cerr << e.what() << "\nRun with --help for more information.\n";
+    return exit_code::Usage;
   }
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeout);
+  // The backstop of the deadline: a database server that answers the
+  // connection and then nothing holds no bound of its own.
+  std::thread([deadline] {
+    std::this_thread::sleep_until(deadline + std::chrono::milliseconds(500));
+    const bool reading = !delivering.load();
+    const char* why = reading ? "quillmont-notify: the database did not answer in the time allowed\n"
+                              : "quillmont-notify: the time allowed ran out\n";
+    [[maybe_unused]] const auto written = write(STDERR_FILENO, why, std::strlen(why));
+    _exit(reading ? exit_code::DatabaseFailed : exit_code::SendFailed);
+  }).detach();
 
   using namespace quillmont;
   std::vector<delivery::Notification> notifications;
   delivery::Event event;
   store::DeliverySettings settings;
   try {
-    if (const char* named = std::getenv("QUILLMONT_DB"); database.empty() && named && *named) database = named;
-    if (database.empty()) database = DefaultDatabasePath();
-    store::OpenOptions options;
-    options.create = false;
-    options.access = store::Access::ReadOnly;
-    options.busyTimeoutMs = 2000;
-    auto db = store::Store::Open(database, options);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path,
+                                      static_cast<int>(std::min<long long>(2000, left.count())), timeout);
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
       std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(db->Db().Path())
@@ -113,21 +119,21 @@ int Run(int argc, char** argv) {
     std::cerr << "quillmont-notify: no notification includes the event type \"" << Shown(eventKey) << "\"\n";
 
   bool allSent = true;
-  for (const auto& n : notifications) {
-    if (dryRun) {
+  if (dryRun) {
+    for (const auto& n : notifications)
       for (const std::string& d : delivery::Destinations(n))
         std::cout << "would send: \"" << Shown(n.name) << "\": " << Shown(d) << "\n";
-      continue;
-    }
-    delivery::Options options;
-    options.deadline = deadline;
-    options.onOutcome = [&](const delivery::Outcome& o) {
-      allSent = allSent && o.sent;
-      std::cout << (o.sent ? "sent: \"" : "failed: \"") << Shown(o.notification) << "\": " << Shown(o.destination);
-      if (!o.sent) std::cout << ": " << Shown(o.detail);
-      std::cout << std::endl;
-    };
-    delivery::Deliver(n, event, settings, options);
+    return exit_code::Ok;
+  }
+  delivering = true;
+  // Every destination at once, the deadline kept; the lines in a fixed order.
+  delivery::Options options;
+  options.deadline = deadline;
+  for (const delivery::Outcome& o : delivery::Deliver(notifications, event, settings, options)) {
+    allSent = allSent && o.sent;
+    std::cout << (o.sent ? "sent: \"" : "failed: \"") << Shown(o.notification) << "\": " << Shown(o.destination);
+    if (!o.sent) std::cout << ": " << Shown(o.detail);
+    std::cout << "\n";
   }
   return allSent ? exit_code::Ok : exit_code::SendFailed;
 }

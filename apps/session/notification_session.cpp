@@ -87,6 +87,27 @@ bool NotificationSession::Open() {
   return !pages_.empty();
 }
 
+std::string NotificationSession::Title() const {
+  std::string title = "Notification";
+  // Appended piece by piece: g++ 12 at -O3 takes "literal + string" for an
+  // overlapping copy (-Wrestrict) and stops the optimised build.
+  if (definition_->IsNew()) {
+    title += " (new)";
+  } else {
+    title += ' ';
+    title += std::to_string(definition_->NotificationID());
+  }
+  title += ": ";
+  title += definition_->Name();
+  return title;
+}
+
+std::string NotificationSession::Marks() const {
+  std::string marks = Changed() ? "  [changed]" : "";
+  if (store_.ReadOnly()) marks += "  [read-only]";
+  return marks;
+}
+
 bool NotificationSession::Changed() const {
   if (state_->changed) return true;
   for (const auto& page : pages_)
@@ -262,6 +283,12 @@ void NotificationSession::Abandon() {
 NotificationIndex::NotificationIndex(FrontEnd& ui, std::shared_ptr<store::Store> store)
     : ui_(ui), store_(std::move(store)) {
   Reload();
+}
+
+int NotificationIndex::RowOf(std::int32_t id) const {
+  for (std::size_t i = 0; id != 0 && i < rows_.size(); ++i)
+    if (rows_[i].id == id) return static_cast<int>(i);
+  return -1;
 }
 
 void NotificationIndex::Reload() {

@@ -62,6 +62,11 @@ class NotificationSession {
 
   // Edits not saved, counting entry fields that hold an edit not applied.
   bool Changed() const;
+  // "Notification 3: name" ("Notification (new): name" before its first
+  // save), and the marks that follow it ("  [changed]", "  [read-only]"),
+  // which a window shows even when the name does not fit.
+  std::string Title() const;
+  std::string Marks() const;
   const std::vector<std::unique_ptr<Page>>& Pages() const noexcept { return pages_; }
   std::size_t Active() const noexcept { return active_; }
   void SetActive(std::size_t index);
@@ -96,6 +101,9 @@ class NotificationIndex {
   NotificationIndex(FrontEnd& ui, std::shared_ptr<store::Store> store);
 
   const std::vector<store::NotificationSummary>& Rows() const noexcept { return rows_; }
+  // The row of a notification number, to keep it chosen across a reload;
+  // -1 when it is not listed (or id is 0).
+  int RowOf(std::int32_t id) const;
   void Reload();
   // Reloads when another program committed since the last look; true then.
   bool CatchUp();

@@ -1,19 +1,17 @@
 // quillmont-studio: the notifications of a store (a SQLite file or a
 // postgresql:// URI) in desktop windows.
 #include <QApplication>
-#include <QMessageBox>
-#include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "adapters/qt/message_box_service.h"
-#include "apps/session/location.h"
+#include "apps/session/command_line.h"
+#include "apps/session/startup.h"
+#include "apps/studio/qt_front_end.h"
 #include "apps/studio/studio_window.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/version.h"
 #include "store/host_objects.h"
-#include "store/pg_db.h"
-#include "store/seed.h"
 
 namespace {
 
@@ -39,45 +37,29 @@ int main(int argc, char** argv) {
   }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quillmont Studio");
-  std::optional<std::string> given;
-  const QStringList args = QApplication::arguments();
-  for (int i = 1; i < args.size(); ++i) {
-    if (args[i] == "--db" && i + 1 < args.size()) {
-      given = args[++i].toStdString();
-    } else if (args[i].startsWith("--db=")) {
-      given = args[i].mid(5).toStdString();
-    } else {
-      std::cerr << kUsage;
-      return 2;
-    }
+  session::CommandLineParser parser("quillmont-studio", "The notifications of a store in desktop windows.");
+  parser.AddDatabase("the database");
+  std::vector<std::string> args;
+  // Qt has taken its own arguments out by now.
+  for (const QString& arg : QApplication::arguments().mid(1)) args.push_back(arg.toStdString());
+  int usage = -1;  // the exit code after the usage line
+  try {
+    if (!parser.Parse(args)) usage = 0;
+  } catch (const std::invalid_argument&) {
+    usage = session::StartRefused::Usage;
+  }
+  if (usage >= 0) {
+    std::cerr << kUsage;
+    return usage;
   }
   std::shared_ptr<store::Store> store;
-  std::string location;
   try {
-    bool named = false;
-    location = session::DatabaseLocation(given, named);
-    store::OpenOptions options;
-    options.access = store::Access::WriteIfAllowed;
-    // The default database is made with its folders on first run, as the
-    // terminal editor makes it; a named one only in a folder that exists.
-    const auto folder = std::filesystem::path(location).parent_path();
-    if (!named && !store::IsServerUri(location) && !folder.empty()) store::CreateDatabaseFolders(folder.string());
-    try {
-      store = store::Store::Open(location, options);
-    } catch (const store::UntrustedDatabase& e) {
-      if (QMessageBox::warning(
-              nullptr, "Quillmont Studio",
-              QString::fromStdString(std::string(e.what()) + "\n\nEdit it anyway? Its owner can read and change every "
-                                                             "notification in it."),
-              QMessageBox::Yes | QMessageBox::No, QMessageBox::No) != QMessageBox::Yes)
-        return 4;
-      options.editUntrusted = true;
-      store = store::Store::Open(location, options);
-    }
-    if (store->WasCreated()) store::SeedDatabase(*store);
+    studio::QtFrontEnd questions(nullptr);
+    store = session::OpenForEditing(session::FindDatabase(parser.Database()), questions);
   } catch (const std::exception& e) {
     QMessageBox::critical(nullptr, "Quillmont Studio", QString::fromStdString(e.what()));
-    return 4;
+    const auto* refused = dynamic_cast<const session::StartRefused*>(&e);
+    return refused ? refused->Code() : session::StartRefused::Refused;
   }
   SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
   SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));

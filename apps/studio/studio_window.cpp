@@ -54,21 +54,7 @@ qt::PanelWidget& NotificationWindow::Page(int index) const { return *pages_.at(s
 // the user's word) shows in the widgets and the title.
 void NotificationWindow::Refresh() {
   for (qt::PanelWidget* page : pages_) page->Sync();
-  const store::StoredDefinition& d = session_.Definition();
-  std::string title = "Notification";
-  // Appended piece by piece: g++ 12 at -O3 takes "literal + string" for an
-  // overlapping copy (-Wrestrict) and stops the optimised build.
-  if (d.IsNew()) {
-    title += " (new)";
-  } else {
-    title += ' ';
-    title += std::to_string(d.NotificationID());
-  }
-  title += ": ";
-  title += d.Name();
-  if (session_.Changed()) title += "  [changed]";
-  if (session_.Store().ReadOnly()) title += "  [read-only]";
-  setWindowTitle(QString::fromStdString(title));
+  setWindowTitle(QString::fromStdString(session_.Title() + session_.Marks()));
 }
 
 bool NotificationWindow::Save() {
@@ -161,6 +147,9 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
   // What other editors save shows within a second.
   auto* poll = new QTimer(this);
   connect(poll, &QTimer::timeout, this, [this] {
+    // It also fires inside the modal loop of an action's question or error
+    // box: the rows that action holds must stay as they are.
+    if (busy_ > 0) return;
     Guarded([this] {
       if (index_.CatchUp()) model_.Changed();
     });
@@ -181,18 +170,29 @@ void StudioWindow::Reload() {
   const auto* row = Current();
   const std::int32_t keep = row ? row->id : 0;
   model_.Changed();
-  for (std::size_t i = 0; i < index_.Rows().size(); ++i)
-    if (index_.Rows()[i].id == keep) table_->selectRow(static_cast<int>(i));
+  if (const int at = index_.RowOf(keep); at >= 0) table_->selectRow(at);
 }
 
 void StudioWindow::Guarded(const std::function<void()>& action) {
+  struct Busy {
+    int& depth;
+    explicit Busy(int& d) : depth(++d) {}
+    ~Busy() { --depth; }
+  } busy(busy_);
+  std::string error;
   try {
     action();
   } catch (const std::exception& e) {
-    frontEnd_.Message(e.what(), msgbox::Critical, session::kErrorTitle);
-    index_.Reload();
-    model_.Changed();
+    error = e.what();
   }
+  if (error.empty()) return;
+  frontEnd_.Message(error, msgbox::Critical, session::kErrorTitle);
+  try {
+    index_.Reload();
+  } catch (const std::exception&) {
+    // The list stays as it was; the next look tries again.
+  }
+  model_.Changed();
 }
 
 NotificationWindow* StudioWindow::OpenNotification(std::int32_t id) {

@@ -92,6 +92,7 @@ class StudioWindow final : public QMainWindow {
   NotificationModel model_;
   QTableView* table_ = nullptr;
   std::map<std::int32_t, QPointer<NotificationWindow>> open_;
+  int busy_ = 0;  // guarded actions under way
 };
 
 }  // namespace quillmont::studio

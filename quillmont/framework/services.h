@@ -6,6 +6,7 @@
 
 #include "quillmont/framework/components.h"
 #include "quillmont/framework/definition.h"
+#include "quillmont/framework/message_box.h"
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/object.h"
 #include "quillmont/platform/ui/controls.h"
@@ -13,19 +14,6 @@
 
 // The host's services, as the panels call them.
 namespace quillmont {
-
-// Buttons codes and answers of modal message boxes.
-namespace msgbox {
-inline constexpr int OkOnly = 0;
-inline constexpr int Critical = 16;  // OK with the stop icon
-inline constexpr int Exclamation = 48;
-inline constexpr int YesNo = 4;
-inline constexpr int YesNoExclamation = 52;  // Yes and No with the exclamation icon
-inline constexpr int AnswerOk = 1;
-inline constexpr int AnswerCancel = 2;
-inline constexpr int AnswerYes = 6;
-inline constexpr int AnswerNo = 7;
-}  // namespace msgbox
 
 class QUILLMONT_API MessageService : public Object {
  public:

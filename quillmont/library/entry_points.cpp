@@ -20,6 +20,18 @@ std::string OwnLibraryPath() {
   if (::dladdr(reinterpret_cast<void*>(&OwnLibraryPath), &info) == 0 || !info.dli_fname || !*info.dli_fname)
     throw Error(ErrorCode::Failed, "Cannot tell the file this library was loaded from");
   std::filesystem::path path(info.dli_fname);
+  // A host that loaded the file through a descriptor (/proc/self/fd/N, so
+  // that what it checked is what runs) keeps that descriptor open while the
+  // library is loaded: the file is where it leads. The version's name
+  // (libquillmont.so.8) beside it is kept when it leads to the same file, so
+  // that an update in place keeps the registration.
+  if (path.string().rfind("/proc/self/fd/", 0) == 0) {
+    std::error_code ec;
+    path = std::filesystem::read_symlink(path, ec);
+    if (ec) throw Error(ErrorCode::Failed, "Cannot tell the file this library was loaded from: " + ec.message());
+    const std::filesystem::path named = path.parent_path() / QUILLMONT_SONAME;
+    if (std::filesystem::equivalent(named, path, ec)) path = named;
+  }
   if (path.is_relative()) path = std::filesystem::absolute(path);
   return path.lexically_normal().string();
 }

@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -16,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <string>
 
 namespace quillmont::files {
@@ -89,11 +91,32 @@ inline std::string FileRefusal(const struct stat& st, const std::string& what, c
   return {};
 }
 
-// Why a folder with this status may not hold a trusted file, or "".
-inline std::string FolderRefusal(const struct stat& st, const std::string& what, const std::string& folder) {
-  if (st.st_mode & S_IWOTH)
-    return "The folder " + folder + " of " + what + " is writable by others (mode " + ModeText(st.st_mode) +
-           "); keep the file in a folder of your own, or take their write permission away: chmod o-w " + folder;
+// Whether the folder (open as fd) lies on a file system mounted read-only,
+// where nobody can change what it holds.
+inline bool OnReadOnlyMount(int fd) {
+  struct statvfs vfs {};
+  return fd >= 0 && ::fstatvfs(fd, &vfs) == 0 && (vfs.f_flag & ST_RDONLY) != 0;
+}
+
+// Why a folder with this status (open as fd, or -1) may not hold a trusted
+// file, or "": whoever may write a folder may swap what it holds. It must
+// belong to the user or root and be writable by neither group nor others,
+// sticky or not (a folder on a read-only mount cannot be written at all).
+// stickyRootAbove accepts a folder of root's with the sticky bit, such as
+// /tmp, above the file's own folder: in it only an entry's owner can rename
+// or remove that entry.
+inline std::string FolderRefusal(const struct stat& st, int fd, const std::string& what, const std::string& folder,
+                                 bool stickyRootAbove = false) {
+  if (stickyRootAbove && st.st_uid == 0 && (st.st_mode & S_ISVTX)) return {};
+  if (!OwnedByUserOrRoot(st) && !OnReadOnlyMount(fd))
+    return "The folder " + folder + " on the way to " + what + " belongs to " + DescribeUser(st.st_uid) +
+           ", not to you or root; keep the file in folders of your own.";
+  if ((st.st_mode & (S_IWGRP | S_IWOTH)) && !OnReadOnlyMount(fd))
+    return "The folder " + folder + " on the way to " + what + " is writable by group or others (mode " +
+           ModeText(st.st_mode) +
+           "), who could put files of theirs there; keep the file in folders of your own, or take their write "
+           "permission away: chmod go-w " +
+           folder;
   return {};
 }
 
@@ -117,21 +140,144 @@ struct ReadResult {
   std::string message;
 };
 
-// The folder that holds a file, opened for openat and checked. On failure
-// the result is -1 and r says why (Missing when the folder does not exist).
-inline Fd OpenTrustedFolder(const std::string& folder, const std::string& what, ReadResult& r) {
-  Fd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+// The names of a path, without empty ones and ".".
+inline std::deque<std::string> PathNames(const std::string& path) {
+  std::deque<std::string> names;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    std::size_t end = path.find('/', start);
+    if (end == std::string::npos) end = path.size();
+    if (end > start && path.compare(start, end - start, ".") != 0) names.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  return names;
+}
+
+// Where a walk ended: the checked folder (opened O_PATH) and the last name in
+// it, which is never a link when links are followed.
+struct TrustedPlace {
+  ReadResult::Status status = ReadResult::Status::Failed;  // Ok, Missing (a folder), Refused or Failed
+  std::string message;
+  Fd folder;
+  std::string folderPath;
+  std::string name;  // empty when the path named the folder itself
+};
+
+// Looks path up one name at a time from the root, each name in a folder
+// already checked (FolderRefusal), so that nothing on the way can be swapped
+// between the check and the use. Links are followed, their targets walked
+// the same way (at most 40); the last name is followed only when followLast.
+// With wantFolder every name is a folder and the result is the last one.
+inline TrustedPlace WalkTrusted(const std::string& path, const std::string& what, bool followLast, bool stickyRootAbove,
+                                bool wantFolder = false) {
+  TrustedPlace place;
+  auto fail = [&place](ReadResult::Status status, std::string message) {
+    place.status = status;
+    place.message = std::move(message);
+    place.folder = Fd();
+    return std::move(place);
+  };
+  std::string full = path;
+  if (!full.empty() && full.front() != '/') {
+    char cwd[PATH_MAX];
+    if (!::getcwd(cwd, sizeof cwd))
+      return fail(ReadResult::Status::Failed, std::string("Cannot tell the current folder: ") + std::strerror(errno));
+    full = std::string(cwd) + "/" + full;
+  }
+  std::deque<std::string> names = PathNames(full);
+  if (!wantFolder && (names.empty() || full.back() == '/'))
+    return fail(ReadResult::Status::Failed, Sentence(what) + " " + path + " names a folder, not a file.");
+  Fd dir;
+  std::string at;
+  // Enters the folder next (reached as shown) after checking it.
+  auto enter = [&](int next, const std::string& shown) -> std::string {
+    Fd fd(next);
+    struct stat st {};
+    if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
+      const int err = errno;
+      if (err == ENOTDIR) return shown + " is not a folder";
+      return "Cannot open the folder " + shown + " on the way to " + what + ": " + std::strerror(err);
+    }
+    std::string why = FolderRefusal(st, fd.Get(), what, shown, stickyRootAbove);
+    if (why.empty()) {
+      dir = std::move(fd);
+      at = shown;
+    }
+    return why;
+  };
+  auto root = [&] { return enter(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC), "/"); };
+  if (std::string why = root(); !why.empty()) return fail(ReadResult::Status::Refused, why);
+  int links = 0;
+  while (!names.empty()) {
+    const std::string name = names.front();
+    names.pop_front();
+    const bool last = names.empty() && !wantFolder;
+    if (name == "..") {
+      if (std::string why = enter(::openat(dir.Get(), "..", O_PATH | O_DIRECTORY | O_CLOEXEC), FolderOf(at));
+          !why.empty())
+        return fail(ReadResult::Status::Refused, why);
+      continue;
+    }
+    const std::string shown = at == "/" ? "/" + name : at + "/" + name;
+    struct stat st {};
+    if (::fstatat(dir.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+      const int err = errno;
+      if (err == ENOENT && last) {
+        place.name = name;
+        break;
+      }
+      return fail(err == ENOENT ? ReadResult::Status::Missing : ReadResult::Status::Failed,
+                  "Cannot open the folder " + shown + " on the way to " + what + ": " + std::strerror(err));
+    }
+    if (S_ISLNK(st.st_mode) && (!last || followLast)) {
+      char target[PATH_MAX];
+      const ssize_t n = ::readlinkat(dir.Get(), name.c_str(), target, sizeof target);
+      if (++links > 40 || n <= 0 || n >= static_cast<ssize_t>(sizeof target))
+        return fail(ReadResult::Status::Failed, "Cannot follow the link " + shown + " on the way to " + what + ".");
+      const std::string link(target, static_cast<std::size_t>(n));
+      std::deque<std::string> more = PathNames(link);
+      names.insert(names.begin(), more.begin(), more.end());
+      if (link.front() == '/')
+        if (std::string why = root(); !why.empty()) return fail(ReadResult::Status::Refused, why);
+      if (names.empty() && !wantFolder) return fail(ReadResult::Status::Failed, "The link " + shown + " leads to /.");
+      continue;
+    }
+    if (last) {
+      place.name = name;
+      break;
+    }
+    if (std::string why =
+            enter(::openat(dir.Get(), name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC), shown);
+        !why.empty())
+      return fail(ReadResult::Status::Refused, why);
+  }
+  // The file's own folder: a sticky folder is not enough there.
   struct stat st {};
-  if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
-    const int err = errno;
-    r.status = err == ENOENT ? ReadResult::Status::Missing : ReadResult::Status::Failed;
-    r.message = "Cannot open the folder " + folder + " of " + what + ": " + std::strerror(err);
+  if (stickyRootAbove && ::fstat(dir.Get(), &st) == 0)
+    if (std::string why = FolderRefusal(st, dir.Get(), what, at); !why.empty())
+      return fail(ReadResult::Status::Refused, why);
+  place.status = ReadResult::Status::Ok;
+  place.folder = std::move(dir);
+  place.folderPath = at;
+  return place;
+}
+
+// The folder that holds a file, opened for openat and flock after checking
+// it and every folder above it. On failure the result is -1 and r says why
+// (Missing when the folder does not exist).
+inline Fd OpenTrustedFolder(const std::string& folder, const std::string& what, ReadResult& r) {
+  TrustedPlace place = WalkTrusted(folder, what, true, true, true);
+  if (place.status != ReadResult::Status::Ok) {
+    r.status = place.status;
+    r.message = place.message;
     return Fd();
   }
-  r.message = FolderRefusal(st, what, folder);
-  if (r.message.empty()) return fd;
-  r.status = ReadResult::Status::Refused;
-  return Fd();
+  Fd fd(::openat(place.folder.Get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (fd.Get() < 0) {
+    r.status = ReadResult::Status::Failed;
+    r.message = "Cannot open the folder " + folder + " of " + what + ": " + std::strerror(errno);
+  }
+  return fd;
 }
 
 // Reads name in the folder dirFd without following a link or blocking on a
@@ -193,33 +339,39 @@ inline ReadResult ReadTrustedAt(int dirFd, const std::string& name, const std::s
 // The whole check and read for a file named by path.
 inline ReadResult ReadTrustedFile(const std::string& path, const std::string& what,
                                   std::size_t maxBytes = kMaxConfigBytes) {
-  ReadResult r;
-  Fd dir = OpenTrustedFolder(FolderOf(path), what, r);
-  if (dir.Get() < 0) return r;
-  return ReadTrustedAt(dir.Get(), NameOf(path), what, path, maxBytes);
+  TrustedPlace place = WalkTrusted(path, what, false, true);
+  if (place.status != ReadResult::Status::Ok) {
+    ReadResult r;
+    r.status = place.status;
+    r.message = place.message;
+    return r;
+  }
+  return ReadTrustedAt(place.folder.Get(), place.name, what, path, maxBytes);
 }
 
-// Why a shared library at path may not be loaded, or "" when it may: the
-// path must be absolute, and the file it leads to (links are allowed, as
-// for versioned library names) and the folders on the way must pass the
-// checks above.
-inline std::string LibraryRefusal(const std::string& path) {
-  const std::string what = "the library";
-  if (path.empty() || path.front() != '/')
-    return "The library " + path + " is not named by an absolute path; register it again by its full path.";
-  char resolved[PATH_MAX];
-  if (!::realpath(path.c_str(), resolved))
-    return "Cannot find the library " + path + ": " + std::strerror(errno) + "; register it again.";
-  struct stat st {};
-  if (::stat(resolved, &st) != 0) return "Cannot find the library " + path + ": " + std::strerror(errno);
-  std::string why = FileRefusal(st, what, resolved);
-  for (const std::string& folder : {FolderOf(path), FolderOf(resolved)}) {
-    if (!why.empty()) break;
-    struct stat dirSt {};
-    if (::stat(folder.c_str(), &dirSt) != 0) return "Cannot open the folder " + folder + ": " + std::strerror(errno);
-    why = FolderRefusal(dirSt, "the library " + path, folder);
+// A shared library opened for loading (as /proc/self/fd/N, so that what was
+// checked is what runs), or -1 with why set. The path must be absolute; every
+// folder from the root down must pass FolderRefusal (no sticky folder is
+// enough), and the file it leads to (links are followed, as for versioned
+// library names) FileRefusal.
+inline Fd OpenTrustedLibrary(const std::string& path, std::string& why) {
+  if (path.empty() || path.front() != '/') {
+    why = "The library " + path + " is not named by an absolute path; name it by its full path.";
+    return Fd();
   }
-  return why;
+  TrustedPlace place = WalkTrusted(path, "the library " + path, true, false);
+  if (place.status != ReadResult::Status::Ok) {
+    why = place.message;
+    return Fd();
+  }
+  Fd fd(::openat(place.folder.Get(), place.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+  struct stat st {};
+  if (fd.Get() < 0 || ::fstat(fd.Get(), &st) != 0) {
+    why = "Cannot find the library " + path + ": " + std::strerror(errno) + "; register it again.";
+    return Fd();
+  }
+  why = FileRefusal(st, "the library", path);
+  return why.empty() ? std::move(fd) : Fd();
 }
 
 }  // namespace quillmont::files

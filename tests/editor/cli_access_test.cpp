@@ -27,8 +27,8 @@ std::map<std::string, std::string> FilesIn(const fs::path& folder) {
 
 // As root the program runs as nobody, for whom permissions count.
 int RunEditor(const std::string& args, const std::string& output) {
-  const std::string user = ::geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
-  const int rc = std::system((user + QM_EDITOR_BINARY + " " + args + " >" + output + " 2>&1 </dev/null").c_str());
+  const int rc = std::system(
+      (quillmont::testing::AsNobody() + QM_EDITOR_BINARY + " " + args + " >" + output + " 2>&1 </dev/null").c_str());
   return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 }
 

@@ -20,7 +20,8 @@ namespace quillmont::store {
 namespace {
 
 namespace fs = std::filesystem;
-using quillmont::testing::ScopedEnv, quillmont::testing::TempDir, quillmont::testing::WriteText;
+namespace testing = quillmont::testing;
+using testing::ReadText, testing::ScopedEnv, testing::TempDir, testing::WriteText;
 
 void Sql(const std::string& db, const std::string& sql) {
   sqlite3* handle = nullptr;
@@ -70,6 +71,65 @@ TEST(DatabaseTrust, NewDatabasesAreTheUsersAloneAndNothingPlantedIsUsed) {
     EXPECT_EQ(fs::exists(target) ? fs::file_size(target) : 0u, 0u);
     EXPECT_EQ(plant < 2 ? fs::file_size(path) : 0u, 0u);
   }
+}
+
+// A folder others may write lets them put a write-ahead log of their own
+// beside the user's database, which SQLite would read as part of it.
+TEST(DatabaseTrust, OnlyAFolderOfTheUsersOwnAndNothingPlantedBesideIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting as another user needs root (CI runs this as root)";
+  TempDir dir;
+  const std::string folder = dir.File("team"), db = folder + "/q.db", hers = dir.File("hers.db");
+  fs::permissions(dir.File(""), fs::perms(0711));
+  CreateDatabaseFolders(folder);
+  SeedDatabase(*Store::Open(db));
+  fs::copy_file(db, hers);
+  const std::string before = ReadText(db);
+  // Her log: the victim's rows renamed, taken while her database is open.
+  sqlite3* her = nullptr;
+  ASSERT_EQ(sqlite3_open(hers.c_str(), &her), SQLITE_OK);
+  sqlite3_exec(her, "PRAGMA wal_autocheckpoint = 0; UPDATE notifications SET name = 'Her row'", nullptr, nullptr,
+               nullptr);
+  fs::copy_file(hers + "-wal", dir.File("planted-wal"));
+  sqlite3_close(her);
+  ASSERT_EQ(::chown(dir.File("planted-wal").c_str(), 65534, 65534), 0);
+  struct Case {
+    mode_t folderMode;
+    uid_t folderOwner;
+    const char* side;  // planted by nobody beside q.db
+    const char* says;
+  } const cases[] = {
+      {01777, 0, "-wal", "writable by group or others (mode 1777)"},
+      {0770, 0, nullptr, "writable by group or others (mode 0770)"},
+      {0755, 65534, nullptr, "belongs to nobody"},
+      {0700, 0, "-wal", "q.db-wal, which belongs to nobody"},
+      {0700, 0, "-journal", "q.db-journal, which belongs to nobody"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.says);
+    fs::permissions(folder, fs::perms(01777));
+    if (c.side) {
+      ASSERT_EQ(std::system((testing::AsNobody() + "cp " + dir.File("planted-wal") + " " + db + c.side).c_str()), 0);
+    }
+    fs::permissions(folder, fs::perms(c.folderMode));
+    ASSERT_EQ(::chown(folder.c_str(), c.folderOwner, 0), 0);
+    EXPECT_NE(Refusal(db, Access::WriteIfAllowed).find(c.says), std::string::npos) << Refusal(db);
+    int code = 0;
+    const std::string shown = testing::Output(std::string(QM_EDITOR_BINARY) + " --db " + db + " --list 2>&1", &code);
+    EXPECT_EQ(code, editor::exit_code::DatabaseRefused) << shown;
+    EXPECT_EQ(shown.find("Her row"), std::string::npos);
+    EXPECT_TRUE(ReadText(db) == before) << "q.db changed";
+    if (c.side) fs::remove(db + c.side);
+    ASSERT_EQ(::chown(folder.c_str(), 0, 0), 0);
+  }
+  // Planted in a folder of her own, then moved in, her log is read: the
+  // check above is what stands between her rows and the victim.
+  fs::permissions(folder, fs::perms(0700));
+  fs::copy_file(dir.File("planted-wal"), db + "-wal");
+  EXPECT_EQ(Store::Open(db, {.access = Access::ReadOnly})->ListNotifications().front().name, "Her row");
+  // Folders for a new database are not made inside one others may write.
+  fs::permissions(dir.File(""), fs::perms(0777));
+  EXPECT_THROW(CreateDatabaseFolders(dir.File("share/quillmont")), Error);
+  EXPECT_FALSE(fs::exists(dir.File("share")));
 }
 
 TEST(DatabaseTrust, AnotherUsersDatabaseIsOnlyReadUnlessTheUserAgrees) {

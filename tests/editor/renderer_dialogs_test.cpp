@@ -4,6 +4,7 @@
 
 #include "apps/editor/cli.h"
 #include "apps/editor/renderer.h"
+#include "apps/session/startup.h"
 #include "quillmont/platform/ui/utf8.h"
 #include "store/notification_io.h"
 #include "tests/editor/editor_test_support.h"
@@ -201,7 +202,7 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   const char* saved = std::getenv("XDG_DATA_HOME");
   const std::string keep = saved ? saved : "";
   setenv("XDG_DATA_HOME", "/data/here", 1);
-  EXPECT_EQ(DefaultDatabasePath(), "/data/here/quillmont/quillmont.db");
+  EXPECT_EQ(session::DefaultDatabasePath(), "/data/here/quillmont/quillmont.db");
   if (saved)
     setenv("XDG_DATA_HOME", keep.c_str(), 1);
   else

@@ -1,8 +1,13 @@
 // Only files nobody but the user or root can have written decide what code
 // runs; text from files reaches the terminal escaped. Giving a file to
 // another user needs root (CI runs these as root).
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <stdio.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -27,12 +32,24 @@ std::string Registry(const std::string& library) {
   return registry::Serialize(doc);
 }
 
-enum Plant { Nothing, GroupWritable, OpenFolder, OtherOwner, Link, Fifo, Huge, RelativeLibrary, WritableLibrary };
+enum Plant {
+  Nothing,
+  GroupWritable,
+  OpenFolder,
+  OpenAncestor,
+  OtherOwner,
+  Link,
+  Fifo,
+  Huge,
+  RelativeLibrary,
+  WritableLibrary
+};
 
 TEST(Trust, LoaderUsesOnlyFilesOfTheUserOrRoot) {
   const std::pair<Plant, const char*> cases[] = {{Nothing, ""},
                                                  {GroupWritable, "chmod go-w"},
-                                                 {OpenFolder, "is writable by others"},
+                                                 {OpenFolder, "writable by group or others (mode 1777)"},
+                                                 {OpenAncestor, "(mode 0777)"},
                                                  {OtherOwner, "belongs to"},
                                                  {Link, "symbolic link"},
                                                  {Fifo, "not a regular file"},
@@ -42,7 +59,11 @@ TEST(Trust, LoaderUsesOnlyFilesOfTheUserOrRoot) {
   for (const auto& [plant, refusal] : cases) {
     if (plant == OtherOwner && ::geteuid() != 0) continue;
     TempDir dir;
-    const std::string path = dir.File("registry");
+    const std::string path = plant == OpenAncestor ? dir.File("in/registry") : dir.File("registry");
+    if (plant == OpenAncestor) {
+      fs::create_directory(dir.File("in"));
+      fs::permissions(dir.File(""), fs::perms(0777));
+    }
     std::string library = plant == RelativeLibrary ? "libquillmont.so.8" : QUILLMONT_SHARED_LIBRARY;
     if (plant == WritableLibrary) {
       fs::copy_file(library, dir.File("lib.so"));
@@ -67,6 +88,55 @@ TEST(Trust, LoaderUsesOnlyFilesOfTheUserOrRoot) {
       EXPECT_EQ(e.Code(), com::E_ACCESSDENIED);
     }
     EXPECT_TRUE(*refusal ? why.find(refusal) != std::string::npos : why.empty()) << plant << ": " << why;
+  }
+}
+
+// Another user who may write a folder above the library (open to all, or
+// to a group she shares) swaps the folder below it for one of hers while a
+// host loads, over and over: her code must never run.
+TEST(Trust, NoSwapAboveTheLibraryEverRunsAnotherUsersCode) {
+  if (::geteuid() != 0) GTEST_SKIP() << "acting as another user needs root (CI runs this as root)";
+  const char* asked = std::getenv("QUILLMONT_RACE_ROUNDS");
+  // A swap lands between a check by path and a load by path about once in a
+  // few thousand rounds here.
+  const int rounds = asked ? std::atoi(asked) : 5000;
+  for (const mode_t openMode : {0777, 0775}) {
+    TempDir dir(fs::path(QUILLMONT_SHARED_LIBRARY).parent_path());
+    fs::permissions(dir.File(""), fs::perms(0711));
+    const std::string open = dir.File("open"), mark = dir.File("mark");
+    fs::create_directories(open + "/a/b");
+    fs::permissions(open, fs::perms(openMode));
+    ASSERT_EQ(::chown(open.c_str(), 0, 65534), 0);
+    // The victim's own file; whether it loads does not matter here.
+    WriteText(open + "/a/b/libq.so", "");
+    WriteText(dir.File("registry"), Registry(open + "/a/b/libq.so"));
+    testing::ScopedEnv markEnv("QM_FOREIGN_MARK", mark.c_str());
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t attacker = ::fork();
+    if (attacker == 0) {
+      if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(1);
+      fs::create_directories(open + "/x/b");
+      fs::copy_file(QM_FOREIGN_LIBRARY, open + "/x/b/libq.so");
+      if (::write(ready[1], "r", 1) != 1) ::_exit(1);
+      for (;;) ::renameat2(AT_FDCWD, (open + "/a").c_str(), AT_FDCWD, (open + "/x").c_str(), RENAME_EXCHANGE);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1) << "the attacker did not start";
+    int refused = 0;
+    for (int round = 0; round < rounds; ++round) {
+      try {
+        host::Loader(dir.File("registry")).LibraryFor("Quillmont.XEventSNMPTab");
+      } catch (const host::LoaderError& e) {
+        refused += std::string(e.what()).find("chmod go-w " + open) != std::string::npos;
+      }
+    }
+    ::kill(attacker, SIGKILL);
+    ::waitpid(attacker, nullptr, 0);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    EXPECT_FALSE(fs::exists(mark)) << "another user's code ran within " << rounds << " rounds";
+    EXPECT_EQ(refused, rounds) << "mode " << openMode;
   }
 }
 

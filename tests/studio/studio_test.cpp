@@ -3,7 +3,10 @@
 // manager, a recipient and an event type added through the real widgets,
 // saved with Ctrl+S, the window closed and the notification opened again,
 // and the export showing all three.
+#include <sqlite3.h>
+
 #include <QApplication>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTableView>
@@ -104,6 +107,53 @@ TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
   EXPECT_NE(json.find("{\"host\": \"trap.example.org\", \"port\": 1162"), std::string::npos) << json;
   EXPECT_NE(json.find("\"ops@example.org\""), std::string::npos) << json;
   EXPECT_NE(json.find("{\"key\": \"node.up\""), std::string::npos) << json;
+  ResetThreadServices();
+}
+
+// The store fails under the list window while the user answers its question
+// (another program took its table away): the poll keeps out of the
+// question's modal loop, the failed deletion is told in one box, and the
+// reload after it fails quietly instead of escaping into Qt.
+TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
+  testing::TempDir dir;
+  const std::string path = dir.File("q.db");
+  auto store = store::Store::Open(path);
+  store::SeedDatabase(*store);
+  SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
+  StudioWindow studio(store, path);
+  studio.show();
+  std::vector<std::string> titles;
+  int mostAtOnce = 0, ticks = 0;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    std::vector<QMessageBox*> shown;
+    for (QMessageBox* box : studio.findChildren<QMessageBox*>())
+      if (box->isVisible()) shown.push_back(box);
+    mostAtOnce = std::max(mostAtOnce, static_cast<int>(shown.size()));
+    if (shown.empty()) return;
+    QMessageBox& box = *shown.back();
+    if (ticks++ == 0) titles.push_back(box.windowTitle().toStdString());
+    if (ticks == 1 && titles.size() == 1) {
+      sqlite3* other = nullptr;
+      ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+      EXPECT_EQ(sqlite3_exec(other, "ALTER TABLE notifications RENAME TO gone", nullptr, nullptr, nullptr), SQLITE_OK);
+      sqlite3_close(other);
+    }
+    // Open over more than a tick of the poll.
+    if (ticks > 15) {
+      ticks = 0;
+      if (QAbstractButton* yes = box.button(QMessageBox::Yes))
+        yes->click();
+      else
+        box.reject();
+    }
+  });
+  answer.start(100);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&studio));
+  QTest::keyClick(&studio.Table(), Qt::Key_Delete);
+  EXPECT_EQ(titles, (std::vector<std::string>{"Delete Notification", session::kErrorTitle}));
+  EXPECT_EQ(mostAtOnce, 1);
+  EXPECT_EQ(studio.Table().model()->rowCount(), 2);  // the rows as they were last read
   ResetThreadServices();
 }
 

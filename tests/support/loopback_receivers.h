@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -83,6 +84,30 @@ class SilentServer {
   int fd_;
 };
 
+// A TCP port whose queue is full, so that a new connection's SYN is dropped
+// and connecting never ends.
+class DroppingPort {
+ public:
+  DroppingPort() : fd_(BoundSocket(SOCK_STREAM, port_)) {
+    listen(fd_, 0);
+    sockaddr_in a{AF_INET, htons(static_cast<std::uint16_t>(port_)), {htonl(INADDR_LOOPBACK)}, {}};
+    for (int& c : fillers_) {
+      c = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
+      connect(c, reinterpret_cast<sockaddr*>(&a), sizeof a);
+    }
+  }
+  ~DroppingPort() {
+    for (int c : fillers_) close(c);
+    close(fd_);
+  }
+  int Port() const { return port_; }
+
+ private:
+  int port_ = 0;
+  int fd_;
+  int fillers_[3] = {};
+};
+
 // Waits (at most 20 s) until the condition holds; a bound, not a speed check.
 inline bool WaitUntil(const std::function<bool()>& condition) {
   for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -140,6 +165,49 @@ class MailReceiver {
   int port_;
   std::string folder_;
   Child child_;
+};
+
+// tests/support/bad_smtp.py in one of its modes ("quiet-after-data", ...).
+class BadMailServer {
+ public:
+  BadMailServer(const TempDir& dir, const std::string& mode)
+      : port_(FreePort(SOCK_STREAM)),
+        folder_(dir.File(mode)),
+        child_({"/usr/bin/python3", QM_BAD_SMTP, mode, std::to_string(port_), folder_}, dir.File(mode + ".out")) {}
+  int Port() const { return port_; }
+  bool Ready() const {
+    return WaitUntil([&] { return std::filesystem::exists(folder_ + "/ready"); });
+  }
+  // The RCPT TO addresses it was given, one a line.
+  std::string Recipients() const { return ReadText(folder_ + "/rcpt"); }
+
+ private:
+  int port_;
+  std::string folder_;
+  Child child_;
+};
+
+// A name server on 127.0.0.1:53 that never answers; Wrap(command) runs the
+// command in a mount namespace of its own whose resolv.conf names it.
+class SilentNameServer {
+ public:
+  explicit SilentNameServer(const TempDir& dir) : conf_(dir.File("resolv.conf")) {
+    WriteText(conf_, "nameserver 127.0.0.1\n");
+    sockaddr_in a{AF_INET, htons(53), {htonl(INADDR_LOOPBACK)}, {}};
+    ready_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+             std::system("unshare -rm true 2>/dev/null") == 0;
+  }
+  ~SilentNameServer() { close(fd_); }
+  // False where port 53 or a mount namespace is not ours to have.
+  bool Ready() const { return ready_; }
+  std::string Wrap(const std::string& command) const {
+    return "unshare -rm sh -c 'mount --bind " + conf_ + " /etc/resolv.conf && exec " + command + "'";
+  }
+
+ private:
+  std::string conf_;
+  int fd_ = socket(AF_INET, SOCK_DGRAM, 0);
+  bool ready_ = false;
 };
 
 }  // namespace quillmont::testing

@@ -3,6 +3,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -11,11 +12,14 @@
 
 namespace quillmont::testing {
 
-// A scratch folder removed with everything in it at the end of the test.
+// A scratch folder removed with everything in it at the end of the test; in
+// the temporary folder, or in base (when only folders no other user may
+// write may lie above it).
 class TempDir {
  public:
-  TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "quillmont-test-XXXXXX").string();
+  explicit TempDir(const std::string& base = {}) {
+    const auto parent = base.empty() ? std::filesystem::temp_directory_path() : std::filesystem::path(base);
+    std::string tmpl = (parent / "quillmont-test-XXXXXX").string();
     if (::mkdtemp(tmpl.data())) path_ = tmpl;
   }
   ~TempDir() {
@@ -51,6 +55,12 @@ inline std::string Output(const std::string& command, int* code = nullptr) {
   const int status = pclose(p);
   if (code) *code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return out;
+}
+
+// A command prefix that runs a program as another real user (nobody); giving
+// up root needs root, which CI has.
+inline std::string AsNobody() {
+  return ::geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
 }
 
 // Sets an environment variable for the life of the scope.
