@@ -81,26 +81,19 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS_POLICY ">=")
 set(QUILLMONT_DEB_VERSION "${PROJECT_VERSION}-${CPACK_DEBIAN_PACKAGE_RELEASE}")
 
 set(CPACK_DEBIAN_LIB_PACKAGE_NAME libquillmont8)
-set(CPACK_DEBIAN_LIB_DESCRIPTION "Quillmont notification editor pages (shared library)
- The three pages of a notification definition editor (SNMP managers, e-mail
- recipients, event types) behind a tab contract, for C++20 hosts.")
+set(CPACK_DEBIAN_LIB_DESCRIPTION "Quillmont notification editor pages (shared library): the three pages of a notification definition editor (SNMP managers, e-mail recipients, event types) behind a tab contract, for C++20 hosts.")
 set(CPACK_DEBIAN_DEV_PACKAGE_NAME libquillmont-dev)
 set(CPACK_DEBIAN_DEV_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEV_PACKAGE_DEPENDS "libquillmont8 (= ${QUILLMONT_DEB_VERSION})")
-set(CPACK_DEBIAN_DEV_DESCRIPTION "Quillmont notification editor pages (development files)
- Headers, the static library, the host-side loader, and the CMake package and
- pkg-config files (quillmont, quillmont-qt) to build hosts of the pages.")
+set(CPACK_DEBIAN_DEV_DESCRIPTION "Quillmont notification editor pages (development files): headers, the static library, the host-side loader, and the CMake package and pkg-config files (quillmont, quillmont-qt) to build hosts of the pages.")
 set(CPACK_DEBIAN_EDITOR_PACKAGE_NAME quillmont-editor)
 set(CPACK_DEBIAN_EDITOR_PACKAGE_SECTION utils)
 # quillmont-regsvr registers the shared library.
 set(CPACK_DEBIAN_EDITOR_PACKAGE_DEPENDS "libquillmont8 (= ${QUILLMONT_DEB_VERSION})")
-set(CPACK_DEBIAN_EDITOR_DESCRIPTION "Quillmont terminal editor and delivery tools
- quillmont-editor edits notifications in the terminal, quillmont-notify
- delivers them for an event, quillmont-regsvr registers component libraries.")
+set(CPACK_DEBIAN_EDITOR_DESCRIPTION "Quillmont terminal editor and delivery tools: quillmont-editor edits notifications in the terminal, quillmont-notify delivers them for an event, quillmont-regsvr registers component libraries.")
 set(CPACK_DEBIAN_STUDIO_PACKAGE_NAME quillmont-studio)
 set(CPACK_DEBIAN_STUDIO_PACKAGE_SECTION utils)
-set(CPACK_DEBIAN_STUDIO_DESCRIPTION "Quillmont desktop editor
- quillmont-studio edits the notifications of a store in Qt windows.")
+set(CPACK_DEBIAN_STUDIO_DESCRIPTION "Quillmont desktop editor: quillmont-studio edits the notifications of a store in Qt windows.")
 
 set(CPACK_COMPONENTS_ALL lib dev regsvr)
 if(TARGET quillmont-editor)
