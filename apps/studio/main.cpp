@@ -12,6 +12,7 @@
 #include "quillmont/framework/runtime.h"
 #include "quillmont/version.h"
 #include "store/host_objects.h"
+#include "store/pg_db.h"
 
 namespace {
 
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
     std::cerr << kUsage;
     return usage;
   }
+  for (int i = 1; i < argc; ++i) store::HidePasswordInArgument(argv[i]);  // out of ps
   std::shared_ptr<store::Store> store;
   try {
     studio::QtFrontEnd questions(nullptr);
@@ -66,7 +68,7 @@ int main(int argc, char** argv) {
   SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
   int code = 0;
   {
-    studio::StudioWindow window(store, store->Db().Path());
+    studio::StudioWindow window(store, store->Db().DisplayName());
     window.show();
     code = QApplication::exec();
   }

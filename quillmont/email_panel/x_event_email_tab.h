@@ -10,6 +10,7 @@
 #include "quillmont/framework/tab_contract.h"
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/ui/controls.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont {
 
@@ -21,7 +22,7 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
  public:
   // What the subject and message fields show when the definition has no text
   // of its own; saved back as a null text.
-  static constexpr const char* kDefaultText = "<Default>";
+  static constexpr const char* kDefaultText = rules::kDefaultText;
 
   // The size the page is designed for, and the minimum: down to it every
   // control lies inside its frame, in twips (15 to a pixel at 96 dpi:
