@@ -187,8 +187,7 @@ void BM_EditorPasteOneMegabyte(benchmark::State& state) {
     window.HandleEvent(InputEvent::MakePaste(pasted));
     editor.screen.Redraw();
   }
-  if (!page || page->txtMessage().Text().size() != 65536)
-    state.SkipWithError("the paste did not fill the Message");
+  if (!page || page->txtMessage().Text().size() != 65536) state.SkipWithError("the paste did not fill the Message");
 }
 BENCHMARK(BM_EditorPasteOneMegabyte)->Unit(benchmark::kMillisecond);
 
