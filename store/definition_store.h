@@ -60,6 +60,9 @@ class Store : public std::enable_shared_from_this<Store> {
 
   // Saves and deletions are refused, naming what (e.g. "importing").
   void RefuseIfReadOnly(const char* what) const;
+  // What of a notification another program saved differs from the user's
+  // version about to be saved: the words the Overwrite question adds.
+  std::string Differences(StoredDefinition& d);
   // The one reader and writer of a notification's rows on this database.
   NotificationReader Reader() { return NotificationReader(*db_, version_); }
   NotificationWriter Writer() { return NotificationWriter(*db_, version_); }
