@@ -111,6 +111,16 @@ char AccessLetter(const QKeyEvent& e) {
   return 0;
 }
 
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp switch a host's pages
+// from anywhere, as in every Qt tab form: they are the host's, never a
+// field's or a list's.
+bool PageSwitchChord(const QKeyEvent& e) {
+  const auto m = e.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (m != Qt::ControlModifier) return false;
+  const int key = e.key();
+  return key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
+}
+
 // Positions in a text box: the panel counts characters (a line break is two,
 // CR LF); Qt counts UTF-16 units and shows a multi-line break as one.
 int QtPosition(const std::u32string& text, std::size_t position, bool multiLine) {
@@ -308,8 +318,17 @@ double PanelWidget::DpiX() const { return logicalDpiX(); }
 double PanelWidget::DpiY() const { return logicalDpiY(); }
 QSize PanelWidget::DesignSize() const { return impl_->design; }
 QSize PanelWidget::sizeHint() const { return impl_->design; }
+QSize PanelWidget::minimumSizeHint() const { return impl_->design; }
 
 void PanelWidget::Sync() { impl_->SyncAll(false); }
+
+void PanelWidget::FocusPanel() {
+  impl_->Act(
+      [this] {
+        if (!impl_->panel->ActiveControl()) impl_->panel->FocusNext();
+      },
+      true);
+}
 
 void PanelWidget::SetErrorHandler(ErrorHandler handler) { impl_->onError = std::move(handler); }
 
@@ -466,18 +485,23 @@ void PanelWidget::Impl::SyncOne(Native& n) {
         else
           edit->setCursorPosition(from);
       } else if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
-        if (edit->toPlainText() != shown) edit->setPlainText(shown);
-        const bool vertical = box.Scroll() == ui::ScrollBars::Vertical || box.Scroll() == ui::ScrollBars::Both;
-        const bool horizontal = box.Scroll() == ui::ScrollBars::Horizontal || box.Scroll() == ui::ScrollBars::Both;
+        const bool replaced = edit->toPlainText() != shown;
+        if (replaced) edit->setPlainText(shown);
+        // Wrapped at the box's width, so no line runs out of view (its
+        // horizontal scroll bar is then never needed).
+        const bool vertical = box.Scroll() != ui::ScrollBars::None;
         edit->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        edit->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        edit->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         QTextCursor cursor = edit->textCursor();
         if (cursor.selectionStart() != from || cursor.selectionEnd() != to) {
           cursor.setPosition(from);
           cursor.setPosition(to, QTextCursor::KeepAnchor);
           edit->setTextCursor(cursor);
         }
+        // A text put there from outside shows from its start until the
+        // user works in it.
+        if (replaced && !edit->hasFocus()) edit->verticalScrollBar()->setValue(0);
       }
       break;
     }
@@ -662,9 +686,19 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
+    case QEvent::KeyRelease: {
+      auto& key = static_cast<QKeyEvent&>(*event);
+      if (PageSwitchChord(key)) {
+        // Up the host's widgets from this one (a QTabWidget answers it).
+        if (event->type() == QEvent::KeyPress && parentWidget()) {
+          QKeyEvent copy(key.type(), key.key(), key.modifiers(), key.text(), key.isAutoRepeat(), key.count());
+          QCoreApplication::sendEvent(parentWidget(), &copy);
+        }
+        return true;
+      }
       if (onViewport) return false;
-      return impl_->OnKey(*n, static_cast<QKeyEvent&>(*event));
+      return impl_->OnKey(*n, key);
+    }
     case QEvent::Shortcut: {
       // A label's, button's or frame's access letter pressed while the
       // focus is outside the panel's widgets: the panel answers it.

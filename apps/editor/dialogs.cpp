@@ -196,7 +196,9 @@ int AskChoice(Screen& screen, const std::string& prompt, const std::vector<std::
   for (std::size_t i = 0; i < choices.size(); ++i) specs.push_back({choices[i].c_str(), kFirst + static_cast<int>(i)});
   // Esc and a closed terminal take the last choice, which backs out.
   specs.back().answer = msgbox::AnswerCancel;
-  const int answer = ShowButtons(screen, prompt, specs, IconOf(msgbox::Exclamation), 0, title);
+  // Enter takes it too (it drops nothing).
+  const int answer =
+      ShowButtons(screen, prompt, specs, IconOf(msgbox::Exclamation), static_cast<int>(choices.size()) - 1, title);
   return answer == msgbox::AnswerCancel ? static_cast<int>(choices.size()) - 1 : answer - kFirst;
 }
 

@@ -5,7 +5,13 @@
 // and the export showing all three.
 #include <sqlite3.h>
 
+#include <deque>
+#include <functional>
+
 #include <QApplication>
+#include <QComboBox>
+#include <QInputDialog>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTabWidget>
@@ -155,6 +161,156 @@ TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   EXPECT_EQ(mostAtOnce, 1);
   EXPECT_EQ(studio.Table().model()->rowCount(), 2);  // the rows as they were last read
   ResetThreadServices();
+}
+
+// A store with the sample notifications, the list window on it, and the
+// answers to the modal dialogs the user is expected to see, in order (an
+// unexpected one fails the test and is closed).
+class StudioKeys : public ::testing::Test {
+ protected:
+  using Answer = std::function<void(QWidget&)>;
+
+  void SetUp() override {
+    store = store::Store::Open(dir.File("q.db"));
+    store::SeedDatabase(*store);
+    SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
+    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
+    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+    QObject::connect(&modal, &QTimer::timeout, [this] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box || !box->isVisible()) return;
+      if (answers.empty()) {
+        ADD_FAILURE() << "unexpected dialog: " << box->windowTitle().toStdString();
+        box->close();
+        return;
+      }
+      const Answer answer = answers.front();
+      answers.pop_front();
+      answer(*box);
+    });
+    modal.start(30);
+    studio = std::make_unique<StudioWindow>(store, dir.File("q.db"));
+    studio->show();
+  }
+  void TearDown() override {
+    studio.reset();
+    EXPECT_TRUE(answers.empty()) << answers.size() << " expected dialogs did not come";
+    ResetThreadServices();
+  }
+  NotificationWindow& Open(std::int32_t id) {
+    NotificationWindow* window = studio->OpenNotification(id);
+    if (!window) throw std::runtime_error("not opened");
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    return *window;
+  }
+  // The key goes where the keyboard is.
+  static void Key(Qt::Key key, Qt::KeyboardModifiers m = {}) {
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    QTest::keyClick(focused, key, m);
+  }
+  static Answer Press(const QString& caption) {
+    return [caption](QWidget& box) {
+      for (auto* button : box.findChildren<QAbstractButton*>())
+        if (button->text().remove('&') == caption) return button->click();
+      ADD_FAILURE() << "no button " << caption.toStdString() << " in " << box.windowTitle().toStdString();
+      box.close();
+    };
+  }
+  static Answer Type(const QString& text) {
+    return [text](QWidget& box) {
+      auto& dialog = dynamic_cast<QInputDialog&>(box);
+      dialog.setTextValue(text);
+      dialog.accept();
+    };
+  }
+
+  testing::TempDir dir;
+  std::shared_ptr<store::Store> store;
+  std::unique_ptr<StudioWindow> studio;
+  std::deque<Answer> answers;
+  QTimer modal;
+};
+
+// From inside any page the page keys change pages, and the keyboard goes
+// with the page; a list's Ctrl+PgDn is no row move; Esc on an open drop-down
+// closes only the drop-down.
+TEST_F(StudioKeys, PageKeysWorkFromInsideAPageAndEscClosesOnlyADropDown) {
+  NotificationWindow& window = Open(1);
+  EXPECT_EQ(window.Tabs().tabText(1), "&2 SNMP Managers");
+  struct Step {
+    Qt::Key key;
+    Qt::KeyboardModifiers modifiers;
+    int page;
+  };
+  const Step steps[] = {{Qt::Key_Tab, Qt::ControlModifier, 1},
+                        {Qt::Key_PageDown, Qt::ControlModifier, 2},
+                        {Qt::Key_PageUp, Qt::ControlModifier, 1},
+                        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0},
+                        {Qt::Key_F6, {}, 1},
+                        {Qt::Key_F6, Qt::ShiftModifier, 0},
+                        {Qt::Key_3, Qt::AltModifier, 2},
+                        {Qt::Key_F6, {}, 0},
+                        {Qt::Key_2, Qt::AltModifier, 1}};
+  for (const Step& step : steps) {
+    SCOPED_TRACE(QKeySequence(step.key | step.modifiers).toString().toStdString());
+    Key(step.key, step.modifiers);
+    EXPECT_EQ(window.Tabs().currentIndex(), step.page);
+    EXPECT_TRUE(window.Page(step.page).isAncestorOf(QApplication::focusWidget()));
+  }
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+  auto& managers = Native<QTreeView>(window, 1, snmp.stl());
+  QTest::mouseClick(managers.viewport(), Qt::LeftButton, {},
+                    managers.visualRect(managers.model()->index(0, 0)).center());
+  Key(Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_EQ(window.Tabs().currentIndex(), 2);
+  EXPECT_EQ(snmp.stl().SelectedRows(), std::vector<int>{0});
+
+  window.Tabs().setCurrentIndex(1);
+  auto& version = Native<QComboBox>(window, 1, snmp.cboVersion());
+  QTest::mouseClick(&version, Qt::LeftButton);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+  QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+  QTest::qWait(50);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_TRUE(window.isVisible());
+  window.close();
+}
+
+// New alone is no change (and Alt+N is the page's New, not the menu's); the
+// revision question answers Enter with Cancel, keeping the user's edits.
+TEST_F(StudioKeys, NewAloneIsNoChangeAndEnterOnTheRevisionQuestionCancels) {
+  NotificationWindow& window = Open(1);
+  window.Tabs().setCurrentIndex(1);
+  EXPECT_EQ(window.menuBar()->actions().at(0)->text(), "N&otification");
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+  Key(Qt::Key_N, Qt::AltModifier);
+  EXPECT_TRUE(Native(window, 1, snmp.txtHost()).hasFocus());
+  EXPECT_EQ(window.windowTitle(), "Notification 1: Core network outage");
+  window.close();  // unchanged: no question
+  ASSERT_FALSE(window.isVisible());
+
+  NotificationWindow& again = Open(1);
+  again.Tabs().setCurrentIndex(1);
+  auto& page = dynamic_cast<XEventSNMPTab&>(again.Page(1).Panel());
+  Key(Qt::Key_N, Qt::AltModifier);
+  QTest::keyClicks(QApplication::focusWidget(), "trap.example.org");
+  TypeInto(Native(again, 1, page.txtPort()), "1162");
+  QTest::mouseClick(&Native(again, 1, page.cmdApply()), Qt::LeftButton);
+  ASSERT_EQ(page.stl().ViewRowCount(), 3);
+  auto other = store::Store::Open(dir.File("q.db"));
+  other->RenameNotification(1, "Renamed elsewhere");
+  QString defaultButton;
+  answers.push_back([&](QWidget& box) {
+    defaultButton = dynamic_cast<QMessageBox&>(box).defaultButton()->text();
+    QTest::keyClick(&box, Qt::Key_Return);
+  });
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(defaultButton, "Cancel");
+  EXPECT_TRUE(again.windowTitle().endsWith("[changed]"));
+  EXPECT_EQ(page.stl().ViewRowCount(), 3);
+  answers.push_back(Press("No"));
+  again.close();
 }
 
 }  // namespace
