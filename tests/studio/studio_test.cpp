@@ -286,7 +286,7 @@ TEST_F(StudioKeys, NewAloneIsNoChangeAndEnterOnTheRevisionQuestionCancels) {
   auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
   Key(Qt::Key_N, Qt::AltModifier);
   EXPECT_TRUE(Native(window, 1, snmp.txtHost()).hasFocus());
-  EXPECT_EQ(window.windowTitle(), "Notification 1: Core network outage");
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
   window.close();  // unchanged: no question
   ASSERT_FALSE(window.isVisible());
 
@@ -311,6 +311,47 @@ TEST_F(StudioKeys, NewAloneIsNoChangeAndEnterOnTheRevisionQuestionCancels) {
   EXPECT_EQ(page.stl().ViewRowCount(), 3);
   answers.push_back(Press("No"));
   again.close();
+}
+
+// One window per notification number, whose title follows a save as new and
+// a rename from the list; a deletion from the list closes the window first.
+TEST_F(StudioKeys, TheListAndTheWindowsStayInStep) {
+  NotificationWindow& window = Open(1);
+  window.Tabs().setCurrentIndex(1);
+  Key(Qt::Key_N, Qt::AltModifier);
+  QTest::keyClicks(QApplication::focusWidget(), "trap.example.org");
+  Key(Qt::Key_Tab);
+  QTest::keyClicks(QApplication::focusWidget(), "1162");
+  Key(Qt::Key_Return);
+  store::Store::Open(dir.File("q.db"))->RenameNotification(1, "Renamed elsewhere");
+  answers = {Press("Save as new"), Type("Copy")};
+  Key(Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(window.windowTitle().toStdString(), "Notification 3: Copy");
+  NotificationWindow* first = studio->OpenNotification(1);
+  ASSERT_NE(first, &window);
+  EXPECT_EQ(first->windowTitle().toStdString(), "Notification 1: Renamed elsewhere");
+  first->close();
+
+  const auto onTheList = [&](std::int32_t id, Qt::Key key) {
+    studio->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == studio.get(); }));
+    studio->Table().selectRow(studio->Index().RowOf(id));
+    QTest::keyClick(&studio->Table(), key);
+  };
+  answers = {Type("Third")};
+  onTheList(3, Qt::Key_F2);
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 3: Third  [changed]");
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+  Key(Qt::Key_S, Qt::ControlModifier);  // no "changed by another program"
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 3: Third");
+  EXPECT_EQ(studio->Table().model()->index(studio->Index().RowOf(3), 1).data().toString(), "Third");
+
+  QPointer<NotificationWindow> open(&window);
+  answers = {Press("Yes")};
+  onTheList(3, Qt::Key_Delete);
+  EXPECT_TRUE(!open || !open->isVisible());
+  EXPECT_EQ(studio->Index().RowOf(3), -1);
 }
 
 }  // namespace
