@@ -45,11 +45,14 @@ std::optional<std::string> QtFrontEnd::Text(const std::string& title, const std:
   dialog.setWindowTitle(QString::fromStdString(title));
   dialog.setLabelText(QString::fromStdString(prompt));
   dialog.setTextValue(QString::fromStdString(initial));
-  if (auto* edit = dialog.findChild<QLineEdit*>()) edit->setMaxLength(static_cast<int>(maxLength));
-  // Wide enough for its title beside the window's buttons, and for a name.
-  const QFontMetrics metrics(dialog.font());
-  dialog.setMinimumWidth(std::max({metrics.horizontalAdvance(dialog.windowTitle()) + kTitleBarButtons,
-                                   metrics.horizontalAdvance(dialog.labelText()), metrics.averageCharWidth() * 40}));
+  if (auto* edit = dialog.findChild<QLineEdit*>()) {
+    edit->setMaxLength(static_cast<int>(maxLength));
+    // Wide enough for the title beside the window's buttons, and for a
+    // name (the dialog's own size follows its field's).
+    const QFontMetrics metrics(dialog.font());
+    edit->setMinimumWidth(
+        std::max(metrics.horizontalAdvance(dialog.windowTitle()) + kTitleBarButtons, metrics.averageCharWidth() * 40));
+  }
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.textValue().toStdString();
 }

@@ -75,15 +75,17 @@ bool NotificationWindow::Open() {
   return true;
 }
 
-QSize NotificationWindow::OpeningSize() {
-  // The scroll areas hint less than a page needs: for the window's first
-  // size they ask for the largest page, and after it for nothing.
+void NotificationWindow::ShowWhole() {
+  resize(sizeHint());
+  show();
+  // The scroll areas hint less than a page needs: the window grows by what
+  // the largest page lacks.
   QSize design;
   for (const qt::PanelWidget* page : pages_) design = design.expandedTo(page->DesignSize());
-  for (int i = 0; i < tabs_->count(); ++i) tabs_->widget(i)->setMinimumSize(design);
-  const QSize size = sizeHint();
-  for (int i = 0; i < tabs_->count(); ++i) tabs_->widget(i)->setMinimumSize(0, 0);
-  return size;
+  if (auto* area = qobject_cast<QScrollArea*>(tabs_->currentWidget())) {
+    const QSize lacking = (design - area->size()).expandedTo({0, 0});
+    if (lacking.width() > 0 || lacking.height() > 0) resize(size() + lacking);
+  }
 }
 
 qt::PanelWidget& NotificationWindow::Page(int index) const { return *pages_.at(static_cast<std::size_t>(index)); }
@@ -296,8 +298,7 @@ NotificationWindow* StudioWindow::Show(std::shared_ptr<store::StoredDefinition> 
       Reload();
     });
   });
-  window->resize(window->OpeningSize());
-  window->show();
+  window->ShowWhole();
   return window;
 }
 

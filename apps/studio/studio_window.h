@@ -30,8 +30,8 @@ class NotificationWindow final : public QMainWindow {
   bool Rename();
   session::NotificationSession& Session() noexcept { return session_; }
   qt::PanelWidget& Page(int index) const;
-  // Every page whole, with the tabs and menus around it.
-  QSize OpeningSize();
+  // Shows the window at a size that shows every page whole.
+  void ShowWhole();
   QTabWidget& Tabs() const noexcept { return *tabs_; }
   std::int32_t NotificationID() { return session_.Definition().NotificationID(); }
 

@@ -13,7 +13,10 @@
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -352,6 +355,74 @@ TEST_F(StudioKeys, TheListAndTheWindowsStayInStep) {
   onTheList(3, Qt::Key_Delete);
   EXPECT_TRUE(!open || !open->isVisible());
   EXPECT_EQ(studio->Index().RowOf(3), -1);
+}
+
+// The window opens with every page whole; made smaller than a page, it
+// scrolls rather than cutting controls off. A long message opens from its
+// start, wrapped. Boxes open over their window, titled alike, and the
+// name dialogs show their titles whole.
+TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindow) {
+  auto stored = store->OpenDefinition(1);
+  QString words;
+  for (int i = 0; i < 60; ++i) words += QString("word%1 ").arg(i);
+  stored->SetEmailMessage(words.toStdString());
+  store->Save(*stored);
+  NotificationWindow& window = Open(1);
+  const auto area = [&](int page) { return qobject_cast<QScrollArea*>(window.Tabs().widget(page)); };
+  for (int page = 0; page < 3; ++page) {
+    window.Tabs().setCurrentIndex(page);
+    ASSERT_NE(area(page), nullptr);
+    QApplication::processEvents();
+    EXPECT_GE(area(page)->viewport()->width(), window.Page(page).DesignSize().width()) << page;
+    EXPECT_GE(area(page)->viewport()->height(), window.Page(page).DesignSize().height()) << page;
+  }
+  auto& message = Native<QPlainTextEdit>(window, 2, dynamic_cast<XEventEmailTab&>(window.Page(2).Panel()).txtMessage());
+  EXPECT_EQ(message.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(message.cursorForPosition(QPoint(1, 1)).position(), 0);  // the first word shows
+  EXPECT_EQ(message.verticalScrollBar()->value(), 0);
+  EXPECT_EQ(message.horizontalScrollBar()->value(), 0);
+
+  window.resize(300, 250);
+  for (int page = 0; page < 3; ++page) {
+    SCOPED_TRACE(page);
+    window.Tabs().setCurrentIndex(page);
+    QApplication::processEvents();
+    qt::PanelWidget& panel = window.Page(page);
+    EXPECT_GE(panel.width(), panel.DesignSize().width());
+    EXPECT_GE(panel.height(), panel.DesignSize().height());
+    EXPECT_GT(area(page)->verticalScrollBar()->maximum(), 0);
+    EXPECT_GT(area(page)->horizontalScrollBar()->maximum(), 0);
+    for (const ui::Control* c : panel.Panel().TabOrder())
+      EXPECT_TRUE(panel.rect().contains(panel.WidgetFor(*c)->geometry())) << c->Name();
+  }
+
+  window.Tabs().setCurrentIndex(1);
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+  QTest::mouseClick(&Native(window, 1, snmp.cmdNew()), Qt::LeftButton);
+  TypeInto(Native(window, 1, snmp.txtHost()), "trap.example.org");
+  TypeInto(Native(window, 1, snmp.txtPort()), "99999");
+  QWidget* over = nullptr;
+  QString title;
+  answers.push_back([&](QWidget& box) {
+    over = box.parentWidget() ? box.parentWidget()->window() : nullptr;
+    title = box.windowTitle();
+    box.close();
+  });
+  QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
+  EXPECT_EQ(over, &window);
+  EXPECT_EQ(title, window.windowTitle());
+  int wide = 0, needed = 0;
+  answers.push_back([&](QWidget& dialog) {
+    wide = dialog.width();
+    needed = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100;
+    dynamic_cast<QDialog&>(dialog).reject();
+  });
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+  QTest::keyClick(&window, Qt::Key_F2);
+  EXPECT_GE(wide, needed);
+  answers.push_back(Press("Discard"));
+  window.close();
 }
 
 }  // namespace
