@@ -95,7 +95,7 @@ struct Editor {
 // first frame; the store's first open of it, so its catalogue is read too.
 void OpenAndDraw(benchmark::State& state, Editor& editor) {
   auto window = std::make_unique<EditorWindow>(editor.screen, *editor.store,
-                                               editor.store->OpenDefinition(Database().id), StandardPages());
+                                               editor.store->OpenDefinition(Database().id), session::StandardPages());
   if (!window->Open()) state.SkipWithError("the notification did not open");
   auto layer = std::make_unique<LayerScope>(
       editor.screen, [&window](Canvas& canvas) { window->Draw(canvas); }, EditorWindow::kMinSize);
@@ -145,7 +145,8 @@ BENCHMARK(BM_EditorOpenFromList)->Unit(benchmark::kMillisecond)->Iterations(10);
 // of one key is drawn when the next one is read).
 void BM_EditorGroupFilterChange(benchmark::State& state) {
   Editor editor;
-  EditorWindow window(editor.screen, *editor.store, editor.store->OpenDefinition(Database().id), StandardPages());
+  EditorWindow window(editor.screen, *editor.store, editor.store->OpenDefinition(Database().id),
+                      session::StandardPages());
   if (!window.Open()) state.SkipWithError("the notification did not open");
   LayerScope layer(
       editor.screen, [&window](Canvas& canvas) { window.Draw(canvas); }, EditorWindow::kMinSize);

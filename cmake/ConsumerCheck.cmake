@@ -54,6 +54,15 @@ if(GUIDE)
 endif()
 
 run("install" ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
+# The installed registration tool finds and registers the library installed
+# beside it, whatever the search path.
+if(EXISTS ${prefix}/bin/quillmont-regsvr)
+  run("installed quillmont-regsvr" ${CMAKE_COMMAND} -E env --unset=LD_LIBRARY_PATH
+      ${prefix}/bin/quillmont-regsvr --registry ${WORK_DIR}/registry register)
+  if(NOT last_output MATCHES "Registered ${prefix}/")
+    message(FATAL_ERROR "ConsumerCheck: quillmont-regsvr registered no library of ${prefix}: ${last_output}")
+  endif()
+endif()
 
 set(configure ${CMAKE_COMMAND} -S ${SOURCE_DIR} -B ${build} -G ${GENERATOR}
   -DCMAKE_CXX_COMPILER=${CXX_COMPILER}

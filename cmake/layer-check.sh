@@ -8,10 +8,12 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 allowed() {
   case "$1" in
     quillmont/platform) echo "quillmont/platform" ;;
-    quillmont/framework) echo "quillmont/framework quillmont/platform" ;;
+    # Every field rule, written once: above the platform only.
+    quillmont/rules) echo "quillmont/rules quillmont/platform" ;;
+    quillmont/framework) echo "quillmont/framework quillmont/rules quillmont/platform" ;;
     quillmont/snmp_panel | quillmont/email_panel | quillmont/events_panel | \
       quillmont/controls | quillmont/services | quillmont/definitions)
-      echo "$1 quillmont/framework quillmont/platform" ;;
+      echo "$1 quillmont/framework quillmont/rules quillmont/platform" ;;
     quillmont/defaults | quillmont/library) echo "quillmont/" ;;
     store) echo "quillmont/ store/" ;;
     host) echo "quillmont/library/com.h quillmont/library/entry_points.h quillmont/library/registry_file.h quillmont/platform host/" ;;

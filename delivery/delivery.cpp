@@ -5,12 +5,13 @@
 #include <ctime>
 
 #include "delivery/internal.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::delivery {
 
 std::string FormatTime(std::chrono::system_clock::time_point time, const std::string& timeFormat) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(time);
-  if (timeFormat == "UNIX") return std::to_string(static_cast<long long>(seconds));
+  if (timeFormat == rules::kTimeUnix) return std::to_string(static_cast<long long>(seconds));
   std::tm utc{};
   gmtime_r(&seconds, &utc);
   char text[32];
@@ -20,8 +21,9 @@ std::string FormatTime(std::chrono::system_clock::time_point time, const std::st
 
 std::string Expand(const std::string& text, const std::string& notification, const Event& event) {
   const std::pair<const char*, std::string> fields[] = {
-      {"{notification}", notification}, {"{event}", event.name},      {"{event_key}", event.key},
-      {"{node}", event.node},           {"{message}", event.message}, {"{time}", FormatTime(event.time, "UTC")},
+      {"{notification}", notification}, {"{event}", event.name},
+      {"{event_key}", event.key},       {"{node}", event.node},
+      {"{message}", event.message},     {"{time}", FormatTime(event.time, rules::kTimeUtc)},
   };
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
@@ -140,10 +142,12 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
       finish(i, false, unusable);
     } else if (s.address && !noPassword.empty()) {
       finish(i, false, noPassword);
-    } else if (s.manager && s.manager->version != "SNMP v1" && s.manager->version != "SNMP v2c") {
+    } else if (s.manager && !rules::IsSnmpVersion(s.manager->version)) {
       finish(i, false, "not sent: unknown SNMP version \"" + s.manager->version + "\"");
-    } else if (s.manager && (s.manager->port < 1 || s.manager->port > 65535)) {
-      finish(i, false, "not sent: the port " + std::to_string(s.manager->port) + " is not from 1 to 65535");
+    } else if (s.manager && !rules::IsPort(s.manager->port)) {
+      finish(i, false,
+             "not sent: the port " + std::to_string(s.manager->port) + " is not from " +
+                 std::to_string(rules::kPortMin) + " to " + std::to_string(rules::kPortMax));
     } else {
       if (s.address) {
         try {

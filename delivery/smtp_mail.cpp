@@ -15,14 +15,14 @@
 
 #include "delivery/internal.h"
 #include "quillmont/platform/error.h"
-#include "quillmont/services/app_context.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::delivery {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& message) { throw Error(ErrorCode::InvalidPropertyValue, message); }
 
-bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+using rules::HasLineBreak;
 
 std::string Base64(const std::string& bytes) {
   static const char* digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -237,33 +237,42 @@ std::string ReadPassword(const DeliverySettings& settings) {
     throw Error(ErrorCode::Failed,
                 "the SMTP user needs a password: set QUILLMONT_SMTP_PASSWORD or name a password file in the settings");
   const std::string& path = settings.smtpPasswordFile;
-  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  // Never through a link, never waiting on a FIFO, never more than a password.
+  constexpr std::size_t kMaxBytes = 64 << 10;
+  const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) throw Error(ErrorCode::Failed, "the password file " + path + " cannot be read: " + std::strerror(errno));
   struct stat st {};
   std::string text;
-  const bool fine = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+  bool fine = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0 &&
+              static_cast<std::size_t>(st.st_size) <= kMaxBytes;
   if (fine) {
     char buffer[4096];
     ssize_t n;
-    while ((n = read(fd, buffer, sizeof buffer)) > 0 && text.size() < 65536) text.append(buffer, n);
+    while (fine && (n = read(fd, buffer, sizeof buffer)) != 0) {
+      if (n < 0 && errno == EINTR) continue;
+      text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+      fine = n > 0 && text.size() <= kMaxBytes;
+    }
   }
   close(fd);
   if (!fine)
     throw Error(ErrorCode::Failed, "the password file " + path +
-                                       " is not used: it must be a file of yours that nobody else may read or write");
+                                       " is not used: it must be a regular file of yours, at most 64 KiB, that nobody "
+                                       "else may read or write");
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
 std::string ComposeMail(const Notification& notification, const std::string& recipient, const Event& event,
                         const DeliverySettings& settings) {
-  auto own = [](const std::optional<std::string>& text) { return text && !text->empty() && *text != "<Default>"; };
   const std::string subject =
-      Expand(own(notification.subject) ? *notification.subject : settings.defaultSubject, notification.name, event);
+      Expand(rules::IsOwnStoredText(notification.subject) ? *notification.subject : settings.defaultSubject,
+             notification.name, event);
   const std::string message =
-      Expand(own(notification.message) ? *notification.message : settings.defaultMessage, notification.name, event);
+      Expand(rules::IsOwnStoredText(notification.message) ? *notification.message : settings.defaultMessage,
+             notification.name, event);
   if (HasLineBreak(subject)) Refuse("the subject holds a line break (CR or LF), which a mail header cannot carry");
   for (const std::string* address : {&recipient, &settings.mailFrom})
-    if (HasLineBreak(*address) || !IsValidEmailAddressText(*address))
+    if (HasLineBreak(*address) || !rules::IsValidEmailAddressText(*address))
       Refuse("\"" + *address + "\" is not a valid e-mail address");
   static std::atomic<unsigned> counter{0};
   const auto stamp = std::chrono::duration_cast<std::chrono::microseconds>(event.time.time_since_epoch()).count();

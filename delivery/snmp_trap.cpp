@@ -14,6 +14,7 @@
 #include <mutex>
 
 #include "delivery/internal.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::delivery {
 namespace {
@@ -61,7 +62,7 @@ void AddString(netsnmp_pdu* pdu, std::vector<oid> name, const std::string& value
 // own address, the v1 trap's agent address.
 std::string Encode(const DeliverySettings& settings, const Event& event, const std::string& notification,
                    const Manager& manager, const sockaddr_storage& local, std::string& error) {
-  const bool v1 = manager.version == "SNMP v1";
+  const bool v1 = manager.version == rules::kSnmpV1;
   const std::vector<oid> enterprise = ParseOid(settings.snmpEnterprise);
   const auto uptime = static_cast<u_long>(get_uptime());
   netsnmp_pdu* pdu = snmp_pdu_create(v1 ? SNMP_MSG_TRAP : SNMP_MSG_TRAP2);

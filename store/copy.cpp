@@ -95,14 +95,15 @@ std::string DumpTables(Store& store) {
 
 CopyCounts CopyStore(Store& source, Store& target) {
   if (target.ReadOnly())
-    throw Error(ErrorCode::Failed, "The target " + target.Db().Path() + " is open read-only. Nothing was copied.");
+    throw Error(ErrorCode::Failed,
+                "The target " + target.Db().DisplayName() + " is open read-only. Nothing was copied.");
   ReadTransaction snapshot(source.Db());
   WriteTransaction tx(target.Db());
   const std::int64_t held = target.Db().QueryInt(
       "SELECT (SELECT COUNT(*) FROM notifications) + (SELECT COUNT(*) FROM event_types) + (SELECT COUNT(*) FROM "
       "event_groups) + (SELECT COUNT(*) FROM settings)");
   if (held != 0)
-    throw Error(ErrorCode::Failed, "The target " + target.Db().Path() + " is not empty (it holds " +
+    throw Error(ErrorCode::Failed, "The target " + target.Db().DisplayName() + " is not empty (it holds " +
                                        std::to_string(held) + " rows of notifications, catalogue or settings). " +
                                        "Nothing was copied; copy into a new, empty store.");
   CopyCounts counts;
@@ -119,8 +120,8 @@ CopyCounts CopyStore(Store& source, Store& target) {
   // Checked through the target's own connection, before the commit: a copy
   // that differs is never left behind.
   if (Dump(target) != Dump(source) || ExportAllJson(target) != ExportAllJson(source))
-    throw Error(ErrorCode::Failed,
-                "The copy in " + target.Db().Path() + " differs from the source after writing. Nothing was copied.");
+    throw Error(ErrorCode::Failed, "The copy in " + target.Db().DisplayName() +
+                                       " differs from the source after writing. Nothing was copied.");
   tx.Commit();
   return counts;
 }

@@ -101,9 +101,9 @@ class Database {
   Database& operator=(const Database&) = delete;
 
   virtual Backend Kind() const noexcept = 0;
-  // How messages name it: the file's path, or the server's URI without a
-  // password.
-  const std::string& Path() const noexcept { return path_; }
+  // How messages and titles name it: the file's path, or the server's URI
+  // without a password.
+  const std::string& DisplayName() const noexcept { return path_; }
   // Every write on this connection is refused.
   virtual bool ReadOnly() const noexcept = 0;
 

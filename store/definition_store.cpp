@@ -41,20 +41,6 @@ void CheckFits(const std::optional<std::string>& text, std::size_t maxChars, con
 
 }  // namespace
 
-std::string CheckedName(const std::string& name) {
-  const auto first = name.find_first_not_of(" \t");
-  std::string trimmed =
-      first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(" \t") - first + 1);
-  if (trimmed.empty()) throw Error(ErrorCode::InvalidPropertyValue, "Please enter a name for the notification.");
-  if (ui::utf8::CharCount(trimmed) > kMaxNameLength)
-    throw Error(ErrorCode::InvalidPropertyValue,
-                "A notification name may have at most " + std::to_string(kMaxNameLength) + " characters.");
-  for (unsigned char c : trimmed)
-    if (c < 32 || c == 127)
-      throw Error(ErrorCode::InvalidPropertyValue, "A notification name cannot contain control characters.");
-  return trimmed;
-}
-
 std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& options) {
   return std::make_shared<Store>(IsServerUri(path) ? OpenServerDatabase(path, options) : OpenDatabase(path, options));
 }
@@ -68,7 +54,7 @@ Store::Store(OpenedDatabase opened)
 
 void Store::RefuseIfReadOnly(const char* what) const {
   if (readOnly_)
-    throw Error(ErrorCode::Failed, std::string("The database ") + db_->Path() +
+    throw Error(ErrorCode::Failed, std::string("The database ") + db_->DisplayName() +
                                        " is open read-only (this user cannot write it or its folder), so " + what +
                                        " is not possible. Nothing was written.");
 }
@@ -83,7 +69,7 @@ std::vector<NotificationSummary> Store::ListNotifications() {
       db_->NoCase("n.name") + ", n.id");
   std::vector<NotificationSummary> out;
   while (s.Step())
-    out.push_back({ToInt32(s.Int(0), "notification number"), s.Text(1, kMaxNameLength, "a name"),
+    out.push_back({ToInt32(s.Int(0), "notification number"), s.Text(1, rules::kMaxNameLength, "a name"),
                    static_cast<int>(s.Int(2)), static_cast<int>(s.Int(3)), static_cast<int>(s.Int(4))});
   return out;
 }
@@ -98,9 +84,9 @@ NotificationRecord Store::ReadNotification(std::int32_t id) {
     s.Bind(1, std::int64_t{id});
     if (!s.Step()) ThrowMissing(id);
     r.id = id;
-    r.name = s.Text(0, kMaxNameLength, "a name");
-    r.subject = s.OptionalText(1, kMaxSubjectLength, "a subject");
-    r.message = s.OptionalText(2, kMaxMessageLength, "a message");
+    r.name = s.Text(0, rules::kMaxNameLength, "a name");
+    r.subject = s.OptionalText(1, rules::kMaxSubjectLength, "a subject");
+    r.message = s.OptionalText(2, rules::kMaxMessageLength, "a message");
     r.eventGroupId = ToInt32(s.Int(3), "group number");
     r.revision = s.Int(4);
   }
@@ -108,12 +94,12 @@ NotificationRecord Store::ReadNotification(std::int32_t id) {
       "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");
   m.Bind(1, std::int64_t{id});
   while (m.Step())
-    r.managers.push_back({m.Text(0, kMaxHostLength, "a host"), ToInt32(m.Int(1), "port"),
+    r.managers.push_back({m.Text(0, rules::kMaxHostLength, "a host"), ToInt32(m.Int(1), "port"),
                           m.Text(2, kMaxShortTextLength, "an SNMP version"),
                           m.Text(3, kMaxShortTextLength, "a time format")});
   Statement e = db_->Prepare("SELECT address FROM email_recipients WHERE notification_id = ? ORDER BY position");
   e.Bind(1, std::int64_t{id});
-  while (e.Step()) r.recipients.push_back(e.Text(0, kMaxAddressLength, "an address"));
+  while (e.Step()) r.recipients.push_back(e.Text(0, rules::kMaxAddressLength, "an address"));
   Statement t =
       db_->Prepare("SELECT type_key FROM notification_event_types WHERE notification_id = ? ORDER BY position");
   t.Bind(1, std::int64_t{id});
@@ -127,7 +113,7 @@ std::shared_ptr<StoredDefinition> Store::OpenDefinition(std::int32_t id) {
                                            : "SELECT name, event_group_id, 0 FROM notifications WHERE id = ?");
   s.Bind(1, std::int64_t{id});
   if (!s.Step()) ThrowMissing(id);
-  auto d = std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0, kMaxNameLength, "a name"),
+  auto d = std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0, rules::kMaxNameLength, "a name"),
                                               ToInt32(s.Int(1), "group number"));
   d->revision_ = s.Int(2);
   return d;
@@ -136,13 +122,13 @@ std::shared_ptr<StoredDefinition> Store::OpenDefinition(std::int32_t id) {
 bool Store::NameTaken(const std::string& name, std::int32_t exceptId) {
   Statement dup = db_->Prepare("SELECT 1 FROM notifications WHERE " + db_->NoCase("name") + " = " + db_->NoCase("?") +
                                " AND id <> ?");
-  dup.Bind(1, CheckedName(name)).Bind(2, std::int64_t{exceptId});
+  dup.Bind(1, rules::CheckedName(name)).Bind(2, std::int64_t{exceptId});
   return dup.Step();
 }
 
 void Store::RenameNotification(std::int32_t id, const std::string& name) {
   RefuseIfReadOnly("renaming");
-  const std::string checked = CheckedName(name);
+  const std::string checked = rules::CheckedName(name);
   WriteTransaction tx(*db_);
   if (NameTaken(checked, id))
     throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + checked + "\" already exists.");
@@ -157,7 +143,7 @@ void Store::RenameNotification(std::int32_t id, const std::string& name) {
 }
 
 std::shared_ptr<StoredDefinition> Store::NewDefinition(const std::string& name) {
-  return std::make_shared<StoredDefinition>(shared_from_this(), 0, CheckedName(name), 0);
+  return std::make_shared<StoredDefinition>(shared_from_this(), 0, rules::CheckedName(name), 0);
 }
 
 void Store::ReadSnmp(StoredDefinition& d) {
@@ -168,7 +154,7 @@ void Store::ReadSnmp(StoredDefinition& d) {
   const std::string owner = d.ManagerOwnerKey();
   while (s.Step()) {
     auto manager = std::make_shared<BasicSnmpManager>();
-    manager->Init(owner, s.Text(0, kMaxHostLength, "a host"), ToInt32(s.Int(1), "port"),
+    manager->Init(owner, s.Text(0, rules::kMaxHostLength, "a host"), ToInt32(s.Int(1), "port"),
                   s.Text(2, kMaxShortTextLength, "an SNMP version"), s.Text(3, kMaxShortTextLength, "a time format"));
     list->Add(manager);
   }
@@ -185,12 +171,12 @@ void Store::ReadEmail(StoredDefinition& d) {
   const Variant owner(d.RecipientOwnerKey());
   while (s.Step()) {
     auto recipient = std::make_shared<BasicEmailRecipient>();
-    recipient->Init(owner, s.Text(0, kMaxAddressLength, "an address"), Variant());
+    recipient->Init(owner, s.Text(0, rules::kMaxAddressLength, "an address"), Variant());
     list->Add(recipient);
   }
   // Only now that everything was read does the definition change.
-  d.subject_ = n.OptionalText(0, kMaxSubjectLength, "a subject");
-  d.message_ = n.OptionalText(1, kMaxMessageLength, "a message");
+  d.subject_ = n.OptionalText(0, rules::kMaxSubjectLength, "a subject");
+  d.message_ = n.OptionalText(1, rules::kMaxMessageLength, "a message");
   d.recipients_ = std::move(list);
 }
 
@@ -198,15 +184,15 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
   if (d.store_.get() != this)
     throw Error(ErrorCode::InvalidProcedureCall, "The definition belongs to another database");
   RefuseIfReadOnly("saving");
-  const std::string name = CheckedName(d.name_);
-  CheckFits(d.subject_, kMaxSubjectLength, "subject");
-  CheckFits(d.message_, kMaxMessageLength, "message");
+  const std::string name = rules::CheckedName(d.name_);
+  CheckFits(d.subject_, rules::kMaxSubjectLength, "subject");
+  CheckFits(d.message_, rules::kMaxMessageLength, "message");
   if (d.managersSet_ && d.managers_)
     for (int i = 1; i <= d.managers_->Count(); ++i)
-      if (auto m = d.managers_->Manager(i)) CheckFits(m->Host(), kMaxHostLength, "SNMP host");
+      if (auto m = d.managers_->Manager(i)) CheckFits(m->Host(), rules::kMaxHostLength, "SNMP host");
   if (d.recipientsSet_ && d.recipients_)
     for (int i = 1; i <= d.recipients_->Count(); ++i)
-      if (auto r = d.recipients_->Recipient(i)) CheckFits(r->Address(), kMaxAddressLength, "e-mail address");
+      if (auto r = d.recipients_->Recipient(i)) CheckFits(r->Address(), rules::kMaxAddressLength, "e-mail address");
 
   WriteTransaction tx(*db_);
   // Read inside the write transaction: no other save can come between this

@@ -10,6 +10,7 @@
 
 #include "quillmont/framework/definition.h"
 #include "quillmont/framework/services.h"
+#include "quillmont/rules/fields.h"
 #include "store/schema.h"
 #include "store/stored_definition.h"
 
@@ -80,7 +81,7 @@ class Store : public std::enable_shared_from_this<Store> {
   NotificationRecord ReadNotification(std::int32_t id);
   std::shared_ptr<StoredDefinition> OpenDefinition(std::int32_t id);
   std::shared_ptr<StoredDefinition> NewDefinition(const std::string& name);
-  // Writes every part of the definition that was set, in one BEGIN IMMEDIATE
+  // Writes every part of the definition that was set, in one write
   // transaction that also increments the notification's revision: all of it
   // or nothing. It throws SaveRefused, writing nothing, when the stored
   // notification is at another revision than the one the definition was read
@@ -131,19 +132,11 @@ class Store : public std::enable_shared_from_this<Store> {
   std::shared_ptr<EventTypeCollection> catalogue_;
 };
 
-// Longest notification name accepted, in characters.
-inline constexpr std::size_t kMaxNameLength = 100;
-// The longest values read back from the file, in characters, as the pages
-// take them: a longer stored value is refused rather than loaded.
-inline constexpr std::size_t kMaxSubjectLength = 250;
-inline constexpr std::size_t kMaxMessageLength = 65536;
-inline constexpr std::size_t kMaxAddressLength = 128;
-inline constexpr std::size_t kMaxHostLength = 128;
+// The longest values read back from the file, in characters: a longer
+// stored value is refused rather than loaded. The fields the pages edit are
+// read with the pages' own limits (quillmont/rules/fields.h).
 inline constexpr std::size_t kMaxShortTextLength = 64;  // SNMP version, time format
 inline constexpr std::size_t kMaxCatalogueTextLength = 255;
 inline constexpr std::size_t kMaxSettingLength = 65536;
-// The name trimmed; Error(InvalidPropertyValue) with a message for the user
-// when it is empty or too long.
-std::string CheckedName(const std::string& name);
 
 }  // namespace quillmont::store

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "quillmont/platform/error.h"
-#include "quillmont/services/app_context.h"
+#include "quillmont/rules/fields.h"
 #include "store/definition_store.h"
 
 namespace quillmont::store {
@@ -13,20 +13,7 @@ namespace {
 
 [[noreturn]] void Refuse(const std::string& message) { throw Error(ErrorCode::InvalidPropertyValue, message); }
 
-bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
-
-bool IsOid(const std::string& text) {
-  // Dotted decimal with at least two arcs, no empty arc.
-  if (text.empty() || text.front() == '.' || text.back() == '.' || text.find("..") != std::string::npos) return false;
-  int arcs = 1;
-  for (char c : text) {
-    if (c == '.')
-      ++arcs;
-    else if (c < '0' || c > '9')
-      return false;
-  }
-  return arcs >= 2 && arcs <= 100;
-}
+using rules::HasLineBreak;
 
 int ParseInt(const std::string& key, const std::string& text) {
   int value = 0;
@@ -36,18 +23,13 @@ int ParseInt(const std::string& key, const std::string& text) {
   return value;
 }
 
-DeliverySettings::Tls ParseTls(const std::string& text) {
-  if (text == "none") return DeliverySettings::Tls::None;
-  if (text == "starttls") return DeliverySettings::Tls::StartTls;
-  if (text == "tls") return DeliverySettings::Tls::Implicit;
-  Refuse(R"(The setting "Delivery.SmtpTls" must be none, starttls or tls, not ")" + text + "\".");
-}
-
 // Each key with how it is read from and written to its text.
 struct Field {
   const char* key;
   std::function<void(DeliverySettings&, const std::string&)> read;
   std::function<std::string(const DeliverySettings&)> write;
+  // The value names a file on this machine that a delivery reads.
+  bool localFile = false;
 };
 
 const std::vector<Field>& Fields() {
@@ -61,12 +43,12 @@ const std::vector<Field>& Fields() {
        [](const S& s) { return s.smtpServer; }},
       {"Delivery.SmtpPort", [](S& s, const std::string& v) { s.smtpPort = ParseInt("Delivery.SmtpPort", v); },
        [](const S& s) { return std::to_string(s.smtpPort); }},
-      {"Delivery.SmtpTls", [](S& s, const std::string& v) { s.smtpTls = ParseTls(v); },
+      {"Delivery.SmtpTls", [](S& s, const std::string& v) { s.smtpTls = TlsFromName(v); },
        [](const S& s) { return std::string(TlsName(s.smtpTls)); }},
       {"Delivery.MailFrom", [](S& s, const std::string& v) { s.mailFrom = v; }, [](const S& s) { return s.mailFrom; }},
       {"Delivery.SmtpUser", [](S& s, const std::string& v) { s.smtpUser = v; }, [](const S& s) { return s.smtpUser; }},
       {"Delivery.SmtpPasswordFile", [](S& s, const std::string& v) { s.smtpPasswordFile = v; },
-       [](const S& s) { return s.smtpPasswordFile; }},
+       [](const S& s) { return s.smtpPasswordFile; }, true},
       {"Delivery.DefaultSubject", [](S& s, const std::string& v) { s.defaultSubject = v; },
        [](const S& s) { return s.defaultSubject; }},
       {"Delivery.DefaultMessage", [](S& s, const std::string& v) { s.defaultMessage = v; },
@@ -82,6 +64,12 @@ const std::vector<Field>& Fields() {
 
 }  // namespace
 
+DeliverySettings::Tls TlsFromName(const std::string& name) {
+  for (auto tls : kTlsModes)
+    if (name == TlsName(tls)) return tls;
+  Refuse(R"(The setting "Delivery.SmtpTls" must be none, starttls or tls, not ")" + name + "\".");
+}
+
 const char* TlsName(DeliverySettings::Tls tls) noexcept {
   switch (tls) {
     case DeliverySettings::Tls::StartTls:
@@ -96,12 +84,14 @@ const char* TlsName(DeliverySettings::Tls tls) noexcept {
 void CheckDeliverySettings(const DeliverySettings& s) {
   if (s.snmpCommunity.empty() || HasLineBreak(s.snmpCommunity))
     Refuse("The SNMP community must be one line of text, not empty.");
-  if (!IsOid(s.snmpEnterprise))
+  if (!rules::IsOid(s.snmpEnterprise))
     Refuse("The SNMP enterprise OID \"" + s.snmpEnterprise + "\" is not a dotted number such as 1.3.6.1.4.1.32473.1.");
   if (s.smtpServer.empty() || s.smtpServer.find_first_of("\r\n /?#@") != std::string::npos)
     Refuse("The SMTP server must be a host name or address.");
-  if (s.smtpPort < 1 || s.smtpPort > 65535) Refuse("The SMTP port must be from 1 to 65535.");
-  if (!IsValidEmailAddressText(s.mailFrom) || HasLineBreak(s.mailFrom))
+  if (!rules::IsPort(s.smtpPort))
+    Refuse("The SMTP port must be from " + std::to_string(rules::kPortMin) + " to " + std::to_string(rules::kPortMax) +
+           ".");
+  if (!rules::IsValidEmailAddressText(s.mailFrom) || HasLineBreak(s.mailFrom))
     Refuse("The sender address \"" + s.mailFrom + "\" is not a valid e-mail address.");
   if (HasLineBreak(s.smtpUser) || HasLineBreak(s.smtpPasswordFile))
     Refuse("The SMTP user and password file must be one line each.");
@@ -114,6 +104,22 @@ DeliverySettings LoadDeliverySettings(Store& store) {
   DeliverySettings settings;
   for (const Field& field : Fields())
     if (auto value = store.Setting(field.key)) field.read(settings, *value);
+  return settings;
+}
+
+DeliverySettings SettingsForDelivery(Store& store) {
+  DeliverySettings settings = LoadDeliverySettings(store);
+  const std::string whose = store.Db().Kind() == Backend::Postgres
+                                ? "The database " + store.Db().Path() + " is on a server, where others may write it."
+                                : store.Untrusted();
+  if (whose.empty()) return settings;
+  for (const Field& field : Fields())
+    if (const std::string value = field.write(settings); field.localFile && !value.empty())
+      throw Error(ErrorCode::Failed, std::string("The setting \"") + field.key + "\" names the file " + value +
+                                         " on this machine, which is read only when the setting comes from a "
+                                         "database file of yours or root's. " +
+                                         whose +
+                                         " Remove the setting, or give the password in QUILLMONT_SMTP_PASSWORD.");
   return settings;
 }
 

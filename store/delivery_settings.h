@@ -37,8 +37,13 @@ struct DeliverySettings {
   int timeoutSeconds = 15;
 };
 
+// The TLS modes in the order they are offered.
+inline constexpr DeliverySettings::Tls kTlsModes[] = {DeliverySettings::Tls::None, DeliverySettings::Tls::StartTls,
+                                                      DeliverySettings::Tls::Implicit};
 // The TLS mode's name as stored and shown ("none", "starttls", "tls").
 const char* TlsName(DeliverySettings::Tls tls) noexcept;
+// The mode of that name; Error(InvalidPropertyValue) for another name.
+DeliverySettings::Tls TlsFromName(const std::string& name);
 
 // Error(InvalidPropertyValue) naming the first setting that cannot be used
 // (a bad OID, port, address, timeout, or a line break in a text that goes
@@ -48,6 +53,13 @@ void CheckDeliverySettings(const DeliverySettings& settings);
 // Missing keys keep their defaults; a stored value that cannot be used is an
 // Error(InvalidPropertyValue) naming the key.
 DeliverySettings LoadDeliverySettings(Store& store);
+// The settings as a delivery uses them. A setting that names a file on this
+// machine (the password file) is honoured only from a database file of the
+// user's or root's that others may not write: whoever may write the settings
+// could otherwise have one of the user's files read and sent away. From any
+// other database (another user's file, a server's) such a setting is an
+// Error(Failed) naming whose database it is.
+DeliverySettings SettingsForDelivery(Store& store);
 // Checks, then writes every key in one transaction (read-only: for this run).
 void SaveDeliverySettings(Store& store, const DeliverySettings& settings);
 

@@ -5,16 +5,12 @@
 #include <string_view>
 
 #include "quillmont/definitions/members.h"
-#include "quillmont/services/app_context.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::store {
 namespace {
 
-bool SameField(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
+bool SameField(std::string_view a, std::string_view b) { return rules::EqualsIgnoringAsciiCase(a, b); }
 
 }  // namespace
 
@@ -74,7 +70,9 @@ std::shared_ptr<SettingsCollection> StoreAppContext::Settings() { return std::ma
 
 // The same rule as the library's pages use, so that an address the editor
 // accepts is one the delivery side and other hosts accept too.
-bool StoreAppContext::IsValidEmailAddress(const std::string& address) { return IsValidEmailAddressText(address); }
+bool StoreAppContext::IsValidEmailAddress(const std::string& address) {
+  return rules::IsValidEmailAddressText(address);
+}
 
 std::shared_ptr<SnmpManager> StoreDefinitionLibrary::NewSnmpManager() { return std::make_shared<BasicSnmpManager>(); }
 std::shared_ptr<SnmpManagerList> StoreDefinitionLibrary::NewSnmpManagerList() {

@@ -7,11 +7,9 @@
 #include <optional>
 #include <set>
 
-#include "quillmont/framework/panel_support.h"
 #include "quillmont/platform/terminal_text.h"
 #include "quillmont/platform/ui/utf8.h"
-#include "quillmont/services/app_context.h"
-#include "quillmont/services/ui_services.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont::store {
 namespace {
@@ -20,8 +18,6 @@ namespace {
 // a huge object cheap to read.
 using OutJson = nlohmann::ordered_json;
 using InJson = nlohmann::json;
-
-constexpr const char* kDefaultText = "<Default>";
 
 std::vector<std::int32_t> NotificationNumbers(Store& store) {
   Statement s = store.Db().Prepare("SELECT id FROM notifications ORDER BY id");
@@ -140,15 +136,6 @@ std::string Shown(const InJson& v) {
 
 std::string Quoted(const std::string& s) { return Shown(InJson(s)); }
 
-// Names compare as the store compares them: trimmed, ASCII letters in either
-// case.
-std::string NameKey(const std::string& checkedName) {
-  std::string key = checkedName;
-  for (char& c : key)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return key;
-}
-
 class Checker {
  public:
   Checker(Store& store) : catalogue_(store.EventTypes()) {
@@ -181,7 +168,7 @@ class Checker {
     for (std::size_t i = 0; i < list->size(); ++i) {
       Incoming in = Notification((*list)[i], "notifications[" + std::to_string(i) + "]");
       if (in.record.name.empty()) continue;
-      auto [it, fresh] = names.emplace(NameKey(in.record.name), in.path);
+      auto [it, fresh] = names.emplace(rules::NameKey(in.record.name), in.path);
       if (!fresh) Problem(in.path + ".name", Quoted(in.record.name) + " is also the name of " + it->second);
       out.push_back(std::move(in));
     }
@@ -235,7 +222,7 @@ class Checker {
   std::optional<std::string> DefaultableText(const InJson* v, const std::string& path, std::size_t maxChars) {
     if (!v || v->is_null()) return std::nullopt;
     auto text = Text(*v, path);
-    if (!text || *text == kDefaultText) return std::nullopt;
+    if (!text || *text == rules::kDefaultText) return std::nullopt;
     CheckLength(*text, path, maxChars);
     return text;
   }
@@ -257,22 +244,20 @@ class Checker {
     bool ok = true;
     if (const InJson* host = Field(v, path, "host", true)) {
       auto text = Text(*host, path + ".host");
-      if (text) m.host = detail::Trimmed(*text);
+      if (text) m.host = rules::Trimmed(*text);
       if (text && m.host.empty()) Problem(path + ".host", "a host name is required");
-      ok = ok && text && !m.host.empty() && CheckLength(m.host, path + ".host", kMaxHostLength);
+      ok = ok && text && !m.host.empty() && CheckLength(m.host, path + ".host", rules::kMaxHostLength);
     } else {
       ok = false;
     }
     if (const InJson* port = Field(v, path, "port", true)) {
-      // The page's own range check, on the number as written.
-      Variant value;
-      std::string why;
       if (!port->is_number_integer()) {
         Problem(path + ".port", "expected a whole number, not " + Shown(*port));
         ok = false;
-      } else if (!ui_.IsWholeNumberInRange(port->dump(), Variant(std::int16_t{1}), Variant(std::int32_t{65535}), value,
-                                           why)) {
-        Problem(path + ".port", port->dump() + " is not between 1 and 65535");
+      } else if (port->is_number_unsigned() ? port->get<std::uint64_t>() > std::uint64_t{rules::kPortMax}
+                                            : !rules::IsPort(port->get<std::int64_t>())) {
+        Problem(path + ".port", port->dump() + " is not between " + std::to_string(rules::kPortMin) + " and " +
+                                    std::to_string(rules::kPortMax));
         ok = false;
       } else {
         m.port = static_cast<std::int32_t>(port->get<std::int64_t>());
@@ -292,8 +277,8 @@ class Checker {
       into = *text;
       return true;
     };
-    ok = choice("version", "SNMP v1", "SNMP v2c", m.version) && ok;
-    ok = choice("timeFormat", "UNIX", "UTC", m.timeFormat) && ok;
+    ok = choice("version", rules::kSnmpV1, rules::kSnmpV2c, m.version) && ok;
+    ok = choice("timeFormat", rules::kTimeUnix, rules::kTimeUtc, m.timeFormat) && ok;
     if (!ok) return std::nullopt;
     return m;
   }
@@ -308,10 +293,10 @@ class Checker {
       const std::string at = path + "[" + std::to_string(i) + "]";
       auto m = Manager(v[i], at);
       if (!m) continue;
-      // Duplicates as the page finds them: host by TextEquals ignoring case,
+      // Duplicates as the page finds them: the host with ASCII letters in either case,
       // and the same port.
       for (std::size_t j = 0; j < out.size(); ++j)
-        if (out[j].port == m->port && ui_.TextEquals(out[j].host, m->host, true)) {
+        if (out[j].port == m->port && rules::EqualsIgnoringAsciiCase(out[j].host, m->host)) {
           Problem(at, "the same host and port as " + path + "[" + std::to_string(positions[j]) + "]");
           break;
         }
@@ -329,9 +314,9 @@ class Checker {
       const std::string at = path + "[" + std::to_string(i) + "]";
       auto text = Text(v[i], at);
       if (!text) continue;
-      const std::string address = detail::Trimmed(*text);
-      if (!CheckLength(address, at, kMaxAddressLength)) continue;
-      if (!IsValidEmailAddressText(address)) Problem(at, Quoted(address) + " is not a valid e-mail address");
+      const std::string address = rules::Trimmed(*text);
+      if (!CheckLength(address, at, rules::kMaxAddressLength)) continue;
+      if (!rules::IsValidEmailAddressText(address)) Problem(at, Quoted(address) + " is not a valid e-mail address");
       out.push_back(address);
     }
   }
@@ -382,7 +367,7 @@ class Checker {
     if (const InJson* name = Field(v, path, "name", true)) {
       if (auto text = Text(*name, path + ".name")) {
         try {
-          r.name = CheckedName(*text);
+          r.name = rules::CheckedName(*text);
         } catch (const Error& e) {
           Problem(path + ".name", e.what());
         }
@@ -394,18 +379,18 @@ class Checker {
       Managers(*managers, path + ".snmpManagers", r.managers);
     const InJson* recipients = Field(v, path, "emailRecipients", false);
     if (recipients) Recipients(*recipients, path + ".emailRecipients", r.recipients);
-    r.subject = DefaultableText(Field(v, path, "emailSubject", false), path + ".emailSubject", kMaxSubjectLength);
-    r.message = DefaultableText(Field(v, path, "emailMessage", false), path + ".emailMessage", kMaxMessageLength);
+    r.subject =
+        DefaultableText(Field(v, path, "emailSubject", false), path + ".emailSubject", rules::kMaxSubjectLength);
+    r.message =
+        DefaultableText(Field(v, path, "emailMessage", false), path + ".emailMessage", rules::kMaxMessageLength);
     // The e-mail page's own validity rules.
-    if (!r.recipients.empty()) {
-      if (r.subject && r.subject->empty())
-        Problem(path + ".emailSubject", "empty, but there are recipients (null gives the default subject)");
-      if (r.message && r.message->empty())
-        Problem(path + ".emailMessage", "empty, but there are recipients (null gives the default message)");
-    } else if ((recipients == nullptr || recipients->is_array()) &&
-               ((r.subject && !r.subject->empty()) || (r.message && !r.message->empty()))) {
+    const rules::EmailTextProblems texts = rules::CheckStoredEmailTexts(!r.recipients.empty(), r.subject, r.message);
+    if (texts.subjectEmpty)
+      Problem(path + ".emailSubject", "empty, but there are recipients (null gives the default subject)");
+    if (texts.messageEmpty)
+      Problem(path + ".emailMessage", "empty, but there are recipients (null gives the default message)");
+    if (texts.textWithoutRecipient && (recipients == nullptr || recipients->is_array()))
       Problem(path + ".emailRecipients", "a subject or message is given, but no recipient");
-    }
     if (const InJson* group = Field(v, path, "eventGroupId", false)) {
       if (auto id = Whole(*group, path + ".eventGroupId", 0, std::numeric_limits<std::int32_t>::max())) {
         if (*id != 0 && !groupIds_.count(*id))
@@ -420,7 +405,6 @@ class Checker {
 
   std::shared_ptr<EventTypeCollection> catalogue_;
   std::set<std::int64_t> groupIds_;
-  DefaultUiServices ui_;  // the pages' number and text comparisons
 };
 
 // Parses a document, reporting a field given twice in one object (the
@@ -574,7 +558,7 @@ std::vector<ImportStep> ImportJson(Store& store, std::string_view document, cons
   const InJson doc = Parse(document);
   Database& db = store.Db();
   if (!options.dryRun && store.ReadOnly())
-    throw Error(ErrorCode::Failed, "The database " + db.Path() +
+    throw Error(ErrorCode::Failed, "The database " + db.DisplayName() +
                                        " is open read-only (this user cannot write it or its folder), so importing "
                                        "is not possible. Nothing was written.");
   // Checked and planned inside the transaction that writes: no other save
@@ -593,7 +577,7 @@ std::vector<ImportStep> ImportJson(Store& store, std::string_view document, cons
   std::map<std::string, NotificationRecord> stored;  // name key -> record
   for (std::int32_t id : NotificationNumbers(store)) {
     NotificationRecord r = store.ReadNotification(id);
-    stored.emplace(NameKey(r.name), std::move(r));
+    stored.emplace(rules::NameKey(r.name), std::move(r));
   }
   std::vector<ImportStep> steps;
   std::vector<std::string> conflicts;
@@ -601,7 +585,7 @@ std::vector<ImportStep> ImportJson(Store& store, std::string_view document, cons
   std::set<std::string> matched;
   for (const auto& [key, r] : stored) usedNumbers.insert(r.id);
   for (const Incoming& in : incoming) {
-    const std::string key = NameKey(in.record.name);
+    const std::string key = rules::NameKey(in.record.name);
     auto it = stored.find(key);
     if (it == stored.end()) {
       steps.push_back({ImportStep::Action::Create, 0, in.record.name});

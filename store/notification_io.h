@@ -59,7 +59,7 @@ class ImportRefused : public Error {
 // number when it is free, and its revision), a stored one replaced when it
 // differs (its number kept, its revision advanced), the others left alone
 // unless options.prune. Everything is checked first, as the pages check it;
-// then all of it is written in one BEGIN IMMEDIATE transaction, or nothing.
+// then all of it is written in one write transaction, or nothing.
 // A notification whose stored revision is not the document's is refused
 // (ChangedMeanwhile) unless options.force. Returns what was (or, in a dry
 // run, would be) done, in document order, then the pruned ones.

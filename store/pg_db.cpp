@@ -2,7 +2,10 @@
 
 #include <libpq-fe.h>
 
+#include <algorithm>
+#include <cctype>
 #include <charconv>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -122,9 +125,17 @@ class PgStatement final : public StatementImpl {
   std::int64_t changes_ = 0;
 };
 
+// libpq's text with every copy of the password taken out.
+std::string WithoutPassword(std::string text, const std::string& password) {
+  if (password.empty()) return text;
+  for (auto at = text.find(password); at != std::string::npos; at = text.find(password, at))
+    text.replace(at, password.size(), "***");
+  return text;
+}
+
 // Why a connection could not be made, in words a user can act on.
-Error ConnectFailure(pg_conn* conn, const std::string& uri) {
-  const std::string detail = OneLine(conn ? PQerrorMessage(conn) : "out of memory");
+Error ConnectFailure(pg_conn* conn, const std::string& uri, const std::string& password) {
+  const std::string detail = WithoutPassword(OneLine(conn ? PQerrorMessage(conn) : "out of memory"), password);
   const std::string database = conn && PQdb(conn) ? PQdb(conn) : "";
   if (Has(detail, "password authentication failed") || Has(detail, "no password supplied") ||
       Has(detail, "authentication failed"))
@@ -145,32 +156,168 @@ Error ConnectFailure(pg_conn* conn, const std::string& uri) {
 
 }  // namespace
 
-bool IsServerUri(std::string_view location) {
-  return location.rfind("postgresql://", 0) == 0 || location.rfind("postgres://", 0) == 0;
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+  if (text.size() < prefix.size()) return false;
+  for (std::size_t i = 0; i < prefix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) return false;
+  return true;
+}
+
+bool HasServerScheme(std::string_view location) {
+  return StartsWithNoCase(location, "postgresql://") || StartsWithNoCase(location, "postgres://");
+}
+
+// A libpq key-value string ("host=db.example.net dbname=q"): its first word
+// is one of libpq's connection keywords, followed by =.
+bool IsKeyValue(std::string_view location) {
+  const auto start = location.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return false;
+  const auto end = location.find_first_of(" \t=", start);
+  if (end == std::string_view::npos || location.find_first_not_of(" \t", end) == std::string_view::npos ||
+      location[location.find_first_not_of(" \t", end)] != '=')
+    return false;
+  const std::string word(location.substr(start, end - start));
+  const std::unique_ptr<PQconninfoOption, void (*)(PQconninfoOption*)> defaults(PQconndefaults(), PQconninfoFree);
+  for (const PQconninfoOption* o = defaults.get(); o && o->keyword; ++o)
+    if (word == o->keyword) return true;
+  return false;
+}
+
+// Where the password lies in a location, as [begin, end) ranges: a URI's
+// user part after its colon (up to the last @ before the query) and its
+// password= parameters; a key-value string's password values.
+std::vector<std::pair<std::size_t, std::size_t>> PasswordSpans(std::string_view s) {
+  std::vector<std::pair<std::size_t, std::size_t>> spans;
+  if (HasServerScheme(s)) {
+    const std::size_t hostStart = s.find("://") + 3;
+    const std::size_t query = std::min(s.find('?', hostStart), s.size());
+    const std::size_t at = s.substr(0, query).rfind('@');
+    if (at != std::string_view::npos && at >= hostStart) {
+      const std::size_t colon = s.find(':', hostStart);
+      if (colon < at) spans.emplace_back(colon + 1, at);
+    }
+    for (std::size_t start = query + 1; start < s.size();) {
+      const std::size_t end = std::min(s.find('&', start), s.size());
+      if (s.substr(start, 9) == "password=") spans.emplace_back(start + 9, end);
+      start = end + 1;
+    }
+    return spans;
+  }
+  // key = value, where a value in quotes may hold spaces and \' or \\.
+  for (std::size_t i = 0; i < s.size();) {
+    i = s.find_first_not_of(" \t", i);
+    if (i == std::string_view::npos) break;
+    const std::size_t keyEnd = std::min(s.find_first_of(" \t=", i), s.size());
+    const bool password = s.substr(i, keyEnd - i) == "password";
+    i = s.find_first_not_of(" \t", keyEnd);
+    if (i == std::string_view::npos || s[i] != '=') break;
+    i = s.find_first_not_of(" \t", i + 1);
+    if (i == std::string_view::npos) break;
+    const std::size_t valueStart = i;
+    if (s[i] == '\'') {
+      for (++i; i < s.size() && s[i] != '\''; ++i)
+        if (s[i] == '\\') ++i;
+      i = std::min(i + 1, s.size());
+    } else {
+      i = std::min(s.find_first_of(" \t", i), s.size());
+    }
+    if (password) spans.emplace_back(valueStart, i);
+  }
+  return spans;
+}
+
+// The location as libpq takes it (the scheme in lower case), or an Error
+// saying what is wrong without quoting it: libpq's own texts about a
+// location it cannot read quote the part it choked on, which may be the
+// password. password receives the password given in the location.
+std::string CheckedLocation(const std::string& location, std::string& password) {
+  std::string conninfo = location;
+  const bool uri = HasServerScheme(location);
+  std::string why;
+  if (uri) {
+    for (std::size_t i = 0; i < conninfo.find("://"); ++i)
+      conninfo[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(conninfo[i])));
+    const std::size_t hostStart = conninfo.find("://") + 3;
+    const std::string authority = conninfo.substr(hostStart, conninfo.find_first_of("/?", hostStart) - hostStart);
+    for (std::size_t p = conninfo.find('%'); p != std::string::npos && why.empty(); p = conninfo.find('%', p + 1))
+      if (p + 2 >= conninfo.size() || !std::isxdigit(static_cast<unsigned char>(conninfo[p + 1])) ||
+          !std::isxdigit(static_cast<unsigned char>(conninfo[p + 2])))
+        why = "a % is not followed by two hexadecimal digits (write a % in a name or password as %25)";
+    if (std::count(authority.begin(), authority.end(), '@') > 1)
+      why = "it has more than one @ before the host (write an @ in a name or password as %40)";
+    else if (std::count(authority.begin(), authority.end(), '[') != std::count(authority.begin(), authority.end(), ']'))
+      why = "the brackets around its IPv6 address do not match";
+  }
+  char* error = nullptr;
+  PQconninfoOption* options = why.empty() ? PQconninfoParse(conninfo.c_str(), &error) : nullptr;
+  PQfreemem(error);
+  if (!options) {
+    if (why.empty())
+      why = uri ? "libpq cannot read it (write any of @ : / ? # [ ] % in a name or password %-encoded)"
+                : "libpq cannot read it (quote a value that holds spaces: password='a b')";
+    throw Error(ErrorCode::Failed, std::string(uri ? "The database URI " : "The connection string ") +
+                                       "given cannot be used: " + why +
+                                       ". It is not shown here, for it may hold a password.");
+  }
+  for (const PQconninfoOption* o = options; o->keyword; ++o)
+    if (std::string_view(o->keyword) == "password" && o->val) password = o->val;
+  PQconninfoFree(options);
+  return conninfo;
+}
+
+}  // namespace
+
+bool IsServerUri(std::string_view location) { return HasServerScheme(location) || IsKeyValue(location); }
+
+std::string HiddenPassword(std::string_view location) {
+  std::string out(location);
+  if (!IsServerUri(location)) return out;
+  for (const auto& [begin, end] : PasswordSpans(location)) std::fill(out.begin() + begin, out.begin() + end, '*');
+  return out;
+}
+
+void HidePasswordInArgument(char* argument) {
+  // --db=LOCATION as well as LOCATION alone.
+  char* location = argument;
+  if (argument[0] == '-' && argument[1] == '-')
+    if (char* equals = std::strchr(argument, '=')) location = equals + 1;
+  const std::string hidden = HiddenPassword(location);
+  std::memcpy(location, hidden.data(), hidden.size());
 }
 
 std::string RedactedUri(std::string_view uri) {
+  if (!HasServerScheme(uri)) {
+    if (!IsKeyValue(uri)) return std::string(uri);
+    // The key-value pairs without the password's.
+    std::string out(uri);
+    const auto spans = PasswordSpans(uri);
+    for (auto it = spans.rbegin(); it != spans.rend(); ++it) {
+      const std::size_t key = out.rfind("password", it->first);
+      out.erase(key, it->second - key);
+    }
+    return out;
+  }
   std::string out(uri);
-  const auto scheme = out.find("://");
-  if (scheme == std::string::npos) return out;
-  const auto hostStart = scheme + 3;
-  const auto hostEnd = std::min(out.find_first_of("/?", hostStart), out.size());
-  const auto at = out.rfind('@', hostEnd - 1);
+  const auto hostStart = out.find("://") + 3;
+  const auto query = std::min(out.find('?', hostStart), out.size());
+  const auto at = out.substr(0, query).rfind('@');
   if (at != std::string::npos && at >= hostStart) {
     const auto colon = out.find(':', hostStart);
     if (colon != std::string::npos && colon < at) out.erase(colon, at - colon);
   }
-  const auto query = out.find('?');
-  if (query == std::string::npos) return out;
-  std::string kept;
-  std::size_t start = query + 1;
+  const auto kept = out.find('?');
+  if (kept == std::string::npos) return out;
+  std::string params;
+  std::size_t start = kept + 1;
   while (start <= out.size()) {
     const auto end = std::min(out.find('&', start), out.size());
     const std::string param = out.substr(start, end - start);
-    if (param.rfind("password=", 0) != 0 && !param.empty()) kept += (kept.empty() ? "" : "&") + param;
+    if (param.rfind("password=", 0) != 0 && !param.empty()) params += (params.empty() ? "" : "&") + param;
     start = end + 1;
   }
-  return out.substr(0, query) + (kept.empty() ? "" : "?" + kept);
+  return out.substr(0, kept) + (params.empty() ? "" : "?" + params);
 }
 
 PgDatabase::PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs, int connectTimeoutSeconds)
@@ -179,13 +326,15 @@ PgDatabase::PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs,
   // URI says otherwise (its values come later and win).
   const std::string timeout = std::to_string(std::max(2, connectTimeoutSeconds));
   const char* keys[] = {"connect_timeout", "dbname", nullptr};
-  const char* values[] = {timeout.c_str(), uri.c_str(), nullptr};
+  std::string password;
+  const std::string conninfo = CheckedLocation(uri, password);
+  const char* values[] = {timeout.c_str(), conninfo.c_str(), nullptr};
   conn_ = PQconnectdbParams(keys, values, 1);
   if (!conn_ || PQstatus(conn_) != CONNECTION_OK) {
     // The message reads the failed connection, which goes after it.
     const std::unique_ptr<pg_conn, void (*)(pg_conn*)> failed(conn_, PQfinish);
     conn_ = nullptr;
-    throw ConnectFailure(failed.get(), path_);
+    throw ConnectFailure(failed.get(), path_, password);
   }
   Setup();
 }
@@ -201,7 +350,7 @@ void PgDatabase::Setup() {
 void PgDatabase::Reconnect() {
   lastAttempt_ = std::chrono::steady_clock::now();
   PQreset(conn_);
-  if (PQstatus(conn_) != CONNECTION_OK) throw ConnectFailure(conn_, path_);
+  if (PQstatus(conn_) != CONNECTION_OK) throw ConnectFailure(conn_, path_, PQpass(conn_) ? PQpass(conn_) : "");
   Setup();
   // Whatever others saved while we were away has to be read again.
   ++dataVersion_;

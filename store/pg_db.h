@@ -18,16 +18,24 @@ struct pg_result;
 // service files, sslmode); we never print, log or keep a password.
 namespace quillmont::store {
 
-// A postgresql:// or postgres:// URI rather than a file path.
+// A server's database rather than a file path: a postgresql:// or
+// postgres:// URI (the scheme in any case), or a libpq key-value string
+// ("host=db.example.net dbname=quillmont").
 bool IsServerUri(std::string_view location);
-// The URI without its password (in the user part or a password= parameter),
-// for every message that names it.
+// The location without its password (a URI's user part or password=
+// parameter, a key-value string's password), for every message that names it.
 std::string RedactedUri(std::string_view uri);
+// The location with each character of its password replaced by *.
+std::string HiddenPassword(std::string_view location);
+// Hides the password in a program argument (LOCATION or --option=LOCATION)
+// in place, so that ps no longer shows it.
+void HidePasswordInArgument(char* argument);
 
 class PgDatabase final : public Database {
  public:
-  // Connects, refusing with a message of its own a server that cannot be
-  // reached, a login that fails and a database that does not exist.
+  // Connects, refusing with a message of its own a location libpq cannot
+  // read, a server that cannot be reached, a login that fails and a database
+  // that does not exist; no message quotes the password.
   // lockTimeoutMs bounds how long a write waits for another writer.
   PgDatabase(const std::string& uri, bool readOnly, int lockTimeoutMs, int connectTimeoutSeconds = 10);
   ~PgDatabase() override;

@@ -144,7 +144,7 @@ bool NeedsImmutableRead(SqliteDatabase& db) {
   sqlite3_finalize(stmt);
   std::error_code ec;
   // (SQLite says it cannot set up the index, or cannot write the folder.)
-  return (rc & 0xFF) == SQLITE_READONLY && !std::filesystem::exists(db.Path() + "-wal", ec);
+  return (rc & 0xFF) == SQLITE_READONLY && !std::filesystem::exists(db.FilePath() + "-wal", ec);
 }
 
 // What makes an existing file untrustworthy (another owner than the user or
@@ -354,12 +354,20 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options)
   return opened;
 }
 
+void RemoveServerLayout(Database& db) {
+  WriteTransaction tx(db);
+  db.Exec(
+      "DROP TABLE IF EXISTS notification_event_types, email_recipients, snmp_managers, notifications, event_types, "
+      "event_groups, settings, schema_version");
+  tx.Commit();
+}
+
 OpenedDatabase OpenServerDatabase(const std::string& uri, const OpenOptions& options) {
   if (options.upToVersion < 1 || options.upToVersion > kSchemaVersion)
     throw Error(ErrorCode::InvalidProcedureCall, "No such schema version");
   const bool readOnly = options.access == Access::ReadOnly;
   auto db = std::make_shared<PgDatabase>(uri, readOnly, options.busyTimeoutMs, options.connectTimeoutSeconds);
-  const std::string where = db->Path();
+  const std::string where = db->DisplayName();
   // Tables are looked for where the session puts them (the URI may choose a
   // schema of its own through search_path).
   auto version = [&db] {

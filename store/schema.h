@@ -67,6 +67,11 @@ OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options 
 // arise.
 OpenedDatabase OpenServerDatabase(const std::string& uri, const OpenOptions& options = {});
 
+// Drops every table of ours from a server database, in one transaction: a
+// database that was empty before OpenServerDatabase laid it out is empty
+// again (a copy that failed leaves its target as it found it).
+void RemoveServerLayout(Database& db);
+
 // A new database in memory, laid out and with foreign keys on (for tests
 // and fuzzing: nothing touches a file).
 OpenedDatabase OpenMemoryDatabase();

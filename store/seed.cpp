@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "quillmont/rules/text.h"
+
 namespace quillmont::store {
 namespace {
 
@@ -113,14 +115,12 @@ const std::vector<SeedGroup>& Catalogue() {
 }
 
 std::string KeyOf(const char* label, const std::string& name) {
-  std::string key;
-  for (const char* p = label; *p; ++p) key += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-  key += '.';
+  std::string key = rules::FoldedAscii(label) + '.';
   bool dash = false;
   for (unsigned char c : name) {
     if (std::isalnum(c)) {
       if (dash && key.back() != '.') key += '-';
-      key += static_cast<char>(std::tolower(c));
+      key += rules::FoldAscii(static_cast<char>(c));
       dash = false;
     } else {
       dash = true;

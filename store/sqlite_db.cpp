@@ -75,6 +75,9 @@ class SqliteStatement final : public StatementImpl {
       return false;
     }
     sqlite3_reset(stmt_);
+    if (rc == SQLITE_TOOBIG)
+      throw Error(ErrorCode::Corrupt, "The database holds a value longer than " + std::to_string(kMaxValueBytes >> 20) +
+                                          " MiB in " + Columns() + "; it was not loaded.");
     ThrowSqlite(db_, rc, "running a statement");
   }
   void Reset() override {
@@ -91,6 +94,16 @@ class SqliteStatement final : public StatementImpl {
   bool IsNull(int column) const override { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
  private:
+  // The stored columns the statement reads ("notifications.name or ...").
+  std::string Columns() const {
+    std::string out;
+    for (int i = 0; i < sqlite3_column_count(stmt_); ++i) {
+      const char* table = sqlite3_column_table_name(stmt_, i);
+      const char* column = sqlite3_column_origin_name(stmt_, i);
+      if (table && column) out += (out.empty() ? "" : " or ") + std::string(table) + "." + column;
+    }
+    return out.empty() ? "a value it computes" : out;
+  }
   void Check(int rc, const char* what) {
     if (rc != SQLITE_OK) ThrowSqlite(db_, rc, what);
   }

@@ -29,11 +29,10 @@ class SqliteDatabase final : public Database {
   // Opens the file in that mode. The file is only read until the caller
   // writes.
   SqliteDatabase(const std::string& path, OpenMode mode);
-  SqliteDatabase(const std::string& path, bool create)
-      : SqliteDatabase(path, create ? OpenMode::Create : OpenMode::ReadWrite) {}
   ~SqliteDatabase() override;
 
   sqlite3* Handle() const noexcept { return db_; }
+  const std::string& FilePath() const noexcept { return DisplayName(); }
   Backend Kind() const noexcept override { return Backend::Sqlite; }
   // SQLite refuses every write on this connection.
   bool ReadOnly() const noexcept override { return sqlite3_db_readonly(db_, "main") == 1; }

@@ -85,12 +85,12 @@ void StoredDefinition::SetChosenEventTypes(std::shared_ptr<SelectorRows> chosenR
 }
 
 void StoredDefinition::SetName(std::string name) {
-  name_ = CheckedName(name);
+  name_ = rules::CheckedName(name);
   nameSet_ = true;
 }
 
 void StoredDefinition::BecomeNew(const std::string& name) {
-  const std::string checked = CheckedName(name);
+  const std::string checked = rules::CheckedName(name);
   // The details no panel asked for are read now, or the copy would lose
   // them; of a notification deleted meanwhile only what is here is left.
   try {

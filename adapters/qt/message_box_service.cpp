@@ -1,37 +1,33 @@
 #include "adapters/qt/message_box_service.h"
 
 #include <QApplication>
-#include <vector>
+#include <utility>
 
 namespace quillmont::qt {
 namespace {
 
-std::vector<QMessageBox::StandardButton> ButtonsOf(int code) {
-  switch (code & 0xF) {
-    case 1:
-      return {QMessageBox::Ok, QMessageBox::Cancel};
-    case 2:
-      return {QMessageBox::Abort, QMessageBox::Retry, QMessageBox::Ignore};
-    case 3:
-      return {QMessageBox::Yes, QMessageBox::No, QMessageBox::Cancel};
-    case 4:
-      return {QMessageBox::Yes, QMessageBox::No};
-    case 5:
-      return {QMessageBox::Retry, QMessageBox::Cancel};
-    default:
-      return {QMessageBox::Ok};
-  }
+// The answers and Qt's buttons, pair by pair.
+constexpr std::pair<int, QMessageBox::StandardButton> kButtons[] = {
+    {msgbox::AnswerOk, QMessageBox::Ok},         {msgbox::AnswerCancel, QMessageBox::Cancel},
+    {msgbox::AnswerAbort, QMessageBox::Abort},   {msgbox::AnswerRetry, QMessageBox::Retry},
+    {msgbox::AnswerIgnore, QMessageBox::Ignore}, {msgbox::AnswerYes, QMessageBox::Yes},
+    {msgbox::AnswerNo, QMessageBox::No}};
+
+QMessageBox::StandardButton ButtonOf(int answer) {
+  for (const auto& [code, button] : kButtons)
+    if (code == answer) return button;
+  return QMessageBox::NoButton;
 }
 
-QMessageBox::Icon IconOf(int code) {
-  switch (code & 0xF0) {
-    case 16:
+QMessageBox::Icon IconOf(msgbox::Icon icon) {
+  switch (icon) {
+    case msgbox::Icon::Critical:
       return QMessageBox::Critical;
-    case 32:
+    case msgbox::Icon::Question:
       return QMessageBox::Question;
-    case 48:
+    case msgbox::Icon::Exclamation:
       return QMessageBox::Warning;
-    case 64:
+    case msgbox::Icon::Information:
       return QMessageBox::Information;
     default:
       return QMessageBox::NoIcon;
@@ -53,40 +49,19 @@ std::unique_ptr<QMessageBox> MessageBoxService::MakeBox(const std::string& promp
   box->setWindowTitle(shownTitle);
   box->setText(QString::fromStdString(prompt));
   box->setTextFormat(Qt::PlainText);
-  box->setIcon(IconOf(buttons));
-  const auto standard = ButtonsOf(buttons);
-  for (auto b : standard) box->addButton(b);
-  // The default button is the first, second or third of the code.
-  const auto chosen = static_cast<std::size_t>((buttons & 0xF00) / 256);
-  box->setDefaultButton(standard[chosen < standard.size() ? chosen : 0]);
-  // Esc backs out: Cancel, else No (which cancels a Yes/No question), else
-  // the lone OK; Abort/Retry/Ignore has no way out but a button.
-  for (auto wanted : {QMessageBox::Cancel, QMessageBox::No})
-    for (auto b : standard)
-      if (b == wanted && !box->escapeButton()) box->setEscapeButton(wanted);
-  if (standard.size() == 1) box->setEscapeButton(standard.front());
+  const msgbox::Layout layout = msgbox::LayoutOf(buttons);
+  box->setIcon(IconOf(layout.icon));
+  for (const int answer : layout.answers) box->addButton(ButtonOf(answer));
+  box->setDefaultButton(ButtonOf(layout.answers[layout.defaultButton]));
+  // Abort/Retry/Ignore has no way out but a button.
+  if (layout.escape != 0) box->setEscapeButton(ButtonOf(layout.escape));
   return box;
 }
 
 int MessageBoxService::AnswerOf(QMessageBox::StandardButton button) {
-  switch (button) {
-    case QMessageBox::Ok:
-      return msgbox::AnswerOk;
-    case QMessageBox::Cancel:
-      return msgbox::AnswerCancel;
-    case QMessageBox::Abort:
-      return 3;
-    case QMessageBox::Retry:
-      return 4;
-    case QMessageBox::Ignore:
-      return 5;
-    case QMessageBox::Yes:
-      return msgbox::AnswerYes;
-    case QMessageBox::No:
-      return msgbox::AnswerNo;
-    default:
-      return msgbox::AnswerCancel;
-  }
+  for (const auto& [code, standard] : kButtons)
+    if (standard == button) return code;
+  return msgbox::AnswerCancel;
 }
 
 int MessageBoxService::ShowMessage(const std::string& prompt, int buttons, const std::string& title, const std::string&,

@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "apps/editor/cell_width.h"
+#include "quillmont/platform/terminal_text.h"
 #include "quillmont/platform/ui/utf8.h"
 
 namespace quillmont::editor {
@@ -63,6 +64,13 @@ void Canvas::AddMark(int row, int col, char32_t mark) {
 int Canvas::Text(int row, int col, std::string_view text, std::uint8_t attrs, int maxCols) {
   int written = 0;
   for (char32_t ch : ui::utf8::Decode(text)) {
+    if (text::IsBidiControl(ch)) {
+      // Written out, as --list writes it: raw, it would reorder what follows.
+      const std::string shown = text::ForTerminal(ui::utf8::Encode(ch));
+      if (maxCols >= 0 && written + static_cast<int>(shown.size()) > maxCols) break;
+      for (const char c : shown) written += Put(row, col + written, static_cast<char32_t>(c), attrs);
+      continue;
+    }
     const int width = ch < 0x20 ? 1 : CellWidth(ch);
     if (width == 0) {
       if (written > 0) AddMark(row, col + written - 1, ch);

@@ -25,6 +25,14 @@ struct Rect {
   int Right() const noexcept { return col + width; }
 };
 
+// The cells both share (empty when none).
+inline Rect Intersect(const Rect& a, const Rect& b) {
+  const int top = a.row > b.row ? a.row : b.row, left = a.col > b.col ? a.col : b.col;
+  const int bottom = a.Bottom() < b.Bottom() ? a.Bottom() : b.Bottom();
+  const int right = a.Right() < b.Right() ? a.Right() : b.Right();
+  return {top, left, bottom > top ? bottom - top : 0, right > left ? right - left : 0};
+}
+
 // A wide character fills its cell and the next one, which then holds
 // kWideTail; combining marks ride on the cell of their base character.
 inline constexpr char32_t kWideTail = 0;

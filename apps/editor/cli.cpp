@@ -100,12 +100,20 @@ int RunEditor(const session::Location& location, std::istream& in, std::ostream&
     Say(err, e.what());
     return e.Code();
   }
-  UseUtf8Locale();
-  CursesTerminal terminal;
-  Screen screen(terminal);
-  HostServices services(screen, store);
-  NotificationListScreen list(screen, store, StandardPages(), store->Db().Path());
-  list.Run();
+  try {
+    UseUtf8Locale();
+    CursesTerminal terminal;
+    Screen screen(terminal);
+    HostServices services(screen, store);
+    NotificationListScreen list(screen, store, session::StandardPages(), store->Db().DisplayName());
+    list.Run();
+  } catch (const Error& e) {
+    // A database that cannot be read (a stored value over its limit) is
+    // refused as in every other mode, once the terminal is restored.
+    if (e.Code() != ErrorCode::Corrupt) throw;
+    Say(err, e.what());
+    return exit_code::DatabaseRefused;
+  }
   return exit_code::Ok;
 }
 
@@ -193,18 +201,25 @@ int RunImport(const CommandLine& cl, const std::string& path, std::istream& in, 
 int RunCopy(const std::string& source, const std::string& target, std::ostream& out, std::ostream& err) {
   std::error_code ec;
   const bool newFile = !store::IsServerUri(target) && !std::filesystem::exists(target, ec);
+  std::shared_ptr<store::Store> to;
   try {
     auto from = session::OpenForReading(source);
-    auto to = store::Store::Open(target);
+    to = store::Store::Open(target);
     const store::CopyCounts counts = store::CopyStore(*from, *to);
     out << "copied " << counts.notifications << " notifications, " << counts.eventTypes << " event types and "
-        << counts.settings << " settings from " << text::ForTerminal(from->Db().Path()) << " to "
-        << text::ForTerminal(to->Db().Path()) << "; every table and the export of every notification match\n";
+        << counts.settings << " settings from " << text::ForTerminal(from->Db().DisplayName()) << " to "
+        << text::ForTerminal(to->Db().DisplayName()) << "; every table and the export of every notification match\n";
     return exit_code::Ok;
   } catch (const std::exception& e) {
     if (newFile)
       for (const char* suffix : {"", "-wal", "-shm"}) std::filesystem::remove(target + suffix, ec);
     Say(err, e.what());
+    // A server database laid out for the copy is emptied again.
+    if (to && to->WasCreated() && store::IsServerUri(target)) try {
+        store::RemoveServerLayout(to->Db());
+      } catch (const std::exception& also) {
+        Say(err, std::string("The tables made for the copy could not be removed again: ") + also.what());
+      }
     return exit_code::DatabaseRefused;
   }
 }
@@ -265,10 +280,12 @@ std::string UsageText() {
          "       quillmont-editor [--db DB] --copy-to TARGET\n"
          "                                    copy everything into a new, empty store\n"
          "\n"
-         "DB is a file path (SQLite) or a postgresql:// URI (a database on a PostgreSQL\n"
-         "server, e.g. postgresql://noc@db.example.net/quillmont?sslmode=verify-full);\n"
-         "$QUILLMONT_DB sets it when --db is not given. Passwords come from libpq's own\n"
-         "places (~/.pgpass or PGPASSFILE, a service file); messages never show one.\n"
+         "DB is a file path (SQLite), or a postgresql:// URI or libpq key-value string\n"
+         "(host=... dbname=...) for a database on a PostgreSQL server, e.g.\n"
+         "postgresql://noc@db.example.net/quillmont?sslmode=verify-full; $QUILLMONT_DB\n"
+         "sets it when --db is not given. A password written in --db is hidden from ps\n"
+         "once read, but other users may see it before that: keep it in $QUILLMONT_DB,\n"
+         "~/.pgpass (or PGPASSFILE) or a service file instead. Messages never show one.\n"
          "An empty server database is laid out (and given the sample catalogue) by the\n"
          "editor; other editors on the same server learn of each save at once.\n"
          "\n"

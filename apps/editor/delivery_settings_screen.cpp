@@ -52,6 +52,12 @@ std::string Lines(const std::string& text) {
   return out;
 }
 
+std::vector<std::string> TlsNames() {
+  std::vector<std::string> names;
+  for (auto tls : store::kTlsModes) names.push_back(store::TlsName(tls));
+  return names;
+}
+
 std::vector<Row> Rows(Screen& screen) {
   auto text = [](std::string Settings::*field) {
     return std::make_pair([field](const Settings& s) { return s.*field; },
@@ -68,15 +74,9 @@ std::vector<Row> Rows(Screen& screen) {
   add("SNMP enterprise OID", text(&Settings::snmpEnterprise));
   add("SMTP server", text(&Settings::smtpServer));
   add("SMTP port", number(&Settings::smtpPort));
-  rows.push_back({"SMTP TLS",
-                  [](const Settings& s) { return std::string(store::TlsName(s.smtpTls)); },
-                  [](Settings& s, const std::string& v) {
-                    s.smtpTls = v == "starttls" ? Settings::Tls::StartTls
-                                : v == "tls"    ? Settings::Tls::Implicit
-                                                : Settings::Tls::None;
-                    return true;
-                  },
-                  {"none", "starttls", "tls"}});
+  rows.push_back({"SMTP TLS", [](const Settings& s) { return std::string(store::TlsName(s.smtpTls)); },
+                  [](Settings& s, const std::string& v) { return s.smtpTls = store::TlsFromName(v), true; },
+                  TlsNames()});
   add("From address", text(&Settings::mailFrom));
   add("SMTP user", text(&Settings::smtpUser));
   add("Password file", text(&Settings::smtpPasswordFile));

@@ -7,6 +7,7 @@
 #include "apps/editor/renderer.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/utf8.h"
+#include "quillmont/rules/text.h"
 
 namespace quillmont::editor {
 namespace {
@@ -18,32 +19,16 @@ struct ButtonSpec {
   int answer;
 };
 
-std::vector<ButtonSpec> ButtonsOf(int code) {
-  switch (code & 0xF) {
-    case 1:
-      return {{"OK", msgbox::AnswerOk}, {"Cancel", msgbox::AnswerCancel}};
-    case 2:
-      return {{"Abort", 3}, {"Retry", 4}, {"Ignore", 5}};
-    case 3:
-      return {{"Yes", msgbox::AnswerYes}, {"No", msgbox::AnswerNo}, {"Cancel", msgbox::AnswerCancel}};
-    case 4:
-      return {{"Yes", msgbox::AnswerYes}, {"No", msgbox::AnswerNo}};
-    case 5:
-      return {{"Retry", 4}, {"Cancel", msgbox::AnswerCancel}};
-    default:
-      return {{"OK", msgbox::AnswerOk}};
-  }
-}
-
-const char* IconOf(int code) {
-  switch (code & 0xF0) {
-    case 16:
+// The mark of a message box's icon.
+const char* MarkOf(msgbox::Icon icon) {
+  switch (icon) {
+    case msgbox::Icon::Critical:
       return "(X)";
-    case 32:
+    case msgbox::Icon::Question:
       return "(?)";
-    case 48:
+    case msgbox::Icon::Exclamation:
       return "(!)";
-    case 64:
+    case msgbox::Icon::Information:
       return "(i)";
     default:
       return nullptr;
@@ -70,7 +55,7 @@ void DrawDialogFrame(Canvas& canvas, const Rect& box, const std::string& title) 
   }
 }
 
-char32_t Lower(char32_t c) { return c < 128 ? static_cast<char32_t>(std::tolower(static_cast<int>(c))) : c; }
+char32_t Lower(char32_t c) { return c < 128 ? static_cast<char32_t>(rules::FoldAscii(static_cast<char>(c))) : c; }
 
 }  // namespace
 
@@ -113,8 +98,10 @@ std::vector<std::string> WrapText(const std::string& text, int width) {
 
 namespace {
 
+// The buttons of specs under the prompt; focus is the one Enter presses,
+// escape the answer of Esc (0: none).
 int ShowButtons(Screen& screen, const std::string& prompt, const std::vector<ButtonSpec>& specs, const char* icon,
-                int focus, const std::string& title) {
+                int focus, int escape, const std::string& title) {
   focus = std::clamp(focus, 0, static_cast<int>(specs.size()) - 1);
   std::vector<Rect> buttonRects(specs.size());
 
@@ -155,14 +142,8 @@ int ShowButtons(Screen& screen, const std::string& prompt, const std::vector<But
           focus = (focus + 1) % count;
         else if (e.keyCode == keys::Return || e.keyCode == keys::Space)
           return specs[static_cast<std::size_t>(focus)].answer;
-        else if (e.keyCode == keys::Escape) {
-          // Esc backs out: Cancel, or No (which cancels a Yes/No question),
-          // or the lone OK.
-          for (int wanted : {msgbox::AnswerCancel, msgbox::AnswerNo})
-            for (const auto& b : specs)
-              if (b.answer == wanted) return b.answer;
-          if (count == 1) return specs[0].answer;
-        }
+        else if (e.keyCode == keys::Escape && escape != 0)
+          return escape;
         break;
       case InputEvent::Kind::Text:
       case InputEvent::Kind::Alt:
@@ -186,7 +167,11 @@ int ShowButtons(Screen& screen, const std::string& prompt, const std::vector<But
 }  // namespace
 
 int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title) {
-  return ShowButtons(screen, prompt, ButtonsOf(buttons), IconOf(buttons), (buttons & 0xF00) / 256, title);
+  const msgbox::Layout layout = msgbox::LayoutOf(buttons);
+  std::vector<ButtonSpec> specs;
+  for (const int answer : layout.answers) specs.push_back({msgbox::CaptionOf(answer), answer});
+  return ShowButtons(screen, prompt, specs, MarkOf(layout.icon), static_cast<int>(layout.defaultButton), layout.escape,
+                     title);
 }
 
 int AskChoice(Screen& screen, const std::string& prompt, const std::vector<std::string>& choices,
@@ -197,8 +182,8 @@ int AskChoice(Screen& screen, const std::string& prompt, const std::vector<std::
   // Esc and a closed terminal take the last choice, which backs out.
   specs.back().answer = msgbox::AnswerCancel;
   // Enter takes it too (it drops nothing).
-  const int answer =
-      ShowButtons(screen, prompt, specs, IconOf(msgbox::Exclamation), static_cast<int>(choices.size()) - 1, title);
+  const int answer = ShowButtons(screen, prompt, specs, MarkOf(msgbox::Icon::Exclamation),
+                                 static_cast<int>(choices.size()) - 1, msgbox::AnswerCancel, title);
   return answer == msgbox::AnswerCancel ? static_cast<int>(choices.size()) - 1 : answer - kFirst;
 }
 
@@ -211,7 +196,7 @@ std::optional<std::string> AskText(Screen& screen, const std::string& title, con
   field->SetFocus();
   // Typing replaces what the field offers.
   field->SetSelection(0, ui::utf8::CharCount(initial));
-  PanelRenderer renderer;
+  PanelView view;
   Rect okRect, cancelRect;
   auto layer = [&](Canvas& canvas) {
     const int width = std::min(canvas.Width(), std::max(50, Chars(prompt) + 4));
@@ -221,7 +206,7 @@ std::optional<std::string> AskText(Screen& screen, const std::string& title, con
     const Rect fieldArea{box.row + 3, box.col + 2, 1, std::max(1, box.width - 4)};
     panel.SetSize(TwipsWide(fieldArea.width), TwipsHigh(1));
     field->Move(0, 0, TwipsWide(fieldArea.width), TwipsHigh(1));
-    renderer.Draw(canvas, panel, fieldArea);
+    view.Draw(canvas, panel, fieldArea);
     const int row = box.Bottom() - 2;
     const int col = box.col + std::max(1, box.width / 2 - 10);
     okRect = {row, col, 1, DrawCaption(canvas, row, col, "[ OK ]", attr::Bold, -1)};

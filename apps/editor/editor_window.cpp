@@ -16,7 +16,7 @@ namespace keys = ui::keys;
 namespace shift = ui::shift;
 
 EditorWindow::EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
-                           std::vector<PageDescriptor> pages)
+                           std::vector<session::PageDescriptor> pages)
     : screen_(screen),
       store_(store),
       frontEnd_(screen),
@@ -27,7 +27,7 @@ EditorWindow::~EditorWindow() = default;
 
 bool EditorWindow::Open() {
   if (!session_.Open()) return false;
-  renderers_.assign(session_.Pages().size(), PanelRenderer());
+  views_.assign(session_.Pages().size(), PanelView());
   return true;
 }
 
@@ -130,12 +130,11 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     // replaces it.
     auto* box = dynamic_cast<ui::TextBox*>(panel.ActiveControl());
     const bool tabbed = box != focused && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift));
-    const Rect* cells = box ? Renderer().CellsOf(box) : nullptr;
-    const bool oneLine = box && (!box->MultiLine() || (cells && cells->height == 1));
+    const bool oneLine = box && (!box->MultiLine() || View().layout.OneRow(*box));
     if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, ui::utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {
-    ShowError(screen_, ex, kErrorTitle);
+    ShowError(screen_, ex, session::kErrorTitle);
   }
 }
 
@@ -175,13 +174,13 @@ bool EditorWindow::HandleViewKey(const InputEvent& e, ui::Control* focused) {
   if (e.kind == InputEvent::Kind::Mouse) return false;
   auto* list = dynamic_cast<ui::ListView*>(focused);
   if (!list) return false;
-  PanelRenderer& renderer = Renderer();
+  PanelView& view = View();
   if (e.IsKey(keys::Left) || e.IsKey(keys::Right)) {
-    renderer.MoveColumnFocus(*list, e.IsKey(keys::Left) ? -1 : 1);
+    view.columns.MoveFocus(view.layout, *list, e.IsKey(keys::Left) ? -1 : 1);
     return true;
   }
   if (e.IsKey(keys::Left, shift::Ctrl) || e.IsKey(keys::Right, shift::Ctrl)) {
-    renderer.WidenColumn(*list, e.IsKey(keys::Left, shift::Ctrl) ? -1 : 1);
+    view.columns.Widen(view.layout, *list, e.IsKey(keys::Left, shift::Ctrl) ? -1 : 1);
     return true;
   }
   // Del takes the chosen rows of a selector back, as its "<" button does.
@@ -195,8 +194,9 @@ bool EditorWindow::HandleViewKey(const InputEvent& e, ui::Control* focused) {
 
 void EditorWindow::HandleMouse(const InputEvent& e) {
   if (drag_.list && e.button == InputEvent::Button::Drag) {
-    const int start = Renderer().ColumnStart(*drag_.list, drag_.column);
-    if (start >= 0) Renderer().SetColumnCells(*drag_.list, drag_.column, e.col - start + 1);
+    PanelView& view = View();
+    const int start = ColumnController::Start(view.layout, *drag_.list, drag_.column);
+    if (start >= 0) view.columns.SetCells(view.layout, *drag_.list, drag_.column, e.col - start + 1);
     return;
   }
   if (e.button == InputEvent::Button::Release || e.button == InputEvent::Button::Drag) {
@@ -209,8 +209,8 @@ void EditorWindow::HandleMouse(const InputEvent& e) {
       return;
     }
   }
-  PanelRenderer& renderer = Renderer();
-  const Hit hit = renderer.HitTest(e.row, e.col);
+  const PanelLayout& layout = View().layout;
+  const Hit hit = layout.HitTest(e.row, e.col);
   if (!hit.control) return;
   ui::Driver driver(ActivePanel());
   const bool left = e.button == InputEvent::Button::Left;
@@ -222,8 +222,7 @@ void EditorWindow::HandleMouse(const InputEvent& e) {
     case ui::ControlKind::TextBox:
       if (left && driver.Focus(*hit.control)) {
         auto& box = static_cast<ui::TextBox&>(*hit.control);
-        if (renderer.CellsOf(&box) && renderer.CellsOf(&box)->height == 1)
-          box.SetSelection(static_cast<std::size_t>(std::max(0, hit.offset)), 0);
+        if (layout.OneRow(box)) box.SetSelection(static_cast<std::size_t>(std::max(0, hit.offset)), 0);
       }
       break;
     case ui::ControlKind::ComboBox:
@@ -251,7 +250,7 @@ void EditorWindow::DropDown(ui::ComboBox& combo) {
   if (combo.ListCount() == 0) return;
   std::vector<std::string> items;
   for (int i = 0; i < combo.ListCount(); ++i) items.push_back(combo.List(i));
-  const Rect* at = Renderer().CellsOf(&combo);
+  const Rect* at = View().layout.CellsOf(&combo);
   const int row = at ? at->row + 1 : 3;
   const int col = at ? at->col : 2;
   const int chosen = ChooseFromList(screen_, items, {}, std::max(0, combo.ListIndex()), row, col, at ? at->width : 0);
@@ -271,7 +270,7 @@ void EditorWindow::ShowPopupIfOpen() {
   }
   int row = 3, col = 4;
   if (ui::Control* focused = panel.ActiveControl())
-    if (const Rect* at = Renderer().CellsOf(focused)) {
+    if (const Rect* at = View().layout.CellsOf(focused)) {
       row = at->row + 1;
       col = at->col + 2;
       if (auto* list = dynamic_cast<ui::ListView*>(focused); list && list->CaretRow() >= list->TopRow())
@@ -320,19 +319,12 @@ void EditorWindow::Draw(Canvas& canvas) {
     } catch (const std::exception&) {
       // A panel that cannot arrange itself at this size keeps its last layout.
     }
-    if (area.height > 0 && area.width > 0) Renderer().Draw(canvas, panel, area);
+    if (area.height > 0 && area.width > 0) View().Draw(canvas, panel, area);
   }
   // Help line.
   if (canvas.Height() >= 3) {
     DrawStatusLine(canvas, canvas.Height() - 1, status_, Keys());
   }
-}
-
-std::optional<std::string> AskNotificationName(Screen& screen, store::Store& store, const std::string& title,
-                                               const std::string& prompt, const std::string& initial,
-                                               std::int32_t exceptId) {
-  TerminalFrontEnd frontEnd(screen);
-  return session::AskNotificationName(frontEnd, store, title, prompt, initial, exceptId);
 }
 
 }  // namespace quillmont::editor

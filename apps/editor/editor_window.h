@@ -7,11 +7,11 @@
 
 #include "apps/editor/dialogs.h"
 #include "apps/editor/help.h"
-#include "apps/editor/panels.h"
 #include "apps/editor/renderer.h"
 #include "apps/editor/screen.h"
 #include "apps/editor/shutdown.h"
 #include "apps/session/notification_session.h"
+#include "apps/session/pages.h"
 #include "quillmont/framework/tab_contract.h"
 #include "store/definition_store.h"
 
@@ -19,21 +19,15 @@ namespace quillmont::editor {
 
 // The editor window of one notification: its name with a changed mark, a
 // tab strip of the pages, the active page drawn from its controls, and a
-// help line. It is the pages' tab container (TabHost) and does the host's
-// part of the tab contract: LoadState and LoadData on open, IsTabValid then
-// SaveData on every page and one store transaction on save, SaveState on
-// close.
+// help line. The pages, the tab contract and the save flow are the
+// session's; the window draws them and turns keys and clicks into actions.
 class EditorWindow {
  public:
-  // The title of the messages that refuse a save.
-  static constexpr const char* kSaveTitle = session::kSaveTitle;
-  static constexpr const char* kErrorTitle = session::kErrorTitle;
-  static constexpr const char* kUnappliedTitle = session::kUnappliedTitle;
   // The smallest terminal the pages can be drawn in.
   static constexpr LayerMinSize kMinSize{23, 60};
 
   EditorWindow(Screen& screen, store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
-               std::vector<PageDescriptor> pages);
+               std::vector<session::PageDescriptor> pages);
   ~EditorWindow();
   EditorWindow(const EditorWindow&) = delete;
   EditorWindow& operator=(const EditorWindow&) = delete;
@@ -73,14 +67,14 @@ class EditorWindow {
   void ShowPopupIfOpen();
   void DropDown(ui::ComboBox& combo);
   Rect PanelArea(const Canvas& canvas) const;
-  PanelRenderer& Renderer() { return renderers_.at(session_.Active()); }
+  PanelView& View() { return views_.at(session_.Active()); }
 
   Screen& screen_;
   store::Store& store_;
   TerminalFrontEnd frontEnd_;
   session::NotificationSession session_;
   // One per page, in the session's order.
-  std::vector<PanelRenderer> renderers_;
+  std::vector<PanelView> views_;
   bool closed_ = false;
   std::vector<Rect> tabRects_;
   std::string status_;  // shown in the status line until the next input
@@ -90,11 +84,5 @@ class EditorWindow {
   } drag_;
   UnsavedWork unsaved_;
 };
-
-// Asks for a notification name until it is valid and no notification but
-// exceptId has it (the store's comparison); nullopt when cancelled.
-std::optional<std::string> AskNotificationName(Screen& screen, store::Store& store, const std::string& title,
-                                               const std::string& prompt, const std::string& initial,
-                                               std::int32_t exceptId);
 
 }  // namespace quillmont::editor

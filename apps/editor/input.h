@@ -34,10 +34,9 @@ struct InputEvent {
 // The function key n (1..12) as a ui::keys code.
 constexpr int FunctionKey(int n) { return ui::keys::F1 + n - 1; }
 
-// Hands a key or a typed character to the panel as the window system does:
-// key-down, key-press with the character (keys that carry one), key-up. A
-// terminal reports no key releases, so the key-up follows at once; a panel
-// that acts on the release (Enter in a field) still sees it.
+// Hands a key or a typed character to the panel through its driver, as the
+// window system does: key-down, key-press with the character (keys that
+// carry one), key-up.
 void DeliverKey(ui::UserControl& panel, const InputEvent& event);
 
 }  // namespace quillmont::editor

@@ -5,10 +5,14 @@
 
 #include "apps/editor/cli.h"
 #include "apps/editor/shutdown.h"
+#include "store/pg_db.h"
 
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  // A password given in --db stays out of ps from here on.
+  for (int i = 1; i < argc; ++i) quillmont::store::HidePasswordInArgument(argv[i]);
   try {
-    return quillmont::editor::RunProgram(std::vector<std::string>(argv + 1, argv + argc), std::cout, std::cerr);
+    return quillmont::editor::RunProgram(args, std::cout, std::cerr);
   } catch (const quillmont::editor::Terminated& t) {
     // Every window has unwound and the terminal is restored by now.
     std::cerr << quillmont::editor::TerminationMessage(t);

@@ -14,7 +14,7 @@ namespace quillmont::editor {
 namespace keys = ui::keys;
 
 NotificationListScreen::NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store,
-                                               std::vector<PageDescriptor> pages, std::string location)
+                                               std::vector<session::PageDescriptor> pages, std::string location)
     : screen_(screen),
       store_(std::move(store)),
       pages_(std::move(pages)),
@@ -126,7 +126,7 @@ void NotificationListScreen::HandleEvent(const InputEvent& e) {
         break;
     }
   } catch (const std::exception& ex) {
-    ShowError(screen_, ex, EditorWindow::kErrorTitle);
+    ShowError(screen_, ex, session::kErrorTitle);
     try {
       Reload();
     } catch (const std::exception&) {

@@ -7,9 +7,9 @@
 
 #include "apps/editor/dialogs.h"
 #include "apps/editor/help.h"
-#include "apps/editor/panels.h"
 #include "apps/editor/screen.h"
 #include "apps/session/notification_session.h"
+#include "apps/session/pages.h"
 #include "store/definition_store.h"
 
 namespace quillmont::editor {
@@ -18,8 +18,8 @@ namespace quillmont::editor {
 // leave.
 class NotificationListScreen {
  public:
-  NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store, std::vector<PageDescriptor> pages,
-                         std::string location);
+  NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store,
+                         std::vector<session::PageDescriptor> pages, std::string location);
 
   void Run();
   void HandleEvent(const InputEvent& event);
@@ -46,7 +46,7 @@ class NotificationListScreen {
 
   Screen& screen_;
   std::shared_ptr<store::Store> store_;
-  std::vector<PageDescriptor> pages_;
+  std::vector<session::PageDescriptor> pages_;
   std::string location_;
   TerminalFrontEnd frontEnd_;
   session::NotificationIndex index_;

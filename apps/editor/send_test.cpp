@@ -60,7 +60,7 @@ bool SendTest(Screen& screen, store::Store& store, const std::string& notificati
   }
   store::DeliverySettings settings;
   try {
-    settings = store::LoadDeliverySettings(store);
+    settings = store::SettingsForDelivery(store);
   } catch (const std::exception& e) {
     ShowMessageBox(screen, std::string("The delivery settings cannot be used: ") + e.what(), msgbox::Critical, kTitle);
     return true;

@@ -18,6 +18,8 @@
 #include "delivery/delivery.h"
 #include "quillmont/platform/terminal_text.h"
 #include "store/definition_store.h"
+#include "store/delivery_settings.h"
+#include "store/pg_db.h"
 
 namespace {
 
@@ -47,7 +49,7 @@ std::string HostName() {
 }
 
 // Text from the database or the arguments goes out escaped.
-std::string Shown(const std::string& text) { return quillmont::text::ForTerminal(text); }
+std::string Escaped(const std::string& text) { return quillmont::text::ForTerminal(text); }
 
 int Run(int argc, char** argv) {
   quillmont::session::CommandLineParser parser(
@@ -66,7 +68,9 @@ int Run(int argc, char** argv) {
   app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
   app.footer(kExitCodes);
   try {
-    if (!parser.Parse(std::vector<std::string>(argv + 1, argv + argc))) {
+    const bool run = parser.Parse(std::vector<std::string>(argv + 1, argv + argc));
+    for (int i = 1; i < argc; ++i) quillmont::store::HidePasswordInArgument(argv[i]);  // out of ps
+    if (!run) {
       std::cout << parser.Help();
       return exit_code::Ok;
     }
@@ -95,14 +99,16 @@ int Run(int argc, char** argv) {
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
     auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path,
                                       static_cast<int>(std::min<long long>(2000, left.count())), timeout);
+    if (!db->Untrusted().empty())
+      std::cerr << "quillmont-notify: note: " << Shown(db->Untrusted()) << " It was only read.\n";
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
-      std::cerr << "quillmont-notify: no event type \"" << Shown(eventKey) << "\" in " << Shown(db->Db().Path())
-                << "\n";
+      std::cerr << "quillmont-notify: no event type \"" << Escaped(eventKey) << "\" in "
+                << Escaped(db->Db().DisplayName()) << "\n";
       return exit_code::UnknownEvent;
     }
     event = {eventKey, type->Name(), node, message, std::chrono::system_clock::now()};
-    settings = store::LoadDeliverySettings(*db);
+    settings = store::SettingsForDelivery(*db);
     for (const auto& summary : db->ListNotifications()) {
       store::NotificationRecord record = db->ReadNotification(summary.id);
       if (std::find(record.eventTypeKeys.begin(), record.eventTypeKeys.end(), eventKey) == record.eventTypeKeys.end())
@@ -112,17 +118,17 @@ int Run(int argc, char** argv) {
       notifications.push_back(std::move(n));
     }
   } catch (const std::exception& e) {
-    std::cerr << "quillmont-notify: " << Shown(e.what()) << "\n";
+    std::cerr << "quillmont-notify: " << Escaped(e.what()) << "\n";
     return exit_code::DatabaseFailed;
   }
   if (notifications.empty())
-    std::cerr << "quillmont-notify: no notification includes the event type \"" << Shown(eventKey) << "\"\n";
+    std::cerr << "quillmont-notify: no notification includes the event type \"" << Escaped(eventKey) << "\"\n";
 
   bool allSent = true;
   if (dryRun) {
     for (const auto& n : notifications)
       for (const std::string& d : delivery::Destinations(n))
-        std::cout << "would send: \"" << Shown(n.name) << "\": " << Shown(d) << "\n";
+        std::cout << "would send: \"" << Escaped(n.name) << "\": " << Escaped(d) << "\n";
     return exit_code::Ok;
   }
   delivering = true;
@@ -131,8 +137,8 @@ int Run(int argc, char** argv) {
   options.deadline = deadline;
   for (const delivery::Outcome& o : delivery::Deliver(notifications, event, settings, options)) {
     allSent = allSent && o.sent;
-    std::cout << (o.sent ? "sent: \"" : "failed: \"") << Shown(o.notification) << "\": " << Shown(o.destination);
-    if (!o.sent) std::cout << ": " << Shown(o.detail);
+    std::cout << (o.sent ? "sent: \"" : "failed: \"") << Escaped(o.notification) << "\": " << Escaped(o.destination);
+    if (!o.sent) std::cout << ": " << Escaped(o.detail);
     std::cout << "\n";
   }
   return allSent ? exit_code::Ok : exit_code::SendFailed;
@@ -146,7 +152,7 @@ int main(int argc, char** argv) {
   try {
     return Run(argc, argv);
   } catch (const std::exception& e) {
-    std::cerr << "quillmont-notify: " << Shown(e.what()) << "\n";
+    std::cerr << "quillmont-notify: " << Escaped(e.what()) << "\n";
     return exit_code::SendFailed;
   }
 }

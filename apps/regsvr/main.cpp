@@ -1,6 +1,7 @@
 // quillmont-regsvr: registers, unregisters and lists component libraries in
 // the registry file, the way a host finds them at run time.
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -13,21 +14,32 @@ namespace {
 
 using quillmont::text::ForTerminal;
 
-constexpr const char* kDefaultLibrary = "libquillmont.so.8";
-
 int Usage(std::ostream& out, int code) {
   out << "Usage: quillmont-regsvr [--registry FILE] register [LIBRARY]\n"
          "       quillmont-regsvr [--registry FILE] unregister [LIBRARY]\n"
          "       quillmont-regsvr [--registry FILE] list\n"
-         "LIBRARY defaults to "
-      << kDefaultLibrary
-      << " (found as dlopen finds libraries).\n"
+         "LIBRARY defaults to the " QUILLMONT_SONAME
+         " installed beside this program\n"
+         "(../" QUILLMONT_INSTALL_LIBDIR
+         "/ from its folder); a relative LIBRARY is taken from the current\n"
+         "folder. It is loaded as a host loads it: it and every folder above it must belong\n"
+         "to you or root and be writable by neither group nor others.\n"
          "The registry file is FILE, else $QUILLMONT_REGISTRY, else $XDG_CONFIG_HOME/quillmont/registry,\n"
          "else ~/.config/quillmont/registry.\n";
   return code;
 }
 
-int RunServerCall(const std::string& command, const std::string& libraryPath) {
+// The library installed beside this program, never one a search path finds.
+std::string DefaultLibrary() {
+  std::error_code ec;
+  const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) throw std::runtime_error("cannot tell where this program lies (" + ec.message() + "); name the library");
+  return (self.parent_path().parent_path() / QUILLMONT_INSTALL_LIBDIR / QUILLMONT_SONAME).string();
+}
+
+int RunServerCall(const std::string& command, const std::string& library) {
+  // The same checks and the same loading through one descriptor as a host's.
+  const std::string libraryPath = std::filesystem::absolute(library).string();
   auto lib = quillmont::host::ComponentLibrary::Load(libraryPath);
   const bool registering = command == "register";
   const quillmont::com::HResult hr = registering ? lib->RegisterServer() : lib->UnregisterServer();
@@ -68,7 +80,7 @@ int main(int argc, char** argv) {
     const std::string& command = args[0];
     if (command == "--help" || command == "-h") return Usage(std::cout, 0);
     if ((command == "register" || command == "unregister") && args.size() <= 2)
-      return RunServerCall(command, args.size() == 2 ? args[1] : kDefaultLibrary);
+      return RunServerCall(command, args.size() == 2 ? args[1] : DefaultLibrary());
     if (command == "list" && args.size() == 1) return List();
     return Usage(std::cerr, 2);
   } catch (const std::exception& e) {

@@ -10,11 +10,11 @@ std::optional<std::string> AskNotificationName(FrontEnd& ui, store::Store& store
                                                const std::string& prompt, const std::string& initial,
                                                std::int32_t exceptId) {
   for (std::string name = initial;;) {
-    const auto answer = ui.Text(title, prompt, name, store::kMaxNameLength);
+    const auto answer = ui.Text(title, prompt, name, rules::kMaxNameLength);
     if (!answer) return std::nullopt;
     name = *answer;
     try {
-      const std::string checked = store::CheckedName(name);
+      const std::string checked = rules::CheckedName(name);
       if (!store.NameTaken(checked, exceptId)) return checked;
       ui.Message("A notification named \"" + checked + "\" already exists. Please choose another name.",
                  msgbox::Critical, title);
@@ -271,7 +271,7 @@ bool NotificationSession::Close() {
   if (!SettleUnappliedEntries()) return false;
   if (Changed()) {
     const int answer = ui_.Message("Save the changes to \"" + definition_->Name() + "\" before closing?",
-                                   3 | msgbox::Exclamation, "Close Notification");
+                                   msgbox::YesNoCancel | msgbox::Exclamation, "Close Notification");
     if (answer == msgbox::AnswerCancel) return false;
     if (answer == msgbox::AnswerYes) {
       try {
@@ -340,9 +340,8 @@ bool NotificationIndex::Rename(const store::NotificationSummary& row) {
 
 bool NotificationIndex::Delete(const store::NotificationSummary& row, const std::function<bool()>& beforeDelete) {
   // The second button (No) answers Enter in a destructive question.
-  constexpr int kDefaultSecond = 256;
   const int answer = ui_.Message("Delete the notification \"" + row.name + "\"?",
-                                 msgbox::YesNoExclamation | kDefaultSecond, "Delete Notification");
+                                 msgbox::YesNoExclamation | msgbox::SecondDefault, "Delete Notification");
   if (answer == msgbox::AnswerNo) return false;
   // The row may go with what beforeDelete does (a save reloads the list).
   const std::int32_t id = row.id;

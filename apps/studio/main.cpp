@@ -10,6 +10,7 @@
 #include "apps/studio/studio_window.h"
 #include "quillmont/framework/runtime.h"
 #include "store/host_objects.h"
+#include "store/pg_db.h"
 
 int main(int argc, char** argv) {
   using namespace quillmont;
@@ -30,6 +31,7 @@ int main(int argc, char** argv) {
     std::cerr << "Usage: quillmont-studio [--db PATH|URI]   (default: $QUILLMONT_DB, else the editor's database)\n";
     return usage;
   }
+  for (int i = 1; i < argc; ++i) store::HidePasswordInArgument(argv[i]);  // out of ps
   std::shared_ptr<store::Store> store;
   try {
     studio::QtFrontEnd questions(nullptr);
@@ -44,7 +46,7 @@ int main(int argc, char** argv) {
   SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
   int code = 0;
   {
-    studio::StudioWindow window(store, store->Db().Path());
+    studio::StudioWindow window(store, store->Db().DisplayName());
     window.show();
     code = QApplication::exec();
   }

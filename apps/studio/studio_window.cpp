@@ -187,7 +187,7 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
     // box: the rows that action holds must stay as they are.
     if (busy_ > 0) return;
     Guarded([this] {
-      if (index_.CatchUp()) model_.Changed();
+      if (index_.CatchUp()) model_.Reset();
     });
   });
   poll->start(1000);
@@ -205,7 +205,7 @@ const store::NotificationSummary* StudioWindow::Current() const {
 void StudioWindow::Reload() {
   const auto* row = Current();
   const std::int32_t keep = row ? row->id : 0;
-  model_.Changed();
+  model_.Reset();
   if (const int at = index_.RowOf(keep); at >= 0) table_->selectRow(at);
 }
 
@@ -228,7 +228,7 @@ void StudioWindow::Guarded(const std::function<void()>& action) {
   } catch (const std::exception&) {
     // The list stays as it was; the next look tries again.
   }
-  model_.Changed();
+  model_.Reset();
 }
 
 NotificationWindow* StudioWindow::WindowOf(std::int32_t id) const {

@@ -58,7 +58,8 @@ class NotificationModel final : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
-  void Changed() {
+  // The views read every row again (after the index reloaded).
+  void Reset() {
     beginResetModel();
     endResetModel();
   }

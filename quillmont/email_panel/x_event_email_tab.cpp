@@ -212,10 +212,10 @@ bool XEventEmailTab::ValidateEmailTab(const std::string& sMsgBoxTitle) {
     return false;
   };
 
-  if (hasRecipients && subject.empty()) return fail("Please enter a Subject for the E-mail.", *txtSubject_);
-  if (hasRecipients && message.empty()) return fail("Please enter a Message for the E-Mail.", *txtMessage_);
-  const auto ownText = [](const std::string& text) { return !text.empty() && text != kDefaultText; };
-  if (!hasRecipients && (ownText(subject) || ownText(message)))
+  const rules::EmailTextProblems problems = rules::CheckEmailTexts(hasRecipients, subject, message);
+  if (problems.subjectEmpty) return fail("Please enter a Subject for the E-mail.", *txtSubject_);
+  if (problems.messageEmpty) return fail("Please enter a Message for the E-Mail.", *txtMessage_);
+  if (problems.textWithoutRecipient)
     return fail("You have specified a Subject and/or Message.  Please enter an E-mail Address.", *txtAddress_);
   return true;
 }

@@ -11,6 +11,7 @@
 #include "quillmont/framework/tab_contract.h"
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/ui/controls.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont {
 
@@ -22,7 +23,7 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
  public:
   // What the subject and message fields show when the definition has no text
   // of its own; saved back as a null text.
-  static constexpr const char* kDefaultText = "<Default>";
+  static constexpr const char* kDefaultText = rules::kDefaultText;
 
   static std::shared_ptr<XEventEmailTab> Create();
   XEventEmailTab();

@@ -24,7 +24,7 @@ void XEventEmailTab::CreateControls() {
   txtSubject_ = Add<ui::TextBox>("txtSubject");
   Place(*txtSubject_, 960, 4560, 3855, 315, 1);
   txtSubject_->SetMultiLine(true);
-  txtSubject_->SetMaxLength(250);
+  txtSubject_->SetMaxLength(rules::kMaxSubjectLength);
   txtSubject_->SetHelpContextID(kHelpContext);
 
   cmdResetSubject_ = Add<ui::CommandButton>("cmdResetSubject", "&Reset");
@@ -58,7 +58,7 @@ void XEventEmailTab::CreateControls() {
 
   txtAddress_ = fraRecipients_->Add<ui::TextBox>("txtAddress");
   Place(*txtAddress_, 1320, 3000, 3495, 315, 8);
-  txtAddress_->SetMaxLength(128);
+  txtAddress_->SetMaxLength(rules::kMaxAddressLength);
   txtAddress_->SetHelpContextID(kHelpContext);
 
   cmdNew_ = fraRecipients_->Add<ui::CommandButton>("cmdNew", "&New");

@@ -14,6 +14,7 @@
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/controls.h"
 #include "quillmont/platform/ui/keys.h"
+#include "quillmont/rules/text.h"
 
 // Small pieces the three panels share; not installed, not part of the API.
 namespace quillmont::detail {
@@ -71,14 +72,7 @@ void LayoutStep(Step&& step) noexcept {
   }
 }
 
-// The text without its leading and trailing blanks; tabs and other white
-// space are part of what the user typed.
-inline std::string Trimmed(const std::string& text) {
-  const auto first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  const auto last = text.find_last_not_of(' ');
-  return text.substr(first, last - first + 1);
-}
+using rules::Trimmed;
 
 // A modal message through the thread's message service, with no help file.
 inline int ShowMessage(const std::string& prompt, int buttons, const std::string& title) {

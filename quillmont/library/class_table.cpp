@@ -63,9 +63,9 @@ const DispatchMember* FindMember(const PanelClass& cls, typelib::DispId dispId) 
 
 const DispatchMember* FindMember(const PanelClass& cls, std::string_view name) {
   for (const auto& m : ContractMembers())
-    if (registry::EqualsIgnoringCase(m.info->name, name)) return &m;
+    if (registry::EqualsIgnoringAsciiCase(m.info->name, name)) return &m;
   for (const auto& m : cls.members)
-    if (registry::EqualsIgnoringCase(m.info->name, name)) return &m;
+    if (registry::EqualsIgnoringAsciiCase(m.info->name, name)) return &m;
   return nullptr;
 }
 

@@ -12,6 +12,14 @@ using com::HResult;
 using com::VariantArg;
 using quillmont::ComBool;
 
+// Whether a host calling through the interface tables passed a null
+// interface identity where C++ sees a reference (read through a volatile,
+// so that the check is kept).
+bool NoIid(const Guid& iid) {
+  const Guid* volatile address = &iid;
+  return address == nullptr;
+}
+
 // Both bases reach IUnknown and IDispatch; one overrider serves both tables.
 template <class Default>
 class PanelObject : public Default, public com::IFolioControl {
@@ -27,6 +35,7 @@ class PanelObject : public Default, public com::IFolioControl {
   HResult QueryInterface(const Guid& iid, void** object) override {
     if (!object) return com::E_POINTER;
     *object = nullptr;
+    if (NoIid(iid)) return com::E_POINTER;
     const typelib::ClassInfo& info = *cls_.info;
     if (iid == com::IUnknown::kIid || iid == com::IDispatch::kIid || iid == info.defaultInterface->id) {
       *object = static_cast<Default*>(this);
@@ -201,6 +210,7 @@ class ClassFactory final : public com::IClassFactory {
   HResult QueryInterface(const Guid& iid, void** object) override {
     if (!object) return com::E_POINTER;
     *object = nullptr;
+    if (NoIid(iid)) return com::E_POINTER;
     if (iid != com::IUnknown::kIid && iid != com::IClassFactory::kIid) {
       SetLastError("A class factory has no interface " + iid.ToString());
       return com::E_NOINTERFACE;
@@ -220,6 +230,7 @@ class ClassFactory final : public com::IClassFactory {
     return Guard(com::E_FAIL, [&] {
       if (!object) throw BoundaryError(com::E_POINTER, "No place for the new object");
       *object = nullptr;
+      if (NoIid(iid)) throw BoundaryError(com::E_POINTER, "No interface identity for the new object");
       if (outer) throw BoundaryError(com::CLASS_E_NOAGGREGATION, "The panels cannot be aggregated");
       auto native = cls_.create();
       if (!native) throw BoundaryError(com::E_FAIL, "The panel " + std::string(cls_.info->name) + " was not made");

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "quillmont/platform/guid.h"
+#include "quillmont/rules/text.h"
 
 namespace quillmont::registry {
 
@@ -65,34 +66,24 @@ struct ParseError {
   std::string message;
 };
 
-inline bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i];
-    char y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return true;
-}
+using rules::EqualsIgnoringAsciiCase;
 
 // Whether key is ancestor or equal to it (as whole path parts).
 inline bool IsKeyOrBelow(std::string_view key, std::string_view ancestor) {
   if (key.size() < ancestor.size()) return false;
-  if (!EqualsIgnoringCase(key.substr(0, ancestor.size()), ancestor)) return false;
+  if (!EqualsIgnoringAsciiCase(key.substr(0, ancestor.size()), ancestor)) return false;
   return key.size() == ancestor.size() || key[ancestor.size()] == '/';
 }
 
 inline const Entry* Section::FindValue(std::string_view name) const {
   for (const auto& e : entries)
-    if (!e.comment && EqualsIgnoringCase(e.name, name)) return &e;
+    if (!e.comment && EqualsIgnoringAsciiCase(e.name, name)) return &e;
   return nullptr;
 }
 
 inline void Section::SetValue(std::string_view name, std::string data) {
   for (auto& e : entries)
-    if (!e.comment && EqualsIgnoringCase(e.name, name)) {
+    if (!e.comment && EqualsIgnoringAsciiCase(e.name, name)) {
       e.data = std::move(data);
       return;
     }
@@ -101,7 +92,7 @@ inline void Section::SetValue(std::string_view name, std::string data) {
 
 inline const Section* Document::Find(std::string_view key) const {
   for (const auto& s : sections)
-    if (EqualsIgnoringCase(s.key, key)) return &s;
+    if (EqualsIgnoringAsciiCase(s.key, key)) return &s;
   return nullptr;
 }
 

@@ -102,10 +102,13 @@ void UpdateDocument(const std::string& path, const std::function<void(Document&)
   if (name.empty() || name == "." || name == "..")
     throw Error(ErrorCode::Failed, "The registry file " + path + " names a folder, not a file");
   const std::string folder = files::FolderOf(path);
-  {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) throw Error(ErrorCode::Failed, "Cannot create the folder " + folder + ": " + ec.message());
+  // Missing folders are made the user's alone under any umask (one others
+  // could write would be refused below).
+  std::filesystem::path sofar;
+  for (const auto& part : std::filesystem::path(folder)) {
+    sofar /= part;
+    if (::mkdir(sofar.c_str(), 0700) != 0 && errno != EEXIST)
+      ThrowSystem("Cannot create the folder", sofar.string(), errno);
   }
   // Everything happens relative to the folder's descriptor, and the lock is
   // taken on that descriptor: no lock file to plant a link at or to leave

@@ -3,17 +3,11 @@
 #include <algorithm>
 
 #include "quillmont/framework/tab_contract.h"
+#include "quillmont/rules/text.h"
 #include "quillmont/version.h"
 
 namespace quillmont::typelib {
 namespace {
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) noexcept {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    return lower(x) == lower(y);
-  });
-}
 
 constexpr LibraryReference kReferences[] = {
     {"stdole", "OLE Automation", GuidLiteral("{00020430-0000-0000-C000-000000000046}"), 2, 0},
@@ -135,7 +129,7 @@ const ClassInfo* TypeLibrary::FindClass(const Guid& classId) const noexcept {
 
 const ClassInfo* TypeLibrary::FindClassByProgId(std::string_view progId) const noexcept {
   for (const auto& c : classes)
-    if (EqualsIgnoringCase(c.progId, progId)) return &c;
+    if (rules::EqualsIgnoringAsciiCase(c.progId, progId)) return &c;
   return nullptr;
 }
 

@@ -1,35 +1,10 @@
 #include "quillmont/services/app_context.h"
 
-#include <algorithm>
-
 #include "quillmont/platform/error.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont {
 namespace {
-
-constexpr std::size_t kMaxLocalPart = 64;
-constexpr std::size_t kMaxAddress = 254;
-constexpr std::size_t kMaxLabel = 63;
-
-std::string FoldAscii(std::string s) {
-  for (char& c : s)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return s;
-}
-
-bool IsAlnum(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'); }
-
-bool IsLocalChar(char c) {
-  if (IsAlnum(c)) return true;
-  static constexpr std::string_view kSpecials = ".!#$%&'*+-/=?^_`{|}~";
-  return kSpecials.find(c) != std::string_view::npos;
-}
-
-bool IsValidLabel(std::string_view label) {
-  if (label.empty() || label.size() > kMaxLabel) return false;
-  if (!IsAlnum(label.front()) || !IsAlnum(label.back())) return false;
-  return std::all_of(label.begin(), label.end(), [](char c) { return IsAlnum(c) || c == '-'; });
-}
 
 class SettingValue final : public SettingEntry {
  public:
@@ -52,28 +27,15 @@ class EmptyEventTypes final : public EventTypeCollection {
 
 }  // namespace
 
-bool IsValidEmailAddressText(std::string_view address) {
-  if (address.empty() || address.size() > kMaxAddress) return false;
-  const auto at = address.find('@');
-  if (at == std::string_view::npos || at == 0 || at > kMaxLocalPart) return false;
-  const auto local = address.substr(0, at);
-  if (!std::all_of(local.begin(), local.end(), IsLocalChar)) return false;
-  auto domain = address.substr(at + 1);  // a second "@" fails the label test
-  while (true) {
-    const auto dot = domain.find('.');
-    if (!IsValidLabel(domain.substr(0, dot))) return false;
-    if (dot == std::string_view::npos) return true;
-    domain.remove_prefix(dot + 1);
-  }
-}
+bool IsValidEmailAddressText(std::string_view address) { return rules::IsValidEmailAddressText(address); }
 
 std::shared_ptr<SettingEntry> MemorySettings::Item(const Variant& key) {
-  auto& entry = entries_[FoldAscii(key.ToString())];
+  auto& entry = entries_[rules::FoldedAscii(key.ToString())];
   if (!entry) entry = std::make_shared<SettingValue>();
   return entry;
 }
 
-bool MemorySettings::Contains(const std::string& key) const { return entries_.count(FoldAscii(key)) > 0; }
+bool MemorySettings::Contains(const std::string& key) const { return entries_.count(rules::FoldedAscii(key)) > 0; }
 
 MemoryGroupRecordSet::MemoryGroupRecordSet(std::vector<GroupRecord> records) : records_(std::move(records)) {}
 
@@ -82,7 +44,7 @@ std::int32_t MemoryGroupRecordSet::RecordCount() const { return static_cast<std:
 bool MemoryGroupRecordSet::Eof() const { return closed_ || current_ >= records_.size(); }
 
 Variant MemoryGroupRecordSet::Fields(const std::string& name) const {
-  const std::string field = FoldAscii(name);
+  const std::string field = rules::FoldedAscii(name);
   const bool known = field == "group_id" || field == "group_name" || field == "group_label";
   if (!known) throw Error(ErrorCode::NotFound, "Item cannot be found: field \"" + name + "\"");
   if (Eof())

@@ -12,13 +12,8 @@
 
 namespace quillmont {
 
-// Whether text is one e-mail address by the HTML standard's
-// valid-e-mail-address rule: a local part of letters, digits, dots and
-// !#$%&'*+-/=?^_`{|}~, an "@", and a domain of one or more dot-separated
-// labels (letters, digits, hyphens; not starting or ending with a hyphen; at
-// most 63 characters). In addition the local part may hold at most 64
-// characters and the whole address at most 254. So lists ("a@x, b@y"),
-// display names, spaces and line breaks are refused.
+// Whether text is one e-mail address: rules::IsValidEmailAddressText
+// (quillmont/rules/fields.h), kept here for hosts that call it by this name.
 QUILLMONT_API bool IsValidEmailAddressText(std::string_view address);
 
 // Settings kept in memory. Keys compare without regard to ASCII case; a

@@ -9,15 +9,17 @@ ConsoleMessageService::ConsoleMessageService() : out_(&std::cerr) {}
 ConsoleMessageService::ConsoleMessageService(std::ostream* out) : out_(out) {}
 
 int ConsoleMessageService::DefaultAnswer(int buttons) noexcept {
-  switch (buttons & 0xF) {  // the low bits choose the buttons, the rest icon and modality
-    case 2:                 // Abort, Retry, Ignore
-      return 5;
-    case 3:  // Yes, No, Cancel
-    case 4:  // Yes, No
+  // The agreeing button: Yes, else the last of Abort/Retry/Ignore and the
+  // first of the others.
+  switch (buttons & 0xF) {
+    case msgbox::AbortRetryIgnore:
+      return msgbox::AnswerIgnore;
+    case msgbox::YesNoCancel:
+    case msgbox::YesNo:
       return msgbox::AnswerYes;
-    case 5:  // Retry, Cancel
-      return 4;
-    default:  // OK, OK/Cancel
+    case msgbox::RetryCancel:
+      return msgbox::AnswerRetry;
+    default:
       return msgbox::AnswerOk;
   }
 }

@@ -8,11 +8,10 @@
 
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/keys.h"
+#include "quillmont/rules/text.h"
 
 namespace quillmont {
 namespace {
-
-char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // A bound as an exact whole number: the sign and the decimal digits
 // without leading zeros ("0" for zero).
@@ -106,11 +105,7 @@ DefaultUiServices::DefaultUiServices()
     : focus_(std::make_shared<FocusState>()), focusTarget_(std::make_shared<HandlerFocusTarget>(focus_->handler)) {}
 
 bool DefaultUiServices::TextEquals(const std::string& a, const std::string& b, bool ignoreCase) {
-  if (!ignoreCase) return a == b;
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  return true;
+  return ignoreCase ? rules::EqualsIgnoringAsciiCase(a, b) : a == b;
 }
 
 bool DefaultUiServices::IsWholeNumberInRange(const std::string& text, const Variant& minimum, const Variant& maximum,

@@ -8,6 +8,7 @@
 #include "quillmont/framework/runtime.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/keys.h"
+#include "quillmont/rules/fields.h"
 
 namespace quillmont {
 
@@ -18,14 +19,8 @@ constexpr const char* kPage = "XEventSNMPTab";
 constexpr const char* kLoadFailed =
     "The page holds no definition to save: its last LoadData failed. Load the definition again first";
 constexpr const char* kSettingsKey = "SNMPProperties";
-constexpr const char* kVersionV1 = "SNMP v1";
-constexpr const char* kVersionV2c = "SNMP v2c";
-constexpr const char* kTimeUnix = "UNIX";
-constexpr const char* kTimeUtc = "UTC";
 constexpr const char* kAddTitle = "Add SNMP Manager";
 constexpr const char* kDeleteTitle = "Delete SNMP Manager";
-constexpr std::int32_t kPortMin = 1;
-constexpr std::int32_t kPortMax = 65535;
 
 struct ColumnDesign {
   int id;
@@ -191,11 +186,11 @@ void XEventSNMPTab::LoadData(const Variant& v, const std::string& sName, std::sh
 void XEventSNMPTab::FillChoiceLists() {
   // A later load must not add the items a second time.
   cboVersion_->Clear();
-  cboVersion_->AddItem(kVersionV1);
-  cboVersion_->AddItem(kVersionV2c);
+  cboVersion_->AddItem(rules::kSnmpV1);
+  cboVersion_->AddItem(rules::kSnmpV2c);
   cboTimeFormat_->Clear();
-  cboTimeFormat_->AddItem(kTimeUnix);
-  cboTimeFormat_->AddItem(kTimeUtc);
+  cboTimeFormat_->AddItem(rules::kTimeUnix);
+  cboTimeFormat_->AddItem(rules::kTimeUtc);
 }
 
 void XEventSNMPTab::FillListFromDefinition() {
@@ -232,8 +227,8 @@ void XEventSNMPTab::ResetFields() {
   FlagGuard filling(filling_, true);
   txtHost_->SetText("");
   txtPort_->SetText("");
-  cboVersion_->SetText(kVersionV2c);
-  cboTimeFormat_->SetText(kTimeUtc);
+  cboVersion_->SetText(rules::kSnmpV2c);
+  cboTimeFormat_->SetText(rules::kTimeUtc);
 }
 
 void XEventSNMPTab::ShowManager(const std::shared_ptr<SnmpManager>& manager) {
@@ -363,9 +358,11 @@ bool XEventSNMPTab::ValidateFields(const std::shared_ptr<SnmpManager>& excluded)
   }
   Variant value(std::int32_t{0});
   std::string reason;
-  if (!GetUiServices()->IsWholeNumberInRange(txtPort_->Text(), Variant(static_cast<std::int16_t>(kPortMin)),
-                                             Variant(kPortMax), value, reason)) {
-    ShowMessage("Port number must be an integer between 1 and 65535.", msgbox::Critical, "");
+  if (!GetUiServices()->IsWholeNumberInRange(txtPort_->Text(), Variant(static_cast<std::int16_t>(rules::kPortMin)),
+                                             Variant(rules::kPortMax), value, reason)) {
+    ShowMessage("Port number must be an integer between " + std::to_string(rules::kPortMin) + " and " +
+                    std::to_string(rules::kPortMax) + ".",
+                msgbox::Critical, "");
     txtPort_->SetFocus();
     return false;
   }

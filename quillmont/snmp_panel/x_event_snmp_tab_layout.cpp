@@ -2,6 +2,7 @@
 // arranges them when the panel's size changes.
 #include "quillmont/framework/panel_support.h"
 #include "quillmont/framework/runtime.h"
+#include "quillmont/rules/fields.h"
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
 
 namespace quillmont {
@@ -59,7 +60,7 @@ void XEventSNMPTab::CreateControls() {
   };
 
   lblHost_ = label("lblHost", "SNMP &Host:", 240, 3045, 1100, 1);
-  txtHost_ = textBox("txtHost", 3000, 2, 128);
+  txtHost_ = textBox("txtHost", 3000, 2, rules::kMaxHostLength);
   lblPort_ = label("lblPort", "SNMP &Port:", 240, 3525, 1095, 3);
   txtPort_ = textBox("txtPort", 3480, 4, 22);
   lblVersion_ = label("lblVersion", "SNMP &Version:", 240, 3960, 1095, 5);

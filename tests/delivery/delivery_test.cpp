@@ -147,6 +147,8 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
   EXPECT_FALSE(silent.Approached());
   chmod(login.smtpPasswordFile.c_str(), 0600);
   EXPECT_EQ(ReadPassword(login), "secret");
+  std::filesystem::resize_file(login.smtpPasswordFile, 1 << 20);
+  EXPECT_THROW(ReadPassword(login), Error) << "a file larger than a password";
   // Traps: a name that does not resolve, and a port nothing receives on.
   const int closedUdp = testing::FreePort(SOCK_DGRAM);
   const Notification n{
@@ -240,6 +242,43 @@ TEST(Notify, DeliversForAnEventAndFailsWhenADestinationIsNotReached) {
 
   SampleDatabase(dir, "DELETE FROM email_recipients WHERE address LIKE 'refuse@%'");
   EXPECT_EQ(Notify("--event node.down --db " + db).code, 0);
+}
+
+// A setting that names a file of the runner's is taken only from a database
+// of the runner's (or root's); a password file is a regular file, read
+// without waiting on it.
+TEST(Notify, LocalFilesOnlyFromTheRunnersOwnDatabaseAndNeverWaitingOnAFifo) {
+  TempDir dir;
+  testing::ScopedEnv noPassword("QUILLMONT_SMTP_PASSWORD", nullptr);
+  testing::WriteText(dir.File("secret"), "the runner's secret");
+  chmod(dir.File("secret").c_str(), 0600);
+  ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
+  const std::string db = SampleDatabase(dir,
+                                        "DELETE FROM snmp_managers; INSERT INTO settings VALUES "
+                                        "('Delivery.SmtpUser', 'ops'), ('Delivery.SmtpServer', '127.0.0.1'), "
+                                        "('Delivery.SmtpPasswordFile', '" +
+                                            dir.File("fifo") + "')");
+  int code = -1;
+  // (Before, the FIFO held the run until something wrote to it.)
+  std::string out = testing::Output("timeout 20 " + std::string(QUILLMONT_NOTIFY) +
+                                        " --event node.down --timeout 3 "
+                                        "--db " +
+                                        db + " 2>&1",
+                                    &code);
+  EXPECT_EQ(code, 1) << out;
+  EXPECT_NE(out.find("fifo is not used: it must be a regular file"), std::string::npos) << out;
+  if (geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root (CI runs this as root)";
+  Sql(db, "UPDATE settings SET value = '" + dir.File("secret") + "' WHERE key = 'Delivery.SmtpPasswordFile'");
+  ASSERT_EQ(chown(db.c_str(), 65534, 65534), 0);
+  const std::string run = std::string(QUILLMONT_NOTIFY) + " --dry-run --event node.down --db " + db + " 2>&1";
+  out = testing::Output(run, &code);
+  EXPECT_EQ(code, 4) << out;
+  EXPECT_NE(out.find("\"Delivery.SmtpPasswordFile\" names the file " + dir.File("secret")), std::string::npos) << out;
+  EXPECT_NE(out.find("belongs to nobody (uid 65534)"), std::string::npos) << out;
+  Sql(db, "DELETE FROM settings WHERE key = 'Delivery.SmtpPasswordFile'");
+  out = testing::Output(run, &code);
+  EXPECT_EQ(code, 0) << out;
+  EXPECT_NE(out.find("note: The database " + db + " belongs to nobody"), std::string::npos) << out;
 }
 
 }  // namespace

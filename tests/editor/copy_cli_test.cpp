@@ -9,6 +9,7 @@
 #include "apps/editor/cli.h"
 #include "store/definition_store.h"
 #include "store/seed.h"
+#include "store/sqlite_db.h"
 #include "tests/support/pg/pg_cluster.h"
 #include "tests/support/temp_dir.h"
 
@@ -60,6 +61,13 @@ TEST(CopyTo, FileToServerToFileIsByteIdenticalAndTheScriptModesWorkOnTheServer) 
   const Outcome full = Editor({"--db", back, "--copy-to", server});
   EXPECT_EQ(full.code, editor::exit_code::DatabaseRefused);
   EXPECT_NE(full.err.find("is not empty"), std::string::npos) << full.err;
+
+  // A copy that fails (a name longer than the pages allow) leaves an empty server empty.
+  store::SqliteDatabase(source, false).Exec("UPDATE notifications SET name = hex(zeroblob(300))");
+  const std::string empty = PgCluster::Shared().NewDatabase();
+  EXPECT_EQ(Editor({"--db", source, "--copy-to", empty}).code, editor::exit_code::DatabaseRefused);
+  const Outcome after = Editor({"--db", empty, "--list"});
+  EXPECT_NE(after.err.find("holds no Quillmont database"), std::string::npos) << after.err;
 
   ::setenv("QUILLMONT_DB", server.c_str(), 1);
   EXPECT_EQ(Editor({"--export-all"}).out, first);

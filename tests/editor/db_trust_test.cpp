@@ -169,8 +169,15 @@ TEST(DatabaseTrust, HostileContentIsRefusedOrShownEscaped) {
   // Values longer than their fields, and a recursive view in place of a table.
   Sql(db, "UPDATE notifications SET email_subject = substr(hex(zeroblob(126)), 1, 251)" + where);
   EXPECT_THROW(Store::Open(db)->ReadNotification(id), Error);
-  Sql(db, "UPDATE notifications SET name = hex(zeroblob(5000000))" + where);
-  EXPECT_THROW(Store::Open(db)->ListNotifications(), Error);
+  // Over its field's limit, and over what SQLite is let read at all: refused naming the field.
+  for (const char* size : {"5000000", "9000000"}) {
+    Sql(db, std::string("UPDATE notifications SET name = hex(zeroblob(") + size + "))" + where);
+    EXPECT_EQ(editor::RunProgram({"--db", db, "--list"}, out, err), editor::exit_code::DatabaseRefused);
+    EXPECT_EQ(editor::RunProgram({"--db", db, "--export", std::to_string(id)}, out, err),
+              editor::exit_code::DatabaseRefused);
+    EXPECT_NE(err.str().rfind(*size == '5' ? "holds a name of" : "16 MiB in notifications.name"), std::string::npos)
+        << err.str().substr(err.str().size() - 300);
+  }
   Sql(db,
       "PRAGMA foreign_keys = OFF; DROP TABLE notifications; CREATE VIEW notifications AS WITH RECURSIVE r(id) "
       "AS (SELECT 1 UNION ALL SELECT id + 1 FROM r) SELECT id, '' AS name FROM r");

@@ -47,7 +47,7 @@ TEST(Drawing, FieldsAndSelectedRowsMarkTheirWholeWidth) {
   panel.Add<ui::Label>("lbl", "&Port: ")->Move(12 * W, H, 4 * W, H);
   panel.SetSize(20 * W, 6 * H);
   Canvas canvas(6, 20);
-  PanelRenderer().Draw(canvas, panel, {0, 0, 6, 20});
+  PanelView().Draw(canvas, panel, {0, 0, 6, 20});
   ExpectScreen(canvas, "field_and_selected_row");
 }
 
@@ -75,7 +75,7 @@ TEST(Drawing, DialogsHighlightTheFocusedButtonAndFitTheirLists) {
 class EditorScreens : public EditorFixture {};
 
 TEST_F(EditorScreens, TheListScrollsByWheelAndKeepsTheChoiceInView) {
-  NotificationListScreen list(screen, store, StandardPages(), "q.db");
+  NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
   ASSERT_EQ(list.Rows().size(), 2u);
   Canvas full(24, 80);
   list.Draw(full);
@@ -91,7 +91,7 @@ TEST_F(EditorScreens, TheListScrollsByWheelAndKeepsTheChoiceInView) {
 }
 
 TEST_F(EditorScreens, TheTabStripShowsEachPageAndTheActiveOneReversed) {
-  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
   Canvas canvas(24, 80);
   window.Draw(canvas);
@@ -102,8 +102,8 @@ TEST_F(EditorScreens, TheTabStripShowsEachPageAndTheActiveOneReversed) {
 // and a refused save keeps the window and the changes; the next Yes saves,
 // closes and keeps the view state.
 TEST_F(EditorScreens, ClosingAfterAFailedSaveKeepsTheWindowAndTheChanges) {
-  store::SqliteDatabase other(dir.File("q.db"), false);
-  EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
+  store::SqliteDatabase other(dir.File("q.db"), store::OpenMode::ReadWrite);
+  EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6))
       .Alt('n')

@@ -15,7 +15,7 @@ using testing::Shows;
 class EditorWindowTest : public EditorFixture {};
 
 TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
-  EditorWindow window(screen, *store, store->NewDefinition("Nothing chosen"), StandardPages());
+  EditorWindow window(screen, *store, store->NewDefinition("Nothing chosen"), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6))
       .Then([&] { EXPECT_EQ(window.ActiveKey(), "SNMP"); })
@@ -35,7 +35,7 @@ TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
 }
 
 TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {
-  EditorWindow window(screen, *store, store->OpenDefinition(2), StandardPages());
+  EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6)).Alt('n').Then([&] { EXPECT_TRUE(window.Changed()); });
   window.Run();  // the script ends: the terminal reports itself closed
@@ -65,7 +65,8 @@ class FaultyPage : public ui::UserControl, public IFolioControl {
 };
 
 TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
-  std::vector<PageDescriptor> pages = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(false); }}};
+  std::vector<session::PageDescriptor> pages = {
+      {"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(false); }}};
   EditorWindow window(screen, *store, store->OpenDefinition(1), pages);
   ASSERT_TRUE(window.Open());
   terminal.Alt('b')
@@ -79,14 +80,15 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
   window.Run();
   EXPECT_TRUE(window.Closed());
 
-  std::vector<PageDescriptor> broken = {{"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(true); }}};
+  std::vector<session::PageDescriptor> broken = {
+      {"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(true); }}};
   EditorWindow refused(screen, *store, store->OpenDefinition(1), broken);
   terminal.ExpectText("could not be opened").ExpectText("Type mismatch in LoadData.").Key(keys::Return);
   EXPECT_FALSE(refused.Open());
 }
 
 TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
-  NotificationListScreen list(screen, store, StandardPages(), "q.db");
+  NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
   terminal.ExpectText("Server room environment")
       .Key(keys::Delete)
       .ExpectText("Delete the notification \"Core network outage\"?")

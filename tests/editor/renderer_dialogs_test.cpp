@@ -43,18 +43,18 @@ TEST(Renderer, DrawsEachKindAtItsCellsAndFindsItAgain) {
   text->SetFocus();
 
   Canvas canvas(12, 42);
-  PanelRenderer renderer;
+  PanelView renderer;
   renderer.Draw(canvas, panel, {1, 1, 10, 40});
   // Three rows fit; the visible columns share the width, "Hidden" is not drawn.
   testing::ExpectScreen(canvas, "each_kind_of_control");
 
-  Hit hit = renderer.HitTest(7, 5);
+  Hit hit = renderer.layout.HitTest(7, 5);
   EXPECT_EQ(hit.control, list.get());
   EXPECT_EQ(hit.listRow, 1);
-  hit = renderer.HitTest(3, 11);
+  hit = renderer.layout.HitTest(3, 11);
   EXPECT_EQ(hit.control, text.get());
   EXPECT_EQ(hit.offset, 2);
-  EXPECT_EQ(renderer.HitTest(5, 5).part, Hit::Part::ListHeader);
+  EXPECT_EQ(renderer.layout.HitTest(5, 5).part, Hit::Part::ListHeader);
 
   // The caret row scrolls into view.
   list->SetFocus();
@@ -62,7 +62,7 @@ TEST(Renderer, DrawsEachKindAtItsCellsAndFindsItAgain) {
   renderer.Draw(canvas, panel, {1, 1, 10, 40});
   EXPECT_EQ(list->TopRow(), 2);
   testing::ExpectScreen(canvas, "each_kind_of_control_scrolled");
-  EXPECT_EQ(renderer.HitTest(8, 3).listRow, 4);
+  EXPECT_EQ(renderer.layout.HitTest(8, 3).listRow, 4);
 }
 
 TEST(Renderer, MultiLineTextWrapsAndFollowsTheCaret) {
@@ -73,7 +73,7 @@ TEST(Renderer, MultiLineTextWrapsAndFollowsTheCaret) {
   box->SetText("first line\r\nsecond\r\nthird\r\nfourth is long");
   box->SetFocus();
   Canvas canvas(3, 11);
-  PanelRenderer renderer;
+  PanelView renderer;
   renderer.Draw(canvas, panel, {0, 0, 3, 11});
   // The caret is at the end: the last lines show.
   testing::ExpectScreen(canvas, "wrapped_text_end");

@@ -42,7 +42,7 @@ TEST_F(SaveFlow, ASaveOverAnotherProgramsChangeOrDeletionAsksAndDoesWhatTheUserC
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answer);
     const std::string mine = std::string("mine-") + c.answer + "@example.org";
-    EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+    EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
     ASSERT_TRUE(window.Open());
     auto other = theirs->OpenDefinition(1);
     other->SetName("Core network outage");  // a save of theirs in between
@@ -61,7 +61,7 @@ TEST_F(SaveFlow, ASaveOverAnotherProgramsChangeOrDeletionAsksAndDoesWhatTheUserC
 }
 
 TEST_F(SaveFlow, UnappliedEntriesCountAsChangesAndAreAppliedDiscardedOrGoneBackTo) {
-  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Alt('2').Alt('n').Alt('h').Type("pending.example").Alt('p').Type("7777").Key('S', ui::shift::Ctrl);
   terminal.ExpectText("\"pending.example:7777\", not applied").Type("a");  // through the page's own Apply
@@ -82,7 +82,7 @@ TEST_F(SaveFlow, UnappliedEntriesCountAsChangesAndAreAppliedDiscardedOrGoneBackT
 }
 
 TEST_F(SaveFlow, NamesStayUniqueThroughNewRenameAndARefusedSave) {
-  NotificationListScreen list(screen, store, StandardPages(), "q.db");
+  NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
   terminal.Type("n").Type("core NETWORK outage").Key(keys::Return);
   terminal.ExpectText("A notification named \"core NETWORK outage\" already exists.").Key(keys::Return);
   terminal.Key(keys::Escape).Then([&] { theirs->RenameNotification(2, "Server room"); });
@@ -103,7 +103,7 @@ TEST_F(SaveFlow, AReadOnlyDatabaseIsShownAndNeverWritten) {
   store::OpenOptions readOnly;
   readOnly.access = store::Access::ReadOnly;
   auto viewerStore = store::Store::Open(dir.File("q.db"), readOnly);
-  EditorWindow viewer(screen, *viewerStore, viewerStore->OpenDefinition(2), StandardPages());
+  EditorWindow viewer(screen, *viewerStore, viewerStore->OpenDefinition(2), session::StandardPages());
   ASSERT_TRUE(viewer.Open());
   AddAndSave("never@example.org").ExpectText("[read-only]").ExpectText("open read-only").Key(keys::Return);
   viewer.Run();

@@ -69,7 +69,7 @@ TEST(ScreenDrawing, WideAndCombiningTextStaysInEveryControlsBox) {
     memo->SetText(c.text);
     panel.SetSize(32 * W, 8 * H);
     Canvas canvas(8, 32);
-    PanelRenderer().Draw(canvas, panel, {0, 0, 8, 32});
+    PanelView().Draw(canvas, panel, {0, 0, 8, 32});
     ExpectWholeCells(canvas);
     if (!c.screen.empty()) testing::ExpectScreen(canvas, c.screen);
     // The same text as a title, a message and a menu entry.
@@ -103,7 +103,7 @@ class ScreenTest : public EditorFixture {};
 TEST_F(ScreenTest, ResizingKeepsRowsAndFieldTextInViewAndTooSmallShowsOneLine) {
   auto third = store->NewDefinition("Third");
   store->Save(*third);
-  NotificationListScreen list(screen, store, StandardPages(), "q.db");
+  NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
   terminal.Key(keys::Down)
       .Key(keys::Down)
       .Then([&] { terminal.Resize(6, 40); })
@@ -123,7 +123,7 @@ TEST_F(ScreenTest, ResizingKeepsRowsAndFieldTextInViewAndTooSmallShowsOneLine) {
 
 TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
   {
-    EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+    EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
     ASSERT_TRUE(window.Open());
     terminal.Key(FunctionKey(6))
         .ExpectScreen("snmp_page")
@@ -155,14 +155,14 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
     window.Run();
   }
   // The widths come back with the page.
-  EditorWindow again(screen, *store, store->OpenDefinition(1), StandardPages());
+  EditorWindow again(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(again.Open());
   terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page_columns_kept").Key(keys::Escape);
   again.Run();
 }
 
 TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
-  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal
       .Send(InputEvent::MakeClick(7, 2))  // the first available row
@@ -183,7 +183,7 @@ TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
 }
 
 TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
-  EditorWindow window(screen, *store, store->OpenDefinition(1), StandardPages());
+  EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal
       .Send(InputEvent::MakeClick(10, 5, InputEvent::Button::WheelDown))  // over the available types
@@ -219,10 +219,25 @@ TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
 
 TEST_F(ScreenTest, DeletingDefaultsToNoAndListingEscapesControlCharacters) {
   // Another program may have written a name the editor would refuse.
-  store::SqliteDatabase(dir.File("q.db"), false)
-      .Exec("UPDATE notifications SET name = 'line' || char(10) || 'break' || char(27) || '[31m\\' WHERE id = 2");
-  NotificationListScreen list(screen, store, StandardPages(), "q.db");
-  terminal.Key(keys::Delete).ExpectText("Delete Notification").Key(keys::Return).Key(keys::Escape);
+  store::SqliteDatabase(dir.File("q.db"), store::OpenMode::ReadWrite)
+      .Exec(
+          "UPDATE notifications SET name = 'line' || char(10) || 'break' || char(27) || '[31m\\' WHERE id = 2;"
+          "UPDATE notifications SET name = 'ab' || char(8238) || 'cd' || char(8294) || char(1564) WHERE id = 1");
+  NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
+  // Bidirectional controls are written out, never sent raw; Arabic letters stay.
+  auto noBidi = [](const Canvas& c) { EXPECT_EQ(c.AllText().find("\u202e"), std::string::npos) << c.AllText(); };
+  terminal.ExpectText("ab\\u202ecd\\u2066\\u061c")
+      .Check([](const Canvas& c) {
+        for (const char* raw : {"\u202e", "\u2066", "\u061c"}) EXPECT_EQ(c.AllText().find(raw), std::string::npos);
+      })
+      .Key(keys::Return)
+      .ExpectText("ab\\u202ecd")
+      .Check(noBidi)
+      .Key(FunctionKey(10))
+      .Key(keys::Delete)
+      .ExpectText("Delete Notification")
+      .Key(keys::Return)
+      .Key(keys::Escape);
   list.Run();
   EXPECT_EQ(store->ListNotifications().size(), 2u);
   std::ostringstream out, err;

@@ -191,6 +191,20 @@ TEST_F(EndToEnd, FailuresCarryCodesAndReasons) {
   }
   EXPECT_THROW(loader.CreateRaw("Quillmont.Unknown", com::IUnknown::kIid), LoaderError);
   EXPECT_EQ(library_->CanUnloadNow(), com::S_OK) << "nothing is kept after a failed creation";
+  // A host calling through the factory's table with no interface identity.
+  {
+    ComPtr<com::IClassFactory> factory;
+    ASSERT_EQ(library_->GetClassObject(RegistryView::Open(registry_).Classes().at(0).classId, com::IClassFactory::kIid,
+                                       factory.Out()),
+              com::S_OK);
+    void** table = *reinterpret_cast<void***>(factory.Get());
+    void* object = &object;
+    using Query = com::HResult (*)(com::IClassFactory*, const Guid*, void**);
+    using Create = com::HResult (*)(com::IClassFactory*, com::IUnknown*, const Guid*, void**);
+    EXPECT_EQ(reinterpret_cast<Query>(table[0])(factory.Get(), nullptr, &object), com::E_POINTER);
+    EXPECT_EQ(reinterpret_cast<Create>(table[3])(factory.Get(), nullptr, nullptr, &object), com::E_POINTER);
+    EXPECT_EQ(object, nullptr);
+  }
 
   // A registry entry pointing at a file that is no library.
   registry::Document doc;

@@ -140,6 +140,38 @@ TEST(Trust, NoSwapAboveTheLibraryEverRunsAnotherUsersCode) {
   }
 }
 
+// quillmont-regsvr loads a library as a host does: never one a search path
+// finds, nor one in a folder others may write, nor another user's.
+TEST(Trust, TheRegistrationToolLoadsOnlyWhatTheLoaderWould) {
+  TempDir open, trusted(fs::path(QUILLMONT_SHARED_LIBRARY).parent_path());
+  const std::string mark = open.File("mark"), tool = std::string(QUILLMONT_REGSVR) + " --registry ";
+  fs::copy_file(QM_FOREIGN_LIBRARY, open.File("libquillmont.so.8"));
+  fs::copy_file(QM_FOREIGN_LIBRARY, trusted.File("libforeign.so"));
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown(trusted.File("libforeign.so").c_str(), 65534, 65534), 0);
+  }
+  const std::pair<std::string, const char*> cases[] = {
+      {"LD_LIBRARY_PATH=" + open.File("") + " " + tool + trusted.File("r") + " register", "No such file"},
+      {"cd " + open.File("") + " && " + tool + trusted.File("r") + " register ./libquillmont.so.8",
+       "writable by group or others"},
+      {tool + trusted.File("r") + " register " + trusted.File("libforeign.so"), root ? "belongs to nobody" : ""},
+      {"cd " + fs::path(QUILLMONT_SHARED_LIBRARY).parent_path().string() + " && " + tool + trusted.File("r") +
+           " register ./" + fs::path(QUILLMONT_SHARED_LIBRARY).filename().string(),
+       "Registered"},
+  };
+  for (const auto& [command, says] : cases) {
+    int code = -1;
+    const std::string out = testing::Output("QM_FOREIGN_MARK=" + mark + " " + command + " 2>&1", &code);
+    EXPECT_NE(out.find(says), std::string::npos) << command << ": " << out;
+    EXPECT_EQ(code, std::string(says) == "Registered" ? 0 : 1) << command;
+  }
+  EXPECT_FALSE(fs::exists(mark)) << "another user's code ran in quillmont-regsvr";
+  EXPECT_NE(
+      ReadText(trusted.File("r")).find("InprocServer32=" + fs::path(QUILLMONT_SHARED_LIBRARY).parent_path().string()),
+      std::string::npos);
+}
+
 TEST(Trust, RegistrationNeverWritesThroughLinksOrIntoOpenFolders) {
   TempDir dir;
   const std::string path = dir.File("registry");
@@ -158,6 +190,15 @@ TEST(Trust, RegistrationNeverWritesThroughLinksOrIntoOpenFolders) {
     fs::remove(path);
   }
   EXPECT_FALSE(fs::exists(dir.File("chosen")));
+  // The tool makes the registry's missing folders the user's alone, even under umask 000.
+  TempDir homes;
+  const std::string home = homes.File("home");
+  EXPECT_NE(testing::Output("umask 000 && unset XDG_CONFIG_HOME QUILLMONT_REGISTRY && HOME=" + home + " " +
+                            QUILLMONT_REGSVR + " register " + QUILLMONT_SHARED_LIBRARY + " 2>&1")
+                .find("Registered"),
+            std::string::npos);
+  for (const char* folder : {"", "/.config", "/.config/quillmont"})
+    EXPECT_EQ(fs::status(home + folder).permissions(), fs::perms(0700)) << folder;
   if (::geteuid() != 0) GTEST_SKIP() << "giving a file to another user needs root (CI runs this as root)";
   // Another user's registry planted in a folder open to all stays as it is.
   fs::permissions(dir.File(""), fs::perms(01777));

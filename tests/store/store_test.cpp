@@ -292,7 +292,7 @@ TEST_P(StoreTest, RefusesBadNamesDuplicatesAndMissingRows) {
   // A text the reader would refuse is not written: the notification still opens as it was.
   auto stored = store->OpenDefinition(existing.id);
   const auto before = store->ReadNotification(existing.id);
-  stored->SetEmailMessage(std::string(kMaxMessageLength, 'm') + "\xC3\xA9");
+  stored->SetEmailMessage(std::string(rules::kMaxMessageLength, 'm') + "\xC3\xA9");
   EXPECT_THROW(store->Save(*stored), Error);
   EXPECT_EQ(store->ReadNotification(existing.id).message, before.message);
   EXPECT_NO_THROW(store->OpenDefinition(existing.id));

@@ -15,7 +15,10 @@ int KeyCodeOf(char32_t ch) {
   return 0;
 }
 
-int CharacterOf(int keyCode) {
+// The character a key types; none with Ctrl or Alt held (Ctrl+Space is no
+// space).
+int CharacterOf(int keyCode, int shiftState) {
+  if (shiftState & (shift::Ctrl | shift::Alt)) return 0;
   switch (keyCode) {
     case keys::Back:
     case keys::Tab:
@@ -39,17 +42,16 @@ bool Driver::Focus(Control& control) {
 bool Driver::Type(std::string_view text) {
   Control* target = panel_.ActiveControl();
   if (!target || !target->CanTakeFocus()) return false;
-  for (char32_t ch : utf8::Decode(text)) {
-    const int code = KeyCodeOf(ch);
-    const int shiftState = (ch >= 'A' && ch <= 'Z') ? shift::Shift : 0;
-    KeyEventArgs down{code, shiftState};
-    panel_.RouteKeyDown(down);
-    KeyPressArgs press{static_cast<int>(ch)};
-    panel_.RouteKeyPress(press);
-    KeyEventArgs up{code, shiftState};
-    panel_.RouteKeyUp(up);
-  }
+  for (char32_t ch : utf8::Decode(text)) TypeCharacter(ch);
   return true;
+}
+
+void Driver::TypeCharacter(char32_t ch) {
+  const int code = KeyCodeOf(ch);
+  const int shiftState = (ch >= 'A' && ch <= 'Z') ? shift::Shift : 0;
+  KeyDown(code, shiftState);
+  KeyPress(static_cast<int>(ch));
+  KeyUp(code, shiftState);
 }
 
 bool Driver::TypeInto(Control& control, std::string_view text) { return Focus(control) && Type(text); }
@@ -70,7 +72,7 @@ bool Driver::Paste(std::string_view text) {
 
 void Driver::PressKey(int keyCode, int shiftState) {
   KeyDown(keyCode, shiftState);
-  if (const int ch = CharacterOf(keyCode)) KeyPress(ch);
+  if (const int ch = CharacterOf(keyCode, shiftState)) KeyPress(ch);
   KeyUp(keyCode, shiftState);
 }
 

@@ -27,6 +27,9 @@ class QUILLMONT_API Driver {
   // key-press with the character and a key-up, so a text box changes (and
   // raises Change) once per character.
   bool Type(std::string_view text);
+  // One typed character as a stroke of the key that carries it (with Shift
+  // for a capital), to whatever has the focus.
+  void TypeCharacter(char32_t ch);
   // Focus, then type.
   bool TypeInto(Control& control, std::string_view text);
   // Selects the whole text of the active text box and erases it with one
@@ -36,7 +39,9 @@ class QUILLMONT_API Driver {
   bool Paste(std::string_view text);
 
   // A whole key stroke: key-down, the key-press of its character (Enter,
-  // Backspace, Escape, Space, Tab have one), key-up.
+  // Backspace, Escape, Space, Tab have one, unless Ctrl or Alt is held),
+  // key-up. A terminal reports no releases: its host sends the key-up at
+  // once, and a panel that acts on the release still sees it.
   void PressKey(int keyCode, int shiftState = 0);
   // The three parts on their own, for tests of what happens between them.
   void KeyDown(int keyCode, int shiftState = 0);

@@ -1,0 +1,68 @@
+#include <gtest/gtest.h>
+
+#include "quillmont/platform/error.h"
+#include "quillmont/rules/fields.h"
+
+namespace quillmont::rules {
+namespace {
+
+// The rules the pages, the import, delivery and the settings share, at their
+// edges.
+TEST(Rules, AcceptAndRefuseAtTheirEdges) {
+  struct Case {
+    const char* what;
+    bool got;
+    bool want;
+  };
+  std::string arcs100 = "1";
+  for (int i = 1; i < 100; ++i) arcs100 += ".1";
+  const Case cases[] = {
+      {"port 1", IsPort(1), true},
+      {"port 65535", IsPort(65535), true},
+      {"port 0", IsPort(0), false},
+      {"port 65536", IsPort(65536), false},
+      {"OID of two arcs", IsOid("1.3"), true},
+      {"OID of one arc", IsOid("1"), false},
+      {"OID with an empty arc", IsOid("1..3"), false},
+      {"OID with a leading dot", IsOid(".1.3"), false},
+      {"OID with a letter", IsOid("1.3a"), false},
+      {"OID of 100 arcs", IsOid(arcs100), true},
+      {"OID of 101 arcs", IsOid(arcs100 + ".1"), false},
+      {"version v2c", IsSnmpVersion("SNMP v2c"), true},
+      {"version in lower case", IsSnmpVersion("snmp v1"), false},
+      {"time format UTC", IsTimeFormat("UTC"), true},
+      {"time format local", IsTimeFormat("LOCAL"), false},
+      {"own text", IsOwnText("Alarm"), true},
+      {"the default's marker", IsOwnText(kDefaultText), false},
+      {"empty text", IsOwnText(""), false},
+      {"no stored text", IsOwnStoredText(std::nullopt), false},
+      {"folded names", EqualsIgnoringAsciiCase("Core-SW1", "core-sw1"), true},
+      {"only ASCII folds", EqualsIgnoringAsciiCase("\xC3\x89", "\xC3\xA9"), false},
+      {"line break", HasLineBreak("a\rb"), true},
+      {"tab is no line break", HasLineBreak("a\tb"), false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
+}
+
+TEST(Rules, EmailTextsAsThePageAndTheImportSeeThem) {
+  const auto page = CheckEmailTexts(true, "", kDefaultText);
+  EXPECT_TRUE(page.subjectEmpty);
+  EXPECT_FALSE(page.messageEmpty);
+  EXPECT_TRUE(CheckEmailTexts(false, kDefaultText, "Own").textWithoutRecipient);
+  EXPECT_FALSE(CheckEmailTexts(false, kDefaultText, "").textWithoutRecipient);
+  const auto stored = CheckStoredEmailTexts(true, std::nullopt, std::string());
+  EXPECT_FALSE(stored.subjectEmpty);
+  EXPECT_TRUE(stored.messageEmpty);
+}
+
+TEST(Rules, NamesAreTrimmedBoundedAndFreeOfControls) {
+  EXPECT_EQ(CheckedName(" \tCore\t "), "Core");
+  EXPECT_EQ(CheckedName(std::string(kMaxNameLength, 'n')).size(), kMaxNameLength);
+  for (const std::string& bad :
+       {std::string(" \t "), std::string(kMaxNameLength + 1, 'n'), std::string("a\x7f"), std::string("a\x1b[2J")})
+    EXPECT_THROW(CheckedName(bad), Error) << bad;
+  EXPECT_EQ(NameKey("Core Outage"), NameKey("core OUTAGE"));
+}
+
+}  // namespace
+}  // namespace quillmont::rules
