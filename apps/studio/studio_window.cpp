@@ -1,5 +1,6 @@
 #include "apps/studio/studio_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeySequence>
@@ -29,8 +30,18 @@ NotificationWindow::NotificationWindow(store::Store& store, std::shared_ptr<stor
   file->addAction(tr("&Save"), QKeySequence::Save, this, [this] { Save(); });
   file->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this, [this] { Rename(); });
   file->addSeparator();
-  QAction* close = file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { this->close(); });
-  close->setShortcuts({QKeySequence::Close, QKeySequence(Qt::Key_Escape)});
+  file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { this->close(); });
+  // Esc closes an open drop-down or menu first (some window systems hand
+  // the window's shortcut the key the pop-up should have had).
+  auto* escape = new QAction(this);
+  escape->setShortcut(Qt::Key_Escape);
+  connect(escape, &QAction::triggered, this, [this] {
+    if (QWidget* popup = QApplication::activePopupWidget())
+      popup->close();
+    else
+      close();
+  });
+  addAction(escape);
   // The terminal editor's page keys; Ctrl+Tab and Ctrl+Shift+Tab are the
   // tab widget's own, Alt+1..3 the captions' access letters.
   const auto step = [this](int by) {
