@@ -227,6 +227,7 @@ struct PanelWidget::Impl {
   void SyncAll(bool takeFocus);
   void SyncOne(Native& n);
   void SyncList(Native& n);
+  QRect RoomForText(const ui::Control& c, QComboBox& combo, QRect rect) const;
   void ShowMenu(ui::PopupMenu& popup);
 
   // Runs a user action on the panel, then brings the widgets in line; an
@@ -282,6 +283,9 @@ PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent
   impl_->popupConnection =
       impl_->panel->PopupShown.Connect([this](ui::PopupMenu& popup, float, float) { impl_->ShowMenu(popup); });
   impl_->Build(this, *impl_->panel);
+  // A new page's controls sit where its form drew them, not always inside
+  // it: the page lays itself out for the size it is shown at.
+  impl_->Act([this] { impl_->panel->Resize(); });
   impl_->design = {TwipsToPixels(impl_->panel->Width(), DpiX()), TwipsToPixels(impl_->panel->Height(), DpiY())};
   resize(impl_->design);
   impl_->SyncAll(false);
@@ -456,11 +460,32 @@ void PanelWidget::Impl::SyncAll(bool takeFocus) {
   }
 }
 
+QRect PanelWidget::Impl::RoomForText(const ui::Control& c, QComboBox& combo, QRect rect) const {
+  // The panels' widths were measured for narrower letters: a drop-down whose
+  // longest item does not fit grows to the right, as far as its container
+  // and the controls beside it leave room.
+  const int wanted = combo.sizeHint().width();
+  if (wanted <= rect.width() || !c.Parent()) return rect;
+  const double dx = self.DpiX(), dy = self.DpiY();
+  const int gap = TwipsToPixels(120, dx);
+  int limit = TwipsToPixels(c.Parent()->Width(), dx) - gap;
+  if (c.Parent() == panel.get()) limit = TwipsToPixels(panel->Width(), dx) - gap;
+  for (const auto& other : c.Parent()->Children()) {
+    if (other.get() == &c || !other->Visible()) continue;
+    const QRect r = PixelRect(*other, dx, dy);
+    if (r.left() >= rect.right() && r.top() < rect.bottom() && r.bottom() > rect.top())
+      limit = std::min(limit, r.left() - gap);
+  }
+  rect.setWidth(std::max(rect.width(), std::min(wanted, limit - rect.left())));
+  return rect;
+}
+
 void PanelWidget::Impl::SyncOne(Native& n) {
   ui::Control& c = *n.control;
   if (auto* selector = dynamic_cast<XSelector*>(&c)) selector->AvailableList();  // brings its views up to date
   QWidget* w = n.widget;
-  const QRect rect = PixelRect(c, self.DpiX(), self.DpiY());
+  QRect rect = PixelRect(c, self.DpiX(), self.DpiY());
+  if (c.Kind() == ui::ControlKind::ComboBox) rect = RoomForText(c, *static_cast<QComboBox*>(w), rect);
   if (w->geometry() != rect) w->setGeometry(rect);
   if (w->isEnabled() != c.Enabled()) w->setEnabled(c.Enabled());
   if (w->isVisibleTo(w->parentWidget()) != c.Visible()) w->setVisible(c.Visible());
