@@ -2,6 +2,7 @@
 // postgresql:// URI) in desktop windows.
 #include <QApplication>
 #include <iostream>
+#include <string_view>
 
 #include "adapters/qt/message_box_service.h"
 #include "apps/session/command_line.h"
@@ -12,12 +13,28 @@
 #include "store/host_objects.h"
 #include "store/pg_db.h"
 
+namespace {
+constexpr const char* kDescription = "The notifications of a store in desktop windows.";
+constexpr const char* kDatabaseHelp = "the database";
+}  // namespace
+
 int main(int argc, char** argv) {
   using namespace quillmont;
+  // Help needs no display: printed before Qt looks for one.
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--") break;
+    if (arg == "-h" || arg == "--help") {
+      session::CommandLineParser help("quillmont-studio", kDescription);
+      help.AddDatabase(kDatabaseHelp);
+      std::cout << help.Help();
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quillmont Studio");
-  session::CommandLineParser parser("quillmont-studio", "The notifications of a store in desktop windows.");
-  parser.AddDatabase("the database");
+  session::CommandLineParser parser("quillmont-studio", kDescription);
+  parser.AddDatabase(kDatabaseHelp);
   std::vector<std::string> args;
   // Qt has taken its own arguments out by now.
   for (const QString& arg : QApplication::arguments().mid(1)) args.push_back(arg.toStdString());

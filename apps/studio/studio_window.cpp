@@ -25,6 +25,8 @@ NotificationWindow::NotificationWindow(store::Store& store, std::shared_ptr<stor
   setWindowFlag(Qt::Window);
   tabs_ = new QTabWidget(this);
   setCentralWidget(tabs_);
+  // From the start, so the first save's message does not move the page.
+  statusBar()->show();
   // The page's New button has Alt+N.
   QMenu* file = menuBar()->addMenu(tr("N&otification"));
   file->addAction(tr("&Save"), QKeySequence::Save, this, [this] { Save(); });
@@ -176,7 +178,12 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->verticalHeader()->hide();
+  // Columns as wide as their captions and numbers in the font at hand (any
+  // DPI), the name taking the rest; a name never wraps.
+  table_->setWordWrap(false);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   setCentralWidget(table_);
   resize(760, 420);
   connect(table_, &QTableView::activated, this, [this](const QModelIndex&) {

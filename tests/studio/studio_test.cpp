@@ -17,6 +17,9 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QHeaderView>
+#include <QStatusBar>
+#include <cstdio>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
@@ -428,6 +431,38 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
   EXPECT_GE(wide, needed);
   answers.push_back(Press("Discard"));
   window.close();
+}
+
+
+// The list's columns fit their captions and numbers in a font twice as
+// large (192 DPI without Qt's scaling); the status bar is there from the
+// start; the help is printed without a display.
+TEST_F(StudioKeys, TheListFitsItsFontTheStatusBarIsThereAndHelpNeedsNoDisplay) {
+  QTableView& table = studio->Table();
+  QFont large = table.font();
+  large.setPointSizeF(large.pointSizeF() * 2);
+  table.setFont(large);
+  table.horizontalHeader()->setFont(large);
+  QApplication::processEvents();
+  const QFontMetrics metrics(large);
+  for (int column = 0; column < table.model()->columnCount(); ++column) {
+    const QString caption = table.model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    EXPECT_GT(table.columnWidth(column), metrics.horizontalAdvance(caption)) << caption.toStdString();
+    for (int row = 0; row < table.model()->rowCount(); ++row)
+      EXPECT_GT(table.columnWidth(column), metrics.horizontalAdvance(table.model()->index(row, column).data().toString()));
+  }
+  EXPECT_FALSE(table.wordWrap());
+
+  NotificationWindow& window = Open(1);
+  EXPECT_TRUE(window.statusBar()->isVisible());
+  window.close();
+
+  FILE* help = popen("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " QUILLMONT_STUDIO " --help 2>&1", "r");
+  ASSERT_NE(help, nullptr);
+  std::string out;
+  for (char buffer[256]; fgets(buffer, sizeof buffer, help);) out += buffer;
+  EXPECT_EQ(pclose(help), 0) << out;
+  EXPECT_NE(out.find("--db"), std::string::npos) << out;
 }
 
 }  // namespace
