@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcutEvent>
+#include <QTabWidget>
 #include <QTreeView>
 #include <cmath>
 #include <stdexcept>
@@ -713,11 +714,33 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
       auto& key = static_cast<QKeyEvent&>(*event);
+      // Shift+F10 and the Menu key open a list's menu on its caret row.
+      const bool menuKey =
+          key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && (key.modifiers() & Qt::ShiftModifier) &&
+                                        !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+      if (list && view && menuKey) {
+        if (event->type() == QEvent::KeyPress) {
+          const int caret = list->CaretRow();
+          const QRect at = caret >= 0 ? view->visualRect(n->model->index(caret, 0)) : QRect();
+          impl_->menuAt = view->viewport()->mapToGlobal(at.isValid() ? at.center() : QPoint(0, 0));
+          impl_->Act([&] { user.ContextMenu(*list, caret >= 0 ? std::optional<int>(caret) : std::nullopt); });
+        }
+        return true;
+      }
       if (PageSwitchChord(key)) {
         // Up the host's widgets from this one (a QTabWidget answers it).
         if (event->type() == QEvent::KeyPress && parentWidget()) {
           QKeyEvent copy(key.type(), key.key(), key.modifiers(), key.text(), key.isAutoRepeat(), key.count());
           QCoreApplication::sendEvent(parentWidget(), &copy);
+          // A QTabWidget answers Ctrl+Tab itself but not Ctrl+PgDn/PgUp.
+          if (!copy.isAccepted() && (key.key() == Qt::Key_PageDown || key.key() == Qt::Key_PageUp)) {
+            QWidget* up = parentWidget();
+            while (up && !qobject_cast<QTabWidget*>(up)) up = up->parentWidget();
+            if (auto* tabs = qobject_cast<QTabWidget*>(up); tabs && tabs->count() > 0) {
+              const int by = key.key() == Qt::Key_PageDown ? 1 : -1;
+              tabs->setCurrentIndex((tabs->currentIndex() + by + tabs->count()) % tabs->count());
+            }
+          }
         }
         return true;
       }

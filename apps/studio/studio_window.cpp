@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -14,6 +15,30 @@
 #include "quillmont/framework/services.h"
 
 namespace quillmont::studio {
+
+namespace {
+
+constexpr const char* kWindowKeys =
+    "Ctrl+S\tsave\nF2\trename\nCtrl+W, Esc\tclose\n"
+    "Ctrl+Tab, Ctrl+PgDn, F6\tnext page\nCtrl+Shift+Tab, Ctrl+PgUp, Shift+F6\tprevious page\n"
+    "Alt+1..3\tpage by number\nTab, Shift+Tab\tnext / previous field\nAlt+letter\tthe field or button "
+    "of that letter\nEnter\tapply the entry\nDel\tdelete the selected rows\nShift+F10, Menu\tthe list's menu\n"
+    "F4, Alt+Down\topen a drop-down list\nF1\tthis help";
+constexpr const char* kListKeys =
+    "Ctrl+N\tnew notification\nEnter\topen it (or bring its window forward)\nF2\trename\nDel\tdelete\n"
+    "Ctrl+Q\tquit\nF1\tthis help";
+
+// A Help menu whose Keys item (F1) lists the window's keys.
+void AddHelp(QMainWindow& window, const char* title, const char* keys) {
+  // "l": H is the SNMP page's Host field.
+  QMenu* help = window.menuBar()->addMenu(QObject::tr("He&lp"));
+  help->addAction(QObject::tr("&Keys"), QKeySequence::HelpContents, &window, [&window, title, keys] {
+    QMessageBox box(QMessageBox::Information, QObject::tr(title), QString::fromUtf8(keys), QMessageBox::Ok, &window);
+    box.exec();
+  });
+}
+
+}  // namespace
 
 NotificationWindow::NotificationWindow(store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
                                        QWidget* parent)
@@ -44,6 +69,7 @@ NotificationWindow::NotificationWindow(store::Store& store, std::shared_ptr<stor
       close();
   });
   addAction(escape);
+  AddHelp(*this, "Keys of the notification window", kWindowKeys);
   // The terminal editor's page keys; Ctrl+Tab and Ctrl+Shift+Tab are the
   // tab widget's own, Alt+1..3 the captions' access letters.
   const auto step = [this](int by) {
@@ -198,6 +224,7 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
   file->addAction(tr("&Delete..."), QKeySequence::Delete, this, [this] { DeleteCurrent(); });
   file->addSeparator();
   file->addAction(tr("&Quit"), QKeySequence::Quit, this, [this] { close(); });
+  AddHelp(*this, "Keys of the notification list", kListKeys);
   // What other editors save shows within a second.
   auto* poll = new QTimer(this);
   connect(poll, &QTimer::timeout, this, [this] {

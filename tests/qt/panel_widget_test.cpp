@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -175,6 +176,16 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
   EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "gamma"}));
   EXPECT_EQ(Native<QTreeView>(panel->stl()).selectionModel()->selectedRows().at(0).row(), 1);
+
+  // From the keyboard: Shift+F10 and the Menu key, on the caret row.
+  for (const auto& [key, modifiers] :
+       {std::pair{Qt::Key_F10, Qt::ShiftModifier}, std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+    QTest::keyClick(&Native(panel->stl()), key, modifiers);
+    ASSERT_NE(widget->OpenMenu(), nullptr) << key;
+    EXPECT_EQ(panel->OpenPopupMenu(), &panel->mnuPopup());
+    widget->OpenMenu()->close();
+    EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
+  }
 }
 
 TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
@@ -259,6 +270,31 @@ TEST_F(SnmpWidget, ManyRowsAreReadFromTheListsStore) {
   EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(last).center()));
   EXPECT_EQ(last.data().toString(), "h99999");
   EXPECT_EQ(view.selectionModel()->selectedRows().at(0).row(), 99999);
+}
+
+// Pages in a plain QTabWidget: the page-switch chords pressed in a field or
+// a list reach the tab widget, never the page.
+TEST_F(SnmpWidget, PageSwitchChordsGoToTheHostsTabWidget) {
+  panel->LoadData(Variant(StoredDefinition({"alpha:161", "beta:162"})), "SNMP", host);
+  QTabWidget tabs;
+  auto* first = new qt::PanelWidget(panel);
+  tabs.addTab(first, "&SNMP");
+  tabs.addTab(new qt::PanelWidget(std::shared_ptr<ui::UserControl>(XEventEmailTab::Create())), "&E-Mail");
+  tabs.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&tabs));
+  auto* list = qobject_cast<QTreeView*>(first->WidgetFor(panel->stl()));
+  auto* field = first->WidgetFor(panel->txtHost());
+  const struct {
+    QWidget* in;
+    Qt::Key key;
+  } cases[] = {{field, Qt::Key_Tab}, {list, Qt::Key_PageDown}};
+  for (const auto& c : cases) {
+    tabs.setCurrentIndex(0);
+    c.in->setFocus();
+    QTest::keyClick(c.in, c.key, Qt::ControlModifier);
+    EXPECT_EQ(tabs.currentIndex(), 1) << c.key;
+  }
+  EXPECT_EQ(panel->stl().CaretRow(), 0);
 }
 
 TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {

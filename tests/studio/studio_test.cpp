@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -17,14 +18,13 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QHeaderView>
 #include <QStatusBar>
-#include <cstdio>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <cstdio>
 
 #include "adapters/qt/message_box_service.h"
 #include "apps/studio/studio_window.h"
@@ -264,6 +264,15 @@ TEST_F(StudioKeys, PageKeysWorkFromInsideAPageAndEscClosesOnlyADropDown) {
     EXPECT_EQ(window.Tabs().currentIndex(), step.page);
     EXPECT_TRUE(window.Page(step.page).isAncestorOf(QApplication::focusWidget()));
   }
+  QString help;
+  answers.push_back([&](QWidget& box) {
+    help = dynamic_cast<QMessageBox&>(box).text();
+    box.close();
+  });
+  Key(Qt::Key_F1);
+  EXPECT_TRUE(help.contains("Ctrl+PgDn") && help.contains("Shift+F10")) << help.toStdString();
+  window.activateWindow();  // the offscreen platform gives it back to none
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }));
   auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
   auto& managers = Native<QTreeView>(window, 1, snmp.stl());
   QTest::mouseClick(managers.viewport(), Qt::LeftButton, {},
@@ -433,7 +442,6 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
   window.close();
 }
 
-
 // The list's columns fit their captions and numbers in a font twice as
 // large (192 DPI without Qt's scaling); the status bar is there from the
 // start; the help is printed without a display.
@@ -449,7 +457,8 @@ TEST_F(StudioKeys, TheListFitsItsFontTheStatusBarIsThereAndHelpNeedsNoDisplay) {
     const QString caption = table.model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
     EXPECT_GT(table.columnWidth(column), metrics.horizontalAdvance(caption)) << caption.toStdString();
     for (int row = 0; row < table.model()->rowCount(); ++row)
-      EXPECT_GT(table.columnWidth(column), metrics.horizontalAdvance(table.model()->index(row, column).data().toString()));
+      EXPECT_GT(table.columnWidth(column),
+                metrics.horizontalAdvance(table.model()->index(row, column).data().toString()));
   }
   EXPECT_FALSE(table.wordWrap());
 
