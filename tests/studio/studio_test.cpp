@@ -54,72 +54,126 @@ void TypeInto(QWidget& box, const QString& text) {
   QTest::keyClicks(&box, text);
 }
 
-TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
-  testing::TempDir dir;
-  auto store = store::Store::Open(dir.File("q.db"));
-  store::SeedDatabase(*store);
-  SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
-  SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
-  SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
-  // A box nobody expects would wait forever: it fails the test and goes.
-  QTimer guard;
-  QObject::connect(&guard, &QTimer::timeout, [] {
-    if (QWidget* box = QApplication::activeModalWidget()) {
-      ADD_FAILURE() << "unexpected dialog: " << box->windowTitle().toStdString();
-      box->close();
-    }
-  });
-  guard.start(100);
-  {
-    StudioWindow studio(store, dir.File("q.db"));
-    studio.show();
-    ASSERT_EQ(studio.Table().model()->rowCount(), 2);
-    EXPECT_EQ(studio.Table().model()->index(0, 1).data().toString(), "Core network outage");
-    QTest::keyClick(&studio.Table(), Qt::Key_Return);  // the first row is chosen: it opens
-    auto windows = studio.findChildren<NotificationWindow*>();
-    ASSERT_EQ(windows.size(), 1);
-    NotificationWindow& window = *windows[0];
-    EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));  // typing goes to the active window
+// A store with the sample notifications, the list window on it, and the
+// answers to the modal dialogs the user is expected to see, in order (an
+// unexpected one fails the test and is closed).
+class StudioKeys : public ::testing::Test {
+ protected:
+  using Answer = std::function<void(QWidget&)>;
 
-    auto& events = dynamic_cast<XEventsTab&>(window.Page(0).Panel());
-    auto& available = Native<QTreeView>(window, 0, events.xEvents().AvailableList());
-    QTest::mouseClick(available.viewport(), Qt::LeftButton, {},
-                      available.visualRect(available.model()->index(0, 0)).center());
-    QTest::mouseClick(&Native(window, 0, events.xEvents().ChooseButton()), Qt::LeftButton);
-    EXPECT_TRUE(window.windowTitle().endsWith("[changed]")) << window.windowTitle().toStdString();
-
-    window.Tabs().setCurrentIndex(1);
-    auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
-    QTest::mouseClick(&Native(window, 1, snmp.cmdNew()), Qt::LeftButton);
-    TypeInto(Native(window, 1, snmp.txtHost()), "trap.example.org");
-    TypeInto(Native(window, 1, snmp.txtPort()), "1162");
-    QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
-
-    window.Tabs().setCurrentIndex(2);
-    auto& email = dynamic_cast<XEventEmailTab&>(window.Page(2).Panel());
-    QTest::mouseClick(&Native(window, 2, email.cmdNew()), Qt::LeftButton);
-    TypeInto(Native(window, 2, email.txtAddress()), "ops@example.org");
-    QTest::keyClick(&Native(window, 2, email.txtAddress()), Qt::Key_Return);
-
-    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
-    EXPECT_EQ(studio.Table().model()->index(0, 2).data().toInt(), 3);  // the list's counts follow
-    window.close();
-    EXPECT_TRUE(studio.findChildren<NotificationWindow*>().isEmpty() ||
-                !studio.findChildren<NotificationWindow*>()[0]->isVisible());
-
-    NotificationWindow* again = studio.OpenNotification(1);
-    ASSERT_NE(again, nullptr);
-    auto& reopened = dynamic_cast<XEventSNMPTab&>(again->Page(1).Panel());
-    EXPECT_EQ(reopened.stl().RowCount(), 3);
-    again->close();
+  void SetUp() override {
+    store = store::Store::Open(dir.File("q.db"));
+    store::SeedDatabase(*store);
+    SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
+    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
+    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+    QObject::connect(&modal, &QTimer::timeout, [this] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box || !box->isVisible()) return;
+      if (answers.empty()) {
+        ADD_FAILURE() << "unexpected dialog: " << box->windowTitle().toStdString();
+        box->close();
+        return;
+      }
+      const Answer answer = answers.front();
+      answers.pop_front();
+      answer(*box);
+    });
+    modal.start(30);
+    studio = std::make_unique<StudioWindow>(store, dir.File("q.db"));
+    studio->show();
   }
+  void TearDown() override {
+    studio.reset();
+    EXPECT_TRUE(answers.empty()) << answers.size() << " expected dialogs did not come";
+    ResetThreadServices();
+  }
+  NotificationWindow& Open(std::int32_t id) {
+    NotificationWindow* window = studio->OpenNotification(id);
+    if (!window) throw std::runtime_error("not opened");
+    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    return *window;
+  }
+  // The offscreen platform gives the focus back to no window after a box.
+  static void Activate(QWidget& window) {
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+  }
+  // The key goes where the keyboard is.
+  static void Key(Qt::Key key, Qt::KeyboardModifiers m = {}) {
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    QTest::keyClick(focused, key, m);
+  }
+  static Answer Press(const QString& caption) {
+    return [caption](QWidget& box) {
+      for (auto* button : box.findChildren<QAbstractButton*>())
+        if (button->text().remove('&') == caption) return button->click();
+      ADD_FAILURE() << "no button " << caption.toStdString() << " in " << box.windowTitle().toStdString();
+      box.close();
+    };
+  }
+  static Answer Type(const QString& text) {
+    return [text](QWidget& box) {
+      auto& dialog = dynamic_cast<QInputDialog&>(box);
+      dialog.setTextValue(text);
+      dialog.accept();
+    };
+  }
+
+  testing::TempDir dir;
+  std::shared_ptr<store::Store> store;
+  std::unique_ptr<StudioWindow> studio;
+  std::deque<Answer> answers;
+  QTimer modal;
+};
+
+TEST_F(StudioKeys, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
+  ASSERT_EQ(studio->Table().model()->rowCount(), 2);
+  EXPECT_EQ(studio->Table().model()->index(0, 1).data().toString(), "Core network outage");
+  QTest::keyClick(&studio->Table(), Qt::Key_Return);  // the first row is chosen: it opens
+  auto windows = studio->findChildren<NotificationWindow*>();
+  ASSERT_EQ(windows.size(), 1);
+  NotificationWindow& window = *windows[0];
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));  // typing goes to the active window
+
+  auto& events = dynamic_cast<XEventsTab&>(window.Page(0).Panel());
+  auto& available = Native<QTreeView>(window, 0, events.xEvents().AvailableList());
+  QTest::mouseClick(available.viewport(), Qt::LeftButton, {},
+                    available.visualRect(available.model()->index(0, 0)).center());
+  QTest::mouseClick(&Native(window, 0, events.xEvents().ChooseButton()), Qt::LeftButton);
+  EXPECT_TRUE(window.windowTitle().endsWith("[changed]")) << window.windowTitle().toStdString();
+
+  window.Tabs().setCurrentIndex(1);
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+  QTest::mouseClick(&Native(window, 1, snmp.cmdNew()), Qt::LeftButton);
+  TypeInto(Native(window, 1, snmp.txtHost()), "trap.example.org");
+  TypeInto(Native(window, 1, snmp.txtPort()), "1162");
+  QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
+
+  window.Tabs().setCurrentIndex(2);
+  auto& email = dynamic_cast<XEventEmailTab&>(window.Page(2).Panel());
+  QTest::mouseClick(&Native(window, 2, email.cmdNew()), Qt::LeftButton);
+  TypeInto(Native(window, 2, email.txtAddress()), "ops@example.org");
+  QTest::keyClick(&Native(window, 2, email.txtAddress()), Qt::Key_Return);
+
+  QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
+  EXPECT_EQ(studio->Table().model()->index(0, 2).data().toInt(), 3);  // the list's counts follow
+  window.close();
+  EXPECT_TRUE(studio->findChildren<NotificationWindow*>().isEmpty() ||
+              !studio->findChildren<NotificationWindow*>()[0]->isVisible());
+
+  NotificationWindow* again = studio->OpenNotification(1);
+  ASSERT_NE(again, nullptr);
+  auto& reopened = dynamic_cast<XEventSNMPTab&>(again->Page(1).Panel());
+  EXPECT_EQ(reopened.stl().RowCount(), 3);
+  again->close();
   const std::string json = store::ExportJson(*store, 1);
   EXPECT_NE(json.find("{\"host\": \"trap.example.org\", \"port\": 1162"), std::string::npos) << json;
   EXPECT_NE(json.find("\"ops@example.org\""), std::string::npos) << json;
   EXPECT_NE(json.find("{\"key\": \"node.up\""), std::string::npos) << json;
-  ResetThreadServices();
 }
 
 // The store fails under the list window while the user answers its question
@@ -169,75 +223,6 @@ TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   ResetThreadServices();
 }
 
-// A store with the sample notifications, the list window on it, and the
-// answers to the modal dialogs the user is expected to see, in order (an
-// unexpected one fails the test and is closed).
-class StudioKeys : public ::testing::Test {
- protected:
-  using Answer = std::function<void(QWidget&)>;
-
-  void SetUp() override {
-    store = store::Store::Open(dir.File("q.db"));
-    store::SeedDatabase(*store);
-    SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
-    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
-    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
-    QObject::connect(&modal, &QTimer::timeout, [this] {
-      QWidget* box = QApplication::activeModalWidget();
-      if (!box || !box->isVisible()) return;
-      if (answers.empty()) {
-        ADD_FAILURE() << "unexpected dialog: " << box->windowTitle().toStdString();
-        box->close();
-        return;
-      }
-      const Answer answer = answers.front();
-      answers.pop_front();
-      answer(*box);
-    });
-    modal.start(30);
-    studio = std::make_unique<StudioWindow>(store, dir.File("q.db"));
-    studio->show();
-  }
-  void TearDown() override {
-    studio.reset();
-    EXPECT_TRUE(answers.empty()) << answers.size() << " expected dialogs did not come";
-    ResetThreadServices();
-  }
-  NotificationWindow& Open(std::int32_t id) {
-    NotificationWindow* window = studio->OpenNotification(id);
-    if (!window) throw std::runtime_error("not opened");
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
-    return *window;
-  }
-  // The key goes where the keyboard is.
-  static void Key(Qt::Key key, Qt::KeyboardModifiers m = {}) {
-    QWidget* focused = QApplication::focusWidget();
-    ASSERT_NE(focused, nullptr);
-    QTest::keyClick(focused, key, m);
-  }
-  static Answer Press(const QString& caption) {
-    return [caption](QWidget& box) {
-      for (auto* button : box.findChildren<QAbstractButton*>())
-        if (button->text().remove('&') == caption) return button->click();
-      ADD_FAILURE() << "no button " << caption.toStdString() << " in " << box.windowTitle().toStdString();
-      box.close();
-    };
-  }
-  static Answer Type(const QString& text) {
-    return [text](QWidget& box) {
-      auto& dialog = dynamic_cast<QInputDialog&>(box);
-      dialog.setTextValue(text);
-      dialog.accept();
-    };
-  }
-
-  testing::TempDir dir;
-  std::shared_ptr<store::Store> store;
-  std::unique_ptr<StudioWindow> studio;
-  std::deque<Answer> answers;
-  QTimer modal;
-};
-
 // From inside any page the page keys change pages, and the keyboard goes
 // with the page; a list's Ctrl+PgDn is no row move; Esc on an open drop-down
 // closes only the drop-down.
@@ -271,8 +256,7 @@ TEST_F(StudioKeys, PageKeysWorkFromInsideAPageAndEscClosesOnlyADropDown) {
   });
   Key(Qt::Key_F1);
   EXPECT_TRUE(help.contains("Ctrl+PgDn") && help.contains("Shift+F10")) << help.toStdString();
-  window.activateWindow();  // the offscreen platform gives it back to none
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != nullptr; }));
+  Activate(window);
   auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
   auto& managers = Native<QTreeView>(window, 1, snmp.stl());
   QTest::mouseClick(managers.viewport(), Qt::LeftButton, {},
@@ -291,15 +275,18 @@ TEST_F(StudioKeys, PageKeysWorkFromInsideAPageAndEscClosesOnlyADropDown) {
   QTest::qWait(50);
   EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
   EXPECT_TRUE(window.isVisible());
-  window.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+  Activate(window);
   QTest::keyClick(&version, Qt::Key_Escape);  // now the window's
   EXPECT_FALSE(window.isVisible());
 }
 
 // New alone is no change (and Alt+N is the page's New, not the menu's); the
 // revision question answers Enter with Cancel, keeping the user's edits.
-TEST_F(StudioKeys, NewAloneIsNoChangeAndEnterOnTheRevisionQuestionCancels) {
+// New alone is no change (and Alt+N is the page's New, not the menu's); Enter
+// on the revision question cancels, keeping the edits. One window per
+// notification number, whose title follows a save as new and a rename from
+// the list; a deletion from the list closes the window first.
+TEST_F(StudioKeys, NewAloneIsNoChangeAndTheListAndTheWindowsStayInStep) {
   NotificationWindow& window = Open(1);
   window.Tabs().setCurrentIndex(1);
   EXPECT_EQ(window.menuBar()->actions().at(0)->text(), "N&otification");
@@ -307,19 +294,12 @@ TEST_F(StudioKeys, NewAloneIsNoChangeAndEnterOnTheRevisionQuestionCancels) {
   Key(Qt::Key_N, Qt::AltModifier);
   EXPECT_TRUE(Native(window, 1, snmp.txtHost()).hasFocus());
   EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
-  window.close();  // unchanged: no question
-  ASSERT_FALSE(window.isVisible());
-
-  NotificationWindow& again = Open(1);
-  again.Tabs().setCurrentIndex(1);
-  auto& page = dynamic_cast<XEventSNMPTab&>(again.Page(1).Panel());
-  Key(Qt::Key_N, Qt::AltModifier);
   QTest::keyClicks(QApplication::focusWidget(), "trap.example.org");
-  TypeInto(Native(again, 1, page.txtPort()), "1162");
-  QTest::mouseClick(&Native(again, 1, page.cmdApply()), Qt::LeftButton);
-  ASSERT_EQ(page.stl().ViewRowCount(), 3);
-  auto other = store::Store::Open(dir.File("q.db"));
-  other->RenameNotification(1, "Renamed elsewhere");
+  Key(Qt::Key_Tab);
+  QTest::keyClicks(QApplication::focusWidget(), "1162");
+  Key(Qt::Key_Return);
+  ASSERT_EQ(snmp.stl().ViewRowCount(), 3);
+  store::Store::Open(dir.File("q.db"))->RenameNotification(1, "Renamed elsewhere");
   QString defaultButton;
   answers.push_back([&](QWidget& box) {
     defaultButton = dynamic_cast<QMessageBox&>(box).defaultButton()->text();
@@ -327,25 +307,11 @@ TEST_F(StudioKeys, NewAloneIsNoChangeAndEnterOnTheRevisionQuestionCancels) {
   });
   Key(Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(defaultButton, "Cancel");
-  EXPECT_TRUE(again.windowTitle().endsWith("[changed]"));
-  EXPECT_EQ(page.stl().ViewRowCount(), 3);
-  answers.push_back(Press("No"));
-  again.close();
-}
-
-// One window per notification number, whose title follows a save as new and
-// a rename from the list; a deletion from the list closes the window first.
-TEST_F(StudioKeys, TheListAndTheWindowsStayInStep) {
-  NotificationWindow& window = Open(1);
-  window.Tabs().setCurrentIndex(1);
-  Key(Qt::Key_N, Qt::AltModifier);
-  QTest::keyClicks(QApplication::focusWidget(), "trap.example.org");
-  Key(Qt::Key_Tab);
-  QTest::keyClicks(QApplication::focusWidget(), "1162");
-  Key(Qt::Key_Return);
-  store::Store::Open(dir.File("q.db"))->RenameNotification(1, "Renamed elsewhere");
+  EXPECT_TRUE(window.windowTitle().endsWith("[changed]"));
+  EXPECT_EQ(snmp.stl().ViewRowCount(), 3);
   answers = {Press("Save as new"), Type("Copy")};
-  Key(Qt::Key_S, Qt::ControlModifier);
+  Activate(window);
+  QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
   ASSERT_EQ(window.windowTitle().toStdString(), "Notification 3: Copy");
   NotificationWindow* first = studio->OpenNotification(1);
   ASSERT_NE(first, &window);
@@ -353,16 +319,14 @@ TEST_F(StudioKeys, TheListAndTheWindowsStayInStep) {
   first->close();
 
   const auto onTheList = [&](std::int32_t id, Qt::Key key) {
-    studio->activateWindow();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == studio.get(); }));
+    Activate(*studio);
     studio->Table().selectRow(studio->Index().RowOf(id));
     QTest::keyClick(&studio->Table(), key);
   };
   answers = {Type("Third")};
   onTheList(3, Qt::Key_F2);
   EXPECT_EQ(window.windowTitle().toStdString(), "Notification 3: Third  [changed]");
-  window.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+  Activate(window);
   Key(Qt::Key_S, Qt::ControlModifier);  // no "changed by another program"
   EXPECT_EQ(window.windowTitle().toStdString(), "Notification 3: Third");
   EXPECT_EQ(studio->Table().model()->index(studio->Index().RowOf(3), 1).data().toString(), "Third");
@@ -434,8 +398,7 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
     needed = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100;
     dynamic_cast<QDialog&>(dialog).reject();
   });
-  window.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+  Activate(window);
   QTest::keyClick(&window, Qt::Key_F2);
   EXPECT_GE(wide, needed);
   answers.push_back(Press("Discard"));
