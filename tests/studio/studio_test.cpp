@@ -27,6 +27,7 @@
 #include <cstdio>
 
 #include "adapters/qt/message_box_service.h"
+#include "apps/session/startup.h"
 #include "apps/studio/studio_window.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
@@ -64,9 +65,7 @@ class StudioKeys : public ::testing::Test {
   void SetUp() override {
     store = store::Store::Open(dir.File("q.db"));
     store::SeedDatabase(*store);
-    SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
-    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
-    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+    services = std::make_unique<session::StoreServices>(std::make_shared<qt::MessageBoxService>(), store);
     QObject::connect(&modal, &QTimer::timeout, [this] {
       QWidget* box = QApplication::activeModalWidget();
       if (!box || !box->isVisible()) return;
@@ -86,7 +85,7 @@ class StudioKeys : public ::testing::Test {
   void TearDown() override {
     studio.reset();
     EXPECT_TRUE(answers.empty()) << answers.size() << " expected dialogs did not come";
-    ResetThreadServices();
+    services.reset();
   }
   NotificationWindow& Open(std::int32_t id) {
     NotificationWindow* window = studio->OpenNotification(id);
@@ -123,6 +122,7 @@ class StudioKeys : public ::testing::Test {
 
   testing::TempDir dir;
   std::shared_ptr<store::Store> store;
+  std::unique_ptr<session::StoreServices> services;
   std::unique_ptr<StudioWindow> studio;
   std::deque<Answer> answers;
   QTimer modal;
@@ -185,7 +185,7 @@ TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   const std::string path = dir.File("q.db");
   auto store = store::Store::Open(path);
   store::SeedDatabase(*store);
-  SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
+  session::StoreServices services(std::make_shared<qt::MessageBoxService>(), store);
   StudioWindow studio(store, path);
   studio.show();
   std::vector<std::string> titles;
@@ -220,7 +220,6 @@ TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   EXPECT_EQ(titles, (std::vector<std::string>{"Delete Notification", session::kErrorTitle}));
   EXPECT_EQ(mostAtOnce, 1);
   EXPECT_EQ(studio.Table().model()->rowCount(), 2);  // the rows as they were last read
-  ResetThreadServices();
 }
 
 // From inside any page the page keys change pages, and the keyboard goes
