@@ -278,21 +278,15 @@ TEST_F(SnmpWidget, PageSwitchChordsGoToTheHostsTabWidget) {
   panel->LoadData(Variant(StoredDefinition({"alpha:161", "beta:162"})), "SNMP", host);
   QTabWidget tabs;
   auto* first = new qt::PanelWidget(panel);
-  tabs.addTab(first, "&SNMP");
-  tabs.addTab(new qt::PanelWidget(std::shared_ptr<ui::UserControl>(XEventEmailTab::Create())), "&E-Mail");
+  tabs.addTab(first, "SNMP");
+  tabs.addTab(new QWidget, "Other");
   tabs.show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&tabs));
-  auto* list = qobject_cast<QTreeView*>(first->WidgetFor(panel->stl()));
-  auto* field = first->WidgetFor(panel->txtHost());
-  const struct {
-    QWidget* in;
-    Qt::Key key;
-  } cases[] = {{field, Qt::Key_Tab}, {list, Qt::Key_PageDown}};
-  for (const auto& c : cases) {
+  for (const auto& [in, key] : {std::pair{first->WidgetFor(panel->txtHost()), Qt::Key_Tab},
+                                std::pair{first->WidgetFor(panel->stl()), Qt::Key_PageDown}}) {
     tabs.setCurrentIndex(0);
-    c.in->setFocus();
-    QTest::keyClick(c.in, c.key, Qt::ControlModifier);
-    EXPECT_EQ(tabs.currentIndex(), 1) << c.key;
+    QTest::keyClick(in, key, Qt::ControlModifier);
+    EXPECT_EQ(tabs.currentIndex(), 1) << key;
   }
   EXPECT_EQ(panel->stl().CaretRow(), 0);
 }
