@@ -114,9 +114,7 @@ class StudioKeys : public ::testing::Test {
   }
   static Answer Type(const QString& text) {
     return [text](QWidget& box) {
-      auto& dialog = dynamic_cast<QInputDialog&>(box);
-      dialog.setTextValue(text);
-      dialog.accept();
+      dynamic_cast<QInputDialog&>(box).setTextValue(text), static_cast<QDialog&>(box).accept();
     };
   }
 
@@ -226,31 +224,20 @@ TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
 TEST_F(StudioKeys, PageKeysWorkFromInsideAPageAndEscClosesOnlyADropDown) {
   NotificationWindow& window = Open(1);
   EXPECT_EQ(window.Tabs().tabText(1), "&2 SNMP Managers");
-  struct Step {
-    Qt::Key key;
-    Qt::KeyboardModifiers modifiers;
-    int page;
-  };
-  const Step steps[] = {{Qt::Key_Tab, Qt::ControlModifier, 1},
-                        {Qt::Key_PageDown, Qt::ControlModifier, 2},
-                        {Qt::Key_PageUp, Qt::ControlModifier, 1},
-                        {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, 0},
-                        {Qt::Key_F6, {}, 1},
-                        {Qt::Key_F6, Qt::ShiftModifier, 0},
-                        {Qt::Key_3, Qt::AltModifier, 2},
-                        {Qt::Key_F6, {}, 0},
-                        {Qt::Key_2, Qt::AltModifier, 1}};
-  for (const Step& step : steps) {
-    SCOPED_TRACE(QKeySequence(step.key | step.modifiers).toString().toStdString());
-    Key(step.key, step.modifiers);
-    EXPECT_EQ(window.Tabs().currentIndex(), step.page);
-    EXPECT_TRUE(window.Page(step.page).isAncestorOf(QApplication::focusWidget()));
+  const std::pair<QKeyCombination, int> steps[] = {
+      {Qt::CTRL | Qt::Key_Tab, 1},      {Qt::CTRL | Qt::Key_PageDown, 2},
+      {Qt::CTRL | Qt::Key_PageUp, 1},   {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, 0},
+      {QKeyCombination(Qt::Key_F6), 1}, {Qt::SHIFT | Qt::Key_F6, 0},
+      {Qt::ALT | Qt::Key_3, 2},         {QKeyCombination(Qt::Key_F6), 0},
+      {Qt::ALT | Qt::Key_2, 1}};
+  for (const auto& [keys, page] : steps) {
+    SCOPED_TRACE(QKeySequence(keys).toString().toStdString());
+    Key(keys.key(), keys.keyboardModifiers());
+    EXPECT_EQ(window.Tabs().currentIndex(), page);
+    EXPECT_TRUE(window.Page(page).isAncestorOf(QApplication::focusWidget()));
   }
   QString help;
-  answers.push_back([&](QWidget& box) {
-    help = dynamic_cast<QMessageBox&>(box).text();
-    box.close();
-  });
+  answers.push_back([&](QWidget& box) { help = dynamic_cast<QMessageBox&>(box).text(), box.close(); });
   Key(Qt::Key_F1);
   EXPECT_TRUE(help.contains("Ctrl+PgDn") && help.contains("Shift+F10")) << help.toStdString();
   Activate(window);
@@ -299,8 +286,7 @@ TEST_F(StudioKeys, NewAloneIsNoChangeAndTheListAndTheWindowsStayInStep) {
   store::Store::Open(dir.File("q.db"))->RenameNotification(1, "Renamed elsewhere");
   QString defaultButton;
   answers.push_back([&](QWidget& box) {
-    defaultButton = dynamic_cast<QMessageBox&>(box).defaultButton()->text();
-    QTest::keyClick(&box, Qt::Key_Return);
+    defaultButton = dynamic_cast<QMessageBox&>(box).defaultButton()->text(), QTest::keyClick(&box, Qt::Key_Return);
   });
   Key(Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(defaultButton, "Cancel");
@@ -375,19 +361,14 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
   TypeInto(Native(window, 1, snmp.txtPort()), "99999");
   QWidget* over = nullptr;
   QString title;
-  answers.push_back([&](QWidget& box) {
-    over = box.parentWidget() ? box.parentWidget()->window() : nullptr;
-    title = box.windowTitle();
-    box.close();
-  });
+  answers.push_back([&](QWidget& box) { over = box.parentWidget()->window(), title = box.windowTitle(), box.close(); });
   QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
   EXPECT_EQ(over, &window);
   EXPECT_EQ(title, window.windowTitle());
   int wide = 0, needed = 0;
   answers.push_back([&](QWidget& dialog) {
-    wide = dialog.width();
-    needed = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100;
-    dynamic_cast<QDialog&>(dialog).reject();
+    wide = dialog.width(), needed = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100;
+    dialog.close();
   });
   Activate(window);
   QTest::keyClick(&window, Qt::Key_F2);
