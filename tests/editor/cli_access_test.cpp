@@ -124,7 +124,7 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   EXPECT_EQ(run({"--db", db, "--list"}, &output), exit_code::Ok);
   EXPECT_NE(output.find("1\tCore network outage\n"), std::string::npos) << output;
   EXPECT_EQ(run({"--db", db, "--export", "1"}, &output), exit_code::Ok);
-  EXPECT_NE(output.find("\"host\": \"nms1.example.net\""), std::string::npos) << output;
+  EXPECT_NE(output.find("\"host\": \"nms1.ops.example\""), std::string::npos) << output;
   EXPECT_NE(output.find("\"emailSubject\": null"), std::string::npos) << output;
   EXPECT_EQ(run({"--db", db, "--export", "99"}, &output), exit_code::NotFound);
   EXPECT_EQ(run({"--db", dir.File("missing.db"), "--list"}), exit_code::DatabaseRefused);
