@@ -3,8 +3,6 @@
 // manager, a recipient and an event type added through the real widgets,
 // saved with Ctrl+S, the window closed and the notification opened again,
 // and the export showing all three.
-#include <sqlite3.h>
-
 #include <deque>
 #include <functional>
 
@@ -36,6 +34,7 @@
 #include "store/host_objects.h"
 #include "store/notification_io.h"
 #include "store/seed.h"
+#include "store/sqlite_db.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -176,46 +175,23 @@ TEST_F(StudioKeys, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
 // (another program took its table away): the poll keeps out of the
 // question's modal loop, the failed deletion is told in one box, and the
 // reload after it fails quietly instead of escaping into Qt.
-TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
-  testing::TempDir dir;
-  const std::string path = dir.File("q.db");
-  auto store = store::Store::Open(path);
-  store::SeedDatabase(*store);
-  session::StoreServices services(std::make_shared<qt::MessageBoxService>(), store);
-  StudioWindow studio(store, path);
-  studio.show();
+TEST_F(StudioKeys, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   std::vector<std::string> titles;
-  int mostAtOnce = 0, ticks = 0;
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    std::vector<QMessageBox*> shown;
-    for (QMessageBox* box : studio.findChildren<QMessageBox*>())
-      if (box->isVisible()) shown.push_back(box);
-    mostAtOnce = std::max(mostAtOnce, static_cast<int>(shown.size()));
-    if (shown.empty()) return;
-    QMessageBox& box = *shown.back();
-    if (ticks++ == 0) titles.push_back(box.windowTitle().toStdString());
-    if (ticks == 1 && titles.size() == 1) {
-      sqlite3* other = nullptr;
-      ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
-      EXPECT_EQ(sqlite3_exec(other, "ALTER TABLE notifications RENAME TO gone", nullptr, nullptr, nullptr), SQLITE_OK);
-      sqlite3_close(other);
-    }
-    // Open over more than a tick of the poll.
-    if (ticks > 15) {
-      ticks = 0;
-      if (QAbstractButton* yes = box.button(QMessageBox::Yes))
-        yes->click();
-      else
-        box.reject();
-    }
-  });
-  answer.start(100);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&studio));
-  QTest::keyClick(&studio.Table(), Qt::Key_Delete);
+  answers = {[&](QWidget& box) {
+               titles.push_back(box.windowTitle().toStdString());
+               store::SqliteDatabase(dir.File("q.db"), store::OpenMode::ReadWrite)
+                   .Exec("ALTER TABLE notifications RENAME TO gone");
+               QTest::qWait(1500);  // open over more than a tick of the poll
+               std::size_t shown = 0;
+               for (QMessageBox* open : studio->findChildren<QMessageBox*>()) shown += open->isVisible();
+               EXPECT_EQ(shown, 1U);
+               Press("Yes")(box);
+             },
+             [&](QWidget& box) { titles.push_back(box.windowTitle().toStdString()), box.close(); }};
+  Activate(*studio);
+  QTest::keyClick(&studio->Table(), Qt::Key_Delete);
   EXPECT_EQ(titles, (std::vector<std::string>{"Delete Notification", session::kErrorTitle}));
-  EXPECT_EQ(mostAtOnce, 1);
-  EXPECT_EQ(studio.Table().model()->rowCount(), 2);  // the rows as they were last read
+  EXPECT_EQ(studio->Table().model()->rowCount(), 2);  // the rows as they were last read
 }
 
 // From inside any page the page keys change pages, and the keyboard goes
