@@ -12,8 +12,8 @@
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QPlainTextEdit>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
@@ -29,9 +29,7 @@
 #include "apps/studio/studio_window.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
-#include "quillmont/framework/runtime.h"
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
-#include "store/host_objects.h"
 #include "store/notification_io.h"
 #include "store/seed.h"
 #include "store/sqlite_db.h"
@@ -60,36 +58,25 @@ void TypeInto(QWidget& box, const QString& text) {
 class StudioKeys : public ::testing::Test {
  protected:
   using Answer = std::function<void(QWidget&)>;
-
   void SetUp() override {
-    store = store::Store::Open(dir.File("q.db"));
-    store::SeedDatabase(*store);
-    services = std::make_unique<session::StoreServices>(std::make_shared<qt::MessageBoxService>(), store);
     QObject::connect(&modal, &QTimer::timeout, [this] {
       QWidget* box = QApplication::activeModalWidget();
       if (!box || !box->isVisible()) return;
-      if (answers.empty()) {
-        ADD_FAILURE() << "unexpected dialog: " << box->windowTitle().toStdString();
-        box->close();
-        return;
-      }
-      const Answer answer = answers.front();
-      answers.pop_front();
+      EXPECT_FALSE(answers.empty()) << "unexpected dialog: " << box->windowTitle().toStdString();
+      const Answer answer = answers.empty() ? [](QWidget& w) { w.close(); } : answers.front();
+      if (!answers.empty()) answers.pop_front();
       answer(*box);
     });
     modal.start(30);
-    studio = std::make_unique<StudioWindow>(store, dir.File("q.db"));
     studio->show();
   }
   void TearDown() override {
     studio.reset();
     EXPECT_TRUE(answers.empty()) << answers.size() << " expected dialogs did not come";
-    services.reset();
   }
   NotificationWindow& Open(std::int32_t id) {
     NotificationWindow* window = studio->OpenNotification(id);
-    if (!window) throw std::runtime_error("not opened");
-    EXPECT_TRUE(QTest::qWaitForWindowActive(window));
+    EXPECT_TRUE(window && QTest::qWaitForWindowActive(window));
     return *window;
   }
   // The offscreen platform gives the focus back to no window after a box.
@@ -98,17 +85,12 @@ class StudioKeys : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
   }
   // The key goes where the keyboard is.
-  static void Key(Qt::Key key, Qt::KeyboardModifiers m = {}) {
-    QWidget* focused = QApplication::focusWidget();
-    ASSERT_NE(focused, nullptr);
-    QTest::keyClick(focused, key, m);
-  }
+  static void Key(Qt::Key key, Qt::KeyboardModifiers m = {}) { QTest::keyClick(QApplication::focusWidget(), key, m); }
   static Answer Press(const QString& caption) {
     return [caption](QWidget& box) {
       for (auto* button : box.findChildren<QAbstractButton*>())
         if (button->text().remove('&') == caption) return button->click();
       ADD_FAILURE() << "no button " << caption.toStdString() << " in " << box.windowTitle().toStdString();
-      box.close();
     };
   }
   static Answer Type(const QString& text) {
@@ -118,9 +100,13 @@ class StudioKeys : public ::testing::Test {
   }
 
   testing::TempDir dir;
-  std::shared_ptr<store::Store> store;
-  std::unique_ptr<session::StoreServices> services;
-  std::unique_ptr<StudioWindow> studio;
+  std::shared_ptr<store::Store> store = [this] {
+    auto opened = store::Store::Open(dir.File("q.db"));
+    store::SeedDatabase(*opened);
+    return opened;
+  }();
+  session::StoreServices services{std::make_shared<qt::MessageBoxService>(), store};
+  std::unique_ptr<StudioWindow> studio = std::make_unique<StudioWindow>(store, dir.File("q.db"));
   std::deque<Answer> answers;
   QTimer modal;
 };
