@@ -470,7 +470,6 @@ QRect PanelWidget::Impl::RoomForText(const ui::Control& c, QComboBox& combo, QRe
   const double dx = self.DpiX(), dy = self.DpiY();
   const int gap = TwipsToPixels(120, dx);
   int limit = TwipsToPixels(c.Parent()->Width(), dx) - gap;
-  if (c.Parent() == panel.get()) limit = TwipsToPixels(panel->Width(), dx) - gap;
   for (const auto& other : c.Parent()->Children()) {
     if (other.get() == &c || !other->Visible()) continue;
     const QRect r = PixelRect(*other, dx, dy);

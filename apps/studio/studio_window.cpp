@@ -209,7 +209,6 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
   table_->setWordWrap(false);
   table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
-  table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   setCentralWidget(table_);
   resize(760, 420);
   connect(table_, &QTableView::activated, this, [this](const QModelIndex&) {
