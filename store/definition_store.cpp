@@ -70,7 +70,7 @@ Store::Store(OpenedDatabase opened)
 std::string Store::Differences(StoredDefinition& d) {
   const NotificationRecord theirs = ReadNotification(d.id_);
   std::vector<std::string> parts;
-  if (d.nameSet_ && theirs.name != d.name_) parts.push_back("the name (theirs: \"" + theirs.name + "\")");
+  if (theirs.name != d.name_) parts.push_back("the name (theirs: \"" + theirs.name + "\")");
   if (d.managersSet_) {
     std::vector<StoredManager> yours;
     for (int i = 1; d.managers_ && i <= d.managers_->Count(); ++i)
