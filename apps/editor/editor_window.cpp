@@ -380,7 +380,15 @@ void EditorWindow::Draw(Canvas& canvas) {
   }
   // Help line.
   if (canvas.Height() >= 3) {
-    DrawStatusLine(canvas, canvas.Height() - 1, status_, Keys());
+    if (screen_.HasPageKeys()) {
+      DrawStatusLine(canvas, canvas.Height() - 1, status_, Keys());
+    } else {
+      // What works where F6 and Ctrl+PgDn do not exist.
+      std::vector<KeyHint> keys = Keys();
+      for (KeyHint& hint : keys)
+        if (hint.keys == "F6") hint = {"Alt+1.." + std::to_string(session_.Pages().size()), "page"};
+      DrawStatusLine(canvas, canvas.Height() - 1, status_, keys);
+    }
   }
 }
 

@@ -257,6 +257,14 @@ CursesTerminal::~CursesTerminal() {
 
 void CursesTerminal::Repaint() { clearok(curscr, TRUE); }
 
+bool CursesTerminal::HasPageKeys() const {
+  for (const char* cap : {"kf6", "kNXT5"}) {
+    const char* value = tigetstr(const_cast<char*>(cap));
+    if (value == nullptr || value == reinterpret_cast<char*>(-1)) return false;
+  }
+  return true;
+}
+
 int CursesTerminal::Rows() const { return LINES; }
 int CursesTerminal::Columns() const { return COLS; }
 

@@ -27,6 +27,9 @@ class Terminal {
   virtual void Present(const Canvas& canvas) = 0;
   // The next Present draws every cell, whatever the terminal shows now.
   virtual void Repaint() {}
+  // The terminal description names F6 and Ctrl+PgDn (vt100 has no
+  // Ctrl+PgDn): else the help line offers Alt+digit for pages.
+  virtual bool HasPageKeys() const { return true; }
 };
 
 // The terminal through ncurses (wide characters, UTF-8, mouse, resize).
@@ -44,6 +47,7 @@ class CursesTerminal final : public Terminal {
   InputEvent ReadFor(int ms) override;
   void Present(const Canvas& canvas) override;
   void Repaint() override;
+  bool HasPageKeys() const override;
 };
 
 // Why the terminal the program runs in cannot show the editor (an unknown

@@ -283,6 +283,7 @@ TEST_F(EditorInTmux, PastesUnknownKeysAndAFileReplacedUnderTheEditor) {
   ASSERT_SCREEN(pane.WaitFor("Core network outage"), pane);
   pane.Keys("Enter");
   ASSERT_SCREEN(pane.WaitFor("Notification 1: Core network outage"), pane);
+  ASSERT_SCREEN(pane.WaitFor("Alt+1..3 page"), pane);  // vt100 has no Ctrl+PgDn
   pane.Keys("M-3 M-s S-F10");
   pane.Run("set-buffer 'two\nlines'");
   pane.Run("paste-buffer -p");
