@@ -2,6 +2,7 @@
 
 #include <langinfo.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -189,6 +190,17 @@ std::string ReadPaste() {
   return text;
 }
 
+// A resize that arrived while the program waited outside curses (in poll)
+// is not yet known to curses, which would learn of it only with the next
+// key: the size is asked of the terminal itself. True when it changed.
+bool CatchUpWithSize() {
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
+  if (size.ws_row == LINES && size.ws_col == COLS) return false;
+  resizeterm(size.ws_row, size.ws_col);
+  return true;
+}
+
 attr_t CursesAttrs(std::uint8_t a) {
   attr_t out = A_NORMAL;
   if (a & attr::Bold) out |= A_BOLD;
@@ -336,6 +348,7 @@ InputEvent CursesTerminal::ReadFor(int ms) {
   pollfd in{STDIN_FILENO, POLLIN, 0};
   const int rc = poll(&in, 1, ms);
   ThrowIfTerminated();
+  if (CatchUpWithSize()) return InputEvent::MakeResize();
   if (rc == 0) return InputEvent{};
   return Read();
 }

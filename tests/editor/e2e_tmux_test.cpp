@@ -279,7 +279,12 @@ TEST_F(EditorInTmux, PastesUnknownKeysAndAFileReplacedUnderTheEditor) {
     auto third = restored->NewDefinition("Restored only");
     restored->Save(*third);
   }
-  Tmux pane("env TERM=vt100 " + Command(), 80, 24);
+  Tmux pane("env TERM=vt100 " + Command(), 120, 40);
+  ASSERT_SCREEN(pane.WaitFor("Core network outage"), pane);
+  // Each resize is drawn at once, without a key, with the list's own minimum.
+  pane.Run("resize-window -x 25 -y 7");
+  ASSERT_SCREEN(pane.WaitFor("Terminal too small: 40"), pane);
+  pane.Run("resize-window -x 80 -y 24");
   ASSERT_SCREEN(pane.WaitFor("Core network outage"), pane);
   pane.Keys("Enter");
   ASSERT_SCREEN(pane.WaitFor("Notification 1: Core network outage"), pane);
