@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -268,6 +269,20 @@ CursesTerminal::~CursesTerminal() {
 }
 
 void CursesTerminal::Repaint() { clearok(curscr, TRUE); }
+
+void CursesTerminal::Suspend() {
+  std::fputs("\033[?2004l\033[?1002l", stdout);
+  std::fflush(stdout);
+  endwin();
+  // Stops here until the shell resumes it (fg); a program no shell
+  // controls is not stopped and simply draws again.
+  raise(SIGTSTP);
+  std::fputs("\033[?1002h\033[?2004h", stdout);
+  std::fflush(stdout);
+  CatchUpWithSize();
+  Repaint();
+  refresh();
+}
 
 bool CursesTerminal::HasPageKeys() const {
   for (const char* cap : {"kf6", "kNXT5"}) {

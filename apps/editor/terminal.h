@@ -30,6 +30,9 @@ class Terminal {
   // The terminal description names F6 and Ctrl+PgDn (vt100 has no
   // Ctrl+PgDn): else the help line offers Alt+digit for pages.
   virtual bool HasPageKeys() const { return true; }
+  // Ctrl+Z: the terminal is given back and the program stops until the
+  // shell resumes it; the next Present draws every cell.
+  virtual void Suspend() {}
 };
 
 // The terminal through ncurses (wide characters, UTF-8, mouse, resize).
@@ -48,6 +51,7 @@ class CursesTerminal final : public Terminal {
   void Present(const Canvas& canvas) override;
   void Repaint() override;
   bool HasPageKeys() const override;
+  void Suspend() override;
 };
 
 // Why the terminal the program runs in cannot show the editor (an unknown

@@ -263,15 +263,28 @@ TEST_F(EditorInTmux, OnAServerAnEditOutlivesTheServerGoingAwayAndTheOtherEditorS
 }
 
 // What only a real terminal shows: a terminal that cannot place text is
-// refused; a paste arrives whole, as text; a key the terminal description
-// does not name types nothing; a file replaced under the open editor gets
-// nothing written into it, and the reopened one keeps what it holds.
-TEST_F(EditorInTmux, PastesUnknownKeysAndAFileReplacedUnderTheEditor) {
+// refused; Ctrl+Z suspends; a resize is drawn at once; a paste arrives
+// whole, as text; a key the terminal description does not name types
+// nothing; a file replaced under the open editor gets nothing written into
+// it, and the reopened one keeps what it holds.
+TEST_F(EditorInTmux, SuspendResizePastesUnknownKeysAndAFileReplacedUnderTheEditor) {
   Tmux dumb("env TERM=dumb " + Command() + "; echo EXIT=$?; sleep 60", 80, 24);
   ASSERT_SCREEN(dumb.WaitFor("EXIT=5"), dumb);
   EXPECT_FALSE(std::ifstream(db_).good()) << "nothing is made for a terminal that is refused";
 
   store::SeedDatabase(*store::Store::Open(db_));
+  // Ctrl+Z hands the terminal back to the shell; fg draws the editor again.
+  Tmux shell("bash --norc --noprofile -i", 80, 24);
+  shell.Type(Command());
+  shell.Keys("Enter");
+  ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
+  shell.Keys("C-z");
+  ASSERT_SCREEN(shell.WaitFor("Stopped"), shell);
+  shell.Type("fg");
+  shell.Keys("Enter");
+  ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
+  shell.Keys("q");
+
   const std::string other = dir_.File("restored.db");
   Output("cp " + Quote(db_) + " " + Quote(other));
   {
