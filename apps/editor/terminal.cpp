@@ -237,7 +237,7 @@ void UseUtf8Locale() {
     if (std::setlocale(LC_CTYPE, name)) return;
 }
 
-CursesTerminal::CursesTerminal() {
+CursesTerminal::CursesTerminal(bool mouse) : mouse_(mouse) {
   // Before initscr, so that curses leaves SIGTERM and SIGHUP to the editor.
   InstallTerminationHandlers();
   // A short wait tells a lone Esc from the start of Alt+letter or a key's
@@ -248,11 +248,12 @@ CursesTerminal::CursesTerminal() {
   noecho();
   nonl();
   keypad(stdscr, TRUE);
-  mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT |
-                BUTTON_CTRL | REPORT_MOUSE_POSITION,
-            nullptr);
+  if (mouse_)
+    mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT |
+                  BUTTON_CTRL | REPORT_MOUSE_POSITION,
+              nullptr);
   // Motion reports while a button is down, for dragging a column border.
-  std::fputs("\033[?1002h", stdout);
+  if (mouse_) std::fputs("\033[?1002h", stdout);
   // Pastes arrive marked, as text (not as Enter and Tab keys).
   std::fputs("\033[?2004h", stdout);
   std::fflush(stdout);
@@ -262,7 +263,7 @@ CursesTerminal::CursesTerminal() {
 
 CursesTerminal::~CursesTerminal() {
   std::fputs("\033[?2004l", stdout);
-  std::fputs("\033[?1002l", stdout);
+  if (mouse_) std::fputs("\033[?1002l", stdout);
   std::fflush(stdout);
   endwin();
   RestoreTerminationHandlers();
@@ -271,13 +272,13 @@ CursesTerminal::~CursesTerminal() {
 void CursesTerminal::Repaint() { clearok(curscr, TRUE); }
 
 void CursesTerminal::Suspend() {
-  std::fputs("\033[?2004l\033[?1002l", stdout);
+  std::fputs(mouse_ ? "\033[?2004l\033[?1002l" : "\033[?2004l", stdout);
   std::fflush(stdout);
   endwin();
   // Stops here until the shell resumes it (fg); a program no shell
   // controls is not stopped and simply draws again.
   raise(SIGTSTP);
-  std::fputs("\033[?1002h\033[?2004h", stdout);
+  std::fputs(mouse_ ? "\033[?1002h\033[?2004h" : "\033[?2004h", stdout);
   std::fflush(stdout);
   CatchUpWithSize();
   Repaint();

@@ -39,7 +39,8 @@ class Terminal {
 // Alt+letter arrives as ESC followed by the letter.
 class CursesTerminal final : public Terminal {
  public:
-  CursesTerminal();
+  // Without mouse, clicks and the wheel stay the terminal's own.
+  explicit CursesTerminal(bool mouse = true);
   ~CursesTerminal() override;
   CursesTerminal(const CursesTerminal&) = delete;
   CursesTerminal& operator=(const CursesTerminal&) = delete;
@@ -52,6 +53,9 @@ class CursesTerminal final : public Terminal {
   void Repaint() override;
   bool HasPageKeys() const override;
   void Suspend() override;
+
+ private:
+  bool mouse_;
 };
 
 // Why the terminal the program runs in cannot show the editor (an unknown
