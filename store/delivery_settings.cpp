@@ -110,7 +110,7 @@ DeliverySettings LoadDeliverySettings(Store& store) {
 DeliverySettings SettingsForDelivery(Store& store) {
   DeliverySettings settings = LoadDeliverySettings(store);
   const std::string whose = store.Db().Kind() == Backend::Postgres
-                                ? "The database " + store.Db().Path() + " is on a server, where others may write it."
+                                ? "The database " + store.Db().DisplayName() + " is on a server, where others may write it."
                                 : store.Untrusted();
   if (whose.empty()) return settings;
   for (const Field& field : Fields())
