@@ -9,6 +9,7 @@
 
 #include "quillmont/platform/terminal_text.h"
 #include "quillmont/platform/ui/utf8.h"
+#include "quillmont/rules/characters.h"
 #include "quillmont/rules/fields.h"
 
 namespace quillmont::store {
@@ -136,6 +137,9 @@ std::string Shown(const InJson& v) {
 
 std::string Quoted(const std::string& s) { return Shown(InJson(s)); }
 
+// The problems listed of a refused document: the first ones, then a count.
+constexpr std::size_t kMaxProblems = 100;
+
 class Checker {
  public:
   Checker(Store& store) : catalogue_(store.EventTypes()) {
@@ -144,6 +148,7 @@ class Checker {
   }
 
   std::vector<std::string> problems;
+  std::size_t moreProblems = 0;  // beyond the first kMaxProblems
 
   std::vector<Incoming> Document(const InJson& doc) {
     std::vector<Incoming> out;
@@ -176,7 +181,12 @@ class Checker {
   }
 
  private:
-  void Problem(const std::string& path, const std::string& what) { problems.push_back(path + ": " + what); }
+  void Problem(const std::string& path, const std::string& what) {
+    if (problems.size() < kMaxProblems)
+      problems.push_back(path + ": " + what);
+    else
+      ++moreProblems;
+  }
 
   static std::string Join(const std::string& path, const std::string& key) {
     return path.empty() ? key : path + "." + key;
@@ -197,10 +207,19 @@ class Checker {
     return nullptr;
   }
 
-  std::optional<std::string> Text(const InJson& v, const std::string& path) {
-    if (v.is_string()) return v.get<std::string>();
-    Problem(path, "expected a string, not " + Kind(v));
-    return std::nullopt;
+  // A string without characters a stored text may not hold (tab and line
+  // feed only where lineBreaks).
+  std::optional<std::string> Text(const InJson& v, const std::string& path, bool lineBreaks = false) {
+    if (!v.is_string()) {
+      Problem(path, "expected a string, not " + Kind(v));
+      return std::nullopt;
+    }
+    std::string text = v.get<std::string>();
+    if (const std::string bad = rules::ForbiddenCharacter(text, lineBreaks); !bad.empty()) {
+      Problem(path, "holds " + bad + ", which stored text may not hold");
+      return std::nullopt;
+    }
+    return text;
   }
 
   std::optional<std::int64_t> Whole(const InJson& v, const std::string& path, std::int64_t low, std::int64_t high) {
@@ -219,9 +238,10 @@ class Checker {
 
   // A text of at most maxChars characters; "<Default>" and null stand for
   // none, as on the e-mail page.
-  std::optional<std::string> DefaultableText(const InJson* v, const std::string& path, std::size_t maxChars) {
+  std::optional<std::string> DefaultableText(const InJson* v, const std::string& path, std::size_t maxChars,
+                                             bool lineBreaks = false) {
     if (!v || v->is_null()) return std::nullopt;
-    auto text = Text(*v, path);
+    auto text = Text(*v, path, lineBreaks);
     if (!text || *text == rules::kDefaultText) return std::nullopt;
     CheckLength(*text, path, maxChars);
     return text;
@@ -382,7 +402,7 @@ class Checker {
     r.subject =
         DefaultableText(Field(v, path, "emailSubject", false), path + ".emailSubject", rules::kMaxSubjectLength);
     r.message =
-        DefaultableText(Field(v, path, "emailMessage", false), path + ".emailMessage", rules::kMaxMessageLength);
+        DefaultableText(Field(v, path, "emailMessage", false), path + ".emailMessage", rules::kMaxMessageLength, true);
     // The e-mail page's own validity rules.
     const rules::EmailTextProblems texts = rules::CheckStoredEmailTexts(!r.recipients.empty(), r.subject, r.message);
     if (texts.subjectEmpty)
@@ -419,6 +439,12 @@ InJson Parse(std::string_view document) {
   };
   std::vector<Frame> stack;
   std::vector<std::string> problems;
+  std::size_t moreProblems = 0;
+  // The parser takes a NUL for the end of the text: what follows would be
+  // ignored unread.
+  if (const auto nul = document.find('\0'); nul != std::string_view::npos)
+    throw ImportRefused(ImportRefused::Reason::Invalid,
+                        {"document: a NUL byte at byte " + std::to_string(nul) + ", which JSON text cannot hold"});
   auto pathOf = [&stack] {
     std::string path;
     // Appended piece by piece: g++ 12 at -O3 warns (wrongly) about the
@@ -449,7 +475,12 @@ InJson Parse(std::string_view document) {
         break;
       case InJson::parse_event_t::key:
         stack.back().key = parsed.get<std::string>();
-        if (!stack.back().keys.insert(stack.back().key).second) problems.push_back(pathOf() + ": given twice");
+        if (!stack.back().keys.insert(stack.back().key).second) {
+          if (problems.size() < kMaxProblems)
+            problems.push_back(pathOf() + ": given twice");
+          else
+            ++moreProblems;
+        }
         break;
       case InJson::parse_event_t::object_end:
       case InJson::parse_event_t::array_end:
@@ -471,8 +502,34 @@ InJson Parse(std::string_view document) {
       what.erase(0, end + 2);
     throw ImportRefused(ImportRefused::Reason::Invalid, {"document: " + what});
   }
-  if (!problems.empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(problems));
+  if (!problems.empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(problems), moreProblems);
   return doc;
+}
+
+// A name that only invisible or look-alike characters (a Cyrillic о, a
+// zero-width space) tell apart from another, stored or in the document, is
+// refused: a reader takes the two for one.
+void RefuseLookAlikes(const std::map<std::string, NotificationRecord>& stored, const std::vector<Incoming>& incoming) {
+  struct Look {
+    std::set<std::string> keys;  // the names of this look, folded
+    std::string first;           // who had it first
+  };
+  std::map<std::string, Look> looks;
+  for (const auto& [key, r] : stored) {
+    Look& look = looks[rules::LookAlike(r.name)];
+    if (look.keys.empty()) look.first = "notification " + std::to_string(r.id) + " " + Quoted(r.name);
+    look.keys.insert(key);
+  }
+  std::vector<std::string> problems;
+  for (const Incoming& in : incoming) {
+    const std::string key = rules::NameKey(in.record.name);
+    Look& look = looks[rules::LookAlike(in.record.name)];
+    if (look.keys.empty()) look.first = in.path;
+    if (look.keys.insert(key).second && look.keys.size() > 1 && problems.size() < kMaxProblems)
+      problems.push_back(in.path + ".name: " + Quoted(in.record.name) + " looks like " + look.first +
+                         " but differs from it in invisible or look-alike characters");
+  }
+  if (!problems.empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(problems));
 }
 
 bool SameContent(const NotificationRecord& a, const NotificationRecord& b) {
@@ -505,15 +562,17 @@ void WriteParts(Database& db, std::int64_t id, const NotificationRecord& r) {
 
 }  // namespace
 
-ImportRefused::ImportRefused(Reason reason, std::vector<std::string> problems)
+ImportRefused::ImportRefused(Reason reason, std::vector<std::string> problems, std::size_t more)
     : Error(ErrorCode::InvalidPropertyValue,
             reason == Reason::Invalid
-                ? "The document was refused (" + std::to_string(problems.size()) + " problem" +
-                      (problems.size() == 1 ? "" : "s") + "). Nothing was written."
+                ? "The document was refused (" + std::to_string(problems.size() + more) + " problem" +
+                      (problems.size() + more == 1 ? "" : "s") + "). Nothing was written."
                 : "Notifications were changed after the document was exported. Nothing was written; export again, "
                   "or import with --force to replace them anyway."),
       reason_(reason),
-      problems_(std::move(problems)) {}
+      problems_(std::move(problems)) {
+  if (more > 0) problems_.push_back("... and " + std::to_string(more) + " more");
+}
 
 std::string ExportJson(Store& store, std::int32_t id) {
   ReadTransaction snapshot(store.Db());
@@ -572,13 +631,15 @@ std::vector<ImportStep> ImportJson(Store& store, std::string_view document, cons
 
   Checker checker(store);
   std::vector<Incoming> incoming = checker.Document(doc);
-  if (!checker.problems.empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(checker.problems));
+  if (!checker.problems.empty())
+    throw ImportRefused(ImportRefused::Reason::Invalid, std::move(checker.problems), checker.moreProblems);
 
   std::map<std::string, NotificationRecord> stored;  // name key -> record
   for (std::int32_t id : NotificationNumbers(store)) {
     NotificationRecord r = store.ReadNotification(id);
     stored.emplace(rules::NameKey(r.name), std::move(r));
   }
+  RefuseLookAlikes(stored, incoming);
   std::vector<ImportStep> steps;
   std::vector<std::string> conflicts;
   std::set<std::int64_t> usedNumbers;

@@ -45,7 +45,8 @@ struct ImportStep {
 class ImportRefused : public Error {
  public:
   enum class Reason { Invalid, ChangedMeanwhile };
-  ImportRefused(Reason reason, std::vector<std::string> problems);
+  // more: problems beyond those listed (a long list keeps its first ones).
+  ImportRefused(Reason reason, std::vector<std::string> problems, std::size_t more = 0);
   Reason Why() const noexcept { return reason_; }
   const std::vector<std::string>& Problems() const noexcept { return problems_; }
 
