@@ -109,9 +109,9 @@ DeliverySettings LoadDeliverySettings(Store& store) {
 
 DeliverySettings SettingsForDelivery(Store& store) {
   DeliverySettings settings = LoadDeliverySettings(store);
-  const std::string whose = store.Db().Kind() == Backend::Postgres
-                                ? "The database " + store.Db().DisplayName() + " is on a server, where others may write it."
-                                : store.Untrusted();
+  const std::string whose = store.Db().Kind() == Backend::Postgres ? "The database " + store.Db().DisplayName() +
+                                                                         " is on a server, where others may write it."
+                                                                   : store.Untrusted();
   if (whose.empty()) return settings;
   for (const Field& field : Fields())
     if (const std::string value = field.write(settings); field.localFile && !value.empty())
