@@ -143,8 +143,10 @@ bool NeedsImmutableRead(SqliteDatabase& db) {
   if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
   sqlite3_finalize(stmt);
   std::error_code ec;
-  // (SQLite says it cannot set up the index, or cannot write the folder.)
-  return (rc & 0xFF) == SQLITE_READONLY && !std::filesystem::exists(db.FilePath() + "-wal", ec);
+  // (SQLite says it cannot set up the index, cannot write the folder, or,
+  // on a read-only mount, cannot open the index at all.)
+  return ((rc & 0xFF) == SQLITE_READONLY || (rc & 0xFF) == SQLITE_CANTOPEN) &&
+         !std::filesystem::exists(db.FilePath() + "-wal", ec);
 }
 
 // What makes an existing file untrustworthy (another owner than the user or
