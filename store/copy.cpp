@@ -14,7 +14,8 @@ using Row = std::vector<std::optional<std::string>>;
 struct Table {
   const char* name;
   std::vector<const char*> columns;
-  const char* order;  // "" for the catalogue's own order; nullptr: sorted here
+  const char* order;              // "" for the catalogue's own order; nullptr: sorted here
+  bool notificationRows = false;  // copied through the notifications' reader and writer
 };
 
 const std::vector<Table>& Tables() {
@@ -23,12 +24,14 @@ const std::vector<Table>& Tables() {
       {"event_types", {"type_key", "name", "group_id", "sort_order"}, ""},
       {"notifications",
        {"id", "name", "email_subject", "email_message", "event_group_id", "revision", "modified"},
-       "id"},
+       "id",
+       true},
       {"snmp_managers",
        {"notification_id", "position", "host", "port", "version", "time_format"},
-       "notification_id, position"},
-      {"email_recipients", {"notification_id", "position", "address"}, "notification_id, position"},
-      {"notification_event_types", {"notification_id", "position", "type_key"}, "notification_id, position"},
+       "notification_id, position",
+       true},
+      {"email_recipients", {"notification_id", "position", "address"}, "notification_id, position", true},
+      {"notification_event_types", {"notification_id", "position", "type_key"}, "notification_id, position", true},
       // Keys are ordered in the program: the two backends sort text differently.
       {"settings", {"key", "value"}, nullptr},
   };
@@ -108,15 +111,20 @@ CopyCounts CopyStore(Store& source, Store& target) {
                                        "Nothing was copied; copy into a new, empty store.");
   CopyCounts counts;
   for (const Table& table : Tables()) {
+    if (table.notificationRows) continue;
     const std::vector<Row> rows = ReadTable(source, table);
     WriteTable(target.Db(), table, rows);
     const std::string name = table.name;
     const int n = static_cast<int>(rows.size());
-    if (name == "notifications") counts.notifications = n;
     if (name == "event_types") counts.eventTypes = n;
     if (name == "settings") counts.settings = n;
   }
-  target.Db().AfterExplicitNumbers();
+  // Each notification with its number, revision and time of saving.
+  NotificationWriter writer = target.Writer();
+  const std::vector<NotificationRecord> notifications = source.Reader().ReadAll();
+  for (const NotificationRecord& r : notifications) writer.WriteLists(writer.Insert(r, true), r, true);
+  counts.notifications = static_cast<int>(notifications.size());
+  writer.AfterOwnNumbers();
   // Checked through the target's own connection, before the commit: a copy
   // that differs is never left behind.
   if (Dump(target) != Dump(source) || ExportAllJson(target) != ExportAllJson(source))

@@ -1,6 +1,7 @@
 #include "store/database.h"
 
 #include <ctime>
+#include <limits>
 
 #include "quillmont/platform/ui/utf8.h"
 
@@ -47,6 +48,12 @@ std::string_view Statement::TextView(int column, std::size_t maxChars, const cha
 std::optional<std::string> Statement::OptionalText(int column, std::size_t maxChars, const char* field) const {
   if (IsNull(column)) return std::nullopt;
   return Text(column, maxChars, field);
+}
+
+std::int32_t ToInt32(std::int64_t value, const char* what) {
+  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
+    throw Error(ErrorCode::Corrupt, std::string("The database holds an impossible ") + what + ".");
+  return static_cast<std::int32_t>(value);
 }
 
 std::int64_t Database::QueryInt(std::string_view sql) {

@@ -19,6 +19,10 @@ enum class Backend { Sqlite, Postgres };
 // here, so both backends write the same text.
 std::string UtcNow();
 
+// A stored number that must fit 32 bits; Error(Corrupt) naming what ("port")
+// when it does not.
+std::int32_t ToInt32(std::int64_t value, const char* what);
+
 // What a backend does for one prepared statement.
 class StatementImpl {
  public:
@@ -79,7 +83,11 @@ class Statement {
   void Queue() { impl_->Queue(); }
   void Reset() { impl_->Reset(); }
 
+  // Rows changed by the last run.
+  std::int64_t Changes() const { return impl_->Changes(); }
   std::int64_t Int(int column) const { return impl_->Int(column); }
+  // The value as stored, valid until the next step or reset.
+  std::string_view Bytes(int column) const { return impl_->Bytes(column); }
   std::string Text(int column) const { return std::string(impl_->Bytes(column)); }
   std::optional<std::string> OptionalText(int column) const;
   // The same for a field of at most maxChars characters: a longer stored

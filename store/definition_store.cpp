@@ -11,12 +11,6 @@
 namespace quillmont::store {
 namespace {
 
-std::int32_t ToInt32(std::int64_t value, const char* what) {
-  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
-    throw Error(ErrorCode::Corrupt, std::string("The database holds an impossible ") + what + ".");
-  return static_cast<std::int32_t>(value);
-}
-
 [[noreturn]] void ThrowMissing(std::int32_t id) {
   throw Error(ErrorCode::NotFound, "Notification " + std::to_string(id) + " does not exist (any more).");
 }
@@ -74,48 +68,13 @@ std::vector<NotificationSummary> Store::ListNotifications() {
   return out;
 }
 
-NotificationRecord Store::ReadNotification(std::int32_t id) {
-  NotificationRecord r;
-  {
-    Statement s = db_->Prepare(
-        version_ >= 3
-            ? "SELECT name, email_subject, email_message, event_group_id, revision FROM notifications WHERE id = ?"
-            : "SELECT name, email_subject, email_message, event_group_id, 0 FROM notifications WHERE id = ?");
-    s.Bind(1, std::int64_t{id});
-    if (!s.Step()) ThrowMissing(id);
-    r.id = id;
-    r.name = s.Text(0, rules::kMaxNameLength, "a name");
-    r.subject = s.OptionalText(1, rules::kMaxSubjectLength, "a subject");
-    r.message = s.OptionalText(2, rules::kMaxMessageLength, "a message");
-    r.eventGroupId = ToInt32(s.Int(3), "group number");
-    r.revision = s.Int(4);
-  }
-  Statement m = db_->Prepare(
-      "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");
-  m.Bind(1, std::int64_t{id});
-  while (m.Step())
-    r.managers.push_back({m.Text(0, rules::kMaxHostLength, "a host"), ToInt32(m.Int(1), "port"),
-                          m.Text(2, kMaxShortTextLength, "an SNMP version"),
-                          m.Text(3, kMaxShortTextLength, "a time format")});
-  Statement e = db_->Prepare("SELECT address FROM email_recipients WHERE notification_id = ? ORDER BY position");
-  e.Bind(1, std::int64_t{id});
-  while (e.Step()) r.recipients.push_back(e.Text(0, rules::kMaxAddressLength, "an address"));
-  Statement t =
-      db_->Prepare("SELECT type_key FROM notification_event_types WHERE notification_id = ? ORDER BY position");
-  t.Bind(1, std::int64_t{id});
-  while (t.Step()) r.eventTypeKeys.push_back(t.Text(0, kMaxCatalogueTextLength, "an event type key"));
-  return r;
-}
+NotificationRecord Store::ReadNotification(std::int32_t id) { return Reader().Read(id); }
 
 std::shared_ptr<StoredDefinition> Store::OpenDefinition(std::int32_t id) {
-  // A database too old to have revisions is only ever read here.
-  Statement s = db_->Prepare(version_ >= 3 ? "SELECT name, event_group_id, revision FROM notifications WHERE id = ?"
-                                           : "SELECT name, event_group_id, 0 FROM notifications WHERE id = ?");
-  s.Bind(1, std::int64_t{id});
-  if (!s.Step()) ThrowMissing(id);
-  auto d = std::make_shared<StoredDefinition>(shared_from_this(), id, s.Text(0, rules::kMaxNameLength, "a name"),
-                                              ToInt32(s.Int(1), "group number"));
-  d->revision_ = s.Int(2);
+  NotificationRecord row;
+  if (!Reader().ReadRow(id, row)) ThrowMissing(id);
+  auto d = std::make_shared<StoredDefinition>(shared_from_this(), id, row.name, row.eventGroupId);
+  d->revision_ = row.revision;
   return d;
 }
 
@@ -132,13 +91,10 @@ void Store::RenameNotification(std::int32_t id, const std::string& name) {
   WriteTransaction tx(*db_);
   if (NameTaken(checked, id))
     throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + checked + "\" already exists.");
-  const auto changed =
-      db_->Prepare("UPDATE notifications SET name = ?, revision = revision + 1, modified = ? WHERE id = ?")
-          .Bind(1, checked)
-          .Bind(2, UtcNow())
-          .Bind(3, std::int64_t{id})
-          .Run();
-  if (changed == 0) ThrowMissing(id);
+  NotificationRecord row;
+  row.name = checked;
+  row.modified = UtcNow();
+  if (!Writer().Update(id, row, std::nullopt, {false, false, false})) ThrowMissing(id);
   tx.Commit();
 }
 
@@ -148,35 +104,28 @@ std::shared_ptr<StoredDefinition> Store::NewDefinition(const std::string& name) 
 
 void Store::ReadSnmp(StoredDefinition& d) {
   auto list = std::make_shared<BasicSnmpManagerList>();
-  Statement s = db_->Prepare(
-      "SELECT host, port, version, time_format FROM snmp_managers WHERE notification_id = ? ORDER BY position");
-  s.Bind(1, std::int64_t{d.id_});
   const std::string owner = d.ManagerOwnerKey();
-  while (s.Step()) {
+  for (const StoredManager& m : Reader().Managers(d.id_)) {
     auto manager = std::make_shared<BasicSnmpManager>();
-    manager->Init(owner, s.Text(0, rules::kMaxHostLength, "a host"), ToInt32(s.Int(1), "port"),
-                  s.Text(2, kMaxShortTextLength, "an SNMP version"), s.Text(3, kMaxShortTextLength, "a time format"));
+    manager->Init(owner, m.host, m.port, m.version, m.timeFormat);
     list->Add(manager);
   }
   d.managers_ = std::move(list);
 }
 
 void Store::ReadEmail(StoredDefinition& d) {
-  Statement n = db_->Prepare("SELECT email_subject, email_message FROM notifications WHERE id = ?");
-  n.Bind(1, std::int64_t{d.id_});
-  if (!n.Step()) ThrowMissing(d.id_);
+  NotificationRecord row;
+  if (!Reader().ReadRow(d.id_, row)) ThrowMissing(d.id_);
   auto list = std::make_shared<BasicEmailRecipientList>();
-  Statement s = db_->Prepare("SELECT address FROM email_recipients WHERE notification_id = ? ORDER BY position");
-  s.Bind(1, std::int64_t{d.id_});
   const Variant owner(d.RecipientOwnerKey());
-  while (s.Step()) {
+  for (const std::string& address : Reader().Recipients(d.id_)) {
     auto recipient = std::make_shared<BasicEmailRecipient>();
-    recipient->Init(owner, s.Text(0, rules::kMaxAddressLength, "an address"), Variant());
+    recipient->Init(owner, address, Variant());
     list->Add(recipient);
   }
   // Only now that everything was read does the definition change.
-  d.subject_ = n.OptionalText(0, rules::kMaxSubjectLength, "a subject");
-  d.message_ = n.OptionalText(1, rules::kMaxMessageLength, "a message");
+  d.subject_ = std::move(row.subject);
+  d.message_ = std::move(row.message);
   d.recipients_ = std::move(list);
 }
 
@@ -213,70 +162,51 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
   }
   if (NameTaken(name, d.id_))
     throw SaveRefused(SaveRefused::Reason::NameTaken, "A notification named \"" + name + "\" already exists.");
-  std::int64_t id = d.id_;
-  if (d.IsNew()) {
-    Statement ins = db_->Prepare(
-        "INSERT INTO notifications(name, email_subject, email_message, event_group_id, revision, modified) "
-        "VALUES(?, ?, ?, ?, 1, ?) RETURNING id");
-    ins.Bind(1, name).Bind(2, d.subject_).Bind(3, d.message_).Bind(4, std::int64_t{d.eventGroupId_}).Bind(5, UtcNow());
-    if (!ins.Step()) throw Error(ErrorCode::Failed, "The database gave the new notification no number");
-    id = ins.Int(0);
-    ins.Reset();
-    ToInt32(id, "notification number");
-  } else {
-    Statement up = db_->Prepare("UPDATE notifications SET name = ?, revision = ?, modified = ? WHERE id = ?");
-    if (up.Bind(1, name).Bind(2, revision).Bind(3, UtcNow()).Bind(4, id).Run() == 0) ThrowMissing(d.id_);
-    if (d.groupSet_)
-      db_->Prepare("UPDATE notifications SET event_group_id = ? WHERE id = ?")
-          .Bind(1, std::int64_t{d.eventGroupId_})
-          .Bind(2, id)
-          .Run();
-    if (d.subjectSet_)
-      db_->Prepare("UPDATE notifications SET email_subject = ? WHERE id = ?").Bind(1, d.subject_).Bind(2, id).Run();
-    if (d.messageSet_)
-      db_->Prepare("UPDATE notifications SET email_message = ? WHERE id = ?").Bind(1, d.message_).Bind(2, id).Run();
-  }
+  NotificationRecord row;
+  row.name = name;
+  row.subject = d.subject_;
+  row.message = d.message_;
+  row.eventGroupId = d.eventGroupId_;
+  row.revision = revision;
+  row.modified = UtcNow();
+  NotificationWriter writer = Writer();
+  std::int32_t id = d.id_;
+  if (d.IsNew())
+    id = writer.Insert(row, false);
+  else if (!writer.Update(id, row, revision, {d.groupSet_, d.subjectSet_, d.messageSet_}))
+    ThrowMissing(d.id_);
   Step("notification");
 
   if (d.managersSet_) {
-    db_->Prepare("DELETE FROM snmp_managers WHERE notification_id = ?").Bind(1, id).Run();
-    Statement ins = db_->Prepare(
-        "INSERT INTO snmp_managers(notification_id, position, host, port, version, time_format) "
-        "VALUES(?, ?, ?, ?, ?, ?)");
+    std::vector<StoredManager> managers;
     const int count = d.managers_ ? d.managers_->Count() : 0;
     for (int i = 1; i <= count; ++i) {
       auto m = d.managers_->Manager(i);
       if (!m) throw Error(ErrorCode::ObjectRequired, "An SNMP manager of the list is missing");
-      ins.Bind(1, id).Bind(2, std::int64_t{i}).Bind(3, m->Host()).Bind(4, std::int64_t{m->Port()});
-      ins.Bind(5, m->Version()).Bind(6, m->TimeFormat()).Queue();
+      managers.push_back({m->Host(), m->Port(), m->Version(), m->TimeFormat()});
     }
+    writer.WriteManagers(id, managers);
   }
   Step("snmp");
 
   if (d.recipientsSet_) {
-    db_->Prepare("DELETE FROM email_recipients WHERE notification_id = ?").Bind(1, id).Run();
-    Statement ins = db_->Prepare("INSERT INTO email_recipients(notification_id, position, address) VALUES(?, ?, ?)");
+    std::vector<std::string> recipients;
     const int count = d.recipients_ ? d.recipients_->Count() : 0;
     for (int i = 1; i <= count; ++i) {
       auto r = d.recipients_->Recipient(i);
       if (!r) throw Error(ErrorCode::ObjectRequired, "A recipient of the list is missing");
-      ins.Bind(1, id).Bind(2, std::int64_t{i}).Bind(3, r->Address()).Queue();
+      recipients.push_back(r->Address());
     }
+    writer.WriteRecipients(id, recipients);
   }
   Step("email");
 
-  if (d.chosenSet_) {
-    db_->Prepare("DELETE FROM notification_event_types WHERE notification_id = ?").Bind(1, id).Run();
-    Statement ins =
-        db_->Prepare("INSERT INTO notification_event_types(notification_id, position, type_key) VALUES(?, ?, ?)");
-    std::int64_t position = 0;
-    for (const std::string& key : d.chosenKeys_) ins.Bind(1, id).Bind(2, ++position).Bind(3, key).Queue();
-  }
+  if (d.chosenSet_) writer.WriteEventTypes(id, d.chosenKeys_);
   Step("events");
   tx.Commit();
 
   // Only a committed save changes what the definition says about itself.
-  d.id_ = static_cast<std::int32_t>(id);
+  d.id_ = id;
   d.revision_ = revision;
   d.name_ = name;
   if (d.managersSet_) d.snmpLoaded_ = true;
@@ -286,14 +216,15 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
 void Store::DeleteNotification(std::int32_t id) {
   RefuseIfReadOnly("deleting");
   WriteTransaction tx(*db_);
-  if (db_->Prepare("DELETE FROM notifications WHERE id = ?").Bind(1, std::int64_t{id}).Run() == 0) ThrowMissing(id);
+  if (!Writer().Delete(id)) ThrowMissing(id);
   tx.Commit();
 }
 
 std::shared_ptr<EventTypeCollection> Store::EventTypes() {
   if (catalogue_) return catalogue_;
   auto list = std::make_shared<Catalogue>();
-  Statement s = db_->Prepare(std::string("SELECT type_key, name, group_id FROM event_types ORDER BY sort_order, ") +
+  Statement s = db_->Prepare(std::string("SELECT type_key, name, group_id FROM "
+                                         "event_types ORDER BY sort_order, ") +
                              db_->InsertionOrder());
   while (s.Step())
     list->Append(s.TextView(0, kMaxCatalogueTextLength, "an event type key"),
@@ -307,19 +238,17 @@ std::shared_ptr<EventTypeCollection> Store::StoredEventTypes(std::int32_t notifi
   if (catalogue_) {
     // The catalogue this session shows is here already: its entries name the
     // chosen types, so only their keys are read.
-    Statement s =
-        db_->Prepare("SELECT type_key FROM notification_event_types WHERE notification_id = ? ORDER BY position");
-    s.Bind(1, std::int64_t{notificationId});
-    while (s.Step()) {
-      std::string key = s.Text(0, kMaxCatalogueTextLength, "an event type key");
+    for (std::string& key : Reader().EventTypeKeys(notificationId)) {
       auto known = catalogue_->Item(key);
       list->Append(known ? std::move(known) : std::make_shared<BasicEventType>(std::move(key), std::string(), 0));
     }
     return list;
   }
   Statement s = db_->Prepare(
-      "SELECT t.type_key, COALESCE(e.name, ''), COALESCE(e.group_id, 0) FROM notification_event_types t"
-      " LEFT JOIN event_types e ON e.type_key = t.type_key WHERE t.notification_id = ? ORDER BY t.position");
+      "SELECT t.type_key, COALESCE(e.name, ''), "
+      "COALESCE(e.group_id, 0) FROM notification_event_types t"
+      " LEFT JOIN event_types e ON e.type_key = t.type_key WHERE "
+      "t.notification_id = ? ORDER BY t.position");
   s.Bind(1, std::int64_t{notificationId});
   while (s.Step())
     list->Append(std::make_shared<BasicEventType>(s.Text(0, kMaxCatalogueTextLength, "an event type key"),
@@ -343,7 +272,9 @@ void Store::SetSetting(const std::string& key, const std::optional<std::string>&
     sessionSettings_[key] = value;
     return;
   }
-  db_->Prepare("INSERT INTO settings(key, value) VALUES(?, ?) ON CONFLICT(key) DO UPDATE SET value = excluded.value")
+  db_->Prepare(
+         "INSERT INTO settings(key, value) VALUES(?, ?) ON CONFLICT(key) "
+         "DO UPDATE SET value = excluded.value")
       .Bind(1, key)
       .Bind(2, value)
       .Run();

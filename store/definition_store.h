@@ -11,6 +11,7 @@
 #include "quillmont/framework/definition.h"
 #include "quillmont/framework/services.h"
 #include "quillmont/rules/fields.h"
+#include "store/notification_rows.h"
 #include "store/schema.h"
 #include "store/stored_definition.h"
 
@@ -22,25 +23,6 @@ struct NotificationSummary {
   int managers = 0;
   int recipients = 0;
   int eventTypes = 0;
-};
-
-struct StoredManager {
-  std::string host;
-  std::int32_t port = 0;
-  std::string version;
-  std::string timeFormat;
-};
-
-// A whole stored definition read in one go (for export and checks).
-struct NotificationRecord {
-  std::int32_t id = 0;
-  std::string name;
-  std::int64_t revision = 0;  // 0 in a database too old to count them
-  std::optional<std::string> subject, message;
-  std::int32_t eventGroupId = 0;
-  std::vector<StoredManager> managers;
-  std::vector<std::string> recipients;
-  std::vector<std::string> eventTypeKeys;
 };
 
 // A save that wrote nothing because the user has to decide: the stored
@@ -75,6 +57,12 @@ class Store : public std::enable_shared_from_this<Store> {
   // Whose file this is when it is not the user's own (or root's) or others
   // may write it; "" for a file of the user's.
   const std::string& Untrusted() const noexcept { return untrusted_; }
+
+  // Saves and deletions are refused, naming what (e.g. "importing").
+  void RefuseIfReadOnly(const char* what) const;
+  // The one reader and writer of a notification's rows on this database.
+  NotificationReader Reader() { return NotificationReader(*db_, version_); }
+  NotificationWriter Writer() { return NotificationWriter(*db_, version_); }
 
   std::vector<NotificationSummary> ListNotifications();
   // Error(NotFound) when there is no such notification.
@@ -120,8 +108,6 @@ class Store : public std::enable_shared_from_this<Store> {
   void Step(const char* name) {
     if (onSaveStep) onSaveStep(name);
   }
-
-  void RefuseIfReadOnly(const char* what) const;
 
   std::shared_ptr<Database> db_;
   bool created_ = false;

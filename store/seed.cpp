@@ -153,16 +153,16 @@ const std::vector<SampleNotification>& Samples() {
        "A core network device or link has failed. Check the routing and node status views and call the network "
        "on-call engineer if it is not back within 10 minutes.",
        0,
-       {{"nms1.example.net", 162, "SNMP v2c", "UTC"}, {"10.20.0.15", 1162, "SNMP v1", "UNIX"}},
-       {"noc@example.net", "network-oncall@example.net"},
+       {{"nms1.ops.example", 162, "SNMP v2c", "UTC"}, {"192.0.2.15", 1162, "SNMP v1", "UNIX"}},
+       {"noc@ops.example", "network-oncall@ops.example"},
        {"node.down", "node.unreachable", "if.link-down", "routing.bgp-peer-down", "routing.ospf-neighbour-down",
         "routing.default-route-lost"}},
       {"Server room environment",
        "Server room alarm",
        nullptr,
        11,
-       {{"bms.example.net", 162, "SNMP v2c", "UNIX"}},
-       {"facilities@example.net"},
+       {{"bms.ops.example", 162, "SNMP v2c", "UNIX"}},
+       {"facilities@ops.example"},
        {"env.ups-on-battery", "env.ups-battery-low", "env.room-temperature-high", "env.humidity-high",
         "env.water-leak-detected", "env.smoke-detected"}},
   };
@@ -190,36 +190,19 @@ void SeedDatabase(Store& store) {
     }
   }
 
-  Statement note = db.Prepare(
-      "INSERT INTO notifications(name, email_subject, email_message, event_group_id, modified)"
-      " VALUES(?, ?, ?, ?, ?) RETURNING id");
-  Statement manager = db.Prepare(
-      "INSERT INTO snmp_managers(notification_id, position, host, port, version, time_format) VALUES(?,?,?,?,?,?)");
-  Statement recipient = db.Prepare("INSERT INTO email_recipients(notification_id, position, address) VALUES(?,?,?)");
-  Statement chosen =
-      db.Prepare("INSERT INTO notification_event_types(notification_id, position, type_key) VALUES(?,?,?)");
+  NotificationWriter writer = store.Writer();
   for (const SampleNotification& s : Samples()) {
     auto optional = [](const char* text) { return text ? std::optional<std::string>(text) : std::nullopt; };
-    note.Bind(1, s.name)
-        .Bind(2, optional(s.subject))
-        .Bind(3, optional(s.message))
-        .Bind(4, std::int64_t{s.eventGroupId})
-        .Bind(5, UtcNow());
-    const std::int64_t id = note.Step() ? note.Int(0) : 0;
-    note.Reset();
-    std::int64_t position = 0;
-    for (const SampleManager& m : s.managers)
-      manager.Bind(1, id)
-          .Bind(2, ++position)
-          .Bind(3, m.host)
-          .Bind(4, std::int64_t{m.port})
-          .Bind(5, m.version)
-          .Bind(6, m.timeFormat)
-          .Run();
-    position = 0;
-    for (const char* address : s.recipients) recipient.Bind(1, id).Bind(2, ++position).Bind(3, address).Run();
-    position = 0;
-    for (const char* key : s.eventTypeKeys) chosen.Bind(1, id).Bind(2, ++position).Bind(3, key).Run();
+    NotificationRecord r;
+    r.name = s.name;
+    r.subject = optional(s.subject);
+    r.message = optional(s.message);
+    r.eventGroupId = s.eventGroupId;
+    r.modified = UtcNow();
+    for (const SampleManager& m : s.managers) r.managers.push_back({m.host, m.port, m.version, m.timeFormat});
+    r.recipients.assign(s.recipients.begin(), s.recipients.end());
+    r.eventTypeKeys.assign(s.eventTypeKeys.begin(), s.eventTypeKeys.end());
+    writer.WriteLists(writer.Insert(r, false), r, true);
   }
   tx.Commit();
 }

@@ -1,5 +1,6 @@
-// A save interrupted by a killed process, and two connections saving the
-// same notification in every order: never a half-written or silently
+// A save interrupted by a killed process, two connections saving the same
+// notification in every order, and a save, an import and a copy failing at
+// any call of the statement layer: never a half-written or silently
 // overwritten notification.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -11,9 +12,12 @@
 #include <string>
 
 #include "quillmont/definitions/members.h"
+#include "store/copy.h"
 #include "store/definition_store.h"
 #include "store/notification_io.h"
+#include "store/pg_db.h"
 #include "store/seed.h"
+#include "tests/store/faulty_database.h"
 #include "tests/support/pg/pg_cluster.h"
 #include "tests/support/temp_dir.h"
 
@@ -137,6 +141,79 @@ TEST_P(Revisions, EveryInterleavingOfTwoEditorsKeepsBothEditsOrRefusesOne) {
                 refused[who] ? 0 : 1);
   } while (std::next_permutation(events.begin(), events.end()));
   EXPECT_EQ(interleavings, 6);
+}
+
+// A store of a few rows over a database that fails the plan's armed call.
+std::shared_ptr<Store> FaultyStore(const std::string& location, std::shared_ptr<testing::FaultPlan> plan) {
+  OpenedDatabase opened = IsServerUri(location) ? OpenServerDatabase(location) : OpenDatabase(location);
+  opened.db = std::make_shared<FaultyDatabase>(std::move(opened.db), std::move(plan));
+  return std::make_shared<Store>(std::move(opened));
+}
+
+constexpr const char* kTwoNotifications = R"({"formatVersion": 1, "notifications": [
+  {"name": "Outage", "eventTypes": ["node.down"], "emailRecipients": ["noc@example.net"],
+   "snmpManagers": [{"host": "nms.example.net", "port": 162, "version": "SNMP v2c", "timeFormat": "UTC"}]},
+  {"name": "Recovery", "eventTypes": ["node.up", "node.down"]}]})";
+// Replaces the first, creates one and prunes the second.
+constexpr const char* kChanges = R"({"formatVersion": 1, "notifications": [
+  {"name": "OUTAGE", "eventTypes": ["node.up"], "emailSubject": "Down",
+   "emailRecipients": ["noc@example.net", "oncall@example.net"]},
+  {"name": "Flapping", "number": 7, "eventTypes": ["node.down"],
+   "snmpManagers": [{"host": "192.0.2.1", "port": 1162, "version": "SNMP v1", "timeFormat": "UNIX"}]}]})";
+
+// Fail call 1, 2, 3, ... of each operation until it completes: each failure
+// reaches the caller and leaves every notification as the export showed it.
+class StatementFaults : public ::testing::TestWithParam<Backend> {};
+INSTANTIATE_TEST_SUITE_P(Backends, StatementFaults, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+
+TEST_P(StatementFaults, ASaveAnImportAndACopyFailingAtAnyCallWriteNothing) {
+  TempDir dir;
+  auto location = [&](const char* file) {
+    return GetParam() == Backend::Sqlite ? dir.File(file) : quillmont::testing::PgCluster::Shared().NewDatabase();
+  };
+  auto plan = std::make_shared<testing::FaultPlan>();
+  auto store = FaultyStore(location("a.db"), plan);
+  store->Db().Exec(
+      "INSERT INTO event_groups(Group_id, Group_Name, Group_Label) VALUES (1, 'Nodes', 'NODE');"
+      "INSERT INTO event_types(type_key, name, group_id) VALUES ('node.down', 'Node Down', 1), ('node.up', 'Node Up', "
+      "1)");
+  ImportJson(*store, kTwoNotifications, {});
+  std::string before = ExportAllJson(*store);
+  auto unchanged = [&](int) { EXPECT_EQ(ExportAllJson(*store), before); };
+
+  std::shared_ptr<StoredDefinition> d;
+  auto edit = [&] {
+    d = store->OpenDefinition(1);
+    d->SetName("Outage, renamed");
+    d->SetEmailSubject(std::string("Alarm"));
+    d->SetSnmpManagers(ManyManagers(3));
+    d->SetEmailRecipients(std::make_shared<BasicEmailRecipientList>());
+  };
+  // A save is some ten statements: each of them fails in turn.
+  EXPECT_GT(testing::FailEachCallInTurn(
+                *plan, edit, [&] { store->Save(*d); }, unchanged),
+            8);
+  EXPECT_EQ(store->ReadNotification(1).managers.size(), 3u);
+
+  before = ExportAllJson(*store);
+  ImportOptions prune;
+  prune.prune = true;
+  testing::FailEachCallInTurn(
+      *plan, [] {}, [&] { ImportJson(*store, kChanges, prune); }, unchanged);
+  EXPECT_EQ(ExportAllJson(*store).find("Recovery"), std::string::npos);
+  EXPECT_EQ(store->ReadNotification(7).managers.at(0).port, 1162);
+
+  before = ExportAllJson(*store);
+  auto target = FaultyStore(location("b.db"), plan);
+  const std::string empty = DumpTables(*target);
+  testing::FailEachCallInTurn(
+      *plan, [] {}, [&] { CopyStore(*store, *target); },
+      [&](int call) {
+        unchanged(call);
+        EXPECT_EQ(DumpTables(*target), empty);
+      });
+  EXPECT_EQ(ExportAllJson(*target), before);
 }
 
 }  // namespace
