@@ -133,6 +133,14 @@ if(README)
       run("pkg-config qt" pkg-config --print-errors --cflags --libs quillmont-qt)
     endif()
 
+  # Before C++20 the headers say what they need.
+  file(WRITE ${WORK_DIR}/cxx17.cpp "#include \"quillmont/platform/guid.h\"\n")
+  execute_process(COMMAND ${CXX_COMPILER} -std=c++17 -fsyntax-only -I${prefix}/include ${WORK_DIR}/cxx17.cpp
+    RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_QUIET)
+  if(rc EQUAL 0 OR NOT err MATCHES "need C\\+\\+20")
+    message(FATAL_ERROR "ConsumerCheck: C++17 does not meet the #error naming C++20:\n${err}")
+  endif()
+
   # Install components: the library alone, and the development files alone,
   # bring no program.
   foreach(component lib dev)

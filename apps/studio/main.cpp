@@ -9,9 +9,7 @@
 #include "apps/session/startup.h"
 #include "apps/studio/qt_front_end.h"
 #include "apps/studio/studio_window.h"
-#include "quillmont/framework/runtime.h"
 #include "quillmont/version.h"
-#include "store/host_objects.h"
 #include "store/pg_db.h"
 
 namespace {
