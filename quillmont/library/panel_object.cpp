@@ -230,10 +230,12 @@ class ClassFactory final : public com::IClassFactory {
   }
 
   HResult CreateInstance(com::IUnknown* outer, const Guid& iid, void** object) override {
+    // Checked here: the lambda below would bind its captured reference again.
+    const bool noIid = NoIid(iid);
     return Guard(com::E_FAIL, [&] {
       if (!object) throw BoundaryError(com::E_POINTER, "No place for the new object");
       *object = nullptr;
-      if (NoIid(iid)) throw BoundaryError(com::E_POINTER, "No interface identity for the new object");
+      if (noIid) throw BoundaryError(com::E_POINTER, "No interface identity for the new object");
       if (outer) throw BoundaryError(com::CLASS_E_NOAGGREGATION, "The panels cannot be aggregated");
       auto native = cls_.create();
       if (!native) throw BoundaryError(com::E_FAIL, "The panel " + std::string(cls_.info->name) + " was not made");
