@@ -100,7 +100,7 @@ int Run(int argc, char** argv) {
     auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path,
                                       static_cast<int>(std::min<long long>(2000, left.count())), timeout);
     if (!db->Untrusted().empty())
-      std::cerr << "quillmont-notify: note: " << Shown(db->Untrusted()) << " It was only read.\n";
+      std::cerr << "quillmont-notify: note: " << Escaped(db->Untrusted()) << " It was only read.\n";
     auto type = db->EventTypes()->Item(eventKey);
     if (!type) {
       std::cerr << "quillmont-notify: no event type \"" << Escaped(eventKey) << "\" in "

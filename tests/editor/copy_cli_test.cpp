@@ -63,7 +63,7 @@ TEST(CopyTo, FileToServerToFileIsByteIdenticalAndTheScriptModesWorkOnTheServer) 
   EXPECT_NE(full.err.find("is not empty"), std::string::npos) << full.err;
 
   // A copy that fails (a name longer than the pages allow) leaves an empty server empty.
-  store::SqliteDatabase(source, false).Exec("UPDATE notifications SET name = hex(zeroblob(300))");
+  store::SqliteDatabase(source, store::OpenMode::ReadWrite).Exec("UPDATE notifications SET name = hex(zeroblob(300))");
   const std::string empty = PgCluster::Shared().NewDatabase();
   EXPECT_EQ(Editor({"--db", source, "--copy-to", empty}).code, editor::exit_code::DatabaseRefused);
   const Outcome after = Editor({"--db", empty, "--list"});
