@@ -1,9 +1,11 @@
 #include "store/sqlite_db.h"
 
+#include <sqlite3.h>
+
 #include <cctype>
 #include <limits>
 
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::store {
 
@@ -182,6 +184,8 @@ SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode) : Databas
   sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, 100);
   sqlite3_limit(db_, SQLITE_LIMIT_TRIGGER_DEPTH, 10);
 }
+
+bool SqliteDatabase::ReadOnly() const noexcept { return sqlite3_db_readonly(db_, "main") == 1; }
 
 SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db_); }
 

@@ -8,7 +8,7 @@
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 
@@ -131,7 +131,7 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     auto* box = dynamic_cast<ui::TextBox*>(panel.ActiveControl());
     const bool tabbed = box != focused && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift));
     const bool oneLine = box && (!box->MultiLine() || View().layout.OneRow(*box));
-    if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, ui::utf8::CharCount(box->Text()));
+    if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {
     ShowError(screen_, ex, session::kErrorTitle);

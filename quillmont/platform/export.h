@@ -1,5 +1,4 @@
 #pragma once
 
-// Everything a host may use is marked QUILLMONT_API; the shared library hides
-// the rest, so internal helpers never become part of the binary interface.
-#define QUILLMONT_API __attribute__((visibility("default")))
+// QUILLMONT_API, defined with the lowest module.
+#include "quillmont/storage/export.h"

@@ -5,7 +5,7 @@
 #include "apps/editor/cli.h"
 #include "apps/editor/renderer.h"
 #include "apps/session/startup.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 #include "store/notification_io.h"
 #include "tests/editor/editor_test_support.h"
 
@@ -97,7 +97,7 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
   EXPECT_EQ(ShowMessageBox(screen, "Done.", msgbox::OkOnly, ""), msgbox::AnswerOk);
   terminal.Check([&](const Canvas& c) {
     for (int r = 0; r < c.Height(); ++r) {
-      const auto at = ui::utf8::Decode(c.RowText(r)).find(U"[ No ]");
+      const auto at = utf8::Decode(c.RowText(r)).find(U"[ No ]");
       if (at != std::u32string::npos) terminal.Send(InputEvent::MakeClick(r, static_cast<int>(at) + 2));
     }
   });

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::ui {
 namespace {
