@@ -13,6 +13,7 @@
 #include "apps/editor/dialogs.h"
 #include "apps/editor/editor_window.h"
 #include "apps/editor/screen.h"
+#include "apps/session/startup.h"
 #include "quillmont/events_panel/x_events_tab.h"
 #include "quillmont/framework/runtime.h"
 #include "store/host_objects.h"
@@ -78,17 +79,10 @@ const BigDatabase& Database() {
 // The editor's services on a scripted terminal, over a store of its own (so
 // its catalogue is read afresh, as when the editor starts).
 struct Editor {
-  Editor() : store(store::Store::Open(Database().path)) {
-    ResetThreadServices();
-    SetThreadMessageService(std::make_shared<TerminalMessageService>(screen));
-    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
-    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
-  }
-  ~Editor() { ResetThreadServices(); }
-
   testing::ScriptedTerminal terminal{40, 120};
   Screen screen{terminal};
-  std::shared_ptr<store::Store> store;
+  std::shared_ptr<store::Store> store = store::Store::Open(Database().path);
+  session::StoreServices services{std::make_shared<TerminalMessageService>(screen), store};
 };
 
 // Opens the big notification on its three pages in the editor and draws the

@@ -123,7 +123,7 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
   };
 
   // What fails before any lookup or connection.
-  std::string unusable, noPassword, password;
+  std::string unusable, mailUnusable, password, authorities;
   try {
     store::CheckDeliverySettings(settings);
   } catch (const std::exception& e) {
@@ -132,16 +132,18 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
   try {
     const bool mails = std::any_of(slots.begin(), slots.end(), [](const Slot& s) { return s.address; });
     if (mails && !settings.smtpUser.empty()) password = options.password ? *options.password : ReadPassword(settings);
+    if (mails && !settings.smtpCaFile.empty())
+      authorities = ReadOwnFile(settings.smtpCaFile, "CA file", false, 1 << 20);
   } catch (const std::exception& e) {
-    noPassword = std::string("not sent: ") + e.what();
+    mailUnusable = std::string("not sent: ") + e.what();
   }
   std::vector<std::string> hosts;
   for (std::size_t i = 0; i < slots.size(); ++i) {
     Slot& s = slots[i];
     if (!unusable.empty()) {
       finish(i, false, unusable);
-    } else if (s.address && !noPassword.empty()) {
-      finish(i, false, noPassword);
+    } else if (s.address && !mailUnusable.empty()) {
+      finish(i, false, mailUnusable);
     } else if (s.manager && !rules::IsSnmpVersion(s.manager->version)) {
       finish(i, false, "not sent: unknown SNMP version \"" + s.manager->version + "\"");
     } else if (s.manager && !rules::IsPort(s.manager->port)) {
@@ -167,7 +169,7 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
   // known, and a lookup may take the connect timeout.
   Resolver resolver(hosts);
   TrapSender traps(settings, event);
-  MailSender mails(settings, options, std::move(password));
+  MailSender mails(settings, options, std::move(password), std::move(authorities));
   const auto started = Clock::now();
   const auto lookupUntil = started + std::chrono::seconds(settings.connectTimeoutSeconds);
   for (;;) {
@@ -194,7 +196,7 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
     }
     traps.Poll(finish, stop);
     mails.Perform(finish);
-    if (stop || (!resolving && traps.Idle() && mails.Idle())) break;
+    if (stop || (!resolving && traps.Idle() && mails.Reported())) break;
     // Lookups are asked after often; sockets wake the wait.
     mails.Wait(traps.Sockets(), resolving ? 10 : 100);
   }

@@ -29,6 +29,12 @@ std::string Seconds(Clock::duration spent);
 // before the deadline (at least 1).
 long BoundMs(const Options& options, int seconds);
 
+// The text of a regular file of the user's own (or, unless secret, root's)
+// that nobody else may write (nor, when secret, read), of at most maxBytes: opened without following a
+// link or waiting on a FIFO; Error(Failed) saying why not. `what` names it
+// ("password file").
+std::string ReadOwnFile(const std::string& path, const std::string& what, bool secret, std::size_t maxBytes);
+
 // One resolved address of a host.
 struct Address {
   std::string text;  // numeric, without brackets
@@ -83,10 +89,14 @@ class TrapSender {
   std::vector<Sent> sent_;
 };
 
-// Mails in flight on libcurl's multi interface, one transfer per recipient.
+// Mails in flight, each on its own SMTP connection through libcurl, on a
+// small pool of threads: libcurl's SMTP waits for the answer to a message's
+// end inside its multi interface, where it would hold up all the others.
 class MailSender {
  public:
-  MailSender(const DeliverySettings& settings, const Options& options, std::string password);
+  // `authorities`: PEM certificates to check the server's against, or empty
+  // for the system's.
+  MailSender(const DeliverySettings& settings, const Options& options, std::string password, std::string authorities);
   ~MailSender();
   MailSender(const MailSender&) = delete;
   MailSender& operator=(const MailSender&) = delete;
@@ -94,11 +104,13 @@ class MailSender {
              const Finish& finish);
   // Moves the transfers on and reports the ones that ended.
   void Perform(const Finish& finish);
-  // Waits for any of the transfers' sockets or `extra`, at most waitMs.
+  // Waits for news of a transfer or for `extra`, at most waitMs.
   void Wait(const std::vector<int>& extra, int waitMs);
-  bool Idle() const;
-  // Reports what is still in flight as stopped (the run ran out or was
-  // cancelled), then closes every connection; nothing it does waits past
+  // Whether every mail started has been reported (their connections may
+  // still be closing).
+  bool Reported() const;
+  // Stops what is still in flight (the run ran out or was cancelled) and
+  // reports it, then closes every connection; nothing it does waits past
   // `hardStop` (a server's silence after QUIT included).
   void Close(const Finish& finish, Clock::time_point hardStop);
   struct State;  // libcurl's socket callbacks see it

@@ -1,15 +1,17 @@
 #include <arpa/inet.h>
 #include <curl/curl.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/eventfd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <condition_variable>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <mutex>
 #include <thread>
 
@@ -36,16 +38,17 @@ std::string Base64(const std::string& bytes) {
   return out;
 }
 
-// A header value as is when plain ASCII, else as encoded words of whole
-// UTF-8 characters, each short enough for a header line.
-std::string HeaderText(const std::string& text) {
+// A header value as is when plain ASCII that fits its line, else as
+// encoded words of whole UTF-8 characters, one to a folded line, each within
+// the 76 characters a header line should keep to.
+std::string HeaderText(const std::string& text, std::size_t nameLength) {
   bool ascii = true;
   for (unsigned char c : text) ascii = ascii && c < 128;
-  if (ascii) return text;
+  if (ascii && nameLength + 2 + text.size() <= 76) return text;
   std::string out;
   for (std::size_t i = 0; i < text.size();) {
     std::size_t end = std::min(text.size(), i + 42);
-    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    while (end < text.size() && end > i + 1 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     if (!out.empty()) out += "\r\n ";
     out += "=?UTF-8?B?" + Base64(text.substr(i, end - i)) + "?=";
     i = end;
@@ -53,28 +56,43 @@ std::string HeaderText(const std::string& text) {
   return out;
 }
 
-// Lines end in CRLF, none longer than SMTP allows (split at a character).
-std::string BodyText(const std::string& text) {
-  std::string out, line;
-  auto flush = [&] {
-    while (line.size() > 990) {
-      std::size_t cut = 990;
-      while (cut > 0 && (static_cast<unsigned char>(line[cut]) & 0xC0) == 0x80) --cut;
-      out += line.substr(0, cut) + "\r\n";
-      line.erase(0, cut);
-    }
-    out += line + "\r\n";
-    line.clear();
-  };
+// The text's lines, split at CRLF, LF or CR.
+std::vector<std::string> SplitLines(const std::string& text) {
+  std::vector<std::string> lines(1);
   for (std::size_t i = 0; i < text.size(); ++i) {
     if (text[i] == '\r' || text[i] == '\n') {
       if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-      flush();
+      lines.emplace_back();
     } else {
-      line += text[i];
+      lines.back() += text[i];
     }
   }
-  if (!line.empty()) flush();
+  if (lines.back().empty()) lines.pop_back();
+  return lines;
+}
+
+// Quoted-printable: what would not pass as it is becomes =XX, and lines
+// longer than 76 characters are broken with a soft "=" the reader removes,
+// so the text arrives exactly however long its lines.
+std::string QuotedPrintable(const std::vector<std::string>& lines) {
+  static const char* hex = "0123456789ABCDEF";
+  std::string out;
+  for (const std::string& line : lines) {
+    std::size_t column = 0;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+      const auto c = static_cast<unsigned char>(line[i]);
+      const bool plain = (c >= 33 && c <= 126 && c != '=') || ((c == ' ' || c == '\t') && i + 1 < line.size());
+      const std::string piece =
+          plain ? std::string(1, static_cast<char>(c)) : std::string{'=', hex[c >> 4], hex[c & 15]};
+      if (column + piece.size() > 75) {
+        out += "=\r\n";
+        column = 0;
+      }
+      out += piece;
+      column += piece.size();
+    }
+    out += "\r\n";
+  }
   return out;
 }
 
@@ -100,7 +118,8 @@ void InitOnce() {
 // One mail's transfer and what is known of how far it got.
 struct Transfer {
   std::size_t index = 0;
-  std::string data;
+  std::string data, recipient;
+  std::vector<Address> addresses;
   std::size_t sent = 0;
   std::string refusal;  // the server's first reply of a 4xx or 5xx code
   std::string command;  // the last one sent ("EHLO", "MAIL FROM", ...)
@@ -124,10 +143,21 @@ struct MailSender::State {
   const Options& options;
   std::string password;
   std::string server;
-  CURLM* multi = nullptr;
-  std::vector<std::unique_ptr<Transfer>> transfers;
-  // Every socket libcurl has open, so that closing can be cut short.
-  std::mutex socketsMutex;
+  std::string authorities;                            // PEM, or empty for the system's
+  int wake = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);  // a worker has news
+  std::atomic<bool> stop{false};
+  std::vector<std::thread> workers;
+  std::mutex mutex;  // guards what follows
+  std::deque<std::unique_ptr<Transfer>> queued;
+  struct Result {
+    std::size_t index;
+    bool sent;
+    std::string detail;
+  };
+  std::vector<Result> results;
+  int busy = 0;        // workers not yet ended
+  int unreported = 0;  // mails started whose outcome was not yet told
+  // Every socket libcurl has open, so that a stop can shut them at once.
   std::vector<curl_socket_t> sockets;
 };
 
@@ -153,7 +183,7 @@ int Trace(CURL*, curl_infotype type, char* data, std::size_t size, void* user) {
     t->greeted = true;
     if (t->command == "DATA" && line.starts_with("354")) t->dataAccepted = true;
     if (t->refusal.empty() && (line.starts_with('4') || line.starts_with('5'))) t->refusal = line;
-  } else if (type == CURLINFO_HEADER_OUT) {
+  } else if (type == CURLINFO_HEADER_OUT && line != "QUIT") {  // QUIT ends any dialogue
     if (line.starts_with("MAIL FROM") || line.starts_with("RCPT TO"))
       t->command = line.substr(0, line.find(':'));
     else
@@ -166,14 +196,14 @@ curl_socket_t OpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
   auto* state = static_cast<MailSender::State*>(user);
   const curl_socket_t fd = socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
   if (fd == CURL_SOCKET_BAD) return fd;
-  std::lock_guard lock(state->socketsMutex);
+  std::lock_guard lock(state->mutex);
   state->sockets.push_back(fd);
   return fd;
 }
 
 int CloseSocket(void* user, curl_socket_t fd) {
   auto* state = static_cast<MailSender::State*>(user);
-  std::lock_guard lock(state->socketsMutex);
+  std::lock_guard lock(state->mutex);
   std::erase(state->sockets, fd);
   return close(fd);
 }
@@ -219,8 +249,8 @@ std::string Describe(CURLcode rc, const Transfer& t, const std::string& server) 
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CACERT_BADFILE:
       return std::string(*t.errorText ? t.errorText : curl_easy_strerror(rc)) +
-             " (name the certificate authority that signed the server's certificate in the setting "
-             "Delivery.SmtpCaFile)";
+             " (the setting Delivery.SmtpCaFile, \"SMTP CA file\" on the settings screen, names a file of the "
+             "certificate authorities that may sign the server's certificate)";
     default:
       break;
   }
@@ -231,34 +261,42 @@ std::string Describe(CURLcode rc, const Transfer& t, const std::string& server) 
 
 }  // namespace
 
-std::string ReadPassword(const DeliverySettings& settings) {
-  if (const char* fromEnv = std::getenv("QUILLMONT_SMTP_PASSWORD"); fromEnv && *fromEnv) return fromEnv;
-  if (settings.smtpPasswordFile.empty())
-    throw Error(ErrorCode::Failed,
-                "the SMTP user needs a password: set QUILLMONT_SMTP_PASSWORD or name a password file in the settings");
-  const std::string& path = settings.smtpPasswordFile;
-  // Never through a link, never waiting on a FIFO, never more than a password.
-  constexpr std::size_t kMaxBytes = 64 << 10;
+std::string ReadOwnFile(const std::string& path, const std::string& what, bool secret, std::size_t maxBytes) {
+  // Never through a link, never waiting on a FIFO, never more than maxBytes.
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) throw Error(ErrorCode::Failed, "the password file " + path + " cannot be read: " + std::strerror(errno));
+  if (fd < 0) throw Error(ErrorCode::Failed, "the " + what + " " + path + " cannot be read: " + std::strerror(errno));
   struct stat st {};
   std::string text;
-  bool fine = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0 &&
-              static_cast<std::size_t>(st.st_size) <= kMaxBytes;
+  const mode_t others = secret ? 077 : 022;
+  bool fine = fstat(fd, &st) == 0;
+  // Root's files are trusted too where nothing secret is read (a system CA
+  // file, say).
+  const bool owner = st.st_uid == geteuid() || (!secret && st.st_uid == 0);
+  fine = fine && S_ISREG(st.st_mode) && owner && (st.st_mode & others) == 0 &&
+         static_cast<std::size_t>(st.st_size) <= maxBytes;
   if (fine) {
     char buffer[4096];
     ssize_t n;
     while (fine && (n = read(fd, buffer, sizeof buffer)) != 0) {
       if (n < 0 && errno == EINTR) continue;
       text.append(buffer, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
-      fine = n > 0 && text.size() <= kMaxBytes;
+      fine = n > 0 && text.size() <= maxBytes;
     }
   }
   close(fd);
   if (!fine)
-    throw Error(ErrorCode::Failed, "the password file " + path +
-                                       " is not used: it must be a regular file of yours, at most 64 KiB, that nobody "
-                                       "else may read or write");
+    throw Error(ErrorCode::Failed, "the " + what + " " + path + " is not used: it must be a regular file of yours" +
+                                       (secret ? "" : " or root's") + ", at most " + std::to_string(maxBytes >> 10) +
+                                       " KiB, that nobody else may " + (secret ? "read or write" : "write"));
+  return text;
+}
+
+std::string ReadPassword(const DeliverySettings& settings) {
+  if (const char* fromEnv = std::getenv("QUILLMONT_SMTP_PASSWORD"); fromEnv && *fromEnv) return fromEnv;
+  if (settings.smtpPasswordFile.empty())
+    throw Error(ErrorCode::Failed,
+                "the SMTP user needs a password: set QUILLMONT_SMTP_PASSWORD or name a password file in the settings");
+  const std::string text = ReadOwnFile(settings.smtpPasswordFile, "password file", true, 64 << 10);
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
@@ -281,158 +319,206 @@ std::string ComposeMail(const Notification& notification, const std::string& rec
   mail += "Date: " + MailDate(event.time) + "\r\n";
   mail += "From: " + settings.mailFrom + "\r\n";
   mail += "To: " + recipient + "\r\n";
-  mail += "Subject: " + HeaderText(subject) + "\r\n";
+  mail += "Subject: " + HeaderText(subject, 7) + "\r\n";
   mail += "Message-ID: <" + std::to_string(stamp) + "." + std::to_string(getpid()) + "." + std::to_string(++counter) +
           "@" + domain + ">\r\n";
-  mail += "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: 8bit\r\n";
-  mail += "\r\n" + BodyText(message);
+  // Lines as typed unless one is longer than SMTP carries.
+  const std::vector<std::string> lines = SplitLines(message);
+  const bool longLines = std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.size() > 998; });
+  mail += "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: ";
+  mail += longLines ? "quoted-printable\r\n\r\n" + QuotedPrintable(lines) : "8bit\r\n\r\n";
+  if (!longLines)
+    for (const std::string& line : lines) mail += line + "\r\n";
   return mail;
 }
 
-MailSender::MailSender(const DeliverySettings& settings, const Options& options, std::string password)
-    : state_(std::make_unique<State>(settings, options, std::move(password))) {
-  InitOnce();
-  state_->multi = curl_multi_init();
+namespace {
+
+int Progress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+  auto* state = static_cast<MailSender::State*>(user);
+  return state->stop || StopRequested(state->options) ? 1 : 0;
 }
 
-MailSender::~MailSender() {
-  if (state_->multi) Close([](std::size_t, bool, const std::string&) {}, Clock::now());
-  // The password is not left in memory longer than the sends.
-  std::fill(state_->password.begin(), state_->password.end(), '\0');
-}
-
-void MailSender::Start(std::size_t index, std::string mail, const std::string& recipient,
-                       const std::vector<Address>& addresses, const Finish& finish) {
-  const DeliverySettings& settings = state_->settings;
-  auto t = std::make_unique<Transfer>();
-  t->index = index;
-  t->data = std::move(mail);
-  t->started = Clock::now();
-  t->curl = state_->multi ? curl_easy_init() : nullptr;
-  if (!t->curl) {
-    finish(index, false, "not sent: the mail library could not start");
+// One mail, start to end; what is reported is known before the connection
+// is closed (QUIT).
+void Send(MailSender::State& state, Transfer& t) {
+  const DeliverySettings& settings = state.settings;
+  t.started = Clock::now();
+  t.curl = curl_easy_init();
+  if (!t.curl) {
+    std::lock_guard lock(state.mutex);
+    state.results.push_back({t.index, false, "not sent: the mail library could not start"});
     return;
   }
-  CURL* curl = t->curl;
-  const std::string url =
-      (settings.smtpTls == DeliverySettings::Tls::Implicit ? "smtps://" : "smtp://") + state_->server;
+  CURL* curl = t.curl;
+  const std::string url = (settings.smtpTls == DeliverySettings::Tls::Implicit ? "smtps://" : "smtp://") + state.server;
   // The name was looked up with the others: libcurl connects to those
   // addresses and still checks the certificate against the name.
   in6_addr numeric{};
   if (inet_pton(AF_INET, settings.smtpServer.c_str(), &numeric) != 1 &&
       inet_pton(AF_INET6, settings.smtpServer.c_str(), &numeric) != 1) {
     std::string entry = settings.smtpServer + ":" + std::to_string(settings.smtpPort) + ":";
-    for (std::size_t i = 0; i < addresses.size(); ++i)
+    for (std::size_t i = 0; i < t.addresses.size(); ++i)
       entry += (i ? "," : "") +
-               (addresses[i].socket.ss_family == AF_INET6 ? "[" + addresses[i].text + "]" : addresses[i].text);
-    t->resolve = curl_slist_append(nullptr, entry.c_str());
-    curl_easy_setopt(curl, CURLOPT_RESOLVE, t->resolve);
+               (t.addresses[i].socket.ss_family == AF_INET6 ? "[" + t.addresses[i].text + "]" : t.addresses[i].text);
+    t.resolve = curl_slist_append(nullptr, entry.c_str());
+    curl_easy_setopt(curl, CURLOPT_RESOLVE, t.resolve);
   }
   const std::string from = "<" + settings.mailFrom + ">";
-  t->rcpt = curl_slist_append(nullptr, ("<" + recipient + ">").c_str());
-  const long totalMs = BoundMs(state_->options, settings.timeoutSeconds);
-  const long connectMs = std::min(totalMs, BoundMs(state_->options, settings.connectTimeoutSeconds));
+  t.rcpt = curl_slist_append(nullptr, ("<" + t.recipient + ">").c_str());
+  const long totalMs = BoundMs(state.options, settings.timeoutSeconds);
+  const long connectMs = std::min(totalMs, BoundMs(state.options, settings.connectTimeoutSeconds));
   curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
   curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "smtp,smtps");
   curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
   curl_easy_setopt(curl, CURLOPT_QUICK_EXIT, 1L);
   curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, connectMs);
   curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, totalMs);
-  // Also the bound of the answer to QUIT when a connection is closed.
-  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, std::max(1L, totalMs / 1000));
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, t->errorText);
+  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, t.errorText);
   curl_easy_setopt(curl, CURLOPT_OPENSOCKETFUNCTION, OpenSocket);
-  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, state_.get());
+  curl_easy_setopt(curl, CURLOPT_OPENSOCKETDATA, &state);
   curl_easy_setopt(curl, CURLOPT_CLOSESOCKETFUNCTION, CloseSocket);
-  curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, state_.get());
+  curl_easy_setopt(curl, CURLOPT_CLOSESOCKETDATA, &state);
   if (settings.smtpTls == DeliverySettings::Tls::StartTls) curl_easy_setopt(curl, CURLOPT_USE_SSL, CURLUSESSL_ALL);
+  if (!state.authorities.empty()) {
+    // What was checked is what is used: the file's text, not its name.
+    curl_blob blob{state.authorities.data(), state.authorities.size(), CURL_BLOB_NOCOPY};
+    curl_easy_setopt(curl, CURLOPT_CAINFO_BLOB, &blob);
+  }
   if (!settings.smtpUser.empty()) {
     curl_easy_setopt(curl, CURLOPT_USERNAME, settings.smtpUser.c_str());
-    curl_easy_setopt(curl, CURLOPT_PASSWORD, state_->password.c_str());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, state.password.c_str());
   }
   curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.c_str());
-  curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, t->rcpt);
+  curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, t.rcpt);
   curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
   curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadBody);
-  curl_easy_setopt(curl, CURLOPT_READDATA, t.get());
-  curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(t->data.size()));
+  curl_easy_setopt(curl, CURLOPT_READDATA, &t);
+  curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(t.data.size()));
   curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
   curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, Trace);
-  curl_easy_setopt(curl, CURLOPT_DEBUGDATA, t.get());
-  curl_easy_setopt(curl, CURLOPT_PRIVATE, t.get());
-  if (curl_multi_add_handle(state_->multi, curl) != CURLM_OK) {
-    finish(index, false, "not sent: the mail library could not start");
-    return;
+  curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &t);
+  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Progress);
+  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &state);
+  const CURLcode rc = curl_easy_perform(curl);
+  MailSender::State::Result result{t.index, rc == CURLE_OK, "sent"};
+  if (rc != CURLE_OK && (state.stop || StopRequested(state.options)))
+    result.detail = state.options.cancel && state.options.cancel->load()
+                        ? "cancelled"
+                        : "not sent: the time allowed ran out after " + Seconds(Clock::now() - t.started) + " " +
+                              Where(t, state.server).waiting;
+  else if (rc != CURLE_OK)
+    result.detail = Describe(rc, t, state.server);
+  {
+    std::lock_guard lock(state.mutex);
+    state.results.push_back(std::move(result));
   }
-  state_->transfers.push_back(std::move(t));
-  // The cache keeps every connection until Close: one closed on the way
-  // would wait for its QUIT's answer in the middle of the others.
-  curl_multi_setopt(state_->multi, CURLMOPT_MAXCONNECTS, static_cast<long>(state_->transfers.size()) + 8);
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const auto written = write(state.wake, &one, sizeof one);
+  // Closing sends QUIT: its answer is waited for a second at most.
+  curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, 1L);
+}
+
+void Work(MailSender::State& state) {
+  for (;;) {
+    std::unique_ptr<Transfer> t;
+    {
+      std::lock_guard lock(state.mutex);
+      if (state.queued.empty()) {
+        --state.busy;
+        break;
+      }
+      t = std::move(state.queued.front());
+      state.queued.pop_front();
+    }
+    Send(state, *t);
+  }
+  const std::uint64_t one = 1;
+  [[maybe_unused]] const auto written = write(state.wake, &one, sizeof one);
+}
+
+// Mails in flight at once: one server takes them all, so not without end.
+constexpr int kWorkers = 16;
+
+}  // namespace
+
+MailSender::MailSender(const DeliverySettings& settings, const Options& options, std::string password,
+                       std::string authorities)
+    : state_(std::make_unique<State>(settings, options, std::move(password))) {
+  state_->authorities = std::move(authorities);
+  InitOnce();
+}
+
+MailSender::~MailSender() {
+  Close([](std::size_t, bool, const std::string&) {}, Clock::now());
+  close(state_->wake);
+  // The password is not left in memory longer than the sends.
+  std::fill(state_->password.begin(), state_->password.end(), '\0');
+}
+
+void MailSender::Start(std::size_t index, std::string mail, const std::string& recipient,
+                       const std::vector<Address>& addresses, const Finish&) {
+  auto t = std::make_unique<Transfer>();
+  t->index = index;
+  t->data = std::move(mail);
+  t->recipient = recipient;
+  t->addresses = addresses;
+  std::lock_guard lock(state_->mutex);
+  state_->queued.push_back(std::move(t));
+  ++state_->unreported;
+  if (state_->busy < kWorkers) {
+    ++state_->busy;
+    state_->workers.emplace_back(Work, std::ref(*state_));
+  }
 }
 
 void MailSender::Perform(const Finish& finish) {
-  if (!state_->multi) return;
-  int running = 0;
-  curl_multi_perform(state_->multi, &running);
-  int queued = 0;
-  while (CURLMsg* message = curl_multi_info_read(state_->multi, &queued)) {
-    if (message->msg != CURLMSG_DONE) continue;
-    Transfer* t = nullptr;
-    curl_easy_getinfo(message->easy_handle, CURLINFO_PRIVATE, &t);
-    const CURLcode rc = message->data.result;
-    if (rc == CURLE_OK)
-      finish(t->index, true, "sent");
-    else
-      finish(t->index, false, Describe(rc, *t, state_->server));
-    curl_multi_remove_handle(state_->multi, t->curl);
-    std::erase_if(state_->transfers, [&](const auto& owned) { return owned.get() == t; });
+  std::uint64_t count = 0;
+  [[maybe_unused]] const auto drained = read(state_->wake, &count, sizeof count);
+  std::vector<State::Result> results;
+  {
+    std::lock_guard lock(state_->mutex);
+    results.swap(state_->results);
+    state_->unreported -= static_cast<int>(results.size());
   }
+  for (const State::Result& r : results) finish(r.index, r.sent, r.detail);
 }
 
 void MailSender::Wait(const std::vector<int>& extra, int waitMs) {
-  std::vector<curl_waitfd> fds;
-  for (int fd : extra) fds.push_back({fd, CURL_WAIT_POLLIN, 0});
-  if (state_->multi)
-    curl_multi_poll(state_->multi, fds.data(), static_cast<unsigned>(fds.size()), waitMs, nullptr);
-  else
-    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+  std::vector<pollfd> fds{{state_->wake, POLLIN, 0}};
+  for (int fd : extra) fds.push_back({fd, POLLIN, 0});
+  poll(fds.data(), fds.size(), waitMs);
 }
 
-bool MailSender::Idle() const { return state_->transfers.empty(); }
+bool MailSender::Reported() const {
+  std::lock_guard lock(state_->mutex);
+  return state_->unreported == 0;
+}
 
 void MailSender::Close(const Finish& finish, Clock::time_point hardStop) {
   State& s = *state_;
-  if (!s.multi) return;
-  const bool cancelled = s.options.cancel && s.options.cancel->load();
-  for (const auto& t : s.transfers)
-    finish(t->index, false,
-           cancelled ? "cancelled"
-                     : "not sent: the time allowed ran out after " + Seconds(Clock::now() - t->started) + " " +
-                           Where(*t, s.server).waiting);
-  // Closing sends QUIT and waits for its answer; a server that never gives
-  // it has its sockets shut at the hard stop (or at a cancel), which ends
-  // the wait at once.
-  std::mutex mutex;
-  std::condition_variable wake;
-  bool closed = false;
-  std::thread watchdog([&] {
-    std::unique_lock lock(mutex);
-    while (!closed && Clock::now() < hardStop && !(s.options.cancel && s.options.cancel->load()))
-      wake.wait_for(lock, std::chrono::milliseconds(50));
-    if (closed) return;
-    std::lock_guard socketsLock(s.socketsMutex);
-    for (curl_socket_t fd : s.sockets) shutdown(fd, SHUT_RDWR);
-  });
-  for (const auto& t : s.transfers) curl_multi_remove_handle(s.multi, t->curl);
-  s.transfers.clear();
-  curl_multi_cleanup(s.multi);
-  s.multi = nullptr;
-  {
-    std::lock_guard lock(mutex);
-    closed = true;
+  s.stop = true;
+  // Workers end by themselves unless a server keeps one waiting (for QUIT's
+  // answer, say); at the hard stop their sockets are shut, which ends any
+  // wait at once.
+  for (;;) {
+    {
+      std::lock_guard lock(s.mutex);
+      if (s.busy == 0) break;
+      if (Clock::now() >= hardStop || (s.options.cancel && s.options.cancel->load()))
+        for (curl_socket_t fd : s.sockets) {
+          shutdown(fd, SHUT_RDWR);
+          // A connection still being made is dropped too (shutdown leaves it).
+          const sockaddr none{AF_UNSPEC, {}};
+          connect(fd, &none, sizeof none);
+        }
+    }
+    Wait({}, 20);
   }
-  wake.notify_all();
-  watchdog.join();
+  for (std::thread& worker : s.workers) worker.join();
+  s.workers.clear();
+  Perform(finish);
 }
 
 }  // namespace quillmont::delivery

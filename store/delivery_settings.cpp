@@ -49,6 +49,8 @@ const std::vector<Field>& Fields() {
       {"Delivery.SmtpUser", [](S& s, const std::string& v) { s.smtpUser = v; }, [](const S& s) { return s.smtpUser; }},
       {"Delivery.SmtpPasswordFile", [](S& s, const std::string& v) { s.smtpPasswordFile = v; },
        [](const S& s) { return s.smtpPasswordFile; }, true},
+      {"Delivery.SmtpCaFile", [](S& s, const std::string& v) { s.smtpCaFile = v; },
+       [](const S& s) { return s.smtpCaFile; }, true},
       {"Delivery.DefaultSubject", [](S& s, const std::string& v) { s.defaultSubject = v; },
        [](const S& s) { return s.defaultSubject; }},
       {"Delivery.DefaultMessage", [](S& s, const std::string& v) { s.defaultMessage = v; },
@@ -85,7 +87,10 @@ void CheckDeliverySettings(const DeliverySettings& s) {
   if (s.snmpCommunity.empty() || HasLineBreak(s.snmpCommunity))
     Refuse("The SNMP community must be one line of text, not empty.");
   if (!rules::IsOid(s.snmpEnterprise))
-    Refuse("The SNMP enterprise OID \"" + s.snmpEnterprise + "\" is not a dotted number such as 1.3.6.1.4.1.32473.1.");
+    Refuse("The SNMP enterprise OID \"" + s.snmpEnterprise +
+           "\" cannot be sent: it must be a dotted number such as 1.3.6.1.4.1.32473.1 (first arc 0 to 2, "
+           "second below 40 under 0 and 1, each arc at most 4294967295, at most " +
+           std::to_string(rules::kMaxOidArcs) + " arcs).");
   if (s.smtpServer.empty() || s.smtpServer.find_first_of("\r\n /?#@") != std::string::npos)
     Refuse("The SMTP server must be a host name or address.");
   if (!rules::IsPort(s.smtpPort))
@@ -93,8 +98,8 @@ void CheckDeliverySettings(const DeliverySettings& s) {
            ".");
   if (!rules::IsValidEmailAddressText(s.mailFrom) || HasLineBreak(s.mailFrom))
     Refuse("The sender address \"" + s.mailFrom + "\" is not a valid e-mail address.");
-  if (HasLineBreak(s.smtpUser) || HasLineBreak(s.smtpPasswordFile))
-    Refuse("The SMTP user and password file must be one line each.");
+  if (HasLineBreak(s.smtpUser) || HasLineBreak(s.smtpPasswordFile) || HasLineBreak(s.smtpCaFile))
+    Refuse("The SMTP user, password file and CA file must be one line each.");
   if (HasLineBreak(s.defaultSubject)) Refuse("The default subject must be one line.");
   if (s.connectTimeoutSeconds < 1 || s.connectTimeoutSeconds > 600 || s.timeoutSeconds < 1 || s.timeoutSeconds > 3600)
     Refuse("The timeouts must be from 1 to 600 seconds (connect) and 1 to 3600 seconds (in all).");
@@ -118,8 +123,10 @@ DeliverySettings SettingsForDelivery(Store& store) {
       throw Error(ErrorCode::Failed, std::string("The setting \"") + field.key + "\" names the file " + value +
                                          " on this machine, which is read only when the setting comes from a "
                                          "database file of yours or root's. " +
-                                         whose +
-                                         " Remove the setting, or give the password in QUILLMONT_SMTP_PASSWORD.");
+                                         whose + " Remove the setting" +
+                                         (std::string(field.key) == "Delivery.SmtpPasswordFile"
+                                              ? ", or give the password in QUILLMONT_SMTP_PASSWORD."
+                                              : "."));
   return settings;
 }
 

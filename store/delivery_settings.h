@@ -24,6 +24,9 @@ struct DeliverySettings {
   std::string smtpUser;  // empty: no login
   // A file holding the password, used when the environment has none.
   std::string smtpPasswordFile;
+  // Certificates (PEM) of the authorities that may sign the SMTP server's
+  // certificate, instead of the system's; empty: the system's.
+  std::string smtpCaFile;
 
   // Used where a notification's own subject or message is "<Default>".
   // {notification}, {event}, {event_key}, {node}, {message} and {time} are

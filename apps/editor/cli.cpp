@@ -70,21 +70,6 @@ std::int32_t ParseNumber(const std::string& text) {
   return value;
 }
 
-// The editor's own components for the panels of this thread, for as long as
-// the editor runs: its message boxes, and the store's definitions, catalogue
-// and settings. Lists, selectors and text services stay the library's.
-class HostServices {
- public:
-  HostServices(Screen& screen, const std::shared_ptr<store::Store>& store) {
-    SetThreadMessageService(std::make_shared<TerminalMessageService>(screen));
-    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
-    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
-  }
-  ~HostServices() { ResetThreadServices(); }
-  HostServices(const HostServices&) = delete;
-  HostServices& operator=(const HostServices&) = delete;
-};
-
 int RunEditor(const session::Location& location, std::istream& in, std::ostream& err) {
   std::shared_ptr<store::Store> store;
   try {
@@ -104,7 +89,7 @@ int RunEditor(const session::Location& location, std::istream& in, std::ostream&
     UseUtf8Locale();
     CursesTerminal terminal;
     Screen screen(terminal);
-    HostServices services(screen, store);
+    session::StoreServices services(std::make_shared<TerminalMessageService>(screen), store);
     NotificationListScreen list(screen, store, session::StandardPages(), store->Db().DisplayName());
     list.Run();
   } catch (const Error& e) {

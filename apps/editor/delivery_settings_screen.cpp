@@ -33,17 +33,19 @@ bool SetNumber(Screen& screen, int& field, const std::string& text) {
   return true;
 }
 
-// The message is edited on one line, its line breaks shown as "\n".
+// The message is edited on one line: a line break shows as \n and a
+// backslash as \\; any other backslash stands for itself.
 std::string OneLine(const std::string& text) {
   std::string out;
-  for (char c : text) out += c == '\n' ? std::string("\\n") : std::string(1, c);
+  for (char c : text) out += c == '\n' ? std::string("\\n") : c == '\\' ? std::string("\\\\") : std::string(1, c);
   return out;
 }
 std::string Lines(const std::string& text) {
   std::string out;
   for (std::size_t i = 0; i < text.size(); ++i) {
-    if (text.compare(i, 2, "\\n") == 0) {
-      out += '\n';
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (text[i] == '\\' && (next == 'n' || next == '\\')) {
+      out += next == 'n' ? '\n' : '\\';
       ++i;
     } else {
       out += text[i];
@@ -71,7 +73,20 @@ std::vector<Row> Rows(Screen& screen) {
   std::vector<Row> rows;
   auto add = [&rows](const char* label, auto accessors) { rows.push_back({label, accessors.first, accessors.second}); };
   add("SNMP community", text(&Settings::snmpCommunity));
-  add("SNMP enterprise OID", text(&Settings::snmpEnterprise));
+  // Checked as it is entered: an OID that cannot go out exactly is refused.
+  rows.push_back({"SNMP enterprise OID", [](const Settings& s) { return s.snmpEnterprise; },
+                  [&screen](Settings& s, const std::string& v) {
+                    Settings alone;  // the defaults, so that only the OID can be at fault
+                    alone.snmpEnterprise = v;
+                    try {
+                      store::CheckDeliverySettings(alone);
+                    } catch (const std::exception& e) {
+                      ShowMessageBox(screen, e.what(), msgbox::Exclamation, kTitle);
+                      return false;
+                    }
+                    s.snmpEnterprise = v;
+                    return true;
+                  }});
   add("SMTP server", text(&Settings::smtpServer));
   add("SMTP port", number(&Settings::smtpPort));
   rows.push_back({"SMTP TLS", [](const Settings& s) { return std::string(store::TlsName(s.smtpTls)); },
@@ -80,6 +95,7 @@ std::vector<Row> Rows(Screen& screen) {
   add("From address", text(&Settings::mailFrom));
   add("SMTP user", text(&Settings::smtpUser));
   add("Password file", text(&Settings::smtpPasswordFile));
+  add("SMTP CA file", text(&Settings::smtpCaFile));
   add("Default subject", text(&Settings::defaultSubject));
   rows.push_back({"Default message", [](const Settings& s) { return OneLine(s.defaultMessage); },
                   [](Settings& s, const std::string& v) { return s.defaultMessage = Lines(v), true; }});
@@ -121,12 +137,11 @@ void EditDeliverySettings(Screen& screen, store::Store& store) {
       canvas.Text(row, 24, FitCells(rows[i].get(settings), std::max(0, width - 25)), a, std::max(0, width - 25));
     }
     const int note = static_cast<int>(rows.size()) + 3;
-    if (note < canvas.Height() - 1)
-      canvas.Text(note, 1,
-                  FitCells("The SMTP password is never stored: it comes from QUILLMONT_SMTP_PASSWORD or the "
-                           "password file, which only you may read.",
-                           width - 2),
-                  attr::Dim, width - 2);
+    const char* notes[] = {"In the default message \\n is a line break and \\\\ a backslash.",
+                           "The SMTP password is never stored: it comes from QUILLMONT_SMTP_PASSWORD or the "
+                           "password file, which only you may read."};
+    for (int i = 0; i < 2 && note + i < canvas.Height() - 1; ++i)
+      canvas.Text(note + i, 1, FitCells(notes[i], width - 2), attr::Dim, width - 2);
     DrawStatusLine(canvas, canvas.Height() - 1, status, Keys());
   });
   auto save = [&] {

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "quillmont/framework/runtime.h"
+#include "store/host_objects.h"
 #include "store/pg_db.h"
 #include "store/seed.h"
 
@@ -70,6 +72,15 @@ std::shared_ptr<store::Store> OpenForEditing(const Location& location, FrontEnd&
     throw StartRefused(e.what(), StartRefused::Refused);
   }
 }
+
+StoreServices::StoreServices(std::shared_ptr<MessageService> messages, const std::shared_ptr<store::Store>& store) {
+  ResetThreadServices();
+  SetThreadMessageService(std::move(messages));
+  SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
+  SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+}
+
+StoreServices::~StoreServices() { ResetThreadServices(); }
 
 std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTimeoutMs, int connectTimeoutSeconds) {
   store::OpenOptions options;

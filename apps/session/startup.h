@@ -6,6 +6,7 @@
 #include <string>
 
 #include "apps/session/front_end.h"
+#include "quillmont/framework/services.h"
 #include "store/definition_store.h"
 
 // How the programs find and open their store: the same location rules, the
@@ -49,6 +50,17 @@ void CheckBeforeEditing(const Location& location);
 // edit a named database someone else owns or may write, and seeds a store it
 // created. Throws StartRefused.
 std::shared_ptr<store::Store> OpenForEditing(const Location& location, FrontEnd& ui);
+
+// A front end's own components for the panels of this thread, for as long
+// as it lives: its message boxes, and the store's definitions, catalogue and
+// settings. Lists, selectors and text services stay the library's.
+class StoreServices {
+ public:
+  StoreServices(std::shared_ptr<MessageService> messages, const std::shared_ptr<store::Store>& store);
+  ~StoreServices();
+  StoreServices(const StoreServices&) = delete;
+  StoreServices& operator=(const StoreServices&) = delete;
+};
 
 // Opens an existing store only to read: nothing is created, laid out,
 // migrated or changed; a server connection gives up after connectTimeoutSeconds

@@ -8,8 +8,6 @@
 #include "apps/session/startup.h"
 #include "apps/studio/qt_front_end.h"
 #include "apps/studio/studio_window.h"
-#include "quillmont/framework/runtime.h"
-#include "store/host_objects.h"
 #include "store/pg_db.h"
 
 int main(int argc, char** argv) {
@@ -41,15 +39,8 @@ int main(int argc, char** argv) {
     const auto* refused = dynamic_cast<const session::StartRefused*>(&e);
     return refused ? refused->Code() : session::StartRefused::Refused;
   }
-  SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
-  SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
-  SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
-  int code = 0;
-  {
-    studio::StudioWindow window(store, store->Db().DisplayName());
-    window.show();
-    code = QApplication::exec();
-  }
-  ResetThreadServices();
-  return code;
+  session::StoreServices services(std::make_shared<qt::MessageBoxService>(), store);
+  studio::StudioWindow window(store, store->Db().DisplayName());
+  window.show();
+  return QApplication::exec();
 }

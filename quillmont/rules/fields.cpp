@@ -1,6 +1,8 @@
 #include "quillmont/rules/fields.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 
 #include "quillmont/platform/error.h"
 #include "quillmont/storage/utf8.h"
@@ -42,16 +44,22 @@ std::string CheckedName(const std::string& name) {
 }
 
 bool IsOid(std::string_view text) {
-  if (text.empty() || text.front() == '.' || text.back() == '.' || text.find("..") != std::string_view::npos)
-    return false;
-  int arcs = 1;
-  for (char c : text) {
-    if (c == '.')
-      ++arcs;
-    else if (c < '0' || c > '9')
+  std::uint64_t first = 0;
+  int arcs = 0;
+  for (std::size_t start = 0;; ++arcs) {
+    const std::size_t end = std::min(text.find('.', start), text.size());
+    const std::string_view arc = text.substr(start, end - start);
+    std::uint64_t value = 0;
+    const auto [last, ec] = std::from_chars(arc.data(), arc.data() + arc.size(), value);
+    if (arc.empty() || ec != std::errc() || last != arc.data() + arc.size() || (arc.size() > 1 && arc[0] == '0') ||
+        value > 0xFFFFFFFFull || arcs == kMaxOidArcs)
       return false;
+    if (arcs == 0 && value > 2) return false;
+    if (arcs == 0) first = value;
+    if (arcs == 1 && ((first < 2 && value >= 40) || 40 * first + value > 0xFFFFFFFFull)) return false;
+    if (end == text.size()) return arcs >= 1;
+    start = end + 1;
   }
-  return arcs >= 2 && arcs <= 100;
 }
 
 bool IsValidEmailAddressText(std::string_view address) {

@@ -43,7 +43,12 @@ inline constexpr const char* kTimeUtc = "UTC";
 inline bool IsSnmpVersion(std::string_view v) { return v == kSnmpV1 || v == kSnmpV2c; }
 inline bool IsTimeFormat(std::string_view v) { return v == kTimeUnix || v == kTimeUtc; }
 
-// Dotted decimal, from 2 to 100 arcs, no empty arc (an enterprise OID).
+// An enterprise OID that a trap carries exactly as written: dotted decimal,
+// 2 to kMaxOidArcs arcs (the bindings under it add two, and SNMP stacks take
+// 128), no arc empty or with a leading zero, each at most 2^32 - 1; the
+// first 0 to 2, the second below 40 under 0 and 1 (the two share one
+// subidentifier, 40 * first + second, which must fit too).
+inline constexpr int kMaxOidArcs = 126;
 QUILLMONT_API bool IsOid(std::string_view text);
 
 // ---- e-mail ----

@@ -1,5 +1,5 @@
-// The editor's drawing and dialogs cell by cell, the notification list's
-// scrolling, and closing a window whose save failed.
+// The editor's drawing and dialogs cell by cell, and the notification list's
+// scrolling.
 #include "apps/editor/editor_window.h"
 #include "apps/editor/notification_list.h"
 #include "apps/editor/renderer.h"
@@ -97,44 +97,6 @@ TEST_F(EditorScreens, TheTabStripShowsEachPageAndTheActiveOneReversed) {
   Canvas canvas(24, 80);
   window.Draw(canvas);
   ExpectScreen(canvas, "events_page");
-}
-
-// Closing with unsaved changes: Cancel keeps the window; Yes tries to save,
-// and a refused save keeps the window and the changes; the next Yes saves,
-// closes and keeps the view state.
-TEST_F(EditorScreens, ClosingAfterAFailedSaveKeepsTheWindowAndTheChanges) {
-  store::SqliteDatabase other(dir.File("q.db"), store::OpenMode::ReadWrite);
-  EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
-  ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6))
-      .Alt('n')
-      .Alt('h')
-      .Type("late.example.org")
-      .Alt('p')
-      .Type("162")
-      .Key(keys::Return)
-      .Then([&] { other.Exec("BEGIN IMMEDIATE"); })
-      .Key(keys::Escape)
-      .ExpectText("Save the changes to")
-      .Type("c")
-      .Then([&] { EXPECT_FALSE(window.Closed()); })
-      .Key(keys::Escape)
-      .Type("y")
-      .ExpectText("not saved")
-      .Key(keys::Return)
-      .Then([&] {
-        EXPECT_FALSE(window.Closed());
-        EXPECT_TRUE(window.Changed());
-        other.Exec("ROLLBACK");
-      })
-      .Key(keys::Escape)
-      .Type("y");
-  window.Run();
-  EXPECT_TRUE(window.Closed());
-  EXPECT_EQ(store->ReadNotification(2).managers.size(), 2u);
-  const auto layout = store->Setting("SNMPProperties");
-  ASSERT_TRUE(layout.has_value());
-  EXPECT_FALSE(layout->empty());
 }
 
 }  // namespace

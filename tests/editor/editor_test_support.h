@@ -1,12 +1,14 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
 
 #include "apps/editor/dialogs.h"
 #include "apps/editor/screen.h"
+#include "apps/session/startup.h"
 #include "quillmont/framework/runtime.h"
 #include "store/definition_store.h"
 #include "store/host_objects.h"
@@ -27,20 +29,18 @@ class EditorFixture : public ::testing::Test {
     options.busyTimeoutMs = 50;
     store = store::Store::Open(dir.File("q.db"), options);
     store::SeedDatabase(*store);
-    ResetThreadServices();
-    SetThreadMessageService(std::make_shared<TerminalMessageService>(screen));
-    SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
-    SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+    services.emplace(std::make_shared<TerminalMessageService>(screen), store);
   }
   void TearDown() override {
     EXPECT_TRUE(terminal.Finished()) << "the script was not played to its end";
-    ResetThreadServices();
+    services.reset();
   }
 
   TempDir dir;
   ScriptedTerminal terminal{24, 80};
   Screen screen{terminal};
   std::shared_ptr<store::Store> store;
+  std::optional<session::StoreServices> services;
 };
 
 }  // namespace quillmont::editor::testing

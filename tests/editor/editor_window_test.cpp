@@ -1,8 +1,13 @@
 #include "apps/editor/editor_window.h"
 
 #include "apps/editor/notification_list.h"
+#include "apps/editor/send_test.h"
 #include "quillmont/platform/error.h"
+#include "store/delivery_settings.h"
 #include "tests/editor/editor_test_support.h"
+#include "tests/support/loopback_receivers.h"
+
+#include <thread>
 
 namespace quillmont::editor {
 namespace {
@@ -32,6 +37,62 @@ TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
       .Key(keys::Escape);
   window.Run();
   EXPECT_TRUE(window.Closed());
+}
+
+// On the settings screen the default message takes \n for a line break and
+// \\ for a backslash (any other stays as typed), says so, and an enterprise
+// OID that cannot go out exactly is refused as it is entered.
+TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotBeSent) {
+  store::DeliverySettings settings;
+  settings.defaultMessage = "x";
+  store::SaveDeliverySettings(*store, settings);
+  terminal.Key(keys::Down)
+      .Key(keys::Return)
+      .Type(".40")
+      .Key(keys::Return)
+      .ExpectText("cannot be sent")
+      .Key(keys::Return);
+  for (int i = 0; i < 9; ++i) terminal.Key(keys::Down);
+  terminal.ExpectText("\\n is a line break and \\\\ a backslash")
+      .Key(keys::Return)
+      .Key(keys::Back)
+      .Type("C:\\\\new\\nline \\x")
+      .Key(keys::Return)
+      .Key('S', shift::Ctrl)
+      .ExpectText("C:\\\\new\\nline \\\\x")
+      .Key(keys::Escape);
+  EditDeliverySettings(screen, *store);
+  settings = store::LoadDeliverySettings(*store);
+  EXPECT_EQ(settings.defaultMessage, "C:\\new\nline \\x");
+  EXPECT_EQ(settings.snmpEnterprise, "1.3.6.1.4.1.32473.1");
+}
+
+// Esc during a test send: the report comes within a second, whatever the
+// server does (here it never answers the end of the message).
+TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
+  quillmont::testing::BadMailServer server(dir, "quiet-after-data");
+  ASSERT_TRUE(server.Ready());
+  store::DeliverySettings settings;
+  settings.smtpServer = "127.0.0.1";
+  settings.smtpPort = server.Port();
+  store::SaveDeliverySettings(*store, settings);
+  EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal.Key(FunctionKey(6))
+      .Key(FunctionKey(6))
+      .Then([&] { EXPECT_EQ(window.ActiveKey(), "Email"); })
+      .Key('T', shift::Ctrl)
+      .Then([&] {
+        // The mail (to the selected row) is in the middle of its dialogue.
+        EXPECT_TRUE(quillmont::testing::WaitUntil([&] { return !server.Recipients().empty(); }));
+      })
+      .Key(keys::Escape)
+      .Then([] { std::this_thread::sleep_for(std::chrono::seconds(1)); })
+      .Key(FunctionKey(11))  // read by the progress line if the send still runs, else by the report
+      .ExpectText("FAILED: e-mail to noc@ops.example - cancelled")
+      .Key(keys::Return)
+      .Key(keys::Escape);
+  window.Run();
 }
 
 TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {

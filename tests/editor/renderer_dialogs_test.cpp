@@ -1,12 +1,5 @@
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
-#include "apps/editor/cli.h"
 #include "apps/editor/renderer.h"
-#include "apps/session/startup.h"
 #include "quillmont/storage/utf8.h"
-#include "store/notification_io.h"
 #include "tests/editor/editor_test_support.h"
 
 namespace quillmont::editor {
@@ -14,7 +7,6 @@ namespace {
 
 namespace keys = ui::keys;
 using testing::ScriptedTerminal;
-using testing::TempDir;
 
 constexpr float W = kTwipsPerColumn;
 constexpr float H = kTwipsPerRow;
@@ -143,70 +135,6 @@ TEST(Dialogs, TextPromptsAndLists) {
   terminal.Type("t").Key(keys::Return);
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 1);  // placed above when it does not fit below
   EXPECT_TRUE(terminal.Finished());
-}
-
-TEST(CommandLine, ParsesAndRunsTheScriptModes) {
-  EXPECT_THROW(ParseCommandLine({"--list", "--export", "3"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--export", "x"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--export", "0"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--db"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--bogus"}), std::invalid_argument);
-  const CommandLine cl = ParseCommandLine({"--db=/x.db", "--export=4"});
-  EXPECT_EQ(cl.mode, CommandLine::Mode::Export);
-  EXPECT_EQ(cl.exportNumber, 4);
-  EXPECT_EQ(cl.database, std::optional<std::string>("/x.db"));
-
-  TempDir dir;
-  const std::string db = dir.File("q.db");
-  store::SeedDatabase(*store::Store::Open(db));
-  auto run = [](std::vector<std::string> args, std::string* output = nullptr, const std::string& input = "") {
-    std::istringstream in(input);
-    std::ostringstream out, err;
-    const int code = RunProgram(args, in, out, err);
-    if (output) *output = out.str() + err.str();
-    return code;
-  };
-  std::string output;
-  EXPECT_EQ(run({"--db", db, "--list"}, &output), exit_code::Ok);
-  EXPECT_NE(output.find("1\tCore network outage\n"), std::string::npos) << output;
-  EXPECT_EQ(run({"--db", db, "--export", "1"}, &output), exit_code::Ok);
-  EXPECT_NE(output.find("\"host\": \"nms1.example.net\""), std::string::npos) << output;
-  EXPECT_NE(output.find("\"emailSubject\": null"), std::string::npos) << output;
-  EXPECT_EQ(run({"--db", db, "--export", "99"}, &output), exit_code::NotFound);
-  EXPECT_EQ(run({"--db", dir.File("missing.db"), "--list"}), exit_code::DatabaseRefused);
-  EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
-  const std::string text = dir.File("text.db");
-  { std::ofstream(text) << "not a database"; }
-  EXPECT_EQ(run({"--db", text, "--list"}, &output), exit_code::DatabaseRefused);
-  EXPECT_NE(output.find("not a database"), std::string::npos) << output;
-  EXPECT_EQ(run({"--wrong"}), exit_code::Usage);
-  EXPECT_EQ(run({"--help"}, &output), exit_code::Ok);
-  EXPECT_NE(output.find("4  database refused"), std::string::npos);
-  EXPECT_NE(output.find("6  input refused"), std::string::npos);
-
-  // Notifications as code: all of them out, and in again from standard input.
-  EXPECT_THROW(ParseCommandLine({"--prune"}), std::invalid_argument);
-  std::string exported;
-  EXPECT_EQ(run({"--db", db, "--export-all"}, &exported), exit_code::Ok);
-  EXPECT_EQ(exported, store::ExportAllJson(*store::Store::Open(db)));
-  EXPECT_EQ(run({"--db", db, "--import", "-", "--dry-run"}, &output, exported), exit_code::Ok);
-  EXPECT_NE(output.find("unchanged\t1\tCore network outage\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("dry run: 0 to create, 0 to replace, 2 unchanged, 0 to prune"), std::string::npos) << output;
-  const std::string bad = R"({"formatVersion": 1, "notifications": [{"name": "x", "eventTypes": ["nope"]}]})";
-  EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, bad), exit_code::InputRefused);
-  EXPECT_NE(output.find("notifications[0].eventTypes[0]: \"nope\" is not an event type"), std::string::npos) << output;
-  EXPECT_EQ(run({"--db", db, "--import", dir.File("missing.json")}, &output), exit_code::InputRefused);
-  EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, exported), exit_code::Ok);
-  EXPECT_NE(output.find("imported: 0 created, 0 replaced, 2 unchanged, 0 pruned"), std::string::npos) << output;
-
-  const char* saved = std::getenv("XDG_DATA_HOME");
-  const std::string keep = saved ? saved : "";
-  setenv("XDG_DATA_HOME", "/data/here", 1);
-  EXPECT_EQ(session::DefaultDatabasePath(), "/data/here/quillmont/quillmont.db");
-  if (saved)
-    setenv("XDG_DATA_HOME", keep.c_str(), 1);
-  else
-    unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

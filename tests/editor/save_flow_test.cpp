@@ -1,6 +1,7 @@
-// The editor's save and close flow with a second program on the same file:
-// refused saves ask, unapplied entries are settled, names stay unique, a
-// read-only database is never written.
+// The editor's save and close flow with a second program on the same file,
+// by its keys: unapplied entries are settled, names stay unique, a read-only
+// database is never written. (The questions of a refused save are the
+// session's: tests/session.)
 #include <algorithm>
 
 #include "apps/editor/editor_window.h"
@@ -25,40 +26,6 @@ class SaveFlow : public testing::EditorFixture {
     return terminal.Alt('3').Alt('n').Alt('e').Type(address).Key(keys::Return).Key('S', ui::shift::Ctrl);
   }
 };
-
-TEST_F(SaveFlow, ASaveOverAnotherProgramsChangeOrDeletionAsksAndDoesWhatTheUserChooses) {
-  struct Case {
-    bool deleted;
-    char answer;
-    bool mineAtOne, mineAsNew;
-  };
-  const Case cases[] = {
-      {false, 'r', false, false},  // reload theirs
-      {false, 'o', true, false},   // overwrite with mine
-      {false, 's', false, true},   // save mine as new
-      {false, 'c', false, false},  // cancel: keep editing
-      {true, 's', false, true},    // deleted: save as new
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.answer);
-    const std::string mine = std::string("mine-") + c.answer + "@example.org";
-    EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
-    ASSERT_TRUE(window.Open());
-    auto other = theirs->OpenDefinition(1);
-    other->SetName("Core network outage");  // a save of theirs in between
-    c.deleted ? theirs->DeleteNotification(1) : theirs->Save(*other);
-    AddAndSave(mine).ExpectText(c.deleted ? "was deleted by another program" : "was changed by another program");
-    terminal.Type(std::string(1, c.answer));
-    if (c.mineAsNew)
-      terminal.ExpectText(c.deleted ? "Core network outage" : "Core network outage (copy)").Key(keys::Return);
-    terminal.Then([&] {
-      EXPECT_EQ(window.Changed(), c.answer == 'c');
-      EXPECT_EQ(window.Definition().NotificationID() != 1, c.mineAsNew);
-      EXPECT_EQ(Stored(window.Definition().NotificationID(), mine), c.mineAtOne || c.mineAsNew);
-    });
-    window.Run();  // the script ends here
-  }
-}
 
 TEST_F(SaveFlow, UnappliedEntriesCountAsChangesAndAreAppliedDiscardedOrGoneBackTo) {
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
@@ -108,6 +75,44 @@ TEST_F(SaveFlow, AReadOnlyDatabaseIsShownAndNeverWritten) {
   AddAndSave("never@example.org").ExpectText("[read-only]").ExpectText("open read-only").Key(keys::Return);
   viewer.Run();
   EXPECT_FALSE(Stored(2, "never@example.org"));
+}
+
+// Closing with unsaved changes: Cancel keeps the window; Yes tries to save,
+// and a refused save keeps the window and the changes; the next Yes saves,
+// closes and keeps the view state.
+TEST_F(SaveFlow, ClosingAfterAFailedSaveKeepsTheWindowAndTheChanges) {
+  store::SqliteDatabase other(dir.File("q.db"), store::OpenMode::ReadWrite);
+  EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
+  ASSERT_TRUE(window.Open());
+  terminal.Key(FunctionKey(6))
+      .Alt('n')
+      .Alt('h')
+      .Type("late.example.org")
+      .Alt('p')
+      .Type("162")
+      .Key(keys::Return)
+      .Then([&] { other.Exec("BEGIN IMMEDIATE"); })
+      .Key(keys::Escape)
+      .ExpectText("Save the changes to")
+      .Type("c")
+      .Then([&] { EXPECT_FALSE(window.Closed()); })
+      .Key(keys::Escape)
+      .Type("y")
+      .ExpectText("not saved")
+      .Key(keys::Return)
+      .Then([&] {
+        EXPECT_FALSE(window.Closed());
+        EXPECT_TRUE(window.Changed());
+        other.Exec("ROLLBACK");
+      })
+      .Key(keys::Escape)
+      .Type("y");
+  window.Run();
+  EXPECT_TRUE(window.Closed());
+  EXPECT_EQ(store->ReadNotification(2).managers.size(), 2u);
+  const auto layout = store->Setting("SNMPProperties");
+  ASSERT_TRUE(layout.has_value());
+  EXPECT_FALSE(layout->empty());
 }
 
 }  // namespace

@@ -58,11 +58,13 @@ bool Shows(const Canvas& canvas, const std::string& text);
 
 // The canvas as text, one line a row without trailing blanks, then its
 // attributes cell by cell and the caret: what a user sees, in a form a
-// reviewer can read in a diff.
-std::string ScreenText(const Canvas& canvas);
+// reviewer can read in a diff. Without keyHints a bottom row of key hints
+// shows as "~~ key hints".
+std::string ScreenText(const Canvas& canvas, bool keyHints = true);
 // Compares the canvas with tests/editor/screens/NAME.txt, so a test checks
-// every cell of a screen without spelling each one out. With
-// QUILLMONT_UPDATE_SCREENS=1 it writes the file instead; review the diff.
+// every cell of a screen without spelling each one out (the key hints only
+// in two of them). With QUILLMONT_UPDATE_SCREENS=1 it writes the file
+// instead; review the diff.
 void ExpectScreen(const Canvas& canvas, const std::string& name);
 
 }  // namespace quillmont::editor::testing

@@ -14,8 +14,8 @@ TEST(Rules, AcceptAndRefuseAtTheirEdges) {
     bool got;
     bool want;
   };
-  std::string arcs100 = "1";
-  for (int i = 1; i < 100; ++i) arcs100 += ".1";
+  std::string arcs126 = "1";
+  for (int i = 1; i < kMaxOidArcs; ++i) arcs126 += ".1";
   const Case cases[] = {
       {"port 1", IsPort(1), true},
       {"port 65535", IsPort(65535), true},
@@ -26,8 +26,16 @@ TEST(Rules, AcceptAndRefuseAtTheirEdges) {
       {"OID with an empty arc", IsOid("1..3"), false},
       {"OID with a leading dot", IsOid(".1.3"), false},
       {"OID with a letter", IsOid("1.3a"), false},
-      {"OID of 100 arcs", IsOid(arcs100), true},
-      {"OID of 101 arcs", IsOid(arcs100 + ".1"), false},
+      {"OID of 126 arcs", IsOid(arcs126), true},
+      {"OID of 127 arcs", IsOid(arcs126 + ".1"), false},
+      {"OID with a leading zero", IsOid("1.03"), false},
+      {"OID under 1 with a second arc of 39", IsOid("1.39.1"), true},
+      {"OID under 1 with a second arc of 40", IsOid("1.40.1"), false},
+      {"OID under 2 with a large second arc", IsOid("2.4294967215"), true},
+      {"OID under 2 whose first subidentifier overflows", IsOid("2.4294967216"), false},
+      {"OID with a first arc of 3", IsOid("3.6.1"), false},
+      {"OID with an arc of 2^32 - 1", IsOid("1.3.4294967295"), true},
+      {"OID with an arc of 2^32", IsOid("1.3.4294967296"), false},
       {"version v2c", IsSnmpVersion("SNMP v2c"), true},
       {"version in lower case", IsSnmpVersion("snmp v1"), false},
       {"time format UTC", IsTimeFormat("UTC"), true},

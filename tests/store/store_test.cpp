@@ -368,7 +368,7 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
        "notifications[0].snmpManagers[0].host: a host name is required"},
       {[](Json& d) {
          Json copy = d["notifications"][0]["snmpManagers"][0];
-         copy["host"] = " NMS1.example.NET";
+         copy["host"] = " NMS1.Ops.EXAMPLE";
          d["notifications"][0]["snmpManagers"].push_back(copy);
        },
        "notifications[0].snmpManagers[2]: the same host and port as notifications[0].snmpManagers[0]"},

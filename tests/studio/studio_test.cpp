@@ -15,6 +15,7 @@
 #include <QTreeView>
 
 #include "adapters/qt/message_box_service.h"
+#include "apps/session/startup.h"
 #include "apps/studio/studio_window.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
@@ -46,9 +47,7 @@ TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
   testing::TempDir dir;
   auto store = store::Store::Open(dir.File("q.db"));
   store::SeedDatabase(*store);
-  SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
-  SetThreadAppContext(std::make_shared<store::StoreAppContext>(store));
-  SetThreadDefinitionLibrary(std::make_shared<store::StoreDefinitionLibrary>(store));
+  session::StoreServices services(std::make_shared<qt::MessageBoxService>(), store);
   // A box nobody expects would wait forever: it fails the test and goes.
   QTimer guard;
   QObject::connect(&guard, &QTimer::timeout, [] {
@@ -107,7 +106,6 @@ TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
   EXPECT_NE(json.find("{\"host\": \"trap.example.org\", \"port\": 1162"), std::string::npos) << json;
   EXPECT_NE(json.find("\"ops@example.org\""), std::string::npos) << json;
   EXPECT_NE(json.find("{\"key\": \"node.up\""), std::string::npos) << json;
-  ResetThreadServices();
 }
 
 // The store fails under the list window while the user answers its question
@@ -119,7 +117,7 @@ TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   const std::string path = dir.File("q.db");
   auto store = store::Store::Open(path);
   store::SeedDatabase(*store);
-  SetThreadMessageService(std::make_shared<qt::MessageBoxService>());
+  session::StoreServices services(std::make_shared<qt::MessageBoxService>(), store);
   StudioWindow studio(store, path);
   studio.show();
   std::vector<std::string> titles;
@@ -154,7 +152,6 @@ TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   EXPECT_EQ(titles, (std::vector<std::string>{"Delete Notification", session::kErrorTitle}));
   EXPECT_EQ(mostAtOnce, 1);
   EXPECT_EQ(studio.Table().model()->rowCount(), 2);  // the rows as they were last read
-  ResetThreadServices();
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -143,13 +144,14 @@ class TrapReceiver {
 };
 
 // tests/support/smtp_receiver.py on 127.0.0.1: Mails() are the mails it
-// kept, in the order they came.
+// kept, in the order they came. With a certificate and key (PEM files) it
+// speaks TLS from the first byte.
 class MailReceiver {
  public:
-  explicit MailReceiver(const TempDir& dir)
+  explicit MailReceiver(const TempDir& dir, const std::vector<std::string>& certificateAndKey = {})
       : port_(FreePort(SOCK_STREAM)),
         folder_(dir.File("mails")),
-        child_({"/usr/bin/python3", QM_SMTP_RECEIVER, std::to_string(port_), folder_}, dir.File("smtpd.out")) {}
+        child_(Args(port_, folder_, certificateAndKey), dir.File("smtpd.out")) {}
   int Port() const { return port_; }
   bool Ready() const {
     return WaitUntil([&] { return std::filesystem::exists(folder_ + "/ready"); });
@@ -162,6 +164,11 @@ class MailReceiver {
   }
 
  private:
+  static std::vector<std::string> Args(int port, const std::string& folder, const std::vector<std::string>& tls) {
+    std::vector<std::string> args{"/usr/bin/python3", QM_SMTP_RECEIVER, std::to_string(port), folder};
+    args.insert(args.end(), tls.begin(), tls.end());
+    return args;
+  }
   int port_;
   std::string folder_;
   Child child_;
@@ -187,13 +194,17 @@ class BadMailServer {
   Child child_;
 };
 
-// A name server on 127.0.0.1:53 that never answers; Wrap(command) runs the
-// command in a mount namespace of its own whose resolv.conf names it.
+// A name server on port 53 of a loopback address of its own (127.53.x.y, so
+// that runs at the same time do not meet) that never answers; Wrap(command)
+// runs the command in a mount namespace of its own whose resolv.conf names it.
 class SilentNameServer {
  public:
   explicit SilentNameServer(const TempDir& dir) : conf_(dir.File("resolv.conf")) {
-    WriteText(conf_, "nameserver 127.0.0.1\n");
-    sockaddr_in a{AF_INET, htons(53), {htonl(INADDR_LOOPBACK)}, {}};
+    const unsigned pick = static_cast<unsigned>(getpid()) ^ static_cast<unsigned>(time(nullptr));
+    sockaddr_in a{AF_INET, htons(53), {htonl(0x7F350000u | (pick & 0xFFFFu))}, {}};
+    char text[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &a.sin_addr, text, sizeof text);
+    WriteText(conf_, std::string("nameserver ") + text + "\n");
     ready_ = fd_ >= 0 && bind(fd_, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
              std::system("unshare -rm true 2>/dev/null") == 0;
   }

@@ -1,8 +1,12 @@
 # An SMTP server on 127.0.0.1 for the delivery tests (Debian's
 # python3-aiosmtpd): keeps each mail as N.eml, "MAIL FROM ...", "RCPT TO ..."
 # and then the data as received; refuses every recipient whose address
-# starts with "refuse@". Usage: smtp_receiver.py PORT FOLDER
+# starts with "refuse@", and never answers for one that starts with
+# "silent@". Usage: smtp_receiver.py PORT FOLDER [CERT KEY], with
+# CERT and KEY on TLS from the first byte.
+import asyncio
 import os
+import ssl
 import sys
 import time
 
@@ -16,6 +20,8 @@ class Handler:
     count = 0
 
     async def handle_RCPT(self, server, session, envelope, address, options):
+        if address.startswith('silent@'):
+            await asyncio.sleep(3600)
         if address.startswith('refuse@'):
             return '550 5.1.1 <%s>: no such mailbox here' % address
         envelope.rcpt_tos.append(address)
@@ -29,7 +35,11 @@ class Handler:
         return '250 OK'
 
 
-controller = Controller(Handler(), hostname='127.0.0.1', port=port)
+tls = None
+if len(sys.argv) > 4:
+    tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    tls.load_cert_chain(sys.argv[3], sys.argv[4])
+controller = Controller(Handler(), hostname='127.0.0.1', port=port, ssl_context=tls)
 controller.start()
 open(os.path.join(folder, 'ready'), 'w').close()
 while True:

@@ -1,0 +1,89 @@
+// The save flow's questions with another program on the same store, asked
+// through a scripted front end: what both editors ask, answered once here.
+#include <gtest/gtest.h>
+
+#include "apps/session/notification_session.h"
+#include "apps/session/startup.h"
+#include "quillmont/services/message_service.h"
+#include "store/seed.h"
+#include "tests/support/scripted_front_end.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillmont::session {
+namespace {
+
+using testing::ScriptedFrontEnd;
+
+// A seeded store, another program's connection to it, and the services the
+// pages use.
+struct Stores {
+  explicit Stores(const std::string& path)
+      : mine((store::SeedDatabase(*store::Store::Open(path)), store::Store::Open(path))),
+        theirs(store::Store::Open(path)) {}
+  std::shared_ptr<store::Store> mine, theirs;
+  StoreServices services{std::make_shared<ConsoleMessageService>(nullptr), mine};
+};
+
+TEST(SessionSave, ASaveOverAnotherProgramsChangeOrDeletionDoesWhatTheUserChooses) {
+  quillmont::testing::TempDir dir;
+  struct Case {
+    const char* what;
+    bool deleted;
+    int choice;
+    bool saved, changed;
+    const char* storedAtOne;  // the name notification 1 has after it ("" when gone)
+  } cases[] = {
+      {"reload theirs", false, 0, false, false, "Theirs"}, {"overwrite", false, 1, true, false, "Mine"},
+      {"save as new", false, 2, true, false, "Theirs"},    {"cancel", false, 3, false, true, "Theirs"},
+      {"deleted: save as new", true, 0, true, false, ""},  {"deleted: cancel", true, 1, false, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Stores stores(dir.File(std::string(c.what) + ".db"));
+    auto &store = stores.mine, &theirs = stores.theirs;
+    ScriptedFrontEnd ui;
+    NotificationSession session(ui, *store, store->OpenDefinition(1), StandardPages());
+    ASSERT_TRUE(session.Open());
+    ui.Type("Mine");
+    ASSERT_TRUE(session.Rename());
+    if (c.deleted)
+      theirs->DeleteNotification(1);
+    else
+      theirs->RenameNotification(1, "Theirs");
+    ui.Answer(c.choice).Type("Mine as new");
+    EXPECT_EQ(session.Save(), c.saved);
+    EXPECT_EQ(session.Changed(), c.changed);
+    const bool asNew = std::string(c.what).find("as new") != std::string::npos;
+    EXPECT_EQ(ui.Finished(), asNew);
+    EXPECT_EQ(session.Definition().NotificationID() != 1, asNew);
+    if (asNew) {
+      EXPECT_EQ(store->ReadNotification(session.Definition().NotificationID()).name, "Mine as new");
+    }
+    EXPECT_EQ(c.deleted ? "" : store->ReadNotification(1).name, std::string(c.storedAtOne));
+    if (!asNew) {
+      EXPECT_EQ(session.Definition().Name(), c.choice == 0 && !c.deleted ? "Theirs" : "Mine");
+    }
+  }
+}
+
+TEST(SessionSave, ANameTakenMeanwhileIsAskedForAgain) {
+  quillmont::testing::TempDir dir;
+  Stores stores(dir.File("q.db"));
+  auto &store = stores.mine, &theirs = stores.theirs;
+  ScriptedFrontEnd ui;
+  NotificationSession session(ui, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(session.Open());
+  // A name in use is refused while typing; the store's comparison.
+  ui.Type(" SERVER room environment ").Answer(msgbox::AnswerOk).Type("Fresh");
+  ASSERT_TRUE(session.Rename());
+  theirs->RenameNotification(2, "FRESH");
+  ui.Answer(msgbox::AnswerYes).Type("Fresher");
+  EXPECT_TRUE(session.Save());
+  EXPECT_TRUE(ui.Finished());
+  EXPECT_EQ(store->ReadNotification(1).name, "Fresher");
+  ASSERT_EQ(ui.Asked().size(), 5u);
+  EXPECT_NE(ui.Asked()[3].find("Give this notification another name?"), std::string::npos) << ui.Asked()[3];
+}
+
+}  // namespace
+}  // namespace quillmont::session
