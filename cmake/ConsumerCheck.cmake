@@ -91,3 +91,71 @@ foreach(exe IN LISTS executables)
   run("${exe}" ${build}/${exe})
   message(STATUS "${last_output}")
 endforeach()
+
+
+# The checks of the whole package, made with the README example.
+if(README)
+  # The host-side loader creates a page that the installed registration tool
+  # recorded, by program identifier.
+  file(GLOB_RECURSE shared_library ${prefix}/lib*/libquillmont.so.8)
+  list(GET shared_library 0 shared_library)
+  get_filename_component(libdir ${shared_library} DIRECTORY)
+  run("register" ${prefix}/bin/quillmont-regsvr --registry ${WORK_DIR}/registry register ${shared_library})
+  run("host_loader" ${build}/host_loader ${WORK_DIR}/registry)
+
+  # A host's plugin on the static library exports its own entry, nothing of ours.
+  run("plugin symbols" nm -D --defined-only -C ${build}/libconsumer_plugin.so)
+  if(last_output MATCHES "quillmont::" OR NOT last_output MATCHES "consumer_plugin_entry")
+    message(FATAL_ERROR "ConsumerCheck: the plugin exports:\n${last_output}")
+  endif()
+
+  # pkg-config: the README example built with the flags of quillmont.pc, against
+  # the shared library and (with --static) the static one.
+    set(ENV{PKG_CONFIG_PATH} ${libdir}/pkgconfig)
+    separate_arguments(cxx_flags UNIX_COMMAND "${CXX_FLAGS}")
+    run("pkg-config" pkg-config --cflags --libs quillmont)
+    separate_arguments(flags UNIX_COMMAND "${last_output}")
+    run("pkg-config build" ${CXX_COMPILER} -std=c++20 ${cxx_flags} ${WORK_DIR}/readme_example.cpp
+      -o ${WORK_DIR}/readme_pkgconfig ${flags})
+    run("pkg-config run" ${CMAKE_COMMAND} -E env LD_LIBRARY_PATH=${libdir} ${WORK_DIR}/readme_pkgconfig)
+    run("pkg-config --static" pkg-config --static --cflags quillmont)
+    separate_arguments(static_cflags UNIX_COMMAND "${last_output}")
+    run("pkg-config --static" pkg-config --static --libs quillmont)
+    separate_arguments(static_libs UNIX_COMMAND "${last_output}")
+    run("pkg-config static build" ${CXX_COMPILER} -std=c++20 ${cxx_flags} ${static_cflags}
+      ${WORK_DIR}/readme_example.cpp -o ${WORK_DIR}/readme_pkgconfig_static -Wl,-Bstatic ${static_libs} -Wl,-Bdynamic)
+    run("static needs" readelf -d ${WORK_DIR}/readme_pkgconfig_static)
+    if(last_output MATCHES "libquillmont")
+      message(FATAL_ERROR "ConsumerCheck: the static build needs the shared library:\n${last_output}")
+    endif()
+    run("pkg-config static run" ${WORK_DIR}/readme_pkgconfig_static)
+    if(EXISTS ${libdir}/pkgconfig/quillmont-qt.pc)
+      run("pkg-config qt" pkg-config --print-errors --cflags --libs quillmont-qt)
+    endif()
+
+  # Before C++20 the headers say what they need.
+  file(WRITE ${WORK_DIR}/cxx17.cpp "#include \"quillmont/platform/guid.h\"\n")
+  execute_process(COMMAND ${CXX_COMPILER} -std=c++17 -fsyntax-only -I${prefix}/include ${WORK_DIR}/cxx17.cpp
+    RESULT_VARIABLE rc ERROR_VARIABLE err OUTPUT_QUIET)
+  if(rc EQUAL 0 OR NOT err MATCHES "need C\\+\\+20")
+    message(FATAL_ERROR "ConsumerCheck: C++17 does not meet the #error naming C++20:\n${err}")
+  endif()
+
+  # Install components: the library alone, and the development files alone,
+  # bring no program.
+  foreach(component lib dev)
+    set(to ${WORK_DIR}/component-${component})
+    run("install ${component}" ${CMAKE_COMMAND} --install ${BUILD_DIR} --component ${component} --prefix ${to})
+    file(GLOB_RECURSE files RELATIVE ${to} ${to}/*)
+    list(FILTER files EXCLUDE REGEX "^share/doc/")
+    set(expected "^lib[^/]*/libquillmont\\.so\\.8")
+    if(component STREQUAL "dev")
+      set(expected "^(include/|lib[^/]*/(libquillmont\\.so|libquillmont\\.a|libquillmont_qt\\.a|libquillmont_host\\.a|cmake/|pkgconfig/))")
+    endif()
+    foreach(file IN LISTS files)
+      if(NOT file MATCHES "${expected}")
+        message(FATAL_ERROR "ConsumerCheck: component ${component} installs ${file}")
+      endif()
+    endforeach()
+  endforeach()
+endif()

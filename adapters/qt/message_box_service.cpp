@@ -1,6 +1,6 @@
 #include "adapters/qt/message_box_service.h"
 
-#include <QGuiApplication>
+#include <QApplication>
 #include <utility>
 
 namespace quillmont::qt {
@@ -41,7 +41,12 @@ MessageBoxService::MessageBoxService(QWidget* parent) : parent_(parent) {}
 std::unique_ptr<QMessageBox> MessageBoxService::MakeBox(const std::string& prompt, int buttons,
                                                         const std::string& title, QWidget* parent) {
   auto box = std::make_unique<QMessageBox>(parent);
-  box->setWindowTitle(title.empty() ? QGuiApplication::applicationDisplayName() : QString::fromStdString(title));
+  // Untitled, it takes its window's title: every box of one window reads the
+  // same, whichever page or check it comes from.
+  QString shownTitle = QString::fromStdString(title);
+  if (shownTitle.isEmpty() && parent) shownTitle = parent->window()->windowTitle();
+  if (shownTitle.isEmpty()) shownTitle = QGuiApplication::applicationDisplayName();
+  box->setWindowTitle(shownTitle);
   box->setText(QString::fromStdString(prompt));
   box->setTextFormat(Qt::PlainText);
   const msgbox::Layout layout = msgbox::LayoutOf(buttons);
@@ -61,7 +66,9 @@ int MessageBoxService::AnswerOf(QMessageBox::StandardButton button) {
 
 int MessageBoxService::ShowMessage(const std::string& prompt, int buttons, const std::string& title, const std::string&,
                                    int) {
-  const auto box = MakeBox(prompt, buttons, title, parent_);
+  // Without a parent of its own, over the window the user works in rather
+  // than in the middle of the screen.
+  const auto box = MakeBox(prompt, buttons, title, parent_ ? parent_.data() : QApplication::activeWindow());
   box->exec();
   const auto pressed = box->standardButton(box->clickedButton());
   // A box closed without a button (its window closed) answers as Esc would.

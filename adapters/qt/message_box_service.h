@@ -15,7 +15,7 @@ namespace quillmont::qt {
 
 class MessageBoxService : public MessageService {
  public:
-  // The boxes are modal to parent's window (none: to the application).
+  // The boxes are modal to parent's window (none: to the active window).
   explicit MessageBoxService(QWidget* parent = nullptr);
 
   int ShowMessage(const std::string& prompt, int buttons, const std::string& title, const std::string& helpFile,
@@ -25,7 +25,7 @@ class MessageBoxService : public MessageService {
 
   // The box ShowMessage shows, not yet shown: for a host that decorates it,
   // and for checking the buttons and icon of a code. An empty title gives
-  // the application's name.
+  // the parent window's title, else the application's name.
   static std::unique_ptr<QMessageBox> MakeBox(const std::string& prompt, int buttons, const std::string& title,
                                               QWidget* parent = nullptr);
   // The answer code (msgbox::AnswerOk, AnswerYes, ...) of a box's button.

@@ -18,6 +18,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcutEvent>
+#include <QTabWidget>
 #include <QTreeView>
 #include <cmath>
 #include <stdexcept>
@@ -109,6 +110,16 @@ char AccessLetter(const QKeyEvent& e) {
   const int key = e.key();
   if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) return static_cast<char>(key);
   return 0;
+}
+
+// Ctrl+Tab, Ctrl+Shift+Tab, Ctrl+PgDn and Ctrl+PgUp switch a host's pages
+// from anywhere, as in every Qt tab form: they are the host's, never a
+// field's or a list's.
+bool PageSwitchChord(const QKeyEvent& e) {
+  const auto m = e.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+  if (m != Qt::ControlModifier) return false;
+  const int key = e.key();
+  return key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
 }
 
 // Positions in a text box: the panel counts characters (a line break is two,
@@ -217,6 +228,7 @@ struct PanelWidget::Impl {
   void SyncAll(bool takeFocus);
   void SyncOne(Native& n);
   void SyncList(Native& n);
+  QRect RoomForText(const ui::Control& c, QComboBox& combo, QRect rect) const;
   void ShowMenu(ui::PopupMenu& popup);
 
   // Runs a user action on the panel, then brings the widgets in line; an
@@ -272,6 +284,9 @@ PanelWidget::PanelWidget(std::shared_ptr<ui::UserControl> panel, QWidget* parent
   impl_->popupConnection =
       impl_->panel->PopupShown.Connect([this](ui::PopupMenu& popup, float, float) { impl_->ShowMenu(popup); });
   impl_->Build(this, *impl_->panel);
+  // A new page's controls sit where its form drew them, not always inside
+  // it: the page lays itself out for the size it is shown at.
+  impl_->Act([this] { impl_->panel->Resize(); });
   impl_->design = {TwipsToPixels(impl_->panel->Width(), DpiX()), TwipsToPixels(impl_->panel->Height(), DpiY())};
   resize(impl_->design);
   impl_->SyncAll(false);
@@ -308,8 +323,17 @@ double PanelWidget::DpiX() const { return logicalDpiX(); }
 double PanelWidget::DpiY() const { return logicalDpiY(); }
 QSize PanelWidget::DesignSize() const { return impl_->design; }
 QSize PanelWidget::sizeHint() const { return impl_->design; }
+QSize PanelWidget::minimumSizeHint() const { return impl_->design; }
 
 void PanelWidget::Sync() { impl_->SyncAll(false); }
+
+void PanelWidget::FocusPanel() {
+  impl_->Act(
+      [this] {
+        if (!impl_->panel->ActiveControl()) impl_->panel->FocusNext();
+      },
+      true);
+}
 
 void PanelWidget::SetErrorHandler(ErrorHandler handler) { impl_->onError = std::move(handler); }
 
@@ -437,11 +461,31 @@ void PanelWidget::Impl::SyncAll(bool takeFocus) {
   }
 }
 
+QRect PanelWidget::Impl::RoomForText(const ui::Control& c, QComboBox& combo, QRect rect) const {
+  // The panels' widths were measured for narrower letters: a drop-down whose
+  // longest item does not fit grows to the right, as far as its container
+  // and the controls beside it leave room.
+  const int wanted = combo.sizeHint().width();
+  if (wanted <= rect.width() || !c.Parent()) return rect;
+  const double dx = self.DpiX(), dy = self.DpiY();
+  const int gap = TwipsToPixels(120, dx);
+  int limit = TwipsToPixels(c.Parent()->Width(), dx) - gap;
+  for (const auto& other : c.Parent()->Children()) {
+    if (other.get() == &c || !other->Visible()) continue;
+    const QRect r = PixelRect(*other, dx, dy);
+    if (r.left() >= rect.right() && r.top() < rect.bottom() && r.bottom() > rect.top())
+      limit = std::min(limit, r.left() - gap);
+  }
+  rect.setWidth(std::max(rect.width(), std::min(wanted, limit - rect.left())));
+  return rect;
+}
+
 void PanelWidget::Impl::SyncOne(Native& n) {
   ui::Control& c = *n.control;
   if (auto* selector = dynamic_cast<XSelector*>(&c)) selector->AvailableList();  // brings its views up to date
   QWidget* w = n.widget;
-  const QRect rect = PixelRect(c, self.DpiX(), self.DpiY());
+  QRect rect = PixelRect(c, self.DpiX(), self.DpiY());
+  if (c.Kind() == ui::ControlKind::ComboBox) rect = RoomForText(c, *static_cast<QComboBox*>(w), rect);
   if (w->geometry() != rect) w->setGeometry(rect);
   if (w->isEnabled() != c.Enabled()) w->setEnabled(c.Enabled());
   if (w->isVisibleTo(w->parentWidget()) != c.Visible()) w->setVisible(c.Visible());
@@ -466,18 +510,23 @@ void PanelWidget::Impl::SyncOne(Native& n) {
         else
           edit->setCursorPosition(from);
       } else if (auto* edit = qobject_cast<QPlainTextEdit*>(w)) {
-        if (edit->toPlainText() != shown) edit->setPlainText(shown);
-        const bool vertical = box.Scroll() == ui::ScrollBars::Vertical || box.Scroll() == ui::ScrollBars::Both;
-        const bool horizontal = box.Scroll() == ui::ScrollBars::Horizontal || box.Scroll() == ui::ScrollBars::Both;
+        const bool replaced = edit->toPlainText() != shown;
+        if (replaced) edit->setPlainText(shown);
+        // Wrapped at the box's width, so no line runs out of view (its
+        // horizontal scroll bar is then never needed).
+        const bool vertical = box.Scroll() != ui::ScrollBars::None;
         edit->setVerticalScrollBarPolicy(vertical ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        edit->setHorizontalScrollBarPolicy(horizontal ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
-        edit->setLineWrapMode(horizontal ? QPlainTextEdit::NoWrap : QPlainTextEdit::WidgetWidth);
+        edit->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        edit->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         QTextCursor cursor = edit->textCursor();
         if (cursor.selectionStart() != from || cursor.selectionEnd() != to) {
           cursor.setPosition(from);
           cursor.setPosition(to, QTextCursor::KeepAnchor);
           edit->setTextCursor(cursor);
         }
+        // A text put there from outside shows from its start until the
+        // user works in it.
+        if (replaced && !edit->hasFocus()) edit->verticalScrollBar()->setValue(0);
       }
       break;
     }
@@ -662,9 +711,41 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
     case QEvent::KeyPress:
-    case QEvent::KeyRelease:
+    case QEvent::KeyRelease: {
+      auto& key = static_cast<QKeyEvent&>(*event);
+      // Shift+F10 and the Menu key open a list's menu on its caret row.
+      const bool menuKey =
+          key.key() == Qt::Key_Menu || (key.key() == Qt::Key_F10 && (key.modifiers() & Qt::ShiftModifier) &&
+                                        !(key.modifiers() & (Qt::ControlModifier | Qt::AltModifier)));
+      if (list && view && menuKey) {
+        if (event->type() == QEvent::KeyPress) {
+          const int caret = list->CaretRow();
+          const QRect at = caret >= 0 ? view->visualRect(n->model->index(caret, 0)) : QRect();
+          impl_->menuAt = view->viewport()->mapToGlobal(at.isValid() ? at.center() : QPoint(0, 0));
+          impl_->Act([&] { user.ContextMenu(*list, caret >= 0 ? std::optional<int>(caret) : std::nullopt); });
+        }
+        return true;
+      }
+      if (PageSwitchChord(key)) {
+        // Up the host's widgets from this one (a QTabWidget answers it).
+        if (event->type() == QEvent::KeyPress && parentWidget()) {
+          QKeyEvent copy(key.type(), key.key(), key.modifiers(), key.text(), key.isAutoRepeat(), key.count());
+          QCoreApplication::sendEvent(parentWidget(), &copy);
+          // A QTabWidget answers Ctrl+Tab itself but not Ctrl+PgDn/PgUp.
+          if (!copy.isAccepted() && (key.key() == Qt::Key_PageDown || key.key() == Qt::Key_PageUp)) {
+            QWidget* up = parentWidget();
+            while (up && !qobject_cast<QTabWidget*>(up)) up = up->parentWidget();
+            if (auto* tabs = qobject_cast<QTabWidget*>(up); tabs && tabs->count() > 0) {
+              const int by = key.key() == Qt::Key_PageDown ? 1 : -1;
+              tabs->setCurrentIndex((tabs->currentIndex() + by + tabs->count()) % tabs->count());
+            }
+          }
+        }
+        return true;
+      }
       if (onViewport) return false;
-      return impl_->OnKey(*n, static_cast<QKeyEvent&>(*event));
+      return impl_->OnKey(*n, key);
+    }
     case QEvent::Shortcut: {
       // A label's, button's or frame's access letter pressed while the
       // focus is outside the panel's widgets: the panel answers it.

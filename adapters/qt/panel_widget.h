@@ -55,12 +55,18 @@ class PanelWidget : public QWidget {
   // The panel's size when this widget was made, in pixels.
   QSize DesignSize() const;
   QSize sizeHint() const override;
+  // Below its design size a page would cut controls off: a host shows it
+  // in a QScrollArea from there.
+  QSize minimumSizeHint() const override;
 
   // Brings every native widget in line with the panel. Runs by itself after
   // each user action it routes; a host calls it after it changed the panel
   // itself (LoadData, SaveData, anything that set a field); showing the
   // widget syncs too.
   void Sync();
+  // Puts the keyboard focus in the page: on its active control, else the
+  // first in its tab order (a host calls it when the page comes forward).
+  void FocusPanel();
 
   // An error a panel raises in answer to the user (a failing outside
   // component) cannot travel through Qt's event loop: it goes to this

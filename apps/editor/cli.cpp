@@ -216,9 +216,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   parser.AddDatabase("the database");
   CLI::App& app = parser.App();
   CommandLine cl;
-  bool version = false, list = false, exportAll = false;
+  bool list = false, exportAll = false;
   std::string exportText;
-  app.add_flag("--version", version);
   app.add_flag("--list", list);
   app.add_flag("--export-all", exportAll);
   CLI::Option* exportOption = app.add_option("--export", exportText);
@@ -228,11 +227,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   app.add_flag("--dry-run", cl.dryRun);
   app.add_flag("--force", cl.force);
   if (!parser.Parse(args)) {
-    cl.mode = CommandLine::Mode::Help;
-    return cl;
-  }
-  if (version) {
-    cl.mode = CommandLine::Mode::Version;
+    cl.mode = parser.VersionAsked() ? CommandLine::Mode::Version : CommandLine::Mode::Help;
     return cl;
   }
   cl.database = parser.Database();

@@ -181,8 +181,9 @@ int AskChoice(Screen& screen, const std::string& prompt, const std::vector<std::
   for (std::size_t i = 0; i < choices.size(); ++i) specs.push_back({choices[i].c_str(), kFirst + static_cast<int>(i)});
   // Esc and a closed terminal take the last choice, which backs out.
   specs.back().answer = msgbox::AnswerCancel;
-  const int answer =
-      ShowButtons(screen, prompt, specs, MarkOf(msgbox::Icon::Exclamation), 0, msgbox::AnswerCancel, title);
+  // Enter takes it too (it drops nothing).
+  const int answer = ShowButtons(screen, prompt, specs, MarkOf(msgbox::Icon::Exclamation),
+                                 static_cast<int>(choices.size()) - 1, msgbox::AnswerCancel, title);
   return answer == msgbox::AnswerCancel ? static_cast<int>(choices.size()) - 1 : answer - kFirst;
 }
 

@@ -71,7 +71,7 @@ int Run(int argc, char** argv) {
     const bool run = parser.Parse(std::vector<std::string>(argv + 1, argv + argc));
     for (int i = 1; i < argc; ++i) quillmont::store::HidePasswordInArgument(argv[i]);  // out of ps
     if (!run) {
-      std::cout << parser.Help();
+      std::cout << parser.Answer();
       return exit_code::Ok;
     }
   } catch (const std::invalid_argument& e) {

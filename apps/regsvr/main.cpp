@@ -9,6 +9,7 @@
 #include "host/loader.h"
 #include "quillmont/library/registry_file.h"
 #include "quillmont/platform/terminal_text.h"
+#include "quillmont/version.h"
 
 namespace {
 
@@ -18,6 +19,7 @@ int Usage(std::ostream& out, int code) {
   out << "Usage: quillmont-regsvr [--registry FILE] register [LIBRARY]\n"
          "       quillmont-regsvr [--registry FILE] unregister [LIBRARY]\n"
          "       quillmont-regsvr [--registry FILE] list\n"
+         "       quillmont-regsvr --help | --version\n"
          "LIBRARY defaults to the " QUILLMONT_SONAME
          " installed beside this program\n"
          "(../" QUILLMONT_INSTALL_LIBDIR
@@ -79,6 +81,10 @@ int main(int argc, char** argv) {
     if (args.empty()) return Usage(std::cerr, 2);
     const std::string& command = args[0];
     if (command == "--help" || command == "-h") return Usage(std::cout, 0);
+    if (command == "--version") {
+      std::cout << "quillmont-regsvr " QUILLMONT_VERSION_TEXT "\n";
+      return 0;
+    }
     if ((command == "register" || command == "unregister") && args.size() <= 2)
       return RunServerCall(command, args.size() == 2 ? args[1] : DefaultLibrary());
     if (command == "list" && args.size() == 1) return List();

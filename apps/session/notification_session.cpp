@@ -29,13 +29,16 @@ std::optional<std::string> AskNotificationName(FrontEnd& ui, store::Store& store
 struct NotificationSession::State {
   NotificationSession* session = nullptr;
   bool changed = false;
+  // Marked since the pages were last compared with what was loaded.
+  bool compare = false;
+  bool differs = false;
 };
 
 class NotificationSession::Host final : public TabHost {
  public:
   explicit Host(std::weak_ptr<State> state) : state_(std::move(state)) {}
   void MarkChanged() override {
-    if (auto s = state_.lock()) s->changed = true;
+    if (auto s = state_.lock()) s->changed = s->compare = true;
   }
   void SelectTab(std::string& tabKey) override {
     if (auto s = state_.lock(); s && s->session) s->session->SelectTab(tabKey);
@@ -81,7 +84,7 @@ bool NotificationSession::Open() {
     ui_.Message(std::string("The notification could not be opened.\n\n") + e.what(), msgbox::Critical, kErrorTitle);
     return false;
   }
-  state_->changed = false;
+  Loaded();
   active_ = 0;
   if (!pages_.empty()) pages_[0]->view->FocusNext();
   return !pages_.empty();
@@ -108,8 +111,27 @@ std::string NotificationSession::Marks() const {
   return marks;
 }
 
+std::string NotificationSession::Content() const {
+  std::string content = definition_->Name();
+  for (const auto& page : pages_) {
+    content += '\x1c';
+    if (page->descriptor.content) content += page->descriptor.content(*page->view);
+  }
+  return content;
+}
+
+void NotificationSession::Loaded() {
+  loaded_ = Content();
+  state_->changed = state_->compare = state_->differs = false;
+}
+
 bool NotificationSession::Changed() const {
-  if (state_->changed) return true;
+  if (state_->changed && state_->compare) {
+    // Compared once per run of marks, not on every question of the title.
+    state_->differs = Content() != loaded_;
+    state_->compare = false;
+  }
+  if (state_->changed && state_->differs) return true;
   for (const auto& page : pages_)
     if (page->descriptor.pendingEntry && page->descriptor.pendingEntry(*page->view)) return true;
   return false;
@@ -151,7 +173,7 @@ bool NotificationSession::StoreSave() {
   for (bool overwrite = false;;) {
     try {
       store_.Save(*definition_, overwrite);
-      state_->changed = false;
+      Loaded();
       return true;
     } catch (const store::SaveRefused& e) {
       const std::string what = e.what();
@@ -203,7 +225,7 @@ void NotificationSession::ReloadFromStore() {
   const Variant v(std::static_pointer_cast<NotificationDefinition>(fresh));
   for (auto& page : pages_) page->contract->LoadData(v, page->descriptor.key, host_);
   definition_ = std::move(fresh);
-  state_->changed = false;
+  Loaded();
 }
 
 bool NotificationSession::Rename() {
@@ -213,7 +235,7 @@ bool NotificationSession::Rename() {
   if (!name) return false;
   if (*name != definition_->Name()) {
     definition_->SetName(*name);
-    state_->changed = true;
+    state_->changed = state_->compare = true;
   }
   return true;
 }
@@ -316,12 +338,15 @@ bool NotificationIndex::Rename(const store::NotificationSummary& row) {
   return true;
 }
 
-bool NotificationIndex::Delete(const store::NotificationSummary& row) {
+bool NotificationIndex::Delete(const store::NotificationSummary& row, const std::function<bool()>& beforeDelete) {
   // The second button (No) answers Enter in a destructive question.
   const int answer = ui_.Message("Delete the notification \"" + row.name + "\"?",
                                  msgbox::YesNoExclamation | msgbox::SecondDefault, "Delete Notification");
   if (answer == msgbox::AnswerNo) return false;
-  store_->DeleteNotification(row.id);
+  // The row may go with what beforeDelete does (a save reloads the list).
+  const std::int32_t id = row.id;
+  if (beforeDelete && !beforeDelete()) return false;
+  store_->DeleteNotification(id);
   Reload();
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -84,6 +85,10 @@ class NotificationSession {
   bool SaveAsNew();
   void ReloadFromStore();
   void Tell(const std::exception& e, const std::string& title);
+  // What a save would write (the name and every page's content), and the
+  // mark that the pages hold it as loaded.
+  std::string Content() const;
+  void Loaded();
 
   FrontEnd& ui_;
   store::Store& store_;
@@ -93,6 +98,7 @@ class NotificationSession {
   std::shared_ptr<State> state_;
   std::shared_ptr<TabHost> host_;
   std::size_t active_ = 0;
+  std::string loaded_;
 };
 
 // The stored notifications, as a list screen or window shows them.
@@ -112,8 +118,9 @@ class NotificationIndex {
   // Renames a stored one after asking; false when cancelled or unchanged.
   bool Rename(const store::NotificationSummary& row);
   // Deletes a stored one after asking (No is the default answer); false
-  // when the user said no.
-  bool Delete(const store::NotificationSummary& row);
+  // when the user said no or beforeDelete (closing the notification's
+  // window) returned false.
+  bool Delete(const store::NotificationSummary& row, const std::function<bool()>& beforeDelete = nullptr);
   store::Store& Store() noexcept { return *store_; }
 
  private:

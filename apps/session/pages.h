@@ -28,6 +28,10 @@ struct PageDescriptor {
   std::function<std::shared_ptr<ui::UserControl>()> create;
   // For a page with entry fields: the edit they hold unapplied, if any.
   std::function<std::optional<PendingEntry>(ui::UserControl&)> pendingEntry = nullptr;
+  // What a save writes of the page, as a text to compare with what was
+  // loaded: clicks that leave it as it was (New, a choice taken back) are no
+  // change.
+  std::function<std::string(ui::UserControl&)> content = nullptr;
 };
 
 // The three pages of a notification: "Events", "SNMP", "Email".

@@ -2,16 +2,38 @@
 // postgresql:// URI) in desktop windows.
 #include <QApplication>
 #include <iostream>
+#include <string>
 
 #include "adapters/qt/message_box_service.h"
 #include "apps/session/command_line.h"
 #include "apps/session/startup.h"
 #include "apps/studio/qt_front_end.h"
 #include "apps/studio/studio_window.h"
+#include "quillmont/version.h"
 #include "store/pg_db.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quillmont-studio [--db PATH|URI]   (default: $QUILLMONT_DB, else the editor's database)\n"
+    "       quillmont-studio --help | --version\n";
+
+}  // namespace
 
 int main(int argc, char** argv) {
   using namespace quillmont;
+  // Answered before Qt starts, so they work without a display.
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "quillmont-studio " QUILLMONT_VERSION_TEXT "\n";
+      return 0;
+    }
+  }
   QApplication app(argc, argv);
   QApplication::setApplicationName("Quillmont Studio");
   session::CommandLineParser parser("quillmont-studio", "The notifications of a store in desktop windows.");
@@ -26,7 +48,7 @@ int main(int argc, char** argv) {
     usage = session::StartRefused::Usage;
   }
   if (usage >= 0) {
-    std::cerr << "Usage: quillmont-studio [--db PATH|URI]   (default: $QUILLMONT_DB, else the editor's database)\n";
+    std::cerr << kUsage;
     return usage;
   }
   for (int i = 1; i < argc; ++i) store::HidePasswordInArgument(argv[i]);  // out of ps

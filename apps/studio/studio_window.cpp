@@ -1,9 +1,12 @@
 #include "apps/studio/studio_window.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeySequence>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QScrollArea>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
@@ -12,6 +15,30 @@
 #include "quillmont/framework/services.h"
 
 namespace quillmont::studio {
+
+namespace {
+
+constexpr const char* kWindowKeys =
+    "Ctrl+S\tsave\nF2\trename\nCtrl+W, Esc\tclose\n"
+    "Ctrl+Tab, Ctrl+PgDn, F6\tnext page\nCtrl+Shift+Tab, Ctrl+PgUp, Shift+F6\tprevious page\n"
+    "Alt+1..3\tpage by number\nTab, Shift+Tab\tnext / previous field\nAlt+letter\tthe field or button "
+    "of that letter\nEnter\tapply the entry\nDel\tdelete the selected rows\nShift+F10, Menu\tthe list's menu\n"
+    "F4, Alt+Down\topen a drop-down list\nF1\tthis help";
+constexpr const char* kListKeys =
+    "Ctrl+N\tnew notification\nEnter\topen it (or bring its window forward)\nF2\trename\nDel\tdelete\n"
+    "Ctrl+Q\tquit\nF1\tthis help";
+
+// A Help menu whose Keys item (F1) lists the window's keys.
+void AddHelp(QMainWindow& window, const char* title, const char* keys) {
+  // "l": H is the SNMP page's Host field.
+  QMenu* help = window.menuBar()->addMenu(QObject::tr("He&lp"));
+  help->addAction(QObject::tr("&Keys"), QKeySequence::HelpContents, &window, [&window, title, keys] {
+    QMessageBox box(QMessageBox::Information, QObject::tr(title), QString::fromUtf8(keys), QMessageBox::Ok, &window);
+    box.exec();
+  });
+}
+
+}  // namespace
 
 NotificationWindow::NotificationWindow(store::Store& store, std::shared_ptr<store::StoredDefinition> definition,
                                        QWidget* parent)
@@ -23,14 +50,45 @@ NotificationWindow::NotificationWindow(store::Store& store, std::shared_ptr<stor
   setWindowFlag(Qt::Window);
   tabs_ = new QTabWidget(this);
   setCentralWidget(tabs_);
-  QMenu* file = menuBar()->addMenu(tr("&Notification"));
+  // From the start, so the first save's message does not move the page.
+  statusBar()->show();
+  // The page's New button has Alt+N.
+  QMenu* file = menuBar()->addMenu(tr("N&otification"));
   file->addAction(tr("&Save"), QKeySequence::Save, this, [this] { Save(); });
   file->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this, [this] { Rename(); });
   file->addSeparator();
-  QAction* close = file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { this->close(); });
-  close->setShortcuts({QKeySequence::Close, QKeySequence(Qt::Key_Escape)});
+  file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { this->close(); });
+  // Esc closes an open drop-down or menu first (some window systems hand
+  // the window's shortcut the key the pop-up should have had).
+  auto* escape = new QAction(this);
+  escape->setShortcut(Qt::Key_Escape);
+  connect(escape, &QAction::triggered, this, [this] {
+    if (QWidget* popup = QApplication::activePopupWidget())
+      popup->close();
+    else
+      close();
+  });
+  addAction(escape);
+  AddHelp(*this, "Keys of the notification window", kWindowKeys);
+  // The terminal editor's page keys; Ctrl+Tab and Ctrl+Shift+Tab are the
+  // tab widget's own, Alt+1..3 the captions' access letters.
+  const auto step = [this](int by) {
+    const int count = tabs_->count();
+    if (count > 0) tabs_->setCurrentIndex((tabs_->currentIndex() + by + count) % count);
+  };
+  for (const auto& [keys, by] :
+       {std::pair{QList<QKeySequence>{Qt::Key_F6, Qt::CTRL | Qt::Key_PageDown}, 1},
+        std::pair{QList<QKeySequence>{Qt::SHIFT | Qt::Key_F6, Qt::CTRL | Qt::Key_PageUp}, -1}}) {
+    auto* action = new QAction(this);
+    action->setShortcuts(keys);
+    connect(action, &QAction::triggered, this, [step, by = by] { step(by); });
+    addAction(action);
+  }
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
-    if (index >= 0) session_.SetActive(static_cast<std::size_t>(index));
+    if (index < 0) return;
+    session_.SetActive(static_cast<std::size_t>(index));
+    // The keyboard goes with the page that came forward.
+    if (static_cast<std::size_t>(index) < pages_.size() && isActiveWindow()) pages_[index]->FocusPanel();
   });
 }
 
@@ -39,13 +97,34 @@ NotificationWindow::~NotificationWindow() = default;
 bool NotificationWindow::Open() {
   if (!session_.Open()) return false;
   for (const auto& page : session_.Pages()) {
-    auto* widget = new qt::PanelWidget(page->view, tabs_);
+    auto* widget = new qt::PanelWidget(page->view);
     connect(widget, &qt::PanelWidget::UserActed, this, [this] { Refresh(); });
     pages_.push_back(widget);
-    tabs_->addTab(widget, QString::fromStdString(page->descriptor.caption));
+    // Below the page's design size, scroll bars rather than controls cut off.
+    auto* scroll = new QScrollArea(tabs_);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setFocusPolicy(Qt::NoFocus);
+    scroll->setWidget(widget);
+    // Alt+1..3 bring a page forward, as in the terminal editor.
+    const QString number = QString::number(pages_.size());
+    tabs_->addTab(scroll, "&" + number + " " + QString::fromStdString(page->descriptor.caption));
   }
   Refresh();
   return true;
+}
+
+void NotificationWindow::ShowWhole() {
+  resize(sizeHint());
+  show();
+  // The scroll areas hint less than a page needs: the window grows by what
+  // the largest page lacks.
+  QSize design;
+  for (const qt::PanelWidget* page : pages_) design = design.expandedTo(page->DesignSize());
+  if (auto* area = qobject_cast<QScrollArea*>(tabs_->currentWidget())) {
+    const QSize lacking = (design - area->size()).expandedTo({0, 0});
+    if (lacking.width() > 0 || lacking.height() > 0) resize(size() + lacking);
+  }
 }
 
 qt::PanelWidget& NotificationWindow::Page(int index) const { return *pages_.at(static_cast<std::size_t>(index)); }
@@ -125,6 +204,10 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
   table_->setSelectionBehavior(QAbstractItemView::SelectRows);
   table_->setSelectionMode(QAbstractItemView::SingleSelection);
   table_->verticalHeader()->hide();
+  // Columns as wide as their captions and numbers in the font at hand (any
+  // DPI), the name taking the rest; a name never wraps.
+  table_->setWordWrap(false);
+  table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
   table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   setCentralWidget(table_);
   resize(760, 420);
@@ -136,14 +219,11 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
   file->addAction(tr("&Open"), QKeySequence(Qt::Key_Return), this, [this] {
     if (const auto* row = Current()) OpenNotification(row->id);
   });
-  file->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this, [this] {
-    if (const auto* row = Current()) Guarded([&] { index_.Rename(*row), Reload(); });
-  });
-  file->addAction(tr("&Delete..."), QKeySequence::Delete, this, [this] {
-    if (const auto* row = Current()) Guarded([&] { index_.Delete(*row), Reload(); });
-  });
+  file->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this, [this] { RenameCurrent(); });
+  file->addAction(tr("&Delete..."), QKeySequence::Delete, this, [this] { DeleteCurrent(); });
   file->addSeparator();
   file->addAction(tr("&Quit"), QKeySequence::Quit, this, [this] { close(); });
+  AddHelp(*this, "Keys of the notification list", kListKeys);
   // What other editors save shows within a second.
   auto* poll = new QTimer(this);
   connect(poll, &QTimer::timeout, this, [this] {
@@ -195,11 +275,47 @@ void StudioWindow::Guarded(const std::function<void()>& action) {
   model_.Reset();
 }
 
+NotificationWindow* StudioWindow::WindowOf(std::int32_t id) const {
+  // Asked of the windows themselves, so a save as new or a close is never
+  // out of step with a record of them.
+  for (NotificationWindow* window : findChildren<NotificationWindow*>(Qt::FindDirectChildrenOnly))
+    if (window->isVisible() && !window->Session().Definition().IsNew() && window->NotificationID() == id) return window;
+  return nullptr;
+}
+
+void StudioWindow::RenameCurrent() {
+  const auto* row = Current();
+  if (!row) return;
+  // An open notification is renamed in its window, saved with its edits.
+  if (NotificationWindow* window = WindowOf(row->id)) {
+    window->raise();
+    window->activateWindow();
+    window->Rename();
+    return;
+  }
+  Guarded([&] { index_.Rename(*row), Reload(); });
+}
+
+void StudioWindow::DeleteCurrent() {
+  const auto* row = Current();
+  if (!row) return;
+  const std::int32_t id = row->id;
+  Guarded([&] {
+    // Its window closes first (asking about its edits); kept open, nothing
+    // is deleted.
+    index_.Delete(*row, [&] {
+      NotificationWindow* window = WindowOf(id);
+      return !window || window->close();
+    });
+    Reload();
+  });
+}
+
 NotificationWindow* StudioWindow::OpenNotification(std::int32_t id) {
-  if (auto found = open_.find(id); found != open_.end() && found->second) {
-    found->second->raise();
-    found->second->activateWindow();
-    return found->second;
+  if (NotificationWindow* window = WindowOf(id)) {
+    window->raise();
+    window->activateWindow();
+    return window;
   }
   NotificationWindow* window = nullptr;
   Guarded([&] { window = Show(store_->OpenDefinition(id)); });
@@ -220,16 +336,13 @@ NotificationWindow* StudioWindow::Show(std::shared_ptr<store::StoredDefinition> 
     delete window;
     return nullptr;
   }
-  connect(window, &NotificationWindow::Saved, this, [this, window] {
-    open_[window->NotificationID()] = window;
+  connect(window, &NotificationWindow::Saved, this, [this] {
     Guarded([this] {
       index_.Reload();
       Reload();
     });
   });
-  if (!window->Session().Definition().IsNew()) open_[window->NotificationID()] = window;
-  window->resize(window->sizeHint());
-  window->show();
+  window->ShowWhole();
   return window;
 }
 

@@ -30,6 +30,8 @@ class NotificationWindow final : public QMainWindow {
   bool Rename();
   session::NotificationSession& Session() noexcept { return session_; }
   qt::PanelWidget& Page(int index) const;
+  // Shows the window at a size that shows every page whole.
+  void ShowWhole();
   QTabWidget& Tabs() const noexcept { return *tabs_; }
   std::int32_t NotificationID() { return session_.Definition().NotificationID(); }
 
@@ -82,6 +84,10 @@ class StudioWindow final : public QMainWindow {
 
  private:
   NotificationWindow* Show(std::shared_ptr<store::StoredDefinition> definition);
+  // The open window of a stored notification, or null.
+  NotificationWindow* WindowOf(std::int32_t id) const;
+  void RenameCurrent();
+  void DeleteCurrent();
   const store::NotificationSummary* Current() const;
   void Reload();
   // Runs an action; an error is told, not thrown into Qt's event loop.
@@ -92,7 +98,6 @@ class StudioWindow final : public QMainWindow {
   session::NotificationIndex index_;
   NotificationModel model_;
   QTableView* table_ = nullptr;
-  std::map<std::int32_t, QPointer<NotificationWindow>> open_;
   int busy_ = 0;  // guarded actions under way
 };
 

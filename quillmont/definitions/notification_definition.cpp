@@ -44,6 +44,15 @@ void BasicNotificationDefinition::SetChosenEventTypes(std::shared_ptr<SelectorRo
     store_->Store(notificationId_, std::move(stored));
   }
   chosen_ = std::move(chosen);
+  choiceGiven_ = true;
+}
+
+std::shared_ptr<EventTypeCollection> BasicNotificationDefinition::StoredEventTypes() const {
+  if (store_ || !choiceGiven_) return nullptr;
+  auto stored = std::make_shared<BasicEventTypeCollection>();
+  for (const auto& c : chosen_)  // the keys are unique already
+    stored->Add(c.eventType ? c.eventType : std::make_shared<BasicEventType>(c.key, std::string(), 0));
+  return stored;
 }
 
 }  // namespace quillmont

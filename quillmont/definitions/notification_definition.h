@@ -59,6 +59,11 @@ class QUILLMONT_API BasicNotificationDefinition : public NotificationDefinition 
   // of the rows or the catalogue leaves the earlier choice in place. Keys
   // the catalogue does not know are kept; a repeated key counts once.
   void SetChosenEventTypes(std::shared_ptr<SelectorRows> chosenRows) override;
+  // The choice last given (keys the catalogue did not know as event types
+  // of that key with no name), so a page loading this definition again
+  // shows it. Null when tied to a store (the reader reads the store) or
+  // before any choice was given.
+  std::shared_ptr<EventTypeCollection> StoredEventTypes() const override;
 
   // Host side.
   void SetIsNew(bool on) noexcept { isNew_ = on; }
@@ -93,6 +98,7 @@ class QUILLMONT_API BasicNotificationDefinition : public NotificationDefinition 
   std::int32_t notificationId_ = 0;
   std::int32_t eventGroupId_ = 0;
   std::vector<ChosenEventType> chosen_;
+  bool choiceGiven_ = false;
   int snmpLoads_ = 0;
   int emailLoads_ = 0;
 };

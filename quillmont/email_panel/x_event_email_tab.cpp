@@ -1,8 +1,10 @@
 #include "quillmont/email_panel/x_event_email_tab.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "quillmont/framework/panel_support.h"
 #include "quillmont/framework/runtime.h"
@@ -78,58 +80,48 @@ XEventEmailTab::~XEventEmailTab() = default;
 // Tab contract
 
 bool XEventEmailTab::HandleTabProcess(const std::string&) {
-  return AtBoundary(owner_, kPage, [] { return false; });
+  return AtBoundary(OwnerThread(), kPage, [] { return false; });
 }
 
 bool XEventEmailTab::IsTabValid(const std::string& sMsgBoxTitle) {
-  return AtBoundary(owner_, kPage, [&] {
+  return AtBoundary(OwnerThread(), kPage, [&] {
     if (ValidateEmailTab(sMsgBoxTitle)) return true;
     // Without a tab container there is nobody to bring the page forward.
     // Held for the call: the host may load the page again from inside it.
-    if (auto host = cdtnNotify_) host->SelectTab(tabKey_);
+    if (auto host = cdtnNotify_.lock()) host->SelectTab(tabKey_);
     return false;
   });
 }
 
 void XEventEmailTab::LoadState() {
-  AtBoundary(owner_, kPage, [&] { LoadEmailViewState(); });
+  AtBoundary(OwnerThread(), kPage, [&] { LoadEmailViewState(); });
 }
 
 void XEventEmailTab::SaveData() {
-  AtBoundary(owner_, kPage, [&] { SaveEmailData(); });
+  AtBoundary(OwnerThread(), kPage, [&] { SaveEmailData(); });
 }
 
 void XEventEmailTab::LoadData(const Variant& v, const std::string& sName, std::shared_ptr<TabHost> dtN) {
-  AtBoundary(owner_, kPage, [&] {
-    // Let go of the previous definition before anything can fail: a failed
-    // load, or a definition with no e-mail part, shows and saves none of its
-    // recipients or texts.
+  AtBoundary(OwnerThread(), kPage, [&] {
+    // Let go of the previous definition before anything can fail. The new
+    // one is read in full before the page shows any of it; a load that fails
+    // leaves the page empty and closed for editing until a load succeeds.
     loadFailed_ = true;
     definition_.reset();
-    cdtnNotify_ = std::move(dtN);
+    cdtnNotify_ = dtN;
     tabKey_ = sName;
-    {
-      FlagGuard filling(filling_, true);
-      txtSubject_->SetText("");
-      txtMessage_->SetText("");
-      txtAddress_->SetText("");
-      changed_ = false;
-      editMode_ = quillmont::EditMode::AddNew;
-    }
-    stl_->SetItems(GetDefinitionLibrary()->NewEmailRecipientList());
-    if (!v.IsEmpty()) {
-      definition_ = v.As<NotificationDefinition>();
-      definition_->LoadEmailDetails();
-      LoadEmailData();
-    } else {
-      UpdateCommandStates();  // nothing to load: the page is unbound
+    try {
+      Fill(v);
+    } catch (...) {
+      ShowNoDefinition();
+      throw;
     }
     loadFailed_ = false;
   });
 }
 
 void XEventEmailTab::SaveState() {
-  AtBoundary(owner_, kPage, [&] { SaveEmailViewState(); });
+  AtBoundary(OwnerThread(), kPage, [&] { SaveEmailViewState(); });
 }
 
 NotificationDefinition& XEventEmailTab::BoundDefinition() const {
@@ -143,16 +135,75 @@ NotificationDefinition& XEventEmailTab::BoundDefinition() const {
 // ---------------------------------------------------------------------------
 // Loading and saving
 
-void XEventEmailTab::LoadEmailData() {
+// What the page shows of a stored definition, read before any of it is shown.
+struct XEventEmailTab::StoredEmail {
+  bool hasEmail = false;
+  std::string subject;
+  std::string message;
+  std::vector<std::shared_ptr<ListItem>> recipients;
+};
+
+void XEventEmailTab::Fill(const Variant& v) {
+  {
+    FlagGuard filling(filling_, true);
+    txtSubject_->SetText("");
+    txtMessage_->SetText("");
+    txtAddress_->SetText("");
+    changed_ = false;
+    editMode_ = quillmont::EditMode::AddNew;
+  }
+  stl_->SetItems(GetDefinitionLibrary()->NewEmailRecipientList());
+  if (v.IsEmpty()) {
+    UpdateCommandStates();  // nothing to load: the page is unbound
+    return;
+  }
+  auto definition = v.As<NotificationDefinition>();
+  definition->LoadEmailDetails();
+  const bool isNew = definition->IsNew();
+  const StoredEmail stored = isNew ? StoredEmail() : ReadStoredEmail(*definition);
+  definition_ = std::move(definition);
+  LoadEmailData(isNew, stored);
+}
+
+XEventEmailTab::StoredEmail XEventEmailTab::ReadStoredEmail(NotificationDefinition& definition) {
+  StoredEmail stored;
+  stored.hasEmail = definition.HasEmail();
+  if (!stored.hasEmail) return stored;
+  stored.subject = definition.EmailSubject();
+  stored.message = definition.EmailMessage();
+  if (auto recipients = definition.EmailRecipients()) {
+    const int count = recipients->Count();
+    stored.recipients.reserve(static_cast<std::size_t>(std::max(count, 0)));
+    for (int i = 1; i <= count; ++i) stored.recipients.push_back(recipients->Item(i));
+  }
+  return stored;
+}
+
+void XEventEmailTab::ShowNoDefinition() noexcept {
+  definition_.reset();
+  // Each step on its own: the rows go even when blanking a field fails.
+  LayoutStep([&] { stl_->SetItems(std::make_shared<GenericItemList>()); });
+  LayoutStep([&] {
+    FlagGuard filling(filling_, true);
+    txtSubject_->SetText("");
+    txtMessage_->SetText("");
+    txtAddress_->SetText("");
+  });
+  changed_ = false;
+  editMode_ = quillmont::EditMode::AddNew;
+  LayoutStep([&] { UpdateCommandStates(); });
+}
+
+void XEventEmailTab::LoadEmailData(bool isNew, const StoredEmail& stored) {
   FlagGuard filling(filling_, true);
   stl_->SetConfigFlag1(false);
   stl_->SetConfigFlag2(false);
   stl_->SetConfigFlag3(true);
-  // LoadData has cleared the fields and given the list a fresh collection.
-  if (definition_->IsNew())
+  // Fill has cleared the fields and given the list a fresh collection.
+  if (isNew)
     LoadEmailDefaults();
   else
-    ReadEmailDefinition();
+    ReadEmailDefinition(stored);
   UpdateCommandStates();
 }
 
@@ -163,15 +214,11 @@ void XEventEmailTab::LoadEmailDefaults() {
   changed_ = false;
 }
 
-void XEventEmailTab::ReadEmailDefinition() {
-  if (!definition_->HasEmail()) return;
-  txtSubject_->SetText(ShownText(definition_->EmailSubject()));
-  txtMessage_->SetText(ShownText(definition_->EmailMessage()));
-  auto recipients = definition_->EmailRecipients();
-  if (!recipients) return;
-
-  const int count = recipients->Count();
-  for (int i = 1; i <= count; ++i) stl_->AddRow(recipients->Item(i));
+void XEventEmailTab::ReadEmailDefinition(const StoredEmail& stored) {
+  if (!stored.hasEmail) return;
+  txtSubject_->SetText(ShownText(stored.subject));
+  txtMessage_->SetText(ShownText(stored.message));
+  for (const auto& recipient : stored.recipients) stl_->AddRow(recipient);
   if (stl_->RowCount() >= 1) {
     stl_->RefreshRows();
     stl_->SelectRow(1);
@@ -354,8 +401,9 @@ void XEventEmailTab::ApplyAddress() {
 
 void XEventEmailTab::AddRecipient() {
   const std::string address = TrimmedAddress();
+  if (!definition_) return;  // no definition: nothing to add to (the fields are closed anyway)
   if (CheckAddress(nullptr)) {
-    const std::string ownerKey = BoundDefinition().RecipientOwnerKey();
+    const std::string ownerKey = definition_->RecipientOwnerKey();
     auto recipient = GetDefinitionLibrary()->NewEmailRecipient();
     recipient->Init(Variant(ownerKey), address, Variant());
     stl_->AddRow(recipient);
@@ -423,14 +471,20 @@ void XEventEmailTab::DeleteRecipients() {
 }
 
 void XEventEmailTab::UpdateCommandStates() {
+  // Without a definition there is nothing to edit.
+  const bool bound = definition_ != nullptr;
+  ui::Control* const closed[] = {txtSubject_.get(), txtMessage_.get(), cmdResetSubject_.get(), cmdResetMessage_.get(),
+                                 cmdNew_.get()};
+  for (ui::Control* control : closed) control->SetEnabled(bound);
   const int selected = stl_->SelectedCount();
-  cmdApply_->SetEnabled(!txtAddress_->Text().empty() && changed_);
-  cmdDelete_->SetEnabled(selected > 0);
-  txtAddress_->SetEnabled(selected <= 1);
+  cmdApply_->SetEnabled(bound && !txtAddress_->Text().empty() && changed_);
+  cmdDelete_->SetEnabled(bound && selected > 0);
+  txtAddress_->SetEnabled(bound && selected <= 1);
 }
 
 void XEventEmailTab::NotifyHostChanged() {
-  if (cdtnNotify_) cdtnNotify_->MarkChanged();
+  // Held for the call: the host may load the page again from inside it.
+  if (auto host = cdtnNotify_.lock()) host->MarkChanged();
 }
 
 }  // namespace quillmont

@@ -2,7 +2,6 @@
 
 #include <memory>
 #include <string>
-#include <thread>
 
 #include "quillmont/framework/components.h"
 #include "quillmont/framework/definition.h"
@@ -24,6 +23,15 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
   // What the subject and message fields show when the definition has no text
   // of its own; saved back as a null text.
   static constexpr const char* kDefaultText = rules::kDefaultText;
+
+  // The size the page is designed for, and the minimum: down to it every
+  // control lies inside its frame, in twips (15 to a pixel at 96 dpi:
+  // 426 x 410 px and 194 x 268 px). Below it the page is laid
+  // out too, with controls cut off.
+  static constexpr float kDesignWidth = 6390;
+  static constexpr float kDesignHeight = 6150;
+  static constexpr float kMinimumWidth = 2910;
+  static constexpr float kMinimumHeight = 4020;
 
   static std::shared_ptr<XEventEmailTab> Create();
   XEventEmailTab();
@@ -69,7 +77,8 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
 
   // Panel state, read-only.
   const std::shared_ptr<NotificationDefinition>& Definition() const noexcept { return definition_; }
-  const std::shared_ptr<TabHost>& cdtnNotify() const noexcept { return cdtnNotify_; }
+  // The tab container of the latest LoadData while the host keeps it alive.
+  std::shared_ptr<TabHost> cdtnNotify() const noexcept { return cdtnNotify_.lock(); }
   const std::string& TabKey() const noexcept { return tabKey_; }
   quillmont::EditMode EditMode() const noexcept { return editMode_; }
   bool Filling() const noexcept { return filling_; }
@@ -83,9 +92,13 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
   void UserControl_Resize();
 
   // Contract steps.
-  void LoadEmailData();
+  struct StoredEmail;
+  void Fill(const Variant& v);
+  static StoredEmail ReadStoredEmail(NotificationDefinition& definition);
+  void LoadEmailData(bool isNew, const StoredEmail& stored);
   void LoadEmailDefaults();
-  void ReadEmailDefinition();
+  void ReadEmailDefinition(const StoredEmail& stored);
+  void ShowNoDefinition() noexcept;
   void SaveEmailData();
   bool ValidateEmailTab(const std::string& sMsgBoxTitle);
   void LoadEmailViewState();
@@ -145,12 +158,11 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
   std::shared_ptr<TextBoxExtension> subjectExtension_;
 
   std::shared_ptr<NotificationDefinition> definition_;
-  std::shared_ptr<TabHost> cdtnNotify_;
+  // Not owned: the host owns its container, which may own this page.
+  std::weak_ptr<TabHost> cdtnNotify_;
   std::string tabKey_;
   quillmont::EditMode editMode_ = quillmont::EditMode::AddNew;
   bool filling_ = false;
-  // The thread whose services the page uses; its operations run only there.
-  std::thread::id owner_ = std::this_thread::get_id();
   // The last LoadData failed: the page shows no definition's data and
   // SaveData refuses until a load succeeds.
   bool loadFailed_ = false;

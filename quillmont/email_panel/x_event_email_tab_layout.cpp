@@ -10,8 +10,6 @@ using namespace detail;  // the panels' shared helpers
 namespace {
 
 constexpr int kHelpContext = 350110;
-constexpr float kDesignWidth = 6390;
-constexpr float kDesignHeight = 6150;
 
 }  // namespace
 

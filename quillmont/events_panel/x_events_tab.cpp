@@ -53,6 +53,7 @@ XEventsTab::XEventsTab() : ui::UserControl("XEventsTab") {
   xEvents_->ChosenRowsChanged.Connect([this] { xEvents_ChosenRowsChanged(); });
   xEvents_->ChosenRowsRemoved.Connect([this] { xEvents_ChosenRowsRemoved(); });
   Resize.Connect([this] { UserControl_Resize(); });
+  EnableEditing();  // closed until a definition is loaded
 }
 
 XEventsTab::~XEventsTab() { UserControl_Terminate(); }
@@ -66,11 +67,11 @@ void XEventsTab::UserControl_Terminate() noexcept {
 // ---- Tab contract ----
 
 bool XEventsTab::HandleTabProcess(const std::string&) {
-  return AtBoundary(owner_, kPage, [] { return false; });
+  return AtBoundary(OwnerThread(), kPage, [] { return false; });
 }
 
 bool XEventsTab::IsTabValid(const std::string& sMsgBoxTitle) {
-  return AtBoundary(owner_, kPage, [&] {
+  return AtBoundary(OwnerThread(), kPage, [&] {
     if (xEvents_->ChosenItems()->Count() > 0) return true;
     ShowMessage(kNothingChosen, msgbox::Critical, sMsgBoxTitle);
     if (xEvents_->Visible()) xEvents_->SetFocus();
@@ -80,15 +81,15 @@ bool XEventsTab::IsTabValid(const std::string& sMsgBoxTitle) {
 }
 
 void XEventsTab::LoadState() {
-  AtBoundary(owner_, kPage, [] {});
+  AtBoundary(OwnerThread(), kPage, [] {});
 }
 
 void XEventsTab::SaveState() {
-  AtBoundary(owner_, kPage, [] {});
+  AtBoundary(OwnerThread(), kPage, [] {});
 }
 
 void XEventsTab::SaveData() {
-  AtBoundary(owner_, kPage, [&] {
+  AtBoundary(OwnerThread(), kPage, [&] {
     if (loadFailed_)
       throw Error(ErrorCode::InvalidProcedureCall,
                   "The page holds no definition to save: its last LoadData failed. Load the definition again first");
@@ -100,22 +101,43 @@ void XEventsTab::SaveData() {
 }
 
 void XEventsTab::LoadData(const Variant& v, const std::string&, std::shared_ptr<TabHost> dtN) {
-  AtBoundary(owner_, kPage, [&] {
+  AtBoundary(OwnerThread(), kPage, [&] {
     FlagGuard filling(filling_, true);
     // Let go of the previous definition and its chosen event types before
-    // anything can fail, so a failed load shows and saves none of them.
+    // anything can fail. The new definition's choice is read in full before
+    // it is shown; a load that fails leaves nothing chosen and the page
+    // closed for editing until a load succeeds.
     loadFailed_ = true;
     definition_.reset();
-    cdtnNotify_ = std::move(dtN);
-    ClearChosenRows();
-    if (!v.IsEmpty()) {  // an empty Variant only unbinds the page
-      definition_ = v.As<NotificationDefinition>();
-      PrepareLists();
-      if (!definition_->IsNew()) LoadChosenEvents();
-      xEvents_->FinishLoad(1);
+    cdtnNotify_ = dtN;
+    try {
+      ClearChosenRows();
+      if (!v.IsEmpty()) {  // an empty Variant only unbinds the page
+        auto definition = v.As<NotificationDefinition>();
+        PrepareLists();
+        if (!definition->IsNew()) ChooseEventTypes(StoredEventTypes(*definition));
+        xEvents_->FinishLoad(1);
+        definition_ = std::move(definition);
+      }
+    } catch (...) {
+      ShowNoDefinition();
+      throw;
     }
+    EnableEditing();
     loadFailed_ = false;
   });
+}
+
+void XEventsTab::ShowNoDefinition() noexcept {
+  definition_.reset();
+  LayoutStep([&] { ClearChosenRows(); });
+  EnableEditing();
+}
+
+void XEventsTab::EnableEditing() noexcept {
+  // Without a definition there is nothing to choose for.
+  xEvents_->SetEnabled(definition_ != nullptr);
+  cboGroupEvents_->SetEnabled(definition_ != nullptr);
 }
 
 // ---- Filling ----
@@ -235,9 +257,12 @@ void XEventsTab::FillAvailable(std::int32_t groupId) {
   selector.EndFill();
 }
 
-void XEventsTab::LoadChosenEvents() {
-  const std::int32_t notificationId = definition_->NotificationID();
-  ChooseEventTypes(reader_->GetEventTypes(notificationId));
+std::shared_ptr<EventTypeCollection> XEventsTab::StoredEventTypes(const NotificationDefinition& definition) {
+  // A definition that carries its choice is read directly; the others
+  // through the library's reader.
+  if (auto own = definition.StoredEventTypes()) return own;
+  const std::int32_t notificationId = definition.NotificationID();
+  return reader_->GetEventTypes(notificationId);
 }
 
 void XEventsTab::ChooseEventTypes(const std::shared_ptr<EventTypeCollection>& eventTypes) {
@@ -268,7 +293,8 @@ void XEventsTab::xEvents_ChosenRowsRemoved() {
 }
 
 void XEventsTab::NotifyHostChanged() {
-  if (cdtnNotify_) cdtnNotify_->MarkChanged();
+  // Held for the call: the host may load the page again from inside it.
+  if (auto host = cdtnNotify_.lock()) host->MarkChanged();
 }
 
 }  // namespace quillmont

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -21,6 +20,15 @@ namespace quillmont {
 // filter over the available ones. Chosen rows survive every filter change.
 class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
  public:
+  // The size the page is designed for, and the minimum: down to it every
+  // control lies inside its frame, in twips (15 to a pixel at 96 dpi:
+  // 379 x 314 px and 189 x 68 px). Below it the page is laid
+  // out too, with controls cut off.
+  static constexpr float kDesignWidth = 5685;
+  static constexpr float kDesignHeight = 4710;
+  static constexpr float kMinimumWidth = 2835;
+  static constexpr float kMinimumHeight = 1020;
+
   static std::shared_ptr<XEventsTab> Create();
 
   // Hosts use Create.
@@ -43,7 +51,8 @@ class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
 
   // Panel state, read-only.
   const std::shared_ptr<NotificationDefinition>& Definition() const noexcept { return definition_; }
-  const std::shared_ptr<TabHost>& cdtnNotify() const noexcept { return cdtnNotify_; }
+  // The tab container of the latest LoadData while the host keeps it alive.
+  std::shared_ptr<TabHost> cdtnNotify() const noexcept { return cdtnNotify_.lock(); }
   bool Filling() const noexcept { return filling_; }
   // Index 0 is the empty record; 1..n the groups in record order. Empty
   // until groups were read.
@@ -64,7 +73,9 @@ class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
   void AddSelectorColumns();
   void ClearChosenRows();
   void FillAvailable(std::int32_t groupId);
-  void LoadChosenEvents();
+  std::shared_ptr<EventTypeCollection> StoredEventTypes(const NotificationDefinition& definition);
+  void ShowNoDefinition() noexcept;
+  void EnableEditing() noexcept;
   void ChooseEventTypes(const std::shared_ptr<EventTypeCollection>& eventTypes);
   void NotifyHostChanged();
 
@@ -79,11 +90,10 @@ class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
   std::shared_ptr<XSelector> xEvents_;
 
   std::shared_ptr<NotificationDefinition> definition_;
-  std::shared_ptr<TabHost> cdtnNotify_;
+  // Not owned: the host owns its container, which may own this page.
+  std::weak_ptr<TabHost> cdtnNotify_;
   std::shared_ptr<EventTypeReader> reader_;
   bool filling_ = false;
-  // The thread whose services the page uses; its operations run only there.
-  std::thread::id owner_ = std::this_thread::get_id();
   // The last LoadData failed: the page shows no definition's data and
   // SaveData refuses until a load succeeds.
   bool loadFailed_ = false;

@@ -7,8 +7,6 @@ namespace quillmont {
 using namespace detail;  // the panels' shared helpers
 namespace {
 
-constexpr float kDesignWidth = 5685;
-constexpr float kDesignHeight = 4710;
 constexpr int kHelpContext = 350105;
 
 constexpr float kMargin = 120;

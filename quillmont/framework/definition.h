@@ -159,6 +159,11 @@ class QUILLMONT_API NotificationDefinition : public Object {
   // The selector's chosen rows; each row key is an event type key followed
   // by the one character the selector appends.
   virtual void SetChosenEventTypes(std::shared_ptr<SelectorRows> chosenRows) = 0;
+  // The event types chosen for this notification when the definition
+  // carries them itself. Null (the default) has the events page ask the
+  // definition library's EventTypeReader for those stored under
+  // NotificationID.
+  virtual std::shared_ptr<EventTypeCollection> StoredEventTypes() const { return nullptr; }
 };
 
 // What a panel creates of the definition library.

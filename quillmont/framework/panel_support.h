@@ -22,7 +22,8 @@ namespace quillmont::detail {
 // The way in from the host for every tab-contract operation. A page works
 // with the services of the thread that created it, so another thread is
 // refused. What an outside component raises reaches the host as an Error:
-// a foreign exception keeps its message.
+// a foreign exception keeps its message and stays reachable as the nested
+// exception (std::rethrow_if_nested), with its own type.
 template <class Operation>
 decltype(auto) AtBoundary(std::thread::id owner, const char* page, Operation&& operation) {
   if (std::this_thread::get_id() != owner)
@@ -33,11 +34,12 @@ decltype(auto) AtBoundary(std::thread::id owner, const char* page, Operation&& o
   } catch (const Error&) {
     throw;
   } catch (const std::bad_alloc&) {
-    throw Error(ErrorCode::OutOfMemory, "Out of memory");
+    std::throw_with_nested(Error(ErrorCode::OutOfMemory, "Out of memory"));
   } catch (const std::exception& e) {
-    throw Error(ErrorCode::Failed, e.what());
+    std::throw_with_nested(Error(ErrorCode::Failed, e.what()));
   } catch (...) {
-    throw Error(ErrorCode::Failed, std::string(page) + ": an outside component failed with an unknown exception");
+    std::throw_with_nested(
+        Error(ErrorCode::Failed, std::string(page) + ": an outside component failed with an unknown exception"));
   }
 }
 

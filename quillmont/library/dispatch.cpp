@@ -169,7 +169,7 @@ std::shared_ptr<TabHost> TabHostArg(ArgList args, std::size_t index, std::string
 }
 
 com::HResult InvokeMember(const DispatchMember& member, quillmont::IFolioControl& panel, VariantArg* args,
-                          std::uint32_t argCount, VariantArg* result) {
+                          std::uint32_t argCount, VariantArg* result, std::shared_ptr<TabHost>* keptHost) {
   if (result) *result = VariantArg();
   return Guard(com::DISP_E_EXCEPTION, [&] {
     if (argCount > 0 && !args) throw BoundaryError(com::E_POINTER, "No argument array");
@@ -189,6 +189,7 @@ com::HResult InvokeMember(const DispatchMember& member, quillmont::IFolioControl
     std::vector<Variant> converted;
     converted.reserve(count);
     for (std::size_t i = 0; i < count; ++i) converted.push_back(FromBoundary(args[i]));
+    if (keptHost && member.call == &CallLoadData) *keptHost = TabHostArg(converted, 2, "dtN");
     const Variant value = member.call(panel, converted);
     if (result) *result = ToBoundary(value);
     return com::S_OK;

@@ -44,9 +44,11 @@ template <class T>
 std::shared_ptr<T> OptionalObjectArg(ArgList args, std::size_t index, std::string_view name);
 
 // Calls member on panel with the boundary's arguments (trailing omitted
-// optional ones may be left out) and stores the result when asked for.
+// optional ones may be left out) and stores the result when asked for. For
+// LoadData, keptHost (when given) receives the tab container handed over.
 com::HResult InvokeMember(const DispatchMember& member, quillmont::IFolioControl& panel, com::VariantArg* args,
-                          std::uint32_t argCount, com::VariantArg* result);
+                          std::uint32_t argCount, com::VariantArg* result,
+                          std::shared_ptr<TabHost>* keptHost = nullptr);
 
 [[noreturn]] void ThrowArgumentMismatch(std::size_t index, std::string_view name, const std::string& why);
 

@@ -80,7 +80,7 @@ class PanelObject : public Default, public com::IFolioControl {
     // The object must outlive a call during which the host drops it.
     com::ComPtr<Default> self = com::ComPtr<Default>::Attach(static_cast<Default*>(this));
     AddRef();
-    return InvokeMember(*member, *native_, args, argCount, result);
+    return InvokeMember(*member, *native_, args, argCount, result, &tabHost_);
   }
 
   // The tab contract through the interface table: the same calls as by
@@ -174,6 +174,9 @@ class PanelObject : public Default, public com::IFolioControl {
 
   const PanelClass& cls_;
   std::shared_ptr<quillmont::IFolioControl> native_;
+  // The page only observes its tab container; across the boundary the
+  // object holds the host's container, as a COM page holds a reference.
+  std::shared_ptr<TabHost> tabHost_;
   std::atomic<std::uint32_t> count_{1};
   EventSource events_;
   Reference reference_;

@@ -113,8 +113,8 @@ constexpr TypeLibrary kLibrary{
     kInterfaces,
     kImported,
     kRecords,
-    VersionInfo{kVersion, kVersion, QUILLMONT_VERSION_RECORD_TEXT, QUILLMONT_VERSION_RECORD_TEXT, "Quillmont",
-                "Quillmont", "Quillmont.ocx", "libquillmont.so", true},
+    VersionInfo{kVersion, kVersion, QUILLMONT_VERSION_TEXT, QUILLMONT_VERSION_TEXT, "Quillmont", "Quillmont",
+                "Quillmont.ocx", "libquillmont.so", true},
 };
 
 }  // namespace

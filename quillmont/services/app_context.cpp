@@ -8,10 +8,18 @@ namespace {
 
 class SettingValue final : public SettingEntry {
  public:
-  Variant Value() const override { return value_; }
-  void SetValue(const Variant& value) override { value_ = value; }
+  explicit SettingValue(std::shared_ptr<std::mutex> mutex) : mutex_(std::move(mutex)) {}
+  Variant Value() const override {
+    std::lock_guard lock(*mutex_);
+    return value_;
+  }
+  void SetValue(const Variant& value) override {
+    std::lock_guard lock(*mutex_);
+    value_ = value;
+  }
 
  private:
+  std::shared_ptr<std::mutex> mutex_;
   Variant value_;
 };
 
@@ -30,12 +38,23 @@ class EmptyEventTypes final : public EventTypeCollection {
 bool IsValidEmailAddressText(std::string_view address) { return rules::IsValidEmailAddressText(address); }
 
 std::shared_ptr<SettingEntry> MemorySettings::Item(const Variant& key) {
-  auto& entry = entries_[rules::FoldedAscii(key.ToString())];
-  if (!entry) entry = std::make_shared<SettingValue>();
+  const std::string folded = rules::FoldedAscii(key.ToString());
+  std::lock_guard lock(*mutex_);
+  auto& entry = entries_[folded];
+  if (!entry) entry = std::make_shared<SettingValue>(mutex_);
   return entry;
 }
 
-bool MemorySettings::Contains(const std::string& key) const { return entries_.count(rules::FoldedAscii(key)) > 0; }
+bool MemorySettings::Contains(const std::string& key) const {
+  const std::string folded = rules::FoldedAscii(key);
+  std::lock_guard lock(*mutex_);
+  return entries_.count(folded) > 0;
+}
+
+std::size_t MemorySettings::Size() const {
+  std::lock_guard lock(*mutex_);
+  return entries_.size();
+}
 
 MemoryGroupRecordSet::MemoryGroupRecordSet(std::vector<GroupRecord> records) : records_(std::move(records)) {}
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,15 +19,17 @@ QUILLMONT_API bool IsValidEmailAddressText(std::string_view address);
 
 // Settings kept in memory. Keys compare without regard to ASCII case; a
 // missing key gives a new empty entry, which is kept, so what is written to
-// it can be read back.
+// it can be read back. Safe to share between threads: the collection and its
+// entries take one lock per call.
 class QUILLMONT_API MemorySettings : public SettingsCollection {
  public:
   // A null key raises the Variant's error (InvalidUseOfNull).
   std::shared_ptr<SettingEntry> Item(const Variant& key) override;
   bool Contains(const std::string& key) const;
-  std::size_t Size() const noexcept { return entries_.size(); }
+  std::size_t Size() const;
 
  private:
+  std::shared_ptr<std::mutex> mutex_ = std::make_shared<std::mutex>();  // shared with the entries
   std::unordered_map<std::string, std::shared_ptr<SettingEntry>> entries_;
 };
 

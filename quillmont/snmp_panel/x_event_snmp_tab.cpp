@@ -71,6 +71,7 @@ XEventSNMPTab::XEventSNMPTab() : ui::UserControl("XEventSNMPTab") {
   txtPortExtension_ = services->AttachTextBox(*txtPort_);
   BuildListColumns();
   editMode_ = quillmont::EditMode::AddNew;
+  UpdateCommandStates();  // closed for editing until a definition is loaded
 }
 
 XEventSNMPTab::~XEventSNMPTab() = default;
@@ -109,17 +110,17 @@ void XEventSNMPTab::BuildListColumns() {
 // ---- IFolioControl ----
 
 bool XEventSNMPTab::HandleTabProcess(const std::string&) {
-  return AtBoundary(owner_, kPage, [] { return false; });
+  return AtBoundary(OwnerThread(), kPage, [] { return false; });
 }
 
 // Every manager is checked when it is applied, so there is nothing left to
 // refuse here.
 bool XEventSNMPTab::IsTabValid(const std::string&) {
-  return AtBoundary(owner_, kPage, [] { return true; });
+  return AtBoundary(OwnerThread(), kPage, [] { return true; });
 }
 
 void XEventSNMPTab::LoadState() {
-  AtBoundary(owner_, kPage, [&] {
+  AtBoundary(OwnerThread(), kPage, [&] {
     // A store that holds nothing (empty or null) means no remembered layout.
     const Variant value = GetAppContext()->Settings()->Item(Variant(kSettingsKey))->Value();
     stl_->Columns()->SetLayoutState(value.IsNull() ? std::string() : value.ToString());
@@ -128,7 +129,7 @@ void XEventSNMPTab::LoadState() {
 }
 
 void XEventSNMPTab::SaveState() {
-  AtBoundary(owner_, kPage, [&] {
+  AtBoundary(OwnerThread(), kPage, [&] {
     stl_->CaptureColumnLayout();
     const std::string layout = stl_->Columns()->LayoutState();
     GetAppContext()->Settings()->Item(Variant(kSettingsKey))->SetValue(Variant(layout));
@@ -136,7 +137,7 @@ void XEventSNMPTab::SaveState() {
 }
 
 void XEventSNMPTab::SaveData() {
-  AtBoundary(owner_, kPage, [&] {
+  AtBoundary(OwnerThread(), kPage, [&] {
     if (loadFailed_) throw Error(ErrorCode::InvalidProcedureCall, kLoadFailed);
     if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition was loaded");
     auto managers = std::dynamic_pointer_cast<SnmpManagerList>(stl_->Items());
@@ -146,42 +147,80 @@ void XEventSNMPTab::SaveData() {
 }
 
 void XEventSNMPTab::LoadData(const Variant& v, const std::string& sName, std::shared_ptr<TabHost> dtN) {
-  AtBoundary(owner_, kPage, [&] {
-    // Let go of the previous definition before anything can fail, so that a
-    // failed load shows and saves none of its managers.
+  AtBoundary(OwnerThread(), kPage, [&] {
+    // Let go of the previous definition before anything can fail. The new
+    // one is read in full before the page shows any of it; a load that fails
+    // leaves the page empty and closed for editing until a load succeeds.
     loadFailed_ = true;
     definition_.reset();
-    cdtnNotify_ = std::move(dtN);
+    cdtnNotify_ = dtN;
     tabKey_ = sName;
-    editMode_ = quillmont::EditMode::AddNew;
-    FillChoiceLists();  // no version or time format chosen
-    {
-      FlagGuard filling(filling_, true);
-      txtHost_->SetText("");
-      txtPort_->SetText("");
+    try {
+      Fill(v);
+    } catch (...) {
+      ShowNoDefinition();
+      throw;
     }
-    stl_->SetItems(GetDefinitionLibrary()->NewSnmpManagerList());
-    if (v.IsEmpty()) {
-      // Nothing to load: the page is unbound and holds nothing of the host.
-      loadFailed_ = false;
-      UpdateCommandStates();
-      return;
-    }
-    definition_ = v.As<NotificationDefinition>();
-    definition_->LoadSnmpDetails();
-    stl_->SetConfigFlag1(false);
-    stl_->SetConfigFlag2(false);
-    stl_->SetConfigFlag3(true);
-    if (definition_->IsNew())
-      ResetFields();
-    else
-      FillListFromDefinition();
-    UpdateCommandStates();
     loadFailed_ = false;
   });
 }
 
 // ---- Loading ----
+
+void XEventSNMPTab::Fill(const Variant& v) {
+  editMode_ = quillmont::EditMode::AddNew;
+  changed_ = false;
+  FillChoiceLists();  // no version or time format chosen
+  {
+    FlagGuard filling(filling_, true);
+    txtHost_->SetText("");
+    txtPort_->SetText("");
+  }
+  stl_->SetItems(GetDefinitionLibrary()->NewSnmpManagerList());
+  if (v.IsEmpty()) {
+    // Nothing to load: the page is unbound and holds nothing of the host.
+    UpdateCommandStates();
+    return;
+  }
+  auto definition = v.As<NotificationDefinition>();
+  definition->LoadSnmpDetails();
+  stl_->SetConfigFlag1(false);
+  stl_->SetConfigFlag2(false);
+  stl_->SetConfigFlag3(true);
+  const bool isNew = definition->IsNew();
+  const auto stored = isNew ? std::vector<std::shared_ptr<SnmpManager>>() : StoredManagers(*definition);
+  definition_ = std::move(definition);
+  if (isNew)
+    ResetFields();
+  else
+    ShowManagers(stored);
+  UpdateCommandStates();
+}
+
+std::vector<std::shared_ptr<SnmpManager>> XEventSNMPTab::StoredManagers(NotificationDefinition& definition) {
+  std::vector<std::shared_ptr<SnmpManager>> managers;
+  std::shared_ptr<SnmpManagerList> stored;
+  if (definition.HasSnmp()) stored = definition.SnmpManagers();
+  if (!stored) return managers;
+  const int count = stored->Count();
+  managers.reserve(static_cast<std::size_t>(std::max(count, 0)));
+  for (int i = 1; i <= count; ++i) managers.push_back(stored->Manager(i));
+  return managers;
+}
+
+void XEventSNMPTab::ShowNoDefinition() noexcept {
+  definition_.reset();
+  // Each step on its own: the rows go even when blanking a field fails.
+  LayoutStep([&] { stl_->SetItems(std::make_shared<GenericItemList>()); });
+  LayoutStep([&] {
+    FlagGuard filling(filling_, true);
+    txtHost_->SetText("");
+    txtPort_->SetText("");
+  });
+  editMode_ = quillmont::EditMode::AddNew;
+  changed_ = false;
+  LayoutStep([&] { UpdateCommandStates(); });
+}
 
 void XEventSNMPTab::FillChoiceLists() {
   // A later load must not add the items a second time.
@@ -193,15 +232,10 @@ void XEventSNMPTab::FillChoiceLists() {
   cboTimeFormat_->AddItem(rules::kTimeUtc);
 }
 
-void XEventSNMPTab::FillListFromDefinition() {
-  std::shared_ptr<SnmpManagerList> stored;
-  if (definition_->HasSnmp()) stored = definition_->SnmpManagers();
-  // LoadData gave the list a fresh collection of this panel's; the stored
-  // managers are added to it.
-  if (!stored) return;
-
-  const int count = stored->Count();
-  for (int i = 1; i <= count; ++i) stl_->AddRow(stored->Manager(i));
+void XEventSNMPTab::ShowManagers(const std::vector<std::shared_ptr<SnmpManager>>& managers) {
+  // The list has a fresh collection of this panel's; the stored managers are
+  // added to it.
+  for (const auto& manager : managers) stl_->AddRow(manager);
   if (stl_->RowCount() >= 1) {
     stl_->RefreshRows();
     stl_->SelectRow(1);
@@ -247,11 +281,14 @@ void XEventSNMPTab::OnFieldChanged() {
 }
 
 void XEventSNMPTab::UpdateCommandStates() {
+  // Without a definition there is nothing to edit.
+  const bool bound = definition_ != nullptr;
+  cmdNew_->SetEnabled(bound);
   // Blanks count here: whether they make a host or port is for Apply to say.
-  cmdApply_->SetEnabled(!txtHost_->Text().empty() && !txtPort_->Text().empty() && changed_);
+  cmdApply_->SetEnabled(bound && !txtHost_->Text().empty() && !txtPort_->Text().empty() && changed_);
   const int selected = stl_->SelectedCount();
-  cmdDelete_->SetEnabled(selected >= 1);
-  EnableEntryFields(selected <= 1);
+  cmdDelete_->SetEnabled(bound && selected >= 1);
+  EnableEntryFields(bound && selected <= 1);
 }
 
 void XEventSNMPTab::EnableEntryFields(bool enabled) {
@@ -266,7 +303,8 @@ void XEventSNMPTab::EnableEntryFields(bool enabled) {
 }
 
 void XEventSNMPTab::NotifyHostChanged() {
-  if (cdtnNotify_) cdtnNotify_->MarkChanged();
+  // Held for the call: the host may load the page again from inside it.
+  if (auto host = cdtnNotify_.lock()) host->MarkChanged();
 }
 
 // ---- User actions ----
@@ -321,8 +359,8 @@ std::int32_t CheckedPort(const std::string& portText) {
 
 void XEventSNMPTab::AddManager() {
   if (!ValidateFields(nullptr)) return;
+  if (!definition_) return;  // no definition: nothing to add to (the fields are closed anyway)
   auto manager = GetDefinitionLibrary()->NewSnmpManager();
-  if (!definition_) throw Error(ErrorCode::ObjectRequired, "Object required: no definition was loaded");
   manager->Init(definition_->ManagerOwnerKey(), Trimmed(txtHost_->Text()), CheckedPort(txtPort_->Text()),
                 cboVersion_->Text(), cboTimeFormat_->Text());
   stl_->AddRow(manager);

@@ -3,7 +3,7 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "quillmont/framework/components.h"
 #include "quillmont/framework/definition.h"
@@ -21,6 +21,15 @@ namespace quillmont {
 // definition receives it as a whole on SaveData.
 class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl {
  public:
+  // The size the page is designed for, and the minimum: down to it every
+  // control lies inside its frame, in twips (15 to a pixel at 96 dpi:
+  // 448 x 332 px and 195 x 149 px). Below it the page is laid
+  // out too, with controls cut off.
+  static constexpr float kDesignWidth = 6720;
+  static constexpr float kDesignHeight = 4980;
+  static constexpr float kMinimumWidth = 2925;
+  static constexpr float kMinimumHeight = 2235;
+
   static std::shared_ptr<XEventSNMPTab> Create();
   XEventSNMPTab();
   ~XEventSNMPTab() override;
@@ -62,7 +71,8 @@ class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl
 
   // Panel state, read-only.
   const std::shared_ptr<NotificationDefinition>& Definition() const noexcept { return definition_; }
-  const std::shared_ptr<TabHost>& cdtnNotify() const noexcept { return cdtnNotify_; }
+  // The tab container of the latest LoadData while the host keeps it alive.
+  std::shared_ptr<TabHost> cdtnNotify() const noexcept { return cdtnNotify_.lock(); }
   const std::string& TabKey() const noexcept { return tabKey_; }
   quillmont::EditMode EditMode() const noexcept { return editMode_; }
   bool Changed() const noexcept { return changed_; }
@@ -81,8 +91,11 @@ class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl
   void BuildListColumns();
 
   // Loading.
+  void Fill(const Variant& v);
   void FillChoiceLists();
-  void FillListFromDefinition();
+  static std::vector<std::shared_ptr<SnmpManager>> StoredManagers(NotificationDefinition& definition);
+  void ShowManagers(const std::vector<std::shared_ptr<SnmpManager>>& managers);
+  void ShowNoDefinition() noexcept;
 
   // View state.
   void ResetFields();
@@ -141,13 +154,12 @@ class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl
   std::shared_ptr<ui::MenuItem> mnuPopupDelete_;
 
   std::shared_ptr<NotificationDefinition> definition_;
-  std::shared_ptr<TabHost> cdtnNotify_;
+  // Not owned: the host owns its container, which may own this page.
+  std::weak_ptr<TabHost> cdtnNotify_;
   std::string tabKey_;
   quillmont::EditMode editMode_ = quillmont::EditMode::AddNew;
   bool changed_ = false;
   bool filling_ = false;
-  // The thread whose services the page uses; its operations run only there.
-  std::thread::id owner_ = std::this_thread::get_id();
   // The last LoadData failed: the page shows no definition's data and
   // SaveData refuses until a load succeeds.
   bool loadFailed_ = false;

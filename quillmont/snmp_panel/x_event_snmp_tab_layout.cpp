@@ -10,8 +10,6 @@ namespace quillmont {
 using namespace detail;  // the panels' shared helpers
 namespace {
 
-constexpr float kDesignWidth = 6720;
-constexpr float kDesignHeight = 4980;
 constexpr int kHelpContext = 350110;
 
 // Arrangement figures, in twips.

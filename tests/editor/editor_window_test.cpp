@@ -98,7 +98,7 @@ TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
 TEST_F(EditorWindowTest, AClosedTerminalEndsTheWindowWithoutQuestions) {
   EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6)).Alt('n').Then([&] { EXPECT_TRUE(window.Changed()); });
+  terminal.Key(FunctionKey(6)).Alt('n').Type("gone.example").Then([&] { EXPECT_TRUE(window.Changed()); });
   window.Run();  // the script ends: the terminal reports itself closed
   EXPECT_TRUE(window.Closed());
   EXPECT_EQ(store->ReadNotification(2).managers.size(), 1u);

@@ -9,6 +9,7 @@
 #include "quillmont/library/panel_object.h"
 #include "quillmont/library/type_library.h"
 #include "quillmont/platform/error.h"
+#include "quillmont/version.h"
 #include "tests/library/boundary_tab_host.h"
 
 namespace quillmont::library {
@@ -147,6 +148,8 @@ TEST(EntryPoints, ClassObjectsFactoriesAndLocks) {
   EXPECT_EQ(QuillmontGetToolboxBitmap(29999, &data, &size), com::E_INVALIDARG);
   EXPECT_EQ(QuillmontGetToolboxBitmap(30000, nullptr, &size), com::E_POINTER);
   EXPECT_EQ(QuillmontGetTypeLibrary(), &typelib::GetTypeLibrary());
+  // One version text: the library's record says what the programs and the header say.
+  EXPECT_EQ(typelib::GetTypeLibrary().version.fileVersionText, QUILLMONT_VERSION_TEXT);
 }
 
 TEST(EntryPoints, ToolboxBitmapsAre16By15In16Colours) {

@@ -89,5 +89,43 @@ TEST_F(EventsLayout, DesignedControlsAndTheirPlacesAtEachSize) {
   EXPECT_EQ(panel->xEvents().FilterColumnIndex(), 1);
 }
 
+// The visible controls that stick out of their parent or have no size.
+void Outside(const ui::Control& parent, std::vector<std::string>& out) {
+  const auto* container = dynamic_cast<const ui::Container*>(&parent);
+  if (!container) return;
+  for (const auto& c : container->Children()) {
+    if (!c->Visible()) continue;
+    if (c->Left() < 0 || c->Top() < 0 || c->Width() <= 0 || c->Height() <= 0 ||
+        c->Left() + c->Width() > parent.Width() || c->Top() + c->Height() > parent.Height())
+      out.push_back(c->Name());
+    Outside(*c, out);
+  }
+}
+
+// Every control lies inside its frame at the design size, at the published
+// minimum and between them; half the minimum cuts controls off.
+template <class Panel>
+void FitsDownToItsMinimum() {
+  auto panel = Panel::Create();
+  auto outside = [&](float width, float height) {
+    panel->SetSize(width, height);
+    std::vector<std::string> out;
+    Outside(*panel, out);
+    return out;
+  };
+  const float w = Panel::kMinimumWidth, h = Panel::kMinimumHeight;
+  const float dw = Panel::kDesignWidth, dh = Panel::kDesignHeight;
+  for (auto [width, height] : {std::pair{w, h}, {w, dh}, {dw, h}, {(w + dw) / 2, (h + dh) / 2}, {dw, dh}})
+    EXPECT_EQ(outside(width, height), std::vector<std::string>{}) << width << " x " << height;
+  EXPECT_NE(outside(w / 2, h / 2), std::vector<std::string>{});
+}
+
+TEST(Layouts, EachPageFitsDownToItsMinimum) {
+  ServiceScope scope;
+  FitsDownToItsMinimum<XEventSNMPTab>();
+  FitsDownToItsMinimum<XEventEmailTab>();
+  FitsDownToItsMinimum<XEventsTab>();
+}
+
 }  // namespace
 }  // namespace quillmont::testing

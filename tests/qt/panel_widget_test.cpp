@@ -6,10 +6,12 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
@@ -81,11 +83,31 @@ class QtPanel : public PanelTest<Panel> {
       for (ui::Control* c : controls) {
         SCOPED_TRACE(c->Name());
         const int left = px(c->Left(), dx), top = px(c->Top(), dy);
-        EXPECT_EQ(Native(*c).geometry(),
-                  QRect(left, top, px(c->Left() + c->Width(), dx) - left, px(c->Top() + c->Height(), dy) - top));
+        const QRect twips(left, top, px(c->Left() + c->Width(), dx) - left, px(c->Top() + c->Height(), dy) - top);
+        const QRect shown = Native(*c).geometry();
+        // A drop-down may be wider, for its longest item.
+        if (c->Kind() == ui::ControlKind::ComboBox) {
+          EXPECT_EQ(shown.topLeft(), twips.topLeft());
+          EXPECT_GE(shown.width(), twips.width());
+        } else {
+          EXPECT_EQ(shown, twips);
+        }
       }
     };
     placed();
+    // Every control inside the page, and no label's text cut.
+    for (ui::Control* c : this->panel->TabOrder()) {
+      QWidget& native = Native(*c);
+      EXPECT_TRUE(w.rect().contains(QRect(native.mapTo(&w, QPoint(0, 0)), native.size())))
+          << c->Name() << " " << native.mapTo(&w, QPoint(0, 0)).y() + native.height() << " in " << w.height();
+      if (auto* combo = qobject_cast<QComboBox*>(&native)) {
+        EXPECT_GE(combo->width(), combo->sizeHint().width()) << c->Name();
+      }
+      if (auto* label = qobject_cast<QLabel*>(&native)) {
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text().remove('&').trimmed()), label->width())
+            << c->Name();
+      }
+    }
     const QImage shot = w.grab().toImage();
     ASSERT_TRUE(QDir().mkpath(QM_SCREENSHOT_DIR));
     ASSERT_TRUE(shot.save(QString(QM_SCREENSHOT_DIR) + "/" + file));
@@ -154,6 +176,16 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
   EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "gamma"}));
   EXPECT_EQ(Native<QTreeView>(panel->stl()).selectionModel()->selectedRows().at(0).row(), 1);
+
+  // From the keyboard: Shift+F10 and the Menu key, on the caret row.
+  for (const auto& [key, modifiers] :
+       {std::pair{Qt::Key_F10, Qt::ShiftModifier}, std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+    QTest::keyClick(&Native(panel->stl()), key, modifiers);
+    ASSERT_NE(widget->OpenMenu(), nullptr) << key;
+    EXPECT_EQ(panel->OpenPopupMenu(), &panel->mnuPopup());
+    widget->OpenMenu()->close();
+    EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
+  }
 }
 
 TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
@@ -238,6 +270,25 @@ TEST_F(SnmpWidget, ManyRowsAreReadFromTheListsStore) {
   EXPECT_TRUE(view.viewport()->rect().contains(view.visualRect(last).center()));
   EXPECT_EQ(last.data().toString(), "h99999");
   EXPECT_EQ(view.selectionModel()->selectedRows().at(0).row(), 99999);
+}
+
+// Pages in a plain QTabWidget: the page-switch chords pressed in a field or
+// a list reach the tab widget, never the page.
+TEST_F(SnmpWidget, PageSwitchChordsGoToTheHostsTabWidget) {
+  panel->LoadData(Variant(StoredDefinition({"alpha:161", "beta:162"})), "SNMP", host);
+  QTabWidget tabs;
+  auto* first = new qt::PanelWidget(panel);
+  tabs.addTab(first, "SNMP");
+  tabs.addTab(new QWidget, "Other");
+  tabs.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&tabs));
+  for (const auto& [in, key] : {std::pair{first->WidgetFor(panel->txtHost()), Qt::Key_Tab},
+                                std::pair{first->WidgetFor(panel->stl()), Qt::Key_PageDown}}) {
+    tabs.setCurrentIndex(0);
+    QTest::keyClick(in, key, Qt::ControlModifier);
+    EXPECT_EQ(tabs.currentIndex(), 1) << key;
+  }
+  EXPECT_EQ(panel->stl().CaretRow(), 0);
 }
 
 TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {

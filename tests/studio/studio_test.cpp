@@ -3,27 +3,36 @@
 // manager, a recipient and an event type added through the real widgets,
 // saved with Ctrl+S, the window closed and the notification opened again,
 // and the export showing all three.
-#include <sqlite3.h>
+#include <deque>
+#include <functional>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <cstdio>
 
 #include "adapters/qt/message_box_service.h"
 #include "apps/session/startup.h"
 #include "apps/studio/studio_window.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
-#include "quillmont/framework/runtime.h"
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
-#include "store/host_objects.h"
 #include "store/notification_io.h"
 #include "store/seed.h"
+#include "store/sqlite_db.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -43,65 +52,105 @@ void TypeInto(QWidget& box, const QString& text) {
   QTest::keyClicks(&box, text);
 }
 
-TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
-  testing::TempDir dir;
-  auto store = store::Store::Open(dir.File("q.db"));
-  store::SeedDatabase(*store);
-  session::StoreServices services(std::make_shared<qt::MessageBoxService>(), store);
-  // A box nobody expects would wait forever: it fails the test and goes.
-  QTimer guard;
-  QObject::connect(&guard, &QTimer::timeout, [] {
-    if (QWidget* box = QApplication::activeModalWidget()) {
-      ADD_FAILURE() << "unexpected dialog: " << box->windowTitle().toStdString();
-      box->close();
-    }
-  });
-  guard.start(100);
-  {
-    StudioWindow studio(store, dir.File("q.db"));
-    studio.show();
-    ASSERT_EQ(studio.Table().model()->rowCount(), 2);
-    EXPECT_EQ(studio.Table().model()->index(0, 1).data().toString(), "Core network outage");
-    QTest::keyClick(&studio.Table(), Qt::Key_Return);  // the first row is chosen: it opens
-    auto windows = studio.findChildren<NotificationWindow*>();
-    ASSERT_EQ(windows.size(), 1);
-    NotificationWindow& window = *windows[0];
-    EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));  // typing goes to the active window
-
-    auto& events = dynamic_cast<XEventsTab&>(window.Page(0).Panel());
-    auto& available = Native<QTreeView>(window, 0, events.xEvents().AvailableList());
-    QTest::mouseClick(available.viewport(), Qt::LeftButton, {},
-                      available.visualRect(available.model()->index(0, 0)).center());
-    QTest::mouseClick(&Native(window, 0, events.xEvents().ChooseButton()), Qt::LeftButton);
-    EXPECT_TRUE(window.windowTitle().endsWith("[changed]")) << window.windowTitle().toStdString();
-
-    window.Tabs().setCurrentIndex(1);
-    auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
-    QTest::mouseClick(&Native(window, 1, snmp.cmdNew()), Qt::LeftButton);
-    TypeInto(Native(window, 1, snmp.txtHost()), "trap.example.org");
-    TypeInto(Native(window, 1, snmp.txtPort()), "1162");
-    QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
-
-    window.Tabs().setCurrentIndex(2);
-    auto& email = dynamic_cast<XEventEmailTab&>(window.Page(2).Panel());
-    QTest::mouseClick(&Native(window, 2, email.cmdNew()), Qt::LeftButton);
-    TypeInto(Native(window, 2, email.txtAddress()), "ops@example.org");
-    QTest::keyClick(&Native(window, 2, email.txtAddress()), Qt::Key_Return);
-
-    QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
-    EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
-    EXPECT_EQ(studio.Table().model()->index(0, 2).data().toInt(), 3);  // the list's counts follow
-    window.close();
-    EXPECT_TRUE(studio.findChildren<NotificationWindow*>().isEmpty() ||
-                !studio.findChildren<NotificationWindow*>()[0]->isVisible());
-
-    NotificationWindow* again = studio.OpenNotification(1);
-    ASSERT_NE(again, nullptr);
-    auto& reopened = dynamic_cast<XEventSNMPTab&>(again->Page(1).Panel());
-    EXPECT_EQ(reopened.stl().RowCount(), 3);
-    again->close();
+// A store with the sample notifications, the list window on it, and the
+// answers to the modal dialogs the user is expected to see, in order (an
+// unexpected one fails the test and is closed).
+class StudioKeys : public ::testing::Test {
+ protected:
+  using Answer = std::function<void(QWidget&)>;
+  void SetUp() override {
+    QObject::connect(&modal, &QTimer::timeout, [this] {
+      QWidget* box = QApplication::activeModalWidget();
+      if (!box || !box->isVisible()) return;
+      EXPECT_FALSE(answers.empty()) << "unexpected dialog: " << box->windowTitle().toStdString();
+      const Answer answer = answers.empty() ? [](QWidget& w) { w.close(); } : answers.front();
+      if (!answers.empty()) answers.pop_front();
+      answer(*box);
+    });
+    modal.start(30);
+    studio->show();
   }
+  void TearDown() override {
+    studio.reset();
+    EXPECT_TRUE(answers.empty()) << answers.size() << " expected dialogs did not come";
+  }
+  NotificationWindow& Open(std::int32_t id) {
+    NotificationWindow* window = studio->OpenNotification(id);
+    EXPECT_TRUE(window && QTest::qWaitForWindowActive(window));
+    return *window;
+  }
+  // The offscreen platform gives the focus back to no window after a box.
+  static void Activate(QWidget& window) {
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::activeWindow() == &window; }));
+  }
+  // The key goes where the keyboard is.
+  static void Key(Qt::Key key, Qt::KeyboardModifiers m = {}) { QTest::keyClick(QApplication::focusWidget(), key, m); }
+  static Answer Press(const QString& caption) {
+    return [caption](QWidget& box) {
+      for (auto* button : box.findChildren<QAbstractButton*>())
+        if (button->text().remove('&') == caption) return button->click();
+      ADD_FAILURE() << "no button " << caption.toStdString() << " in " << box.windowTitle().toStdString();
+    };
+  }
+  static Answer Type(const QString& text) {
+    return [text](QWidget& box) {
+      dynamic_cast<QInputDialog&>(box).setTextValue(text), static_cast<QDialog&>(box).accept();
+    };
+  }
+
+  testing::TempDir dir;
+  std::shared_ptr<store::Store> store = [this] {
+    auto opened = store::Store::Open(dir.File("q.db"));
+    store::SeedDatabase(*opened);
+    return opened;
+  }();
+  session::StoreServices services{std::make_shared<qt::MessageBoxService>(), store};
+  std::unique_ptr<StudioWindow> studio = std::make_unique<StudioWindow>(store, dir.File("q.db"));
+  std::deque<Answer> answers;
+  QTimer modal;
+};
+
+TEST_F(StudioKeys, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
+  ASSERT_EQ(studio->Table().model()->rowCount(), 2);
+  EXPECT_EQ(studio->Table().model()->index(0, 1).data().toString(), "Core network outage");
+  QTest::keyClick(&studio->Table(), Qt::Key_Return);  // the first row is chosen: it opens
+  auto windows = studio->findChildren<NotificationWindow*>();
+  ASSERT_EQ(windows.size(), 1);
+  NotificationWindow& window = *windows[0];
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));  // typing goes to the active window
+
+  auto& events = dynamic_cast<XEventsTab&>(window.Page(0).Panel());
+  auto& available = Native<QTreeView>(window, 0, events.xEvents().AvailableList());
+  QTest::mouseClick(available.viewport(), Qt::LeftButton, {},
+                    available.visualRect(available.model()->index(0, 0)).center());
+  QTest::mouseClick(&Native(window, 0, events.xEvents().ChooseButton()), Qt::LeftButton);
+  EXPECT_TRUE(window.windowTitle().endsWith("[changed]")) << window.windowTitle().toStdString();
+
+  window.Tabs().setCurrentIndex(1);
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+  QTest::mouseClick(&Native(window, 1, snmp.cmdNew()), Qt::LeftButton);
+  TypeInto(Native(window, 1, snmp.txtHost()), "trap.example.org");
+  TypeInto(Native(window, 1, snmp.txtPort()), "1162");
+  QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
+
+  window.Tabs().setCurrentIndex(2);
+  auto& email = dynamic_cast<XEventEmailTab&>(window.Page(2).Panel());
+  QTest::mouseClick(&Native(window, 2, email.cmdNew()), Qt::LeftButton);
+  TypeInto(Native(window, 2, email.txtAddress()), "ops@example.org");
+  QTest::keyClick(&Native(window, 2, email.txtAddress()), Qt::Key_Return);
+
+  QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
+  EXPECT_EQ(studio->Table().model()->index(0, 2).data().toInt(), 3);  // the list's counts follow
+  window.close();
+
+  NotificationWindow* again = studio->OpenNotification(1);
+  ASSERT_NE(again, nullptr);
+  auto& reopened = dynamic_cast<XEventSNMPTab&>(again->Page(1).Panel());
+  EXPECT_EQ(reopened.stl().RowCount(), 3);
+  again->close();
   const std::string json = store::ExportJson(*store, 1);
   EXPECT_NE(json.find("{\"host\": \"trap.example.org\", \"port\": 1162"), std::string::npos) << json;
   EXPECT_NE(json.find("\"ops@example.org\""), std::string::npos) << json;
@@ -112,46 +161,214 @@ TEST(Studio, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
 // (another program took its table away): the poll keeps out of the
 // question's modal loop, the failed deletion is told in one box, and the
 // reload after it fails quietly instead of escaping into Qt.
-TEST(Studio, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
-  testing::TempDir dir;
-  const std::string path = dir.File("q.db");
-  auto store = store::Store::Open(path);
-  store::SeedDatabase(*store);
-  session::StoreServices services(std::make_shared<qt::MessageBoxService>(), store);
-  StudioWindow studio(store, path);
-  studio.show();
+TEST_F(StudioKeys, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   std::vector<std::string> titles;
-  int mostAtOnce = 0, ticks = 0;
-  QTimer answer;
-  QObject::connect(&answer, &QTimer::timeout, [&] {
-    std::vector<QMessageBox*> shown;
-    for (QMessageBox* box : studio.findChildren<QMessageBox*>())
-      if (box->isVisible()) shown.push_back(box);
-    mostAtOnce = std::max(mostAtOnce, static_cast<int>(shown.size()));
-    if (shown.empty()) return;
-    QMessageBox& box = *shown.back();
-    if (ticks++ == 0) titles.push_back(box.windowTitle().toStdString());
-    if (ticks == 1 && titles.size() == 1) {
-      sqlite3* other = nullptr;
-      ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
-      EXPECT_EQ(sqlite3_exec(other, "ALTER TABLE notifications RENAME TO gone", nullptr, nullptr, nullptr), SQLITE_OK);
-      sqlite3_close(other);
-    }
-    // Open over more than a tick of the poll.
-    if (ticks > 15) {
-      ticks = 0;
-      if (QAbstractButton* yes = box.button(QMessageBox::Yes))
-        yes->click();
-      else
-        box.reject();
-    }
-  });
-  answer.start(100);
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&studio));
-  QTest::keyClick(&studio.Table(), Qt::Key_Delete);
+  answers = {[&](QWidget& box) {
+               titles.push_back(box.windowTitle().toStdString());
+               store::SqliteDatabase(dir.File("q.db"), store::OpenMode::ReadWrite)
+                   .Exec("ALTER TABLE notifications RENAME TO gone");
+               QTest::qWait(1500);  // open over more than a tick of the poll
+               std::size_t shown = 0;
+               for (QMessageBox* open : studio->findChildren<QMessageBox*>()) shown += open->isVisible();
+               EXPECT_EQ(shown, 1U);
+               Press("Yes")(box);
+             },
+             [&](QWidget& box) { titles.push_back(box.windowTitle().toStdString()), box.close(); }};
+  Activate(*studio);
+  QTest::keyClick(&studio->Table(), Qt::Key_Delete);
   EXPECT_EQ(titles, (std::vector<std::string>{"Delete Notification", session::kErrorTitle}));
-  EXPECT_EQ(mostAtOnce, 1);
-  EXPECT_EQ(studio.Table().model()->rowCount(), 2);  // the rows as they were last read
+  EXPECT_EQ(studio->Table().model()->rowCount(), 2);  // the rows as they were last read
+}
+
+// From inside any page the page keys change pages, and the keyboard goes
+// with the page; a list's Ctrl+PgDn is no row move; Esc on an open drop-down
+// closes only the drop-down.
+TEST_F(StudioKeys, PageKeysWorkFromInsideAPageAndEscClosesOnlyADropDown) {
+  NotificationWindow& window = Open(1);
+  EXPECT_EQ(window.Tabs().tabText(1), "&2 SNMP Managers");
+  const std::pair<QKeyCombination, int> steps[] = {
+      {Qt::CTRL | Qt::Key_Tab, 1},      {Qt::CTRL | Qt::Key_PageDown, 2},
+      {Qt::CTRL | Qt::Key_PageUp, 1},   {Qt::CTRL | Qt::SHIFT | Qt::Key_Backtab, 0},
+      {QKeyCombination(Qt::Key_F6), 1}, {Qt::SHIFT | Qt::Key_F6, 0},
+      {Qt::ALT | Qt::Key_3, 2},         {QKeyCombination(Qt::Key_F6), 0},
+      {Qt::ALT | Qt::Key_2, 1}};
+  for (const auto& [keys, page] : steps) {
+    SCOPED_TRACE(QKeySequence(keys).toString().toStdString());
+    Key(keys.key(), keys.keyboardModifiers());
+    EXPECT_EQ(window.Tabs().currentIndex(), page);
+    EXPECT_TRUE(window.Page(page).isAncestorOf(QApplication::focusWidget()));
+  }
+  QString help;
+  answers.push_back([&](QWidget& box) { help = dynamic_cast<QMessageBox&>(box).text(), box.close(); });
+  Key(Qt::Key_F1);
+  EXPECT_TRUE(help.contains("Ctrl+PgDn") && help.contains("Shift+F10")) << help.toStdString();
+  Activate(window);
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+  auto& managers = Native<QTreeView>(window, 1, snmp.stl());
+  QTest::mouseClick(managers.viewport(), Qt::LeftButton, {},
+                    managers.visualRect(managers.model()->index(0, 0)).center());
+  Key(Qt::Key_PageDown, Qt::ControlModifier);
+  EXPECT_EQ(window.Tabs().currentIndex(), 2);
+  EXPECT_EQ(snmp.stl().SelectedRows(), std::vector<int>{0});
+
+  window.Tabs().setCurrentIndex(1);
+  auto& version = Native<QComboBox>(window, 1, snmp.cboVersion());
+  QTest::mouseClick(&version, Qt::LeftButton);
+  ASSERT_NE(QApplication::activePopupWidget(), nullptr);
+  // As some window systems deliver it: to the window's Esc shortcut.
+  for (QAction* action : window.actions())
+    if (action->shortcut() == QKeySequence(Qt::Key_Escape)) action->trigger();
+  QTest::qWait(50);
+  EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+  EXPECT_TRUE(window.isVisible());
+  Activate(window);
+  QTest::keyClick(&version, Qt::Key_Escape);  // now the window's
+  EXPECT_FALSE(window.isVisible());
+}
+
+// New alone is no change (and Alt+N is the page's New, not the menu's); the
+// revision question answers Enter with Cancel, keeping the user's edits.
+// New alone is no change (and Alt+N is the page's New, not the menu's); Enter
+// on the revision question cancels, keeping the edits. One window per
+// notification number, whose title follows a save as new and a rename from
+// the list; a deletion from the list closes the window first.
+TEST_F(StudioKeys, NewAloneIsNoChangeAndTheListAndTheWindowsStayInStep) {
+  NotificationWindow& window = Open(1);
+  window.Tabs().setCurrentIndex(1);
+  EXPECT_EQ(window.menuBar()->actions().at(0)->text(), "N&otification");
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+  Key(Qt::Key_N, Qt::AltModifier);
+  EXPECT_TRUE(Native(window, 1, snmp.txtHost()).hasFocus());
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
+  QTest::keyClicks(QApplication::focusWidget(), "trap.example.org");
+  Key(Qt::Key_Tab);
+  QTest::keyClicks(QApplication::focusWidget(), "1162");
+  Key(Qt::Key_Return);
+  ASSERT_EQ(snmp.stl().ViewRowCount(), 3);
+  store::Store::Open(dir.File("q.db"))->RenameNotification(1, "Renamed elsewhere");
+  QString defaultButton;
+  answers.push_back([&](QWidget& box) {
+    defaultButton = dynamic_cast<QMessageBox&>(box).defaultButton()->text(), QTest::keyClick(&box, Qt::Key_Return);
+  });
+  Key(Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(defaultButton, "Cancel");
+  EXPECT_TRUE(window.windowTitle().endsWith("[changed]"));
+  EXPECT_EQ(snmp.stl().ViewRowCount(), 3);
+  answers = {Press("Save as new"), Type("Copy")};
+  Activate(window);
+  QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
+  ASSERT_EQ(window.windowTitle().toStdString(), "Notification 3: Copy");
+  NotificationWindow* first = studio->OpenNotification(1);
+  ASSERT_NE(first, &window);
+  EXPECT_EQ(first->windowTitle().toStdString(), "Notification 1: Renamed elsewhere");
+  first->close();
+
+  const auto onTheList = [&](std::int32_t id, Qt::Key key) {
+    Activate(*studio);
+    studio->Table().selectRow(studio->Index().RowOf(id));
+    QTest::keyClick(&studio->Table(), key);
+  };
+  answers = {Type("Third")};
+  onTheList(3, Qt::Key_F2);
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 3: Third  [changed]");
+  Activate(window);
+  Key(Qt::Key_S, Qt::ControlModifier);  // no "changed by another program"
+  EXPECT_EQ(window.windowTitle().toStdString(), "Notification 3: Third");
+  EXPECT_EQ(studio->Table().model()->index(studio->Index().RowOf(3), 1).data().toString(), "Third");
+
+  QPointer<NotificationWindow> open(&window);
+  answers = {Press("Yes")};
+  onTheList(3, Qt::Key_Delete);
+  EXPECT_TRUE(!open || !open->isVisible());
+  EXPECT_EQ(studio->Index().RowOf(3), -1);
+}
+
+// The window opens with every page whole; made smaller than a page, it
+// scrolls rather than cutting controls off. A long message opens from its
+// start, wrapped. Boxes open over their window, titled alike, and the
+// name dialogs show their titles whole.
+TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindow) {
+  auto stored = store->OpenDefinition(1);
+  QString words;
+  for (int i = 0; i < 60; ++i) words += QString("word%1 ").arg(i);
+  stored->SetEmailMessage(words.toStdString());
+  store->Save(*stored);
+  NotificationWindow& window = Open(1);
+  const auto area = [&](int page) { return qobject_cast<QScrollArea*>(window.Tabs().widget(page)); };
+  for (int page = 0; page < 3; ++page) {
+    window.Tabs().setCurrentIndex(page);
+    ASSERT_NE(area(page), nullptr);
+    QApplication::processEvents();
+    EXPECT_GE(area(page)->viewport()->width(), window.Page(page).DesignSize().width()) << page;
+    EXPECT_GE(area(page)->viewport()->height(), window.Page(page).DesignSize().height()) << page;
+  }
+  auto& message = Native<QPlainTextEdit>(window, 2, dynamic_cast<XEventEmailTab&>(window.Page(2).Panel()).txtMessage());
+  EXPECT_EQ(message.lineWrapMode(), QPlainTextEdit::WidgetWidth);
+  EXPECT_EQ(message.cursorForPosition(QPoint(1, 1)).position(), 0);  // the first word shows
+
+  window.resize(300, 250);
+  for (int page = 0; page < 3; ++page) {
+    SCOPED_TRACE(page);
+    window.Tabs().setCurrentIndex(page);
+    QApplication::processEvents();
+    EXPECT_EQ(window.Page(page).size().expandedTo(window.Page(page).DesignSize()), window.Page(page).size());
+    EXPECT_GT(area(page)->verticalScrollBar()->maximum(), 0);
+    EXPECT_GT(area(page)->horizontalScrollBar()->maximum(), 0);
+  }
+
+  window.Tabs().setCurrentIndex(1);
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(window.Page(1).Panel());
+  QTest::mouseClick(&Native(window, 1, snmp.cmdNew()), Qt::LeftButton);
+  TypeInto(Native(window, 1, snmp.txtHost()), "trap.example.org");
+  TypeInto(Native(window, 1, snmp.txtPort()), "99999");
+  QWidget* over = nullptr;
+  QString title;
+  answers.push_back([&](QWidget& box) { over = box.parentWidget()->window(), title = box.windowTitle(), box.close(); });
+  QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
+  EXPECT_EQ(over, &window);
+  EXPECT_EQ(title, window.windowTitle());
+  int wide = 0, needed = 0;
+  answers.push_back([&](QWidget& dialog) {
+    wide = dialog.width(), needed = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100;
+    dialog.close();
+  });
+  Activate(window);
+  QTest::keyClick(&window, Qt::Key_F2);
+  EXPECT_GE(wide, needed);
+  answers.push_back(Press("Discard"));
+  window.close();
+}
+
+// The list's columns fit their captions and numbers in a font twice as
+// large (192 DPI without Qt's scaling); the status bar is there from the
+// start; the help is printed without a display.
+TEST_F(StudioKeys, TheListFitsItsFontTheStatusBarIsThereAndHelpNeedsNoDisplay) {
+  QTableView& table = studio->Table();
+  QFont large = table.font();
+  large.setPointSizeF(large.pointSizeF() * 2);
+  table.setFont(large);
+  table.horizontalHeader()->setFont(large);
+  QApplication::processEvents();
+  const QFontMetrics metrics(large);
+  for (int column = 0; column < table.model()->columnCount(); ++column) {
+    const QString caption = table.model()->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    EXPECT_GT(table.columnWidth(column), metrics.horizontalAdvance(caption)) << caption.toStdString();
+    for (int row = 0; row < table.model()->rowCount(); ++row)
+      EXPECT_GT(table.columnWidth(column),
+                metrics.horizontalAdvance(table.model()->index(row, column).data().toString()));
+  }
+  EXPECT_FALSE(table.wordWrap());
+
+  NotificationWindow& window = Open(1);
+  EXPECT_TRUE(window.statusBar()->isVisible());
+  window.close();
+
+  FILE* help = popen("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " QUILLMONT_STUDIO " --help 2>&1", "r");
+  ASSERT_NE(help, nullptr);
+  std::string out;
+  for (char buffer[256]; fgets(buffer, sizeof buffer, help);) out += buffer;
+  EXPECT_EQ(pclose(help), 0) << out;
+  EXPECT_NE(out.find("--db"), std::string::npos) << out;
 }
 
 }  // namespace

@@ -153,6 +153,9 @@ class FaultyNotificationDefinition : public Wrapper<NotificationDefinition> {
   void SetChosenEventTypes(std::shared_ptr<SelectorRows> chosenRows) override {
     QM_FORWARD("Definition", SetChosenEventTypes)(std::move(chosenRows));
   }
+  std::shared_ptr<EventTypeCollection> StoredEventTypes() const override {
+    QM_FORWARD("Definition", StoredEventTypes)();
+  }
 };
 
 // The default list whose every list operation (the XStaticList members)

@@ -4,6 +4,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -304,6 +305,10 @@ class QUILLMONT_API UserControl : public Container {
   ~UserControl() override;
   ControlKind Kind() const noexcept override { return ControlKind::UserControl; }
 
+  // The thread that created the panel: its services are that thread's, so
+  // the host's calls and the user's gestures are taken only there.
+  std::thread::id OwnerThread() const noexcept { return owner_; }
+
   bool KeyPreview() const noexcept { return keyPreview_; }
   void SetKeyPreview(bool on) noexcept { keyPreview_ = on; }
 
@@ -337,6 +342,7 @@ class QUILLMONT_API UserControl : public Container {
 
  private:
   Control* InputTarget() const noexcept;
+  std::thread::id owner_ = std::this_thread::get_id();
   Control* active_ = nullptr;
   bool keyPreview_ = false;
   PopupMenu* openPopup_ = nullptr;

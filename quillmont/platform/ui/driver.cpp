@@ -1,7 +1,10 @@
 #include "quillmont/platform/ui/driver.h"
 
 #include <cctype>
+#include <string>
+#include <thread>
 
+#include "quillmont/platform/error.h"
 #include "quillmont/storage/utf8.h"
 
 namespace quillmont::ui {
@@ -33,13 +36,21 @@ int CharacterOf(int keyCode, int shiftState) {
 
 }  // namespace
 
+void Driver::CheckThread() const {
+  if (std::this_thread::get_id() != panel_.OwnerThread())
+    throw Error(ErrorCode::InvalidProcedureCall,
+                panel_.Name() + " belongs to the thread that created it; use it only there");
+}
+
 bool Driver::Focus(Control& control) {
+  CheckThread();
   if (!control.CanTakeFocus()) return false;
   control.SetFocus();
   return true;
 }
 
 bool Driver::Type(std::string_view text) {
+  CheckThread();
   Control* target = panel_.ActiveControl();
   if (!target || !target->CanTakeFocus()) return false;
   for (char32_t ch : utf8::Decode(text)) TypeCharacter(ch);
@@ -57,6 +68,7 @@ void Driver::TypeCharacter(char32_t ch) {
 bool Driver::TypeInto(Control& control, std::string_view text) { return Focus(control) && Type(text); }
 
 bool Driver::ClearText() {
+  CheckThread();
   auto* box = dynamic_cast<TextBox*>(panel_.ActiveControl());
   if (!box || !box->CanTakeFocus()) return false;
   box->SetSelection(0, utf8::CharCount(box->Text()));
@@ -65,6 +77,7 @@ bool Driver::ClearText() {
 }
 
 bool Driver::Paste(std::string_view text) {
+  CheckThread();
   auto* box = dynamic_cast<TextBox*>(panel_.ActiveControl());
   if (!box || !box->CanTakeFocus()) return false;
   return box->InsertText(text);
@@ -77,23 +90,30 @@ void Driver::PressKey(int keyCode, int shiftState) {
 }
 
 void Driver::KeyDown(int keyCode, int shiftState) {
+  CheckThread();
   KeyEventArgs e{keyCode, shiftState};
   panel_.RouteKeyDown(e);
 }
 
 void Driver::KeyPress(int character) {
+  CheckThread();
   KeyPressArgs e{character};
   panel_.RouteKeyPress(e);
 }
 
 void Driver::KeyUp(int keyCode, int shiftState) {
+  CheckThread();
   KeyEventArgs e{keyCode, shiftState};
   panel_.RouteKeyUp(e);
 }
 
-bool Driver::AccessKey(char letter) { return panel_.RouteAccessKey(letter); }
+bool Driver::AccessKey(char letter) {
+  CheckThread();
+  return panel_.RouteAccessKey(letter);
+}
 
 bool Driver::Click(Control& control) {
+  CheckThread();
   if (!Reachable(control)) return false;
   if (control.IsFocusable() && control.CanTakeFocus()) control.SetFocus();
   control.Click();
@@ -107,6 +127,7 @@ bool Driver::Choose(ComboBox& combo, const std::string& itemText) {
 }
 
 bool Driver::ChooseIndex(ComboBox& combo, int index) {
+  CheckThread();
   if (!combo.CanTakeFocus() || index < 0 || index >= combo.ListCount()) return false;
   combo.SetFocus();
   combo.UserChoose(index);
@@ -114,6 +135,7 @@ bool Driver::ChooseIndex(ComboBox& combo, int index) {
 }
 
 bool Driver::SelectRows(ListView& list, const std::vector<int>& rows) {
+  CheckThread();
   if (!list.CanTakeFocus()) return false;
   list.SetFocus();
   if (rows.empty()) {
@@ -126,6 +148,7 @@ bool Driver::SelectRows(ListView& list, const std::vector<int>& rows) {
 }
 
 bool Driver::ClickRow(ListView& list, int row, int shiftState) {
+  CheckThread();
   if (!list.CanTakeFocus()) return false;
   list.SetFocus();
   list.UserClickRow(row, shiftState);
@@ -133,6 +156,7 @@ bool Driver::ClickRow(ListView& list, int row, int shiftState) {
 }
 
 bool Driver::ContextMenu(ListView& list, std::optional<int> row) {
+  CheckThread();
   if (!list.CanTakeFocus()) return false;
   list.SetFocus();
   list.UserContextMenu(row.value_or(-1));
@@ -140,6 +164,7 @@ bool Driver::ContextMenu(ListView& list, std::optional<int> row) {
 }
 
 bool Driver::ChooseMenuItem(const std::string& caption) {
+  CheckThread();
   PopupMenu* menu = panel_.OpenPopupMenu();
   if (!menu) return false;
   for (const auto& item : menu->Items()) {

@@ -14,7 +14,9 @@ namespace quillmont::ui {
 // takes: focus by clicking, keys to the active control (key preview first),
 // access keys, list rows, pop-up menus, resizing. Hosts and tests share it.
 // Anything aimed at a disabled or hidden control is ignored, as on a screen;
-// such calls return false. Errors raised by handlers reach the caller.
+// such calls return false. Errors raised by handlers reach the caller. A
+// gesture on another thread than the panel's raises Error
+// (InvalidProcedureCall), as the tab contract's operations do.
 class QUILLMONT_API Driver {
  public:
   explicit Driver(UserControl& panel) : panel_(panel) {}
@@ -74,6 +76,7 @@ class QUILLMONT_API Driver {
   void Resize(float width, float height) { panel_.SetSize(width, height); }
 
  private:
+  void CheckThread() const;
   static bool Reachable(const Control& c) { return c.IsEffectivelyEnabled() && c.IsEffectivelyVisible(); }
   UserControl& panel_;
 };
