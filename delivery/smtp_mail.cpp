@@ -509,9 +509,10 @@ void MailSender::Close(const Finish& finish, Clock::time_point hardStop) {
       if (Clock::now() >= hardStop || (s.options.cancel && s.options.cancel->load()))
         for (curl_socket_t fd : s.sockets) {
           shutdown(fd, SHUT_RDWR);
-          // A connection still being made is dropped too (shutdown leaves it).
+          // A connection still being made is dropped too (shutdown leaves
+          // it); there is nothing to do if that fails as well.
           const sockaddr none{AF_UNSPEC, {}};
-          connect(fd, &none, sizeof none);
+          (void)connect(fd, &none, sizeof none);
         }
     }
     Wait({}, 20);

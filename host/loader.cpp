@@ -1,7 +1,10 @@
 #include "host/loader.h"
 
 #include <dlfcn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <mutex>
 #include <sstream>
 
 #include "quillmont/library/registry_file.h"
@@ -43,6 +46,21 @@ std::optional<ClassRegistration> ReadClass(const registry::Document& doc, const 
   r.libraryPath = text("InprocServer32");
   r.threadingModel = text("ThreadingModel");
   return r;
+}
+
+// The descriptors libraries were loaded through, one per file. The system
+// loader knows a library by every name it was opened as, so a descriptor
+// stays open while its library is mapped (its number must never come to name
+// another file), and a file loaded again is loaded through the same one.
+struct LoadedFiles {
+  std::mutex mutex;
+  std::map<std::pair<std::uint64_t, std::uint64_t>, int> fds;  // (device, inode) -> descriptor
+};
+
+LoadedFiles& Loaded() {
+  // Never destroyed: libraries may still be unloaded while the process exits.
+  static auto* files = new LoadedFiles;
+  return *files;
 }
 
 template <class Fn>
@@ -107,8 +125,20 @@ std::shared_ptr<ComponentLibrary> ComponentLibrary::Load(const std::string& path
   std::string why;
   files::Fd fd = files::OpenTrustedLibrary(path, why);
   if (fd.Get() < 0) throw LoaderError(com::E_ACCESSDENIED, why);
-  const std::string name = "/proc/self/fd/" + std::to_string(fd.Get());
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) throw LoaderError(com::E_FAIL, "Cannot load " + path);
+  const std::pair<std::uint64_t, std::uint64_t> id{st.st_dev, st.st_ino};
+  std::unique_lock lock(Loaded().mutex);
+  // The same file (what the kept descriptor leads to is what was checked).
+  const auto [kept, fresh] = Loaded().fds.emplace(id, fd.Get());
+  if (fresh) fd.Release();
+  const std::string name = "/proc/self/fd/" + std::to_string(kept->second);
   void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (!handle && fresh) {
+    ::close(kept->second);
+    Loaded().fds.erase(kept);
+  }
+  lock.unlock();
   if (!handle) {
     const char* error = ::dlerror();
     std::string text = error ? error : "unknown reason";
@@ -120,7 +150,7 @@ std::shared_ptr<ComponentLibrary> ComponentLibrary::Load(const std::string& path
   lib->handle_ = handle;
   lib->path_ = path;
   lib->loadedAs_ = name;
-  lib->fd_ = fd.Release();
+  lib->fileId_ = id;
   lib->canUnloadNow_ = Symbol<com::DllCanUnloadNowFn>(handle, "DllCanUnloadNow", true, path);
   lib->getClassObject_ = Symbol<com::DllGetClassObjectFn>(handle, "DllGetClassObject", true, path);
   lib->registerServer_ = Symbol<com::DllRegisterServerFn>(handle, "DllRegisterServer", true, path);
@@ -133,13 +163,14 @@ std::shared_ptr<ComponentLibrary> ComponentLibrary::Load(const std::string& path
 
 ComponentLibrary::~ComponentLibrary() {
   if (handle_ && canUnloadNow_ && canUnloadNow_() == com::S_OK) ::dlclose(handle_);
-  // The system loader knows the library by its descriptor's name: while the
-  // library stays mapped, that number must not name another file.
-  void* still = ::dlopen(loadedAs_.c_str(), RTLD_LAZY | RTLD_NOLOAD);
-  if (still)
+  // Its descriptor goes once the library is no longer mapped at all.
+  const std::lock_guard lock(Loaded().mutex);
+  if (void* still = ::dlopen(loadedAs_.c_str(), RTLD_LAZY | RTLD_NOLOAD)) {
     ::dlclose(still);
-  else if (fd_ >= 0)
-    ::close(fd_);
+  } else if (auto it = Loaded().fds.find(fileId_); it != Loaded().fds.end()) {
+    ::close(it->second);
+    Loaded().fds.erase(it);
+  }
 }
 
 com::HResult ComponentLibrary::CanUnloadNow() const { return canUnloadNow_(); }

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "quillmont/library/com.h"
@@ -86,8 +87,8 @@ class ComponentLibrary {
   ComponentLibrary() = default;
   void* handle_ = nullptr;
   std::string path_;
-  std::string loadedAs_;  // /proc/self/fd/N
-  int fd_ = -1;
+  std::string loadedAs_;                              // /proc/self/fd/N
+  std::pair<std::uint64_t, std::uint64_t> fileId_{};  // device and inode
   com::DllCanUnloadNowFn canUnloadNow_ = nullptr;
   com::DllGetClassObjectFn getClassObject_ = nullptr;
   com::DllRegisterServerFn registerServer_ = nullptr;

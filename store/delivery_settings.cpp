@@ -118,15 +118,16 @@ DeliverySettings SettingsForDelivery(Store& store) {
                                                                          " is on a server, where others may write it."
                                                                    : store.Untrusted();
   if (whose.empty()) return settings;
+  auto refuse = [&whose](const std::string& key, const std::string& value) {
+    throw Error(ErrorCode::Failed,
+                "The setting \"" + key + "\" names the file " + value +
+                    " on this machine, which is read only when the setting comes from a database file of yours or "
+                    "root's. " +
+                    whose + " Remove the setting" +
+                    (key == "Delivery.SmtpPasswordFile" ? ", or give the password in QUILLMONT_SMTP_PASSWORD." : "."));
+  };
   for (const Field& field : Fields())
-    if (const std::string value = field.write(settings); field.localFile && !value.empty())
-      throw Error(ErrorCode::Failed, std::string("The setting \"") + field.key + "\" names the file " + value +
-                                         " on this machine, which is read only when the setting comes from a "
-                                         "database file of yours or root's. " +
-                                         whose + " Remove the setting" +
-                                         (std::string(field.key) == "Delivery.SmtpPasswordFile"
-                                              ? ", or give the password in QUILLMONT_SMTP_PASSWORD."
-                                              : "."));
+    if (const std::string value = field.write(settings); field.localFile && !value.empty()) refuse(field.key, value);
   return settings;
 }
 

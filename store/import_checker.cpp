@@ -3,6 +3,7 @@
 #include <limits>
 #include <map>
 
+#include "quillmont/rules/characters.h"
 #include "quillmont/rules/fields.h"
 #include "quillmont/storage/utf8.h"
 #include "store/notification_io.h"
@@ -14,8 +15,7 @@ using namespace json;
 
 class Checker {
  public:
-  Checker(std::shared_ptr<EventTypeCollection> catalogue, std::set<std::int64_t> groupIds,
-          std::vector<std::string>& problems)
+  Checker(std::shared_ptr<EventTypeCollection> catalogue, std::set<std::int64_t> groupIds, ProblemList& problems)
       : catalogue_(std::move(catalogue)), groupIds_(std::move(groupIds)), problems_(problems) {}
 
   std::vector<Incoming> Document(const InJson& doc) {
@@ -49,7 +49,7 @@ class Checker {
   }
 
  private:
-  void Problem(const std::string& path, const std::string& what) { problems_.push_back(path + ": " + what); }
+  void Problem(const std::string& path, const std::string& what) { problems_.Add(path + ": " + what); }
 
   static std::string Join(const std::string& path, const std::string& key) {
     return path.empty() ? key : path + "." + key;
@@ -70,10 +70,19 @@ class Checker {
     return nullptr;
   }
 
-  std::optional<std::string> Text(const InJson& v, const std::string& path) {
-    if (v.is_string()) return v.get<std::string>();
-    Problem(path, "expected a string, not " + Kind(v));
-    return std::nullopt;
+  // A string without characters a stored text may not hold (tab and line
+  // feed only where lineBreaks).
+  std::optional<std::string> Text(const InJson& v, const std::string& path, bool lineBreaks = false) {
+    if (!v.is_string()) {
+      Problem(path, "expected a string, not " + Kind(v));
+      return std::nullopt;
+    }
+    std::string text = v.get<std::string>();
+    if (const std::string bad = rules::ForbiddenCharacter(text, lineBreaks); !bad.empty()) {
+      Problem(path, "holds " + bad + ", which stored text may not hold");
+      return std::nullopt;
+    }
+    return text;
   }
 
   std::optional<std::int64_t> Whole(const InJson& v, const std::string& path, std::int64_t low, std::int64_t high) {
@@ -92,9 +101,10 @@ class Checker {
 
   // A text of at most maxChars characters; "<Default>" and null stand for
   // none, as on the e-mail page.
-  std::optional<std::string> DefaultableText(const InJson* v, const std::string& path, std::size_t maxChars) {
+  std::optional<std::string> DefaultableText(const InJson* v, const std::string& path, std::size_t maxChars,
+                                             bool lineBreaks = false) {
     if (!v || v->is_null()) return std::nullopt;
-    auto text = Text(*v, path);
+    auto text = Text(*v, path, lineBreaks);
     if (!text || *text == rules::kDefaultText) return std::nullopt;
     CheckLength(*text, path, maxChars);
     return text;
@@ -255,7 +265,7 @@ class Checker {
     r.subject =
         DefaultableText(Field(v, path, "emailSubject", false), path + ".emailSubject", rules::kMaxSubjectLength);
     r.message =
-        DefaultableText(Field(v, path, "emailMessage", false), path + ".emailMessage", rules::kMaxMessageLength);
+        DefaultableText(Field(v, path, "emailMessage", false), path + ".emailMessage", rules::kMaxMessageLength, true);
     // The e-mail page's own validity rules.
     const rules::EmailTextProblems texts = rules::CheckStoredEmailTexts(!r.recipients.empty(), r.subject, r.message);
     if (texts.subjectEmpty)
@@ -278,14 +288,36 @@ class Checker {
 
   std::shared_ptr<EventTypeCollection> catalogue_;
   std::set<std::int64_t> groupIds_;
-  std::vector<std::string>& problems_;
+  ProblemList& problems_;
 };
 
 }  // namespace
 
 std::vector<Incoming> CheckDocument(const InJson& doc, std::shared_ptr<EventTypeCollection> catalogue,
-                                    std::set<std::int64_t> groupIds, std::vector<std::string>& problems) {
+                                    std::set<std::int64_t> groupIds, ProblemList& problems) {
   return Checker(std::move(catalogue), std::move(groupIds), problems).Document(doc);
+}
+
+void CheckLookAlikes(const std::map<std::string, NotificationRecord>& stored, const std::vector<Incoming>& incoming,
+                     ProblemList& problems) {
+  struct Look {
+    std::set<std::string> keys;  // the names of this look, folded
+    std::string first;           // who had it first
+  };
+  std::map<std::string, Look> looks;
+  for (const auto& [key, r] : stored) {
+    Look& look = looks[rules::LookAlike(r.name)];
+    if (look.keys.empty()) look.first = "notification " + std::to_string(r.id) + " " + Quoted(r.name);
+    look.keys.insert(key);
+  }
+  for (const Incoming& in : incoming) {
+    const std::string key = rules::NameKey(in.record.name);
+    Look& look = looks[rules::LookAlike(in.record.name)];
+    if (look.keys.empty()) look.first = in.path;
+    if (look.keys.insert(key).second && look.keys.size() > 1)
+      problems.Add(in.path + ".name: " + Quoted(in.record.name) + " looks like " + look.first +
+                   " but differs from it in invisible or look-alike characters");
+  }
 }
 
 }  // namespace quillmont::store

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "quillmont/framework/definition.h"
+#include "store/notification_io.h"
 #include "store/notification_json.h"
 
 // The import's checker: a parsed document checked as the pages check a
@@ -23,8 +25,16 @@ struct Incoming {
 
 // The document's notifications, checked, in document order; each problem
 // ("notifications[2].snmpManagers[0].port: ...") is added to problems.
-// groupIds are the catalogue's event groups.
+// groupIds are the catalogue's event groups. Besides the pages' rules, no
+// text may hold a character rules::ForbiddenCharacter names.
 std::vector<Incoming> CheckDocument(const json::InJson& doc, std::shared_ptr<EventTypeCollection> catalogue,
-                                    std::set<std::int64_t> groupIds, std::vector<std::string>& problems);
+                                    std::set<std::int64_t> groupIds, ProblemList& problems);
+
+// Adds a problem for each name of incoming that only invisible or look-alike
+// characters (a Cyrillic о, a zero-width space) tell apart from a name of
+// stored (name key -> record) or an earlier one of incoming: a reader takes
+// the two for one.
+void CheckLookAlikes(const std::map<std::string, NotificationRecord>& stored, const std::vector<Incoming>& incoming,
+                     ProblemList& problems);
 
 }  // namespace quillmont::store

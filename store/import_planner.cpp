@@ -42,12 +42,14 @@ std::vector<ImportStep> ImportJson(Store& store, std::string_view document, cons
   std::set<std::int64_t> groupIds;
   Statement groups = db.Prepare("SELECT Group_id FROM event_groups");
   while (groups.Step()) groupIds.insert(groups.Int(0));
-  std::vector<std::string> problems;
+  ProblemList problems;
   std::vector<Incoming> incoming = CheckDocument(doc, store.EventTypes(), std::move(groupIds), problems);
-  if (!problems.empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(problems));
+  if (!problems.Empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(problems.listed), problems.more);
 
   std::map<std::string, NotificationRecord> stored;  // name key -> record
   for (NotificationRecord& r : store.Reader().ReadAll()) stored.emplace(rules::NameKey(r.name), std::move(r));
+  CheckLookAlikes(stored, incoming, problems);
+  if (!problems.Empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(problems.listed), problems.more);
   std::vector<ImportStep> steps;
   std::vector<std::string> conflicts;
   std::set<std::int64_t> usedNumbers;

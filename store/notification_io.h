@@ -42,10 +42,26 @@ struct ImportStep {
 
 // An import that wrote nothing: every problem of the document, each
 // "path: what is wrong", or the notifications changed since the export.
+// Problems as they are found: the first ones listed, the rest only counted
+// (a document can hold millions).
+struct ProblemList {
+  static constexpr std::size_t kListed = 100;
+  std::vector<std::string> listed;
+  std::size_t more = 0;
+  void Add(std::string problem) {
+    if (listed.size() < kListed)
+      listed.push_back(std::move(problem));
+    else
+      ++more;
+  }
+  bool Empty() const noexcept { return listed.empty(); }
+};
+
 class ImportRefused : public Error {
  public:
   enum class Reason { Invalid, ChangedMeanwhile };
-  ImportRefused(Reason reason, std::vector<std::string> problems);
+  // more: problems beyond those listed (a long list keeps its first ones).
+  ImportRefused(Reason reason, std::vector<std::string> problems, std::size_t more = 0);
   Reason Why() const noexcept { return reason_; }
   const std::vector<std::string>& Problems() const noexcept { return problems_; }
 

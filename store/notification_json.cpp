@@ -119,7 +119,12 @@ InJson Parse(std::string_view document) {
     std::set<std::string> keys;
   };
   std::vector<Frame> stack;
-  std::vector<std::string> problems;
+  ProblemList problems;
+  // The parser takes a NUL for the end of the text: what follows would be
+  // ignored unread.
+  if (const auto nul = document.find('\0'); nul != std::string_view::npos)
+    throw ImportRefused(ImportRefused::Reason::Invalid,
+                        {"document: a NUL byte at byte " + std::to_string(nul) + ", which JSON text cannot hold"});
   auto pathOf = [&stack] {
     std::string path;
     // Appended piece by piece: g++ 12 at -O3 warns (wrongly) about the
@@ -150,7 +155,7 @@ InJson Parse(std::string_view document) {
         break;
       case InJson::parse_event_t::key:
         stack.back().key = parsed.get<std::string>();
-        if (!stack.back().keys.insert(stack.back().key).second) problems.push_back(pathOf() + ": given twice");
+        if (!stack.back().keys.insert(stack.back().key).second) problems.Add(pathOf() + ": given twice");
         break;
       case InJson::parse_event_t::object_end:
       case InJson::parse_event_t::array_end:
@@ -172,7 +177,7 @@ InJson Parse(std::string_view document) {
       what.erase(0, end + 2);
     throw ImportRefused(ImportRefused::Reason::Invalid, {"document: " + what});
   }
-  if (!problems.empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(problems));
+  if (!problems.Empty()) throw ImportRefused(ImportRefused::Reason::Invalid, std::move(problems.listed), problems.more);
   return doc;
 }
 
@@ -180,14 +185,17 @@ InJson Parse(std::string_view document) {
 
 using namespace json;
 
-ImportRefused::ImportRefused(Reason reason, std::vector<std::string> problems)
+ImportRefused::ImportRefused(Reason reason, std::vector<std::string> problems, std::size_t more)
     : Error(ErrorCode::InvalidPropertyValue,
-            reason == Reason::Invalid ? "The document was refused (" + std::to_string(problems.size()) + " problem" +
-                                            (problems.size() == 1 ? "" : "s") + "). Nothing was written."
-                                      : "Notifications were changed after the document was exported. Nothing was "
-                                        "written; export again, or import with --force to replace them anyway."),
+            reason == Reason::Invalid
+                ? "The document was refused (" + std::to_string(problems.size() + more) + " problem" +
+                      (problems.size() + more == 1 ? "" : "s") + "). Nothing was written."
+                : "Notifications were changed after the document was exported. Nothing was "
+                  "written; export again, or import with --force to replace them anyway."),
       reason_(reason),
-      problems_(std::move(problems)) {}
+      problems_(std::move(problems)) {
+  if (more > 0) problems_.push_back("... and " + std::to_string(more) + " more");
+}
 
 std::string ExportJson(Store& store, std::int32_t id) {
   ReadTransaction snapshot(store.Db());

@@ -274,7 +274,7 @@ bool IsServerUri(std::string_view location) { return HasServerScheme(location) |
 std::string HiddenPassword(std::string_view location) {
   std::string out(location);
   if (!IsServerUri(location)) return out;
-  for (const auto& [begin, end] : PasswordSpans(location)) std::fill(out.begin() + begin, out.begin() + end, '*');
+  for (const auto& [begin, end] : PasswordSpans(location)) out.replace(begin, end - begin, end - begin, '*');
   return out;
 }
 
@@ -284,7 +284,7 @@ void HidePasswordInArgument(char* argument) {
   if (argument[0] == '-' && argument[1] == '-')
     if (char* equals = std::strchr(argument, '=')) location = equals + 1;
   const std::string hidden = HiddenPassword(location);
-  std::memcpy(location, hidden.data(), hidden.size());
+  std::copy(hidden.begin(), hidden.end(), location);
 }
 
 std::string RedactedUri(std::string_view uri) {
@@ -293,9 +293,9 @@ std::string RedactedUri(std::string_view uri) {
     // The key-value pairs without the password's.
     std::string out(uri);
     const auto spans = PasswordSpans(uri);
-    for (auto it = spans.rbegin(); it != spans.rend(); ++it) {
-      const std::size_t key = out.rfind("password", it->first);
-      out.erase(key, it->second - key);
+    for (std::size_t i = spans.size(); i-- > 0;) {
+      const std::size_t key = out.rfind("password", spans[i].first);
+      out.erase(key, spans[i].second - key);
     }
     return out;
   }

@@ -147,8 +147,10 @@ bool NeedsImmutableRead(SqliteDatabase& db) {
   if (rc == SQLITE_OK) rc = sqlite3_step(stmt);
   sqlite3_finalize(stmt);
   std::error_code ec;
-  // (SQLite says it cannot set up the index, or cannot write the folder.)
-  return (rc & 0xFF) == SQLITE_READONLY && !std::filesystem::exists(db.FilePath() + "-wal", ec);
+  // (SQLite says it cannot set up the index, cannot write the folder, or,
+  // on a read-only mount, cannot open the index at all.)
+  return ((rc & 0xFF) == SQLITE_READONLY || (rc & 0xFF) == SQLITE_CANTOPEN) &&
+         !std::filesystem::exists(db.FilePath() + "-wal", ec);
 }
 
 // What makes an existing file untrustworthy (another owner than the user or
@@ -170,6 +172,24 @@ std::string UntrustedBecause(const struct stat& st, const std::string& path) {
 // lies in a folder nobody else may write, and whatever lies beside any
 // database is a regular file of the user's, root's or the database owner's
 // that others may not write.
+// Why a file beside the database (folder/name, with this status) is not
+// to be read as part of it, or "".
+std::string SideFileRefusal(const struct stat& side, uid_t owner, const std::string& path, const std::string& folder,
+                            const std::string& name) {
+  std::string fault;
+  if (!S_ISREG(side.st_mode))
+    fault = "is not a regular file";
+  else if (side.st_uid != ::geteuid() && side.st_uid != 0 && side.st_uid != owner)
+    fault = "belongs to " + files::DescribeUser(side.st_uid);
+  else if (side.st_mode & S_IWOTH)
+    fault = "is writable by others (mode " + files::ModeText(side.st_mode) + ")";
+  if (fault.empty()) return {};
+  const std::string shown = folder + "/" + name;
+  return "Beside the database " + path + " lies " + shown + ", which " + fault +
+         "; SQLite would read it as part of the database. Remove it if you did not make it (rm " + shown +
+         "), and keep the database in a folder of your own.";
+}
+
 std::string PlaceRefusal(const std::string& path, bool trusted, uid_t owner) {
   const std::string folder = files::FolderOf(path);
   files::Fd dir(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
@@ -182,18 +202,7 @@ std::string PlaceRefusal(const std::string& path, bool trusted, uid_t owner) {
     const std::string name = files::NameOf(path) + suffix;
     struct stat side {};
     if (::fstatat(dir.Get(), name.c_str(), &side, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    const std::string shown = folder + "/" + name;
-    std::string fault;
-    if (!S_ISREG(side.st_mode))
-      fault = "is not a regular file";
-    else if (side.st_uid != ::geteuid() && side.st_uid != 0 && side.st_uid != owner)
-      fault = "belongs to " + files::DescribeUser(side.st_uid);
-    else if (side.st_mode & S_IWOTH)
-      fault = "is writable by others (mode " + files::ModeText(side.st_mode) + ")";
-    if (!fault.empty())
-      return "Beside the database " + path + " lies " + shown + ", which " + fault +
-             "; SQLite would read it as part of the database. Remove it if you did not make it (rm " + shown +
-             "), and keep the database in a folder of your own.";
+    if (std::string why = SideFileRefusal(side, owner, path, folder, name); !why.empty()) return why;
   }
   return {};
 }

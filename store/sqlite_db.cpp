@@ -96,13 +96,16 @@ class SqliteStatement final : public StatementImpl {
   bool IsNull(int column) const override { return sqlite3_column_type(stmt_, column) == SQLITE_NULL; }
 
  private:
-  // The stored columns the statement reads ("notifications.name or ...").
+  // The stored text columns the statement reads ("notifications.name or ...").
   std::string Columns() const {
     std::string out;
     for (int i = 0; i < sqlite3_column_count(stmt_); ++i) {
+      // Only a text (or blob) can grow that long.
+      const char* type = sqlite3_column_decltype(stmt_, i);
       const char* table = sqlite3_column_table_name(stmt_, i);
       const char* column = sqlite3_column_origin_name(stmt_, i);
-      if (table && column) out += (out.empty() ? "" : " or ") + std::string(table) + "." + column;
+      if (table && column && type && std::string_view(type) != "INTEGER")
+        out += (out.empty() ? "" : " or ") + std::string(table) + "." + column;
     }
     return out.empty() ? "a value it computes" : out;
   }

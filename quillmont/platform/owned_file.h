@@ -206,6 +206,9 @@ inline TrustedPlace WalkTrusted(const std::string& path, const std::string& what
     return why;
   };
   auto root = [&] { return enter(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC), "/"); };
+  auto cannot = [&what](const char* doing, const std::string& shown, const std::string& why) {
+    return std::string(doing) + " " + shown + " on the way to " + what + why;
+  };
   if (std::string why = root(); !why.empty()) return fail(ReadResult::Status::Refused, why);
   int links = 0;
   while (!names.empty()) {
@@ -218,7 +221,8 @@ inline TrustedPlace WalkTrusted(const std::string& path, const std::string& what
         return fail(ReadResult::Status::Refused, why);
       continue;
     }
-    const std::string shown = at == "/" ? "/" + name : at + "/" + name;
+    std::string shown = at == "/" ? std::string() : at;
+    shown.append("/").append(name);
     struct stat st {};
     if (::fstatat(dir.Get(), name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
       const int err = errno;
@@ -227,13 +231,13 @@ inline TrustedPlace WalkTrusted(const std::string& path, const std::string& what
         break;
       }
       return fail(err == ENOENT ? ReadResult::Status::Missing : ReadResult::Status::Failed,
-                  "Cannot open the folder " + shown + " on the way to " + what + ": " + std::strerror(err));
+                  cannot("Cannot open the folder", shown, std::string(": ") + std::strerror(err)));
     }
     if (S_ISLNK(st.st_mode) && (!last || followLast)) {
       char target[PATH_MAX];
       const ssize_t n = ::readlinkat(dir.Get(), name.c_str(), target, sizeof target);
       if (++links > 40 || n <= 0 || n >= static_cast<ssize_t>(sizeof target))
-        return fail(ReadResult::Status::Failed, "Cannot follow the link " + shown + " on the way to " + what + ".");
+        return fail(ReadResult::Status::Failed, cannot("Cannot follow the link", shown, "."));
       const std::string link(target, static_cast<std::size_t>(n));
       std::deque<std::string> more = PathNames(link);
       names.insert(names.begin(), more.begin(), more.end());

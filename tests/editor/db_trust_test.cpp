@@ -126,6 +126,16 @@ TEST(DatabaseTrust, OnlyAFolderOfTheUsersOwnAndNothingPlantedBesideIt) {
   fs::permissions(folder, fs::perms(0700));
   fs::copy_file(dir.File("planted-wal"), db + "-wal");
   EXPECT_EQ(Store::Open(db, {.access = Access::ReadOnly})->ListNotifications().front().name, "Her row");
+  // On a read-only mount nobody can put anything beside it: a folder open to all is no threat there.
+  const std::string ro = dir.File("ro");
+  fs::create_directory(ro);
+  if (std::system(("mount -t tmpfs -o mode=0777 tmpfs " + ro + " 2>/dev/null").c_str()) == 0) {
+    fs::copy_file(hers, ro + "/q.db");
+    EXPECT_NE(Refusal(ro + "/q.db", Access::ReadOnly).find("(mode 0777)"), std::string::npos);
+    EXPECT_EQ(std::system(("mount -o remount,ro " + ro).c_str()), 0);
+    EXPECT_EQ(Refusal(ro + "/q.db", Access::ReadOnly), "");
+    EXPECT_EQ(std::system(("umount " + ro).c_str()), 0);
+  }
   // Folders for a new database are not made inside one others may write.
   fs::permissions(dir.File(""), fs::perms(0777));
   EXPECT_THROW(CreateDatabaseFolders(dir.File("share/quillmont")), Error);

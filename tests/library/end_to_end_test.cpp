@@ -215,6 +215,12 @@ TEST_F(EndToEnd, FailuresCarryCodesAndReasons) {
   Loader other(registry_);
   EXPECT_THROW(other.CreateRaw("Quillmont.XEventsTab", com::IUnknown::kIid), LoaderError);
   EXPECT_EQ(other.LoadedCount(), 0u);
+
+  // Loaded again and again, a file keeps one descriptor open, not one a load.
+  auto open = [] { return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}); };
+  const auto before = open();
+  for (int i = 0; i < 20; ++i) ComponentLibrary::Load(QUILLMONT_SHARED_LIBRARY);
+  EXPECT_EQ(open(), before);
 }
 
 #ifdef QUILLMONT_REGSVR

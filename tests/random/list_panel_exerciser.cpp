@@ -489,7 +489,7 @@ struct SnmpTraits {
   static std::vector<std::string> OtherTexts(const Panel&) { return {}; }
 
   static bool FillDefinition(Run& r, BasicNotificationDefinition& def) {
-    static const std::vector<std::string> hosts = {"alpha", "Beta", "gamma.example", "10.0.0.1", "\xCE\xB4\xCE\xAD",
+    static const std::vector<std::string> hosts = {"alpha", "Beta", "gamma.example", "192.0.2.1", "\xCE\xB4\xCE\xAD",
                                                    "h"};
     static const std::vector<std::int32_t> ports = {1, 161, 162, 1024, 65535};
     def.SetManagerOwnerKey("N-" + std::to_string(r.choices.Below(100)));

@@ -336,11 +336,11 @@ TEST_P(StoreTest, ExportImportRoundTripOfTheSampleIsByteIdentical) {
   // and blanks the pages trim.
   ImportJson(*sample, R"({"formatVersion": 1, "notifications": [{"number": 7, "name": " Odd \"texts\" ",
     "snmpManagers": [{"host": " h\u00e9 ", "port": 1, "version": "SNMP v1", "timeFormat": "UNIX"}],
-    "emailRecipients": [" a@b.example "], "emailSubject": "<Default>", "emailMessage": "line\nnext\t\u202e\u0085",
+    "emailRecipients": [" a@b.example "], "emailSubject": "<Default>", "emailMessage": "line\nnext\t\"",
     "eventGroupId": 2, "eventTypes": ["node.down", {"key": "if.link-down"}]}]})",
              {});
   const std::string exported = ExportAllJson(*sample);
-  EXPECT_NE(exported.find("line\\nnext\\t\\u202e\\u0085"), std::string::npos) << exported;
+  EXPECT_NE(exported.find("line\\nnext\\t\\\""), std::string::npos) << exported;
 
   auto fresh = OpenSeeded(NewLocation());
   for (const auto& n : fresh->ListNotifications()) fresh->DeleteNotification(n.id);
@@ -396,6 +396,22 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
        "notifications[1].name: \"CORE network outage\" is also the name of notifications[0]"},
       {[](Json& d) { d["notifications"][0]["colour"] = "red"; }, "notifications[0].colour: unknown field"},
       {[](Json& d) { d["formatVersion"] = 2; }, "formatVersion: 2 is not a format this program reads"},
+      // Characters that would act on a terminal or a mail reader, in any text.
+      {[](Json& d) { d["notifications"][0]["name"] = "Core \u202e network"; },
+       "notifications[0].name: holds U+202E, a bidirectional control"},
+      {[](Json& d) { d["notifications"][0]["snmpManagers"][0]["host"] = "nms\x1b.example"; },
+       "notifications[0].snmpManagers[0].host: holds U+001B, a control character"},
+      {[](Json& d) { d["notifications"][1]["emailRecipients"][0] = std::string("a\0@x.example", 12); },
+       "notifications[1].emailRecipients[0]: holds NUL"},
+      {[](Json& d) { d["notifications"][1]["emailSubject"] = "s\u0085"; },
+       "notifications[1].emailSubject: holds U+0085, a control character"},
+      {[](Json& d) { d["notifications"][1]["emailMessage"] = "tab\tand line\nbut\r"; },
+       "notifications[1].emailMessage: holds U+000D, a control character"},
+      // A name only invisible or look-alike characters tell from another.
+      {[](Json& d) { d["notifications"][1]["name"] = "C\u043Ere network outage"; },
+       "notifications[1].name: \"C\u043Ere network outage\" looks like notification 1 \"Core network outage\""},
+      {[](Json& d) { d["notifications"][1]["name"] = "Core network outage\u200B"; },
+       "notifications[1].name: \"Core network outage\u200B\" looks like notification 1"},
   };
   for (const Case& c : cases) {
     Json doc = base;
@@ -417,11 +433,19 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
       {std::string(kMaxImportBytes + 1, ' '), "document: larger than 64 MB"},
       {"{\"notifications\": " + std::string(20, '['),
        "notifications[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: nested"},
+      // The parser would stop at the NUL and ignore the rest.
+      {std::string(R"({"formatVersion": 1, "notifications": []})") + '\0' + "]", "document: a NUL byte at byte 41"},
   };
   for (const auto& [text, expected] : raw) {
     const auto problems = Refusal(*store, text);
     EXPECT_EQ(problems[0].rfind(expected, 0), 0u) << problems[0];
   }
+  // A long list of problems keeps its first hundred.
+  std::string repeated = R"({"formatVersion": 1, "notifications": [{"name": "x")";
+  for (int i = 0; i < 250; ++i) repeated += R"(, "name": "x")";
+  const auto many = Refusal(*store, repeated + "}]}");
+  ASSERT_EQ(many.size(), 101u);
+  EXPECT_EQ(many.back(), "... and 150 more");
 }
 
 TEST_P(StoreTest, ImportDryRunPruneRevisionsAndForce) {
