@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -132,6 +133,16 @@ class Database {
   // Changes whenever another connection has committed a write (cheap: the
   // notification list asks it several times a second).
   virtual std::int64_t DataVersion() = 0;
+  // The path no longer names the file this connection opened (it was
+  // replaced, say by a restored backup, or removed): a write would go into a
+  // file nobody finds, so every write transaction refuses to begin.
+  virtual bool Replaced() { return false; }
+  // Called, again and again, while another program holds the lock a write
+  // waits for (within the busy timeout): false stops the wait, and the
+  // write fails as when the timeout runs out. A backend that waits
+  // elsewhere (a server) never calls it.
+  using WaitHandler = std::function<bool()>;
+  virtual void SetWaitHandler(WaitHandler) {}
 
   // Where the SQL of the two backends differs.
   // expr compared and sorted as the store compares names: ASCII letters in
@@ -151,6 +162,15 @@ class Database {
 
   std::string path_;
   bool inTransaction_ = false;
+};
+
+// A write refused because the database's path no longer names the file
+// that was opened (see Database::Replaced).
+class FileReplaced : public Error {
+ public:
+  explicit FileReplaced(const std::string& path)
+      : Error(ErrorCode::Failed, "The database file " + path +
+                                     " was replaced or removed since it was opened, so nothing was written to it.") {}
 };
 
 // One write transaction; it rolls back unless Commit ran.

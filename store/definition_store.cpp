@@ -1,5 +1,6 @@
 #include "store/definition_store.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "quillmont/definitions/members.h"
@@ -36,7 +37,27 @@ void CheckFits(const std::optional<std::string>& text, std::size_t maxChars, con
 }  // namespace
 
 std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& options) {
-  return std::make_shared<Store>(IsServerUri(path) ? OpenServerDatabase(path, options) : OpenDatabase(path, options));
+  auto store =
+      std::make_shared<Store>(IsServerUri(path) ? OpenServerDatabase(path, options) : OpenDatabase(path, options));
+  store->options_ = options;
+  return store;
+}
+
+void Store::Reopen() {
+  const std::string path = db_->DisplayName();
+  OpenedDatabase opened = IsServerUri(path) ? OpenServerDatabase(path, options_) : OpenDatabase(path, options_);
+  db_ = std::move(opened.db);
+  created_ = opened.created;
+  readOnly_ = opened.readOnly;
+  version_ = opened.version;
+  untrusted_ = std::move(opened.untrusted);
+  catalogue_.reset();
+  if (waitHandler_) db_->SetWaitHandler(waitHandler_);
+}
+
+void Store::SetWaitHandler(Database::WaitHandler handler) {
+  waitHandler_ = std::move(handler);
+  db_->SetWaitHandler(waitHandler_);
 }
 
 Store::Store(OpenedDatabase opened)
@@ -45,6 +66,37 @@ Store::Store(OpenedDatabase opened)
       readOnly_(opened.readOnly),
       version_(opened.version),
       untrusted_(std::move(opened.untrusted)) {}
+
+std::string Store::Differences(StoredDefinition& d) {
+  const NotificationRecord theirs = ReadNotification(d.id_);
+  std::vector<std::string> parts;
+  if (theirs.name != d.name_) parts.push_back("the name (theirs: \"" + theirs.name + "\")");
+  if (d.managersSet_) {
+    std::vector<StoredManager> yours;
+    for (int i = 1; d.managers_ && i <= d.managers_->Count(); ++i)
+      if (auto m = d.managers_->Manager(i)) yours.push_back({m->Host(), m->Port(), m->Version(), m->TimeFormat()});
+    const auto same = [](const StoredManager& a, const StoredManager& b) {
+      return a.host == b.host && a.port == b.port && a.version == b.version && a.timeFormat == b.timeFormat;
+    };
+    if (!std::equal(yours.begin(), yours.end(), theirs.managers.begin(), theirs.managers.end(), same))
+      parts.push_back("the SNMP managers (theirs: " + std::to_string(theirs.managers.size()) + ")");
+  }
+  if (d.recipientsSet_) {
+    std::vector<std::string> yours;
+    for (int i = 1; d.recipients_ && i <= d.recipients_->Count(); ++i)
+      if (auto r = d.recipients_->Recipient(i)) yours.push_back(r->Address());
+    if (yours != theirs.recipients)
+      parts.push_back("the e-mail recipients (theirs: " + std::to_string(theirs.recipients.size()) + ")");
+  }
+  if ((d.subjectSet_ && d.subject_ != theirs.subject) || (d.messageSet_ && d.message_ != theirs.message))
+    parts.push_back("the e-mail subject or message");
+  if (d.chosenSet_ && d.chosenKeys_ != theirs.eventTypeKeys)
+    parts.push_back("the events (theirs: " + std::to_string(theirs.eventTypeKeys.size()) + ")");
+  if (parts.empty()) return " Theirs holds what yours does; Overwrite changes nothing of it.";
+  std::string text = " Overwrite replaces theirs where it differs from yours: ";
+  for (std::size_t i = 0; i < parts.size(); ++i) text += (i ? ", " : "") + parts[i];
+  return text + ".";
+}
 
 void Store::RefuseIfReadOnly(const char* what) const {
   if (readOnly_)
@@ -155,9 +207,9 @@ void Store::Save(StoredDefinition& d, bool overwrite) {
                                                                    " was deleted by another program after you "
                                                                    "opened it. Nothing was saved.");
     if (current.Int(0) != d.revision_ && !overwrite)
-      throw SaveRefused(SaveRefused::Reason::ChangedMeanwhile, "Notification " + std::to_string(d.id_) +
-                                                                   " was changed by another program after you "
-                                                                   "opened it. Nothing was saved.");
+      throw SaveRefused(SaveRefused::Reason::ChangedMeanwhile,
+                        "Notification " + std::to_string(d.id_) +
+                            " was changed by another program after you opened it. Nothing was saved." + Differences(d));
     revision = current.Int(0) + 1;
   }
   if (NameTaken(name, d.id_))

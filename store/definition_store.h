@@ -60,6 +60,9 @@ class Store : public std::enable_shared_from_this<Store> {
 
   // Saves and deletions are refused, naming what (e.g. "importing").
   void RefuseIfReadOnly(const char* what) const;
+  // What of a notification another program saved differs from the user's
+  // version about to be saved: the words the Overwrite question adds.
+  std::string Differences(StoredDefinition& d);
   // The one reader and writer of a notification's rows on this database.
   NotificationReader Reader() { return NotificationReader(*db_, version_); }
   NotificationWriter Writer() { return NotificationWriter(*db_, version_); }
@@ -85,6 +88,16 @@ class Store : public std::enable_shared_from_this<Store> {
   void RenameNotification(std::int32_t id, const std::string& name);
   // Changes whenever another connection commits a write.
   std::int64_t DataVersion() { return db_->DataVersion(); }
+  // The path no longer names the file opened: writes are refused
+  // (FileReplaced) until Reopen.
+  bool Replaced() { return db_->Replaced(); }
+  // Opens what is now at the path, as Open did; the old connection goes.
+  // Definitions read before keep their revisions, so a save of one asks
+  // the usual questions against the new file.
+  void Reopen();
+  // What a write does while it waits for another program's (see
+  // Database::SetWaitHandler); kept across Reopen.
+  void SetWaitHandler(Database::WaitHandler handler);
   // The schema version of the database as opened (older only read-only).
   int SchemaVersion() const noexcept { return version_; }
 
@@ -110,6 +123,8 @@ class Store : public std::enable_shared_from_this<Store> {
   }
 
   std::shared_ptr<Database> db_;
+  OpenOptions options_;
+  Database::WaitHandler waitHandler_;
   bool created_ = false;
   bool readOnly_ = false;
   int version_ = 0;

@@ -1,6 +1,7 @@
 #include "store/sqlite_db.h"
 
 #include <sqlite3.h>
+#include <sys/stat.h>
 
 #include <cctype>
 #include <limits>
@@ -155,6 +156,12 @@ int FlagsOf(OpenMode mode) {
 
 }  // namespace
 
+FileIdentity IdentityOf(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || path == ":memory:" || ::stat(path.c_str(), &st) != 0) return {};
+  return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+}
+
 SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode) : Database(path) {
   const std::string name = mode == OpenMode::Immutable ? FileUri(path) : path;
   // A link at the database's place is refused, never followed.
@@ -186,6 +193,21 @@ SqliteDatabase::SqliteDatabase(const std::string& path, OpenMode mode) : Databas
   sqlite3_limit(db_, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 100);
   sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, 100);
   sqlite3_limit(db_, SQLITE_LIMIT_TRIGGER_DEPTH, 10);
+  file_ = IdentityOf(path);
+}
+
+bool SqliteDatabase::Replaced() {
+  // A database in memory or a temporary one has no path to lose.
+  if (file_ == FileIdentity{}) return false;
+  if (IdentityOf(path_) != file_) return true;
+  // The log is there while this connection is, from its first write on; a
+  // log of another file beside this one would overlay it.
+  const FileIdentity log = IdentityOf(path_ + "-wal");
+  if (log_ == FileIdentity{}) {
+    log_ = log;
+    return false;
+  }
+  return log != log_;
 }
 
 bool SqliteDatabase::ReadOnly() const noexcept { return sqlite3_db_readonly(db_, "main") == 1; }
@@ -205,11 +227,37 @@ void SqliteDatabase::Exec(const std::string& sql) {
   }
 }
 
-void SqliteDatabase::SetBusyTimeout(int milliseconds) { sqlite3_busy_timeout(db_, milliseconds); }
+void SqliteDatabase::SetBusyTimeout(int milliseconds) {
+  busyTimeoutMs_ = milliseconds;
+  if (waitHandler_)
+    sqlite3_busy_handler(db_, &SqliteDatabase::OnBusy, this);
+  else
+    sqlite3_busy_timeout(db_, milliseconds);
+}
+
+void SqliteDatabase::SetWaitHandler(WaitHandler handler) {
+  waitHandler_ = std::move(handler);
+  SetBusyTimeout(busyTimeoutMs_);
+}
+
+int SqliteDatabase::OnBusy(void* self, int count) {
+  auto& db = *static_cast<SqliteDatabase*>(self);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) db.waitStart_ = now;
+  if (now - db.waitStart_ >= std::chrono::milliseconds(db.busyTimeoutMs_)) return 0;
+  // The handler shows the wait and reads keys; it also paces the retries.
+  return db.waitHandler_() ? 1 : 0;
+}
 
 void SqliteDatabase::BeginWrite() {
   Exec("BEGIN IMMEDIATE");
   inTransaction_ = true;
+  // Asked with the write lock held: nothing is written into a file no
+  // longer at its path.
+  if (Replaced()) {
+    Rollback();
+    throw FileReplaced(path_);
+  }
 }
 
 void SqliteDatabase::BeginRead() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -25,6 +26,13 @@ ErrorCode CodeOf(int rc) noexcept;
 // this user cannot write.
 enum class OpenMode { ReadOnly, ReadWrite, Create, Immutable };
 
+// A file's device and inode; all zero for a path that names nothing.
+struct FileIdentity {
+  unsigned long long dev = 0, ino = 0;
+  bool operator==(const FileIdentity&) const = default;
+};
+FileIdentity IdentityOf(const std::string& path);
+
 class SqliteDatabase final : public Database {
  public:
   // Opens the file in that mode. The file is only read until the caller
@@ -39,6 +47,7 @@ class SqliteDatabase final : public Database {
   bool ReadOnly() const noexcept override;
   void Exec(const std::string& sql) override;
   void SetBusyTimeout(int milliseconds);
+  void SetWaitHandler(WaitHandler handler) override;
 
   // BEGIN IMMEDIATE: a second writer waits (up to the busy timeout) before
   // anything is written.
@@ -47,6 +56,7 @@ class SqliteDatabase final : public Database {
   void Commit() override;
   void Rollback() noexcept override;
   std::int64_t DataVersion() override { return QueryInt("PRAGMA data_version"); }
+  bool Replaced() override;
 
   std::string NoCase(std::string_view expr) const override { return std::string(expr) + " COLLATE NOCASE"; }
   const char* ForUpdate() const noexcept override { return ""; }
@@ -56,7 +66,14 @@ class SqliteDatabase final : public Database {
   std::unique_ptr<StatementImpl> PrepareImpl(std::string_view sql) override;
 
  private:
+  static int OnBusy(void* self, int count);
   sqlite3* db_ = nullptr;
+  int busyTimeoutMs_ = 0;
+  WaitHandler waitHandler_;
+  std::chrono::steady_clock::time_point waitStart_;
+  // Of the file opened and of its write-ahead log (none until first seen by
+  // a write): what Replaced compares the path with.
+  FileIdentity file_, log_;
 };
 
 }  // namespace quillmont::store

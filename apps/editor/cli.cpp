@@ -70,13 +70,17 @@ std::int32_t ParseNumber(const std::string& text) {
   return value;
 }
 
-int RunEditor(const session::Location& location, std::istream& in, std::ostream& err) {
+int RunEditor(const session::Location& location, bool mouse, std::istream& in, std::ostream& err) {
   std::shared_ptr<store::Store> store;
   try {
     // Refused before the terminal is asked for: these need no terminal to say.
     session::CheckBeforeEditing(location);
     if (!isatty(STDIN_FILENO) || !isatty(STDOUT_FILENO)) {
       err << "quillmont-editor: the editor needs a terminal (use --list or --export in scripts)\n";
+      return exit_code::NoTerminal;
+    }
+    if (const std::string unfit = TerminalUnfit(); !unfit.empty()) {
+      err << "quillmont-editor: " << unfit << "; the editor needs a terminal that can (try TERM=xterm)\n";
       return exit_code::NoTerminal;
     }
     ConsoleFrontEnd questions(in, err);
@@ -87,7 +91,7 @@ int RunEditor(const session::Location& location, std::istream& in, std::ostream&
   }
   try {
     UseUtf8Locale();
-    CursesTerminal terminal;
+    CursesTerminal terminal(mouse);
     Screen screen(terminal);
     session::StoreServices services(std::make_shared<TerminalMessageService>(screen), store);
     NotificationListScreen list(screen, store, session::StandardPages(), store->Db().DisplayName());
@@ -226,6 +230,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   app.add_flag("--prune", cl.prune);
   app.add_flag("--dry-run", cl.dryRun);
   app.add_flag("--force", cl.force);
+  app.add_flag("--no-mouse", cl.noMouse);
   if (!parser.Parse(args)) {
     cl.mode = parser.VersionAsked() ? CommandLine::Mode::Version : CommandLine::Mode::Help;
     return cl;
@@ -247,11 +252,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     throw std::invalid_argument("--copy-to needs a file name or a postgresql:// URI");
   if ((cl.prune || cl.dryRun || cl.force) && cl.mode != CommandLine::Mode::Import)
     throw std::invalid_argument("--prune, --dry-run and --force go with --import");
+  if (cl.noMouse && cl.mode != CommandLine::Mode::Edit)
+    throw std::invalid_argument("--no-mouse goes with the editor itself");
   return cl;
 }
 
 std::string UsageText() {
-  return "Usage: quillmont-editor [--db DB]              edit notifications in the terminal\n"
+  return "Usage: quillmont-editor [--db DB] [--no-mouse] edit notifications in the terminal\n"
+         "                                    (--no-mouse: the terminal keeps its mouse)\n"
          "       quillmont-editor [--db DB] --list       list the notifications (number TAB name)\n"
          "       quillmont-editor [--db DB] --export N   print notification N as JSON\n"
          "       quillmont-editor [--db DB] --export-all print every notification as JSON\n"
@@ -346,7 +354,7 @@ int RunProgram(const std::vector<std::string>& args, std::istream& in, std::ostr
     return exit_code::Usage;
   }
   const std::string& path = location.path;
-  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(location, in, err);
+  if (cl.mode == CommandLine::Mode::Edit) return RunEditor(location, !cl.noMouse, in, err);
   if (cl.mode == CommandLine::Mode::CopyTo) return RunCopy(path, cl.copyTarget, out, err);
   if (cl.mode == CommandLine::Mode::Import) return RunImport(cl, path, in, out, err);
 

@@ -28,6 +28,7 @@ struct CommandLine {
   std::string importFile;  // "-" for standard input
   std::string copyTarget;  // a path or URI
   bool prune = false, dryRun = false, force = false;
+  bool noMouse = false;  // the terminal keeps its own mouse (selecting text)
 };
 
 // Throws std::invalid_argument with a message for the user.

@@ -166,6 +166,19 @@ int ShowButtons(Screen& screen, const std::string& prompt, const std::vector<But
 
 }  // namespace
 
+bool KeepWaiting(Screen& screen) {
+  static const std::string text = "Waiting for another program to finish writing\u2026 (Esc stops waiting)";
+  LayerScope note(screen, [](Canvas& canvas) {
+    const int width = std::min(canvas.Width(), Chars(text) + 4);
+    const Rect box = Centered(canvas, 3, width);
+    DrawDialogFrame(canvas, box, "Database Busy");
+    canvas.Text(box.row + 1, box.col + 2, FitCells(text, box.width - 4), attr::None, box.width - 4);
+  });
+  // The wait between two tries of the lock; other keys are dropped.
+  const InputEvent e = screen.Poll(50);
+  return !e.IsKey(ui::keys::Escape) && e.kind != InputEvent::Kind::Closed;
+}
+
 int ShowMessageBox(Screen& screen, const std::string& prompt, int buttons, const std::string& title) {
   const msgbox::Layout layout = msgbox::LayoutOf(buttons);
   std::vector<ButtonSpec> specs;

@@ -36,6 +36,10 @@ std::optional<std::string> AskText(Screen& screen, const std::string& title, con
 int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const std::vector<bool>& enabled, int current,
                    int row, int col, int minWidth = 0);
 
+// Shows that a write waits for another program's, for one pause between
+// tries of the lock: false when the user pressed Esc to stop waiting.
+bool KeepWaiting(Screen& screen);
+
 // Shows an error of a user action or a panel operation; the editor goes on.
 void ShowError(Screen& screen, const std::exception& error, const std::string& title);
 

@@ -8,6 +8,7 @@
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
+#include "quillmont/rules/fields.h"
 #include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
@@ -102,10 +103,19 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
         }
         break;
       case InputEvent::Kind::Text:
-        if (combo && e.ch == U' ')
+        if (combo && e.ch == U' ') {
           DropDown(*combo);
-        else
+        } else {
+          auto* box = dynamic_cast<ui::TextBox*>(focused);
+          const std::size_t before = box ? utf8::CharCount(box->Text()) : 0;
           DeliverKey(panel, e);
+          if (box && box->MaxLength() > 0 && before >= box->MaxLength() &&
+              utf8::CharCount(box->Text()) >= box->MaxLength())
+            status_ = LimitNote(*box);
+        }
+        break;
+      case InputEvent::Kind::Paste:
+        Paste(e.text, focused);
         break;
       case InputEvent::Kind::Alt:
         if (e.ch >= U'1' && e.ch <= U'9' && static_cast<std::size_t>(e.ch - U'1') < session_.Pages().size()) {
@@ -132,10 +142,56 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     const bool tabbed = box != focused && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift));
     const bool oneLine = box && (!box->MultiLine() || View().layout.OneRow(*box));
     if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, utf8::CharCount(box->Text()));
+    // "<Default>" stands for no text of its own: typing replaces it, in
+    // the Message as in the Subject, however the field was entered.
+    if (box && box != focused && box->Text() == rules::kDefaultText) box->SetSelection(0, utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {
     ShowError(screen_, ex, session::kErrorTitle);
   }
+}
+
+std::string EditorWindow::LimitNote(const ui::TextBox& box) {
+  std::string field = box.Name();
+  if (field.rfind("txt", 0) == 0) field.erase(0, 3);
+  return field + ": at most " + std::to_string(box.MaxLength()) + " characters";
+}
+
+void EditorWindow::Paste(const std::string& pasted, ui::Control* focused) {
+  auto* box = dynamic_cast<ui::TextBox*>(focused);
+  if (!box || !box->CanTakeFocus()) {
+    status_ = "Paste into a text field";
+    return;
+  }
+  const bool oneLine = !box->MultiLine() || View().layout.OneRow(*box);
+  // Line breaks become the field's own; other control characters go.
+  std::string text;
+  text.reserve(pasted.size() + pasted.size() / 16);
+  for (std::size_t i = 0; i < pasted.size(); ++i) {
+    const char c = pasted[i];
+    if (c == '\r' || c == '\n') {
+      if (oneLine) {
+        status_ = "A line break cannot be pasted into a one-line field: nothing was pasted";
+        return;
+      }
+      if (c == '\r' && i + 1 < pasted.size() && pasted[i + 1] == '\n') ++i;
+      text += "\r\n";
+    } else if (c == '\t') {
+      if (oneLine) {
+        status_ = "A tab cannot be pasted into a one-line field: nothing was pasted";
+        return;
+      }
+      text += c;
+    } else if (static_cast<unsigned char>(c) >= 0x20 && c != 0x7f) {
+      text += c;
+    }
+  }
+  const std::size_t room = box->MaxLength() == 0
+                               ? text.size()
+                               : box->MaxLength() + box->SelLength() -
+                                     std::min(box->MaxLength() + box->SelLength(), utf8::CharCount(box->Text()));
+  ui::Driver(ActivePanel()).Paste(text);
+  if (box->MaxLength() > 0 && utf8::CharCount(text) > room) status_ = LimitNote(*box) + ": the paste was cut";
 }
 
 const std::vector<KeyHint>& EditorWindow::Keys() {
@@ -323,7 +379,15 @@ void EditorWindow::Draw(Canvas& canvas) {
   }
   // Help line.
   if (canvas.Height() >= 3) {
-    DrawStatusLine(canvas, canvas.Height() - 1, status_, Keys());
+    if (screen_.HasPageKeys()) {
+      DrawStatusLine(canvas, canvas.Height() - 1, status_, Keys());
+    } else {
+      // What works where F6 and Ctrl+PgDn do not exist.
+      std::vector<KeyHint> keys = Keys();
+      for (KeyHint& hint : keys)
+        if (hint.keys == "F6") hint = {"Alt+1.." + std::to_string(session_.Pages().size()), "page"};
+      DrawStatusLine(canvas, canvas.Height() - 1, status_, keys);
+    }
   }
 }
 

@@ -64,6 +64,10 @@ class EditorWindow {
   static const std::vector<KeyHint>& Keys();
   void SwitchTab(int delta);
   void HandleMouse(const InputEvent& event);
+  // A bracketed paste: one insertion into the focused text field.
+  void Paste(const std::string& pasted, ui::Control* focused);
+  // "Host: at most 128 characters", for a field its text fills.
+  static std::string LimitNote(const ui::TextBox& box);
   void ShowPopupIfOpen();
   void DropDown(ui::ComboBox& combo);
   Rect PanelArea(const Canvas& canvas) const;

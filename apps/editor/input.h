@@ -9,7 +9,7 @@
 namespace quillmont::editor {
 
 struct InputEvent {
-  enum class Kind { None, Key, Text, Alt, Mouse, Resize, Closed };
+  enum class Kind { None, Key, Text, Alt, Mouse, Resize, Closed, Paste };
   // Drag: the mouse moved with the left button down; Release: it went up.
   enum class Button { None, Left, Right, WheelUp, WheelDown, Drag, Release };
 
@@ -19,14 +19,16 @@ struct InputEvent {
   char32_t ch = 0;  // Text: the character typed; Alt: the letter
   int row = 0, col = 0;
   Button button = Button::None;
+  std::string text;  // Paste: what was pasted, as UTF-8 (line breaks as the terminal sent them)
 
-  static InputEvent MakeKey(int code, int shiftState = 0) { return {Kind::Key, code, shiftState, 0, 0, 0, {}}; }
-  static InputEvent MakeText(char32_t c) { return {Kind::Text, 0, 0, c, 0, 0, {}}; }
-  static InputEvent MakeAlt(char32_t c) { return {Kind::Alt, 0, ui::shift::Alt, c, 0, 0, {}}; }
+  static InputEvent MakeKey(int code, int shiftState = 0) { return {Kind::Key, code, shiftState, 0, 0, 0, {}, {}}; }
+  static InputEvent MakeText(char32_t c) { return {Kind::Text, 0, 0, c, 0, 0, {}, {}}; }
+  static InputEvent MakeAlt(char32_t c) { return {Kind::Alt, 0, ui::shift::Alt, c, 0, 0, {}, {}}; }
   static InputEvent MakeClick(int r, int c, Button b = Button::Left, int shiftState = 0) {
-    return {Kind::Mouse, 0, shiftState, 0, r, c, b};
+    return {Kind::Mouse, 0, shiftState, 0, r, c, b, {}};
   }
-  static InputEvent MakeResize() { return {Kind::Resize, 0, 0, 0, 0, 0, {}}; }
+  static InputEvent MakeResize() { return {Kind::Resize, 0, 0, 0, 0, 0, {}, {}}; }
+  static InputEvent MakePaste(std::string pasted) { return {Kind::Paste, 0, 0, 0, 0, 0, {}, std::move(pasted)}; }
 
   bool IsKey(int code, int shiftState = 0) const { return kind == Kind::Key && keyCode == code && shift == shiftState; }
 };

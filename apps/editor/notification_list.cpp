@@ -21,7 +21,11 @@ NotificationListScreen::NotificationListScreen(Screen& screen, std::shared_ptr<s
       location_(std::move(location)),
       frontEnd_(screen),
       index_(frontEnd_, store_),
-      rows_(index_.Rows()) {}
+      rows_(index_.Rows()) {
+  store_->SetWaitHandler([this] { return KeepWaiting(screen_); });
+}
+
+NotificationListScreen::~NotificationListScreen() { store_->SetWaitHandler(nullptr); }
 
 void NotificationListScreen::Reload(std::int32_t keepId) {
   index_.Reload();

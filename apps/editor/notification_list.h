@@ -20,6 +20,7 @@ class NotificationListScreen {
  public:
   NotificationListScreen(Screen& screen, std::shared_ptr<store::Store> store,
                          std::vector<session::PageDescriptor> pages, std::string location);
+  ~NotificationListScreen();
 
   void Run();
   void HandleEvent(const InputEvent& event);

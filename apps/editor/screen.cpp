@@ -51,6 +51,12 @@ InputEvent Screen::Poll(int ms) {
   for (;;) {
     Redraw();
     const InputEvent e = ms < 0 ? terminal_.Read() : terminal_.ReadFor(ms);
+    // After a resize nothing on the terminal is trusted: every cell is drawn.
+    if (e.kind == InputEvent::Kind::Resize) terminal_.Repaint();
+    if (e.IsKey('Z', ui::shift::Ctrl)) {
+      terminal_.Suspend();
+      continue;
+    }
     if (e.IsKey('L', ui::shift::Ctrl)) {
       terminal_.Repaint();
       continue;

@@ -23,6 +23,7 @@ class Screen {
   using MinSize = LayerMinSize;
 
   explicit Screen(Terminal& terminal) : terminal_(terminal) {}
+  bool HasPageKeys() const { return terminal_.HasPageKeys(); }
 
   int Push(Layer layer, MinSize min = {});
   void Pop(int id);

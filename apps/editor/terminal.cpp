@@ -2,21 +2,27 @@
 
 #include <langinfo.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <clocale>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #ifndef NCURSES_WIDECHAR
 #define NCURSES_WIDECHAR 1
 #endif
 #include <curses.h>
+#include <term.h>
 
 #include "apps/editor/cell_width.h"
 #include "apps/editor/shutdown.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 namespace {
@@ -147,6 +153,55 @@ InputEvent FromCharacter(wint_t ch) {
   return InputEvent::MakeText(static_cast<char32_t>(ch));
 }
 
+// The rest of a control sequence after ESC [ (parameters, then one final
+// byte), read while it keeps coming; "" when nothing followed in time.
+std::string ReadControlSequence() {
+  std::string sequence;
+  timeout(40);
+  for (;;) {
+    wint_t ch = 0;
+    if (get_wch(&ch) != OK) break;
+    sequence += static_cast<char>(ch);
+    if (ch >= 0x40 && ch <= 0x7e) break;
+    if (ch < 0x20 || ch > 0x3f || sequence.size() > 32) break;
+  }
+  timeout(-1);
+  return sequence;
+}
+
+// What a terminal in bracketed-paste mode sends between ESC [200~ and
+// ESC [201~, whole: one insertion however long it is. A paste that never
+// ends (the terminal went away) ends after a second without input.
+std::string ReadPaste() {
+  static constexpr std::string_view kEnd = "\033[201~";
+  std::string text;
+  timeout(1000);
+  for (;;) {
+    wint_t ch = 0;
+    const int rc = get_wch(&ch);
+    if (rc == ERR) break;
+    if (rc == KEY_CODE_YES) continue;
+    text += utf8::Encode(static_cast<char32_t>(ch));
+    if (text.size() >= kEnd.size() && text.compare(text.size() - kEnd.size(), kEnd.size(), kEnd) == 0) {
+      text.resize(text.size() - kEnd.size());
+      break;
+    }
+  }
+  timeout(-1);
+  return text;
+}
+
+// A resize that arrived while the program waited outside curses (in poll)
+// is not yet known to curses, which would learn of it only with the next
+// key: the size is asked of the terminal itself. True when it changed.
+bool CatchUpWithSize() {
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_row == 0 || size.ws_col == 0) return false;
+  if (size.ws_row == LINES && size.ws_col == COLS) return false;
+  resizeterm(size.ws_row, size.ws_col);
+  return true;
+}
+
 attr_t CursesAttrs(std::uint8_t a) {
   attr_t out = A_NORMAL;
   if (a & attr::Bold) out |= A_BOLD;
@@ -158,6 +213,22 @@ attr_t CursesAttrs(std::uint8_t a) {
 
 }  // namespace
 
+std::string TerminalUnfit() {
+  int status = 0;
+  if (setupterm(nullptr, STDOUT_FILENO, &status) != OK) {
+    const char* term = std::getenv("TERM");
+    return std::string("the terminal type \"") + (term ? term : "") + "\" is not known here";
+  }
+  // A terminal that cannot move its cursor (TERM=dumb) would show nothing.
+  const char* cup = tigetstr(const_cast<char*>("cup"));
+  const bool addressable = cup != nullptr && cup != reinterpret_cast<char*>(-1);
+  del_curterm(cur_term);
+  cur_term = nullptr;
+  if (addressable) return "";
+  const char* term = std::getenv("TERM");
+  return std::string("the terminal type \"") + (term ? term : "") + "\" cannot place text on the screen";
+}
+
 void UseUtf8Locale() {
   std::setlocale(LC_ALL, "");
   const char* codeset = nl_langinfo(CODESET);
@@ -166,7 +237,7 @@ void UseUtf8Locale() {
     if (std::setlocale(LC_CTYPE, name)) return;
 }
 
-CursesTerminal::CursesTerminal() {
+CursesTerminal::CursesTerminal(bool mouse) : mouse_(mouse) {
   // Before initscr, so that curses leaves SIGTERM and SIGHUP to the editor.
   InstallTerminationHandlers();
   // A short wait tells a lone Esc from the start of Alt+letter or a key's
@@ -177,24 +248,50 @@ CursesTerminal::CursesTerminal() {
   noecho();
   nonl();
   keypad(stdscr, TRUE);
-  mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT |
-                BUTTON_CTRL | REPORT_MOUSE_POSITION,
-            nullptr);
+  if (mouse_)
+    mousemask(BUTTON1_PRESSED | BUTTON1_RELEASED | BUTTON3_PRESSED | BUTTON4_PRESSED | BUTTON5_PRESSED | BUTTON_SHIFT |
+                  BUTTON_CTRL | REPORT_MOUSE_POSITION,
+              nullptr);
   // Motion reports while a button is down, for dragging a column border.
-  std::fputs("\033[?1002h", stdout);
+  if (mouse_) std::fputs("\033[?1002h", stdout);
+  // Pastes arrive marked, as text (not as Enter and Tab keys).
+  std::fputs("\033[?2004h", stdout);
   std::fflush(stdout);
   mouseinterval(0);
   curs_set(0);
 }
 
 CursesTerminal::~CursesTerminal() {
-  std::fputs("\033[?1002l", stdout);
+  std::fputs("\033[?2004l", stdout);
+  if (mouse_) std::fputs("\033[?1002l", stdout);
   std::fflush(stdout);
   endwin();
   RestoreTerminationHandlers();
 }
 
 void CursesTerminal::Repaint() { clearok(curscr, TRUE); }
+
+void CursesTerminal::Suspend() {
+  std::fputs(mouse_ ? "\033[?2004l\033[?1002l" : "\033[?2004l", stdout);
+  std::fflush(stdout);
+  endwin();
+  // Stops here until the shell resumes it (fg); a program no shell
+  // controls is not stopped and simply draws again.
+  raise(SIGTSTP);
+  std::fputs(mouse_ ? "\033[?1002h\033[?2004h" : "\033[?2004h", stdout);
+  std::fflush(stdout);
+  CatchUpWithSize();
+  Repaint();
+  refresh();
+}
+
+bool CursesTerminal::HasPageKeys() const {
+  for (const char* cap : {"kf6", "kNXT5"}) {
+    const char* value = tigetstr(const_cast<char*>(cap));
+    if (value == nullptr || value == reinterpret_cast<char*>(-1)) return false;
+  }
+  return true;
+}
 
 int CursesTerminal::Rows() const { return LINES; }
 int CursesTerminal::Columns() const { return COLS; }
@@ -209,7 +306,7 @@ InputEvent CursesTerminal::Read() {
       if (errno == EINTR) continue;
       // The terminal went away (hang-up, closed pane): say so, instead of
       // spinning on a dead input.
-      return InputEvent{InputEvent::Kind::Closed, 0, 0, 0, 0, 0, {}};
+      return InputEvent{InputEvent::Kind::Closed, 0, 0, 0, 0, 0, {}, {}};
     }
     if (rc == KEY_CODE_YES) {
       if (ch == KEY_MOUSE) {
@@ -245,6 +342,14 @@ InputEvent CursesTerminal::Read() {
       const int rc2 = get_wch(&next);
       timeout(-1);
       if (rc2 == ERR) return InputEvent::MakeKey(ui::keys::Escape);
+      if (rc2 == OK && next == '[') {
+        // A key the terminal description does not name is ignored, never
+        // typed as its letters.
+        const std::string sequence = ReadControlSequence();
+        if (sequence.empty()) return InputEvent::MakeAlt(U'[');
+        if (sequence == "200~") return InputEvent::MakePaste(ReadPaste());
+        continue;
+      }
       if (rc2 == OK && next > 32 && next != 127) return InputEvent::MakeAlt(static_cast<char32_t>(next));
       if (rc2 == OK && next == 27) return InputEvent::MakeKey(ui::keys::Escape);
       continue;
@@ -259,6 +364,7 @@ InputEvent CursesTerminal::ReadFor(int ms) {
   pollfd in{STDIN_FILENO, POLLIN, 0};
   const int rc = poll(&in, 1, ms);
   ThrowIfTerminated();
+  if (CatchUpWithSize()) return InputEvent::MakeResize();
   if (rc == 0) return InputEvent{};
   return Read();
 }

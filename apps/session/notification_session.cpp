@@ -24,6 +24,23 @@ std::optional<std::string> AskNotificationName(FrontEnd& ui, store::Store& store
   }
 }
 
+bool OfferReopen(FrontEnd& ui, store::Store& store, const std::string& what) {
+  const int choice =
+      ui.Choice(what +
+                    "\n\nOpen the file now at its path? Edits not saved stay in the window: a save then asks, as "
+                    "for any change by another program, what becomes of them. Or cancel: nothing can be saved "
+                    "into the old file.",
+                {"Reopen", "Cancel"}, "Database Replaced");
+  if (choice != 0) return false;
+  try {
+    store.Reopen();
+    return true;
+  } catch (const std::exception& e) {
+    ui.Message(std::string("The database could not be reopened.\n\n") + e.what(), msgbox::Critical, kErrorTitle);
+    return false;
+  }
+}
+
 // What the pages' tab container may reach of the session. The pages hold the
 // container until they go; it holds the session only weakly.
 struct NotificationSession::State {
@@ -175,6 +192,8 @@ bool NotificationSession::StoreSave() {
       store_.Save(*definition_, overwrite);
       Loaded();
       return true;
+    } catch (const store::FileReplaced& e) {
+      if (!OfferReopen(ui_, store_, e.what())) return false;
     } catch (const store::SaveRefused& e) {
       const std::string what = e.what();
       if (e.Why() == Reason::NameTaken) {
@@ -319,6 +338,17 @@ void NotificationIndex::Reload() {
 }
 
 bool NotificationIndex::CatchUp() {
+  if (store_->Replaced()) {
+    if (toldReplaced_) return false;
+    toldReplaced_ = true;
+    if (!OfferReopen(
+            ui_, *store_,
+            "The database file " + store_->Db().DisplayName() + " was replaced or removed since it was opened."))
+      return false;
+    toldReplaced_ = false;
+    Reload();
+    return true;
+  }
   if (store_->DataVersion() == dataVersion_) return false;
   Reload();
   return true;

@@ -29,6 +29,11 @@ std::optional<std::string> AskNotificationName(FrontEnd& ui, store::Store& store
                                                const std::string& prompt, const std::string& initial,
                                                std::int32_t exceptId);
 
+// The database's file was replaced or removed under the program (what tells
+// it so): says that nothing was written and offers to open the file now at
+// its path. True when it was reopened.
+bool OfferReopen(FrontEnd& ui, store::Store& store, const std::string& what);
+
 // One notification open in its pages. It is the pages' tab container
 // (TabHost): LoadState and LoadData on open, IsTabValid then SaveData on
 // every page and one store transaction on save, SaveState on close.
@@ -111,7 +116,9 @@ class NotificationIndex {
   // -1 when it is not listed (or id is 0).
   int RowOf(std::int32_t id) const;
   void Reload();
-  // Reloads when another program committed since the last look; true then.
+  // Reloads when another program committed since the last look, or after
+  // the file at the path was replaced and the user chose to open it; true
+  // then.
   bool CatchUp();
   // A new notification with a name the user gives; nullptr when cancelled.
   std::shared_ptr<store::StoredDefinition> New();
@@ -128,6 +135,8 @@ class NotificationIndex {
   std::shared_ptr<store::Store> store_;
   std::vector<store::NotificationSummary> rows_;
   std::int64_t dataVersion_ = 0;
+  // The user was told the file was replaced and kept the old one.
+  bool toldReplaced_ = false;
 };
 
 }  // namespace quillmont::session

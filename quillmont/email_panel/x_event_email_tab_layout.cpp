@@ -36,6 +36,7 @@ void XEventEmailTab::CreateControls() {
   Place(*txtMessage_, 960, 5040, 3855, 1215, 4);
   txtMessage_->SetMultiLine(true);
   txtMessage_->SetScrollBars(ui::ScrollBars::Both);
+  txtMessage_->SetMaxLength(rules::kMaxMessageLength);
   txtMessage_->SetHelpContextID(kHelpContext);
 
   cmdResetMessage_ = Add<ui::CommandButton>("cmdResetMessage", "Rese&t");

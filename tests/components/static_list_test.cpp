@@ -66,14 +66,6 @@ TEST(StaticList, RowsFollowItemsAndColumns) {
   EXPECT_EQ(list.RowCells(0), (std::vector<std::string>{"alpha2", "163", "SNMP v1", "UNIX"}));
   EXPECT_THROW(list.UpdateRow(Manager("stranger", 1)), Error);
 
-  // The flags are plain settings.
-  list.SetConfigFlag1(false);
-  list.SetConfigFlag2(false);
-  list.SetConfigFlag3(true);
-  EXPECT_FALSE(list.ConfigFlag1());
-  EXPECT_FALSE(list.ConfigFlag2());
-  EXPECT_TRUE(list.ConfigFlag3());
-
   // The view's column layout goes back to the set, and the cells follow.
   auto view = list.ViewColumns();
   std::swap(view[0], view[1]);

@@ -105,6 +105,8 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   EXPECT_THROW(ParseCommandLine({"--export", "0"}), std::invalid_argument);
   EXPECT_THROW(ParseCommandLine({"--db"}), std::invalid_argument);
   EXPECT_THROW(ParseCommandLine({"--bogus"}), std::invalid_argument);
+  EXPECT_THROW(ParseCommandLine({"--no-mouse", "--list"}), std::invalid_argument);
+  EXPECT_TRUE(ParseCommandLine({"--no-mouse"}).noMouse);
   const CommandLine cl = ParseCommandLine({"--db=/x.db", "--export=4"});
   EXPECT_EQ(cl.mode, CommandLine::Mode::Export);
   EXPECT_EQ(cl.exportNumber, 4);

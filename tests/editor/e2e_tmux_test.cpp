@@ -262,5 +262,71 @@ TEST_F(EditorInTmux, OnAServerAnEditOutlivesTheServerGoingAwayAndTheOtherEditorS
   EXPECT_EQ(status, 0);
 }
 
+// What only a real terminal shows: a terminal that cannot place text is
+// refused; Ctrl+Z suspends; a resize is drawn at once; a paste arrives
+// whole, as text; a key the terminal description does not name types
+// nothing; a file replaced under the open editor gets nothing written into
+// it, and the reopened one keeps what it holds.
+TEST_F(EditorInTmux, SuspendResizePastesUnknownKeysAndAFileReplacedUnderTheEditor) {
+  Tmux dumb("env TERM=dumb " + Command() + "; echo EXIT=$?; sleep 60", 80, 24);
+  ASSERT_SCREEN(dumb.WaitFor("EXIT=5"), dumb);
+  EXPECT_FALSE(std::ifstream(db_).good()) << "nothing is made for a terminal that is refused";
+
+  store::SeedDatabase(*store::Store::Open(db_));
+  // Ctrl+Z hands the terminal back to the shell; fg draws the editor again.
+  Tmux shell("bash --norc --noprofile -i", 80, 24);
+  shell.Type(Command());
+  shell.Keys("Enter");
+  ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
+  shell.Keys("C-z");
+  ASSERT_SCREEN(shell.WaitFor("Stopped"), shell);
+  shell.Type("fg");
+  shell.Keys("Enter");
+  ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
+  shell.Keys("q");
+
+  const std::string other = dir_.File("restored.db");
+  Output("cp " + Quote(db_) + " " + Quote(other));
+  {
+    auto restored = store::Store::Open(other);
+    auto third = restored->NewDefinition("Restored only");
+    restored->Save(*third);
+  }
+  Tmux pane("env TERM=vt100 " + Command(), 120, 40);
+  ASSERT_SCREEN(pane.WaitFor("Core network outage"), pane);
+  // Each resize is drawn at once, without a key, with the list's own minimum.
+  pane.Run("resize-window -x 25 -y 7");
+  ASSERT_SCREEN(pane.WaitFor("Terminal too small: 40"), pane);
+  pane.Run("resize-window -x 80 -y 24");
+  ASSERT_SCREEN(pane.WaitFor("Core network outage"), pane);
+  pane.Keys("Enter");
+  ASSERT_SCREEN(pane.WaitFor("Notification 1: Core network outage"), pane);
+  ASSERT_SCREEN(pane.WaitFor("Alt+1..3 page"), pane);  // vt100 has no Ctrl+PgDn
+  pane.Keys("M-3 M-s S-F10");
+  pane.Run("set-buffer 'two\nlines'");
+  pane.Run("paste-buffer -p");
+  ASSERT_SCREEN(pane.WaitFor("A line break cannot be pasted"), pane);
+  EXPECT_EQ(pane.Screen().find("[changed]"), std::string::npos) << pane.Screen();
+  EXPECT_EQ(pane.Screen().find("21;2~"), std::string::npos) << pane.Screen();
+  pane.Keys("M-m C-a");
+  pane.Run("paste-buffer -p");
+  ASSERT_SCREEN(pane.WaitFor("Message: two"), pane);
+  ASSERT_SCREEN(pane.WaitFor("         lines"), pane);
+
+  Output("mv " + Quote(other) + " " + Quote(db_));
+  pane.Keys("C-s");
+  ASSERT_SCREEN(pane.WaitFor("nothing was written to it"), pane);
+  pane.Keys("r");  // Reopen
+  ASSERT_SCREEN(pane.WaitFor("Saved"), pane);
+  pane.Keys("Escape");
+  ASSERT_SCREEN(pane.WaitFor("Restored only"), pane);
+  pane.Keys("q");
+  ASSERT_TRUE(pane.WaitExit());
+  int status = -1;
+  EXPECT_NE(Export(1, &status).find("\"emailMessage\": \"two\\r\\nlines\""), std::string::npos) << Export(1, &status);
+  EXPECT_NE(Output(std::string(QM_EDITOR_BINARY) + " --db " + Quote(db_) + " --list").find("Restored only"),
+            std::string::npos);
+}
+
 }  // namespace
 }  // namespace quillmont::editor

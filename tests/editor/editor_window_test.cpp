@@ -2,6 +2,7 @@
 
 #include "apps/editor/notification_list.h"
 #include "apps/editor/send_test.h"
+#include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/platform/error.h"
 #include "store/delivery_settings.h"
 #include "tests/editor/editor_test_support.h"
@@ -150,7 +151,17 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
 
 TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
   NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
+  // Another program writing: the wait shows, and Esc ends it.
+  auto other = store::Store::Open(dir.File("q.db"));
+  other->Db().BeginWrite();
   terminal.ExpectText("Server room environment")
+      .Key(keys::Delete)
+      .Type("y")
+      .ExpectText("Waiting for another program to finish writing")
+      .Key(keys::Escape)
+      .ExpectText("in use by another program")
+      .Key(keys::Return)
+      .Then([&] { other->Db().Rollback(); })
       .Key(keys::Delete)
       .ExpectText("Delete the notification \"Core network outage\"?")
       .Type("n")
@@ -172,6 +183,45 @@ TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
   list.Run();
   EXPECT_TRUE(list.Done());
   EXPECT_EQ(store->ListNotifications().size(), 1u);  // the new one was never saved
+}
+
+// Pastes arrive as one insertion; a field's limit is said, not cut silently;
+// "<Default>" is replaced by what is typed in the Message as in the Subject.
+TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
+  EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
+  ASSERT_TRUE(window.Open());
+  auto email = [&] { return dynamic_cast<XEventEmailTab*>(&window.ActivePanel()); };
+  const std::string host(253, 'h');
+  std::string subject;
+  terminal.Key(FunctionKey(6))
+      .Alt('n')
+      .Alt('h')
+      .Send(InputEvent::MakePaste(host))
+      .ExpectText("Host: at most 128 characters")
+      .Type("x")
+      .ExpectText("Host: at most 128 characters")
+      .Key(FunctionKey(6))
+      .Alt('t')  // the Message's Reset: "<Default>"
+      .Alt('m')
+      .Type("Hi")
+      .Then([&] { EXPECT_EQ(email()->txtMessage().Text(), "Hi"); })
+      .Send(InputEvent::MakePaste("one\ntwo\r\nthree\tfour\x01"))
+      .Then([&] { EXPECT_EQ(email()->txtMessage().Text(), "Hione\r\ntwo\r\nthree\tfour"); })
+      .Send(InputEvent::MakePaste(std::string(70000, 'm')))
+      .ExpectText("Message: at most 65536 characters")
+      .Then([&] { EXPECT_EQ(email()->txtMessage().Text().size(), 65536u); })
+      .Alt('s')
+      .Then([&] { subject = email()->txtSubject().Text(); })
+      .Send(InputEvent::MakePaste("two\nlines"))
+      .ExpectText("A line break cannot be pasted into a one-line field")
+      .Send(InputEvent::MakePaste("tab\there"))
+      .ExpectText("A tab cannot be pasted")
+      .Then([&] { EXPECT_EQ(email()->txtSubject().Text(), subject); })
+      .Key(keys::Escape)
+      .Type("d")  // the host not applied
+      .Type("n");
+  window.Run();
+  EXPECT_TRUE(window.Closed());
 }
 
 }  // namespace

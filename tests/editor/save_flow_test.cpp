@@ -39,6 +39,9 @@ TEST_F(SaveFlow, UnappliedEntriesCountAsChangesAndAreAppliedDiscardedOrGoneBackT
   });
   terminal.Type("x").ExpectText("[changed]").Key(keys::Back);  // typed alone, not applied: a change
   terminal.Check([](const Canvas& c) { EXPECT_FALSE(Shows(c, "[changed]")) << c.AllText(); });
+  // A host typed and then dropped by New leaves the pages as loaded: no change.
+  terminal.Alt('h').Type("gone.example").Alt('n');
+  terminal.Check([](const Canvas& c) { EXPECT_FALSE(Shows(c, "[changed]")) << c.AllText(); });
   terminal.Alt('3').Alt('n').Alt('e').Type("not-an-address").Key(keys::Escape);
   terminal.ExpectText("holds the address \"not-an-address\", not").Type("a");  // the page refuses it
   terminal.ExpectText("Invalid Email Address: not-an-address").Key(keys::Return);
@@ -48,6 +51,19 @@ TEST_F(SaveFlow, UnappliedEntriesCountAsChangesAndAreAppliedDiscardedOrGoneBackT
   window.Run();
   EXPECT_TRUE(window.Closed());
   EXPECT_EQ(store->ReadNotification(1).recipients.size(), 2u);
+}
+
+// Enter in the revision question keeps the user's edits (Cancel), and the
+// question says what Overwrite would replace.
+TEST_F(SaveFlow, EnterInTheRevisionQuestionLosesNothing) {
+  EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
+  ASSERT_TRUE(window.Open());
+  theirs->RenameNotification(2, "Their name");
+  AddAndSave("mine@example.org").ExpectText("the name (theirs: \"Their").Key(keys::Return);
+  terminal.ExpectText("[changed]").Then([&] { EXPECT_FALSE(Stored(2, "mine@example.org")); });
+  terminal.Key(keys::Escape).Type("n");
+  window.Run();
+  EXPECT_TRUE(window.Closed());
 }
 
 TEST_F(SaveFlow, NamesStayUniqueThroughNewRenameAndARefusedSave) {

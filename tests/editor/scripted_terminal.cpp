@@ -87,7 +87,7 @@ InputEvent ScriptedTerminal::Read() {
     }
     if (step.event) return *step.event;
   }
-  return InputEvent{InputEvent::Kind::Closed, 0, 0, 0, 0, 0, {}};
+  return InputEvent{InputEvent::Kind::Closed, 0, 0, 0, 0, 0, {}, {}};
 }
 
 ScriptedTerminal& ScriptedTerminal::Send(InputEvent event) {

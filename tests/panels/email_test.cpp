@@ -28,11 +28,6 @@ class EmailPanel : public PanelTest<XEventEmailTab> {
     for (int i = 0; i < panel->stl().RowCount(); ++i) rows.push_back(panel->stl().RowCells(i).at(0));
     return rows;
   }
-  void Retype(ui::TextBox& box, const std::string& text) {
-    user.Focus(box);
-    user.ClearText();
-    user.Type(text);
-  }
 };
 
 TEST_F(EmailPanel, AddressesAreCheckedAndDuplicatesAsked) {
@@ -141,12 +136,6 @@ TEST_F(EmailPanel, SubjectAndMessageKeepTheirDefaultAndTellTheHost) {
   panel->SaveData();
   EXPECT_EQ(def->Subject(), std::nullopt);
   EXPECT_EQ(def->Message(), std::nullopt);
-
-  // No recipient list at all: no rows of the definition before.
-  auto noList = StoredDefinition({});
-  noList->SetEmailRecipients(nullptr);
-  Load(noList);
-  EXPECT_EQ(Rows(), Strings{});
 
   // Without an e-mail part a fresh panel shows empty texts and saves them as
   // empty texts; what the user adds still reaches the definition.

@@ -72,7 +72,7 @@ TEST_F(EmailLayout, DesignedControlsAndTheirPlacesAtEachSize) {
   PlayLayout(*panel, user, "email", [&] { panel->LayoutControls(); });
   EXPECT_EQ(panel->txtSubject().MaxLength(), 250u);
   EXPECT_TRUE(panel->txtSubject().MultiLine());
-  EXPECT_EQ(panel->txtMessage().MaxLength(), 0u);
+  EXPECT_EQ(panel->txtMessage().MaxLength(), 65536u);  // held while typing, not first at save
   EXPECT_EQ(panel->txtMessage().Scroll(), ui::ScrollBars::Both);
   EXPECT_EQ(panel->txtAddress().MaxLength(), 128u);
   EXPECT_FALSE(panel->txtAddress().MultiLine());

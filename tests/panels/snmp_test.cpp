@@ -17,11 +17,6 @@ class SnmpPanel : public PanelTest<XEventSNMPTab> {
     return {panel->txtHost().Text(), panel->txtPort().Text(), panel->cboVersion().Text(),
             panel->cboTimeFormat().Text()};
   }
-  void Retype(ui::TextBox& box, const std::string& text) {
-    user.Focus(box);
-    user.ClearText();
-    user.Type(text);
-  }
 };
 
 TEST_F(SnmpPanel, EachEntryCheckStopsWithItsMessageInOrder) {
@@ -36,10 +31,6 @@ TEST_F(SnmpPanel, EachEntryCheckStopsWithItsMessageInOrder) {
       {"h", " ", "A Port number must be entered.", nullptr},
       {"h", "0", "Port number must be an integer between 1 and 65535.", nullptr},
       {"h", "65536", "Port number must be an integer between 1 and 65535.", nullptr},
-      {"h", "-1", "Port number must be an integer between 1 and 65535.", nullptr},
-      {"h", "+1", "Port number must be an integer between 1 and 65535.", nullptr},
-      {"h", "1.5", "Port number must be an integer between 1 and 65535.", nullptr},
-      {"h", "1e3", "Port number must be an integer between 1 and 65535.", nullptr},
       {"h", "abc", "Port number must be an integer between 1 and 65535.", nullptr},
       {"h1", "1", nullptr, "1"},
       {"h2", "65535", nullptr, "65535"},

@@ -118,6 +118,10 @@ TEST_P(Revisions, EveryInterleavingOfTwoEditorsKeepsBothEditsOrRefusesOne) {
           stores[who]->Save(*open[who]);
         } catch (const SaveRefused& refusal) {
           EXPECT_EQ(refusal.Why(), SaveRefused::Reason::ChangedMeanwhile);
+          // What Overwrite would replace is named: the other's three rows.
+          EXPECT_NE(std::string(refusal.what()).find("differs from yours: the e-mail recipients (theirs: 3)."),
+                    std::string::npos)
+              << refusal.what();
           refused[who] = true;
         }
         continue;

@@ -226,8 +226,6 @@ TEST_F(StudioKeys, PageKeysWorkFromInsideAPageAndEscClosesOnlyADropDown) {
   EXPECT_FALSE(window.isVisible());
 }
 
-// New alone is no change (and Alt+N is the page's New, not the menu's); the
-// revision question answers Enter with Cancel, keeping the user's edits.
 // New alone is no change (and Alt+N is the page's New, not the menu's); Enter
 // on the revision question cancels, keeping the edits. One window per
 // notification number, whose title follows a save as new and a rename from

@@ -28,7 +28,6 @@ class FaultPlan {
   // Counts one call; throws when it is the armed one.
   void Tick(const std::string& operation);
 
-  int Calls() const noexcept { return calls_; }
   bool Fired() const noexcept { return fired_; }
   // "Object.Operation" of every call, in order (for finding the n to arm).
   const std::vector<std::string>& Log() const noexcept { return log_; }
@@ -57,7 +56,6 @@ class Wrapper : public Interface {
  public:
   Wrapper(std::shared_ptr<Interface> inner, std::shared_ptr<FaultPlan> plan)
       : inner_(std::move(inner)), plan_(std::move(plan)) {}
-  const std::shared_ptr<Interface>& Inner() const noexcept { return inner_; }
 
  protected:
   std::shared_ptr<Interface> inner_;

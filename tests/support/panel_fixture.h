@@ -21,6 +21,12 @@ template <class Panel>
 class PanelTest : public ::testing::Test {
  protected:
   ScriptedMessages& Messages() { return scope.Messages(); }
+  // The user types over the whole text of the box.
+  void Retype(ui::TextBox& box, const std::string& text) {
+    user.Focus(box);
+    user.ClearText();
+    user.Type(text);
+  }
 
   ServiceScope scope;
   std::shared_ptr<Panel> panel = Panel::Create();

@@ -51,7 +51,6 @@ class ScriptedMessages : public MessageService {
                   int helpContext) override;
   // Fails the test for each expected message not shown yet, then forgets them.
   void Verify();
-  bool AllShown() const { return expected_.empty(); }
 
   std::vector<ShownMessage> shown;
 
@@ -69,7 +68,6 @@ class ServiceScope {
   ServiceScope& operator=(const ServiceScope&) = delete;
 
   ScriptedMessages& Messages() { return *messages_; }
-  std::shared_ptr<ScriptedMessages> MessagesPtr() const { return messages_; }
 
  private:
   std::shared_ptr<ScriptedMessages> messages_;
