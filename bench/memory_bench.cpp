@@ -15,9 +15,9 @@
 #include "quillmont/definitions/definition_library.h"
 #include "quillmont/events_panel/x_events_tab.h"
 #include "quillmont/framework/runtime.h"
-#include "quillmont/platform/ui/flat_storage.h"
 #include "quillmont/services/app_context.h"
 #include "quillmont/services/message_service.h"
+#include "quillmont/storage/flat_storage.h"
 
 namespace {
 
@@ -104,7 +104,7 @@ void BM_EventsLoadPeakBytes(benchmark::State& state) {
   std::size_t peak = 0;
   std::size_t kept = 0;
   for (auto _ : state) {
-    ui::ReleaseSpareBlocks();  // every byte of the load counts, none reused from the last one
+    storage::ReleaseSpareBlocks();  // every byte of the load counts, none reused from the last one
     auto panel = XEventsTab::Create();
     PeakWindow window;
     panel->LoadData(Variant(definition), "Events", nullptr);

@@ -7,13 +7,15 @@ cd "$(dirname "${BASH_SOURCE[0]}")/.."
 # folder                 the include prefixes it may use
 allowed() {
   case "$1" in
-    quillmont/platform) echo "quillmont/platform" ;;
+    # Storage and UTF-8, std only: below the window system and the store.
+    quillmont/storage) echo "quillmont/storage" ;;
+    quillmont/platform) echo "quillmont/platform quillmont/storage" ;;
     # Every field rule, written once: above the platform only.
-    quillmont/rules) echo "quillmont/rules quillmont/platform" ;;
-    quillmont/framework) echo "quillmont/framework quillmont/rules quillmont/platform" ;;
+    quillmont/rules) echo "quillmont/rules quillmont/platform quillmont/storage" ;;
+    quillmont/framework) echo "quillmont/framework quillmont/rules quillmont/platform quillmont/storage" ;;
     quillmont/snmp_panel | quillmont/email_panel | quillmont/events_panel | \
       quillmont/controls | quillmont/services | quillmont/definitions)
-      echo "$1 quillmont/framework quillmont/rules quillmont/platform" ;;
+      echo "$1 quillmont/framework quillmont/rules quillmont/platform quillmont/storage" ;;
     quillmont/defaults | quillmont/library) echo "quillmont/" ;;
     store) echo "quillmont/ store/" ;;
     host) echo "quillmont/library/com.h quillmont/library/entry_points.h quillmont/library/registry_file.h quillmont/platform host/" ;;
@@ -22,7 +24,7 @@ allowed() {
     apps/session) echo "quillmont/ store/ apps/session/" ;;
     apps/editor) echo "quillmont/ store/ delivery/ host/ apps/session/ $1/" ;;
     # The Qt adapter sees the panels' controls and services only.
-    adapters/qt) echo "quillmont/platform quillmont/framework adapters/qt/" ;;
+    adapters/qt) echo "quillmont/platform quillmont/storage quillmont/framework adapters/qt/" ;;
     apps/studio) echo "quillmont/ store/ apps/session/ adapters/qt/ $1/" ;;
     apps/notify) echo "quillmont/ store/ delivery/ apps/session/ $1/" ;;
     apps/*) echo "quillmont/ store/ delivery/ host/ $1/" ;;

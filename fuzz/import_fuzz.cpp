@@ -3,6 +3,8 @@
 // import either is refused cleanly, writing nothing, or leaves a sound
 // database that holds exactly what was imported: the same document and the
 // database's own export both import again without a change.
+#include <sqlite3.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +12,7 @@
 
 #include "store/notification_io.h"
 #include "store/seed.h"
+#include "store/sqlite_db.h"
 
 namespace {
 

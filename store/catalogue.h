@@ -1,6 +1,6 @@
 #pragma once
-// The event catalogue as read from a store: every entry's texts in a few
-// large blocks and the entries in chunks of thousands, so reading 100,000
+// The event catalogue as read from a store: every entry's texts in the
+// storage module's text blocks and the entries in chunks of thousands, so reading 100,000
 // event types makes no allocation per type and the catalogue holds about a
 // third of the memory an object per type, with its own texts, would.
 #include <cstdint>

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <limits>
 
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::store {
 
@@ -37,7 +37,7 @@ std::string_view Statement::TextView(int column, std::size_t maxChars, const cha
   const std::string_view raw = impl_->Bytes(column);
   // Four bytes at most per character: longer is too long whatever it holds.
   const bool tooManyBytes = raw.size() > 4 * maxChars;
-  const std::size_t chars = tooManyBytes ? raw.size() : ui::utf8::CharCount(raw);
+  const std::size_t chars = tooManyBytes ? raw.size() : utf8::CharCount(raw);
   if (chars > maxChars)
     throw Error(ErrorCode::Corrupt, "The database holds " + std::string(field) + " of " + std::to_string(chars) +
                                         (tooManyBytes ? " bytes" : " characters") + ", more than the " +

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "quillmont/definitions/members.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 #include "store/catalogue.h"
 #include "store/host_objects.h"
 #include "store/pg_db.h"
@@ -23,7 +23,7 @@ namespace {
 // What the reader would refuse is never written: a notification saved with a
 // longer text could not be opened again.
 void CheckFits(const std::string& text, std::size_t maxChars, const char* field) {
-  const std::size_t chars = ui::utf8::CharCount(text);
+  const std::size_t chars = utf8::CharCount(text);
   if (chars > maxChars)
     throw Error(ErrorCode::InvalidPropertyValue, "The " + std::string(field) + " has " + std::to_string(chars) +
                                                      " characters; at most " + std::to_string(maxChars) +

@@ -6,7 +6,6 @@
 #include "quillmont/framework/definition.h"
 #include "quillmont/framework/services.h"
 #include "store/definition_store.h"
-#include "store/sqlite_db.h"
 
 // The outside components a host supplies to the panels, over the store.
 namespace quillmont::store {

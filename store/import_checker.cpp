@@ -3,9 +3,9 @@
 #include <limits>
 #include <map>
 
-#include "quillmont/platform/ui/utf8.h"
 #include "quillmont/rules/characters.h"
 #include "quillmont/rules/fields.h"
+#include "quillmont/storage/utf8.h"
 #include "store/notification_io.h"
 
 namespace quillmont::store {
@@ -111,7 +111,7 @@ class Checker {
   }
 
   bool CheckLength(const std::string& text, const std::string& path, std::size_t maxChars) {
-    const std::size_t chars = ui::utf8::CharCount(text);
+    const std::size_t chars = utf8::CharCount(text);
     if (chars <= maxChars) return true;
     Problem(path, std::to_string(chars) + " characters; at most " + std::to_string(maxChars));
     return false;

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "quillmont/platform/terminal_text.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 #include "store/notification_io.h"
 
 namespace quillmont::store {
@@ -51,12 +51,12 @@ std::string Dump(const OutJson& doc) {
   Layout(doc, "", raw);
   std::string out;
   out.reserve(raw.size() + 1);
-  for (char32_t c : ui::utf8::Decode(raw)) {
+  for (char32_t c : utf8::Decode(raw)) {
     if (c >= 0x7F && (text::IsControl(c) || text::IsBidiControl(c) || c == 0x2028 || c == 0x2029)) {
       out += "\\u";
       text::detail::AppendHex(out, static_cast<std::uint32_t>(c), 4);
     } else {
-      out += ui::utf8::Encode(c);
+      out += utf8::Encode(c);
     }
   }
   return out + "\n";

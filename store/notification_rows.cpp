@@ -28,21 +28,25 @@ std::string EventTypeAt(const Statement& s, int column) {
   return s.Text(column, kMaxCatalogueTextLength, "an event type key");
 }
 
-// The row's columns, for a database of that version.
-std::string RowSelect(int version) {
-  return std::string("SELECT id, name, email_subject, email_message, event_group_id, ") +
-         (version >= 3 ? "revision" : "0") + ", " + (version >= 2 ? "modified" : "NULL") + " FROM notifications";
+// The row's columns, for a database of that version; every row (whole) adds
+// its number and time of saving.
+std::string RowSelect(int version, bool whole) {
+  return std::string("SELECT name, email_subject, email_message, event_group_id, ") +
+         (version >= 3 ? "revision" : "0") + (whole ? (version >= 2 ? ", modified, id" : ", NULL, id") : "") +
+         " FROM notifications";
 }
 
-NotificationRecord RowAt(const Statement& s) {
+NotificationRecord RowAt(const Statement& s, bool whole) {
   NotificationRecord r;
-  r.id = NotificationNumber(s.Int(0));
-  r.name = s.Text(1, rules::kMaxNameLength, "a name");
-  r.subject = s.OptionalText(2, rules::kMaxSubjectLength, "a subject");
-  r.message = s.OptionalText(3, rules::kMaxMessageLength, "a message");
-  r.eventGroupId = ToInt32(s.Int(4), "group number");
-  r.revision = s.Int(5);
-  r.modified = s.OptionalText(6, kMaxShortTextLength, "a time");
+  r.name = s.Text(0, rules::kMaxNameLength, "a name");
+  r.subject = s.OptionalText(1, rules::kMaxSubjectLength, "a subject");
+  r.message = s.OptionalText(2, rules::kMaxMessageLength, "a message");
+  r.eventGroupId = ToInt32(s.Int(3), "group number");
+  r.revision = s.Int(4);
+  if (whole) {
+    r.modified = s.OptionalText(5, kMaxShortTextLength, "a time");
+    r.id = NotificationNumber(s.Int(6));
+  }
   return r;
 }
 
@@ -76,10 +80,11 @@ std::vector<std::int32_t> NotificationReader::Numbers() {
 }
 
 bool NotificationReader::ReadRow(std::int32_t id, NotificationRecord& into) {
-  Statement s = db_.Prepare(RowSelect(version_) + " WHERE id = ?");
+  Statement s = db_.Prepare(RowSelect(version_, false) + " WHERE id = ?");
   s.Bind(1, std::int64_t{id});
   if (!s.Step()) return false;
-  into = RowAt(s);
+  into = RowAt(s, false);
+  into.id = id;
   return true;
 }
 
@@ -107,8 +112,8 @@ NotificationRecord NotificationReader::Read(std::int32_t id) {
 
 std::vector<NotificationRecord> NotificationReader::ReadAll() {
   std::vector<NotificationRecord> out;
-  Statement s = db_.Prepare(RowSelect(version_) + " ORDER BY id");
-  while (s.Step()) out.push_back(RowAt(s));
+  Statement s = db_.Prepare(RowSelect(version_, true) + " ORDER BY id");
+  while (s.Step()) out.push_back(RowAt(s, true));
   std::map<std::int64_t, NotificationRecord*> byId;
   for (NotificationRecord& r : out) byId[r.id] = &r;
   AllOf(db_, "snmp_managers", kManagerColumns, byId, ManagerAt, &NotificationRecord::managers);

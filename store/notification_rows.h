@@ -42,7 +42,8 @@ class NotificationReader {
 
   // Every number, in order.
   std::vector<std::int32_t> Numbers();
-  // The row alone (no lists); false when there is no such notification.
+  // The row alone (no lists, no time of saving); false when there is no
+  // such notification.
   bool ReadRow(std::int32_t id, NotificationRecord& into);
   std::vector<StoredManager> Managers(std::int32_t id);
   std::vector<std::string> Recipients(std::int32_t id);

@@ -1,6 +1,7 @@
 #include "store/schema.h"
 
 #include <fcntl.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,9 +14,12 @@
 
 #include "quillmont/platform/owned_file.h"
 #include "store/pg_db.h"
+#include "store/sqlite_db.h"
 
 namespace quillmont::store {
 namespace {
+
+int SchemaVersionOf(SqliteDatabase& db) { return static_cast<int>(db.QueryInt("PRAGMA user_version")); }
 
 // Each step takes the schema from version i to i + 1. Steps are never edited
 // once released: a change is a new step.
@@ -254,8 +258,6 @@ std::string UntrustedReason(const std::string& path) {
   if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return {};
   return UntrustedBecause(st, path);
 }
-
-int SchemaVersionOf(SqliteDatabase& db) { return static_cast<int>(db.QueryInt("PRAGMA user_version")); }
 
 OpenedDatabase OpenDatabase(const std::string& path, const OpenOptions& options) {
   if (options.upToVersion < 1 || options.upToVersion > kSchemaVersion)

@@ -4,7 +4,6 @@
 #include <string>
 
 #include "store/database.h"
-#include "store/sqlite_db.h"
 
 namespace quillmont::store {
 
@@ -83,7 +82,5 @@ void CreateDatabaseFolders(const std::string& folder);
 // Why an existing database file is not to be edited without asking (see
 // UntrustedDatabase), or "" for the user's own file or no file.
 std::string UntrustedReason(const std::string& path);
-
-int SchemaVersionOf(SqliteDatabase& db);
 
 }  // namespace quillmont::store

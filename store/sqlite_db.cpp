@@ -1,11 +1,12 @@
 #include "store/sqlite_db.h"
 
+#include <sqlite3.h>
 #include <sys/stat.h>
 
 #include <cctype>
 #include <limits>
 
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::store {
 
@@ -208,6 +209,8 @@ bool SqliteDatabase::Replaced() {
   }
   return log != log_;
 }
+
+bool SqliteDatabase::ReadOnly() const noexcept { return sqlite3_db_readonly(db_, "main") == 1; }
 
 SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db_); }
 

@@ -1,13 +1,14 @@
 #pragma once
 
-#include <sqlite3.h>
-
 #include <chrono>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 #include "store/database.h"
+
+// SQLite's own header stays in the backend's sources.
+struct sqlite3;
 
 // The embedded backend: a SQLite file (or memory), one connection.
 namespace quillmont::store {
@@ -43,7 +44,7 @@ class SqliteDatabase final : public Database {
   const std::string& FilePath() const noexcept { return DisplayName(); }
   Backend Kind() const noexcept override { return Backend::Sqlite; }
   // SQLite refuses every write on this connection.
-  bool ReadOnly() const noexcept override { return sqlite3_db_readonly(db_, "main") == 1; }
+  bool ReadOnly() const noexcept override;
   void Exec(const std::string& sql) override;
   void SetBusyTimeout(int milliseconds);
   void SetWaitHandler(WaitHandler handler) override;

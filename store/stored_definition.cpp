@@ -5,15 +5,15 @@
 #include "quillmont/definitions/members.h"
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/error.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 #include "store/definition_store.h"
 
 namespace quillmont::store {
 
 std::string EventTypeKeyOfRow(const std::string& rowKey) {
   if (rowKey.empty()) throw Error(ErrorCode::InvalidPropertyValue, "A chosen row has no key");
-  const std::size_t chars = ui::utf8::CharCount(rowKey);
-  return rowKey.substr(0, ui::utf8::ByteOffset(rowKey, chars - 1));
+  const std::size_t chars = utf8::CharCount(rowKey);
+  return rowKey.substr(0, utf8::ByteOffset(rowKey, chars - 1));
 }
 
 StoredDefinition::StoredDefinition(std::shared_ptr<Store> store, std::int32_t id, std::string name,

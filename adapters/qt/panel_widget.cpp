@@ -28,7 +28,7 @@
 #include "adapters/qt/list_model.h"
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/ui/driver.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::qt {
 
@@ -370,7 +370,7 @@ QWidget* PanelWidget::Impl::Make(QWidget* parent, ui::Control& control, Native& 
         QObject::connect(edit, &QPlainTextEdit::cursorPositionChanged, &self, [this, edit, &box] {
           if (syncing) return;
           const QTextCursor cursor = edit->textCursor();
-          const std::u32string text = ui::utf8::Decode(box.Text());
+          const std::u32string text = utf8::Decode(box.Text());
           const std::size_t from = PanelPosition(text, cursor.selectionStart(), true);
           box.SetSelection(from, PanelPosition(text, cursor.selectionEnd(), true) - from);
         });
@@ -384,14 +384,14 @@ QWidget* PanelWidget::Impl::Make(QWidget* parent, ui::Control& control, Native& 
       edit->setAcceptDrops(false);
       QObject::connect(edit, &QLineEdit::selectionChanged, &self, [this, edit, &box] {
         if (syncing) return;
-        const std::u32string text = ui::utf8::Decode(box.Text());
+        const std::u32string text = utf8::Decode(box.Text());
         if (!edit->hasSelectedText()) return;
         const std::size_t from = PanelPosition(text, edit->selectionStart(), false);
         box.SetSelection(from, PanelPosition(text, edit->selectionEnd(), false) - from);
       });
       QObject::connect(edit, &QLineEdit::cursorPositionChanged, &self, [this, edit, &box](int, int position) {
         if (syncing || edit->hasSelectedText()) return;
-        box.SetSelection(PanelPosition(ui::utf8::Decode(box.Text()), position, false), 0);
+        box.SetSelection(PanelPosition(utf8::Decode(box.Text()), position, false), 0);
       });
       return edit;
     }
@@ -499,7 +499,7 @@ void PanelWidget::Impl::SyncOne(Native& n) {
     }
     case ui::ControlKind::TextBox: {
       auto& box = static_cast<ui::TextBox&>(c);
-      const std::u32string text = ui::utf8::Decode(box.Text());
+      const std::u32string text = utf8::Decode(box.Text());
       const int from = QtPosition(text, box.SelStart(), box.MultiLine());
       const int to = QtPosition(text, box.SelStart() + box.SelLength(), box.MultiLine());
       const QString shown = Shown(box.Text(), box.MultiLine());

@@ -5,7 +5,7 @@
 
 #include "apps/editor/cell_width.h"
 #include "quillmont/platform/terminal_text.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 
@@ -63,10 +63,10 @@ void Canvas::AddMark(int row, int col, char32_t mark) {
 
 int Canvas::Text(int row, int col, std::string_view text, std::uint8_t attrs, int maxCols) {
   int written = 0;
-  for (char32_t ch : ui::utf8::Decode(text)) {
+  for (char32_t ch : utf8::Decode(text)) {
     if (text::IsBidiControl(ch)) {
       // Written out, as --list writes it: raw, it would reorder what follows.
-      const std::string shown = text::ForTerminal(ui::utf8::Encode(ch));
+      const std::string shown = text::ForTerminal(utf8::Encode(ch));
       if (maxCols >= 0 && written + static_cast<int>(shown.size()) > maxCols) break;
       for (const char c : shown) written += Put(row, col + written, static_cast<char32_t>(c), attrs);
       continue;
@@ -120,9 +120,9 @@ std::string Canvas::RowText(int row) const {
   for (int x = 0; x < width_; ++x) {
     const Cell& cell = At(row, x);
     if (cell.ch == kWideTail) continue;
-    out += ui::utf8::Encode(cell.ch);
+    out += utf8::Encode(cell.ch);
     for (char32_t m : cell.marks)
-      if (m) out += ui::utf8::Encode(m);
+      if (m) out += utf8::Encode(m);
   }
   return out;
 }

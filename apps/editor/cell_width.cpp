@@ -3,7 +3,7 @@
 #include <locale.h>
 #include <wchar.h>
 
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 namespace {
@@ -47,17 +47,17 @@ int TextCells(std::u32string_view text) {
   return cells;
 }
 
-int TextCells(std::string_view text) { return TextCells(ui::utf8::Decode(text)); }
+int TextCells(std::string_view text) { return TextCells(utf8::Decode(text)); }
 
 std::string FitCells(std::string_view text, int cells) {
-  const std::u32string chars = ui::utf8::Decode(text);
+  const std::u32string chars = utf8::Decode(text);
   if (TextCells(chars) <= cells) return std::string(text);
   std::string out;
   int used = 0;
   for (char32_t ch : chars) {
     const int w = CellWidth(ch);
     if (used + w > cells - 1) break;
-    out += ui::utf8::Encode(ch);
+    out += utf8::Encode(ch);
     used += w;
   }
   // Marks that sit on the last character kept stay with it.

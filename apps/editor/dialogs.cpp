@@ -6,8 +6,8 @@
 #include "apps/editor/cell_width.h"
 #include "apps/editor/renderer.h"
 #include "quillmont/platform/error.h"
-#include "quillmont/platform/ui/utf8.h"
 #include "quillmont/rules/text.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 namespace {
@@ -64,7 +64,7 @@ std::vector<std::string> WrapText(const std::string& text, int width) {
   std::vector<std::string> lines;
   std::string paragraph;
   auto flush = [&](const std::string& para) {
-    const std::u32string chars = ui::utf8::Decode(para);
+    const std::u32string chars = utf8::Decode(para);
     std::u32string line;
     std::size_t i = 0;
     if (chars.empty()) lines.emplace_back();
@@ -78,7 +78,7 @@ std::vector<std::string> WrapText(const std::string& text, int width) {
         if (space != std::u32string::npos && space > i) end = space;
       }
       std::string out;
-      for (std::size_t k = i; k < end; ++k) out += ui::utf8::Encode(chars[k]);
+      for (std::size_t k = i; k < end; ++k) out += utf8::Encode(chars[k]);
       lines.push_back(out);
       i = end;
       while (i < chars.size() && chars[i] == U' ') ++i;
@@ -208,7 +208,7 @@ std::optional<std::string> AskText(Screen& screen, const std::string& title, con
   field->SetText(initial);
   field->SetFocus();
   // Typing replaces what the field offers.
-  field->SetSelection(0, ui::utf8::CharCount(initial));
+  field->SetSelection(0, utf8::CharCount(initial));
   PanelView view;
   Rect okRect, cancelRect;
   auto layer = [&](Canvas& canvas) {
@@ -298,7 +298,7 @@ int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const 
         if (e.ch == U' ' && usable(focus)) return focus;
         for (int k = 1; k <= count; ++k) {
           const int i = (focus + k) % count;
-          const std::u32string text = ui::utf8::Decode(items[static_cast<std::size_t>(i)]);
+          const std::u32string text = utf8::Decode(items[static_cast<std::size_t>(i)]);
           if (usable(i) && !text.empty() && Lower(text[0]) == Lower(e.ch)) {
             focus = i;
             break;

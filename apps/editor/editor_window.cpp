@@ -8,8 +8,8 @@
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
-#include "quillmont/platform/ui/utf8.h"
 #include "quillmont/rules/fields.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 
@@ -107,10 +107,10 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
           DropDown(*combo);
         } else {
           auto* box = dynamic_cast<ui::TextBox*>(focused);
-          const std::size_t before = box ? ui::utf8::CharCount(box->Text()) : 0;
+          const std::size_t before = box ? utf8::CharCount(box->Text()) : 0;
           DeliverKey(panel, e);
           if (box && box->MaxLength() > 0 && before >= box->MaxLength() &&
-              ui::utf8::CharCount(box->Text()) >= box->MaxLength())
+              utf8::CharCount(box->Text()) >= box->MaxLength())
             status_ = LimitNote(*box);
         }
         break;
@@ -141,11 +141,10 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     auto* box = dynamic_cast<ui::TextBox*>(panel.ActiveControl());
     const bool tabbed = box != focused && (e.IsKey(keys::Tab) || e.IsKey(keys::Tab, shift::Shift));
     const bool oneLine = box && (!box->MultiLine() || View().layout.OneRow(*box));
-    if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, ui::utf8::CharCount(box->Text()));
+    if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, utf8::CharCount(box->Text()));
     // "<Default>" stands for no text of its own: typing replaces it, in
     // the Message as in the Subject, however the field was entered.
-    if (box && box != focused && box->Text() == rules::kDefaultText)
-      box->SetSelection(0, ui::utf8::CharCount(box->Text()));
+    if (box && box != focused && box->Text() == rules::kDefaultText) box->SetSelection(0, utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {
     ShowError(screen_, ex, session::kErrorTitle);
@@ -190,9 +189,9 @@ void EditorWindow::Paste(const std::string& pasted, ui::Control* focused) {
   const std::size_t room = box->MaxLength() == 0
                                ? text.size()
                                : box->MaxLength() + box->SelLength() -
-                                     std::min(box->MaxLength() + box->SelLength(), ui::utf8::CharCount(box->Text()));
+                                     std::min(box->MaxLength() + box->SelLength(), utf8::CharCount(box->Text()));
   ui::Driver(ActivePanel()).Paste(text);
-  if (box->MaxLength() > 0 && ui::utf8::CharCount(text) > room) status_ = LimitNote(*box) + ": the paste was cut";
+  if (box->MaxLength() > 0 && utf8::CharCount(text) > room) status_ = LimitNote(*box) + ": the paste was cut";
 }
 
 const std::vector<KeyHint>& EditorWindow::Keys() {

@@ -5,7 +5,7 @@
 
 #include "apps/editor/cell_width.h"
 #include "quillmont/framework/components.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 namespace {
@@ -247,7 +247,7 @@ void PanelLayout::Scroll(ui::Control& c, const Rect& r) {
   }
   if (c.Kind() != ui::ControlKind::TextBox) return;
   auto& box = static_cast<ui::TextBox&>(c);
-  const std::u32string text = ui::utf8::Decode(box.Text());
+  const std::u32string text = utf8::Decode(box.Text());
   // A field without the focus shows its text from the start.
   const std::size_t caret = focused ? std::min(box.SelStart(), text.size()) : 0;
   std::size_t& first = scroll_[&box];
@@ -308,7 +308,7 @@ Hit PanelLayout::HitTest(int row, int col) const {
         hit.listRow = index < list->ViewRowCount() ? index : -1;
       }
     } else if (c->Kind() == ui::ControlKind::TextBox && it->cells.height == 1) {
-      const std::u32string text = ui::utf8::Decode(static_cast<ui::TextBox*>(c)->Text());
+      const std::u32string text = utf8::Decode(static_cast<ui::TextBox*>(c)->Text());
       std::size_t i = FirstShown(*c);
       for (int x = it->cells.col; i < text.size() && x + CellWidth(text[i]) <= col; ++i) x += CellWidth(text[i]);
       hit.offset = static_cast<int>(i);

@@ -3,8 +3,8 @@
 #include <algorithm>
 
 #include "apps/editor/cell_width.h"
-#include "quillmont/platform/ui/utf8.h"
 #include "quillmont/rules/fields.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 namespace {
@@ -37,7 +37,7 @@ void DrawTextBox(Canvas& canvas, const PanelLayout& layout, const ui::TextBox& b
       focused ? static_cast<std::uint8_t>((a & ~attr::Reverse) | attr::Underline | attr::Bold) : a;
   canvas.Fill(r, U' ', a);
   if (r.width <= 0 || r.height <= 0) return;
-  const std::u32string text = ui::utf8::Decode(box.Text());
+  const std::u32string text = utf8::Decode(box.Text());
   // A field without the focus shows its text from the start.
   const std::size_t caret = focused ? std::min(box.SelStart(), text.size()) : 0;
   const std::size_t selFrom = focused ? box.SelStart() : 0, selTo = focused ? box.SelStart() + box.SelLength() : 0;
@@ -179,7 +179,7 @@ void DrawControl(Canvas& canvas, const PanelLayout& layout, const ColumnControll
 int DrawCaption(Canvas& canvas, int row, int col, const std::string& caption, std::uint8_t attrs, int maxCols) {
   int used = 0;
   bool marked = false;
-  const std::u32string text = ui::utf8::Decode(caption);
+  const std::u32string text = utf8::Decode(caption);
   for (std::size_t i = 0; i < text.size(); ++i) {
     std::uint8_t a = attrs;
     if (text[i] == U'&') {

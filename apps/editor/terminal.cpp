@@ -22,7 +22,7 @@
 
 #include "apps/editor/cell_width.h"
 #include "apps/editor/shutdown.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::editor {
 namespace {
@@ -181,7 +181,7 @@ std::string ReadPaste() {
     const int rc = get_wch(&ch);
     if (rc == ERR) break;
     if (rc == KEY_CODE_YES) continue;
-    text += ui::utf8::Encode(static_cast<char32_t>(ch));
+    text += utf8::Encode(static_cast<char32_t>(ch));
     if (text.size() >= kEnd.size() && text.compare(text.size() - kEnd.size(), kEnd.size(), kEnd) == 0) {
       text.resize(text.size() - kEnd.size());
       break;

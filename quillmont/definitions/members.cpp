@@ -11,7 +11,7 @@ void ThrowPositionOutOfRange(int position) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: position " + std::to_string(position));
 }
 
-std::uint32_t KeyIndex::Hash(const std::string& key) noexcept { return ui::detail::HashText(key); }
+std::uint32_t KeyIndex::Hash(const std::string& key) noexcept { return storage::HashText(key); }
 
 constexpr std::size_t kMaxKeys = std::size_t{1} << 29;
 

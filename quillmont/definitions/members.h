@@ -16,7 +16,7 @@
 #include "quillmont/framework/definition.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/export.h"
-#include "quillmont/platform/ui/flat_storage.h"
+#include "quillmont/storage/flat_storage.h"
 
 // The in-memory member objects of a notification definition.
 namespace quillmont {
@@ -105,7 +105,7 @@ class BlockList {
     while (blocks_.size() > (n + kBlock - 1) / kBlock) blocks_.pop_back();
   }
 
-  std::vector<ui::detail::Block> blocks_;
+  std::vector<storage::detail::Block> blocks_;
   std::size_t size_ = 0;
 };
 

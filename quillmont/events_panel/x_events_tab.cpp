@@ -7,7 +7,7 @@
 #include "quillmont/framework/runtime.h"
 #include "quillmont/framework/services.h"
 #include "quillmont/platform/error.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont {
 
@@ -25,9 +25,9 @@ constexpr std::int32_t kMaxReservedGroups = 4096;
 
 // The selector appends one character to every key; it may be a multi-byte one.
 std::string WithoutLastCharacter(const std::string& key) {
-  const std::size_t chars = ui::utf8::CharCount(key);
+  const std::size_t chars = utf8::CharCount(key);
   if (chars == 0) return key;
-  return key.substr(0, ui::utf8::ByteOffset(key, chars - 1));
+  return key.substr(0, utf8::ByteOffset(key, chars - 1));
 }
 
 // Group records come from a store where any field may be null: a null

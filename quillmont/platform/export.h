@@ -1,15 +1,4 @@
 #pragma once
 
-#if !defined(__cplusplus) || __cplusplus < 202002L
-#error "Quillmont's headers need C++20 (-std=c++20 or later)"
-#endif
-
-// Everything a host may use is marked QUILLMONT_API; the shared library hides
-// the rest, so internal helpers never become part of the binary interface.
-// A host linking the static library (QUILLMONT_STATIC) gets no default
-// visibility from our headers, so its own shared library exports none of ours.
-#if defined(QUILLMONT_STATIC) && !defined(QUILLMONT_BUILDING)
-#define QUILLMONT_API
-#else
-#define QUILLMONT_API __attribute__((visibility("default")))
-#endif
+// QUILLMONT_API, defined with the lowest module.
+#include "quillmont/storage/export.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 
 #include "quillmont/platform/terminal_text.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::rules {
 namespace {
@@ -82,7 +82,7 @@ char LatinLookAlike(char32_t c) {
 }  // namespace
 
 std::string ForbiddenCharacter(std::string_view text, bool lineBreaks) {
-  for (const char32_t c : ui::utf8::Decode(text)) {
+  for (const char32_t c : utf8::Decode(text)) {
     if (lineBreaks && (c == '\t' || c == '\n')) continue;
     if (c == 0) return "NUL";
     const bool control = text::IsControl(c);
@@ -96,13 +96,13 @@ std::string ForbiddenCharacter(std::string_view text, bool lineBreaks) {
 
 std::string LookAlike(std::string_view text) {
   std::string out;
-  for (const char32_t c : ui::utf8::Decode(text)) {
+  for (const char32_t c : utf8::Decode(text)) {
     if (IsInvisible(c)) continue;
     const char latin = c < 0x80 ? static_cast<char>(c) : LatinLookAlike(c);
     if (latin)
       out += latin >= 'A' && latin <= 'Z' ? static_cast<char>(latin - 'A' + 'a') : latin;
     else
-      out += ui::utf8::Encode(c);
+      out += utf8::Encode(c);
   }
   return out;
 }

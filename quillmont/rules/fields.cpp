@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "quillmont/platform/error.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::rules {
 namespace {
@@ -35,7 +35,7 @@ std::string CheckedName(const std::string& name) {
   std::string trimmed =
       first == std::string::npos ? std::string() : name.substr(first, name.find_last_not_of(" \t") - first + 1);
   if (trimmed.empty()) throw Error(ErrorCode::InvalidPropertyValue, "Please enter a name for the notification.");
-  if (ui::utf8::CharCount(trimmed) > kMaxNameLength)
+  if (utf8::CharCount(trimmed) > kMaxNameLength)
     throw Error(ErrorCode::InvalidPropertyValue,
                 "A notification name may have at most " + std::to_string(kMaxNameLength) + " characters.");
   if (HasAsciiControl(trimmed))

@@ -1,5 +1,5 @@
 #include "apps/editor/renderer.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 #include "tests/editor/editor_test_support.h"
 
 namespace quillmont::editor {
@@ -89,7 +89,7 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
   EXPECT_EQ(ShowMessageBox(screen, "Done.", msgbox::OkOnly, ""), msgbox::AnswerOk);
   terminal.Check([&](const Canvas& c) {
     for (int r = 0; r < c.Height(); ++r) {
-      const auto at = ui::utf8::Decode(c.RowText(r)).find(U"[ No ]");
+      const auto at = utf8::Decode(c.RowText(r)).find(U"[ No ]");
       if (at != std::u32string::npos) terminal.Send(InputEvent::MakeClick(r, static_cast<int>(at) + 2));
     }
   });

@@ -8,6 +8,7 @@
 #include "apps/editor/editor_window.h"
 #include "apps/editor/notification_list.h"
 #include "apps/editor/renderer.h"
+#include "store/sqlite_db.h"
 #include "tests/editor/editor_test_support.h"
 
 namespace quillmont::editor {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 // Programs other than the editor's suite (benchmarks) have no stored screens.
 #ifndef QM_SCREENS_DIR
@@ -96,7 +96,7 @@ ScriptedTerminal& ScriptedTerminal::Send(InputEvent event) {
 }
 
 ScriptedTerminal& ScriptedTerminal::Type(const std::string& text) {
-  for (char32_t c : ui::utf8::Decode(text)) Send(InputEvent::MakeText(c));
+  for (char32_t c : utf8::Decode(text)) Send(InputEvent::MakeText(c));
   return *this;
 }
 

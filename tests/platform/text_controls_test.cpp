@@ -5,7 +5,7 @@
 
 #include "quillmont/platform/ui/controls.h"
 #include "quillmont/platform/ui/driver.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::ui {
 namespace {

@@ -36,13 +36,9 @@ TEST(Rules, AcceptAndRefuseAtTheirEdges) {
       {"OID with a first arc of 3", IsOid("3.6.1"), false},
       {"OID with an arc of 2^32 - 1", IsOid("1.3.4294967295"), true},
       {"OID with an arc of 2^32", IsOid("1.3.4294967296"), false},
-      {"version v2c", IsSnmpVersion("SNMP v2c"), true},
       {"version in lower case", IsSnmpVersion("snmp v1"), false},
-      {"time format UTC", IsTimeFormat("UTC"), true},
       {"time format local", IsTimeFormat("LOCAL"), false},
-      {"own text", IsOwnText("Alarm"), true},
       {"the default's marker", IsOwnText(kDefaultText), false},
-      {"empty text", IsOwnText(""), false},
       {"no stored text", IsOwnStoredText(std::nullopt), false},
       {"folded names", EqualsIgnoringAsciiCase("Core-SW1", "core-sw1"), true},
       {"only ASCII folds", EqualsIgnoringAsciiCase("\xC3\x89", "\xC3\xA9"), false},
@@ -50,17 +46,6 @@ TEST(Rules, AcceptAndRefuseAtTheirEdges) {
       {"tab is no line break", HasLineBreak("a\tb"), false},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
-}
-
-TEST(Rules, EmailTextsAsThePageAndTheImportSeeThem) {
-  const auto page = CheckEmailTexts(true, "", kDefaultText);
-  EXPECT_TRUE(page.subjectEmpty);
-  EXPECT_FALSE(page.messageEmpty);
-  EXPECT_TRUE(CheckEmailTexts(false, kDefaultText, "Own").textWithoutRecipient);
-  EXPECT_FALSE(CheckEmailTexts(false, kDefaultText, "").textWithoutRecipient);
-  const auto stored = CheckStoredEmailTexts(true, std::nullopt, std::string());
-  EXPECT_FALSE(stored.subjectEmpty);
-  EXPECT_TRUE(stored.messageEmpty);
 }
 
 TEST(Rules, NamesAreTrimmedBoundedAndFreeOfControls) {

@@ -10,7 +10,7 @@
 
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/ui/control.h"
-#include "quillmont/platform/ui/flat_storage.h"
+#include "quillmont/storage/flat_storage.h"
 
 namespace quillmont::ui {
 
@@ -243,9 +243,9 @@ class QUILLMONT_API ListView : public Control {
   std::vector<Column> columns_;
   // Rows held by the view (unless source_ is set): one record each, every
   // cell's text in one shared buffer, so a row costs no allocation of its own.
-  BlockVector<HeldRow> rows_;
-  BlockVector<Cell> cells_;
-  TextArena text_;
+  storage::BlockVector<HeldRow> rows_;
+  storage::BlockVector<Cell> cells_;
+  storage::TextArena text_;
   std::size_t usedCells_ = 0;
   std::size_t usedText_ = 0;
   std::shared_ptr<const CellSource> source_;

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "quillmont/platform/error.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::ui {
 namespace {

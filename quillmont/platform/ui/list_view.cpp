@@ -85,8 +85,8 @@ void ListView::HoldSourceRows() {
 void ListView::CompactIfWasteful() {
   constexpr std::size_t kSlack = 4096;
   if (cells_.size() - usedCells_ <= usedCells_ + kSlack && text_.Size() - usedText_ <= usedText_ + kSlack) return;
-  BlockVector<Cell> cells;
-  TextArena text;
+  storage::BlockVector<Cell> cells;
+  storage::TextArena text;
   for (std::size_t r = 0; r < rows_.size(); ++r) {
     HeldRow& row = rows_[r];
     const auto first = static_cast<std::uint32_t>(cells.size());

@@ -3,7 +3,7 @@
 
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/controls.h"
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
 namespace quillmont::ui {
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "quillmont/platform/export.h"
+#include "quillmont/storage/export.h"
 
 // Storage for many small rows: records and texts in fixed-size blocks.
 // Growing never copies what is stored, so a large fill never needs the old
@@ -20,7 +21,7 @@
 // a bound) rather than freed: freeing many small blocks lets the C library
 // shrink its heap, and the next large fill would then fault every page in
 // again.
-namespace quillmont::ui {
+namespace quillmont::storage {
 
 // Hands back the blocks kept on this thread, for a caller that wants the
 // memory returned now (and for counting what a fill asks for afresh).
@@ -51,7 +52,6 @@ class Block {
 };
 }  // namespace detail
 
-namespace detail {
 // A hash for the short texts rows are keyed by: eight bytes at a time,
 // mixed by multiplication, inline rather than a call into the library's
 // general-purpose hash (paid once per row key indexed or looked up).
@@ -73,7 +73,6 @@ inline std::uint32_t HashText(std::string_view text) noexcept {
   h = (h ^ (h >> 32)) * 0xD6E8FEB86659FD93ULL;
   return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
-}  // namespace detail
 
 template <class T>
 class BlockVector {
@@ -112,11 +111,14 @@ class TextArena {
  public:
   static constexpr std::uint32_t kBlock = 1U << 15;
 
-  std::uint32_t Add(std::string_view text) {
-    if (text.empty()) return 0;
+  std::uint32_t Add(std::string_view text) { return Add(text, {}); }
+  // Two texts back to back, stored as one; the offset of the first.
+  std::uint32_t Add(std::string_view first, std::string_view second) {
+    const std::size_t size = first.size() + second.size();
+    if (size == 0) return 0;
     const std::uint64_t capacity = static_cast<std::uint64_t>(units_.size()) * kBlock;
-    if (text.size() > capacity - end_) {
-      const std::size_t units = (text.size() + kBlock - 1) / kBlock;
+    if (size > capacity - end_) {
+      const std::size_t units = (size + kBlock - 1) / kBlock;
       if (capacity + static_cast<std::uint64_t>(units) * kBlock > UINT32_MAX)
         throw std::length_error("text storage is full");
       detail::Block block(units * kBlock);
@@ -125,8 +127,10 @@ class TextArena {
       end_ = capacity;
     }
     const auto offset = static_cast<std::uint32_t>(end_);
-    std::memcpy(units_[offset / kBlock] + offset % kBlock, text.data(), text.size());
-    end_ += text.size();
+    char* at = units_[offset / kBlock] + offset % kBlock;
+    if (!first.empty()) std::memcpy(at, first.data(), first.size());
+    if (!second.empty()) std::memcpy(at + first.size(), second.data(), second.size());
+    end_ += size;
     return offset;
   }
   std::string_view View(std::uint32_t offset, std::uint32_t size) const {
@@ -152,4 +156,68 @@ class TextArena {
   std::uint64_t end_ = 0;
 };
 
-}  // namespace quillmont::ui
+// Positions of records by the hashes of their keys: open addressing with
+// linear probing, at most half full. The keys stay in the caller's records:
+// same(position) says whether the record there holds the key looked for,
+// hashAt(position) gives its key's hash when the table grows.
+class KeyIndex {
+ public:
+  static constexpr std::uint32_t kNone = 0xFFFFFFFFU;
+
+  std::size_t Count() const noexcept { return count_; }
+  // Room for count entries without growing.
+  template <class HashAt>
+  void Reserve(std::size_t count, HashAt hashAt) {
+    std::size_t size = 64;
+    while (size < (count + 1) * 2) size *= 2;
+    if (size > slots_.size()) Rehash(size, hashAt);
+  }
+  // The position of the first record added with the key, or kNone.
+  template <class Same>
+  std::uint32_t Find(std::uint32_t hash, Same same) const {
+    if (slots_.empty()) return kNone;
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+      const std::uint32_t entry = slots_[i];
+      if (entry == 0) return kNone;
+      if (same(entry - 1)) return entry - 1;
+    }
+  }
+  // Adds the position unless a record with the same key is there already
+  // (then false: the first keeps the key).
+  template <class Same, class HashAt>
+  bool Insert(std::uint32_t hash, std::uint32_t position, Same same, HashAt hashAt) {
+    if ((count_ + 1) * 2 > slots_.size()) Rehash(std::max<std::size_t>(64, slots_.size() * 2), hashAt);
+    const std::size_t mask = slots_.size() - 1;
+    std::size_t i = hash & mask;
+    for (; slots_[i] != 0; i = (i + 1) & mask)
+      if (same(slots_[i] - 1)) return false;
+    slots_[i] = position + 1;
+    ++count_;
+    return true;
+  }
+  // Forgets every entry; the room stays.
+  void Clear() noexcept {
+    std::fill(slots_.begin(), slots_.end(), 0);
+    count_ = 0;
+  }
+
+ private:
+  template <class HashAt>
+  void Rehash(std::size_t size, HashAt hashAt) {
+    std::vector<std::uint32_t> old(size, 0);
+    old.swap(slots_);
+    const std::size_t mask = size - 1;
+    for (const std::uint32_t entry : old) {
+      if (entry == 0) continue;
+      std::size_t i = hashAt(entry - 1) & mask;
+      while (slots_[i] != 0) i = (i + 1) & mask;
+      slots_[i] = entry;
+    }
+  }
+
+  std::vector<std::uint32_t> slots_;  // position + 1; 0 is a free slot
+  std::size_t count_ = 0;
+};
+
+}  // namespace quillmont::storage

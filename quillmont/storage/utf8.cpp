@@ -1,6 +1,6 @@
-#include "quillmont/platform/ui/utf8.h"
+#include "quillmont/storage/utf8.h"
 
-namespace quillmont::ui::utf8 {
+namespace quillmont::utf8 {
 namespace {
 
 bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
@@ -91,4 +91,4 @@ std::u32string Decode(std::string_view s) {
   return out;
 }
 
-}  // namespace quillmont::ui::utf8
+}  // namespace quillmont::utf8

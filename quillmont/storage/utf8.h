@@ -4,9 +4,9 @@
 #include <string>
 #include <string_view>
 
-#include "quillmont/platform/export.h"
+#include "quillmont/storage/export.h"
 
-namespace quillmont::ui::utf8 {
+namespace quillmont::utf8 {
 
 // Lengths the user sees count characters (code points), not bytes.
 QUILLMONT_API std::size_t CharCount(std::string_view s);
@@ -19,4 +19,4 @@ QUILLMONT_API std::string Encode(char32_t codePoint);
 // Decodes s into code points; malformed bytes decode as U+FFFD.
 QUILLMONT_API std::u32string Decode(std::string_view s);
 
-}  // namespace quillmont::ui::utf8
+}  // namespace quillmont::utf8

@@ -1,10 +1,10 @@
-#include "quillmont/platform/ui/flat_storage.h"
+#include "quillmont/storage/flat_storage.h"
 
 #include <new>
 #include <utility>
 #include <vector>
 
-namespace quillmont::ui {
+namespace quillmont::storage {
 namespace {
 
 // About as much as the lists of a few pages of 100,000 rows take.
@@ -71,4 +71,4 @@ void GiveBlock(void* block, std::size_t bytes) noexcept {
 }
 
 }  // namespace detail
-}  // namespace quillmont::ui
+}  // namespace quillmont::storage
