@@ -56,6 +56,10 @@ TEST(Startup, TheDefaultTheNamedAndSomeoneElsesDatabase) {
       EXPECT_FALSE(store->ListNotifications().empty());
     } catch (const StartRefused& e) {
       EXPECT_EQ(e.Code(), c.refused) << e.what();
+      if (c.refused == StartRefused::Usage) {
+        EXPECT_NE(std::string(e.what()).find("the folder " + dir.File("data/quillmont") + " does not exist"),
+                  std::string::npos);
+      }
     }
     // Only a named file of another user's is asked about.
     EXPECT_EQ(ui.Asked().size(), c.named && c.othersFile ? 1u : 0u);
