@@ -101,29 +101,15 @@ TEST_F(SaveFlow, ClosingAfterAFailedSaveKeepsTheWindowAndTheChanges) {
   store::SqliteDatabase other(dir.File("q.db"), store::OpenMode::ReadWrite);
   EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6))
-      .Alt('n')
-      .Alt('h')
-      .Type("late.example.org")
-      .Alt('p')
-      .Type("162")
-      .Key(keys::Return)
-      .Then([&] { other.Exec("BEGIN IMMEDIATE"); })
-      .Key(keys::Escape)
-      .ExpectText("Save the changes to")
-      .Type("c")
-      .Then([&] { EXPECT_FALSE(window.Closed()); })
-      .Key(keys::Escape)
-      .Type("y")
-      .ExpectText("not saved")
-      .Key(keys::Return)
-      .Then([&] {
-        EXPECT_FALSE(window.Closed());
-        EXPECT_TRUE(window.Changed());
-        other.Exec("ROLLBACK");
-      })
-      .Key(keys::Escape)
-      .Type("y");
+  terminal.Key(FunctionKey(6)).Alt('n').Alt('h').Type("late.example.org").Alt('p').Type("162").Key(keys::Return);
+  terminal.Then([&] { other.Exec("BEGIN IMMEDIATE"); }).Key(keys::Escape).ExpectText("Save the changes to");
+  terminal.Type("c").Then([&] { EXPECT_FALSE(window.Closed()); });
+  terminal.Key(keys::Escape).Type("y").ExpectText("not saved").Key(keys::Return).Then([&] {
+    EXPECT_FALSE(window.Closed());
+    EXPECT_TRUE(window.Changed());
+    other.Exec("ROLLBACK");
+  });
+  terminal.Key(keys::Escape).Type("y");
   window.Run();
   EXPECT_TRUE(window.Closed());
   EXPECT_EQ(store->ReadNotification(2).managers.size(), 2u);
