@@ -77,7 +77,9 @@ TEST_F(SaveFlow, NamesStayUniqueThroughNewRenameAndARefusedSave) {
     theirs->RenameNotification(2, "CORE network outage renamed");
   });
   terminal.Key('S', ui::shift::Ctrl).ExpectText("Give this notification another name?");
-  terminal.Type("y").Key(keys::End).Type(" again").Key(keys::Return).Then([&] {
+  // The name asked for again is checked as typed: Enter keeps the taken one.
+  terminal.Type("y").Key(keys::Return).ExpectText("\"Core network outage renamed\" already");
+  terminal.Key(keys::Return).Key(keys::End).Type(" again").Key(keys::Return).Then([&] {
     EXPECT_EQ(store->ReadNotification(1).name, "Core network outage renamed again");
   });
   list.Run();

@@ -66,24 +66,5 @@ TEST(SessionSave, ASaveOverAnotherProgramsChangeOrDeletionDoesWhatTheUserChooses
   }
 }
 
-TEST(SessionSave, ANameTakenMeanwhileIsAskedForAgain) {
-  quillmont::testing::TempDir dir;
-  Stores stores(dir.File("q.db"));
-  auto &store = stores.mine, &theirs = stores.theirs;
-  ScriptedFrontEnd ui;
-  NotificationSession session(ui, *store, store->OpenDefinition(1), StandardPages());
-  ASSERT_TRUE(session.Open());
-  // A name in use is refused while typing; the store's comparison.
-  ui.Type(" SERVER room environment ").Answer(msgbox::AnswerOk).Type("Fresh");
-  ASSERT_TRUE(session.Rename());
-  theirs->RenameNotification(2, "FRESH");
-  ui.Answer(msgbox::AnswerYes).Type("Fresher");
-  EXPECT_TRUE(session.Save());
-  EXPECT_TRUE(ui.Finished());
-  EXPECT_EQ(store->ReadNotification(1).name, "Fresher");
-  ASSERT_EQ(ui.Asked().size(), 5u);
-  EXPECT_NE(ui.Asked()[3].find("Give this notification another name?"), std::string::npos) << ui.Asked()[3];
-}
-
 }  // namespace
 }  // namespace quillmont::session
