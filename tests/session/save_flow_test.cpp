@@ -56,13 +56,11 @@ TEST(SessionSave, ASaveOverAnotherProgramsChangeOrDeletionDoesWhatTheUserChooses
     const bool asNew = std::string(c.what).find("as new") != std::string::npos;
     EXPECT_EQ(ui.Finished(), asNew);
     EXPECT_EQ(session.Definition().NotificationID() != 1, asNew);
-    if (asNew) {
-      EXPECT_EQ(store->ReadNotification(session.Definition().NotificationID()).name, "Mine as new");
-    }
     EXPECT_EQ(c.deleted ? "" : store->ReadNotification(1).name, std::string(c.storedAtOne));
-    if (!asNew) {
+    if (asNew)
+      EXPECT_EQ(store->ReadNotification(session.Definition().NotificationID()).name, "Mine as new");
+    else
       EXPECT_EQ(session.Definition().Name(), c.choice == 0 && !c.deleted ? "Theirs" : "Mine");
-    }
   }
 }
 
