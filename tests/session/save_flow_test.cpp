@@ -14,16 +14,6 @@ namespace {
 
 using testing::ScriptedFrontEnd;
 
-// A seeded store, another program's connection to it, and the services the
-// pages use.
-struct Stores {
-  explicit Stores(const std::string& path)
-      : mine((store::SeedDatabase(*store::Store::Open(path)), store::Store::Open(path))),
-        theirs(store::Store::Open(path)) {}
-  std::shared_ptr<store::Store> mine, theirs;
-  StoreServices services{std::make_shared<ConsoleMessageService>(nullptr), mine};
-};
-
 TEST(SessionSave, ASaveOverAnotherProgramsChangeOrDeletionDoesWhatTheUserChooses) {
   quillmont::testing::TempDir dir;
   struct Case {
@@ -39,8 +29,11 @@ TEST(SessionSave, ASaveOverAnotherProgramsChangeOrDeletionDoesWhatTheUserChooses
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    Stores stores(dir.File(std::string(c.what) + ".db"));
-    auto &store = stores.mine, &theirs = stores.theirs;
+    // A seeded store, another program's connection to it, and the services the pages use.
+    const std::string path = dir.File(std::string(c.what) + ".db");
+    store::SeedDatabase(*store::Store::Open(path));
+    auto store = store::Store::Open(path), theirs = store::Store::Open(path);
+    StoreServices services{std::make_shared<ConsoleMessageService>(nullptr), store};
     ScriptedFrontEnd ui;
     NotificationSession session(ui, *store, store->OpenDefinition(1), StandardPages());
     ASSERT_TRUE(session.Open());
