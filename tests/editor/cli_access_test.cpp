@@ -1,6 +1,6 @@
 // The command line: its parsing and script modes, the real program's --list
-// and --export on files they may only read, and a --db path in a missing
-// folder: exit codes, and every byte left as it was.
+// and --export on files they may only read: exit codes, and every byte left
+// as it was.
 #include <signal.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -89,14 +89,6 @@ TEST(ReadOnlyModes, ListAndExportNeverWriteAndReadWhatTheyMay) {
     EXPECT_EQ(FilesIn(folder), before) << "a file changed, appeared or went";
     fs::permissions(folder, fs::perms::owner_all);
   }
-}
-
-TEST(ExplicitPaths, AMissingFolderIsNamedAndNothingIsCreated) {
-  quillmont::testing::TempDir scratch;
-  const std::string missing = scratch.File("no-such-folder");
-  EXPECT_EQ(RunEditor("--db " + missing + "/q.db", scratch.File("out.txt")), 2);
-  EXPECT_NE(ReadText(scratch.File("out.txt")).find("the folder " + missing + " does not exist"), std::string::npos);
-  EXPECT_FALSE(fs::exists(missing));
 }
 
 TEST(CommandLine, ParsesAndRunsTheScriptModes) {

@@ -106,26 +106,15 @@ TEST_F(EditorInTmux, EditsASampleNotificationAndExportShowsTheEdits) {
 
   // Choose the first available event type: focus the filter, Tab into the
   // available list, Down selects its first row, Enter chooses it.
-  tmux.Keys("M-g");
-  tmux.Keys("Tab");
-  tmux.Keys("Down");
-  tmux.Keys("Enter");
+  tmux.Keys("M-g Tab Down Enter");
   ASSERT_SCREEN(tmux.WaitFor("[changed]"), tmux);
 
-  tmux.Keys("F6");
-  ASSERT_SCREEN(tmux.WaitFor("SNMP Host"), tmux);
-  tmux.Keys("M-n");
-  tmux.Keys("M-h");
+  tmux.Keys("F6 M-n M-h");
   tmux.Type("trap.example.org");
-  tmux.Keys("M-p");
-  tmux.Type("1162");
-  tmux.Keys("Enter");
+  tmux.Keys("M-p 1 1 6 2 Enter");
   ASSERT_SCREEN(tmux.WaitFor("\u2502trap.example.org"), tmux);  // a row of the list
 
-  tmux.Keys("F6");
-  ASSERT_SCREEN(tmux.WaitFor("Recipients"), tmux);
-  tmux.Keys("M-n");
-  tmux.Keys("M-e");
+  tmux.Keys("F6 M-n M-e");
   tmux.Type("ops@example.org");
   tmux.Keys("Enter");
   ASSERT_SCREEN(tmux.WaitFor("\u2502ops@example.org"), tmux);  // a row of the list

@@ -23,19 +23,14 @@ class EditorWindowTest : public EditorFixture {};
 TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
   EditorWindow window(screen, *store, store->NewDefinition("Nothing chosen"), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6))
-      .Then([&] { EXPECT_EQ(window.ActiveKey(), "SNMP"); })
-      .Key('S', shift::Ctrl)
-      .ExpectText("Please select event(s) for notification.")
-      .ExpectText("Save Notification")
-      .ExpectText("(X)")
-      .Key(keys::Return)
-      .Then([&] {
-        EXPECT_EQ(window.ActiveKey(), "Events");
-        EXPECT_EQ(store->ListNotifications().size(), 2u);
-        EXPECT_TRUE(window.Definition().IsNew());
-      })
-      .Key(keys::Escape);
+  terminal.Key(FunctionKey(6)).Then([&] { EXPECT_EQ(window.ActiveKey(), "SNMP"); }).Key('S', shift::Ctrl);
+  terminal.ExpectText("Please select event(s) for notification.").ExpectText("Save Notification").ExpectText("(X)");
+  terminal.Key(keys::Return).Then([&] {
+    EXPECT_EQ(window.ActiveKey(), "Events");
+    EXPECT_EQ(store->ListNotifications().size(), 2u);
+    EXPECT_TRUE(window.Definition().IsNew());
+  });
+  terminal.Key(keys::Escape);
   window.Run();
   EXPECT_TRUE(window.Closed());
 }
@@ -47,21 +42,12 @@ TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotB
   store::DeliverySettings settings;
   settings.defaultMessage = "x";
   store::SaveDeliverySettings(*store, settings);
-  terminal.Key(keys::Down)
-      .Key(keys::Return)
-      .Type(".40")
-      .Key(keys::Return)
-      .ExpectText("cannot be sent")
-      .Key(keys::Return);
+  terminal.Key(keys::Down).Key(keys::Return).Type(".40").Key(keys::Return).ExpectText("cannot be sent");
+  terminal.Key(keys::Return);
   for (int i = 0; i < 9; ++i) terminal.Key(keys::Down);
-  terminal.ExpectText("\\n is a line break and \\\\ a backslash")
-      .Key(keys::Return)
-      .Key(keys::Back)
-      .Type("C:\\\\new\\nline \\x")
-      .Key(keys::Return)
-      .Key('S', shift::Ctrl)
-      .ExpectText("C:\\\\new\\nline \\\\x")
-      .Key(keys::Escape);
+  terminal.ExpectText("\\n is a line break and \\\\ a backslash").Key(keys::Return).Key(keys::Back);
+  terminal.Type("C:\\\\new\\nline \\x").Key(keys::Return).Key('S', shift::Ctrl);
+  terminal.ExpectText("C:\\\\new\\nline \\\\x").Key(keys::Escape);
   EditDeliverySettings(screen, *store);
   settings = store::LoadDeliverySettings(*store);
   EXPECT_EQ(settings.defaultMessage, "C:\\new\nline \\x");
@@ -79,20 +65,15 @@ TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
   store::SaveDeliverySettings(*store, settings);
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6))
-      .Key(FunctionKey(6))
-      .Then([&] { EXPECT_EQ(window.ActiveKey(), "Email"); })
-      .Key('T', shift::Ctrl)
-      .Then([&] {
-        // The mail (to the selected row) is in the middle of its dialogue.
-        EXPECT_TRUE(quillmont::testing::WaitUntil([&] { return !server.Recipients().empty(); }));
-      })
-      .Key(keys::Escape)
-      .Then([] { std::this_thread::sleep_for(std::chrono::seconds(1)); })
-      .Key(FunctionKey(11))  // read by the progress line if the send still runs, else by the report
-      .ExpectText("FAILED: e-mail to noc@ops.example - cancelled")
-      .Key(keys::Return)
-      .Key(keys::Escape);
+  terminal.Key(FunctionKey(6)).Key(FunctionKey(6)).Then([&] { EXPECT_EQ(window.ActiveKey(), "Email"); });
+  // The mail (to the selected row) is in the middle of its dialogue.
+  terminal.Key('T', shift::Ctrl).Then([&] {
+    EXPECT_TRUE(quillmont::testing::WaitUntil([&] { return !server.Recipients().empty(); }));
+  });
+  terminal.Key(keys::Escape).Then([] { std::this_thread::sleep_for(std::chrono::seconds(1)); });
+  // F11 is read by the progress line if the send still runs, else by the report.
+  terminal.Key(FunctionKey(11)).ExpectText("FAILED: e-mail to noc@ops.example - cancelled");
+  terminal.Key(keys::Return).Key(keys::Escape);
   window.Run();
 }
 
@@ -131,14 +112,9 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
       {"Faulty", "Faulty", [] { return std::make_shared<FaultyPage>(false); }}};
   EditorWindow window(screen, *store, store->OpenDefinition(1), pages);
   ASSERT_TRUE(window.Open());
-  terminal.Alt('b')
-      .ExpectText("The outside component broke.")
-      .Key(keys::Return)
-      .Then([&] { EXPECT_FALSE(window.Closed()); })
-      .Alt('b')
-      .ExpectText("Quillmont Editor")
-      .Key(keys::Return)
-      .Key(keys::Escape);
+  terminal.Alt('b').ExpectText("The outside component broke.").Key(keys::Return);
+  terminal.Then([&] { EXPECT_FALSE(window.Closed()); }).Alt('b').ExpectText("Quillmont Editor");
+  terminal.Key(keys::Return).Key(keys::Escape);
   window.Run();
   EXPECT_TRUE(window.Closed());
 
@@ -154,32 +130,17 @@ TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
   // Another program writing: the wait shows, and Esc ends it.
   auto other = store::Store::Open(dir.File("q.db"));
   other->Db().BeginWrite();
-  terminal.ExpectText("Server room environment")
-      .Key(keys::Delete)
-      .Type("y")
-      .ExpectText("Waiting for another program to finish writing")
-      .Key(keys::Escape)
-      .ExpectText("in use by another program")
-      .Key(keys::Return)
-      .Then([&] { other->Db().Rollback(); })
-      .Key(keys::Delete)
-      .ExpectText("Delete the notification \"Core network outage\"?")
-      .Type("n")
-      .Then([&] { EXPECT_EQ(store->ListNotifications().size(), 2u); })
-      .Key(keys::Delete)
-      .Type("y")
-      .Then([&] { EXPECT_EQ(store->ListNotifications().size(), 1u); })
-      .Type("n")
-      .ExpectText("Name of the new notification")
-      .Key(keys::Return)  // no name
-      .ExpectText("Please enter a name for the notification.")
-      .Key(keys::Return)
-      .Type("Disk space")
-      .Key(keys::Return)
-      .ExpectText("Notification (new): Disk space")
-      .Key(keys::Escape)
-      .ExpectText("Server room environment")
-      .Type("q");
+  terminal.ExpectText("Server room environment").Key(keys::Delete).Type("y");
+  terminal.ExpectText("Waiting for another program to finish writing").Key(keys::Escape);
+  terminal.ExpectText("in use by another program").Key(keys::Return).Then([&] { other->Db().Rollback(); });
+  terminal.Key(keys::Delete).ExpectText("Delete the notification \"Core network outage\"?").Type("n");
+  terminal.Then([&] { EXPECT_EQ(store->ListNotifications().size(), 2u); }).Key(keys::Delete).Type("y");
+  terminal.Then([&] { EXPECT_EQ(store->ListNotifications().size(), 1u); });
+  // New, with no name first.
+  terminal.Type("n").ExpectText("Name of the new notification").Key(keys::Return);
+  terminal.ExpectText("Please enter a name for the notification.").Key(keys::Return).Type("Disk space");
+  terminal.Key(keys::Return).ExpectText("Notification (new): Disk space").Key(keys::Escape);
+  terminal.ExpectText("Server room environment").Type("q");
   list.Run();
   EXPECT_TRUE(list.Done());
   EXPECT_EQ(store->ListNotifications().size(), 1u);  // the new one was never saved
@@ -193,33 +154,22 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   auto email = [&] { return dynamic_cast<XEventEmailTab*>(&window.ActivePanel()); };
   const std::string host(253, 'h');
   std::string subject;
-  terminal.Key(FunctionKey(6))
-      .Alt('n')
-      .Alt('h')
-      .Send(InputEvent::MakePaste(host))
-      .ExpectText("Host: at most 128 characters")
-      .Type("x")
-      .ExpectText("Host: at most 128 characters")
-      .Key(FunctionKey(6))
-      .Alt('t')  // the Message's Reset: "<Default>"
-      .Alt('m')
-      .Type("Hi")
-      .Then([&] { EXPECT_EQ(email()->txtMessage().Text(), "Hi"); })
-      .Send(InputEvent::MakePaste("one\ntwo\r\nthree\tfour\x01"))
-      .Then([&] { EXPECT_EQ(email()->txtMessage().Text(), "Hione\r\ntwo\r\nthree\tfour"); })
-      .Send(InputEvent::MakePaste(std::string(70000, 'm')))
-      .ExpectText("Message: at most 65536 characters")
-      .Then([&] { EXPECT_EQ(email()->txtMessage().Text().size(), 65536u); })
-      .Alt('s')
-      .Then([&] { subject = email()->txtSubject().Text(); })
-      .Send(InputEvent::MakePaste("two\nlines"))
-      .ExpectText("A line break cannot be pasted into a one-line field")
-      .Send(InputEvent::MakePaste("tab\there"))
-      .ExpectText("A tab cannot be pasted")
-      .Then([&] { EXPECT_EQ(email()->txtSubject().Text(), subject); })
-      .Key(keys::Escape)
-      .Type("d")  // the host not applied
-      .Type("n");
+  terminal.Key(FunctionKey(6)).Alt('n').Alt('h').Send(InputEvent::MakePaste(host));
+  terminal.ExpectText("Host: at most 128 characters").Type("x").ExpectText("Host: at most 128 characters");
+  // Alt+T is the Message's Reset: "<Default>".
+  terminal.Key(FunctionKey(6)).Alt('t').Alt('m').Type("Hi").Then([&] {
+    EXPECT_EQ(email()->txtMessage().Text(), "Hi");
+  });
+  terminal.Send(InputEvent::MakePaste("one\ntwo\r\nthree\tfour\x01")).Then([&] {
+    EXPECT_EQ(email()->txtMessage().Text(), "Hione\r\ntwo\r\nthree\tfour");
+  });
+  terminal.Send(InputEvent::MakePaste(std::string(70000, 'm'))).ExpectText("Message: at most 65536 characters");
+  terminal.Then([&] { EXPECT_EQ(email()->txtMessage().Text().size(), 65536u); });
+  terminal.Alt('s').Then([&] { subject = email()->txtSubject().Text(); });
+  terminal.Send(InputEvent::MakePaste("two\nlines")).ExpectText("A line break cannot be pasted into a one-line field");
+  terminal.Send(InputEvent::MakePaste("tab\there")).ExpectText("A tab cannot be pasted");
+  terminal.Then([&] { EXPECT_EQ(email()->txtSubject().Text(), subject); });
+  terminal.Key(keys::Escape).Type("d").Type("n");  // the host not applied
   window.Run();
   EXPECT_TRUE(window.Closed());
 }

@@ -78,7 +78,9 @@ TEST_F(SaveFlow, NamesStayUniqueThroughNewRenameAndARefusedSave) {
     theirs->RenameNotification(2, "CORE network outage renamed");
   });
   terminal.Key('S', ui::shift::Ctrl).ExpectText("Give this notification another name?");
-  terminal.Type("y").Key(keys::End).Type(" again").Key(keys::Return).Then([&] {
+  // The name asked for again is checked as typed: Enter keeps the taken one.
+  terminal.Type("y").Key(keys::Return).ExpectText("\"Core network outage renamed\" already");
+  terminal.Key(keys::Return).Key(keys::End).Type(" again").Key(keys::Return).Then([&] {
     EXPECT_EQ(store->ReadNotification(1).name, "Core network outage renamed again");
   });
   list.Run();
@@ -102,29 +104,15 @@ TEST_F(SaveFlow, ClosingAfterAFailedSaveKeepsTheWindowAndTheChanges) {
   store::SqliteDatabase other(dir.File("q.db"), store::OpenMode::ReadWrite);
   EditorWindow window(screen, *store, store->OpenDefinition(2), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal.Key(FunctionKey(6))
-      .Alt('n')
-      .Alt('h')
-      .Type("late.example.org")
-      .Alt('p')
-      .Type("162")
-      .Key(keys::Return)
-      .Then([&] { other.Exec("BEGIN IMMEDIATE"); })
-      .Key(keys::Escape)
-      .ExpectText("Save the changes to")
-      .Type("c")
-      .Then([&] { EXPECT_FALSE(window.Closed()); })
-      .Key(keys::Escape)
-      .Type("y")
-      .ExpectText("not saved")
-      .Key(keys::Return)
-      .Then([&] {
-        EXPECT_FALSE(window.Closed());
-        EXPECT_TRUE(window.Changed());
-        other.Exec("ROLLBACK");
-      })
-      .Key(keys::Escape)
-      .Type("y");
+  terminal.Key(FunctionKey(6)).Alt('n').Alt('h').Type("late.example.org").Alt('p').Type("162").Key(keys::Return);
+  terminal.Then([&] { other.Exec("BEGIN IMMEDIATE"); }).Key(keys::Escape).ExpectText("Save the changes to");
+  terminal.Type("c").Then([&] { EXPECT_FALSE(window.Closed()); });
+  terminal.Key(keys::Escape).Type("y").ExpectText("not saved").Key(keys::Return).Then([&] {
+    EXPECT_FALSE(window.Closed());
+    EXPECT_TRUE(window.Changed());
+    other.Exec("ROLLBACK");
+  });
+  terminal.Key(keys::Escape).Type("y");
   window.Run();
   EXPECT_TRUE(window.Closed());
   EXPECT_EQ(store->ReadNotification(2).managers.size(), 2u);

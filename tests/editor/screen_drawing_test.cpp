@@ -105,20 +105,14 @@ TEST_F(ScreenTest, ResizingKeepsRowsAndFieldTextInViewAndTooSmallShowsOneLine) {
   auto third = store->NewDefinition("Third");
   store->Save(*third);
   NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
-  terminal.Key(keys::Down)
-      .Key(keys::Down)
-      .Then([&] { terminal.Resize(6, 40); })
-      .Send(InputEvent::MakeResize())
-      .ExpectScreen("list_6x40")
-      .Then([&] { terminal.Resize(5, 30); })
-      .Send(InputEvent::MakeResize())
-      .ExpectScreen("too_small")
-      .Key(keys::Up)  // ignored while too small
-      .Then([&] { terminal.Resize(8, 40); })
-      .Send(InputEvent::MakeResize())
-      .ExpectScreen("list_8x40")
-      .Then([&] { EXPECT_EQ(list.Selected(), 2); })
-      .Key(keys::Escape);
+  auto resize = [&](int rows, int columns) -> testing::ScriptedTerminal& {
+    terminal.Then([&terminal = terminal, rows, columns] { terminal.Resize(rows, columns); });
+    return terminal.Send(InputEvent::MakeResize());
+  };
+  terminal.Key(keys::Down).Key(keys::Down);
+  resize(6, 40).ExpectScreen("list_6x40");
+  resize(5, 30).ExpectScreen("too_small").Key(keys::Up);  // ignored while too small
+  resize(8, 40).ExpectScreen("list_8x40").Then([&] { EXPECT_EQ(list.Selected(), 2); }).Key(keys::Escape);
   list.Run();
 }
 
@@ -126,33 +120,19 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
   {
     EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
     ASSERT_TRUE(window.Open());
-    terminal.Key(FunctionKey(6))
-        .ExpectScreen("snmp_page")
-        .Alt('h')
-        .Type("half-typed.exampleX")
-        .Then([&] { terminal.Resize(23, 60); })
-        .Send(InputEvent::MakeResize())
-        .Then([&] { terminal.Resize(24, 80); })
-        .Send(InputEvent::MakeResize())
-        .ExpectScreen("snmp_page_half_typed")  // the focused field reversed, the list not
-        .Key(FunctionKey(1))
-        .ExpectText("Keys of the notification window")
-        .ExpectText("narrow / widen that column")
-        .Key(keys::Escape)
-        .ExpectScreen("snmp_page_half_typed")
-        .Send(InputEvent::MakeClick(4, 40))  // the list's header: focus, no current row
-        .Send(InputEvent::MakeClick(4, 30))  // the border after Host, dragged right
-        .Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Drag))
-        .Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Release))
-        .Key(keys::Right)
-        .Key(keys::Right, shift::Ctrl)
-        .Key(keys::Right, shift::Ctrl)
-        .ExpectScreen("snmp_page_columns_resized")
-        .Key('S', shift::Ctrl)
-        .ExpectText("not applied to its list")
-        .Type("a")  // Apply (Enter would go back to it)
-        .ExpectText("Saved")
-        .Key(keys::Escape);
+    terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page").Alt('h').Type("half-typed.exampleX");
+    terminal.Then([&] { terminal.Resize(23, 60); }).Send(InputEvent::MakeResize());
+    terminal.Then([&] { terminal.Resize(24, 80); }).Send(InputEvent::MakeResize());
+    terminal.ExpectScreen("snmp_page_half_typed");  // the focused field reversed, the list not
+    terminal.Key(FunctionKey(1)).ExpectText("Keys of the notification window").ExpectText("narrow / widen that column");
+    terminal.Key(keys::Escape).ExpectScreen("snmp_page_half_typed");
+    // A click on the list's header: focus, no current row; then the border after Host, dragged right.
+    terminal.Send(InputEvent::MakeClick(4, 40)).Send(InputEvent::MakeClick(4, 30));
+    terminal.Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Drag));
+    terminal.Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Release));
+    terminal.Key(keys::Right).Key(keys::Right, shift::Ctrl).Key(keys::Right, shift::Ctrl);
+    terminal.ExpectScreen("snmp_page_columns_resized").Key('S', shift::Ctrl).ExpectText("not applied to its list");
+    terminal.Type("a").ExpectText("Saved").Key(keys::Escape);  // Apply (Enter would go back to it)
     window.Run();
   }
   // The widths come back with the page.
@@ -165,54 +145,34 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
 TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal
-      .Send(InputEvent::MakeClick(7, 2))  // the first available row
-      .Key(keys::PageDown)
-      .ExpectScreen("events_page_down")    // 15 rows on
-      .Send(InputEvent::MakeClick(7, 50))  // the first chosen row
-      .Key(keys::Delete)
-      .ExpectText("[changed]")
-      .Key('S', shift::Ctrl)
-      .Then([&] { EXPECT_EQ(store->ReadNotification(1).eventTypeKeys.size(), 5u); })
-      .Key(FunctionKey(6), shift::Shift)
-      .ExpectScreen("email_page_default_subject")
-      .Key(keys::Tab, shift::Shift)
-      .Key(keys::Tab)
-      .Type("Outage")
-      .ExpectText("Subject: Outage  ");
+  // Clicks on the first available row, then 15 rows on, then on the first chosen row.
+  terminal.Send(InputEvent::MakeClick(7, 2)).Key(keys::PageDown).ExpectScreen("events_page_down");
+  terminal.Send(InputEvent::MakeClick(7, 50)).Key(keys::Delete).ExpectText("[changed]").Key('S', shift::Ctrl);
+  terminal.Then([&] { EXPECT_EQ(store->ReadNotification(1).eventTypeKeys.size(), 5u); });
+  terminal.Key(FunctionKey(6), shift::Shift).ExpectScreen("email_page_default_subject");
+  terminal.Key(keys::Tab, shift::Shift).Key(keys::Tab).Type("Outage").ExpectText("Subject: Outage  ");
   window.Run();
 }
 
 TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  terminal
-      .Send(InputEvent::MakeClick(10, 5, InputEvent::Button::WheelDown))  // over the available types
-      .ExpectScreen("events_wheel_down")
-      .Then([&] { terminal.Resize(24, 160); })
-      .Send(InputEvent::MakeResize())
-      .Check([](const Canvas& c) {  // the status line holds the common keys only, however wide
-        const std::string status = c.RowText(23);
-        EXPECT_NE(status.find("Shift+F10 menu  F4 list   "), std::string::npos) << status;
-        EXPECT_EQ(status.find("F2 rename"), std::string::npos) << status;
-      })
-      .Then([&] { terminal.Resize(23, 80); })
-      .Send(InputEvent::MakeResize())
-      .Key(FunctionKey(1))
-      .ExpectScreen("help")
-      .Key(keys::PageDown)  // as far as it goes: one row on
-      .ExpectScreen("help_scrolled")
-      .Key(keys::Escape)
-      .Key(FunctionKey(6))
-      .Alt('v')
-      .Key(FunctionKey(4))  // the versions, "SNMP v2c" current
-      .ExpectScreen("snmp_versions")
-      .Key(keys::Up)
-      .Key(keys::Return)
-      .ExpectText("SNMP Version: SNMP v1")
-      .Key(FunctionKey(10))  // closes, after the question about the entry
-      .ExpectText("not applied to its list")
-      .Type("d");
+  // The wheel over the available types.
+  terminal.Send(InputEvent::MakeClick(10, 5, InputEvent::Button::WheelDown)).ExpectScreen("events_wheel_down");
+  terminal.Then([&] { terminal.Resize(24, 160); }).Send(InputEvent::MakeResize());
+  terminal.Check([](const Canvas& c) {  // the status line holds the common keys only, however wide
+    const std::string status = c.RowText(23);
+    EXPECT_NE(status.find("Shift+F10 menu  F4 list   "), std::string::npos) << status;
+    EXPECT_EQ(status.find("F2 rename"), std::string::npos) << status;
+  });
+  terminal.Then([&] { terminal.Resize(23, 80); }).Send(InputEvent::MakeResize());
+  // Help scrolls as far as it goes: one row on.
+  terminal.Key(FunctionKey(1)).ExpectScreen("help").Key(keys::PageDown).ExpectScreen("help_scrolled");
+  // F4 lists the versions, "SNMP v2c" current.
+  terminal.Key(keys::Escape).Key(FunctionKey(6)).Alt('v').Key(FunctionKey(4)).ExpectScreen("snmp_versions");
+  terminal.Key(keys::Up).Key(keys::Return).ExpectText("SNMP Version: SNMP v1");
+  // F10 closes, after the question about the entry.
+  terminal.Key(FunctionKey(10)).ExpectText("not applied to its list").Type("d");
   window.Run();
   EXPECT_TRUE(window.Closed());
   EXPECT_EQ(store->ReadNotification(1).managers.at(0).version, "SNMP v2c");
@@ -226,19 +186,12 @@ TEST_F(ScreenTest, DeletingDefaultsToNoAndListingEscapesControlCharacters) {
           "UPDATE notifications SET name = 'ab' || char(8238) || 'cd' || char(8294) || char(1564) WHERE id = 1");
   NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
   // Bidirectional controls are written out, never sent raw; Arabic letters stay.
-  auto noBidi = [](const Canvas& c) { EXPECT_EQ(c.AllText().find("\u202e"), std::string::npos) << c.AllText(); };
-  terminal.ExpectText("ab\\u202ecd\\u2066\\u061c")
-      .Check([](const Canvas& c) {
-        for (const char* raw : {"\u202e", "\u2066", "\u061c"}) EXPECT_EQ(c.AllText().find(raw), std::string::npos);
-      })
-      .Key(keys::Return)
-      .ExpectText("ab\\u202ecd")
-      .Check(noBidi)
-      .Key(FunctionKey(10))
-      .Key(keys::Delete)
-      .ExpectText("Delete Notification")
-      .Key(keys::Return)
-      .Key(keys::Escape);
+  auto noBidi = [](const Canvas& c) {
+    for (const char* raw : {"\u202e", "\u2066", "\u061c"}) EXPECT_EQ(c.AllText().find(raw), std::string::npos);
+  };
+  terminal.ExpectText("ab\\u202ecd\\u2066\\u061c").Check(noBidi).Key(keys::Return).ExpectText("ab\\u202ecd");
+  terminal.Check(noBidi).Key(FunctionKey(10)).Key(keys::Delete).ExpectText("Delete Notification");
+  terminal.Key(keys::Return).Key(keys::Escape);
   list.Run();
   EXPECT_EQ(store->ListNotifications().size(), 2u);
   std::ostringstream out, err;
