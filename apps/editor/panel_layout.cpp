@@ -110,6 +110,16 @@ std::vector<TextLine> DisplayLines(const std::u32string& text, int width) {
   return lines;
 }
 
+std::size_t CaretLine(const std::vector<TextLine>& lines, std::size_t caret) {
+  std::size_t caretLine = 0;
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    if (caret >= lines[i].start && caret <= lines[i].start + lines[i].length) {
+      caretLine = i;
+      if (caret < lines[i].start + lines[i].length) break;
+    }
+  return caretLine;
+}
+
 int CellsBetween(const std::u32string& text, std::size_t from, std::size_t to) {
   int cells = 0;
   for (std::size_t i = from; i < to && i < text.size(); ++i) cells += CellWidth(text[i]);
@@ -261,12 +271,7 @@ void PanelLayout::Scroll(ui::Control& c, const Rect& r) {
     return;
   }
   const std::vector<TextLine> lines = DisplayLines(text, r.width - 1);
-  std::size_t caretLine = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    if (caret >= lines[i].start && caret <= lines[i].start + lines[i].length) {
-      caretLine = i;
-      if (caret < lines[i].start + lines[i].length) break;
-    }
+  const std::size_t caretLine = CaretLine(lines, caret);
   const std::size_t visible = static_cast<std::size_t>(r.height);
   if (first >= lines.size()) first = 0;
   if (caretLine < first) first = caretLine;

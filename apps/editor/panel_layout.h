@@ -42,6 +42,8 @@ struct TextLine {
   std::size_t start, length;
 };
 std::vector<TextLine> DisplayLines(const std::u32string& text, int width);
+// The display line the caret stands on (at a wrap, the line it ends).
+std::size_t CaretLine(const std::vector<TextLine>& lines, std::size_t caret);
 // The cells text[from, to) takes.
 int CellsBetween(const std::u32string& text, std::size_t from, std::size_t to);
 // A caption without its ampersands ("&&" is a literal "&").

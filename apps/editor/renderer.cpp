@@ -48,12 +48,7 @@ void DrawTextBox(Canvas& canvas, const PanelLayout& layout, const ui::TextBox& b
     return;
   }
   const std::vector<TextLine> lines = DisplayLines(text, r.width - 1);
-  std::size_t caretLine = 0;
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    if (caret >= lines[i].start && caret <= lines[i].start + lines[i].length) {
-      caretLine = i;
-      if (caret < lines[i].start + lines[i].length) break;
-    }
+  const std::size_t caretLine = CaretLine(lines, caret);
   const std::size_t visible = static_cast<std::size_t>(r.height);
   for (std::size_t l = first; l < lines.size() && l < first + visible; ++l)
     DrawChars(canvas, r.row + static_cast<int>(l - first), r.col, r.width - 1, text, lines[l].start,
