@@ -107,24 +107,21 @@ void XEventsTab::LoadData(const Variant& v, const std::string&, std::shared_ptr<
     // anything can fail. The new definition's choice is read in full before
     // it is shown; a load that fails leaves nothing chosen and the page
     // closed for editing until a load succeeds.
-    loadFailed_ = true;
     definition_.reset();
     cdtnNotify_ = dtN;
-    try {
-      ClearChosenRows();
-      if (!v.IsEmpty()) {  // an empty Variant only unbinds the page
-        auto definition = v.As<NotificationDefinition>();
-        PrepareLists();
-        if (!definition->IsNew()) ChooseEventTypes(StoredEventTypes(*definition));
-        xEvents_->FinishLoad(1);
-        definition_ = std::move(definition);
-      }
-    } catch (...) {
-      ShowNoDefinition();
-      throw;
-    }
+    LoadAllOrNothing(
+        loadFailed_,
+        [&] {
+          ClearChosenRows();
+          if (v.IsEmpty()) return;  // an empty Variant only unbinds the page
+          auto definition = v.As<NotificationDefinition>();
+          PrepareLists();
+          if (!definition->IsNew()) ChooseEventTypes(StoredEventTypes(*definition));
+          xEvents_->FinishLoad(1);
+          definition_ = std::move(definition);
+        },
+        [&] { ShowNoDefinition(); });
     EnableEditing();
-    loadFailed_ = false;
   });
 }
 

@@ -43,6 +43,21 @@ decltype(auto) AtBoundary(std::thread::id owner, const char* page, Operation&& o
   }
 }
 
+// A load that shows all of a definition or nothing: `failed` stays raised
+// until fill returns, and a fill that throws is followed by showNothing
+// before the error goes on to the host.
+template <class Fill, class ShowNothing>
+void LoadAllOrNothing(bool& failed, Fill&& fill, ShowNothing&& showNothing) {
+  failed = true;
+  try {
+    std::forward<Fill>(fill)();
+  } catch (...) {
+    std::forward<ShowNothing>(showNothing)();
+    throw;
+  }
+  failed = false;
+}
+
 // Raises a transient panel flag (Filling, Selecting, EnterPending) for a
 // scope and puts back the value it had on every way out, so an error from an
 // outside component never leaves the panel deaf to later edits.

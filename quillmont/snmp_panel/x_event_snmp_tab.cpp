@@ -151,17 +151,11 @@ void XEventSNMPTab::LoadData(const Variant& v, const std::string& sName, std::sh
     // Let go of the previous definition before anything can fail. The new
     // one is read in full before the page shows any of it; a load that fails
     // leaves the page empty and closed for editing until a load succeeds.
-    loadFailed_ = true;
     definition_.reset();
     cdtnNotify_ = dtN;
     tabKey_ = sName;
-    try {
-      Fill(v);
-    } catch (...) {
-      ShowNoDefinition();
-      throw;
-    }
-    loadFailed_ = false;
+    LoadAllOrNothing(
+        loadFailed_, [&] { Fill(v); }, [&] { ShowNoDefinition(); });
   });
 }
 
