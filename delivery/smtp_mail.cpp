@@ -358,9 +358,13 @@ void Send(MailSender::State& state, Transfer& t) {
   if (inet_pton(AF_INET, settings.smtpServer.c_str(), &numeric) != 1 &&
       inet_pton(AF_INET6, settings.smtpServer.c_str(), &numeric) != 1) {
     std::string entry = settings.smtpServer + ":" + std::to_string(settings.smtpPort) + ":";
-    for (std::size_t i = 0; i < t.addresses.size(); ++i)
-      entry += (i ? "," : "") +
-               (t.addresses[i].socket.ss_family == AF_INET6 ? "[" + t.addresses[i].text + "]" : t.addresses[i].text);
+    for (std::size_t i = 0; i < t.addresses.size(); ++i) {
+      if (i) entry += ',';
+      const bool v6 = t.addresses[i].socket.ss_family == AF_INET6;
+      if (v6) entry += '[';
+      entry += t.addresses[i].text;
+      if (v6) entry += ']';
+    }
     t.resolve = curl_slist_append(nullptr, entry.c_str());
     curl_easy_setopt(curl, CURLOPT_RESOLVE, t.resolve);
   }

@@ -89,7 +89,7 @@ std::string Store::Differences(StoredDefinition& d) {
       parts.push_back("the e-mail recipients (theirs: " + std::to_string(theirs.recipients.size()) + ")");
   }
   if ((d.subjectSet_ && d.subject_ != theirs.subject) || (d.messageSet_ && d.message_ != theirs.message))
-    parts.push_back("the e-mail subject or message");
+    parts.emplace_back("the e-mail subject or message");
   if (d.chosenSet_ && d.chosenKeys_ != theirs.eventTypeKeys)
     parts.push_back("the events (theirs: " + std::to_string(theirs.eventTypeKeys.size()) + ")");
   if (parts.empty()) return " Theirs holds what yours does; Overwrite changes nothing of it.";
