@@ -137,15 +137,17 @@ struct XEventEmailTab::StoredEmail {
   std::vector<std::shared_ptr<ListItem>> recipients;
 };
 
+void XEventEmailTab::BlankFields() {
+  FlagGuard filling(filling_, true);
+  txtSubject_->SetText("");
+  txtMessage_->SetText("");
+  txtAddress_->SetText("");
+}
+
 void XEventEmailTab::Fill(const Variant& v) {
-  {
-    FlagGuard filling(filling_, true);
-    txtSubject_->SetText("");
-    txtMessage_->SetText("");
-    txtAddress_->SetText("");
-    changed_ = false;
-    editMode_ = quillmont::EditMode::AddNew;
-  }
+  BlankFields();
+  changed_ = false;
+  editMode_ = quillmont::EditMode::AddNew;
   stl_->SetItems(GetDefinitionLibrary()->NewEmailRecipientList());
   if (v.IsEmpty()) {
     UpdateCommandStates();  // nothing to load: the page is unbound
@@ -177,12 +179,7 @@ void XEventEmailTab::ShowNoDefinition() noexcept {
   definition_.reset();
   // Each step on its own: the rows go even when blanking a field fails.
   LayoutStep([&] { stl_->SetItems(std::make_shared<GenericItemList>()); });
-  LayoutStep([&] {
-    FlagGuard filling(filling_, true);
-    txtSubject_->SetText("");
-    txtMessage_->SetText("");
-    txtAddress_->SetText("");
-  });
+  LayoutStep([&] { BlankFields(); });
   changed_ = false;
   editMode_ = quillmont::EditMode::AddNew;
   LayoutStep([&] { UpdateCommandStates(); });

@@ -94,6 +94,8 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
   // Contract steps.
   struct StoredEmail;
   void Fill(const Variant& v);
+  // The subject, message and address fields emptied, as the page's own change.
+  void BlankFields();
   static StoredEmail ReadStoredEmail(NotificationDefinition& definition);
   void LoadEmailData(bool isNew, const StoredEmail& stored);
   void LoadEmailDefaults();
