@@ -37,11 +37,11 @@ TEST(Keys, MoveAComboAndAListByTheirSteps) {
     int key, from, combo, row, top;
   };
   const std::vector<Case> cases = {
-      {keys::Down, -1, 0, 0, 0},     {keys::Down, 1, 2, 2, 1},     {keys::Down, 4, 4, 4, 2},
-      {keys::Up, -1, 0, 0, 0},       {keys::Up, 3, 2, 2, 2},       {keys::Up, 2, 1, 1, 1},
-      {keys::Up, 0, 0, 0, 0},        {keys::Home, 3, 0, 0, 0},     {keys::End, 1, 4, 4, 1},
-      {keys::End, 4, 4, 4, 2},       {keys::PageDown, 1, 1, 3, 1}, {keys::PageDown, 3, 3, 4, 2},
-      {keys::PageUp, 3, 3, 1, 1},    {keys::PageUp, 1, 1, 0, 0},   {keys::Left, 2, 2, 2, 2},
+      {keys::Down, -1, 0, 0, 0},  {keys::Down, 1, 2, 2, 1},     {keys::Down, 4, 4, 4, 2},
+      {keys::Up, -1, 0, 0, 0},    {keys::Up, 3, 2, 2, 2},       {keys::Up, 2, 1, 1, 1},
+      {keys::Up, 0, 0, 0, 0},     {keys::Home, 3, 0, 0, 0},     {keys::End, 1, 4, 4, 1},
+      {keys::End, 4, 4, 4, 2},    {keys::PageDown, 1, 1, 3, 1}, {keys::PageDown, 3, 3, 4, 2},
+      {keys::PageUp, 3, 3, 1, 1}, {keys::PageUp, 1, 1, 0, 0},   {keys::Left, 2, 2, 2, 2},
   };
   for (const Case& c : cases) {
     const std::string label = "key " + std::to_string(c.key) + " from " + std::to_string(c.from);

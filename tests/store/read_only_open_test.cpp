@@ -26,7 +26,8 @@ using quillmont::testing::ReadText, quillmont::testing::TempDir, quillmont::test
 std::map<std::string, std::string> FilesIn(const fs::path& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : fs::directory_iterator(folder))
-    files[entry.path().filename()] = ReadText(entry.path()) + std::to_string(static_cast<int>(entry.status().permissions()));
+    files[entry.path().filename()] =
+        ReadText(entry.path()) + std::to_string(static_cast<int>(entry.status().permissions()));
   return files;
 }
 
@@ -94,7 +95,8 @@ TEST(ReadOnlyOpen, NeverCreatesLaysOutOrMigratesWhateverItFinds) {
     if (c.readOnlyFile) fs::permissions(db, fs::perms::owner_read);
     if (::geteuid() == 0) {
       EXPECT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
-      for (const auto& entry : fs::directory_iterator(folder)) EXPECT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
+      for (const auto& entry : fs::directory_iterator(folder))
+        EXPECT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
     }
     if (c.readOnlyFolder) fs::permissions(folder, fs::perms(0500));
     const auto before = FilesIn(folder);
