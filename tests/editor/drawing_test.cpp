@@ -29,6 +29,25 @@ TEST(Drawing, BoxesAndCaptions) {
   ExpectScreen(canvas, "boxes_and_captions");
 }
 
+// A character over either half of a wide one blanks its other half, and a
+// wide one over the first half of another blanks that one's second half.
+TEST(Drawing, ACharacterOverHalfAWideOneBlanksTheOtherHalf) {
+  const struct {
+    int col;
+    char32_t ch;
+    const char* row;
+  } cases[] = {
+      {0, U'x', "x \u6F22 |"}, {1, U'x', " x\u6F22 |"},      {2, U'x', "\u6F22x  |"},
+      {3, U'x', "\u6F22 x |"}, {1, U'\u5B57', " \u5B57  |"}, {3, U'\u5B57', "\u6F22 \u5B57|"},
+  };
+  for (const auto& c : cases) {
+    Canvas canvas(1, 6);
+    canvas.Text(0, 0, "\u6F22\u6F22 |");
+    canvas.Put(0, c.col, c.ch);
+    EXPECT_EQ(canvas.RowText(0), c.row) << c.col;
+  }
+}
+
 // A field's blank cells are underlined and a selected row is reversed to its
 // end, so both show their extent on the terminal.
 TEST(Drawing, FieldsAndSelectedRowsMarkTheirWholeWidth) {

@@ -123,15 +123,31 @@ TEST(Dialogs, TextPromptsAndLists) {
   terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", std::string(90, 'p'), "", 10), std::optional<std::string>(""));
 
+  // Keys in a list of three whose items are enabled or not (none given: all are).
+  struct Case {
+    std::vector<int> keys;
+    std::vector<bool> enabled;
+    int current, chosen;
+  } const cases[] = {
+      {{keys::Down, keys::Return}, {true, false, true}, 0, 2},  // Two cannot be chosen
+      {{keys::Up, keys::Return}, {}, 0, 0},
+      {{keys::Up, keys::Return}, {false, true, true}, 2, 1},
+      {{keys::End, keys::Return}, {}, 0, 2},
+      {{keys::End, keys::Return}, {true, true, false}, 0, 1},
+      {{keys::Home, keys::Return}, {}, 2, 0},
+      {{keys::Home, keys::Return}, {false, true, true}, 2, 1},
+      {{keys::Home, keys::Return}, {false, false, true}, 2, 2},
+      {{keys::PageDown, keys::Return}, {}, 0, 2},
+      {{keys::PageUp, keys::Space}, {}, 2, 0},
+      {{keys::Return, keys::Escape}, {true, false, true}, 1, -1},  // Return on an item that cannot be chosen
+      {{keys::Escape}, {}, 1, -1},
+      {{keys::Tab}, {}, 1, -1},
+  };
   const std::vector<std::string> items = {"One", "Two", "Three"};
-  terminal.Key(keys::Down).Key(keys::Return);  // Two cannot be chosen
-  EXPECT_EQ(ChooseFromList(screen, items, {true, false, true}, 0, 2, 2), 2);
-  terminal.Key(keys::Escape);
-  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 2, 2), -1);
-  // End goes to the last item, Home to the first that can be chosen.
-  terminal.Key(keys::End).Key(keys::Return).Key(keys::Home).Key(keys::Return);
-  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 2, 2), 2);
-  EXPECT_EQ(ChooseFromList(screen, items, {false, true, true}, 2, 2, 2), 1);
+  for (const Case& c : cases) {
+    for (int key : c.keys) terminal.Key(key);
+    EXPECT_EQ(ChooseFromList(screen, items, c.enabled, c.current, 2, 2), c.chosen) << ::testing::PrintToString(c.keys);
+  }
   terminal.Type("t").Key(keys::Return);
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 1);  // placed above when it does not fit below
   EXPECT_TRUE(terminal.Finished());
