@@ -223,6 +223,9 @@ TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
   EXPECT_EQ(message.textCursor().position(), 7);
   QTest::mouseClick(&Native(panel->cmdResetMessage()), Qt::LeftButton);
   EXPECT_EQ(message.toPlainText(), "<Default>");
+  // Text the page puts in a field leaves the caret at its end, where typing goes on.
+  EXPECT_EQ(message.textCursor().position(), 9);
+  EXPECT_EQ(Native<QLineEdit>(panel->txtAddress()).cursorPosition(), 15);
 }
 
 TEST_F(EventsWidget, FilterAndChooseWithTheRealCombosListsAndButtons) {
