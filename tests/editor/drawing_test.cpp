@@ -31,7 +31,7 @@ TEST(Drawing, BoxesAndCaptions) {
 
 // A character over either half of a wide one blanks its other half, and a
 // wide one over the first half of another blanks that one's second half.
-TEST(Drawing, ACharacterOverHalfAWideOneBlanksTheOtherHalf) {
+TEST(Drawing, WideCharactersAndMarksKeepTheirCells) {
   const struct {
     int col;
     char32_t ch;
@@ -46,6 +46,13 @@ TEST(Drawing, ACharacterOverHalfAWideOneBlanksTheOtherHalf) {
     canvas.Put(0, c.col, c.ch);
     EXPECT_EQ(canvas.RowText(0), c.row) << c.col;
   }
+  // A combining mark rides on its base character, also the head of a wide one, within the clip only.
+  Canvas canvas(1, 6);
+  canvas.Text(0, 0, "e\u0301\u6F22\u0302 ");
+  canvas.SetClip({0, 0, 1, 1});
+  canvas.AddMark(0, 0, U'\u0323');
+  canvas.AddMark(0, 1, U'\u0323');
+  EXPECT_EQ(canvas.RowText(0), "e\u0301\u0323\u6F22\u0302   ");
 }
 
 // A field's blank cells are underlined and a selected row is reversed to its

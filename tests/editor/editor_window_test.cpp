@@ -42,6 +42,7 @@ TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
 TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotBeSent) {
   store::DeliverySettings settings;
   settings.defaultMessage = "x";
+  settings.smtpPort = 2525;
   store::SaveDeliverySettings(*store, settings);
   // Up at the first field goes round to the last.
   terminal.ExpectScreen("delivery_settings").Key(keys::Up).Key(keys::Return).ExpectText("Timeout (s):");

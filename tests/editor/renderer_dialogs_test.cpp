@@ -1,3 +1,4 @@
+#include "apps/editor/help.h"
 #include "apps/editor/renderer.h"
 #include "quillmont/storage/utf8.h"
 #include "tests/editor/editor_test_support.h"
@@ -150,6 +151,10 @@ TEST(Dialogs, TextPromptsAndLists) {
   }
   terminal.Type("t").Key(keys::Return);
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 1);  // placed above when it does not fit below
+  // A help title wider than the terminal is cut with "…" inside the frame.
+  terminal.Then([&] { terminal.Resize(24, 40); }).Send(InputEvent::MakeResize());
+  terminal.ExpectText("\u250C\u2500 A title longer than a narrow term\u2026 \u2500\u2510").Key(keys::Escape);
+  ShowHelp(screen, "A title longer than a narrow terminal is wide", {{"Esc", "close"}});
   EXPECT_TRUE(terminal.Finished());
 }
 

@@ -138,7 +138,10 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
   // The widths come back with the page.
   EditorWindow again(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(again.Open());
-  terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page_columns_kept").Key(keys::Escape);
+  terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page_columns_kept");
+  // The list's menu opens beside its caret row.
+  terminal.Send(InputEvent::MakeClick(6, 10)).Key(FunctionKey(10), shift::Shift).ExpectScreen("snmp_list_menu");
+  terminal.Key(keys::Escape).Key(keys::Escape);
   again.Run();
 }
 
