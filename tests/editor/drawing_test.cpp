@@ -32,19 +32,15 @@ TEST(Drawing, BoxesAndCaptions) {
 // A character over either half of a wide one blanks its other half, and a
 // wide one over the first half of another blanks that one's second half.
 TEST(Drawing, WideCharactersAndMarksKeepTheirCells) {
-  const struct {
-    int col;
-    char32_t ch;
-    const char* row;
-  } cases[] = {
+  const std::tuple<int, char32_t, const char*> cases[] = {
       {0, U'x', "x \u6F22 |"}, {1, U'x', " x\u6F22 |"},      {2, U'x', "\u6F22x  |"},
       {3, U'x', "\u6F22 x |"}, {1, U'\u5B57', " \u5B57  |"}, {3, U'\u5B57', "\u6F22 \u5B57|"},
   };
-  for (const auto& c : cases) {
+  for (const auto& [col, ch, row] : cases) {
     Canvas canvas(1, 6);
     canvas.Text(0, 0, "\u6F22\u6F22 |");
-    canvas.Put(0, c.col, c.ch);
-    EXPECT_EQ(canvas.RowText(0), c.row) << c.col;
+    canvas.Put(0, col, ch);
+    EXPECT_EQ(canvas.RowText(0), row) << col;
   }
   // A combining mark rides on its base character, also the head of a wide one, within the clip only.
   Canvas canvas(1, 6);

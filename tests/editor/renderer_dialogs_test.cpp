@@ -1,3 +1,5 @@
+#include <map>
+
 #include "apps/editor/help.h"
 #include "apps/editor/renderer.h"
 #include "quillmont/storage/utf8.h"
@@ -124,30 +126,25 @@ TEST(Dialogs, TextPromptsAndLists) {
   terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", std::string(90, 'p'), "", 10), std::optional<std::string>(""));
 
-  // Keys in a list of three whose items are enabled or not (none given: all are).
-  struct Case {
-    std::vector<int> keys;
-    std::vector<bool> enabled;
+  // Keys (Up, Down, Home, End, PgUp, PgDn, Return, Space, Esc, Tab) in a list
+  // of three whose items can be chosen or not ("" for all).
+  const std::map<char, int> named = {
+      {'U', keys::Up},       {'D', keys::Down},   {'H', keys::Home},  {'E', keys::End},    {'P', keys::PageUp},
+      {'N', keys::PageDown}, {'R', keys::Return}, {'S', keys::Space}, {'X', keys::Escape}, {'T', keys::Tab}};
+  const struct {
+    std::string keys, usable;
     int current, chosen;
-  } const cases[] = {
-      {{keys::Down, keys::Return}, {true, false, true}, 0, 2},  // Two cannot be chosen
-      {{keys::Up, keys::Return}, {}, 0, 0},
-      {{keys::Up, keys::Return}, {false, true, true}, 2, 1},
-      {{keys::End, keys::Return}, {}, 0, 2},
-      {{keys::End, keys::Return}, {true, true, false}, 0, 1},
-      {{keys::Home, keys::Return}, {}, 2, 0},
-      {{keys::Home, keys::Return}, {false, true, true}, 2, 1},
-      {{keys::Home, keys::Return}, {false, false, true}, 2, 2},
-      {{keys::PageDown, keys::Return}, {}, 0, 2},
-      {{keys::PageUp, keys::Space}, {}, 2, 0},
-      {{keys::Return, keys::Escape}, {true, false, true}, 1, -1},  // Return on an item that cannot be chosen
-      {{keys::Escape}, {}, 1, -1},
-      {{keys::Tab}, {}, 1, -1},
+  } cases[] = {
+      {"DR", "yny", 0, 2},  {"UR", "", 0, 0},    {"UR", "nyy", 2, 1}, {"ER", "", 0, 2}, {"ER", "yyn", 0, 1},
+      {"HR", "", 2, 0},     {"HR", "nyy", 2, 1}, {"HR", "nny", 2, 2}, {"NR", "", 0, 2}, {"PS", "", 2, 0},
+      {"RX", "yny", 1, -1}, {"X", "", 1, -1},    {"T", "", 1, -1},
   };
   const std::vector<std::string> items = {"One", "Two", "Three"};
-  for (const Case& c : cases) {
-    for (int key : c.keys) terminal.Key(key);
-    EXPECT_EQ(ChooseFromList(screen, items, c.enabled, c.current, 2, 2), c.chosen) << ::testing::PrintToString(c.keys);
+  for (const auto& c : cases) {
+    for (char key : c.keys) terminal.Key(named.at(key));
+    std::vector<bool> usable;
+    for (char u : c.usable) usable.push_back(u == 'y');
+    EXPECT_EQ(ChooseFromList(screen, items, usable, c.current, 2, 2), c.chosen) << c.keys << " " << c.usable;
   }
   terminal.Type("t").Key(keys::Return);
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 1);  // placed above when it does not fit below
