@@ -198,16 +198,19 @@ TEST(Keys, TheLastRowAButtonAndAControlsOwnKeyDown) {
   for (int key : {keys::Return, keys::Space, keys::Escape, keys::Down}) p.driver.PressKey(key);
   EXPECT_EQ(p.buttonClicks, 2);
 
-  // A handler of the list's own KeyDown sees each key and may take it away.
+  // Handlers of the list's own KeyDown and KeyUp see each key (a typed letter
+  // as its key) and KeyDown may take it away.
   std::vector<int> seen;
   p.list->KeyDown.Connect([&seen](KeyEventArgs& e) {
     seen.push_back(e.KeyCode);
     if (e.KeyCode == keys::End) e.KeyCode = 0;
   });
+  p.list->KeyUp.Connect([&seen](KeyEventArgs& e) { seen.push_back(-e.KeyCode); });
   p.driver.Focus(*p.list);
   p.driver.PressKey(keys::Up);
   p.driver.PressKey(keys::End);
-  EXPECT_EQ(seen, (std::vector<int>{keys::Up, keys::End}));
+  p.driver.Type("az");
+  EXPECT_EQ(seen, (std::vector<int>{keys::Up, -keys::Up, keys::End, -keys::End, 'A', -'A', 'Z', -'Z'}));
   EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{2});
 }
 
