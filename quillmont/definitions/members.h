@@ -110,15 +110,13 @@ class BlockList {
 };
 
 namespace detail {
-// Keys in the order added, found through one open-addressing table of
-// (hash, position) pairs: a lookup reads one slot and one key instead of
-// walking a bucket's nodes, which matters when a page asks for tens of
-// thousands of keys on every filter change.
+// Keys in the order added, found through the storage layer's index of
+// positions by hash (the first copy of a key is the one found).
 //
-// Keys pushed are hashed into the table when a key is next looked up, in
-// one pass into a table sized for all of them: a catalogue read from a
-// store is often shown before anyone looks a key up in it. Lookups may run
-// on several threads at once.
+// Keys pushed are indexed when a key is next looked up, in one pass into a
+// table sized for all of them: a catalogue read from a store is often shown
+// before anyone looks a key up in it. Lookups may run on several threads at
+// once.
 class QUILLMONT_API KeyIndex {
  public:
   static constexpr std::size_t npos = static_cast<std::size_t>(-1);
@@ -133,25 +131,14 @@ class QUILLMONT_API KeyIndex {
   bool Insert(std::string key);
 
  private:
-  static std::uint32_t Hash(const std::string& key) noexcept;
-  std::size_t Find(const std::string& key, std::uint32_t hash) const noexcept;
-  void Index(std::uint32_t hash, std::size_t position) const noexcept;
+  std::size_t FindIndexed(const std::string& key, std::uint32_t hash) const;
   void IndexPending() const;
-  void Grow(std::size_t count) const;
 
   BlockList<std::string> keys_;  // blocks, so a fresh index reuses touched pages
-  // hash << 32 | position + 1; 0 is an empty slot. The size is a power of
-  // two at least twice the keys indexed.
-  mutable std::vector<std::uint64_t> slots_;
-  // One bit per four slots' worth of hashes, set for every key indexed: most
-  // keys asked about are absent, and this answers for them from a table
-  // small enough to stay in the cache.
-  mutable std::vector<std::uint64_t> filter_;
-  mutable std::size_t indexed_ = 0;
-  // Keys from this position on are not in the table yet.
+  mutable storage::KeyIndex index_;
+  // Keys from this position on are not in the index yet.
   mutable std::atomic<std::size_t> pendingFrom_{0};
   mutable std::mutex pendingLock_;
-  mutable unsigned shift_ = 32;
 };
 }  // namespace detail
 
