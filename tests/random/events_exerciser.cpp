@@ -101,9 +101,11 @@ class EventsExerciser final : public PanelExerciser {
     if (roll < 46) return EnterInView();
     if (roll < 62) return ChooseFilter();
     if (roll < 68) return FilterKeys();
-    if (roll < 72) return AccessKey();
-    if (roll < 75) return TabKey();
-    if (roll < 78) return Resize();
+    if (roll < 72)
+      return Step(kind_, Kind::AccessKey, "access key", [&] { return PressRandomAccessKey(user_, choices_, "GEXQ"); });
+    if (roll < 75) return Step(kind_, Kind::Tab, "Tab", [&] { return PressTab(user_, choices_); });
+    if (roll < 78)
+      return Step(kind_, Kind::Resize, "resize", [&] { return ResizeRandomly(user_, choices_, 9000, 7000); });
     return HostCall();
   }
 
@@ -225,24 +227,6 @@ class EventsExerciser final : public PanelExerciser {
     user_.PressKey(choices_.Pick(keys));
     filterChosen_ = combo.ListIndex() != before;
     return "key in the filter";
-  }
-
-  std::string AccessKey() {
-    action_ = "access key";
-    kind_ = Kind::AccessKey;
-    return PressRandomAccessKey(user_, choices_, "GEXQ");
-  }
-
-  std::string TabKey() {
-    action_ = "Tab";
-    kind_ = Kind::Tab;
-    return PressTab(user_, choices_);
-  }
-
-  std::string Resize() {
-    action_ = "resize";
-    kind_ = Kind::Resize;
-    return ResizeRandomly(user_, choices_, 9000, 7000);
   }
 
   std::string HostCall() {

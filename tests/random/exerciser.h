@@ -109,6 +109,14 @@ class PanelExerciser {
   const std::string& LastAction() const noexcept { return action_; }
 
  protected:
+  // Notes the action and its kind, then does it.
+  template <class Kind, class Act>
+  std::string Step(Kind& kind, Kind k, const char* name, Act&& act) {
+    action_ = name;
+    kind = k;
+    return act();
+  }
+
   std::string action_;
 };
 

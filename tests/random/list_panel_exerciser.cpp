@@ -88,18 +88,22 @@ class ListPanelExerciser final : public PanelExerciser {
     const std::uint32_t roll = choices.Below(100);
     if (roll < 22) return TypeText();
     if (roll < 30) return EditKeys();
-    if (roll < 35) return Step(Kind::Extra, "extra", [&] { return Traits::ExtraGesture(*this); });
+    if (roll < 35) return Step(kind, Kind::Extra, "extra", [&] { return Traits::ExtraGesture(*this); });
     if (roll < 43) return PressEnter();
     if (roll < 55) return ClickButton();
-    if (roll < 65) return Step(Kind::Select, "select rows", [&] { return SelectRandomRows(user, choices, stl()); });
-    if (roll < 69) return Step(Kind::Select, "list keys", [&] { return PressRandomListKey(user, choices, stl()); });
+    if (roll < 65)
+      return Step(kind, Kind::Select, "select rows", [&] { return SelectRandomRows(user, choices, stl()); });
+    if (roll < 69)
+      return Step(kind, Kind::Select, "list keys", [&] { return PressRandomListKey(user, choices, stl()); });
     if (roll < 73) return ContextMenu();
     if (roll < 76) return DeleteKey();
     if (roll < 81)
-      return Step(Kind::AccessKey, "access key", [&] { return PressRandomAccessKey(user, choices, Traits::kLetters); });
-    if (roll < 83) return Step(Kind::Tab, "Tab", [&] { return PressTab(user, choices); });
+      return Step(kind, Kind::AccessKey, "access key",
+                  [&] { return PressRandomAccessKey(user, choices, Traits::kLetters); });
+    if (roll < 83) return Step(kind, Kind::Tab, "Tab", [&] { return PressTab(user, choices); });
     if (roll < 85)
-      return Step(Kind::Resize, "resize", [&] { return ResizeRandomly(user, choices, 9000, Traits::kHeight + 2500); });
+      return Step(kind, Kind::Resize, "resize",
+                  [&] { return ResizeRandomly(user, choices, 9000, Traits::kHeight + 2500); });
     return HostCall();
   }
 
@@ -164,13 +168,6 @@ class ListPanelExerciser final : public PanelExerciser {
   std::shared_ptr<RecordingTabHost> hostBefore;
 
  private:
-  template <class F>
-  std::string Step(Kind k, const char* name, F&& act) {
-    action_ = name;
-    kind = k;
-    return act();
-  }
-
   void LoadRandomDefinition() {
     auto def = std::make_shared<BasicNotificationDefinition>();
     const bool fresh = Traits::FillDefinition(*this, *def);
