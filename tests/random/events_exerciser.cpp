@@ -110,14 +110,12 @@ class EventsExerciser final : public PanelExerciser {
   }
 
   std::string Recover() override {
-    if (loadFailed_) {
-      // After a failed load the page saves nothing until a load succeeds.
-      action_ = "recover";
-      kind_ = Kind::Host;
-      hostCall_ = HostOp::Load;
-      LoadRandomDefinition();
-      return "recover: LoadData";
-    }
+    // After a failed load the page saves nothing until a load succeeds.
+    if (loadFailed_)
+      return Step(kind_, Kind::Host, "recover", [&] {
+        return "recover: " + PageCall(
+                                 0, hostCall_, *panel_, [&] { LoadRandomDefinition(); }, tabValid_, kTitle);
+      });
     kind_ = Kind::Filter;
     action_ = "recover";
     filterChosen_ = user_.ChooseIndex(panel_->cboGroupEvents(), 0);
@@ -233,21 +231,9 @@ class EventsExerciser final : public PanelExerciser {
     action_ = "host call";
     kind_ = Kind::Host;
     const std::uint32_t roll = choices_.Below(10);
-    if (roll < 3) {
-      hostCall_ = HostOp::Load;
-      LoadRandomDefinition();
-      return "host: LoadData";
-    }
-    if (roll < 6) {
-      hostCall_ = HostOp::Save;
-      panel_->SaveData();
-      return "host: SaveData";
-    }
-    if (roll < 8) {
-      hostCall_ = HostOp::Valid;
-      tabValid_ = panel_->IsTabValid(kTitle);
-      return "host: IsTabValid";
-    }
+    if (roll < 8)
+      return PageCall(
+          roll, hostCall_, *panel_, [&] { LoadRandomDefinition(); }, tabValid_, kTitle);
     if (roll < 9) {
       // The catalogue changes under the panel: chosen rows may name types
       // that are gone.

@@ -117,6 +117,25 @@ class PanelExerciser {
     return act();
   }
 
+  // The calls a host makes of every page, as often in each run: LoadData
+  // for a roll (of 10) below 3, SaveData below 6, IsTabValid otherwise.
+  template <class Op, class Panel, class Load>
+  std::string PageCall(std::uint32_t roll, Op& op, Panel& panel, Load&& load, bool& valid, const char* title) {
+    if (roll < 3) {
+      op = Op::Load;
+      load();
+      return "host: LoadData";
+    }
+    if (roll < 6) {
+      op = Op::Save;
+      panel.SaveData();
+      return "host: SaveData";
+    }
+    op = Op::Valid;
+    valid = panel.IsTabValid(title);
+    return "host: IsTabValid";
+  }
+
   std::string action_;
 };
 

@@ -109,14 +109,12 @@ class ListPanelExerciser final : public PanelExerciser {
 
   std::string Recover() override {
     Prepare();
-    if (loadFailed) {
-      // After a failed load the page saves nothing until a load succeeds.
-      action_ = "recover";
-      kind = Kind::Host;
-      hostCall = HostOp::Load;
-      LoadRandomDefinition();
-      return "recover: LoadData";
-    }
+    // After a failed load the page saves nothing until a load succeeds.
+    if (loadFailed)
+      return Step(kind, Kind::Host, "recover", [&] {
+        return "recover: " + PageCall(
+                                 0, hostCall, *panel, [&] { LoadRandomDefinition(); }, tabValid, Traits::kTitle);
+      });
     kind = Kind::Button;
     action_ = "recover";
     Require(user.Click(panel->cmdNew()), "New can be clicked after a failure");
@@ -283,21 +281,9 @@ class ListPanelExerciser final : public PanelExerciser {
     action_ = "host call";
     kind = Kind::Host;
     const std::uint32_t roll = choices.Below(10);
-    if (roll < 3) {
-      hostCall = HostOp::Load;
-      LoadRandomDefinition();
-      return "host: LoadData";
-    }
-    if (roll < 6) {
-      hostCall = HostOp::Save;
-      panel->SaveData();
-      return "host: SaveData";
-    }
-    if (roll < 8) {
-      hostCall = HostOp::Valid;
-      tabValid = panel->IsTabValid(Traits::kTitle);
-      return "host: IsTabValid";
-    }
+    if (roll < 8)
+      return PageCall(
+          roll, hostCall, *panel, [&] { LoadRandomDefinition(); }, tabValid, Traits::kTitle);
     if (roll < 9) {
       hostCall = HostOp::SaveState;
       panel->SaveState();
