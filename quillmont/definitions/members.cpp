@@ -1,5 +1,7 @@
 #include "quillmont/definitions/members.h"
 
+#include "quillmont/definitions/key_index.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -7,6 +9,18 @@
 
 namespace quillmont {
 namespace detail {
+struct ItemBlocks::Blocks {
+  BlockList<std::shared_ptr<void>> items;
+};
+
+ItemBlocks::ItemBlocks() : blocks_(std::make_unique<Blocks>()) {}
+ItemBlocks::~ItemBlocks() = default;
+std::size_t ItemBlocks::Size() const noexcept { return blocks_->items.size(); }
+const std::shared_ptr<void>& ItemBlocks::At(std::size_t i) const noexcept { return blocks_->items[i]; }
+void ItemBlocks::Push(std::shared_ptr<void> item) { blocks_->items.push_back(std::move(item)); }
+void ItemBlocks::Clear() noexcept { blocks_->items.clear(); }
+void ItemBlocks::Keep(const std::vector<bool>& drop) noexcept { blocks_->items.Keep(drop); }
+
 void ThrowPositionOutOfRange(int position) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: position " + std::to_string(position));
 }
@@ -102,11 +116,16 @@ Variant BasicEmailRecipient::Init(const Variant& ownerKey, const std::string& ad
   return Variant(true);
 }
 
-BasicEventTypeCollection::BasicEventTypeCollection(const std::vector<std::shared_ptr<EventType>>& eventTypes) {
+BasicEventTypeCollection::BasicEventTypeCollection() : keys_(std::make_unique<detail::KeyIndex>()) {}
+
+BasicEventTypeCollection::BasicEventTypeCollection(const std::vector<std::shared_ptr<EventType>>& eventTypes)
+    : keys_(std::make_unique<detail::KeyIndex>()) {
   items_.reserve(eventTypes.size());
-  keys_.Reserve(eventTypes.size());
+  keys_->Reserve(eventTypes.size());
   for (const auto& e : eventTypes) Add(e);
 }
+
+BasicEventTypeCollection::~BasicEventTypeCollection() = default;
 
 std::shared_ptr<EventType> BasicEventTypeCollection::ItemAt(int position) const {
   if (position < 1 || position > Count()) detail::ThrowPositionOutOfRange(position);
@@ -114,19 +133,19 @@ std::shared_ptr<EventType> BasicEventTypeCollection::ItemAt(int position) const 
 }
 
 std::shared_ptr<EventType> BasicEventTypeCollection::Item(const std::string& key) const {
-  const std::size_t found = keys_.Find(key);
+  const std::size_t found = keys_->Find(key);
   return found == detail::KeyIndex::npos ? nullptr : items_[found];
 }
 
 void BasicEventTypeCollection::Add(std::shared_ptr<EventType> eventType) {
   if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
   std::string key = eventType->Key();
-  if (keys_.Find(key) != detail::KeyIndex::npos)
+  if (keys_->Find(key) != detail::KeyIndex::npos)
     throw Error(ErrorCode::InvalidProcedureCall,
                 "Invalid procedure call or argument: event type key \"" + key + "\" is already in the collection");
   items_.push_back(std::move(eventType));
   try {
-    keys_.Push(std::move(key));
+    keys_->Push(std::move(key));
   } catch (...) {
     items_.pop_back();  // the key and the item go in together or not at all
     throw;
@@ -138,16 +157,24 @@ void BasicEventTypeCollection::Append(std::shared_ptr<EventType> eventType) {
   std::string key = eventType->Key();
   items_.push_back(std::move(eventType));
   try {
-    keys_.Push(std::move(key));  // a repeated key keeps the first
+    keys_->Push(std::move(key));  // a repeated key keeps the first
   } catch (...) {
     items_.pop_back();  // the key and the item go in together or not at all
     throw;
   }
 }
 
+BasicEventTypeSet::BasicEventTypeSet() : keys_(std::make_unique<detail::KeyIndex>()) {}
+
+BasicEventTypeSet::~BasicEventTypeSet() = default;
+
+bool BasicEventTypeSet::Exists(const std::string& key) const { return keys_->Find(key) != detail::KeyIndex::npos; }
+
+int BasicEventTypeSet::Count() const { return static_cast<int>(keys_->Size()); }
+
 void BasicEventTypeSet::Add(std::shared_ptr<EventType> eventType) {
   if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
-  keys_.Insert(eventType->Key());
+  keys_->Insert(eventType->Key());
 }
 
 void EventTypeStore::Store(std::int32_t notificationId, std::vector<std::shared_ptr<EventType>> eventTypes) {
