@@ -54,17 +54,16 @@ enum class Kind {
 enum class HostOp { Load, Save, Valid, SaveState, LoadState, Other };
 
 template <class Traits>
-class ListPanelExerciser final : public PanelExerciser {
+class ListPanelExerciser final : public PanelRun<typename Traits::Panel> {
  public:
   using Panel = typename Traits::Panel;
+  using Base = PanelRun<Panel>;
+  using Base::choices, Base::messages, Base::panel, Base::user, Base::host, Base::markBefore, Base::tabValid,
+      Base::loadFailed, Base::Marks, Base::SameHost, Base::Step, Base::PageCall, Base::action_;
 
   ListPanelExerciser(Choices& choices, std::shared_ptr<testing::FaultPlan> plan)
-      : choices(choices),
-        messages(std::make_shared<AnsweringMessages>(choices)),
-        install(messages, std::make_shared<MemoryAppContext>(), std::make_shared<BasicDefinitionLibrary>(),
-                std::move(plan)),
-        panel(Panel::Create()),
-        user(*panel) {
+      : Base(choices, std::move(plan), std::make_shared<MemoryAppContext>(),
+             std::make_shared<BasicDefinitionLibrary>()) {
     panel->SetSize(Traits::kWidth, Traits::kHeight);
     LoadRandomDefinition();
   }
@@ -72,12 +71,10 @@ class ListPanelExerciser final : public PanelExerciser {
   void Prepare() override {
     kind = Kind::None;
     edited = Edited::None;
-    messages->shown.clear();
+    this->NoteHost();
     rowsBefore = ItemsOf(*stl().Items());
     selectedBefore = ItemsOf(*stl().SelectedItems());
     editModeBefore = panel->EditMode();
-    markBefore = Marks();
-    hostBefore = host;
     selectTabsBefore = host ? host->selectedTabs.size() : 0;
     Traits::Snapshot(*this);
   }
@@ -136,44 +133,29 @@ class ListPanelExerciser final : public PanelExerciser {
   // Shared with the traits.
   enum class Edited { None, Entry, Other };
   XStaticList& stl() const { return panel->stl(); }
-  int Marks() const { return host ? host->markChanged : 0; }
-  bool SameHost() const { return host && host == hostBefore; }
   void NoteEdit(const ui::TextBox& box, const std::string& before) {
     if (box.Text() != before) edited = Traits::IsEntryField(*panel, box) ? Edited::Entry : Edited::Other;
   }
 
-  Choices& choices;
-  std::shared_ptr<AnsweringMessages> messages;
-  ServiceInstall install;
-  std::shared_ptr<Panel> panel;
-  ui::Driver user;
   std::shared_ptr<BasicNotificationDefinition> definition;
-  std::shared_ptr<RecordingTabHost> host;
   typename Traits::State state;
 
   Kind kind = Kind::None;
   HostOp hostCall = HostOp::Other;
   Edited edited = Edited::None;
-  bool tabValid = true;
   // A list operation failed since the last load: a row may still show what
   // its item held before (a failed UpdateRow leaves the old text).
   bool staleRows = false;
-  bool loadFailed = false;  // the last LoadData failed
   Items rowsBefore, selectedBefore;
   EditMode editModeBefore = EditMode::AddNew;
-  int markBefore = 0;
   std::size_t selectTabsBefore = 0;
-  std::shared_ptr<RecordingTabHost> hostBefore;
 
  private:
   void LoadRandomDefinition() {
     auto def = std::make_shared<BasicNotificationDefinition>();
     const bool fresh = Traits::FillDefinition(*this, *def);
     definition = def;
-    host = choices.Percent(90) ? std::make_shared<RecordingTabHost>() : nullptr;
-    loadFailed = true;
-    panel->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), Traits::kTabKey, host);
-    loadFailed = false;
+    this->HostLoads(def, Traits::kTabKey);
     // Only a load that hands the list a new collection redraws every row.
     if (fresh) staleRows = false;
   }
