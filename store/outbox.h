@@ -39,11 +39,11 @@ struct OutboxEvent {
 struct Destination {
   enum class Kind { Trap, Mail };
   Kind kind = Kind::Trap;
-  std::string host;  // a trap's manager
+  std::string host{};  // a trap's manager
   int port = 0;
-  std::string version, timeFormat;
-  std::string address;           // a mail's recipient
-  std::string subject, message;  // a mail's texts, expanded
+  std::string version{}, timeFormat{};
+  std::string address{};             // a mail's recipient
+  std::string subject{}, message{};  // a mail's texts, expanded
 };
 
 // A delivery to record: a destination of a notification.
