@@ -255,16 +255,36 @@ int ReleaseLeases(Database& db, const std::string& owner) {
 
 int ReclaimExpired(Database& db, std::int64_t now) {
   WriteTransaction tx(db, WriteTransaction::Scope::Rows);
-  const auto n = db.Prepare(
-                       "UPDATE deliveries SET state = 'queued', next_attempt = ?, outcome = 'the lease of ' || "
-                       "lease_owner || ' ran out (it stopped without recording)', lease_owner = NULL, lease_until = "
-                       "NULL, updated = ? WHERE state = 'sending' AND lease_until < ?")
-                     .Bind(1, now)
-                     .Bind(2, now)
-                     .Bind(3, now)
-                     .Run();
+  std::vector<std::pair<std::int64_t, std::string>> expired;
+  {
+    Statement pick = db.Prepare(std::string("SELECT id, lease_owner FROM deliveries WHERE state = 'sending' AND "
+                                            "lease_until < ?") +
+                                (db.Kind() == Backend::Postgres ? " FOR UPDATE SKIP LOCKED" : ""));
+    pick.Bind(1, now);
+    while (pick.Step()) expired.emplace_back(pick.Int(0), pick.IsNull(1) ? "" : pick.Text(1));
+  }
+  // Whether its sender sent it before it died is not known: an attempt
+  // like any other, so that one that kills its sender is not tried forever.
+  Statement requeue = db.Prepare(
+      "UPDATE deliveries SET state = 'queued', attempts = attempts + 1, next_attempt = ?, outcome = ?, lease_owner = "
+      "NULL, lease_until = NULL, updated = ? WHERE id = ? AND state = 'sending' AND lease_until < ? RETURNING "
+      "attempts");
+  Statement attempt = db.Prepare(
+      "INSERT INTO delivery_attempts(delivery_id, attempt, at, result, outcome, dispatcher) VALUES(?, ?, ?, 'lost', "
+      "?, ?)");
+  int reclaimed = 0;
+  for (const auto& [id, owner] : expired) {
+    const std::string outcome = "not known: the lease of " + owner + " ran out before it recorded the attempt";
+    requeue.Bind(1, now).Bind(2, outcome).Bind(3, now).Bind(4, id).Bind(5, now);
+    const bool taken = requeue.Step();
+    const std::int64_t number = taken ? requeue.Int(0) : 0;
+    requeue.Reset();
+    if (!taken) continue;
+    attempt.Bind(1, id).Bind(2, number).Bind(3, now).Bind(4, outcome).Bind(5, owner).Run();
+    ++reclaimed;
+  }
   tx.Commit();
-  return static_cast<int>(n);
+  return reclaimed;
 }
 
 int PruneBefore(Database& db, std::int64_t before) {

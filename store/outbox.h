@@ -111,7 +111,8 @@ int RecordAttempts(Database& db, const std::string& owner, const std::vector<Att
 // Every delivery still leased to owner back to queued (a sender stopping).
 int ReleaseLeases(Database& db, const std::string& owner);
 // Deliveries whose lease expired before now (their sender died) back to
-// queued, due at once.
+// queued, due at once, each with an attempt "lost" in the log (it may or
+// may not have been sent).
 int ReclaimExpired(Database& db, std::int64_t now = NowMs());
 // Deletes finished deliveries (sent, failed, suppressed) last changed
 // before `before`, with their attempts.
@@ -143,7 +144,7 @@ struct AttemptEntry {
   Delivery delivery;
   int attempt = 0;
   std::int64_t at = 0;
-  std::string result;  // "sent", "retry", "failed", or the state when not tried
+  std::string result;  // "sent", "retry", "failed", "lost", or the state when not tried
   std::string outcome, dispatcher;
 };
 std::vector<AttemptEntry> ListAttempts(Database& db, const LogFilter& filter = {});

@@ -133,7 +133,7 @@ int Run(int argc, char** argv) {
   int batch = 500, lease = 60;
   parser.AddDatabase("the database: a file or a postgresql:// URI (default: $QUILLMONT_DB, else the editor's)");
   app.add_flag("--once", once, "send what is due now, then exit (for cron and tests)");
-  app.add_option("--batch", batch, "deliveries claimed and sent at once (default 500)")->check(CLI::Range(1, 10000));
+  app.add_option("--batch", batch, "deliveries claimed and sent at once (default 500)")->check(CLI::Range(1, 1000));
   app.add_option("--lease", lease,
                  "seconds a claimed delivery stays this dispatcher's; another takes it after that when this one "
                  "died (default 60)")

@@ -80,7 +80,7 @@ int RecordAndSend(quillmont::store::Store& db, const quillmont::delivery::Event&
         event.key, event.name, event.node, event.message,
         std::chrono::duration_cast<std::chrono::milliseconds>(event.time.time_since_epoch()).count()};
     recorded = store::RecordEvent(db.Db(), outboxEvent, toRecord, std::int64_t{settings.repeatIntervalSeconds} * 1000,
-                                  me, store::NowMs() + (timeout + 5) * 1000LL);
+                                  me, store::NowMs() + (timeout + 2) * 1000LL);
   } catch (const std::exception& e) {
     std::cerr << "quillmont-notify: " << Escaped(e.what()) << " Nothing was recorded or sent.\n";
     return exit_code::DatabaseFailed;
