@@ -225,6 +225,7 @@ std::vector<Outcome> Run(const Work& work, const DeliverySettings& settings, con
     }
     traps.Poll(finish, stop);
     mails.Perform(finish);
+    if (options.onTick) options.onTick();
     if (stop || (!resolving && traps.Idle() && mails.Reported())) break;
     // Lookups are asked after often; sockets wake the wait.
     mails.Wait(traps.Sockets(), resolving ? 10 : 100);

@@ -68,6 +68,9 @@ struct Options {
   const std::atomic<bool>* cancel = nullptr;
   // Told of each outcome as it is known (from the calling thread).
   std::function<void(const Outcome&)> onOutcome;
+  // Called from the calling thread at least every 100 ms while sends are in
+  // flight (a caller records what onOutcome told it in groups).
+  std::function<void()> onTick;
   // The SMTP password; when unset and the settings name a user, it is read
   // from QUILLMONT_SMTP_PASSWORD or the settings' password file.
   std::optional<std::string> password;

@@ -78,16 +78,18 @@ class Dispatcher {
     delivery::Options options;
     options.deadline = now + std::chrono::milliseconds(std::max<std::int64_t>(1000, leaseMs_ - 5000));
     options.cancel = &cancel_;
+    // Recorded in groups, one commit for many attempts, and none waits long.
     auto lastFlush = Clock::now();
+    options.onTick = [&] {
+      if (pending_.size() >= 200 || (!pending_.empty() && Clock::now() - lastFlush > std::chrono::milliseconds(50))) {
+        Flush();
+        lastFlush = Clock::now();
+      }
+    };
     delivery::Attempt(claimed, settings_, options,
                       [&](const store::Delivery& d, const delivery::Outcome& o, const store::AttemptResult& r) {
                         pending_.push_back(r);
                         lines_.push_back(delivery::AttemptLine(d, o, r, true));
-                        // Recorded in groups: one commit for many attempts.
-                        if (pending_.size() >= 200 || Clock::now() - lastFlush > std::chrono::milliseconds(100)) {
-                          Flush();
-                          lastFlush = Clock::now();
-                        }
                       });
     Flush();
     return true;
