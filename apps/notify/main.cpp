@@ -91,12 +91,9 @@ int RecordAndSend(quillmont::store::Store& db, const quillmont::delivery::Event&
     if (d.state == store::DeliveryState::Sending)
       leased.push_back(d);
     else
-      std::cout << "suppressed: \"" << Escaped(d.notification) << "\": "
-                << Escaped(d.destination.kind == store::Destination::Kind::Mail
-                               ? "e-mail to " + d.destination.address
-                               : d.destination.version + " trap to " + d.destination.host + ":" +
-                                     std::to_string(d.destination.port))
-                << ": " << Escaped(d.outcome) << "\n";
+      std::cout << "suppressed: \"" << Escaped(d.notification)
+                << "\": " << Escaped(delivery::Destinations(delivery::ItemOf(d).notification).front()) << ": "
+                << Escaped(d.outcome) << "\n";
   }
   // The lines in the order of the destinations, whenever each ends.
   std::vector<std::string> lines(leased.size());
@@ -107,13 +104,12 @@ int RecordAndSend(quillmont::store::Store& db, const quillmont::delivery::Event&
   std::size_t next = 0;
   delivery::Attempt(leased, settings, options,
                     [&](const store::Delivery& d, const delivery::Outcome& o, const store::AttemptResult& r) {
-                      // (A run that ran out of time is an attempt like any other.)
-                      store::AttemptResult counted = r;
-                      if (counted.what == What::Released) counted = {d.id, What::Retry, o.detail, store::NowMs()};
-                      queued = queued || counted.what == What::Retry;
-                      failed = failed || counted.what == What::Failed;
-                      results.push_back(counted);
-                      lines[o.index] = delivery::AttemptLine(d, o, counted, false);
+                      // (Nothing cancels these sends: a run that ran out of
+                      // time made an attempt like any other.)
+                      queued = queued || r.what == What::Retry;
+                      failed = failed || r.what == What::Failed;
+                      results.push_back(r);
+                      lines[o.index] = delivery::AttemptLine(d, o, r, false);
                       for (; next < lines.size() && !lines[next].empty(); ++next) std::cout << lines[next] << "\n";
                     });
   std::cout.flush();

@@ -143,8 +143,12 @@ TEST(Outbox, ReceiversThatComeBackGetEveryDeliveryOnceWithinTheBackoffAndSigterm
                   "'), ('Delivery.RetryInterval', '1'), ('Delivery.RetryMaxInterval', '2'), "
                   "('Delivery.ConnectTimeout', '1'), ('Delivery.Attempts', '100')\"");
   int code = -1;
-  const std::string said =
-      testing::Output(std::string(QUILLMONT_NOTIFY) + " --event node.down --timeout 5 --db " + db, &code);
+  const std::string notify = std::string(QUILLMONT_NOTIFY) + " --event node.down --timeout 5 --db " + db;
+  const std::string once = testing::Output(notify + " --no-queue", &code);
+  EXPECT_EQ(code, 1) << once;
+  EXPECT_NE(once.find("failed: \""), std::string::npos) << once;
+  EXPECT_TRUE(Rows(db).empty()) << "--no-queue recorded something";
+  const std::string said = testing::Output(notify, &code);
   EXPECT_EQ(code, 1) << said;
   EXPECT_NE(said.find("queued: \""), std::string::npos) << said;
   const int recorded = static_cast<int>(Rows(db).size());
@@ -174,6 +178,18 @@ TEST(Outbox, ReceiversThatComeBackGetEveryDeliveryOnceWithinTheBackoffAndSigterm
   }
   ASSERT_TRUE(WaitFor(5, [&] { return static_cast<int>(Arrived(traps, mails).size()) == recorded; }));
   for (const auto& [token, times] : Arrived(traps, mails)) EXPECT_EQ(times, 1) << token;
+  // A recipient the server rejects fails for good at once; a repeat within
+  // Delivery.RepeatInterval is recorded and not sent.
+  testing::Output("sqlite3 " + db +
+                  " \"INSERT INTO email_recipients SELECT notification_id, 99, 'refuse@example.net' "
+                  "FROM notification_event_types WHERE type_key = 'node.down'\"");
+  EXPECT_NE(testing::Output(notify, &code).find("failed: \""), std::string::npos);
+  EXPECT_EQ(code, 5);
+  testing::Output("sqlite3 " + db + " \"INSERT INTO settings VALUES('Delivery.RepeatInterval', '3600')\"");
+  const std::string repeated = testing::Output(notify, &code);
+  EXPECT_EQ(code, 0) << repeated;
+  EXPECT_EQ(std::count(repeated.begin(), repeated.end(), '\n'), Count(db, DeliveryState::Suppressed)) << repeated;
+  EXPECT_EQ(repeated.find("suppressed: \""), 0u) << repeated;
 }
 
 // SIGKILL at random moments while the outbox drains: every delivery
