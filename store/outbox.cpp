@@ -95,7 +95,7 @@ std::int64_t NowMs() {
 }
 
 std::string FormatMs(std::int64_t ms) {
-  const std::time_t seconds = static_cast<std::time_t>(ms / 1000);
+  const auto seconds = static_cast<std::time_t>(ms / 1000);
   std::tm utc{};
   gmtime_r(&seconds, &utc);
   char text[96];
