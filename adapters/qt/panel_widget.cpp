@@ -626,7 +626,14 @@ void PanelWidget::Impl::SyncList(Native& n) {
   const auto& columns = list.ViewColumns();
   std::vector<int> widths;
   for (const auto& column : columns) widths.push_back(column.visible ? TwipsToPixels(column.width, self.DpiX()) : 0);
-  if (n.caption && !n.userSized) FitColumns(*view, list, widths);
+  // A selector's lists: as the user sized them (the selector shares its
+  // twips between both lists and resets them with its size), else fitted.
+  if (n.caption && n.userSized) {
+    for (std::size_t i = 0; i < widths.size(); ++i)
+      if (widths[i] > 0) widths[i] = view->header()->sectionSize(static_cast<int>(i));
+  } else if (n.caption) {
+    FitColumns(*view, list, widths);
+  }
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
     view->header()->setSectionHidden(i, !columns[static_cast<std::size_t>(i)].visible);
     const int width = widths[static_cast<std::size_t>(i)];
