@@ -156,6 +156,9 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   std::string subject;
   terminal.Key(FunctionKey(6)).Alt('n').Alt('h').Send(InputEvent::MakePaste(host));
   terminal.ExpectText("Host: at most 128 characters").Type("x").ExpectText("Host: at most 128 characters");
+  // A box the page leaves untitled is titled as its own boxes about entries.
+  terminal.Alt('p').Type("99999").Alt('a').ExpectText("Port number must be").ExpectText(" Add SNMP Manager ");
+  terminal.Key(keys::Return);
   // Alt+T is the Message's Reset: "<Default>".
   terminal.Key(FunctionKey(6)).Alt('t').Alt('m').Type("Hi").Then([&] {
     EXPECT_EQ(email()->txtMessage().Text(), "Hi");
