@@ -55,7 +55,7 @@ void EditDeliverySettings(Screen& screen, store::Store& store) {
     ShowMessageBox(screen, std::string(e.what()) + "\n\nThe defaults are shown instead.", msgbox::Exclamation, kTitle);
   }
   const std::vector<session::DeliveryField>& rows = session::DeliveryFields();
-  int selected = 0;
+  int selected = 0, top = 0;
   bool changed = false;
   std::string status;
   LayerScope layer(screen, [&](Canvas& canvas) {
@@ -64,14 +64,19 @@ void EditDeliverySettings(Screen& screen, store::Store& store) {
     canvas.Fill({0, 0, 1, width}, U' ', attr::Reverse);
     canvas.Text(0, 0, FitCells(std::string(" ") + kTitle + (changed ? "  [changed]" : ""), width),
                 attr::Reverse | attr::Bold, width);
-    for (std::size_t i = 0; i < rows.size() && static_cast<int>(i) + 2 < canvas.Height() - 3; ++i) {
-      const int row = static_cast<int>(i) + 2;
-      const std::uint8_t a = static_cast<int>(i) == selected ? attr::Reverse : attr::None;
+    // On a short terminal the fields scroll so that the selected one stays in view.
+    const int count = static_cast<int>(rows.size());
+    const int room = std::clamp(canvas.Height() - 5, 1, count);
+    top = std::clamp(top, std::max(0, selected - room + 1), std::min(selected, count - room));
+    for (int i = top; i < top + room; ++i) {
+      const int row = i - top + 2;
+      const std::uint8_t a = i == selected ? attr::Reverse : attr::None;
+      const session::DeliveryField& field = rows[static_cast<std::size_t>(i)];
       canvas.Fill({row, 0, 1, width}, U' ', a);
-      canvas.Text(row, 1, rows[i].label, a | attr::Bold, 22);
-      canvas.Text(row, 24, FitCells(Shown(rows[i], settings), std::max(0, width - 25)), a, std::max(0, width - 25));
+      canvas.Text(row, 1, field.label, a | attr::Bold, 22);
+      canvas.Text(row, 24, FitCells(Shown(field, settings), std::max(0, width - 25)), a, std::max(0, width - 25));
     }
-    const int note = static_cast<int>(rows.size()) + 3;
+    const int note = room + 3;
     const char* notes[] = {"In the default message \\n is a line break and \\\\ a backslash.", session::kPasswordNote};
     for (int i = 0; i < 2 && note + i < canvas.Height() - 1; ++i)
       canvas.Text(note + i, 1, FitCells(notes[i], width - 2), attr::Dim, width - 2);
@@ -104,7 +109,7 @@ void EditDeliverySettings(Screen& screen, store::Store& store) {
       if (!row.choices.empty()) {
         const auto at = std::find(row.choices.begin(), row.choices.end(), shown);
         const int chosen =
-            ChooseFromList(screen, row.choices, {}, static_cast<int>(at - row.choices.begin()), selected + 3, 24);
+            ChooseFromList(screen, row.choices, {}, static_cast<int>(at - row.choices.begin()), selected - top + 3, 24);
         if (chosen >= 0) value = row.choices[static_cast<std::size_t>(chosen)];
       } else {
         value = AskText(screen, kTitle, std::string(row.label) + ":", shown, store::kMaxSettingLength);

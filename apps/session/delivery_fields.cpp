@@ -27,6 +27,24 @@ DeliveryField Number(const char* label, int Settings::*field) {
           }};
 }
 
+// A number whose bounds depend on its neighbours (the retry schedule): checked
+// with the store's rules against the settings as they stand.
+DeliveryField Bounded(const char* label, int Settings::*field) {
+  DeliveryField number = Number(label, field);
+  number.set = [parse = number.set](Settings& s, const std::string& v) -> std::optional<std::string> {
+    Settings tried = s;
+    if (auto refused = parse(tried, v)) return refused;
+    try {
+      store::CheckDeliverySettings(tried);
+    } catch (const std::exception& e) {
+      return std::string(e.what());
+    }
+    s = tried;
+    return std::nullopt;
+  };
+  return number;
+}
+
 // The store's check of one setting: the others at their defaults, so that
 // only this one can be at fault.
 std::optional<std::string> CheckedAlone(const std::function<void(Settings&)>& put) {
@@ -75,6 +93,12 @@ const std::vector<DeliveryField>& DeliveryFields() {
         Text("Default message", &Settings::defaultMessage, true),
         Number("Connect timeout (s)", &Settings::connectTimeoutSeconds),
         Number("Timeout (s)", &Settings::timeoutSeconds),
+        Bounded("Retry interval (s)", &Settings::retryIntervalSeconds),
+        Bounded("Max retry interval (s)", &Settings::retryMaxIntervalSeconds),
+        Bounded("Attempts", &Settings::attempts),
+        Bounded("Give up after (s)", &Settings::retryMaxAgeSeconds),
+        Bounded("Suppress repeats (s)", &Settings::repeatIntervalSeconds),
+        Bounded("Keep deliveries (days)", &Settings::keepDays),
     };
   }();
   return fields;
