@@ -55,7 +55,12 @@ TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotB
   terminal.ExpectText("Keep deliveries (days)").Key(keys::Return).Key(keys::Back).Key(keys::Back).Type("0");
   terminal.Key(keys::Return).ExpectText("from 1 to 3650 days").Key(keys::Return);
   for (int i = 0; i < 5; ++i) terminal.Key(keys::Up);
-  terminal.Key(keys::Return).Key(keys::Back).Key(keys::Back).Type("700").Key(keys::Return).ExpectText("must be at least 1 second");
+  terminal.Key(keys::Return)
+      .Key(keys::Back)
+      .Key(keys::Back)
+      .Type("700")
+      .Key(keys::Return)
+      .ExpectText("must be at least 1 second");
   terminal.Key(keys::Return).Key(keys::Escape);
   EditDeliverySettings(screen, *store);
   settings = store::LoadDeliverySettings(*store);
