@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "apps/editor/cell_width.h"
+#include "apps/editor/dialogs.h"
 
 namespace quillmont::editor {
 
@@ -37,19 +38,33 @@ void ShowHelp(Screen& screen, const std::string& title, const std::vector<KeyHin
   int shown = 1;
   auto layer = [&](Canvas& canvas) {
     const int width = std::min(canvas.Width(), std::max(keysWidth + textWidth + 7, TextCells(title) + 8));
-    const int height = std::min(canvas.Height(), static_cast<int>(hints.size()) + 4);
+    // What a key does wraps under itself where the box is narrower than it.
+    struct Line {
+      const std::string* keys;
+      std::string what;
+    };
+    std::vector<Line> lines;
+    for (const KeyHint& h : hints) {
+      const std::vector<std::string> wrapped = WrapText(h.what, std::max(1, width - keysWidth - 7));
+      for (std::size_t i = 0; i < wrapped.size(); ++i) lines.push_back({i == 0 ? &h.keys : nullptr, wrapped[i]});
+    }
+    const int count = static_cast<int>(lines.size());
+    const int height = std::min(canvas.Height(), count + 4);
     const Rect box{(canvas.Height() - height) / 2, (canvas.Width() - width) / 2, height, width};
     canvas.SetClip(box);
     canvas.Fill(box, U' ');
     canvas.Box(box, attr::Bold);
     canvas.Text(box.row, box.col + 2, " " + FitCells(title, width - 6) + " ", attr::Bold, width - 4);
     shown = std::max(1, height - 4);
-    top = std::clamp(top, 0, std::max(0, static_cast<int>(hints.size()) - shown));
-    for (int i = 0; i < shown && top + i < static_cast<int>(hints.size()); ++i) {
-      const KeyHint& h = hints[static_cast<std::size_t>(top + i)];
-      canvas.Text(box.row + 1 + i, box.col + 2, h.keys, attr::Bold, keysWidth);
-      canvas.Text(box.row + 1 + i, box.col + 4 + keysWidth, FitCells(h.what, width - keysWidth - 7), attr::None);
+    top = std::clamp(top, 0, std::max(0, count - shown));
+    for (int i = 0; i < shown && top + i < count; ++i) {
+      const Line& line = lines[static_cast<std::size_t>(top + i)];
+      if (line.keys) canvas.Text(box.row + 1 + i, box.col + 2, *line.keys, attr::Bold, keysWidth);
+      canvas.Text(box.row + 1 + i, box.col + 4 + keysWidth, line.what, attr::None, width - keysWidth - 7);
     }
+    // Scroll marks on the border where lines are out of sight.
+    if (top > 0) canvas.Put(box.row + 1, box.Right() - 1, U'\u2191', attr::Bold);
+    if (top + shown < count) canvas.Put(box.row + shown, box.Right() - 1, U'\u2193', attr::Bold);
     canvas.Text(box.Bottom() - 2, box.col + 2, FitCells(closing, width - 4), attr::Dim);
   };
   LayerScope scope(screen, layer);

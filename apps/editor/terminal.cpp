@@ -375,9 +375,11 @@ void CursesTerminal::Present(const Canvas& canvas) {
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < cols; ++x) {
       const Cell& c = canvas.At(y, x);
-      // The bottom-right cell would scroll the screen on some terminals; the
-      // right half of a wide character came with its left half.
-      if (c.ch == kWideTail || (y == LINES - 1 && x + CellWidth(c.ch) >= COLS)) continue;
+      // The right half of a wide character came with its left half. The
+      // bottom-right cell is drawn too (a box's corner): curses writes it
+      // without scrolling the screen, though it reports that the cursor
+      // could not move on from there.
+      if (c.ch == kWideTail) continue;
       wchar_t text[4] = {static_cast<wchar_t>(c.ch), static_cast<wchar_t>(c.marks[0]), static_cast<wchar_t>(c.marks[1]),
                          0};
       cchar_t cell;

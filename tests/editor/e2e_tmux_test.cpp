@@ -291,6 +291,13 @@ TEST_F(EditorInTmux, SuspendResizePastesUnknownKeysAndAFileReplacedUnderTheEdito
   pane.Keys("Enter");
   ASSERT_SCREEN(pane.WaitFor("Notification 1: Core network outage"), pane);
   ASSERT_SCREEN(pane.WaitFor("Alt+1..3 page"), pane);  // vt100 has no Ctrl+PgDn
+  // The help box at the smallest size keeps its corner in the terminal's last cell.
+  pane.Run("resize-window -x 60 -y 23");
+  pane.Keys("F1");
+  ASSERT_SCREEN(pane.WaitUntil([](const std::string& s) { return s.ends_with("\u2518\n"); }), pane);
+  pane.Keys("Escape");
+  ASSERT_SCREEN(pane.WaitGone("Esc closes this help"), pane);
+  pane.Run("resize-window -x 80 -y 24");
   pane.Keys("M-3 M-s S-F10");
   pane.Run("set-buffer 'two\nlines'");
   pane.Run("paste-buffer -p");

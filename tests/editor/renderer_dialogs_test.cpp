@@ -104,10 +104,24 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
       EXPECT_EQ(ShowMessageBox(screen, "?", buttons, "t"), answers[buttons][i]) << buttons << " " << i;
     }
   EXPECT_TRUE(terminal.Finished());
-  // A long prompt wraps inside the screen.
-  EXPECT_EQ(WrapText("aaa bbb ccc", 7), (std::vector<std::string>{"aaa bbb", "ccc"}));
-  EXPECT_EQ(WrapText("abcdefghij", 4), (std::vector<std::string>{"abcd", "efgh", "ij"}));
-  EXPECT_EQ(WrapText("one\r\n\r\ntwo", 10), (std::vector<std::string>{"one", "", "two"}));
+}
+
+// Text wraps at word boundaries measured in cells: after blanks and around
+// ideographs, never inside a Hangul word, a letter's marks or a joined emoji;
+// a word longer than the line is broken at its edge.
+TEST(Dialogs, TextWrapsAtWordBoundaries) {
+  const std::pair<std::string, std::vector<std::string>> cases[] = {
+      {"back within 10 minutes.", {"back", "within 10", "minutes."}},
+      {"aaa bbb   ccc", {"aaa bbb", "ccc"}},
+      {"abcdefghijklmnopqrstu", {"abcdefghij", "klmnopqrst", "u"}},
+      {"one\r\n\r\ntwo", {"one", "", "two"}},
+      {"\ud55c\uad6d\uc5b4 \ud14d\uc2a4\ud2b8\uc785\ub2c8\ub2e4",
+       {"\ud55c\uad6d\uc5b4", "\ud14d\uc2a4\ud2b8\uc785\ub2c8", "\ub2e4"}},
+      {"\u65e5\u672c\u8a9e\u306e\u6587\u3002\u7ae0", {"\u65e5\u672c\u8a9e\u306e", "\u6587\u3002\u7ae0"}},
+      {"\u65e5\u672c\u8a9e\u306e\u6587\u0301x", {"\u65e5\u672c\u8a9e\u306e", "\u6587\u0301x"}},
+      {"abcdefg \U0001F468\u200D\U0001F469", {"abcdefg", "\U0001F468\u200D\U0001F469"}},
+  };
+  for (const auto& [text, lines] : cases) EXPECT_EQ(WrapText(text, 10), lines) << text;
 }
 
 TEST(Dialogs, TextPromptsAndLists) {
