@@ -342,6 +342,17 @@ InputEvent CursesTerminal::Read() {
       const int rc2 = get_wch(&next);
       timeout(-1);
       if (rc2 == ERR) return InputEvent::MakeKey(ui::keys::Escape);
+      // Esc before a key of the description is Alt with that key; a resize
+      // that came in between is Esc, then the resize (never both lost).
+      if (rc2 == KEY_CODE_YES && next == KEY_RESIZE) {
+        ungetch(KEY_RESIZE);
+        return InputEvent::MakeKey(ui::keys::Escape);
+      }
+      if (rc2 == KEY_CODE_YES && FromKeyCode(static_cast<int>(next)).kind == InputEvent::Kind::Key) {
+        InputEvent e = FromKeyCode(static_cast<int>(next));
+        e.shift |= shift::Alt;
+        return e;
+      }
       if (rc2 == OK && next == '[') {
         // A key the terminal description does not name is ignored, never
         // typed as its letters.
