@@ -26,7 +26,7 @@ allowed() {
     # The Qt adapter sees the panels' controls and services only.
     adapters/qt) echo "quillmont/platform quillmont/storage quillmont/framework adapters/qt/" ;;
     apps/studio) echo "quillmont/ store/ apps/session/ adapters/qt/ $1/" ;;
-    apps/notify) echo "quillmont/ store/ delivery/ apps/session/ $1/" ;;
+    apps/notify | apps/dispatch) echo "quillmont/ store/ delivery/ apps/session/ $1/" ;;
     apps/*) echo "quillmont/ store/ delivery/ host/ $1/" ;;
     *) echo "" ;;
   esac

@@ -91,4 +91,13 @@ std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTi
   return store::Store::Open(path, options);
 }
 
+std::shared_ptr<store::Store> OpenForSending(const std::string& path, int busyTimeoutMs, int connectTimeoutSeconds) {
+  store::OpenOptions options;
+  options.create = false;
+  options.access = store::Access::ReadWrite;
+  options.busyTimeoutMs = busyTimeoutMs;
+  if (connectTimeoutSeconds > 0) options.connectTimeoutSeconds = connectTimeoutSeconds;
+  return store::Store::Open(path, options);
+}
+
 }  // namespace quillmont::session

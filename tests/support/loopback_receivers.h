@@ -43,9 +43,13 @@ class Child {
   ~Child() { Stop(); }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
-  void Stop() {
-    if (pid_ > 0) kill(-pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+  // Sends the signal to its group and waits; its wait status (-1 when it
+  // was stopped before).
+  int Stop(int signal = SIGTERM) {
+    int status = -1;
+    if (pid_ > 0) kill(-pid_, signal), waitpid(pid_, &status, 0);
     pid_ = -1;
+    return status;
   }
 
  private:
@@ -119,8 +123,9 @@ inline bool WaitUntil(const std::function<bool()>& condition) {
 // OIDs, reading no configuration but its own.
 class TrapReceiver {
  public:
-  explicit TrapReceiver(const TempDir& dir)
-      : port_(FreePort(SOCK_DGRAM)),
+  // On `port` when given, else a free one.
+  explicit TrapReceiver(const TempDir& dir, int port = 0)
+      : port_(port ? port : FreePort(SOCK_DGRAM)),
         log_(dir.File("traps.log")),
         child_(Args(dir, port_, log_), dir.File("trapd.out")) {}
   int Port() const { return port_; }
@@ -148,8 +153,8 @@ class TrapReceiver {
 // speaks TLS from the first byte.
 class MailReceiver {
  public:
-  explicit MailReceiver(const TempDir& dir, const std::vector<std::string>& certificateAndKey = {})
-      : port_(FreePort(SOCK_STREAM)),
+  explicit MailReceiver(const TempDir& dir, const std::vector<std::string>& certificateAndKey = {}, int port = 0)
+      : port_(port ? port : FreePort(SOCK_STREAM)),
         folder_(dir.File("mails")),
         child_(Args(port_, folder_, certificateAndKey), dir.File("smtpd.out")) {}
   int Port() const { return port_; }
