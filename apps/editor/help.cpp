@@ -1,6 +1,7 @@
 #include "apps/editor/help.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "apps/editor/cell_width.h"
 #include "apps/editor/dialogs.h"
@@ -27,26 +28,28 @@ void DrawStatusLine(Canvas& canvas, int row, const std::string& message, const s
   if (width > TextCells(last)) canvas.Text(row, width - TextCells(last), last, attr::Reverse);
 }
 
-void ShowHelp(Screen& screen, const std::string& title, const std::vector<KeyHint>& hints) {
-  int keysWidth = 0, textWidth = 0;
-  for (const KeyHint& h : hints) {
-    keysWidth = std::max(keysWidth, TextCells(h.keys));
-    textWidth = std::max(textWidth, TextCells(h.what));
+void ShowEntries(Screen& screen, const std::string& title, const std::vector<BoxEntry>& entries,
+                 const std::string& closing) {
+  int leadWidth = 0, textWidth = 0;
+  for (const BoxEntry& e : entries) {
+    leadWidth = std::max(leadWidth, TextCells(e.lead));
+    textWidth = std::max(textWidth, TextCells(e.text));
   }
-  const std::string closing = "Esc closes this help.";
+  const int gap = leadWidth > 0 ? 2 : 0;
   int top = 0;
   int shown = 1;
   auto layer = [&](Canvas& canvas) {
-    const int width = std::min(canvas.Width(), std::max(keysWidth + textWidth + 7, TextCells(title) + 8));
-    // What a key does wraps under itself where the box is narrower than it.
+    const int width = std::min(
+        canvas.Width(), std::max({leadWidth + gap + textWidth + 5, TextCells(title) + 8, TextCells(closing) + 4}));
+    // A text wraps under itself where the box is narrower than it.
     struct Line {
-      const std::string* keys;
-      std::string what;
+      const std::string* lead;
+      std::string text;
     };
     std::vector<Line> lines;
-    for (const KeyHint& h : hints) {
-      const std::vector<std::string> wrapped = WrapText(h.what, std::max(1, width - keysWidth - 7));
-      for (std::size_t i = 0; i < wrapped.size(); ++i) lines.push_back({i == 0 ? &h.keys : nullptr, wrapped[i]});
+    for (const BoxEntry& e : entries) {
+      const std::vector<std::string> wrapped = WrapText(e.text, std::max(1, width - leadWidth - gap - 5));
+      for (std::size_t i = 0; i < wrapped.size(); ++i) lines.push_back({i == 0 ? &e.lead : nullptr, wrapped[i]});
     }
     const int count = static_cast<int>(lines.size());
     const int height = std::min(canvas.Height(), count + 4);
@@ -59,8 +62,8 @@ void ShowHelp(Screen& screen, const std::string& title, const std::vector<KeyHin
     top = std::clamp(top, 0, std::max(0, count - shown));
     for (int i = 0; i < shown && top + i < count; ++i) {
       const Line& line = lines[static_cast<std::size_t>(top + i)];
-      if (line.keys) canvas.Text(box.row + 1 + i, box.col + 2, *line.keys, attr::Bold, keysWidth);
-      canvas.Text(box.row + 1 + i, box.col + 4 + keysWidth, line.what, attr::None, width - keysWidth - 7);
+      if (line.lead) canvas.Text(box.row + 1 + i, box.col + 2, *line.lead, attr::Bold, leadWidth);
+      canvas.Text(box.row + 1 + i, box.col + 2 + leadWidth + gap, line.text, attr::None, width - leadWidth - gap - 5);
     }
     // Scroll marks on the border where lines are out of sight.
     if (top > 0) canvas.Put(box.row + 1, box.Right() - 1, U'\u2191', attr::Bold);
@@ -77,8 +80,16 @@ void ShowHelp(Screen& screen, const std::string& title, const std::vector<KeyHin
     if (e.IsKey(ui::keys::Up)) --top;
     if (e.IsKey(ui::keys::PageDown)) top += shown;
     if (e.IsKey(ui::keys::PageUp)) top -= shown;
+    if (e.IsKey(ui::keys::Home)) top = 0;
+    if (e.IsKey(ui::keys::End)) top = std::numeric_limits<int>::max() / 2;  // as far as it goes, when drawn
     if (e.kind == InputEvent::Kind::Mouse && e.button == InputEvent::Button::Left) return;
   }
+}
+
+void ShowHelp(Screen& screen, const std::string& title, const std::vector<KeyHint>& hints) {
+  std::vector<BoxEntry> entries;
+  for (const KeyHint& h : hints) entries.push_back({h.keys, h.what});
+  ShowEntries(screen, title, entries, "Esc closes this help.");
 }
 
 }  // namespace quillmont::editor

@@ -229,7 +229,7 @@ TEST_F(EditorInTmux, OnAServerAnEditOutlivesTheServerGoingAwayAndTheOtherEditorS
   Tmux one(Command(), 80, 24);
   ASSERT_SCREEN(one.WaitFor("Core network outage"), one);
   Tmux two(Command(), 80, 24);
-  ASSERT_SCREEN(two.WaitFor("Core network outage                                2"), two);
+  ASSERT_SCREEN(two.WaitFor("Core network outage              2"), two);
   one.Keys("Enter F6 M-n M-h");
   one.Type("trap.example.org");
   one.Keys("M-p 1 6 2 Enter");
@@ -246,7 +246,7 @@ TEST_F(EditorInTmux, OnAServerAnEditOutlivesTheServerGoingAwayAndTheOtherEditorS
   ASSERT_SCREEN(one.WaitGone("[changed]"), one);
 
   // No key pressed: the list learns of the save by itself.
-  ASSERT_SCREEN(two.WaitFor("Core network outage                                3"), two);
+  ASSERT_SCREEN(two.WaitFor("Core network outage              3"), two);
   int status = -1;
   EXPECT_NE(Export(1, &status).find("\"trap.example.org\""), std::string::npos);
   EXPECT_EQ(status, 0);
