@@ -9,7 +9,8 @@ allowed() {
   case "$1" in
     # Storage and UTF-8, std only: below the window system and the store.
     quillmont/storage) echo "quillmont/storage" ;;
-    quillmont/platform) echo "quillmont/platform quillmont/storage" ;;
+    # rules/text.h is std only: the one ASCII case folding, for the controls too.
+    quillmont/platform) echo "quillmont/platform quillmont/storage quillmont/rules/text.h" ;;
     # Every field rule, written once: above the platform only.
     quillmont/rules) echo "quillmont/rules quillmont/platform quillmont/storage" ;;
     quillmont/framework) echo "quillmont/framework quillmont/rules quillmont/platform quillmont/storage" ;;

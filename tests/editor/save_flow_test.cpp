@@ -1,6 +1,6 @@
 // The editor's save and close flow with a second program on the same file,
-// by its keys: unapplied entries are settled, names stay unique, a read-only
-// database is never written. (The questions of a refused save are the
+// by its keys: names stay unique, a read-only database is never written.
+// (The questions of a refused save and of entries not applied are the
 // session's: tests/session.)
 #include <unistd.h>
 
@@ -32,31 +32,6 @@ class SaveFlow : public testing::EditorFixture {
     return terminal.Key('S', ui::shift::Ctrl);
   }
 };
-
-TEST_F(SaveFlow, UnappliedEntriesCountAsChangesAndAreAppliedDiscardedOrGoneBackTo) {
-  EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
-  ASSERT_TRUE(window.Open());
-  terminal.Alt('2').Alt('n').Alt('h').Type("pending.example").Alt('p').Type("7777").Key('S', ui::shift::Ctrl);
-  terminal.ExpectText("\"pending.example:7777\", not applied").Type("a");  // through the page's own Apply
-  terminal.Then([&] {
-    EXPECT_EQ(store->ReadNotification(1).managers.at(2).host, "pending.example");
-    EXPECT_FALSE(window.Changed());
-  });
-  terminal.Type("x").ExpectText("[changed]").Key(keys::Back);  // typed alone, not applied: a change
-  terminal.Check([](const Canvas& c) { EXPECT_FALSE(Shows(c, "[changed]")) << c.AllText(); });
-  // A host typed and then dropped by New leaves the pages as loaded: no change.
-  terminal.Alt('h').Type("gone.example").Alt('n');
-  terminal.Check([](const Canvas& c) { EXPECT_FALSE(Shows(c, "[changed]")) << c.AllText(); });
-  terminal.Alt('3').Alt('n').Alt('e').Type("not-an-address").Key(keys::Escape);
-  terminal.ExpectText("holds the address \"not-an-address\", not").Type("a");  // the page refuses it
-  terminal.ExpectText("Invalid Email Address: not-an-address").Key(keys::Return);
-  terminal.Key(keys::Escape).Type("g").Then([&] { EXPECT_FALSE(window.Closed()); });  // go back to it
-  // Discarded, the pages hold what was saved (New alone is no change): it closes unasked.
-  terminal.Key(keys::Escape).Type("d");
-  window.Run();
-  EXPECT_TRUE(window.Closed());
-  EXPECT_EQ(store->ReadNotification(1).recipients.size(), 2u);
-}
 
 // Enter in the revision question keeps the user's edits (Cancel), and the
 // question says what Overwrite would replace.

@@ -10,7 +10,6 @@
 
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/ui/control.h"
-#include "quillmont/storage/flat_storage.h"
 
 namespace quillmont::ui {
 
@@ -160,6 +159,7 @@ class QUILLMONT_API ListView : public Control {
   };
 
   explicit ListView(std::string name);
+  ~ListView() override;
   ControlKind Kind() const noexcept override { return ControlKind::ListView; }
   bool IsFocusable() const noexcept override { return true; }
 
@@ -246,9 +246,8 @@ class QUILLMONT_API ListView : public Control {
   std::vector<Column> columns_;
   // Rows held by the view (unless source_ is set): one record each, every
   // cell's text in one shared buffer, so a row costs no allocation of its own.
-  storage::BlockVector<HeldRow> rows_;
-  storage::BlockVector<Cell> cells_;
-  storage::TextArena text_;
+  struct Storage;
+  std::unique_ptr<Storage> storage_;
   std::size_t usedCells_ = 0;
   std::size_t usedText_ = 0;
   std::shared_ptr<const CellSource> source_;
