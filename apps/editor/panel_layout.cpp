@@ -83,10 +83,6 @@ ColumnSpans SpansFor(const ui::ListView& list, const Rect& r) {
   return s;
 }
 
-}  // namespace
-
-namespace {
-
 bool IsSpace(char32_t ch) { return ch == U' ' || ch == U'\t' || ch == U'\u3000'; }
 
 // Wide characters other than Hangul (which keeps its words whole, as the

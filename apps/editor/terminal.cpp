@@ -306,8 +306,7 @@ InputEvent CursesTerminal::Read() {
         ungetch(KEY_RESIZE);
         return InputEvent::MakeKey(ui::keys::Escape);
       }
-      if (rc2 == KEY_CODE_YES && FromKeyCode(static_cast<int>(next)).kind == InputEvent::Kind::Key) {
-        InputEvent e = FromKeyCode(static_cast<int>(next));
+      if (InputEvent e = FromKeyCode(static_cast<int>(next)); rc2 == KEY_CODE_YES && e.kind == InputEvent::Kind::Key) {
         e.shift |= shift::Alt;
         return e;
       }
