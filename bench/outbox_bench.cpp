@@ -9,7 +9,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -27,37 +26,6 @@ using namespace quillmont;
 using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
-
-// A UDP port that reads and counts whatever comes, with a large buffer.
-class Sink {
- public:
-  Sink() : fd_(testing::BoundSocket(SOCK_DGRAM, port_)) {
-    const int size = 32 << 20;
-    if (setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-      setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    timeval wait{0, 100000};
-    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    reader_ = std::thread([this] {
-      char packet[4096];
-      while (!stop_)
-        if (recv(fd_, packet, sizeof packet, 0) > 0) ++count_;
-    });
-  }
-  ~Sink() {
-    stop_ = true;
-    reader_.join();
-    close(fd_);
-  }
-  int Port() const { return port_; }
-  long Count() const { return count_; }
-
- private:
-  int port_ = 0;
-  int fd_;
-  std::atomic<bool> stop_{false};
-  std::atomic<long> count_{0};
-  std::thread reader_;
-};
 
 store::NewDelivery Trap(int port) {
   return {1, 1, "Bench", {store::Destination::Kind::Trap, "127.0.0.1", port, "SNMP v2c", "UTC"}};
@@ -124,7 +92,7 @@ int main() {
   const char* size = std::getenv("QUILLMONT_BENCH_DELIVERIES");
   const int count = size ? std::max(10, std::atoi(size)) : 10000;
   testing::TempDir dir;
-  Sink traps;
+  testing::UdpCounter traps;
   testing::MailReceiver smtp(dir);
   if (!smtp.Ready()) {
     std::fprintf(stderr, "bench_outbox: the mail receiver did not start\n");

@@ -22,7 +22,7 @@ allowed() {
     host) echo "quillmont/library/com.h quillmont/library/entry_points.h quillmont/library/registry_file.h quillmont/platform host/" ;;
     delivery) echo "quillmont/ store/ delivery/" ;;
     # The editing logic without drawing: below every front end.
-    apps/session) echo "quillmont/ store/ apps/session/" ;;
+    apps/session) echo "quillmont/ store/ delivery/ apps/session/" ;;
     apps/editor) echo "quillmont/ store/ delivery/ host/ apps/session/ $1/" ;;
     # The Qt adapter sees the panels' controls and services only.
     adapters/qt) echo "quillmont/platform quillmont/storage quillmont/framework adapters/qt/" ;;

@@ -306,13 +306,14 @@ RetryPlan PlanRetry(const DeliverySettings& s, int attempts, std::int64_t eventC
     plan.why = "gave up after " + std::to_string(attempts) + (attempts == 1 ? " attempt" : " attempts");
     return plan;
   }
-  // Twice as long after each attempt, capped; then a random point between
-  // half and all of it, so that senders that failed together spread out.
-  const double base =
-      std::min<double>(s.retryMaxIntervalSeconds, s.retryIntervalSeconds * std::pow(2.0, std::min(attempts - 1, 30))) *
-      1000.0;
-  const double wait =
-      std::max<double>(s.retryIntervalSeconds * 1000.0, std::uniform_real_distribution<double>(base / 2, base)(random));
+  // Twice as long after each attempt, up to the longest interval, and a
+  // random part on top (or, at the longest, below it), so that what failed
+  // together does not come back together.
+  const double first = s.retryIntervalSeconds * 1000.0, longest = s.retryMaxIntervalSeconds * 1000.0;
+  double wait = std::min(longest, first * std::pow(2.0, std::min(attempts - 1, 30))) *
+                std::uniform_real_distribution<double>(1.0, 1.25)(random);
+  if (wait > longest) wait = longest * std::uniform_real_distribution<double>(0.8, 1.0)(random);
+  wait = std::max(wait, first);
   plan.nextAttempt = now + static_cast<std::int64_t>(wait);
   if (plan.nextAttempt > eventCreated + std::int64_t{s.retryMaxAgeSeconds} * 1000) {
     plan.why = "gave up: the next attempt would be more than Delivery.RetryMaxAge (" +

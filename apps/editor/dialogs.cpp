@@ -311,7 +311,7 @@ void ShowError(Screen& screen, const std::exception& error, const std::string& t
 
 int TerminalMessageService::ShowMessage(const std::string& prompt, int buttons, const std::string& title,
                                         const std::string&, int) {
-  return ShowMessageBox(screen_, prompt, buttons, title);
+  return ShowMessageBox(screen_, prompt, buttons, title.empty() && untitled_ ? untitled_() : title);
 }
 
 }  // namespace quillmont::editor

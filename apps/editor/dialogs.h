@@ -56,9 +56,12 @@ class TerminalMessageService final : public MessageService {
   explicit TerminalMessageService(Screen& screen) : screen_(screen) {}
   int ShowMessage(const std::string& prompt, int buttons, const std::string& title, const std::string& helpFile,
                   int helpContext) override;
+  // The title of the boxes a caller leaves untitled (the open page's).
+  void SetUntitled(std::function<std::string()> title) { untitled_ = std::move(title); }
 
  private:
   Screen& screen_;
+  std::function<std::string()> untitled_;
 };
 
 // What the shared editing logic asks, answered by the dialogs above.

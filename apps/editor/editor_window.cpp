@@ -6,6 +6,7 @@
 #include "apps/editor/dialogs.h"
 #include "apps/editor/send_test.h"
 #include "quillmont/framework/components.h"
+#include "quillmont/framework/runtime.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
 #include "quillmont/rules/fields.h"
@@ -33,6 +34,18 @@ bool EditorWindow::Open() {
 }
 
 void EditorWindow::Run() {
+  // The boxes a page leaves untitled are titled by it, as long as it shows.
+  struct Untitled {
+    std::shared_ptr<TerminalMessageService> messages;
+    ~Untitled() {
+      if (messages) messages->SetUntitled(nullptr);
+    }
+  } untitled{std::dynamic_pointer_cast<TerminalMessageService>(GetMessageService())};
+  if (untitled.messages)
+    untitled.messages->SetUntitled([this] {
+      const auto& pages = session_.Pages();
+      return session_.Active() < pages.size() ? pages[session_.Active()]->descriptor.messageTitle : std::string();
+    });
   LayerScope layer(
       screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
   while (!closed_) HandleEvent(screen_.Next());

@@ -7,7 +7,6 @@
 #include <sys/socket.h>
 
 #include <map>
-#include <mutex>
 #include <random>
 #include <set>
 
@@ -25,52 +24,6 @@ using testing::TempDir;
 using Clock = std::chrono::steady_clock;
 
 bool Deep() { return std::getenv("QUILLMONT_OUTBOX_DEEP") != nullptr; }
-
-// Receives traps on a UDP port with a large buffer (thousands arrive at
-// once) and counts each delivery id (32 hex digits) it finds in them.
-class TrapCounter {
- public:
-  TrapCounter() : fd_(testing::BoundSocket(SOCK_DGRAM, port_)) {
-    const int size = 16 << 20;
-    if (setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
-      setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
-    timeval wait{0, 100000};
-    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
-    reader_ = std::thread([this] {
-      char packet[4096];
-      while (!stop_) {
-        const ssize_t n = recv(fd_, packet, sizeof packet, 0);
-        const std::string text(packet, n > 0 ? static_cast<std::size_t>(n) : 0);
-        std::size_t run = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-          run = std::isxdigit(static_cast<unsigned char>(text[i])) ? run + 1 : 0;
-          if (run == 32) {
-            std::lock_guard lock(mutex_);
-            ++seen_[text.substr(i - 31, 32)];
-          }
-        }
-      }
-    });
-  }
-  ~TrapCounter() {
-    stop_ = true;
-    reader_.join();
-    close(fd_);
-  }
-  int Port() const { return port_; }
-  std::map<std::string, int> Seen() {
-    std::lock_guard lock(mutex_);
-    return seen_;
-  }
-
- private:
-  int port_ = 0;
-  int fd_;
-  std::atomic<bool> stop_{false};
-  std::mutex mutex_;
-  std::map<std::string, int> seen_;
-  std::thread reader_;
-};
 
 // How often each delivery id arrived: traps counted, mails by Message-ID.
 std::map<std::string, int> Arrived(std::map<std::string, int> seen, const testing::MailReceiver& mails) {
@@ -198,7 +151,7 @@ TEST(Outbox, ReceiversThatComeBackGetEveryDeliveryOnceWithinTheBackoffAndSigterm
 // died between sending and recording); none is left sending.
 TEST(Outbox, DispatchersKilledAtRandomLoseNothingAndRepeatOnlyWhatWasInFlight) {
   TempDir dir;
-  TrapCounter traps;
+  testing::UdpCounter traps;
   testing::MailReceiver mails(dir);
   ASSERT_TRUE(mails.Ready());
   const int events = Deep() ? 500 : 100;
@@ -218,7 +171,7 @@ TEST(Outbox, DispatchersKilledAtRandomLoseNothingAndRepeatOnlyWhatWasInFlight) {
        store::ListAttempts(store::Store::Open(db)->Db(), {std::nullopt, std::nullopt, std::nullopt, 1 << 30}))
     if (a.result == "lost") lost.insert(a.delivery.token);
   EXPECT_FALSE(lost.empty()) << "no kill found a delivery in flight";
-  const auto arrived = Arrived(traps.Seen(), mails);
+  const auto arrived = Arrived(traps.Ids(), mails);
   for (const store::Delivery& d : Rows(db)) {
     const auto at = arrived.find(d.token);
     ASSERT_NE(at, arrived.end()) << d.token << " never arrived";
@@ -230,7 +183,7 @@ TEST(Outbox, DispatchersKilledAtRandomLoseNothingAndRepeatOnlyWhatWasInFlight) {
 // back, uncounted, and ends within 5 seconds.
 TEST(Outbox, SigtermPutsBackWhatIsInFlightWithinFiveSeconds) {
   TempDir dir;
-  TrapCounter traps;
+  testing::UdpCounter traps;
   testing::SilentServer silent;
   const std::string db = Outbox(dir.File("q.db"), 1, traps.Port(), silent.Port());
   testing::Output("sqlite3 " + db + " \"UPDATE settings SET value = '30' WHERE key LIKE 'Delivery.%Timeout'\"");
@@ -253,7 +206,7 @@ INSTANTIATE_TEST_SUITE_P(Backends, ScaleOut, ::testing::Values(store::Backend::S
 
 TEST_P(ScaleOut, EachDeliveryGoesOutExactlyOnce) {
   TempDir dir;
-  TrapCounter traps;
+  testing::UdpCounter traps;
   testing::MailReceiver mails(dir);
   ASSERT_TRUE(mails.Ready());
   const bool pg = GetParam() == store::Backend::Postgres;
@@ -269,15 +222,15 @@ TEST_P(ScaleOut, EachDeliveryGoesOutExactlyOnce) {
     EXPECT_EQ(dispatchers[i]->Stop(SIGTERM), 0);
     EXPECT_NE(testing::ReadText(dir.File(std::to_string(i))).find("sent: "), std::string::npos) << i;
   }
-  ASSERT_TRUE(WaitFor(10, [&] { return static_cast<int>(Arrived(traps.Seen(), mails).size()) == 2 * events; }));
-  for (const auto& [token, times] : Arrived(traps.Seen(), mails)) ASSERT_EQ(times, 1) << token;
+  ASSERT_TRUE(WaitFor(10, [&] { return static_cast<int>(Arrived(traps.Ids(), mails).size()) == 2 * events; }));
+  for (const auto& [token, times] : Arrived(traps.Ids(), mails)) ASSERT_EQ(times, 1) << token;
 }
 
 // quillmont-notify killed at random points: a run either recorded all of
 // its event's deliveries, which are then all delivered, or none.
 TEST(Outbox, NotifyKilledAnywhereRecordsAllOrNothingAndWhatIsRecordedArrives) {
   TempDir dir;
-  TrapCounter traps;
+  testing::UdpCounter traps;
   testing::MailReceiver mails(dir);
   ASSERT_TRUE(mails.Ready());
   const std::string db = dir.File("q.db");
@@ -303,7 +256,7 @@ TEST(Outbox, NotifyKilledAnywhereRecordsAllOrNothingAndWhatIsRecordedArrives) {
     testing::Output(std::string(QUILLMONT_DISPATCH) + " --once --db " + db);
     return Count(db, DeliveryState::Sent) == static_cast<int>(Rows(db).size());
   }));
-  const auto arrived = Arrived(traps.Seen(), mails);
+  const auto arrived = Arrived(traps.Ids(), mails);
   for (const store::Delivery& d : Rows(db)) EXPECT_TRUE(arrived.count(d.token)) << d.token << " never arrived";
 }
 

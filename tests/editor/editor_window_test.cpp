@@ -48,11 +48,26 @@ TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotB
   for (int i = 0; i < 9; ++i) terminal.Key(keys::Down);
   terminal.ExpectText("\\n is a line break and \\\\ a backslash").Key(keys::Return).Key(keys::Back);
   terminal.Type("C:\\\\new\\nline \\x").Key(keys::Return).Key('S', shift::Ctrl);
-  terminal.ExpectText("C:\\\\new\\nline \\\\x").Key(keys::Escape);
+  terminal.ExpectText("C:\\\\new\\nline \\\\x");
+  // On a short terminal the last field scrolls into view; the retry schedule
+  // is checked against its neighbours as it is entered.
+  terminal.Then([&] { terminal.Resize(12, 80); }).Send(InputEvent::MakeResize());
+  for (int i = 0; i < 8; ++i) terminal.Key(keys::Down);
+  terminal.ExpectText("Keep deliveries (days)").Key(keys::Return).Key(keys::Back).Key(keys::Back).Type("0");
+  terminal.Key(keys::Return).ExpectText("from 1 to 3650 days").Key(keys::Return);
+  for (int i = 0; i < 5; ++i) terminal.Key(keys::Up);
+  terminal.Key(keys::Return)
+      .Key(keys::Back)
+      .Key(keys::Back)
+      .Type("700")
+      .Key(keys::Return)
+      .ExpectText("must be at least 1 second");
+  terminal.Key(keys::Return).Key(keys::Escape);
   EditDeliverySettings(screen, *store);
   settings = store::LoadDeliverySettings(*store);
   EXPECT_EQ(settings.defaultMessage, "C:\\new\nline \\x");
   EXPECT_EQ(settings.snmpEnterprise, "1.3.6.1.4.1.32473.1");
+  EXPECT_EQ(settings.keepDays, 30);
 }
 
 // Esc during a test send: the report comes within a second, whatever the
@@ -162,6 +177,9 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   std::string subject;
   terminal.Key(FunctionKey(6)).Alt('n').Alt('h').Send(InputEvent::MakePaste(host));
   terminal.ExpectText("Host: at most 128 characters").Type("x").ExpectText("Host: at most 128 characters");
+  // A box the page leaves untitled is titled as its own boxes about entries.
+  terminal.Alt('p').Type("99999").Alt('a').ExpectText("Port number must be").ExpectText(" Add SNMP Manager ");
+  terminal.Key(keys::Return);
   // Alt+T is the Message's Reset: "<Default>".
   terminal.Key(FunctionKey(6)).Alt('t').Alt('m').Type("Hi").Then([&] {
     EXPECT_EQ(email()->txtMessage().Text(), "Hi");

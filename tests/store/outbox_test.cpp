@@ -120,5 +120,26 @@ TEST_P(Outbox, AnOlderDatabaseGainsTheOutboxOnlyWhenOpenedForWriting) {
   EXPECT_EQ(RecordEvent(writer->Db(), event, Destinations(1, 1)).size(), 1u);
 }
 
+// Each wait lies between the first and the longest interval, grows until
+// the longest and varies; the attempts and the age end the retries.
+TEST(RetryPlan, BacksOffWithJitterWithinTheIntervalsUntilTheAttemptsOrTheAgeRunOut) {
+  DeliverySettings s;  // 10 s to 10 min, 10 attempts, 24 h
+  std::mt19937_64 random(7);
+  const std::int64_t created = 1000000000, now = created + 1000;
+  for (int attempts = 1; attempts < 10; ++attempts) {
+    std::set<std::int64_t> waits;
+    for (int i = 0; i < 20; ++i) {
+      const RetryPlan plan = PlanRetry(s, attempts, created, now, random);
+      ASSERT_TRUE(plan.retry) << attempts;
+      waits.insert(plan.nextAttempt - now);
+    }
+    EXPECT_GE(*waits.begin(), std::min<std::int64_t>(600000 * 4 / 5, 10000LL << (attempts - 1))) << attempts;
+    EXPECT_LE(*waits.rbegin(), 600000) << attempts;
+    EXPECT_GT(waits.size(), 10u) << attempts;
+  }
+  EXPECT_EQ(PlanRetry(s, 10, created, now, random).why, "gave up after 10 attempts");
+  EXPECT_FALSE(PlanRetry(s, 3, created, created + 86400000 - 5000, random).retry);
+}
+
 }  // namespace
 }  // namespace quillmont::store

@@ -7,11 +7,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -118,6 +122,56 @@ inline bool WaitUntil(const std::function<bool()>& condition) {
   for (int i = 0; i < 400 && !condition(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
   return condition();
 }
+
+// A UDP port of 127.0.0.1 with a large buffer (thousands of traps arrive
+// at once) that reads whatever comes: it counts the packets, and each run of
+// 32 hex digits in them (the outbox's delivery ids).
+class UdpCounter {
+ public:
+  UdpCounter() : fd_(BoundSocket(SOCK_DGRAM, port_)) {
+    const int size = 32 << 20;
+    if (setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+      setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    timeval wait{0, 100000};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    reader_ = std::thread([this] {
+      char packet[4096];
+      while (!stop_) {
+        const ssize_t n = recv(fd_, packet, sizeof packet, 0);
+        if (n <= 0) continue;
+        ++packets_;
+        for (std::size_t i = 0, run = 0; i < static_cast<std::size_t>(n); ++i) {
+          run = std::isxdigit(static_cast<unsigned char>(packet[i])) ? run + 1 : 0;
+          if (run != 32) continue;
+          std::lock_guard lock(mutex_);
+          ++ids_[std::string(packet + i - 31, 32)];
+        }
+      }
+    });
+  }
+  ~UdpCounter() {
+    stop_ = true;
+    reader_.join();
+    close(fd_);
+  }
+  UdpCounter(const UdpCounter&) = delete;
+  UdpCounter& operator=(const UdpCounter&) = delete;
+  int Port() const { return port_; }
+  long Packets() const { return packets_; }
+  std::map<std::string, int> Ids() {
+    std::lock_guard lock(mutex_);
+    return ids_;
+  }
+
+ private:
+  int port_ = 0;
+  int fd_;
+  std::atomic<bool> stop_{false};
+  std::atomic<long> packets_{0};
+  std::mutex mutex_;
+  std::map<std::string, int> ids_;
+  std::thread reader_;
+};
 
 // snmptrapd in the foreground on 127.0.0.1, logging every trap with numeric
 // OIDs, reading no configuration but its own.
