@@ -300,6 +300,16 @@ InputEvent CursesTerminal::Read() {
       const int rc2 = get_wch(&next);
       timeout(-1);
       if (rc2 == ERR) return InputEvent::MakeKey(ui::keys::Escape);
+      // Esc before a key of the description is Alt with that key; a resize
+      // that came in between is Esc, then the resize (never both lost).
+      if (rc2 == KEY_CODE_YES && next == KEY_RESIZE) {
+        ungetch(KEY_RESIZE);
+        return InputEvent::MakeKey(ui::keys::Escape);
+      }
+      if (InputEvent e = FromKeyCode(static_cast<int>(next)); rc2 == KEY_CODE_YES && e.kind == InputEvent::Kind::Key) {
+        e.shift |= shift::Alt;
+        return e;
+      }
       if (rc2 == OK && next == '[') {
         // A key the terminal description does not name is ignored, never
         // typed as its letters.
@@ -333,9 +343,11 @@ void CursesTerminal::Present(const Canvas& canvas) {
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < cols; ++x) {
       const Cell& c = canvas.At(y, x);
-      // The bottom-right cell would scroll the screen on some terminals; the
-      // right half of a wide character came with its left half.
-      if (c.ch == kWideTail || (y == LINES - 1 && x + CellWidth(c.ch) >= COLS)) continue;
+      // The right half of a wide character came with its left half. The
+      // bottom-right cell is drawn too (a box's corner): curses writes it
+      // without scrolling the screen, though it reports that the cursor
+      // could not move on from there.
+      if (c.ch == kWideTail) continue;
       wchar_t text[4] = {static_cast<wchar_t>(c.ch), static_cast<wchar_t>(c.marks[0]), static_cast<wchar_t>(c.marks[1]),
                          0};
       cchar_t cell;

@@ -5,6 +5,7 @@
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/platform/error.h"
 #include "store/delivery_settings.h"
+#include "store/outbox.h"
 #include "tests/editor/editor_test_support.h"
 #include "tests/support/loopback_receivers.h"
 
@@ -141,7 +142,12 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
 }
 
 TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
+  const store::Destination mail{store::Destination::Kind::Mail, "", 0, "", "", "a@example.org", "s", "m"};
+  store::RecordEvent(store->Db(), {"node.down", "Node Down", "r1", "m", store::NowMs()}, {{1, 1, "C", mail}});
   NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
+  // The last delivery in the list; D shows them all.
+  terminal.ExpectText("6  queued ").Type("d").ExpectText("Deliveries of \"Core network outage\"");
+  terminal.ExpectText("queued: e-mail to a@example.org").Key(keys::Escape);
   // Another program writing: the wait shows, and Esc ends it.
   auto other = store::Store::Open(dir.File("q.db"));
   other->Db().BeginWrite();

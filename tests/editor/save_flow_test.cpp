@@ -2,7 +2,11 @@
 // by its keys: names stay unique, a read-only database is never written.
 // (The questions of a refused save and of entries not applied are the
 // session's: tests/session.)
+#include <unistd.h>
+
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
 
 #include "apps/editor/editor_window.h"
 #include "apps/editor/notification_list.h"
@@ -24,7 +28,8 @@ class SaveFlow : public testing::EditorFixture {
   }
   // The user adds an address on the e-mail page, and saves.
   testing::ScriptedTerminal& AddAndSave(const std::string& address) {
-    return terminal.Alt('3').Alt('n').Alt('e').Type(address).Key(keys::Return).Key('S', ui::shift::Ctrl);
+    terminal.Alt('3').Alt('n').Alt('e').Type(address).Key(keys::Return).ExpectText("\u2502" + address);
+    return terminal.Key('S', ui::shift::Ctrl);
   }
 };
 
@@ -61,15 +66,32 @@ TEST_F(SaveFlow, NamesStayUniqueThroughNewRenameAndARefusedSave) {
   list.Run();
 }
 
+// A database this user may not write (as root: one on a read-only mount)
+// opens read-only through the editor's start-up, marked in both titles.
 TEST_F(SaveFlow, AReadOnlyDatabaseIsShownAndNeverWritten) {
-  store::OpenOptions readOnly;
-  readOnly.access = store::Access::ReadOnly;
-  auto viewerStore = store::Store::Open(dir.File("q.db"), readOnly);
-  EditorWindow viewer(screen, *viewerStore, viewerStore->OpenDefinition(2), session::StandardPages());
-  ASSERT_TRUE(viewer.Open());
-  AddAndSave("never@example.org").ExpectText("[read-only]").ExpectText("open read-only").Key(keys::Return);
-  viewer.Run();
-  EXPECT_FALSE(Stored(2, "never@example.org"));
+  store->Db().Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+  const std::string ro = dir.File("ro"), db = ro + "/q.db";
+  std::filesystem::create_directory(ro);
+  const bool root = ::geteuid() == 0;
+  if (root && std::system(("mount -t tmpfs -o mode=0755 tmpfs " + ro + " 2>/dev/null").c_str()) != 0)
+    GTEST_SKIP() << "no mount";
+  std::filesystem::copy_file(dir.File("q.db"), db);
+  std::filesystem::permissions(db, std::filesystem::perms::owner_read);
+  ASSERT_TRUE(!root || std::system(("mount -o remount,ro " + ro).c_str()) == 0);
+  {
+    TerminalFrontEnd questions(screen);
+    auto viewerStore = session::OpenForEditing({db, true}, questions);
+    services.emplace(std::make_shared<TerminalMessageService>(screen), viewerStore);
+    NotificationListScreen list(screen, viewerStore, session::StandardPages(), "q.db");
+    // The address added shows, scrolled into view below the two rows.
+    terminal.ExpectText("notifications - q.db  [read-only]").Key(keys::Return);
+    AddAndSave("never@example.org").ExpectText("[read-only]").ExpectText("open read-only").Key(keys::Return);
+    terminal.Key(keys::Escape).Type("n").Type("q");
+    list.Run();
+    EXPECT_EQ(viewerStore->ReadNotification(1).recipients.size(), 2u);
+    services.reset();
+  }
+  EXPECT_TRUE(!root || std::system(("umount " + ro).c_str()) == 0);
 }
 
 // Closing with unsaved changes: Cancel keeps the window; Yes tries to save,

@@ -200,6 +200,9 @@ class QUILLMONT_API ListView : public Control {
   void ClearViewSelection();
   // The row with the keyboard caret, -1 when none; first row shown.
   int CaretRow() const noexcept { return caret_; }
+  // Puts the caret on the row, leaving the selection as it is, and scrolls
+  // it into view (hosts keep the caret in view): for a row just added.
+  void ShowRow(int row);
   int TopRow() const noexcept { return topRow_; }
   void SetTopRow(int row);
   // Rows that PageUp/PageDown move by: the rows the host shows at a time.

@@ -246,8 +246,15 @@ void ListView::ClearViewSelection() {
 
 void ListView::SetTopRow(int row) { topRow_ = std::clamp(row, 0, std::max(0, ViewRowCount() - 1)); }
 
+void ListView::ShowRow(int row) {
+  CheckRow(row);
+  caret_ = anchor_ = row;
+  EnsureVisible(row);
+}
+
 void ListView::EnsureVisible(int row) {
   if (row < topRow_) topRow_ = row;
+  if (row >= topRow_ + pageRows_) topRow_ = row - pageRows_ + 1;
 }
 
 void ListView::SelectRange(int from, int to, bool keepOthers) {
