@@ -9,15 +9,13 @@
 #include <unordered_map>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "quillmont/definitions/members.h"
 
 namespace quillmont {
 namespace {
 
-std::string Numbered(std::string prefix, int number) {
-  prefix += std::to_string(number);
-  return prefix;
-}
+using bench::Numbered;
 
 // SNMP: four texts per manager.
 void BM_BaselineSnmpRows(benchmark::State& state) {
@@ -62,11 +60,9 @@ BENCHMARK(BM_BaselineEmailRows)->RangeMultiplier(10)->Range(1000, 100000)->Unit(
 // in ten), the group name looked up by number.
 void BM_BaselineEventRows(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  std::vector<std::shared_ptr<EventType>> types;
-  for (int i = 0; i < n; ++i)
-    types.push_back(std::make_shared<BasicEventType>(Numbered("K", i), Numbered("Event type ", i), i % 20 + 1));
+  const auto types = bench::EventTypes(n);
   std::unordered_map<std::int32_t, std::string> groups;
-  for (int g = 1; g <= 20; ++g) groups[g] = Numbered("Group ", g);
+  for (int g = 1; g <= bench::kGroups; ++g) groups[g] = Numbered("Group ", g);
   for (auto _ : state) {
     std::vector<std::array<std::string, 2>> rows;
     rows.reserve(types.size());

@@ -15,6 +15,7 @@
 #include "apps/editor/editor_window.h"
 #include "apps/editor/screen.h"
 #include "apps/session/startup.h"
+#include "bench/bench_support.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
 #include "quillmont/framework/runtime.h"
@@ -28,11 +29,7 @@ namespace {
 constexpr int kTypes = 100000;
 constexpr int kMembers = 10000;
 
-std::string Numbered(std::string prefix, int number, const char* suffix = "") {
-  prefix += std::to_string(number);
-  prefix += suffix;
-  return prefix;
-}
+using bench::Numbered;
 
 // A database in a fresh private folder, seeded, with the big catalogue and
 // the big notification added; removed with the folder.

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "quillmont/definitions/definition_library.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/framework/runtime.h"
@@ -15,18 +16,12 @@
 namespace quillmont {
 namespace {
 
-std::string Address(std::string user, int number) {
-  user += std::to_string(number);
-  user += "@example.com";
-  return user;
-}
+std::string Address(const char* user, int number) { return bench::Numbered(user, number, "@example.com"); }
 
 // Fresh default services on this thread and a stored definition holding n
 // recipients.
-struct Recipients {
+struct Recipients : bench::FreshServices {
   explicit Recipients(int n) {
-    ResetThreadServices();
-    SetThreadMessageService(std::make_shared<ConsoleMessageService>(nullptr));
     definition = std::make_shared<BasicNotificationDefinition>();
     definition->SetIsNew(false);
     definition->SetHasEmail(true);
@@ -40,7 +35,6 @@ struct Recipients {
     }
     definition->SetEmailRecipients(list);
   }
-  ~Recipients() { ResetThreadServices(); }
 
   std::shared_ptr<BasicNotificationDefinition> definition;
 };
@@ -48,18 +42,8 @@ struct Recipients {
 void BM_EmailLoadData(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
   Recipients recipients(n);
-  for (auto _ : state) {
-    state.PauseTiming();
-    auto panel = XEventEmailTab::Create();
-    state.ResumeTiming();
-    panel->LoadData(Variant(recipients.definition), "Email", nullptr);
-    benchmark::DoNotOptimize(panel->stl().RowCount());
-    state.PauseTiming();
-    panel.reset();  // tearing down the rows is not part of the load
-    state.ResumeTiming();
-  }
-  state.SetItemsProcessed(state.iterations() * n);
-  state.SetComplexityN(n);
+  bench::TimeLoadData<XEventEmailTab>(state, recipients.definition, "Email",
+                                      [](XEventEmailTab& page) { return page.stl().RowCount(); });
 }
 BENCHMARK(BM_EmailLoadData)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond)->Complexity();
 

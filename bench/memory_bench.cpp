@@ -12,11 +12,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "quillmont/definitions/definition_library.h"
+#include "bench/bench_support.h"
 #include "quillmont/events_panel/x_events_tab.h"
-#include "quillmont/framework/runtime.h"
-#include "quillmont/services/app_context.h"
-#include "quillmont/services/message_service.h"
 #include "quillmont/storage/flat_storage.h"
 
 namespace {
@@ -61,45 +58,13 @@ void operator delete[](void* p, std::size_t) noexcept { Release(p); }
 namespace quillmont {
 namespace {
 
-constexpr std::int32_t kGroups = 20;
-constexpr std::int32_t kNotification = 1;
-
-std::string Numbered(std::string prefix, int number) {
-  prefix += std::to_string(number);
-  return prefix;
-}
-
-std::vector<std::shared_ptr<EventType>> EventTypes(int n) {
-  std::vector<std::shared_ptr<EventType>> types;
-  types.reserve(static_cast<std::size_t>(n));
-  for (int i = 0; i < n; ++i)
-    types.push_back(std::make_shared<BasicEventType>(Numbered("K", i), Numbered("Event type ", i), i % kGroups + 1));
-  return types;
-}
+using bench::EventTypes, bench::kGroups, bench::Numbered;
 
 // The events panel over n event types with every tenth one chosen, as in
 // the events benchmark.
 void BM_EventsLoadPeakBytes(benchmark::State& state) {
   const int n = static_cast<int>(state.range(0));
-  ResetThreadServices();
-  SetThreadMessageService(std::make_shared<ConsoleMessageService>(nullptr));
-  auto app = std::dynamic_pointer_cast<MemoryAppContext>(GetAppContext());
-  auto library = std::dynamic_pointer_cast<BasicDefinitionLibrary>(GetDefinitionLibrary());
-  std::vector<GroupRecord> groups;
-  for (std::int32_t g = 1; g <= kGroups; ++g)
-    groups.push_back({Variant(g), Variant(Numbered("Group ", g)), Variant("label")});
-  app->SetEventGroups(std::move(groups));
-  auto catalogue = std::make_shared<BasicEventTypeCollection>();
-  std::vector<std::shared_ptr<EventType>> chosen;
-  int i = 0;
-  for (auto& type : EventTypes(n)) {
-    if (i++ % 10 == 0) chosen.push_back(type);
-    catalogue->Add(std::move(type));
-  }
-  app->SetEventTypes(catalogue);
-  library->Store()->Store(kNotification, std::move(chosen));
-  auto definition = library->NewDefinition(kNotification);
-  definition->SetIsNew(false);
+  const bench::EventsCatalogue catalogue(n);
 
   std::size_t peak = 0;
   std::size_t kept = 0;
@@ -107,14 +72,13 @@ void BM_EventsLoadPeakBytes(benchmark::State& state) {
     storage::ReleaseSpareBlocks();  // every byte of the load counts, none reused from the last one
     auto panel = XEventsTab::Create();
     PeakWindow window;
-    panel->LoadData(Variant(definition), "Events", nullptr);
+    panel->LoadData(Variant(catalogue.definition), "Events", nullptr);
     benchmark::DoNotOptimize(panel->xEvents().ChosenItems()->Count());
     peak = window.Peak();
     kept = liveBytes - window.start;
   }
   state.counters["peak_bytes_per_row"] = static_cast<double>(peak) / n;
   state.counters["kept_bytes_per_row"] = static_cast<double>(kept) / n;
-  ResetThreadServices();
 }
 BENCHMARK(BM_EventsLoadPeakBytes)->RangeMultiplier(10)->Range(1000, 100000)->Unit(benchmark::kMillisecond);
 

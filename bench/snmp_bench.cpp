@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_support.h"
 #include "quillmont/definitions/definition_library.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/platform/ui/driver.h"
@@ -15,18 +16,12 @@
 namespace quillmont {
 namespace {
 
-// Appending rather than "text" + number keeps g++ 12's -Wrestrict quiet at -O3.
-std::string Numbered(std::string prefix, int number) {
-  prefix += std::to_string(number);
-  return prefix;
-}
+using bench::Numbered;
 
 // Fresh default services on this thread and a stored definition holding n
 // managers, all on one port so that the duplicate check compares every host.
-struct Managers {
+struct Managers : bench::FreshServices {
   explicit Managers(int n) {
-    ResetThreadServices();
-    SetThreadMessageService(std::make_shared<ConsoleMessageService>(nullptr));
     definition = std::make_shared<BasicNotificationDefinition>();
     definition->SetIsNew(false);
     definition->SetHasSnmp(true);
@@ -38,7 +33,6 @@ struct Managers {
     }
     definition->SetSnmpManagers(list);
   }
-  ~Managers() { ResetThreadServices(); }
 
   std::shared_ptr<BasicNotificationDefinition> definition;
 };

@@ -109,6 +109,20 @@ if(README)
     message(FATAL_ERROR "ConsumerCheck: the plugin exports:\n${last_output}")
   endif()
 
+  # The library exports its own API only: no standard-library template code.
+  run("library symbols" nm -D --defined-only -C ${shared_library})
+  if(last_output MATCHES "(^|\n)[0-9a-f]+ W (std::|__gnu_cxx::)")
+    message(FATAL_ERROR "ConsumerCheck: libquillmont.so exports standard-library instantiations:\n${last_output}")
+  endif()
+  # Every installed header builds alone from the prefix: none needs one that
+  # stays inside (the storage layer, the definitions' key index).
+  file(GLOB_RECURSE headers RELATIVE ${prefix}/include ${prefix}/include/quillmont/*.h)
+  foreach(header IN LISTS headers)
+    file(WRITE ${WORK_DIR}/header_alone.cpp "#include \"${header}\"\n")
+    run("${header} alone" ${CXX_COMPILER} -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I${prefix}/include
+      ${WORK_DIR}/header_alone.cpp)
+  endforeach()
+
   # pkg-config: the README example built with the flags of quillmont.pc, against
   # the shared library and (with --static) the static one.
     set(ENV{PKG_CONFIG_PATH} ${libdir}/pkgconfig)

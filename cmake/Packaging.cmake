@@ -5,7 +5,8 @@
 #   dev        headers, static libraries, CMake and       libquillmont-dev
 #              pkg-config files, the host-side loader
 #   editor     quillmont-editor                           quillmont-editor
-#   notify     quillmont-notify                           quillmont-editor
+#   notify     quillmont-notify, quillmont-dispatch and   quillmont-editor
+#              its systemd user unit
 #   regsvr     quillmont-regsvr                           quillmont-editor
 #   studio     quillmont-studio                           quillmont-studio
 #
@@ -38,7 +39,8 @@ endfunction()
 
 # A manual page for each program, with the program's component.
 set(QUILLMONT_PROGRAM_COMPONENTS
-  quillmont-editor editor quillmont-notify notify quillmont-regsvr regsvr quillmont-studio studio)
+  quillmont-editor editor quillmont-notify notify quillmont-dispatch notify quillmont-regsvr regsvr
+  quillmont-studio studio)
 while(QUILLMONT_PROGRAM_COMPONENTS)
   list(POP_FRONT QUILLMONT_PROGRAM_COMPONENTS program component)
   if(TARGET ${program})
@@ -90,7 +92,7 @@ set(CPACK_DEBIAN_EDITOR_PACKAGE_NAME quillmont-editor)
 set(CPACK_DEBIAN_EDITOR_PACKAGE_SECTION utils)
 # quillmont-regsvr registers the shared library.
 set(CPACK_DEBIAN_EDITOR_PACKAGE_DEPENDS "libquillmont8 (= ${QUILLMONT_DEB_VERSION})")
-set(CPACK_DEBIAN_EDITOR_DESCRIPTION "Quillmont terminal editor and delivery tools: quillmont-editor edits notifications in the terminal, quillmont-notify delivers them for an event, quillmont-regsvr registers component libraries.")
+set(CPACK_DEBIAN_EDITOR_DESCRIPTION "Quillmont terminal editor and delivery tools: quillmont-editor edits notifications in the terminal, quillmont-notify delivers them for an event, quillmont-dispatch retries what could not be delivered at once, quillmont-regsvr registers component libraries.")
 set(CPACK_DEBIAN_STUDIO_PACKAGE_NAME quillmont-studio)
 set(CPACK_DEBIAN_STUDIO_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_STUDIO_DESCRIPTION "Quillmont desktop editor: quillmont-studio edits the notifications of a store in Qt windows.")

@@ -9,7 +9,8 @@ allowed() {
   case "$1" in
     # Storage and UTF-8, std only: below the window system and the store.
     quillmont/storage) echo "quillmont/storage" ;;
-    quillmont/platform) echo "quillmont/platform quillmont/storage" ;;
+    # rules/text.h is std only: the one ASCII case folding, for the controls too.
+    quillmont/platform) echo "quillmont/platform quillmont/storage quillmont/rules/text.h" ;;
     # Every field rule, written once: above the platform only.
     quillmont/rules) echo "quillmont/rules quillmont/platform quillmont/storage" ;;
     quillmont/framework) echo "quillmont/framework quillmont/rules quillmont/platform quillmont/storage" ;;
@@ -21,12 +22,12 @@ allowed() {
     host) echo "quillmont/library/com.h quillmont/library/entry_points.h quillmont/library/registry_file.h quillmont/platform host/" ;;
     delivery) echo "quillmont/ store/ delivery/" ;;
     # The editing logic without drawing: below every front end.
-    apps/session) echo "quillmont/ store/ apps/session/" ;;
+    apps/session) echo "quillmont/ store/ delivery/ apps/session/" ;;
     apps/editor) echo "quillmont/ store/ delivery/ host/ apps/session/ $1/" ;;
     # The Qt adapter sees the panels' controls and services only.
     adapters/qt) echo "quillmont/platform quillmont/storage quillmont/framework adapters/qt/" ;;
     apps/studio) echo "quillmont/ store/ apps/session/ adapters/qt/ $1/" ;;
-    apps/notify) echo "quillmont/ store/ delivery/ apps/session/ $1/" ;;
+    apps/notify | apps/dispatch) echo "quillmont/ store/ delivery/ apps/session/ $1/" ;;
     apps/*) echo "quillmont/ store/ delivery/ host/ $1/" ;;
     *) echo "" ;;
   esac

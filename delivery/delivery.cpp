@@ -84,16 +84,41 @@ long BoundMs(const Options& options, int seconds) {
   return ms < 1 ? 1 : ms;
 }
 
+namespace {
+
+// A notification with the event it is sent for.
+using Work = std::vector<std::pair<const Notification*, const Event*>>;
+
+std::vector<Outcome> Run(const Work& work, const DeliverySettings& settings, const Options& options);
+
+}  // namespace
+
 std::vector<Outcome> Deliver(const Notification& notification, const Event& event, const DeliverySettings& settings,
                              const Options& options) {
-  return Deliver(std::vector<Notification>{notification}, event, settings, options);
+  return Run({{&notification, &event}}, settings, options);
 }
 
 std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, const Event& event,
                              const DeliverySettings& settings, const Options& options) {
+  Work work;
+  for (const Notification& n : notifications) work.emplace_back(&n, &event);
+  return Run(work, settings, options);
+}
+
+std::vector<Outcome> DeliverEach(const std::vector<Item>& items, const DeliverySettings& settings,
+                                 const Options& options) {
+  Work work;
+  for (const Item& item : items) work.emplace_back(&item.notification, &item.event);
+  return Run(work, settings, options);
+}
+
+namespace {
+
+std::vector<Outcome> Run(const Work& work, const DeliverySettings& settings, const Options& options) {
   // One slot per destination, in the order of the outcomes.
   struct Slot {
     const Notification* notification;
+    const Event* event;
     const Manager* manager;      // a trap, or
     const std::string* address;  // a mail
     const std::string* host;
@@ -102,26 +127,28 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
   };
   std::vector<Slot> slots;
   std::vector<Outcome> outcomes;
-  for (const Notification& n : notifications) {
+  for (const auto& [notification, event] : work) {
+    const Notification& n = *notification;
     for (const Manager& m : n.managers) {
-      slots.push_back({&n, &m, nullptr, &m.host, false, false, {}});
+      slots.push_back({&n, event, &m, nullptr, &m.host, false, false, {}});
       outcomes.push_back({n.name, TrapDestination(m), false, {}});
     }
     for (const std::string& r : n.recipients) {
-      slots.push_back({&n, nullptr, &r, &settings.smtpServer, false, false, {}});
+      slots.push_back({&n, event, nullptr, &r, &settings.smtpServer, false, false, {}});
       outcomes.push_back({n.name, MailDestination(r), false, {}});
     }
   }
   std::size_t left = slots.size();
-  const Finish finish = [&](std::size_t i, bool sent, const std::string& detail) {
+  const Finish finish = [&](std::size_t i, bool sent, const std::string& detail, Failure failure) {
     if (slots[i].done) return;
     slots[i].done = true;
     --left;
     outcomes[i].sent = sent;
     outcomes[i].detail = detail;
+    outcomes[i].failure = sent ? Failure::None : failure;
+    outcomes[i].index = i;
     if (options.onOutcome) options.onOutcome(outcomes[i]);
   };
-
   // What fails before any lookup or connection.
   std::string unusable, mailUnusable, password, authorities;
   try {
@@ -141,21 +168,22 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
   for (std::size_t i = 0; i < slots.size(); ++i) {
     Slot& s = slots[i];
     if (!unusable.empty()) {
-      finish(i, false, unusable);
+      finish(i, false, unusable, Failure::Transient);  // a setting to mend
     } else if (s.address && !mailUnusable.empty()) {
-      finish(i, false, mailUnusable);
+      finish(i, false, mailUnusable, Failure::Transient);
     } else if (s.manager && !rules::IsSnmpVersion(s.manager->version)) {
-      finish(i, false, "not sent: unknown SNMP version \"" + s.manager->version + "\"");
+      finish(i, false, "not sent: unknown SNMP version \"" + s.manager->version + "\"", Failure::Permanent);
     } else if (s.manager && !rules::IsPort(s.manager->port)) {
       finish(i, false,
              "not sent: the port " + std::to_string(s.manager->port) + " is not from " +
-                 std::to_string(rules::kPortMin) + " to " + std::to_string(rules::kPortMax));
+                 std::to_string(rules::kPortMin) + " to " + std::to_string(rules::kPortMax),
+             Failure::Permanent);
     } else {
       if (s.address) {
         try {
-          s.mail = ComposeMail(*s.notification, *s.address, event, settings);
+          s.mail = ComposeMail(*s.notification, *s.address, *s.event, settings);
         } catch (const std::exception& e) {
-          finish(i, false, std::string("not sent: ") + e.what());
+          finish(i, false, std::string("not sent: ") + e.what(), Failure::Permanent);
           continue;
         }
       }
@@ -168,7 +196,7 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
   // Every name at once; each destination starts as soon as its name is
   // known, and a lookup may take the connect timeout.
   Resolver resolver(hosts);
-  TrapSender traps(settings, event);
+  TrapSender traps(settings);
   MailSender mails(settings, options, std::move(password), std::move(authorities));
   const auto started = Clock::now();
   const auto lookupUntil = started + std::chrono::seconds(settings.connectTimeoutSeconds);
@@ -183,19 +211,21 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
       if (resolver.Done(*s.host, addresses, error)) {
         s.resolving = false;
         if (addresses.empty())
-          finish(i, false, error);
+          finish(i, false, error, Failure::Transient);
         else if (s.manager)
-          traps.Start(i, s.notification->name, *s.manager, addresses.front(), finish);
+          traps.Start(i, *s.notification, *s.event, *s.manager, addresses.front(), finish);
         else
           mails.Start(i, std::move(s.mail), *s.address, addresses, finish);
       } else if (Clock::now() >= lookupUntil) {
         s.resolving = false;
-        finish(i, false, "timed out after " + Seconds(Clock::now() - started) + " resolving the name " + *s.host);
+        finish(i, false, "timed out after " + Seconds(Clock::now() - started) + " resolving the name " + *s.host,
+               Failure::Transient);
       }
       resolving = resolving || s.resolving;
     }
     traps.Poll(finish, stop);
     mails.Perform(finish);
+    if (options.onTick) options.onTick();
     if (stop || (!resolving && traps.Idle() && mails.Reported())) break;
     // Lookups are asked after often; sockets wake the wait.
     mails.Wait(traps.Sockets(), resolving ? 10 : 100);
@@ -204,8 +234,11 @@ std::vector<Outcome> Deliver(const std::vector<Notification>& notifications, con
   mails.Close(finish, cancelled ? Clock::now() : std::min(options.deadline, Clock::now() + std::chrono::seconds(1)));
   for (std::size_t i = 0; i < slots.size(); ++i)
     if (slots[i].resolving)
-      finish(i, false, StopReason(options) + (cancelled ? "" : " while resolving the name " + *slots[i].host));
+      finish(i, false, StopReason(options) + (cancelled ? "" : " while resolving the name " + *slots[i].host),
+             cancelled ? Failure::Cancelled : Failure::Transient);
   return outcomes;
 }
+
+}  // namespace
 
 }  // namespace quillmont::delivery

@@ -43,7 +43,8 @@ struct Address {
 };
 
 // Tells the outcome of destination `index` once it is known.
-using Finish = std::function<void(std::size_t index, bool sent, const std::string& detail)>;
+using Failure = Outcome::Failure;
+using Finish = std::function<void(std::size_t index, bool sent, const std::string& detail, Failure failure)>;
 
 // Every host name of a run looked up at once (getaddrinfo_a); a lookup that
 // outlives the run is left to the resolver's thread, never waited for.
@@ -66,12 +67,12 @@ class Resolver {
 // socket of its own, then watched for a "port unreachable" a short while.
 class TrapSender {
  public:
-  TrapSender(const DeliverySettings& settings, const Event& event);
+  explicit TrapSender(const DeliverySettings& settings);
   ~TrapSender();
   TrapSender(const TrapSender&) = delete;
   TrapSender& operator=(const TrapSender&) = delete;
-  void Start(std::size_t index, const std::string& notification, const Manager& manager, const Address& address,
-             const Finish& finish);
+  void Start(std::size_t index, const Notification& notification, const Event& event, const Manager& manager,
+             const Address& address, const Finish& finish);
   // Ends the watches that are over (all of them when `end`).
   void Poll(const Finish& finish, bool end);
   bool Idle() const { return sent_.empty(); }
@@ -85,7 +86,6 @@ class TrapSender {
     std::string where;
   };
   const DeliverySettings& settings_;
-  const Event& event_;
   std::vector<Sent> sent_;
 };
 

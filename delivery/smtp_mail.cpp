@@ -123,6 +123,7 @@ struct Transfer {
   std::size_t sent = 0;
   std::string refusal;  // the server's first reply of a 4xx or 5xx code
   std::string command;  // the last one sent ("EHLO", "MAIL FROM", ...)
+  std::string refused;  // the command the refusal answered
   bool greeted = false, dataAccepted = false;
   Clock::time_point started;
   CURL* curl = nullptr;
@@ -153,6 +154,7 @@ struct MailSender::State {
     std::size_t index;
     bool sent;
     std::string detail;
+    Failure failure = Failure::Transient;
   };
   std::vector<Result> results;
   int busy = 0;        // workers not yet ended
@@ -182,7 +184,10 @@ int Trace(CURL*, curl_infotype type, char* data, std::size_t size, void* user) {
   if (type == CURLINFO_HEADER_IN) {
     t->greeted = true;
     if (t->command == "DATA" && line.starts_with("354")) t->dataAccepted = true;
-    if (t->refusal.empty() && (line.starts_with('4') || line.starts_with('5'))) t->refusal = line;
+    if (t->refusal.empty() && (line.starts_with('4') || line.starts_with('5'))) {
+      t->refusal = line;
+      t->refused = t->command;
+    }
   } else if (type == CURLINFO_HEADER_OUT && line != "QUIT") {  // QUIT ends any dialogue
     if (line.starts_with("MAIL FROM") || line.starts_with("RCPT TO"))
       t->command = line.substr(0, line.find(':'));
@@ -300,14 +305,19 @@ std::string ReadPassword(const DeliverySettings& settings) {
   return text.substr(0, text.find_first_of("\r\n"));
 }
 
+std::pair<std::string, std::string> MailTexts(const Notification& notification, const Event& event,
+                                              const DeliverySettings& settings) {
+  if (notification.expanded) return {notification.subject.value_or(""), notification.message.value_or("")};
+  auto own = [](const std::optional<std::string>& text, const std::string& otherwise) {
+    return rules::IsOwnStoredText(text) ? *text : otherwise;
+  };
+  return {Expand(own(notification.subject, settings.defaultSubject), notification.name, event),
+          Expand(own(notification.message, settings.defaultMessage), notification.name, event)};
+}
+
 std::string ComposeMail(const Notification& notification, const std::string& recipient, const Event& event,
                         const DeliverySettings& settings) {
-  const std::string subject =
-      Expand(rules::IsOwnStoredText(notification.subject) ? *notification.subject : settings.defaultSubject,
-             notification.name, event);
-  const std::string message =
-      Expand(rules::IsOwnStoredText(notification.message) ? *notification.message : settings.defaultMessage,
-             notification.name, event);
+  const auto [subject, message] = MailTexts(notification, event, settings);
   if (HasLineBreak(subject)) Refuse("the subject holds a line break (CR or LF), which a mail header cannot carry");
   for (const std::string* address : {&recipient, &settings.mailFrom})
     if (HasLineBreak(*address) || !rules::IsValidEmailAddressText(*address))
@@ -320,7 +330,11 @@ std::string ComposeMail(const Notification& notification, const std::string& rec
   mail += "From: " + settings.mailFrom + "\r\n";
   mail += "To: " + recipient + "\r\n";
   mail += "Subject: " + HeaderText(subject, 7) + "\r\n";
-  mail += "Message-ID: <" + std::to_string(stamp) + "." + std::to_string(getpid()) + "." + std::to_string(++counter) +
+  // The outbox's id when there is one: the same on every attempt.
+  mail += "Message-ID: <" +
+          (notification.deliveryId.empty()
+               ? std::to_string(stamp) + "." + std::to_string(getpid()) + "." + std::to_string(++counter)
+               : "delivery." + notification.deliveryId) +
           "@" + domain + ">\r\n";
   // Lines as typed unless one is longer than SMTP carries.
   const std::vector<std::string> lines = SplitLines(message);
@@ -347,7 +361,7 @@ void Send(MailSender::State& state, Transfer& t) {
   t.curl = curl_easy_init();
   if (!t.curl) {
     std::lock_guard lock(state.mutex);
-    state.results.push_back({t.index, false, "not sent: the mail library could not start"});
+    state.results.push_back({t.index, false, "not sent: the mail library could not start", Failure::Transient});
     return;
   }
   CURL* curl = t.curl;
@@ -406,14 +420,21 @@ void Send(MailSender::State& state, Transfer& t) {
   curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, Progress);
   curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &state);
   const CURLcode rc = curl_easy_perform(curl);
-  MailSender::State::Result result{t.index, rc == CURLE_OK, "sent"};
-  if (rc != CURLE_OK && (state.stop || StopRequested(state.options)))
-    result.detail = state.options.cancel && state.options.cancel->load()
-                        ? "cancelled"
-                        : "not sent: the time allowed ran out after " + Seconds(Clock::now() - t.started) + " " +
-                              Where(t, state.server).waiting;
-  else if (rc != CURLE_OK)
+  MailSender::State::Result result{t.index, rc == CURLE_OK, "sent",
+                                   rc == CURLE_OK ? Failure::None : Failure::Transient};
+  const bool cancelled = state.options.cancel && state.options.cancel->load();
+  if (rc != CURLE_OK && (state.stop || StopRequested(state.options))) {
+    result.detail = cancelled ? "cancelled"
+                              : "not sent: the time allowed ran out after " + Seconds(Clock::now() - t.started) + " " +
+                                    Where(t, state.server).waiting;
+    if (cancelled) result.failure = Failure::Cancelled;
+  } else if (rc != CURLE_OK) {
     result.detail = Describe(rc, t, state.server);
+    // The server refused this recipient or this message for good; anything
+    // else (4xx, a refused login, a connection) may pass.
+    if (t.refusal.starts_with('5') && (t.refused == "RCPT TO" || t.refused == "DATA"))
+      result.failure = Failure::Permanent;
+  }
   {
     std::lock_guard lock(state.mutex);
     state.results.push_back(std::move(result));
@@ -455,7 +476,7 @@ MailSender::MailSender(const DeliverySettings& settings, const Options& options,
 }
 
 MailSender::~MailSender() {
-  Close([](std::size_t, bool, const std::string&) {}, Clock::now());
+  Close([](std::size_t, bool, const std::string&, Failure) {}, Clock::now());
   close(state_->wake);
   // The password is not left in memory longer than the sends.
   std::fill(state_->password.begin(), state_->password.end(), '\0');
@@ -486,7 +507,7 @@ void MailSender::Perform(const Finish& finish) {
     results.swap(state_->results);
     state_->unreported -= static_cast<int>(results.size());
   }
-  for (const State::Result& r : results) finish(r.index, r.sent, r.detail);
+  for (const State::Result& r : results) finish(r.index, r.sent, r.detail, r.failure);
 }
 
 void MailSender::Wait(const std::vector<int>& extra, int waitMs) {

@@ -60,7 +60,7 @@ void AddString(netsnmp_pdu* pdu, std::vector<oid> name, const std::string& value
 
 // The trap as bytes, or why it could not be made. `local` is the socket's
 // own address, the v1 trap's agent address.
-std::string Encode(const DeliverySettings& settings, const Event& event, const std::string& notification,
+std::string Encode(const DeliverySettings& settings, const Event& event, const Notification& notification,
                    const Manager& manager, const sockaddr_storage& local, std::string& error) {
   const bool v1 = manager.version == rules::kSnmpV1;
   const std::vector<oid> enterprise = ParseOid(settings.snmpEnterprise);
@@ -93,10 +93,15 @@ std::string Encode(const DeliverySettings& settings, const Event& event, const s
     snmp_pdu_add_variable(pdu, trapOidName, std::size(trapOidName), ASN_OBJECT_ID, trapOid.data(),
                           trapOid.size() * sizeof(oid));
   }
-  // The bindings: enterprise.2.1 to .2.6.
-  const std::string values[] = {notification, event.key,     event.name,
-                                event.node,   event.message, FormatTime(event.time, manager.timeFormat)};
-  for (std::size_t i = 0; i < std::size(values); ++i) {
+  // The bindings: enterprise.2.1 to .2.6, and .2.7 the delivery's id.
+  const std::string values[] = {notification.name,
+                                event.key,
+                                event.name,
+                                event.node,
+                                event.message,
+                                FormatTime(event.time, manager.timeFormat),
+                                notification.deliveryId};
+  for (std::size_t i = 0; i < std::size(values) - (notification.deliveryId.empty() ? 1 : 0); ++i) {
     std::vector<oid> name = enterprise;
     name.push_back(2);
     name.push_back(i + 1);
@@ -124,15 +129,13 @@ std::string Encode(const DeliverySettings& settings, const Event& event, const s
 
 }  // namespace
 
-TrapSender::TrapSender(const DeliverySettings& settings, const Event& event) : settings_(settings), event_(event) {
-  InitOnce();
-}
+TrapSender::TrapSender(const DeliverySettings& settings) : settings_(settings) { InitOnce(); }
 
 TrapSender::~TrapSender() {
   for (const Sent& s : sent_) close(s.fd);
 }
 
-void TrapSender::Start(std::size_t index, const std::string& notification, const Manager& manager,
+void TrapSender::Start(std::size_t index, const Notification& notification, const Event& event, const Manager& manager,
                        const Address& address, const Finish& finish) {
   sockaddr_storage to = address.socket;
   if (to.ss_family == AF_INET6)
@@ -146,23 +149,25 @@ void TrapSender::Start(std::size_t index, const std::string& notification, const
   if (fd < 0 || connect(fd, reinterpret_cast<const sockaddr*>(&to), address.length) != 0) {
     const int error = errno;
     if (fd >= 0) close(fd);
-    finish(index, false, "could not send to " + where + " (" + address.text + "): " + std::strerror(error));
+    finish(index, false, "could not send to " + where + " (" + address.text + "): " + std::strerror(error),
+           Failure::Transient);
     return;
   }
   sockaddr_storage local{};
   socklen_t localLength = sizeof local;
   getsockname(fd, reinterpret_cast<sockaddr*>(&local), &localLength);
   std::string error;
-  const std::string packet = Encode(settings_, event_, notification, manager, local, error);
+  const std::string packet = Encode(settings_, event, notification, manager, local, error);
   if (packet.empty()) {
     close(fd);
-    finish(index, false, "not sent: the trap could not be encoded: " + error);
+    finish(index, false, "not sent: the trap could not be encoded: " + error, Failure::Permanent);
     return;
   }
   if (send(fd, packet.data(), packet.size(), 0) != static_cast<ssize_t>(packet.size())) {
     const int sendError = errno;
     close(fd);
-    finish(index, false, "could not send to " + where + " (" + address.text + "): " + std::strerror(sendError));
+    finish(index, false, "could not send to " + where + " (" + address.text + "): " + std::strerror(sendError),
+           Failure::Transient);
     return;
   }
   sent_.push_back({index, fd, Clock::now(), where});
@@ -180,9 +185,10 @@ void TrapSender::Poll(const Finish& finish, bool end) {
     if (!refused && !end && now - s.at < kRefusalWait) return false;
     if (refused)
       finish(s.index, false,
-             "refused: nothing receives traps on " + s.where + " (the host answered \"port unreachable\")");
+             "refused: nothing receives traps on " + s.where + " (the host answered \"port unreachable\")",
+             Failure::Transient);
     else
-      finish(s.index, true, "sent");
+      finish(s.index, true, "sent", Failure::None);
     close(s.fd);
     return true;
   });

@@ -126,6 +126,10 @@ class Database {
   // WriteTransaction and ReadTransaction.
   virtual void BeginWrite() = 0;
   virtual void BeginRead() = 0;
+  // A write of rows that writers take one by one (the outbox's): on a server
+  // it takes neither the writers' lock nor tells the editors, so that
+  // several senders work at once; on a file it is a write transaction.
+  virtual void BeginRowWrite() { BeginWrite(); }
   virtual void Commit() = 0;
   virtual void Rollback() noexcept = 0;
   bool InTransaction() const noexcept { return inTransaction_; }
@@ -176,8 +180,12 @@ class FileReplaced : public Error {
 // One write transaction; it rolls back unless Commit ran.
 class WriteTransaction {
  public:
-  explicit WriteTransaction(Database& db) : db_(db) {
-    db_.BeginWrite();
+  enum class Scope { Writers, Rows };  // see Database::BeginRowWrite
+  explicit WriteTransaction(Database& db, Scope scope = Scope::Writers) : db_(db) {
+    if (scope == Scope::Rows)
+      db_.BeginRowWrite();
+    else
+      db_.BeginWrite();
     open_ = true;
   }
   ~WriteTransaction() {

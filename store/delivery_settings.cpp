@@ -32,6 +32,12 @@ struct Field {
   bool localFile = false;
 };
 
+// A whole number kept in a member.
+Field Number(const char* key, int DeliverySettings::*member) {
+  return {key, [key, member](DeliverySettings& s, const std::string& v) { s.*member = ParseInt(key, v); },
+          [member](const DeliverySettings& s) { return std::to_string(s.*member); }};
+}
+
 const std::vector<Field>& Fields() {
   using S = DeliverySettings;
   static const std::vector<Field> fields = {
@@ -60,6 +66,12 @@ const std::vector<Field>& Fields() {
        [](const S& s) { return std::to_string(s.connectTimeoutSeconds); }},
       {"Delivery.Timeout", [](S& s, const std::string& v) { s.timeoutSeconds = ParseInt("Delivery.Timeout", v); },
        [](const S& s) { return std::to_string(s.timeoutSeconds); }},
+      Number("Delivery.RetryInterval", &S::retryIntervalSeconds),
+      Number("Delivery.RetryMaxInterval", &S::retryMaxIntervalSeconds),
+      Number("Delivery.Attempts", &S::attempts),
+      Number("Delivery.RetryMaxAge", &S::retryMaxAgeSeconds),
+      Number("Delivery.RepeatInterval", &S::repeatIntervalSeconds),
+      Number("Delivery.KeepDays", &S::keepDays),
   };
   return fields;
 }
@@ -103,6 +115,13 @@ void CheckDeliverySettings(const DeliverySettings& s) {
   if (HasLineBreak(s.defaultSubject)) Refuse("The default subject must be one line.");
   if (s.connectTimeoutSeconds < 1 || s.connectTimeoutSeconds > 600 || s.timeoutSeconds < 1 || s.timeoutSeconds > 3600)
     Refuse("The timeouts must be from 1 to 600 seconds (connect) and 1 to 3600 seconds (in all).");
+  if (s.retryIntervalSeconds < 1 || s.retryMaxIntervalSeconds < s.retryIntervalSeconds ||
+      s.retryMaxIntervalSeconds > 86400)
+    Refuse("The retry interval must be at least 1 second and at most the longest retry interval (at most 86400).");
+  if (s.attempts < 1 || s.attempts > 1000 || s.retryMaxAgeSeconds < 1 || s.retryMaxAgeSeconds > 30 * 86400)
+    Refuse("A delivery is tried from 1 to 1000 times, for at most 30 days (2592000 seconds).");
+  if (s.repeatIntervalSeconds < 0 || s.repeatIntervalSeconds > 30 * 86400 || s.keepDays < 1 || s.keepDays > 3650)
+    Refuse("The repeat interval must be from 0 to 2592000 seconds and deliveries kept from 1 to 3650 days.");
 }
 
 DeliverySettings LoadDeliverySettings(Store& store) {

@@ -38,6 +38,20 @@ struct DeliverySettings {
   // Each send's bound in seconds: connecting, and the whole exchange.
   int connectTimeoutSeconds = 5;
   int timeoutSeconds = 15;
+
+  // The outbox's retries: the first after retryIntervalSeconds, each next
+  // one twice as late (with jitter) up to retryMaxIntervalSeconds; a
+  // delivery is failed after `attempts` tries or once retryMaxAgeSeconds
+  // passed since its event came.
+  int retryIntervalSeconds = 10;
+  int retryMaxIntervalSeconds = 600;
+  int attempts = 10;
+  int retryMaxAgeSeconds = 86400;
+  // The same notification for the same event key and node again within
+  // this many seconds is recorded as suppressed, not sent; 0: never.
+  int repeatIntervalSeconds = 0;
+  // Finished deliveries and their attempts are kept this long.
+  int keepDays = 30;
 };
 
 // The TLS modes in the order they are offered.

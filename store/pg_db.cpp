@@ -457,6 +457,12 @@ void PgDatabase::BeginWrite() {
   }
 }
 
+void PgDatabase::BeginRowWrite() {
+  Exec("BEGIN");
+  inTransaction_ = true;
+  writing_ = false;
+}
+
 void PgDatabase::BeginRead() {
   Exec("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY");
   inTransaction_ = true;

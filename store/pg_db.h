@@ -49,6 +49,7 @@ class PgDatabase final : public Database {
   // cannot race another save.
   void BeginWrite() override;
   void BeginRead() override;
+  void BeginRowWrite() override;
   // A write also tells every listening editor (NOTIFY, sent on commit).
   void Commit() override;
   void Rollback() noexcept override;

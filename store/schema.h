@@ -10,7 +10,7 @@ namespace quillmont::store {
 // The schema version this program writes: the highest row of the
 // schema_version table (and, in a SQLite file, also PRAGMA user_version,
 // which earlier releases read).
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 // Whether the program may write the file.
 enum class Access {

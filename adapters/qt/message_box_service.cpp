@@ -41,10 +41,14 @@ MessageBoxService::MessageBoxService(QWidget* parent) : parent_(parent) {}
 std::unique_ptr<QMessageBox> MessageBoxService::MakeBox(const std::string& prompt, int buttons,
                                                         const std::string& title, QWidget* parent) {
   auto box = std::make_unique<QMessageBox>(parent);
-  // Untitled, it takes its window's title: every box of one window reads the
-  // same, whichever page or check it comes from.
+  // Untitled, it takes the title of the page the keyboard is in (a host
+  // titles its pages' widgets), else its window's.
   QString shownTitle = QString::fromStdString(title);
-  if (shownTitle.isEmpty() && parent) shownTitle = parent->window()->windowTitle();
+  if (shownTitle.isEmpty() && parent) {
+    for (QWidget* w = QApplication::focusWidget(); w && !w->isWindow() && shownTitle.isEmpty(); w = w->parentWidget())
+      if (w->window() == parent->window()) shownTitle = w->windowTitle();
+    if (shownTitle.isEmpty()) shownTitle = parent->window()->windowTitle();
+  }
   if (shownTitle.isEmpty()) shownTitle = QGuiApplication::applicationDisplayName();
   box->setWindowTitle(shownTitle);
   box->setText(QString::fromStdString(prompt));

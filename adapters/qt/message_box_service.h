@@ -25,7 +25,9 @@ class MessageBoxService : public MessageService {
 
   // The box ShowMessage shows, not yet shown: for a host that decorates it,
   // and for checking the buttons and icon of a code. An empty title gives
-  // the parent window's title, else the application's name.
+  // the title of the widget holding the keyboard, or of one of its
+  // containers, in the parent's window (a host titles its pages), else the
+  // window's title, else the application's name.
   static std::unique_ptr<QMessageBox> MakeBox(const std::string& prompt, int buttons, const std::string& title,
                                               QWidget* parent = nullptr);
   // The answer code (msgbox::AnswerOk, AnswerYes, ...) of a box's button.

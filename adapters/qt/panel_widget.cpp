@@ -18,6 +18,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QShortcutEvent>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTabWidget>
 #include <QTreeView>
 #include <cmath>
@@ -145,6 +147,30 @@ bool CaptionsFit(const ui::UserControl& panel, const QFontMetrics& metrics, doub
   return true;
 }
 
+// A selector's columns share the list's whole width in twips, more than its
+// inside has beside the frame and the scroll bar: they are scaled to fit
+// it, the last one (the group) first getting the width of its texts, up to
+// half the room.
+void FitColumns(QTreeView& view, const ui::ListView& list, std::vector<int>& widths) {
+  int last = -1, total = 0;
+  for (std::size_t i = 0; i < widths.size(); ++i)
+    if (widths[i] > 0) last = static_cast<int>(i), total += widths[i];
+  int room = view.maximumViewportSize().width();
+  const int rowHeight =
+      list.ViewRowCount() > 0 ? std::max(1, static_cast<QAbstractItemView&>(view).sizeHintForRow(0)) : 1;
+  if (list.ViewRowCount() * rowHeight > view.maximumViewportSize().height() - view.header()->sizeHint().height())
+    room -= view.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &view);
+  if (last < 0 || total <= 0 || room <= 0) return;
+  auto& lastWidth = widths[static_cast<std::size_t>(last)];
+  const int texts =
+      std::max(static_cast<QAbstractItemView&>(view).sizeHintForColumn(last), view.header()->sectionSizeHint(last));
+  const int share = lastWidth * room / total;
+  const int rest = total - lastWidth;
+  lastWidth = rest > 0 ? std::max(share, std::min(texts, room / 2)) : room;
+  for (std::size_t i = 0; i < widths.size(); ++i)
+    if (static_cast<int>(i) != last && widths[i] > 0) widths[i] = widths[i] * (room - lastWidth) / rest;
+}
+
 // Runs on leaving a scope, however it is left.
 template <class F>
 struct Finally {
@@ -166,6 +192,11 @@ struct PanelWidget::Impl {
     // same leaves the view (and where the user scrolled it) alone.
     std::vector<int> selected;
     int caret = -1;
+    // A selector's list: its caption above it ("Available", "Chosen"), and
+    // whether the user sized its columns (then they stay as the user left
+    // them, else they fit the list).
+    QLabel* caption = nullptr;
+    bool userSized = false;
   };
 
   PanelWidget& self;
@@ -315,7 +346,7 @@ void PanelWidget::SetErrorHandler(ErrorHandler handler) { impl_->onError = std::
 void PanelWidget::Impl::Build(QWidget* parent, ui::Container& container) {
   for (const auto& child : container.Children()) {
     const std::size_t index = natives.size();
-    natives.push_back({child.get(), nullptr, nullptr, {}, -1});
+    natives.push_back({child.get(), nullptr, nullptr, {}, -1, nullptr, false});
     QWidget* widget = Make(parent, *child, natives[index]);
     natives[index].widget = widget;
     byControl[child.get()] = index;
@@ -386,8 +417,21 @@ QWidget* PanelWidget::Impl::Make(QWidget* parent, ui::Control& control, Native& 
       });
       return button;
     }
-    case ui::ControlKind::Frame:
-      return new QGroupBox(parent);
+    case ui::ControlKind::Frame: {
+      auto* group = new QGroupBox(parent);
+      // The title in the frame's top line, as the forms drew it, rather than
+      // loose above the frame where some styles (Fusion) put it. The style
+      // is the box's alone: its children keep the application's.
+      if (!QApplication::style()->inherits("QWindowsStyle")) {
+        static QPointer<QStyle> classic;
+        if (!classic) {
+          classic = QStyleFactory::create(QStringLiteral("Windows"));
+          if (classic) classic->setParent(qApp);
+        }
+        if (classic) group->setStyle(classic);
+      }
+      return group;
+    }
     case ui::ControlKind::ListView: {
       auto& list = static_cast<ui::ListView&>(control);
       auto* view = new QTreeView(parent);
@@ -403,8 +447,13 @@ QWidget* PanelWidget::Impl::Make(QWidget* parent, ui::Control& control, Native& 
       view->setEditTriggers(QAbstractItemView::NoEditTriggers);
       view->header()->setStretchLastSection(false);
       view->header()->setSectionsMovable(false);
+      if (auto* selector = dynamic_cast<XSelector*>(control.Parent())) {
+        native.caption =
+            new QLabel(&selector->AvailableList() == &list ? QObject::tr("Available") : QObject::tr("Chosen"), parent);
+      }
       QObject::connect(view->header(), &QHeaderView::sectionResized, &self, [this, &list](int section, int, int size) {
         if (syncing) return;
+        if (const auto it = byControl.find(&list); it != byControl.end()) natives[it->second].userSized = true;
         auto columns = list.ViewColumns();
         if (section < 0 || section >= static_cast<int>(columns.size())) return;
         columns[static_cast<std::size_t>(section)].width = PixelsToTwips(size, self.DpiX());
@@ -461,6 +510,15 @@ void PanelWidget::Impl::SyncOne(Native& n) {
   QWidget* w = n.widget;
   QRect rect = PixelRect(c, self.DpiX(), self.DpiY());
   if (c.Kind() == ui::ControlKind::ComboBox) rect = RoomForText(c, *static_cast<QComboBox*>(w), rect);
+  if (QLabel* caption = n.caption) {
+    // The caption takes its line from the top of the list's room, as the
+    // terminal editor's does.
+    const int line = std::min(caption->sizeHint().height(), rect.height() / 2);
+    caption->setGeometry(rect.left(), rect.top(), rect.width(), line);
+    caption->setVisible(c.Visible());
+    caption->setEnabled(c.IsEffectivelyEnabled());
+    rect.setTop(rect.top() + line);
+  }
   if (w->geometry() != rect) w->setGeometry(rect);
   if (w->isEnabled() != c.Enabled()) w->setEnabled(c.Enabled());
   if (w->isVisibleTo(w->parentWidget()) != c.Visible()) w->setVisible(c.Visible());
@@ -541,11 +599,21 @@ void PanelWidget::Impl::SyncList(Native& n) {
   const int before = n.model->rowCount();
   n.model->Refresh();
   const auto& columns = list.ViewColumns();
+  std::vector<int> widths;
+  for (const auto& column : columns) widths.push_back(column.visible ? TwipsToPixels(column.width, self.DpiX()) : 0);
+  // A selector's lists: as the user sized them (the selector shares its
+  // twips between both lists and resets them with its size), else fitted.
+  if (n.caption && n.userSized) {
+    for (std::size_t i = 0; i < widths.size(); ++i)
+      if (widths[i] > 0) widths[i] = view->header()->sectionSize(static_cast<int>(i));
+  } else if (n.caption) {
+    FitColumns(*view, list, widths);
+  }
   for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-    const auto& column = columns[static_cast<std::size_t>(i)];
-    view->header()->setSectionHidden(i, !column.visible);
-    const int width = TwipsToPixels(column.width, self.DpiX());
-    if (column.visible && view->header()->sectionSize(i) != width) view->header()->resizeSection(i, width);
+    view->header()->setSectionHidden(i, !columns[static_cast<std::size_t>(i)].visible);
+    const int width = widths[static_cast<std::size_t>(i)];
+    if (!view->header()->isSectionHidden(i) && view->header()->sectionSize(i) != width)
+      view->header()->resizeSection(i, width);
   }
   // PageUp and PageDown move by the rows the view shows at a time.
   if (list.ViewRowCount() > 0) {

@@ -6,12 +6,17 @@
 #include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
+#include <limits>
 #include <ostream>
+#include <sstream>
 #include <stdexcept>
 
+#include "apps/editor/delivery_log.h"
 #include "apps/editor/dialogs.h"
 #include "apps/editor/notification_list.h"
 #include "apps/editor/terminal.h"
@@ -68,6 +73,30 @@ std::int32_t ParseNumber(const std::string& text) {
   if (ec != std::errc() || end != text.data() + text.size() || value <= 0)
     throw std::invalid_argument("--export needs a notification number (a whole number from 1), not \"" + text + "\"");
   return value;
+}
+
+// --since: a UTC date or time (2026-12-07, 2026-12-07T06:00, with seconds
+// or a Z), or a time that long ago (90s, 30m, 2h, 7d).
+std::int64_t ParseSince(const std::string& text, std::int64_t now) {
+  std::int64_t amount = 0;
+  const char* last = text.data() + text.size();
+  const auto [end, ec] = std::from_chars(text.data(), last, amount);
+  if (ec == std::errc() && end + 1 == last && amount >= 0 && amount < 1000000) {
+    for (const auto& [unit, ms] : {std::pair{'s', 1000LL}, {'m', 60000LL}, {'h', 3600000LL}, {'d', 86400000LL}})
+      if (*end == unit) return now - amount * ms;
+  }
+  std::string utc = text;
+  if (!utc.empty() && utc.back() == 'Z') utc.pop_back();
+  for (const char* format : {"%Y-%m-%dT%H:%M:%S", "%Y-%m-%dT%H:%M", "%Y-%m-%d"}) {
+    std::tm t{};
+    std::istringstream in(utc);
+    in >> std::get_time(&t, format);
+    if (in && in.peek() == std::char_traits<char>::eof()) return static_cast<std::int64_t>(timegm(&t)) * 1000;
+  }
+  throw std::invalid_argument(
+      "--since needs a UTC date or time (2026-12-07, 2026-12-07T06:00Z) or a time that long "
+      "ago (90s, 30m, 2h, 7d), not \"" +
+      text + "\"");
 }
 
 int RunEditor(const session::Location& location, bool mouse, std::istream& in, std::ostream& err) {
@@ -231,6 +260,14 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   app.add_flag("--dry-run", cl.dryRun);
   app.add_flag("--force", cl.force);
   app.add_flag("--no-mouse", cl.noMouse);
+  bool deliveries = false;
+  std::string sinceText, stateText;
+  std::int32_t notification = 0;
+  app.add_flag("--deliveries", deliveries);
+  CLI::Option* notificationOption = app.add_option("--notification", notification);
+  CLI::Option* sinceOption = app.add_option("--since", sinceText);
+  CLI::Option* stateOption = app.add_option("--state", stateText);
+  app.add_flag("--json", cl.json);
   if (!parser.Parse(args)) {
     cl.mode = parser.VersionAsked() ? CommandLine::Mode::Version : CommandLine::Mode::Help;
     return cl;
@@ -240,11 +277,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                                                       {exportAll, CommandLine::Mode::ExportAll},
                                                       {exportOption->count() > 0, CommandLine::Mode::Export},
                                                       {importOption->count() > 0, CommandLine::Mode::Import},
-                                                      {copyOption->count() > 0, CommandLine::Mode::CopyTo}};
+                                                      {copyOption->count() > 0, CommandLine::Mode::CopyTo},
+                                                      {deliveries, CommandLine::Mode::Deliveries}};
   int given = 0;
   for (const auto& [set, mode] : modes)
     if (set) cl.mode = mode, ++given;
-  if (given > 1) throw std::invalid_argument("choose one of --list, --export, --export-all, --import and --copy-to");
+  if (given > 1)
+    throw std::invalid_argument("choose one of --list, --export, --export-all, --import, --copy-to and --deliveries");
   if (cl.mode == CommandLine::Mode::Export) cl.exportNumber = ParseNumber(exportText);
   if (cl.mode == CommandLine::Mode::Import && cl.importFile.empty())
     throw std::invalid_argument("--import needs a file name, or - for standard input");
@@ -252,6 +291,20 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     throw std::invalid_argument("--copy-to needs a file name or a postgresql:// URI");
   if ((cl.prune || cl.dryRun || cl.force) && cl.mode != CommandLine::Mode::Import)
     throw std::invalid_argument("--prune, --dry-run and --force go with --import");
+  const bool filtered = notificationOption->count() + sinceOption->count() + stateOption->count() > 0;
+  if ((filtered || cl.json) && cl.mode != CommandLine::Mode::Deliveries)
+    throw std::invalid_argument("--notification, --since, --state and --json go with --deliveries");
+  if (notificationOption->count() > 0 && notification <= 0)
+    throw std::invalid_argument("--notification needs a notification number (a whole number from 1)");
+  if (notificationOption->count() > 0) cl.deliveries.notification = notification;
+  if (sinceOption->count() > 0) cl.deliveries.since = ParseSince(sinceText, store::NowMs());
+  if (stateOption->count() > 0) {
+    cl.deliveries.state = store::StateFromName(stateText);
+    if (!cl.deliveries.state)
+      throw std::invalid_argument("--state is one of queued, sending, sent, failed and suppressed, not \"" + stateText +
+                                  "\"");
+  }
+  cl.deliveries.limit = std::numeric_limits<int>::max();  // all of them
   if (cl.noMouse && cl.mode != CommandLine::Mode::Edit)
     throw std::invalid_argument("--no-mouse goes with the editor itself");
   return cl;
@@ -267,6 +320,9 @@ std::string UsageText() {
          "                                    apply a document of --export-all (- reads stdin)\n"
          "       quillmont-editor [--db DB] --copy-to TARGET\n"
          "                                    copy everything into a new, empty store\n"
+         "       quillmont-editor [--db DB] --deliveries [--notification N] [--since TIME]\n"
+         "                                    [--state S] [--json]\n"
+         "                                    list the delivery log, one attempt a line\n"
          "\n"
          "DB is a file path (SQLite), or a postgresql:// URI or libpq key-value string\n"
          "(host=... dbname=...) for a database on a PostgreSQL server, e.g.\n"
@@ -297,7 +353,18 @@ std::string UsageText() {
          "\n"
          "--list and --export only read: they never create, lay out, migrate or change a\n"
          "database (not even its journal mode), and they read a read-only file or folder.\n"
-         "--export-all does the same.\n"
+         "--export-all and --deliveries do the same.\n"
+         "\n"
+         "--deliveries lists every attempt of the delivery log, newest first: time (UTC),\n"
+         "delivery, notification number and name, event key and node, attempt (0: not\n"
+         "tried yet), result (sent, retry, failed, lost, or the state of one not tried),\n"
+         "destination and outcome, separated by tabs, with control characters written\n"
+         "out as --list does; --json prints one JSON object a line instead. --notification\n"
+         "keeps one notification's, --state S the deliveries in state S (queued, sending,\n"
+         "sent, failed, suppressed), --since TIME the attempts from TIME on: a UTC date or\n"
+         "time (2026-12-07, 2026-12-07T06:00Z) or a time that long ago (90s, 30m, 2h,\n"
+         "7d). A database an older version made has no log: nothing is listed, and a\n"
+         "note on standard error says so.\n"
          "\n"
          "--import matches notifications by name: a new name is created, a stored one is\n"
          "replaced (its number kept, its revision advanced); the others stay unless\n"
@@ -368,6 +435,15 @@ int RunProgram(const std::vector<std::string>& args, std::istream& in, std::ostr
   // Read-only modes may read anybody's database, but say whose it is.
   if (!store->Untrusted().empty()) Say(err, "note: " + store->Untrusted() + " It was only read.");
   try {
+    if (cl.mode == CommandLine::Mode::Deliveries) {
+      if (!store::HasOutbox(store->Db()))
+        Say(err,
+            "note: this database has no delivery log: an older version made it, and read-only it is not "
+            "brought up to date");
+      for (const store::AttemptEntry& entry : store::ListAttempts(store->Db(), cl.deliveries))
+        out << AttemptLine(entry, cl.json) << '\n';
+      return exit_code::Ok;
+    }
     if (cl.mode == CommandLine::Mode::List) {
       for (const auto& row : store->ListNotifications()) out << row.id << '\t' << text::ForTerminal(row.name) << '\n';
       return exit_code::Ok;

@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "store/outbox.h"
+
 // The command line of quillmont-editor: the interactive editor, and the
-// --list, --export, --export-all and --import modes for scripts.
+// --list, --export, --export-all, --import and --deliveries modes for scripts.
 namespace quillmont::editor {
 
 namespace exit_code {
@@ -21,7 +23,7 @@ inline constexpr int InputRefused = 6;     // an import refused: nothing was wri
 }  // namespace exit_code
 
 struct CommandLine {
-  enum class Mode { Edit, List, Export, ExportAll, Import, CopyTo, Help, Version };
+  enum class Mode { Edit, List, Export, ExportAll, Import, CopyTo, Deliveries, Help, Version };
   Mode mode = Mode::Edit;
   std::optional<std::string> database;
   std::int32_t exportNumber = 0;
@@ -29,6 +31,9 @@ struct CommandLine {
   std::string copyTarget;  // a path or URI
   bool prune = false, dryRun = false, force = false;
   bool noMouse = false;  // the terminal keeps its own mouse (selecting text)
+  // --deliveries: which attempts, and as JSON lines.
+  store::LogFilter deliveries;
+  bool json = false;
 };
 
 // Throws std::invalid_argument with a message for the user.

@@ -60,38 +60,14 @@ char32_t Lower(char32_t c) { return c < 128 ? static_cast<char32_t>(rules::FoldA
 }  // namespace
 
 std::vector<std::string> WrapText(const std::string& text, int width) {
-  width = std::max(1, width);
+  const std::u32string chars = utf8::Decode(text);
   std::vector<std::string> lines;
-  std::string paragraph;
-  auto flush = [&](const std::string& para) {
-    const std::u32string chars = utf8::Decode(para);
-    std::u32string line;
-    std::size_t i = 0;
-    if (chars.empty()) lines.emplace_back();
-    while (i < chars.size()) {
-      // As many characters as fit in width cells (at least one).
-      std::size_t end = i;
-      for (int cells = 0; end < chars.size() && (end == i || cells + CellWidth(chars[end]) <= width); ++end)
-        cells += CellWidth(chars[end]);
-      if (end < chars.size()) {
-        std::size_t space = chars.rfind(U' ', end);
-        if (space != std::u32string::npos && space > i) end = space;
-      }
-      std::string out;
-      for (std::size_t k = i; k < end; ++k) out += utf8::Encode(chars[k]);
-      lines.push_back(out);
-      i = end;
-      while (i < chars.size() && chars[i] == U' ') ++i;
-    }
-  };
-  for (std::size_t i = 0; i <= text.size(); ++i) {
-    if (i == text.size() || text[i] == '\n') {
-      if (!paragraph.empty() && paragraph.back() == '\r') paragraph.pop_back();
-      flush(paragraph);
-      paragraph.clear();
-    } else {
-      paragraph += text[i];
-    }
+  for (const TextLine& line : DisplayLines(chars, std::max(1, width))) {
+    std::size_t length = line.length;
+    while (length > 0 && (chars[line.start + length - 1] == U' ' || chars[line.start + length - 1] == U'\t')) --length;
+    std::string out;
+    for (std::size_t k = line.start; k < line.start + length; ++k) out += utf8::Encode(chars[k]);
+    lines.push_back(std::move(out));
   }
   return lines;
 }
@@ -242,6 +218,11 @@ std::optional<std::string> AskText(Screen& screen, const std::string& title, con
 
 int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const std::vector<bool>& enabled, int current,
                    int row, int col, int minWidth) {
+  return ChooseFromList(screen, items, enabled, current, [=] { return Rect{row - 1, col, 1, minWidth}; });
+}
+
+int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const std::vector<bool>& enabled, int current,
+                   const std::function<Rect()>& field) {
   if (items.empty()) return -1;
   const int count = static_cast<int>(items.size());
   auto usable = [&](int i) {
@@ -252,13 +233,14 @@ int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const 
   int top = 0;
   Rect box;
   auto layer = [&](Canvas& canvas) {
-    int width = minWidth;
+    const Rect at = field();
+    int width = at.width;
     for (const auto& item : items) width = std::max(width, Chars(item) + 2);
     width = std::min(width + 2, canvas.Width());
     int height = std::min(count + 2, std::max(3, canvas.Height()));
-    int r = row;
-    if (r + height > canvas.Height()) r = std::max(0, std::max(row - height - 1, canvas.Height() - height));
-    const int c = std::clamp(col, 0, std::max(0, canvas.Width() - width));
+    int r = at.Bottom();
+    if (r + height > canvas.Height()) r = at.row >= height ? at.row - height : std::max(0, canvas.Height() - height);
+    const int c = std::clamp(at.col, 0, std::max(0, canvas.Width() - width));
     box = {r, c, height, width};
     const int visible = height - 2;
     if (focus < top) top = focus;
@@ -329,7 +311,7 @@ void ShowError(Screen& screen, const std::exception& error, const std::string& t
 
 int TerminalMessageService::ShowMessage(const std::string& prompt, int buttons, const std::string& title,
                                         const std::string&, int) {
-  return ShowMessageBox(screen_, prompt, buttons, title);
+  return ShowMessageBox(screen_, prompt, buttons, title.empty() && untitled_ ? untitled_() : title);
 }
 
 }  // namespace quillmont::editor

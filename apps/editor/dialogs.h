@@ -1,6 +1,7 @@
 #pragma once
 
 #include <exception>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +32,14 @@ int AskChoice(Screen& screen, const std::string& prompt, const std::vector<std::
 std::optional<std::string> AskText(Screen& screen, const std::string& title, const std::string& prompt,
                                    const std::string& initial, std::size_t maxLength);
 
-// A drop-down list or pop-up menu at (row, col): returns the index chosen,
-// or -1 when dismissed. Entries that are not enabled cannot be chosen.
+// A drop-down list or pop-up menu below the cells of its field (above them
+// when it does not fit below), at least as wide: returns the index chosen, or
+// -1 when dismissed. Entries that are not enabled cannot be chosen. The
+// field is asked where it is on every frame, so the list follows it when
+// the terminal is resized.
+int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const std::vector<bool>& enabled, int current,
+                   const std::function<Rect()>& field);
+// The same below the cell (row - 1, col).
 int ChooseFromList(Screen& screen, const std::vector<std::string>& items, const std::vector<bool>& enabled, int current,
                    int row, int col, int minWidth = 0);
 
@@ -49,9 +56,12 @@ class TerminalMessageService final : public MessageService {
   explicit TerminalMessageService(Screen& screen) : screen_(screen) {}
   int ShowMessage(const std::string& prompt, int buttons, const std::string& title, const std::string& helpFile,
                   int helpContext) override;
+  // The title of the boxes a caller leaves untitled (the open page's).
+  void SetUntitled(std::function<std::string()> title) { untitled_ = std::move(title); }
 
  private:
   Screen& screen_;
+  std::function<std::string()> untitled_;
 };
 
 // What the shared editing logic asks, answered by the dialogs above.
@@ -73,8 +83,8 @@ class TerminalFrontEnd final : public session::FrontEnd {
   Screen& screen_;
 };
 
-// Words of text wrapped to lines of at most width characters (longer words
-// are cut); line breaks in the text are kept.
+// Text wrapped at word boundaries into lines of at most width cells, without
+// the blanks a line ends in (a longer word is broken); line breaks are kept.
 std::vector<std::string> WrapText(const std::string& text, int width);
 
 }  // namespace quillmont::editor

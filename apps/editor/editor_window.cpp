@@ -6,6 +6,7 @@
 #include "apps/editor/dialogs.h"
 #include "apps/editor/send_test.h"
 #include "quillmont/framework/components.h"
+#include "quillmont/framework/runtime.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
 #include "quillmont/rules/fields.h"
@@ -33,6 +34,18 @@ bool EditorWindow::Open() {
 }
 
 void EditorWindow::Run() {
+  // The boxes a page leaves untitled are titled by it, as long as it shows.
+  struct Untitled {
+    std::shared_ptr<TerminalMessageService> messages;
+    ~Untitled() {
+      if (messages) messages->SetUntitled(nullptr);
+    }
+  } untitled{std::dynamic_pointer_cast<TerminalMessageService>(GetMessageService())};
+  if (untitled.messages)
+    untitled.messages->SetUntitled([this] {
+      const auto& pages = session_.Pages();
+      return session_.Active() < pages.size() ? pages[session_.Active()]->descriptor.messageTitle : std::string();
+    });
   LayerScope layer(
       screen_, [this](Canvas& canvas) { Draw(canvas); }, kMinSize);
   while (!closed_) HandleEvent(screen_.Next());
@@ -306,10 +319,11 @@ void EditorWindow::DropDown(ui::ComboBox& combo) {
   if (combo.ListCount() == 0) return;
   std::vector<std::string> items;
   for (int i = 0; i < combo.ListCount(); ++i) items.push_back(combo.List(i));
-  const Rect* at = View().layout.CellsOf(&combo);
-  const int row = at ? at->row + 1 : 3;
-  const int col = at ? at->col : 2;
-  const int chosen = ChooseFromList(screen_, items, {}, std::max(0, combo.ListIndex()), row, col, at ? at->width : 0);
+  // Where the field is now: the list follows it through a resize.
+  const int chosen = ChooseFromList(screen_, items, {}, std::max(0, combo.ListIndex()), [this, &combo] {
+    const Rect* at = View().layout.CellsOf(&combo);
+    return at ? *at : Rect{2, 2, 1, 0};
+  });
   if (chosen >= 0) ui::Driver(ActivePanel()).ChooseIndex(combo, chosen);
 }
 
@@ -324,15 +338,16 @@ void EditorWindow::ShowPopupIfOpen() {
     captions.push_back(item->Caption());
     enabled.push_back(item->Enabled());
   }
-  int row = 3, col = 4;
-  if (ui::Control* focused = panel.ActiveControl())
-    if (const Rect* at = View().layout.CellsOf(focused)) {
-      row = at->row + 1;
-      col = at->col + 2;
-      if (auto* list = dynamic_cast<ui::ListView*>(focused); list && list->CaretRow() >= list->TopRow())
-        row = std::min(at->Bottom() - 1, at->row + 2 + list->CaretRow() - list->TopRow());
-    }
-  const int chosen = ChooseFromList(screen_, captions, enabled, 0, row, col);
+  // Below the list's caret row (or the control), wherever that is now.
+  ui::Control* focused = panel.ActiveControl();
+  const int chosen = ChooseFromList(screen_, captions, enabled, 0, [this, focused] {
+    const Rect* at = focused ? View().layout.CellsOf(focused) : nullptr;
+    if (!at) return Rect{2, 4, 1, 0};
+    Rect row{at->row, at->col + 2, 1, 0};
+    if (auto* list = dynamic_cast<ui::ListView*>(focused); list && list->CaretRow() >= list->TopRow())
+      row.row = std::min(at->Bottom() - 2, at->row + 1 + list->CaretRow() - list->TopRow());
+    return row;
+  });
   ui::Driver driver(panel);
   if (chosen < 0)
     driver.DismissMenu();

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "apps/editor/cell_width.h"
+#include "apps/editor/delivery_log.h"
 #include "apps/editor/dialogs.h"
 #include "apps/editor/editor_window.h"
 #include "apps/editor/send_test.h"
@@ -23,13 +24,24 @@ NotificationListScreen::NotificationListScreen(Screen& screen, std::shared_ptr<s
       index_(frontEnd_, store_),
       rows_(index_.Rows()) {
   store_->SetWaitHandler([this] { return KeepWaiting(screen_); });
+  LoadLastDeliveries();
 }
 
 NotificationListScreen::~NotificationListScreen() { store_->SetWaitHandler(nullptr); }
 
 void NotificationListScreen::Reload(std::int32_t keepId) {
   index_.Reload();
+  LoadLastDeliveries();
   Keep(keepId);
+}
+
+void NotificationListScreen::LoadLastDeliveries() {
+  lastLoaded_ = std::chrono::steady_clock::now();
+  try {
+    last_ = store::LastDeliveries(store_->Db());
+  } catch (const std::exception&) {
+    last_.clear();
+  }
 }
 
 void NotificationListScreen::Keep(std::int32_t keepId) {
@@ -52,7 +64,13 @@ void NotificationListScreen::Move(int to) {
 
 void NotificationListScreen::CatchUp() {
   const std::int32_t keep = rows_.empty() ? 0 : rows_[static_cast<std::size_t>(selected_)].id;
-  if (index_.CatchUp()) Keep(keep);
+  if (index_.CatchUp()) {
+    LoadLastDeliveries();
+    Keep(keep);
+  } else if (std::chrono::steady_clock::now() - lastLoaded_ >= std::chrono::seconds(5)) {
+    // A server's outbox writes do not tell the editors.
+    LoadLastDeliveries();
+  }
 }
 
 void NotificationListScreen::HandleEvent(const InputEvent& e) {
@@ -86,7 +104,7 @@ void NotificationListScreen::HandleEvent(const InputEvent& e) {
             break;
           case U'd':
           case U'D':
-            DeleteSelected();
+            ShowDeliveries();
             break;
           case U'r':
           case U'R':
@@ -153,6 +171,12 @@ void NotificationListScreen::RenameSelected() {
   if (index_.Rename(row)) Keep(row.id);
 }
 
+void NotificationListScreen::ShowDeliveries() {
+  if (rows_.empty()) return;
+  const auto& row = rows_[static_cast<std::size_t>(selected_)];
+  ShowDeliveryLog(screen_, *store_, row.id, row.name);
+}
+
 void NotificationListScreen::DeleteSelected() {
   if (rows_.empty()) return;
   if (index_.Delete(rows_[static_cast<std::size_t>(selected_)])) Keep(0);
@@ -173,6 +197,7 @@ const std::vector<KeyHint>& NotificationListScreen::Keys() {
       {"F2", "rename"},
       {"S", "delivery settings"},
       {"Q", "quit"},
+      {"D", "deliveries"},
       {"Up/Down", "choose"},
       {"PgUp/PgDn, Home/End", "move by pages, to the ends", false},
       {"O", "open", false},
@@ -188,13 +213,15 @@ void NotificationListScreen::Draw(Canvas& canvas) {
   canvas.Text(0, 0,
               FitCells(" Quillmont notifications - " + location_ + (store_->ReadOnly() ? "  [read-only]" : ""), width),
               attr::Reverse | attr::Bold, width);
-  // The name takes what the number and the counts leave.
-  const int nameWidth = std::max(20, width - 8 - 30);
+  // The name takes what the number, the counts and the last delivery leave.
+  constexpr int kLastWidth = 20;
+  const int nameWidth = std::max(20, width - 8 - 27 - kLastWidth);
   char counts[64];
-  std::snprintf(counts, sizeof counts, " %9s %11s %7s", "Managers", "Recipients", "Events");
+  std::snprintf(counts, sizeof counts, " %8s %10s %6s  %-18s", "Managers", "Recipients", "Events", "Last delivery");
   canvas.Fill({2, 0, 1, width}, U' ', attr::Bold | attr::Underline);
   canvas.Text(2, 0, "   No.  Name", attr::Bold | attr::Underline, width);
   canvas.Text(2, 8 + nameWidth, counts, attr::Bold | attr::Underline, std::max(0, width - 8 - nameWidth));
+  const std::int64_t now = store::NowMs();
   firstRow_ = 3;
   visibleRows_ = std::max(1, canvas.Height() - firstRow_ - 1);
   // The chosen row stays in view, and rows above it fill the space after
@@ -211,8 +238,10 @@ void NotificationListScreen::Draw(Canvas& canvas) {
     std::snprintf(number, sizeof number, " %5d  ", static_cast<int>(r.id));
     canvas.Text(firstRow_ + i, 0, number, a, width);
     canvas.Text(firstRow_ + i, 8, FitCells(r.name, nameWidth - 1), a, std::max(0, std::min(nameWidth - 1, width - 8)));
-    std::snprintf(counts, sizeof counts, " %9d %11d %7d", r.managers, r.recipients, r.eventTypes);
-    canvas.Text(firstRow_ + i, 8 + nameWidth, counts, a, std::max(0, width - 8 - nameWidth));
+    std::snprintf(counts, sizeof counts, " %8d %10d %6d  ", r.managers, r.recipients, r.eventTypes);
+    const auto last = last_.find(r.id);
+    const std::string shown = counts + (last == last_.end() ? std::string() : LastDeliveryText(last->second, now));
+    canvas.Text(firstRow_ + i, 8 + nameWidth, shown, a, std::max(0, width - 8 - nameWidth));
   }
   if (canvas.Height() - 1 > firstRow_) DrawStatusLine(canvas, canvas.Height() - 1, std::string(), Keys());
 }

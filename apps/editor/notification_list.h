@@ -1,6 +1,9 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -11,6 +14,7 @@
 #include "apps/session/notification_session.h"
 #include "apps/session/pages.h"
 #include "store/definition_store.h"
+#include "store/outbox.h"
 
 namespace quillmont::editor {
 
@@ -39,6 +43,10 @@ class NotificationListScreen {
   void RenameSelected();
   // Reloads the rows when another program committed since the last look.
   void CatchUp();
+  // Each notification's last delivery, read again; none when the log cannot
+  // be read (the list stays usable without it).
+  void LoadLastDeliveries();
+  void ShowDeliveries();
   void Edit(std::shared_ptr<store::StoredDefinition> definition);
   void Move(int to);
   static const std::vector<KeyHint>& Keys();
@@ -52,6 +60,8 @@ class NotificationListScreen {
   TerminalFrontEnd frontEnd_;
   session::NotificationIndex index_;
   const std::vector<store::NotificationSummary>& rows_;
+  std::map<std::int32_t, store::Delivery> last_;
+  std::chrono::steady_clock::time_point lastLoaded_;
   int selected_ = 0;
   int top_ = 0;
   int visibleRows_ = 1;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string_view>
 
 #include "apps/editor/cell_width.h"
 #include "quillmont/framework/components.h"
@@ -82,30 +83,71 @@ ColumnSpans SpansFor(const ui::ListView& list, const Rect& r) {
   return s;
 }
 
+bool IsSpace(char32_t ch) { return ch == U' ' || ch == U'\t' || ch == U'\u3000'; }
+
+// Wide characters other than Hangul (which keeps its words whole, as the
+// Latin scripts do): lines may break before and after each of them.
+bool IsIdeograph(char32_t ch) {
+  const bool hangul = (ch >= 0x1100 && ch <= 0x11FF) || (ch >= 0x3130 && ch <= 0x318F) ||
+                      (ch >= 0xA960 && ch <= 0xA97F) || (ch >= 0xAC00 && ch <= 0xD7FF);
+  return !hangul && CellWidth(ch) == 2;
+}
+
+// Punctuation that stays with the character before it, or after it.
+bool Closes(char32_t ch) {
+  return std::u32string_view(U".,;:!?)]}\u3001\u3002\u3009\u300B\u300D\u300F\u3011\uFF09\uFF0C\uFF0E\uFF01\uFF1F")
+             .find(ch) != std::u32string_view::npos;
+}
+bool Opens(char32_t ch) {
+  return std::u32string_view(U"([{\u3008\u300A\u300C\u300E\u3010\uFF08").find(ch) != std::u32string_view::npos;
+}
+
+// Whether a line may start at text[i] (i > 0): after blanks, and before or
+// after an ideograph; never inside a character's marks or a joined emoji.
+bool MayBreakBefore(const std::u32string& text, std::size_t i) {
+  const char32_t before = text[i - 1], at = text[i];
+  if (IsSpace(at) || CellWidth(at) == 0 || before == U'\u200D' || Closes(at) || Opens(before)) return false;
+  return IsSpace(before) || IsIdeograph(before) || IsIdeograph(at);
+}
+
 }  // namespace
 
 std::vector<TextLine> DisplayLines(const std::u32string& text, int width) {
   std::vector<TextLine> lines;
   width = std::max(2, width);
-  std::size_t start = 0;
-  int cells = 0;
+  std::size_t start = 0, lastBreak = 0;
+  int cells = 0, cellsBeforeBreak = 0;
   for (std::size_t i = 0; i <= text.size(); ++i) {
     const bool end = i == text.size();
     const bool brk = !end && (text[i] == U'\n' || text[i] == U'\r');
-    if (!end && !brk) {
-      const int w = CellWidth(text[i]);
-      if (cells + w > width) {
+    if (end || brk) {
+      lines.push_back({start, i - start});
+      if (brk && text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
+      start = lastBreak = i + 1;
+      cells = 0;
+      continue;
+    }
+    if (i > start && MayBreakBefore(text, i)) {
+      lastBreak = i;
+      cellsBeforeBreak = cells;
+    }
+    const int w = CellWidth(text[i]);
+    // Blanks at a line's end hang past its edge rather than start the next.
+    if (!IsSpace(text[i]) && cells + w > width && i > start) {
+      if (lastBreak > start) {
+        // The word moves to the next line whole.
+        lines.push_back({start, lastBreak - start});
+        start = lastBreak;
+        cells -= cellsBeforeBreak;
+      }
+      if (cells + w > width && i > start) {
+        // A word longer than the line is broken where it reaches the edge.
         lines.push_back({start, i - start});
         start = i;
         cells = 0;
       }
-      cells += w;
-      continue;
     }
-    lines.push_back({start, i - start});
-    if (brk && text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') ++i;
-    start = i + 1;
-    cells = 0;
+    cells += w;
   }
   return lines;
 }

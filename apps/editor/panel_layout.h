@@ -37,7 +37,9 @@ struct ColumnSpans {
 };
 
 // A text as display lines: [start, start + length) character ranges, broken
-// at line breaks and wrapped where the next character would pass width cells.
+// at line breaks and wrapped at word boundaries (blanks, and around
+// ideographs) so that no line passes width cells but for the blanks it ends
+// in; a word longer than a line is broken at the edge.
 struct TextLine {
   std::size_t start, length;
 };

@@ -56,9 +56,10 @@ void DrawTextBox(Canvas& canvas, const PanelLayout& layout, const ui::TextBox& b
   // A scroll mark when there is more than fits.
   if (first > 0) canvas.Put(r.row, r.Right() - 1, U'\u2191', a);
   if (first + visible < lines.size()) canvas.Put(r.Bottom() - 1, r.Right() - 1, U'\u2193', a);
+  // In the blanks a line ends in, the caret stays at the box's edge.
   if (focused)
     canvas.SetCursor(r.row + static_cast<int>(caretLine - first),
-                     r.col + CellsBetween(text, lines[caretLine].start, caret));
+                     r.col + std::min(r.width - 1, CellsBetween(text, lines[caretLine].start, caret)));
 }
 
 void DrawList(Canvas& canvas, const PanelLayout& layout, const ColumnController& columns, const ui::ListView& list,

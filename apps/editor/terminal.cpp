@@ -30,24 +30,30 @@ namespace {
 namespace keys = ui::keys;
 namespace shift = ui::shift;
 
-// xterm-style modifier digits in ncurses' extended key names ("kUP5").
+// The keys ncurses reports by code: the code, the code with Shift where it
+// has one, and the base of its extended names for other modifiers ("kUP5").
+struct CursesKey {
+  int code, shifted;
+  const char* name;
+  int key;
+};
+const CursesKey kCursesKeys[] = {
+    {KEY_UP, KEY_SR, "UP", keys::Up},         {KEY_DOWN, KEY_SF, "DN", keys::Down},
+    {KEY_LEFT, KEY_SLEFT, "LFT", keys::Left}, {KEY_RIGHT, KEY_SRIGHT, "RIT", keys::Right},
+    {KEY_HOME, KEY_SHOME, "HOM", keys::Home}, {KEY_END, KEY_SEND, "END", keys::End},
+    {KEY_PPAGE, 0, "PRV", keys::PageUp},      {KEY_NPAGE, 0, "NXT", keys::PageDown},
+    {KEY_DC, 0, "DC", keys::Delete},          {KEY_IC, 0, "IC", keys::Insert},
+};
+
+// xterm-style modifier digits 2 to 7 in the extended names.
 int ModifiersOf(char digit) {
-  switch (digit) {
-    case '2':
-      return shift::Shift;
-    case '3':
-      return shift::Alt;
-    case '4':
-      return shift::Shift | shift::Alt;
-    case '5':
-      return shift::Ctrl;
-    case '6':
-      return shift::Ctrl | shift::Shift;
-    case '7':
-      return shift::Ctrl | shift::Alt;
-    default:
-      return 0;
-  }
+  static const int kModifiers[] = {shift::Shift,
+                                   shift::Alt,
+                                   shift::Shift | shift::Alt,
+                                   shift::Ctrl,
+                                   shift::Ctrl | shift::Shift,
+                                   shift::Ctrl | shift::Alt};
+  return digit >= '2' && digit <= '7' ? kModifiers[digit - '2'] : 0;
 }
 
 InputEvent ExtendedKey(int key) {
@@ -57,65 +63,17 @@ InputEvent ExtendedKey(int key) {
   if (n.size() < 3 || n[0] != 'k') return {};
   const int mods = ModifiersOf(n.back());
   const std::string base = n.substr(1, n.size() - 2);
-  int code = 0;
-  if (base == "UP")
-    code = keys::Up;
-  else if (base == "DN")
-    code = keys::Down;
-  else if (base == "LFT")
-    code = keys::Left;
-  else if (base == "RIT")
-    code = keys::Right;
-  else if (base == "HOM")
-    code = keys::Home;
-  else if (base == "END")
-    code = keys::End;
-  else if (base == "PRV")
-    code = keys::PageUp;
-  else if (base == "NXT")
-    code = keys::PageDown;
-  else if (base == "DC")
-    code = keys::Delete;
-  else if (base == "IC")
-    code = keys::Insert;
-  if (code == 0 || mods == 0) return {};
-  return InputEvent::MakeKey(code, mods);
+  for (const CursesKey& k : kCursesKeys)
+    if (mods != 0 && base == k.name) return InputEvent::MakeKey(k.key, mods);
+  return {};
 }
 
 InputEvent FromKeyCode(int key) {
+  for (const CursesKey& k : kCursesKeys) {
+    if (key == k.code) return InputEvent::MakeKey(k.key);
+    if (key == k.shifted && k.shifted != 0) return InputEvent::MakeKey(k.key, shift::Shift);
+  }
   switch (key) {
-    case KEY_UP:
-      return InputEvent::MakeKey(keys::Up);
-    case KEY_DOWN:
-      return InputEvent::MakeKey(keys::Down);
-    case KEY_LEFT:
-      return InputEvent::MakeKey(keys::Left);
-    case KEY_RIGHT:
-      return InputEvent::MakeKey(keys::Right);
-    case KEY_SR:
-      return InputEvent::MakeKey(keys::Up, shift::Shift);
-    case KEY_SF:
-      return InputEvent::MakeKey(keys::Down, shift::Shift);
-    case KEY_SLEFT:
-      return InputEvent::MakeKey(keys::Left, shift::Shift);
-    case KEY_SRIGHT:
-      return InputEvent::MakeKey(keys::Right, shift::Shift);
-    case KEY_HOME:
-      return InputEvent::MakeKey(keys::Home);
-    case KEY_END:
-      return InputEvent::MakeKey(keys::End);
-    case KEY_SHOME:
-      return InputEvent::MakeKey(keys::Home, shift::Shift);
-    case KEY_SEND:
-      return InputEvent::MakeKey(keys::End, shift::Shift);
-    case KEY_PPAGE:
-      return InputEvent::MakeKey(keys::PageUp);
-    case KEY_NPAGE:
-      return InputEvent::MakeKey(keys::PageDown);
-    case KEY_DC:
-      return InputEvent::MakeKey(keys::Delete);
-    case KEY_IC:
-      return InputEvent::MakeKey(keys::Insert);
     case KEY_BACKSPACE:
       return InputEvent::MakeKey(keys::Back);
     case KEY_ENTER:
@@ -342,6 +300,16 @@ InputEvent CursesTerminal::Read() {
       const int rc2 = get_wch(&next);
       timeout(-1);
       if (rc2 == ERR) return InputEvent::MakeKey(ui::keys::Escape);
+      // Esc before a key of the description is Alt with that key; a resize
+      // that came in between is Esc, then the resize (never both lost).
+      if (rc2 == KEY_CODE_YES && next == KEY_RESIZE) {
+        ungetch(KEY_RESIZE);
+        return InputEvent::MakeKey(ui::keys::Escape);
+      }
+      if (InputEvent e = FromKeyCode(static_cast<int>(next)); rc2 == KEY_CODE_YES && e.kind == InputEvent::Kind::Key) {
+        e.shift |= shift::Alt;
+        return e;
+      }
       if (rc2 == OK && next == '[') {
         // A key the terminal description does not name is ignored, never
         // typed as its letters.
@@ -375,9 +343,11 @@ void CursesTerminal::Present(const Canvas& canvas) {
   for (int y = 0; y < rows; ++y) {
     for (int x = 0; x < cols; ++x) {
       const Cell& c = canvas.At(y, x);
-      // The bottom-right cell would scroll the screen on some terminals; the
-      // right half of a wide character came with its left half.
-      if (c.ch == kWideTail || (y == LINES - 1 && x + CellWidth(c.ch) >= COLS)) continue;
+      // The right half of a wide character came with its left half. The
+      // bottom-right cell is drawn too (a box's corner): curses writes it
+      // without scrolling the screen, though it reports that the cursor
+      // could not move on from there.
+      if (c.ch == kWideTail) continue;
       wchar_t text[4] = {static_cast<wchar_t>(c.ch), static_cast<wchar_t>(c.marks[0]), static_cast<wchar_t>(c.marks[1]),
                          0};
       cchar_t cell;

@@ -1,7 +1,9 @@
 // quillmont-notify: delivers a notification for an event to the SNMP managers
 // and e-mail recipients of every stored notification that includes the
 // event type. Meant to be called from another program's event handler: it
-// needs no terminal, only reads the database, and ends within --timeout.
+// needs no terminal and ends within --timeout. It records the deliveries in
+// the database's outbox before it sends, so that what fails for a reason
+// that may pass is retried by quillmont-dispatch.
 #include <unistd.h>
 
 #include <atomic>
@@ -16,32 +18,40 @@
 #include "apps/session/command_line.h"
 #include "apps/session/startup.h"
 #include "delivery/delivery.h"
+#include "delivery/outbox_sender.h"
 #include "quillmont/platform/terminal_text.h"
 #include "store/definition_store.h"
 #include "store/delivery_settings.h"
+#include "store/outbox.h"
 #include "store/pg_db.h"
 
 namespace {
 
 namespace exit_code {
 constexpr int Ok = 0;              // every send succeeded (or --dry-run listed them)
-constexpr int SendFailed = 1;      // at least one destination was not reached
+constexpr int SendFailed = 1;      // at least one destination is queued for a retry (--no-queue: was not reached)
 constexpr int Usage = 2;           // bad arguments
 constexpr int UnknownEvent = 3;    // the event type is not in the catalogue
-constexpr int DatabaseFailed = 4;  // the database or its settings could not be read
+constexpr int DatabaseFailed = 4;  // the database or its settings could not be read or written: nothing recorded
+constexpr int FailedForGood = 5;   // at least one destination failed for a reason that will not pass
 }  // namespace exit_code
 
 constexpr const char* kExitCodes =
     "Exit codes:\n"
     "  0  every destination was sent to (or, with --dry-run, listed); also when no\n"
-    "     notification includes the event\n"
-    "  1  at least one destination failed (each failure has its line)\n"
+    "     notification includes the event, or a repeat was suppressed\n"
+    "  1  at least one destination was not reached and is queued for a retry by\n"
+    "     quillmont-dispatch (with --no-queue: at least one failed)\n"
     "  2  bad arguments\n"
     "  3  the event type is not in the database's catalogue\n"
-    "  4  the database (or its delivery settings) could not be read\n";
+    "  4  the database (or its delivery settings) could not be read or written:\n"
+    "     nothing was recorded and nothing sent\n"
+    "  5  at least one destination failed for good (a recipient the server rejects,\n"
+    "     a header with a line break); it is not retried\n";
 
-// Set once the database has been read.
-std::atomic<bool> delivering{false};
+// How far the run got, for the backstop of the deadline.
+enum Stage { Reading, Recording, Delivering };
+std::atomic<int> stage{Reading};
 
 std::string HostName() {
   char name[256] = {};
@@ -51,6 +61,68 @@ std::string HostName() {
 // Text from the database or the arguments goes out escaped.
 std::string Escaped(const std::string& text) { return quillmont::text::ForTerminal(text); }
 
+// Records the deliveries (durably, leased to this run until past its
+// deadline, so that no dispatcher takes them meanwhile), tries them once
+// within the deadline, and records each outcome: sent, queued for a retry,
+// or failed for good. A run that dies before it records the outcomes
+// leaves its leases to run out; a dispatcher then sends them.
+int RecordAndSend(quillmont::store::Store& db, const quillmont::delivery::Event& event,
+                  const std::vector<quillmont::store::NewDelivery>& toRecord,
+                  const quillmont::store::DeliverySettings& settings, std::chrono::steady_clock::time_point deadline,
+                  int timeout) {
+  using namespace quillmont;
+  using What = store::AttemptResult::What;
+  const std::string me = delivery::SenderName("notify");
+  std::vector<store::Delivery> recorded;
+  stage = Recording;
+  try {
+    const store::OutboxEvent outboxEvent{
+        event.key, event.name, event.node, event.message,
+        std::chrono::duration_cast<std::chrono::milliseconds>(event.time.time_since_epoch()).count()};
+    recorded = store::RecordEvent(db.Db(), outboxEvent, toRecord, std::int64_t{settings.repeatIntervalSeconds} * 1000,
+                                  me, store::NowMs() + (timeout + 2) * 1000LL);
+  } catch (const std::exception& e) {
+    std::cerr << "quillmont-notify: " << Escaped(e.what()) << " Nothing was recorded or sent.\n";
+    return exit_code::DatabaseFailed;
+  }
+  stage = Delivering;
+  std::vector<store::Delivery> leased;
+  for (const store::Delivery& d : recorded) {
+    if (d.state == store::DeliveryState::Sending)
+      leased.push_back(d);
+    else
+      std::cout << "suppressed: \"" << Escaped(d.notification)
+                << "\": " << Escaped(delivery::Destinations(delivery::ItemOf(d).notification).front()) << ": "
+                << Escaped(d.outcome) << "\n";
+  }
+  // The lines in the order of the destinations, whenever each ends.
+  std::vector<std::string> lines(leased.size());
+  std::vector<store::AttemptResult> results;
+  bool queued = false, failed = false;
+  delivery::Options options;
+  options.deadline = deadline;
+  std::size_t next = 0;
+  delivery::Attempt(leased, settings, options,
+                    [&](const store::Delivery& d, const delivery::Outcome& o, const store::AttemptResult& r) {
+                      // (Nothing cancels these sends: a run that ran out of
+                      // time made an attempt like any other.)
+                      queued = queued || r.what == What::Retry;
+                      failed = failed || r.what == What::Failed;
+                      results.push_back(r);
+                      lines[o.index] = delivery::AttemptLine(d, o, r, false);
+                      for (; next < lines.size() && !lines[next].empty(); ++next) std::cout << lines[next] << "\n";
+                    });
+  std::cout.flush();
+  try {
+    store::RecordAttempts(db.Db(), me, results);
+  } catch (const std::exception& e) {
+    std::cerr << "quillmont-notify: the outcomes could not be recorded (" << Escaped(e.what())
+              << "); quillmont-dispatch tries these deliveries again once this run's leases run out.\n";
+    return exit_code::SendFailed;
+  }
+  return failed ? exit_code::FailedForGood : queued ? exit_code::SendFailed : exit_code::Ok;
+}
+
 int Run(int argc, char** argv) {
   quillmont::session::CommandLineParser parser(
       "quillmont-notify",
@@ -58,13 +130,15 @@ int Run(int argc, char** argv) {
       "notification that includes the event type.");
   CLI::App& app = parser.App();
   std::string eventKey, node = HostName(), message;
-  bool dryRun = false;
+  bool dryRun = false, noQueue = false;
   int timeout = 60;
   app.add_option("--event", eventKey, "event type key (as in the database's catalogue)")->required();
   app.add_option("--node", node, "the node the event is about (default: this host's name)");
   app.add_option("--message", message, "text of the event");
   parser.AddDatabase("the database: a file or a postgresql:// URI (default: $QUILLMONT_DB, else the editor's)");
   app.add_flag("--dry-run", dryRun, "list the destinations, send nothing");
+  app.add_flag("--no-queue", noQueue,
+               "try each destination once and record nothing (the database is only read; no retries)");
   app.add_option("--timeout", timeout, "seconds the whole run may take (default 60)")->check(CLI::Range(1, 3600));
   app.footer(kExitCodes);
   try {
@@ -83,22 +157,28 @@ int Run(int argc, char** argv) {
   // connection and then nothing holds no bound of its own.
   std::thread([deadline] {
     std::this_thread::sleep_until(deadline + std::chrono::milliseconds(500));
-    const bool reading = !delivering.load();
-    const char* why = reading ? "quillmont-notify: the database did not answer in the time allowed\n"
-                              : "quillmont-notify: the time allowed ran out\n";
+    const int at = stage.load();
+    const char* why = at == Reading     ? "quillmont-notify: the database did not answer in the time allowed\n"
+                      : at == Recording ? "quillmont-notify: the database did not answer in the time allowed; the "
+                                          "event may not have been recorded\n"
+                                        : "quillmont-notify: the time allowed ran out\n";
     [[maybe_unused]] const auto written = write(STDERR_FILENO, why, std::strlen(why));
-    _exit(reading ? exit_code::DatabaseFailed : exit_code::SendFailed);
+    _exit(at == Delivering ? exit_code::SendFailed : exit_code::DatabaseFailed);
   }).detach();
 
   using namespace quillmont;
   std::vector<delivery::Notification> notifications;
+  std::vector<store::NewDelivery> toRecord;
   delivery::Event event;
   store::DeliverySettings settings;
+  std::shared_ptr<store::Store> db;
   try {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    auto db = session::OpenForReading(session::FindDatabase(parser.Database()).path,
-                                      static_cast<int>(std::min<long long>(2000, left.count())), timeout);
+    const std::string path = session::FindDatabase(parser.Database()).path;
+    const int busyMs = static_cast<int>(std::min<long long>(2000, left.count()));
+    db = dryRun || noQueue ? session::OpenForReading(path, busyMs, timeout)
+                           : session::OpenForSending(path, busyMs, timeout);
     if (!db->Untrusted().empty())
       std::cerr << "quillmont-notify: note: " << Escaped(db->Untrusted()) << " It was only read.\n";
     auto type = db->EventTypes()->Item(eventKey);
@@ -114,11 +194,20 @@ int Run(int argc, char** argv) {
       if (std::find(record.eventTypeKeys.begin(), record.eventTypeKeys.end(), eventKey) == record.eventTypeKeys.end())
         continue;
       delivery::Notification n{record.name, record.subject, record.message, {}, record.recipients};
-      for (const auto& m : record.managers) n.managers.push_back({m.host, m.port, m.version, m.timeFormat});
+      for (const auto& m : record.managers) {
+        n.managers.push_back({m.host, m.port, m.version, m.timeFormat});
+        toRecord.push_back({record.id, record.revision, record.name, {}});
+        toRecord.back().destination = {store::Destination::Kind::Trap, m.host, m.port, m.version, m.timeFormat};
+      }
+      const auto [subject, text] = delivery::MailTexts(n, event, settings);
+      for (const std::string& r : record.recipients) {
+        toRecord.push_back({record.id, record.revision, record.name, {}});
+        toRecord.back().destination = {store::Destination::Kind::Mail, "", 0, "", "", r, subject, text};
+      }
       notifications.push_back(std::move(n));
     }
   } catch (const std::exception& e) {
-    std::cerr << "quillmont-notify: " << Escaped(e.what()) << "\n";
+    std::cerr << "quillmont-notify: " << Escaped(e.what()) << (dryRun ? "" : " Nothing was recorded or sent.") << "\n";
     return exit_code::DatabaseFailed;
   }
   if (notifications.empty())
@@ -131,17 +220,20 @@ int Run(int argc, char** argv) {
         std::cout << "would send: \"" << Escaped(n.name) << "\": " << Escaped(d) << "\n";
     return exit_code::Ok;
   }
-  delivering = true;
-  // Every destination at once, the deadline kept; the lines in a fixed order.
-  delivery::Options options;
-  options.deadline = deadline;
-  for (const delivery::Outcome& o : delivery::Deliver(notifications, event, settings, options)) {
-    allSent = allSent && o.sent;
-    std::cout << (o.sent ? "sent: \"" : "failed: \"") << Escaped(o.notification) << "\": " << Escaped(o.destination);
-    if (!o.sent) std::cout << ": " << Escaped(o.detail);
-    std::cout << "\n";
+  if (noQueue) {
+    stage = Delivering;
+    // Every destination at once, the deadline kept; the lines in a fixed order.
+    delivery::Options options;
+    options.deadline = deadline;
+    for (const delivery::Outcome& o : delivery::Deliver(notifications, event, settings, options)) {
+      allSent = allSent && o.sent;
+      std::cout << (o.sent ? "sent: \"" : "failed: \"") << Escaped(o.notification) << "\": " << Escaped(o.destination);
+      if (!o.sent) std::cout << ": " << Escaped(o.detail);
+      std::cout << "\n";
+    }
+    return allSent ? exit_code::Ok : exit_code::SendFailed;
   }
-  return allSent ? exit_code::Ok : exit_code::SendFailed;
+  return RecordAndSend(*db, event, toRecord, settings, deadline, timeout);
 }
 
 }  // namespace

@@ -49,11 +49,11 @@ std::string EmailContent(ui::UserControl& view) {
 std::vector<PageDescriptor> StandardPages() {
   return {
       {"Events", "Events", [] { return std::shared_ptr<ui::UserControl>(XEventsTab::Create()); }, nullptr,
-       EventsContent},
+       EventsContent, "Event Types"},
       {"SNMP", "SNMP Managers", [] { return std::shared_ptr<ui::UserControl>(XEventSNMPTab::Create()); },
-       PendingManager, ManagersContent},
+       PendingManager, ManagersContent, "Add SNMP Manager"},
       {"Email", "E-Mail", [] { return std::shared_ptr<ui::UserControl>(XEventEmailTab::Create()); }, PendingRecipient,
-       EmailContent},
+       EmailContent, "Add Email Address"},
   };
 }
 

@@ -32,6 +32,10 @@ struct PageDescriptor {
   // loaded: clicks that leave it as it was (New, a choice taken back) are no
   // change.
   std::function<std::string(ui::UserControl&)> content = nullptr;
+  // The title of a box the page leaves untitled (a port or an address
+  // refused): what its entries are for, as its own boxes about them are
+  // titled, so every refusal of an entry reads alike.
+  std::string messageTitle = {};
 };
 
 // The three pages of a notification: "Events", "SNMP", "Email".

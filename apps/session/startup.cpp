@@ -82,13 +82,27 @@ StoreServices::StoreServices(std::shared_ptr<MessageService> messages, const std
 
 StoreServices::~StoreServices() { ResetThreadServices(); }
 
-std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTimeoutMs, int connectTimeoutSeconds) {
+namespace {
+
+// An existing store, never created.
+std::shared_ptr<store::Store> OpenExisting(const std::string& path, store::Access access, int busyTimeoutMs,
+                                           int connectTimeoutSeconds) {
   store::OpenOptions options;
   options.create = false;
-  options.access = store::Access::ReadOnly;
+  options.access = access;
   options.busyTimeoutMs = busyTimeoutMs;
   if (connectTimeoutSeconds > 0) options.connectTimeoutSeconds = connectTimeoutSeconds;
   return store::Store::Open(path, options);
+}
+
+}  // namespace
+
+std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTimeoutMs, int connectTimeoutSeconds) {
+  return OpenExisting(path, store::Access::ReadOnly, busyTimeoutMs, connectTimeoutSeconds);
+}
+
+std::shared_ptr<store::Store> OpenForSending(const std::string& path, int busyTimeoutMs, int connectTimeoutSeconds) {
+  return OpenExisting(path, store::Access::ReadWrite, busyTimeoutMs, connectTimeoutSeconds);
 }
 
 }  // namespace quillmont::session

@@ -68,4 +68,11 @@ class StoreServices {
 std::shared_ptr<store::Store> OpenForReading(const std::string& path, int busyTimeoutMs = 5000,
                                              int connectTimeoutSeconds = 0);
 
+// Opens an existing store to record deliveries in (quillmont-notify,
+// quillmont-dispatch): nothing is created; an older schema is migrated; a
+// file this user may not write, or one someone else owns or may write, is
+// refused (what() says why). Throws what the store throws.
+std::shared_ptr<store::Store> OpenForSending(const std::string& path, int busyTimeoutMs = 5000,
+                                             int connectTimeoutSeconds = 0);
+
 }  // namespace quillmont::session

@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include "apps/studio/delivery_dialogs.h"
 #include "quillmont/framework/services.h"
 
 namespace quillmont::studio {
@@ -19,14 +20,14 @@ namespace quillmont::studio {
 namespace {
 
 constexpr const char* kWindowKeys =
-    "Ctrl+S\tsave\nF2\trename\nCtrl+W, Esc\tclose\n"
+    "Ctrl+S\tsave\nF2\trename\nCtrl+W, Esc\tclose\nCtrl+T\tsend a test to the selected (or all) rows\n"
     "Ctrl+Tab, Ctrl+PgDn, F6\tnext page\nCtrl+Shift+Tab, Ctrl+PgUp, Shift+F6\tprevious page\n"
     "Alt+1..3\tpage by number\nTab, Shift+Tab\tnext / previous field\nAlt+letter\tthe field or button "
     "of that letter\nEnter\tapply the entry\nDel\tdelete the selected rows\nShift+F10, Menu\tthe list's menu\n"
     "F4, Alt+Down\topen a drop-down list\nF1\tthis help";
 constexpr const char* kListKeys =
     "Ctrl+N\tnew notification\nEnter\topen it (or bring its window forward)\nF2\trename\nDel\tdelete\n"
-    "Ctrl+Q\tquit\nF1\tthis help";
+    "Alt+F, S\tdelivery settings\nCtrl+Q\tquit\nF1\tthis help";
 
 // A Help menu whose Keys item (F1) lists the window's keys.
 void AddHelp(QMainWindow& window, const char* title, const char* keys) {
@@ -56,6 +57,7 @@ NotificationWindow::NotificationWindow(store::Store& store, std::shared_ptr<stor
   QMenu* file = menuBar()->addMenu(tr("N&otification"));
   file->addAction(tr("&Save"), QKeySequence::Save, this, [this] { Save(); });
   file->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this, [this] { Rename(); });
+  file->addAction(tr("Send &Test"), QKeySequence(Qt::CTRL | Qt::Key_T), this, [this] { SendTest(); });
   file->addSeparator();
   file->addAction(tr("&Close"), QKeySequence::Close, this, [this] { this->close(); });
   // Esc closes an open drop-down or menu first (some window systems hand
@@ -98,6 +100,8 @@ bool NotificationWindow::Open() {
   if (!session_.Open()) return false;
   for (const auto& page : session_.Pages()) {
     auto* widget = new qt::PanelWidget(page->view);
+    // The title of the boxes the page leaves untitled.
+    widget->setWindowTitle(QString::fromStdString(page->descriptor.messageTitle));
     connect(widget, &qt::PanelWidget::UserActed, this, [this] { Refresh(); });
     pages_.push_back(widget);
     // Below the page's design size, scroll bars rather than controls cut off.
@@ -150,6 +154,13 @@ bool NotificationWindow::Rename() {
   const bool renamed = session_.Rename();
   Refresh();
   return renamed;
+}
+
+void NotificationWindow::SendTest() {
+  const int page = tabs_->currentIndex();
+  if (page < 0 || !studio::SendTest(session_.Store(), frontEnd_, session_.Definition().Name(),
+                                    *session_.Pages()[static_cast<std::size_t>(page)]->view, this))
+    statusBar()->showMessage(tr("A test is sent from the SNMP or e-mail page"), 5000);
 }
 
 void NotificationWindow::closeEvent(QCloseEvent* event) {
@@ -221,6 +232,9 @@ StudioWindow::StudioWindow(std::shared_ptr<store::Store> store, const std::strin
   });
   file->addAction(tr("&Rename..."), QKeySequence(Qt::Key_F2), this, [this] { RenameCurrent(); });
   file->addAction(tr("&Delete..."), QKeySequence::Delete, this, [this] { DeleteCurrent(); });
+  file->addSeparator();
+  file->addAction(tr("Delivery &Settings..."), this,
+                  [this] { statusBar()->showMessage(EditDeliverySettings(*store_, this), 5000); });
   file->addSeparator();
   file->addAction(tr("&Quit"), QKeySequence::Quit, this, [this] { close(); });
   AddHelp(*this, "Keys of the notification list", kListKeys);

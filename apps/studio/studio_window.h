@@ -16,8 +16,8 @@ class QTableView;
 namespace quillmont::studio {
 
 // One notification in a window of its own: the three pages as tabs, Save
-// (Ctrl+S), Rename (F2) and Close (Ctrl+W, Esc) with the terminal editor's
-// questions.
+// (Ctrl+S), Rename (F2), Send Test (Ctrl+T) and Close (Ctrl+W, Esc) with the
+// terminal editor's questions.
 class NotificationWindow final : public QMainWindow {
   Q_OBJECT
 
@@ -28,6 +28,8 @@ class NotificationWindow final : public QMainWindow {
   bool Open();
   bool Save();
   bool Rename();
+  // A test from the page shown (Ctrl+T).
+  void SendTest();
   session::NotificationSession& Session() noexcept { return session_; }
   qt::PanelWidget& Page(int index) const;
   // Shows the window at a size that shows every page whole.

@@ -1,5 +1,7 @@
 #include "quillmont/definitions/members.h"
 
+#include "quillmont/definitions/key_index.h"
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -7,77 +9,52 @@
 
 namespace quillmont {
 namespace detail {
+struct ItemBlocks::Blocks {
+  BlockList<std::shared_ptr<void>> items;
+};
+
+ItemBlocks::ItemBlocks() : blocks_(std::make_unique<Blocks>()) {}
+ItemBlocks::~ItemBlocks() = default;
+std::size_t ItemBlocks::Size() const noexcept { return blocks_->items.size(); }
+const std::shared_ptr<void>& ItemBlocks::At(std::size_t i) const noexcept { return blocks_->items[i]; }
+void ItemBlocks::Push(std::shared_ptr<void> item) { blocks_->items.push_back(std::move(item)); }
+void ItemBlocks::Clear() noexcept { blocks_->items.clear(); }
+void ItemBlocks::Keep(const std::vector<bool>& drop) noexcept { blocks_->items.Keep(drop); }
+
 void ThrowPositionOutOfRange(int position) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: position " + std::to_string(position));
 }
 
-std::uint32_t KeyIndex::Hash(const std::string& key) noexcept { return storage::HashText(key); }
-
 constexpr std::size_t kMaxKeys = std::size_t{1} << 29;
 
-void KeyIndex::Reserve(std::size_t count) { Grow(count); }
+void KeyIndex::Reserve(std::size_t count) {
+  if (count > kMaxKeys) throw std::length_error("too many keys for one index");
+  index_.Reserve(count, [this](std::uint32_t p) { return storage::HashText(keys_[p]); });
+}
 
 std::size_t KeyIndex::Find(const std::string& key) const {
   if (pendingFrom_.load(std::memory_order_acquire) != keys_.size()) IndexPending();
-  return slots_.empty() ? npos : Find(key, Hash(key));
+  return FindIndexed(key, storage::HashText(key));
 }
 
-std::size_t KeyIndex::Find(const std::string& key, std::uint32_t hash) const noexcept {
-  const std::uint32_t bit = (hash * 0x85EBCA6Bu) >> (shift_ - 2);
-  if ((filter_[bit >> 6] >> (bit & 63) & 1) == 0) return npos;
-  const std::size_t mask = slots_.size() - 1;
-  // Fibonacci hashing spreads hashes that differ only in their high bits.
-  for (std::size_t i = (hash * 0x9E3779B9u) >> shift_;; i = (i + 1) & mask) {
-    const std::uint64_t slot = slots_[i];
-    if (slot == 0) return npos;
-    if (static_cast<std::uint32_t>(slot >> 32) == hash) {
-      const std::size_t position = static_cast<std::uint32_t>(slot) - 1;
-      if (keys_[position] == key) return position;
-    }
-  }
-}
-
-void KeyIndex::Index(std::uint32_t hash, std::size_t position) const noexcept {
-  const std::size_t mask = slots_.size() - 1;
-  std::size_t i = (hash * 0x9E3779B9u) >> shift_;
-  while (slots_[i] != 0) i = (i + 1) & mask;
-  slots_[i] = static_cast<std::uint64_t>(hash) << 32 | static_cast<std::uint64_t>(position + 1);
-  const std::uint32_t bit = (hash * 0x85EBCA6Bu) >> (shift_ - 2);
-  filter_[bit >> 6] |= std::uint64_t{1} << (bit & 63);
-  ++indexed_;
+std::size_t KeyIndex::FindIndexed(const std::string& key, std::uint32_t hash) const {
+  const std::uint32_t found = index_.Find(hash, [&](std::uint32_t p) { return keys_[p] == key; });
+  return found == storage::KeyIndex::kNone ? npos : found;
 }
 
 // In the order pushed, so the first copy of a key is the one found.
 void KeyIndex::IndexPending() const {
   const std::lock_guard<std::mutex> lock(pendingLock_);
   std::size_t next = pendingFrom_.load(std::memory_order_relaxed);
-  Grow(keys_.size());
+  const auto hashAt = [this](std::uint32_t p) { return storage::HashText(keys_[p]); };
+  index_.Reserve(keys_.size(), hashAt);
   for (; next < keys_.size(); ++next) {
-    const std::uint32_t hash = Hash(keys_[next]);
-    if (Find(keys_[next], hash) == npos) Index(hash, next);
+    const std::string& key = keys_[next];
+    index_.Insert(
+        storage::HashText(key), static_cast<std::uint32_t>(next), [&](std::uint32_t p) { return keys_[p] == key; },
+        hashAt);
   }
   pendingFrom_.store(next, std::memory_order_release);
-}
-
-// Makes room for count keys, moving the slots already filled; their hashes
-// are in the slots, so no key is read again.
-void KeyIndex::Grow(std::size_t count) const {
-  if (count > kMaxKeys) throw std::length_error("too many keys for one index");
-  std::size_t size = 16;
-  unsigned bits = 4;
-  while (size < count * 2) {
-    size *= 2;
-    ++bits;
-  }
-  if (size <= slots_.size()) return;
-  std::vector<std::uint64_t> old(size, 0);
-  std::vector<std::uint64_t> filter(size / 16, 0);  // size * 4 bits
-  old.swap(slots_);
-  filter_.swap(filter);
-  shift_ = 32 - bits;
-  indexed_ = 0;
-  for (const std::uint64_t slot : old)
-    if (slot != 0) Index(static_cast<std::uint32_t>(slot >> 32), static_cast<std::uint32_t>(slot) - 1);
 }
 
 void KeyIndex::Push(std::string key) {
@@ -87,11 +64,13 @@ void KeyIndex::Push(std::string key) {
 
 bool KeyIndex::Insert(std::string key) {
   if (pendingFrom_.load(std::memory_order_acquire) != keys_.size()) IndexPending();
-  const std::uint32_t hash = Hash(key);
-  if (!slots_.empty() && Find(key, hash) != npos) return false;
-  if ((keys_.size() + 1) * 2 > slots_.size()) Grow(std::max<std::size_t>(keys_.size() + 1, keys_.size() * 2));
-  keys_.push_back(std::move(key));
-  Index(hash, keys_.size() - 1);
+  const std::uint32_t hash = storage::HashText(key);
+  if (FindIndexed(key, hash) != npos) return false;
+  Push(std::move(key));
+  const auto position = static_cast<std::uint32_t>(keys_.size() - 1);
+  index_.Insert(
+      hash, position, [](std::uint32_t) { return false; },
+      [this](std::uint32_t p) { return storage::HashText(keys_[p]); });
   pendingFrom_.store(keys_.size(), std::memory_order_release);
   return true;
 }
@@ -137,11 +116,16 @@ Variant BasicEmailRecipient::Init(const Variant& ownerKey, const std::string& ad
   return Variant(true);
 }
 
-BasicEventTypeCollection::BasicEventTypeCollection(const std::vector<std::shared_ptr<EventType>>& eventTypes) {
+BasicEventTypeCollection::BasicEventTypeCollection() : keys_(std::make_unique<detail::KeyIndex>()) {}
+
+BasicEventTypeCollection::BasicEventTypeCollection(const std::vector<std::shared_ptr<EventType>>& eventTypes)
+    : keys_(std::make_unique<detail::KeyIndex>()) {
   items_.reserve(eventTypes.size());
-  keys_.Reserve(eventTypes.size());
+  keys_->Reserve(eventTypes.size());
   for (const auto& e : eventTypes) Add(e);
 }
+
+BasicEventTypeCollection::~BasicEventTypeCollection() = default;
 
 std::shared_ptr<EventType> BasicEventTypeCollection::ItemAt(int position) const {
   if (position < 1 || position > Count()) detail::ThrowPositionOutOfRange(position);
@@ -149,19 +133,19 @@ std::shared_ptr<EventType> BasicEventTypeCollection::ItemAt(int position) const 
 }
 
 std::shared_ptr<EventType> BasicEventTypeCollection::Item(const std::string& key) const {
-  const std::size_t found = keys_.Find(key);
+  const std::size_t found = keys_->Find(key);
   return found == detail::KeyIndex::npos ? nullptr : items_[found];
 }
 
 void BasicEventTypeCollection::Add(std::shared_ptr<EventType> eventType) {
   if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
   std::string key = eventType->Key();
-  if (keys_.Find(key) != detail::KeyIndex::npos)
+  if (keys_->Find(key) != detail::KeyIndex::npos)
     throw Error(ErrorCode::InvalidProcedureCall,
                 "Invalid procedure call or argument: event type key \"" + key + "\" is already in the collection");
   items_.push_back(std::move(eventType));
   try {
-    keys_.Push(std::move(key));
+    keys_->Push(std::move(key));
   } catch (...) {
     items_.pop_back();  // the key and the item go in together or not at all
     throw;
@@ -173,16 +157,24 @@ void BasicEventTypeCollection::Append(std::shared_ptr<EventType> eventType) {
   std::string key = eventType->Key();
   items_.push_back(std::move(eventType));
   try {
-    keys_.Push(std::move(key));  // a repeated key keeps the first
+    keys_->Push(std::move(key));  // a repeated key keeps the first
   } catch (...) {
     items_.pop_back();  // the key and the item go in together or not at all
     throw;
   }
 }
 
+BasicEventTypeSet::BasicEventTypeSet() : keys_(std::make_unique<detail::KeyIndex>()) {}
+
+BasicEventTypeSet::~BasicEventTypeSet() = default;
+
+bool BasicEventTypeSet::Exists(const std::string& key) const { return keys_->Find(key) != detail::KeyIndex::npos; }
+
+int BasicEventTypeSet::Count() const { return static_cast<int>(keys_->Size()); }
+
 void BasicEventTypeSet::Add(std::shared_ptr<EventType> eventType) {
   if (!eventType) throw Error(ErrorCode::ObjectRequired, "Object required: no event type to add");
-  keys_.Insert(eventType->Key());
+  keys_->Insert(eventType->Key());
 }
 
 void EventTypeStore::Store(std::int32_t notificationId, std::vector<std::shared_ptr<EventType>> eventTypes) {

@@ -16,7 +16,6 @@
 #include "quillmont/framework/definition.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/export.h"
-#include "quillmont/storage/flat_storage.h"
 
 // The in-memory member objects of a notification definition.
 namespace quillmont {
@@ -61,97 +60,30 @@ class QUILLMONT_API BasicEmailRecipient : public EmailRecipient {
 
 namespace detail {
 [[noreturn]] QUILLMONT_API void ThrowPositionOutOfRange(int position);
-}  // namespace detail
 
-// Items in fixed-size blocks taken from the thread's spare blocks: a page
-// that loads 100,000 rows, lets them go and loads them again reuses pages
-// already touched instead of growing (and faulting in) one large array.
-// Blocks of 4 KiB keep a short list small (a page's memory per row is
-// counted from its first rows on).
-template <class T>
-class BlockList {
+// Keys in the order added, found by hash (definitions/key_index.h).
+class KeyIndex;
+
+// The items of a typed list (pointers to their member part), kept in the
+// storage layer's blocks: a page that loads 100,000 rows, lets them go and
+// loads them again reuses memory already touched.
+class QUILLMONT_API ItemBlocks {
  public:
-  static constexpr std::size_t kBlock = 4096 / sizeof(T) > 0 ? 4096 / sizeof(T) : 1;
+  ItemBlocks();
+  ~ItemBlocks();
+  ItemBlocks(const ItemBlocks&) = delete;
+  ItemBlocks& operator=(const ItemBlocks&) = delete;
 
-  BlockList() = default;
-  BlockList(const BlockList&) = delete;
-  BlockList& operator=(const BlockList&) = delete;
-  ~BlockList() { clear(); }
-
-  std::size_t size() const noexcept { return size_; }
-  const T& operator[](std::size_t i) const noexcept { return *At(i); }
-  void push_back(T value) {
-    if (size_ == blocks_.size() * kBlock) blocks_.emplace_back(kBlock * sizeof(T));
-    ::new (static_cast<void*>(At(size_))) T(std::move(value));
-    ++size_;
-  }
-  void clear() noexcept { Truncate(0); }
+  std::size_t Size() const noexcept;
+  const std::shared_ptr<void>& At(std::size_t i) const noexcept;
+  void Push(std::shared_ptr<void> item);
+  void Clear() noexcept;
   // Keeps, in order, the items whose drop flag is false.
-  void Keep(const std::vector<bool>& drop) noexcept {
-    std::size_t write = 0;
-    for (std::size_t read = 0; read < size_; ++read) {
-      if (drop[read]) continue;
-      if (write != read) *At(write) = std::move(*At(read));
-      ++write;
-    }
-    Truncate(write);
-  }
+  void Keep(const std::vector<bool>& drop) noexcept;
 
  private:
-  static_assert(std::is_nothrow_move_constructible_v<T> && std::is_nothrow_move_assignable_v<T>);
-  T* At(std::size_t i) const noexcept { return std::launder(static_cast<T*>(blocks_[i / kBlock].Data())) + i % kBlock; }
-  void Truncate(std::size_t n) noexcept {
-    while (size_ > n) At(--size_)->~T();
-    while (blocks_.size() > (n + kBlock - 1) / kBlock) blocks_.pop_back();
-  }
-
-  std::vector<storage::detail::Block> blocks_;
-  std::size_t size_ = 0;
-};
-
-namespace detail {
-// Keys in the order added, found through one open-addressing table of
-// (hash, position) pairs: a lookup reads one slot and one key instead of
-// walking a bucket's nodes, which matters when a page asks for tens of
-// thousands of keys on every filter change.
-//
-// Keys pushed are hashed into the table when a key is next looked up, in
-// one pass into a table sized for all of them: a catalogue read from a
-// store is often shown before anyone looks a key up in it. Lookups may run
-// on several threads at once.
-class QUILLMONT_API KeyIndex {
- public:
-  static constexpr std::size_t npos = static_cast<std::size_t>(-1);
-
-  std::size_t Size() const noexcept { return keys_.size(); }
-  void Reserve(std::size_t count);
-  // The position of the first key equal to this one, or npos.
-  std::size_t Find(const std::string& key) const;
-  // Adds the key at the end; only its first copy is found.
-  void Push(std::string key);
-  // Adds the key unless it is there; true when added.
-  bool Insert(std::string key);
-
- private:
-  static std::uint32_t Hash(const std::string& key) noexcept;
-  std::size_t Find(const std::string& key, std::uint32_t hash) const noexcept;
-  void Index(std::uint32_t hash, std::size_t position) const noexcept;
-  void IndexPending() const;
-  void Grow(std::size_t count) const;
-
-  BlockList<std::string> keys_;  // blocks, so a fresh index reuses touched pages
-  // hash << 32 | position + 1; 0 is an empty slot. The size is a power of
-  // two at least twice the keys indexed.
-  mutable std::vector<std::uint64_t> slots_;
-  // One bit per four slots' worth of hashes, set for every key indexed: most
-  // keys asked about are absent, and this answers for them from a table
-  // small enough to stay in the cache.
-  mutable std::vector<std::uint64_t> filter_;
-  mutable std::size_t indexed_ = 0;
-  // Keys from this position on are not in the table yet.
-  mutable std::atomic<std::size_t> pendingFrom_{0};
-  mutable std::mutex pendingLock_;
-  mutable unsigned shift_ = 32;
+  struct Blocks;
+  std::unique_ptr<Blocks> blocks_;
 };
 }  // namespace detail
 
@@ -161,11 +93,11 @@ class QUILLMONT_API KeyIndex {
 template <class Base, class Member>
 class TypedItemList : public Base {
  public:
-  int Count() const override { return static_cast<int>(items_.size()); }
+  int Count() const override { return static_cast<int>(items_.Size()); }
   std::shared_ptr<ListItem> Item(int position) const override { return At(position); }
   void Add(std::shared_ptr<ListItem> item) override;
   void RemoveAt(const std::vector<int>& positions) override;
-  void Clear() override { items_.clear(); }
+  void Clear() override { items_.Clear(); }
 
  protected:
   std::shared_ptr<Member> At(int position) const;
@@ -173,7 +105,7 @@ class TypedItemList : public Base {
  private:
   std::shared_ptr<Member> AsMember(std::shared_ptr<ListItem> item);
 
-  BlockList<std::shared_ptr<Member>> items_;
+  detail::ItemBlocks items_;
   // A list holds one kind of item: the last type checked, where its item
   // part sits in the object and where its member part sits from there, so
   // the next item of that very type needs no search of its bases.
@@ -204,7 +136,7 @@ inline std::shared_ptr<Member> TypedItemList<Base, Member>::AsMember(std::shared
 template <class Base, class Member>
 inline std::shared_ptr<Member> TypedItemList<Base, Member>::At(int position) const {
   if (position < 1 || position > Count()) detail::ThrowPositionOutOfRange(position);
-  return items_[static_cast<std::size_t>(position - 1)];
+  return std::static_pointer_cast<Member>(items_.At(static_cast<std::size_t>(position - 1)));
 }
 
 template <class Base, class Member>
@@ -212,12 +144,12 @@ inline void TypedItemList<Base, Member>::Add(std::shared_ptr<ListItem> item) {
   if (!item) throw Error(ErrorCode::ObjectRequired, "Object required: no item to add");
   auto member = AsMember(std::move(item));
   if (!member) throw Error(ErrorCode::TypeMismatch, "Type mismatch: this list cannot hold that kind of item");
-  items_.push_back(std::move(member));
+  items_.Push(std::move(member));
 }
 
 template <class Base, class Member>
 inline void TypedItemList<Base, Member>::RemoveAt(const std::vector<int>& positions) {
-  std::vector<bool> drop(items_.size(), false);
+  std::vector<bool> drop(items_.Size(), false);
   for (int p : positions) {
     if (p < 1 || p > Count()) detail::ThrowPositionOutOfRange(p);
     drop[static_cast<std::size_t>(p - 1)] = true;
@@ -252,9 +184,10 @@ class QUILLMONT_API BasicEventType : public EventType {
 // Event types in the order added, found by key (exact, case-sensitive).
 class QUILLMONT_API BasicEventTypeCollection : public EventTypeCollection {
  public:
-  BasicEventTypeCollection() = default;
+  BasicEventTypeCollection();
   // Error(InvalidProcedureCall) on a repeated key.
   explicit BasicEventTypeCollection(const std::vector<std::shared_ptr<EventType>>& eventTypes);
+  ~BasicEventTypeCollection() override;
 
   int Count() const override { return static_cast<int>(items_.size()); }
   std::shared_ptr<EventType> ItemAt(int position) const override;
@@ -270,18 +203,20 @@ class QUILLMONT_API BasicEventTypeCollection : public EventTypeCollection {
 
  private:
   std::vector<std::shared_ptr<EventType>> items_;
-  detail::KeyIndex keys_;  // the items' keys, position for position
+  std::unique_ptr<detail::KeyIndex> keys_;  // the items' keys, position for position
 };
 
 // Adding a key already there keeps the first one.
 class QUILLMONT_API BasicEventTypeSet : public EventTypeSet {
  public:
+  BasicEventTypeSet();
+  ~BasicEventTypeSet() override;
   void Add(std::shared_ptr<EventType> eventType) override;
-  bool Exists(const std::string& key) const override { return keys_.Find(key) != detail::KeyIndex::npos; }
-  int Count() const override { return static_cast<int>(keys_.Size()); }
+  bool Exists(const std::string& key) const override;
+  int Count() const override;
 
  private:
-  detail::KeyIndex keys_;
+  std::unique_ptr<detail::KeyIndex> keys_;
 };
 
 // The event types stored for each notification, filled by the host (and by

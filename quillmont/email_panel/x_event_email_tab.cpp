@@ -398,6 +398,7 @@ void XEventEmailTab::AddRecipient() {
     auto recipient = GetDefinitionLibrary()->NewEmailRecipient();
     recipient->Init(Variant(ownerKey), address, Variant());
     stl_->AddRow(recipient);
+    stl_->ShowRow(stl_->RowCount() - 1);  // the new row in view
     txtAddress_->SetText("");
     changed_ = false;
   }

@@ -24,10 +24,7 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
   // of its own; saved back as a null text.
   static constexpr const char* kDefaultText = rules::kDefaultText;
 
-  // The size the page is designed for, and the minimum: down to it every
-  // control lies inside its frame, in twips (15 to a pixel at 96 dpi:
-  // 426 x 410 px and 194 x 268 px). Below it the page is laid
-  // out too, with controls cut off.
+  // Design size and minimum (see IFolioControl): 426 x 410 px and 194 x 268 px.
   static constexpr float kDesignWidth = 6390;
   static constexpr float kDesignHeight = 6150;
   static constexpr float kMinimumWidth = 2910;

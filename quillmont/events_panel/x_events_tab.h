@@ -20,10 +20,7 @@ namespace quillmont {
 // filter over the available ones. Chosen rows survive every filter change.
 class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
  public:
-  // The size the page is designed for, and the minimum: down to it every
-  // control lies inside its frame, in twips (15 to a pixel at 96 dpi:
-  // 379 x 314 px and 189 x 68 px). Below it the page is laid
-  // out too, with controls cut off.
+  // Design size and minimum (see IFolioControl): 379 x 314 px and 189 x 68 px.
   static constexpr float kDesignWidth = 5685;
   static constexpr float kDesignHeight = 4710;
   static constexpr float kMinimumWidth = 2835;

@@ -28,6 +28,11 @@ class QUILLMONT_API TabHost : public Object {
   virtual void SelectTab(std::string& tabKey) = 0;
 };
 
+// Every page states the size it is designed for (kDesignWidth,
+// kDesignHeight) and its minimum (kMinimumWidth, kMinimumHeight), in twips
+// (15 to a pixel at 96 dpi): down to the minimum every control lies inside
+// its frame; below it the page is laid out too, with controls cut off.
+//
 // The tab contract every panel implements towards the host. The order of
 // the six operations is part of the contract (it is the order of the
 // interface's table): HandleTabProcess, IsTabValid, LoadState, SaveData,

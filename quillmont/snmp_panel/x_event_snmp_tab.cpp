@@ -358,6 +358,7 @@ void XEventSNMPTab::AddManager() {
   manager->Init(definition_->ManagerOwnerKey(), Trimmed(txtHost_->Text()), CheckedPort(txtPort_->Text()),
                 cboVersion_->Text(), cboTimeFormat_->Text());
   stl_->AddRow(manager);
+  stl_->ShowRow(stl_->RowCount() - 1);  // the new row in view
   ResetFields();
   changed_ = false;
   txtHost_->SetFocus();

@@ -21,10 +21,7 @@ namespace quillmont {
 // definition receives it as a whole on SaveData.
 class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl {
  public:
-  // The size the page is designed for, and the minimum: down to it every
-  // control lies inside its frame, in twips (15 to a pixel at 96 dpi:
-  // 448 x 332 px and 195 x 149 px). Below it the page is laid
-  // out too, with controls cut off.
+  // Design size and minimum (see IFolioControl): 448 x 332 px and 195 x 149 px.
   static constexpr float kDesignWidth = 6720;
   static constexpr float kDesignHeight = 4980;
   static constexpr float kMinimumWidth = 2925;

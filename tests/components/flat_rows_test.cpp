@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <malloc.h>
 
 #include <string>
 #include <vector>
@@ -69,6 +70,20 @@ TEST(FlatRows, HeldCellsStayRightThroughManyRedraws) {
   EXPECT_EQ(list.RowCells(1), (std::vector<std::string>{"again19997", "x"}));
   EXPECT_EQ(list.RowCells(97), (std::vector<std::string>{"host99", "99"}));
   EXPECT_EQ(list.RowCells(49), (std::vector<std::string>{"host51", "51"}));
+}
+
+// A filter change drops a whole fill: refilling again and again keeps the
+// storage of about one fill, not of every fill so far.
+TEST(FlatRows, RefillsDoNotPileUpStorage) {
+  Selector x("xEvents");
+  std::size_t settled = 0;
+  for (int fill = 0; fill < 24; ++fill) {
+    if (fill == 4) settled = mallinfo2().uordblks;
+    x.ClearAvailable();
+    for (int i = 0; i < 20000; ++i) x.AddAvailable("Event type " + std::to_string(i), "K" + std::to_string(i));
+    x.EndFill();
+  }
+  EXPECT_LT(mallinfo2().uordblks, settled + (std::size_t{1} << 20));
 }
 
 }  // namespace

@@ -84,11 +84,14 @@ TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
                  "<Default>",
                  "Down: {node}\n.\nsee {event_key}",
                  {},
-                 {"noc@ops.example", "refuse@example.net", "oncall@example.net"}};
+                 {"noc@ops.example", "refuse@example.net", "oncall@example.net", "busy@example.net"}};
   const auto outcomes = Deliver(n, kEvent, Settings(smtp.Port()));
-  ASSERT_EQ(outcomes.size(), 3u);
+  ASSERT_EQ(outcomes.size(), 4u);
   EXPECT_TRUE(outcomes[0].sent) << outcomes[0].detail;
   EXPECT_FALSE(outcomes[1].sent);
+  // A 5xx for the recipient is for good; a 4xx may pass.
+  EXPECT_EQ(outcomes[1].failure, Outcome::Failure::Permanent);
+  EXPECT_EQ(outcomes[3].failure, Outcome::Failure::Transient) << outcomes[3].detail;
   EXPECT_EQ(outcomes[1].destination, "e-mail to refuse@example.net");
   EXPECT_NE(outcomes[1].detail.find("550 5.1.1 <refuse@example.net>: no such mailbox here"), std::string::npos)
       << outcomes[1].detail;
@@ -143,6 +146,7 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
     int port;
     std::string subject, recipient, expected;  // a regular expression
     int deadlineSeconds = 60;
+    Outcome::Failure failure = Outcome::Failure::Transient;
   };
   const Case cases[] = {
       {"nothing listening", "127.0.0.1", closedPort, "s", "a@example.net", "connection refused by 127.0.0.1:"},
@@ -161,8 +165,10 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
        "^the server 127\\.0\\.0\\.1:[0-9]+ closed the connection \\(before its greeting\\)$"},
       {"closing in the data", "127.0.0.1", closeInData.Port(), "s", "a@example.net",
        "^the server 127\\.0\\.0\\.1:[0-9]+ closed the connection \\(during the message\\)$"},
-      {"CR/LF in the subject", "127.0.0.1", silent.Port(), "Hi\r\nBcc: x@example.net", "a@example.net", "line break"},
-      {"bad address", "127.0.0.1", silent.Port(), "s", "a@example.net\r\nBcc: x@example.net", "not a valid e-mail"},
+      {"CR/LF in the subject", "127.0.0.1", silent.Port(), "Hi\r\nBcc: x@example.net", "a@example.net", "line break",
+       60, Outcome::Failure::Permanent},
+      {"bad address", "127.0.0.1", silent.Port(), "s", "a@example.net\r\nBcc: x@example.net", "not a valid e-mail", 60,
+       Outcome::Failure::Permanent},
   };
   // All at once; each case's server is its own.
   std::vector<std::future<std::vector<Outcome>>> sends;
@@ -183,6 +189,7 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_FALSE(outcomes[0].sent);
     EXPECT_THAT(outcomes[0].detail, ::testing::ContainsRegex(cases[i].expected));
+    EXPECT_EQ(outcomes[0].failure, cases[i].failure);
   }
   // Only the timeout case reached the silent server: what is refused before
   // connecting never connects.

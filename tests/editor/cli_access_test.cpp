@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -16,6 +17,7 @@
 #include "apps/editor/cli.h"
 #include "store/definition_store.h"
 #include "store/notification_io.h"
+#include "store/outbox.h"
 #include "store/seed.h"
 #include "tests/support/loopback_receivers.h"
 #include "tests/support/temp_dir.h"
@@ -84,6 +86,9 @@ TEST(ReadOnlyModes, ListAndExportNeverWriteAndReadWhatTheyMay) {
     EXPECT_EQ(RunEditor(named + " --list", scratch.File("list.txt")), exitCode);
     EXPECT_NE(ReadText(scratch.File("list.txt")).find(c.says), std::string::npos) << ReadText(scratch.File("list.txt"));
     EXPECT_EQ(RunEditor(named + " --export 1", scratch.File("export.txt")), exitCode);
+    // An older database has no delivery log: nothing listed, and a note says so.
+    EXPECT_EQ(RunEditor(named + " --deliveries", scratch.File("log.txt")), exitCode);
+    EXPECT_EQ(ReadText(scratch.File("log.txt")).find("no delivery log") != std::string::npos, c.schema == 2);
     // A refused document is checked on a read-only connection: nothing is opened for writing.
     quillmont::testing::WriteText(scratch.File("bad.json"), R"({"formatVersion": 1, "notifications": [{}]})");
     if (exitCode == 0) {
@@ -150,6 +155,26 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   EXPECT_EQ(run({"--db", db, "--import", dir.File("missing.json")}, &output), exit_code::InputRefused);
   EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, exported), exit_code::Ok);
   EXPECT_NE(output.find("imported: 0 created, 0 replaced, 2 unchanged, 0 pruned"), std::string::npos) << output;
+
+  // The delivery log: one attempt a line, its texts escaped as --list escapes names; filters; JSON lines.
+  {
+    auto writer = store::Store::Open(db);
+    const store::Destination mail{store::Destination::Kind::Mail, "", 0, "", "", "a@example.org", "s", "m"};
+    const auto rows = store::RecordEvent(writer->Db(), {"node.down", "Node Down", "r1\tx", "m", store::NowMs()},
+                                         {{1, 1, "Core network outage", mail}, {2, 1, "Server room", mail}}, 0, "test",
+                                         store::NowMs() + 60000);
+    store::RecordAttempts(writer->Db(), "test", {{rows[0].id, store::AttemptResult::What::Failed, "550 \x1b[31m"}});
+  }
+  EXPECT_EQ(run({"--db", db, "--deliveries", "--state", "failed"}, &output), exit_code::Ok);
+  EXPECT_EQ(output.substr(output.find('\t')),
+            "\t1\t1\tCore network outage\tnode.down\tr1\\x09x\t1\tfailed\te-mail to a@example.org\t550 \\x1b[31m\n");
+  EXPECT_EQ(run({"--db", db, "--deliveries", "--notification", "2", "--json", "--since", "1h"}, &output), 0);
+  EXPECT_NE(output.find("\"attempt\":0,\"result\":\"sending\",\"state\":\"sending\""), std::string::npos) << output;
+  EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+  EXPECT_EQ(run({"--db", db, "--deliveries", "--since", "2999-01-01T00:00Z"}, &output), exit_code::Ok);
+  EXPECT_EQ(output, "");
+  EXPECT_THROW(ParseCommandLine({"--deliveries", "--state", "lost"}), std::invalid_argument);
+  EXPECT_THROW(ParseCommandLine({"--list", "--json"}), std::invalid_argument);
 }
 
 // A password written in --db: no message shows it, however malformed the

@@ -5,6 +5,7 @@
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/platform/error.h"
 #include "store/delivery_settings.h"
+#include "store/outbox.h"
 #include "tests/editor/editor_test_support.h"
 #include "tests/support/loopback_receivers.h"
 
@@ -45,17 +46,32 @@ TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotB
   settings.smtpPort = 2525;
   store::SaveDeliverySettings(*store, settings);
   // Up at the first field goes round to the last.
-  terminal.ExpectScreen("delivery_settings").Key(keys::Up).Key(keys::Return).ExpectText("Timeout (s):");
+  terminal.ExpectScreen("delivery_settings").Key(keys::Up).Key(keys::Return).ExpectText("Keep deliveries (days):");
   terminal.Key(keys::Escape).Key(keys::Down).Key(keys::Down).Key(keys::Return).Type(".40").Key(keys::Return);
   terminal.ExpectText("cannot be sent").Key(keys::Return);
   for (int i = 0; i < 9; ++i) terminal.Key(keys::Down);
   terminal.ExpectText("\\n is a line break and \\\\ a backslash").Key(keys::Return).Key(keys::Back);
   terminal.Type("C:\\\\new\\nline \\x").Key(keys::Return).ExpectText(" Delivery Settings  [changed]");
-  terminal.Key('S', shift::Ctrl).ExpectText("C:\\\\new\\nline \\\\x").Key(keys::Escape);
+  terminal.Key('S', shift::Ctrl).ExpectText("C:\\\\new\\nline \\\\x");
+  // On a short terminal the last field scrolls into view; the retry schedule
+  // is checked against its neighbours as it is entered.
+  terminal.Then([&] { terminal.Resize(12, 80); }).Send(InputEvent::MakeResize());
+  for (int i = 0; i < 8; ++i) terminal.Key(keys::Down);
+  terminal.ExpectText("Keep deliveries (days)").Key(keys::Return).Key(keys::Back).Key(keys::Back).Type("0");
+  terminal.Key(keys::Return).ExpectText("from 1 to 3650 days").Key(keys::Return);
+  for (int i = 0; i < 5; ++i) terminal.Key(keys::Up);
+  terminal.Key(keys::Return)
+      .Key(keys::Back)
+      .Key(keys::Back)
+      .Type("700")
+      .Key(keys::Return)
+      .ExpectText("must be at least 1 second");
+  terminal.Key(keys::Return).Key(keys::Escape);
   EditDeliverySettings(screen, *store);
   settings = store::LoadDeliverySettings(*store);
   EXPECT_EQ(settings.defaultMessage, "C:\\new\nline \\x");
   EXPECT_EQ(settings.snmpEnterprise, "1.3.6.1.4.1.32473.1");
+  EXPECT_EQ(settings.keepDays, 30);
 }
 
 // Esc during a test send: the report comes within a second, whatever the
@@ -130,7 +146,12 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
 }
 
 TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
+  const store::Destination mail{store::Destination::Kind::Mail, "", 0, "", "", "a@example.org", "s", "m"};
+  store::RecordEvent(store->Db(), {"node.down", "Node Down", "r1", "m", store::NowMs()}, {{1, 1, "C", mail}});
   NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
+  // The last delivery in the list; D shows them all.
+  terminal.ExpectText("6  queued ").Type("d").ExpectText("Deliveries of \"Core network outage\"");
+  terminal.ExpectText("queued: e-mail to a@example.org").Key(keys::Escape);
   // Another program writing: the wait shows, and Esc ends it.
   auto other = store::Store::Open(dir.File("q.db"));
   other->Db().BeginWrite();
@@ -160,6 +181,9 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   std::string subject;
   terminal.Key(FunctionKey(6)).Alt('n').Alt('h').Send(InputEvent::MakePaste(host));
   terminal.ExpectText("Host: at most 128 characters").Type("x").ExpectText("Host: at most 128 characters");
+  // A box the page leaves untitled is titled as its own boxes about entries.
+  terminal.Alt('p').Type("99999").Alt('a').ExpectText("Port number must be").ExpectText(" Add SNMP Manager ");
+  terminal.Key(keys::Return);
   // Alt+T is the Message's Reset: "<Default>".
   terminal.Key(FunctionKey(6)).Alt('t').Alt('m').Type("Hi").Then([&] {
     EXPECT_EQ(email()->txtMessage().Text(), "Hi");

@@ -107,10 +107,18 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
       EXPECT_EQ(ShowMessageBox(screen, "?", buttons, "t"), answers[buttons][i]) << buttons << " " << i;
     }
   EXPECT_TRUE(terminal.Finished());
-  // A long prompt wraps inside the screen.
-  EXPECT_EQ(WrapText("aaa bbb ccc", 7), (std::vector<std::string>{"aaa bbb", "ccc"}));
-  EXPECT_EQ(WrapText("abcdefghij", 4), (std::vector<std::string>{"abcd", "efgh", "ij"}));
-  EXPECT_EQ(WrapText("one\r\n\r\ntwo", 10), (std::vector<std::string>{"one", "", "two"}));
+  // A prompt wraps at word boundaries measured in cells: after blanks and
+  // around ideographs, never inside a Hangul word, a character's marks or a
+  // joined emoji; a word longer than the line is broken at its edge.
+  const std::pair<std::string, std::vector<std::string>> wraps[] = {
+      {"back   within 10 minutes.", {"back", "within 10", "minutes."}},
+      {"abcdefghijklmnopqrstu", {"abcdefghij", "klmnopqrst", "u"}},
+      {"한국어 텍스트입니다", {"한국어", "텍스트입니", "다"}},
+      {"日本語の文。章", {"日本語の", "文。章"}},
+      {"日本語の文\u0301x", {"日本語の", "文\u0301x"}},
+      {"abcdefg 👨\u200D👩", {"abcdefg", "👨\u200D👩"}},
+  };
+  for (const auto& [text, lines] : wraps) EXPECT_EQ(WrapText(text, 10), lines) << text;
 }
 
 TEST(Dialogs, TextPromptsAndLists) {

@@ -170,11 +170,12 @@ TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
     EXPECT_NE(status.find("Shift+F10 menu  F4 list   "), std::string::npos) << status;
     EXPECT_EQ(status.find("F2 rename"), std::string::npos) << status;
   });
-  terminal.Then([&] { terminal.Resize(23, 80); }).Send(InputEvent::MakeResize());
-  // Help scrolls as far as it goes: one row on.
+  terminal.Then([&] { terminal.Resize(23, 60); }).Send(InputEvent::MakeResize());
+  // Help wraps what does not fit and scrolls as far as it goes, with marks where lines are hidden.
   terminal.Key(FunctionKey(1)).ExpectScreen("help").Key(keys::PageDown).ExpectScreen("help_scrolled");
-  // F4 lists the versions, "SNMP v2c" current.
+  // F4 lists the versions, "SNMP v2c" current; the list follows its field through a resize.
   terminal.Key(keys::Escape).Key(FunctionKey(6)).Alt('v').Key(FunctionKey(4)).ExpectScreen("snmp_versions");
+  terminal.Then([&] { terminal.Resize(40, 120); }).Send(InputEvent::MakeResize()).ExpectScreen("snmp_versions_wide");
   terminal.Key(keys::Up).Key(keys::Return).ExpectText("SNMP Version: SNMP v1");
   // F10 closes, after the question about the entry.
   terminal.Key(FunctionKey(10)).ExpectText("not applied to its list").Type("d");

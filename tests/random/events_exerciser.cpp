@@ -67,19 +67,17 @@ std::vector<Row> RowsOf(const SelectorRows& rows) {
   return out;
 }
 
-class EventsExerciser final : public PanelExerciser {
+class EventsExerciser final : public PanelRun<XEventsTab> {
  public:
   EventsExerciser(Choices& choices, std::shared_ptr<testing::FaultPlan> plan)
-      : choices_(choices),
-        messages_(std::make_shared<AnsweringMessages>(choices)),
-        context_(std::make_shared<MemoryAppContext>()),
-        library_(std::make_shared<BasicDefinitionLibrary>()),
-        install_(messages_, context_, library_, plan),
-        panel_(XEventsTab::Create()),
-        user_(*panel_) {
+      : EventsExerciser(choices, std::move(plan), std::make_shared<MemoryAppContext>(),
+                        std::make_shared<BasicDefinitionLibrary>()) {}
+  EventsExerciser(Choices& choices, std::shared_ptr<testing::FaultPlan> plan, std::shared_ptr<MemoryAppContext> context,
+                  std::shared_ptr<BasicDefinitionLibrary> library)
+      : PanelRun(choices, std::move(plan), context, library), context_(context), library_(library) {
     context_->SetEventGroups(GroupRecords());
     NewCatalogue(false);
-    panel_->SetSize(5685, 4710);
+    panel->SetSize(5685, 4710);
     LoadRandomDefinition();
   }
 
@@ -87,38 +85,36 @@ class EventsExerciser final : public PanelExerciser {
     kind_ = Kind::None;
     filterChosen_ = false;
     typedAfterFilter_ = false;
-    messages_->shown.clear();
+    NoteHost();
     chosenBefore_ = RowsOf(*selector().ChosenItems());
-    markBefore_ = host_ ? host_->markChanged : 0;
-    hostBefore_ = host_;
   }
 
   std::string Act() override {
-    const std::uint32_t roll = choices_.Below(100);
+    const std::uint32_t roll = choices.Below(100);
     if (roll < 18) return SelectRows(true);
     if (roll < 26) return SelectRows(false);
     if (roll < 40) return MoveButton();
     if (roll < 46) return EnterInView();
     if (roll < 62) return ChooseFilter();
     if (roll < 68) return FilterKeys();
-    if (roll < 72) return AccessKey();
-    if (roll < 75) return TabKey();
-    if (roll < 78) return Resize();
+    if (roll < 72)
+      return Step(kind_, Kind::AccessKey, "access key", [&] { return PressRandomAccessKey(user, choices, "GEXQ"); });
+    if (roll < 75) return Step(kind_, Kind::Tab, "Tab", [&] { return PressTab(user, choices); });
+    if (roll < 78)
+      return Step(kind_, Kind::Resize, "resize", [&] { return ResizeRandomly(user, choices, 9000, 7000); });
     return HostCall();
   }
 
   std::string Recover() override {
-    if (loadFailed_) {
-      // After a failed load the page saves nothing until a load succeeds.
-      action_ = "recover";
-      kind_ = Kind::Host;
-      hostCall_ = HostOp::Load;
-      LoadRandomDefinition();
-      return "recover: LoadData";
-    }
+    // After a failed load the page saves nothing until a load succeeds.
+    if (loadFailed)
+      return Step(kind_, Kind::Host, "recover", [&] {
+        return "recover: " + PageCall(
+                                 0, hostCall_, *panel, [&] { LoadRandomDefinition(); }, tabValid, kTitle);
+      });
     kind_ = Kind::Filter;
     action_ = "recover";
-    filterChosen_ = user_.ChooseIndex(panel_->cboGroupEvents(), 0);
+    filterChosen_ = user.ChooseIndex(panel->cboGroupEvents(), 0);
     Require(filterChosen_, "the group filter can be chosen after a failure");
     return "recover: choose all groups";
   }
@@ -126,11 +122,10 @@ class EventsExerciser final : public PanelExerciser {
   void Verify(bool strict) override;
 
  private:
-  bool loadFailed_ = false;  // the last LoadData failed
   enum class Kind { None, Select, Move, Filter, AccessKey, Tab, Resize, Host };
   enum class HostOp { Load, Save, Valid, State, Catalogue, Other };
 
-  XSelector& selector() const { return panel_->xEvents(); }
+  XSelector& selector() const { return panel->xEvents(); }
 
   // The host's catalogue: kTypes event types over the groups (some in no
   // group), or, when shrinking, the same without every third one.
@@ -138,7 +133,7 @@ class EventsExerciser final : public PanelExerciser {
     static const std::int32_t kGroupOf[] = {1, 2, 3, -1, 7, 0, 1, 2};
     auto catalogue = std::make_shared<BasicEventTypeCollection>();
     for (int i = 0; i < kTypes; ++i) {
-      if (shrink && i % 3 == static_cast<int>(choices_.Below(3))) continue;
+      if (shrink && i % 3 == static_cast<int>(choices.Below(3))) continue;
       catalogue->Add(
           std::make_shared<BasicEventType>("K" + std::to_string(i), "Event " + std::to_string(i), kGroupOf[i % 8]));
     }
@@ -147,23 +142,20 @@ class EventsExerciser final : public PanelExerciser {
   }
 
   void LoadRandomDefinition() {
-    const std::int32_t id = static_cast<std::int32_t>(1 + choices_.Below(5));
+    const std::int32_t id = static_cast<std::int32_t>(1 + choices.Below(5));
     auto def = library_->NewDefinition(id);
-    def->SetIsNew(choices_.Percent(30));
+    def->SetIsNew(choices.Percent(30));
     std::vector<std::shared_ptr<EventType>> stored;
-    const std::uint32_t count = choices_.Below(8);
+    const std::uint32_t count = choices.Below(8);
     std::unordered_set<std::string> keys;
     for (std::uint32_t i = 0; i < count; ++i) {
-      const std::string key = "K" + std::to_string(choices_.Below(kTypes + 4));  // some no longer exist
+      const std::string key = "K" + std::to_string(choices.Below(kTypes + 4));  // some no longer exist
       if (keys.insert(key).second) stored.push_back(std::make_shared<BasicEventType>(key, "stored " + key, 1));
     }
     library_->Store()->Store(id, stored);
     definition_ = def;
-    host_ = choices_.Percent(90) ? std::make_shared<RecordingTabHost>() : nullptr;
     groups_ = GroupsOf(GroupRecords());
-    loadFailed_ = true;
-    panel_->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), "Events", host_);
-    loadFailed_ = false;
+    HostLoads(def, "Events");
     // What LoadData must have chosen: the stored types the catalogue has, once each.
     expectedChosen_.clear();
     if (!def->IsNew())
@@ -175,46 +167,46 @@ class EventsExerciser final : public PanelExerciser {
     action_ = available ? "select available" : "select chosen";
     kind_ = Kind::Select;
     ui::ListView& view = available ? selector().AvailableList() : selector().ChosenList();
-    return (available ? "available: " : "chosen: ") + SelectRandomRows(user_, choices_, view);
+    return (available ? "available: " : "chosen: ") + SelectRandomRows(user, choices, view);
   }
 
   std::string MoveButton() {
     action_ = "move button";
     kind_ = Kind::Move;
-    const bool choose = choices_.Percent(65);
+    const bool choose = choices.Percent(65);
     ui::CommandButton& button = choose ? selector().ChooseButton() : selector().RemoveButton();
-    user_.Click(button);
+    user.Click(button);
     return choose ? "click >" : "click <";
   }
 
   std::string EnterInView() {
     action_ = "enter in view";
     kind_ = Kind::Move;
-    const bool available = choices_.Percent(60);
+    const bool available = choices.Percent(60);
     ui::ListView& view = available ? selector().AvailableList() : selector().ChosenList();
-    if (!user_.Focus(view)) return "enter: view cannot take the focus";
-    user_.PressKey(choices_.Percent(80) ? ui::keys::Return : ui::keys::Space);
+    if (!user.Focus(view)) return "enter: view cannot take the focus";
+    user.PressKey(choices.Percent(80) ? ui::keys::Return : ui::keys::Space);
     return available ? "key in the available view" : "key in the chosen view";
   }
 
   std::string ChooseFilter() {
     action_ = "choose filter";
     kind_ = Kind::Filter;
-    ui::ComboBox& combo = panel_->cboGroupEvents();
-    const int index = static_cast<int>(choices_.Below(static_cast<std::uint32_t>(std::max(1, combo.ListCount()))));
-    filterChosen_ = user_.ChooseIndex(combo, index);
+    ui::ComboBox& combo = panel->cboGroupEvents();
+    const int index = static_cast<int>(choices.Below(static_cast<std::uint32_t>(std::max(1, combo.ListCount()))));
+    filterChosen_ = user.ChooseIndex(combo, index);
     return "filter entry " + std::to_string(index);
   }
 
   std::string FilterKeys() {
     action_ = "filter keys";
     kind_ = Kind::Filter;
-    ui::ComboBox& combo = panel_->cboGroupEvents();
-    if (!user_.Focus(combo)) return "filter cannot take the focus";
+    ui::ComboBox& combo = panel->cboGroupEvents();
+    if (!user.Focus(combo)) return "filter cannot take the focus";
     const int before = combo.ListIndex();
-    if (choices_.Percent(30)) {
-      const std::string& text = choices_.Pick(RandomFragments());
-      user_.Type(text);
+    if (choices.Percent(30)) {
+      const std::string& text = choices.Pick(RandomFragments());
+      user.Type(text);
       filterChosen_ = combo.ListIndex() != before;
       // Letters after the one that changed the filter go to the selector,
       // which has the focus by then.
@@ -222,59 +214,29 @@ class EventsExerciser final : public PanelExerciser {
       return "type '" + text + "' in the filter";
     }
     static const std::vector<int> keys = {ui::keys::Up, ui::keys::Down, ui::keys::Home, ui::keys::End};
-    user_.PressKey(choices_.Pick(keys));
+    user.PressKey(choices.Pick(keys));
     filterChosen_ = combo.ListIndex() != before;
     return "key in the filter";
-  }
-
-  std::string AccessKey() {
-    action_ = "access key";
-    kind_ = Kind::AccessKey;
-    return PressRandomAccessKey(user_, choices_, "GEXQ");
-  }
-
-  std::string TabKey() {
-    action_ = "Tab";
-    kind_ = Kind::Tab;
-    return PressTab(user_, choices_);
-  }
-
-  std::string Resize() {
-    action_ = "resize";
-    kind_ = Kind::Resize;
-    return ResizeRandomly(user_, choices_, 9000, 7000);
   }
 
   std::string HostCall() {
     action_ = "host call";
     kind_ = Kind::Host;
-    const std::uint32_t roll = choices_.Below(10);
-    if (roll < 3) {
-      hostCall_ = HostOp::Load;
-      LoadRandomDefinition();
-      return "host: LoadData";
-    }
-    if (roll < 6) {
-      hostCall_ = HostOp::Save;
-      panel_->SaveData();
-      return "host: SaveData";
-    }
-    if (roll < 8) {
-      hostCall_ = HostOp::Valid;
-      tabValid_ = panel_->IsTabValid(kTitle);
-      return "host: IsTabValid";
-    }
+    const std::uint32_t roll = choices.Below(10);
+    if (roll < 8)
+      return PageCall(
+          roll, hostCall_, *panel, [&] { LoadRandomDefinition(); }, tabValid, kTitle);
     if (roll < 9) {
       // The catalogue changes under the panel: chosen rows may name types
       // that are gone.
       hostCall_ = HostOp::Catalogue;
-      NewCatalogue(choices_.Percent(50));
+      NewCatalogue(choices.Percent(50));
       return "host: new catalogue";
     }
     hostCall_ = HostOp::State;
-    panel_->SaveState();
-    panel_->LoadState();
-    Require(!panel_->HandleTabProcess(""), "HandleTabProcess answers false");
+    panel->SaveState();
+    panel->LoadState();
+    Require(!panel->HandleTabProcess(""), "HandleTabProcess answers false");
     return "host: SaveState, LoadState";
   }
 
@@ -283,16 +245,10 @@ class EventsExerciser final : public PanelExerciser {
   void CheckFilter() const;
   void CheckStep() const;
 
-  Choices& choices_;
-  std::shared_ptr<AnsweringMessages> messages_;
   std::shared_ptr<MemoryAppContext> context_;
   std::shared_ptr<BasicDefinitionLibrary> library_;
-  ServiceInstall install_;
-  std::shared_ptr<XEventsTab> panel_;
-  ui::Driver user_;
   std::shared_ptr<EventTypeCollection> catalogue_;
   std::shared_ptr<BasicNotificationDefinition> definition_;
-  std::shared_ptr<RecordingTabHost> host_;
   std::vector<Group> groups_;
   std::vector<std::string> expectedChosen_;
 
@@ -300,14 +256,11 @@ class EventsExerciser final : public PanelExerciser {
   HostOp hostCall_ = HostOp::Other;
   bool filterChosen_ = false;
   bool typedAfterFilter_ = false;
-  bool tabValid_ = true;
   std::vector<Row> chosenBefore_;
-  int markBefore_ = 0;
-  std::shared_ptr<RecordingTabHost> hostBefore_;
 };
 
 void EventsExerciser::Verify(bool strict) {
-  Require(!panel_->Filling(), "Filling is false between calls");
+  Require(!panel->Filling(), "Filling is false between calls");
   CheckSides();
   CheckMessages();
   if (!strict) return;
@@ -336,7 +289,7 @@ void EventsExerciser::CheckSides() const {
 }
 
 void EventsExerciser::CheckMessages() const {
-  for (const ShownMessage& m : messages_->shown) {
+  for (const ShownMessage& m : messages->shown) {
     Require(m.helpFile.empty() && m.helpContext == 0, "messages carry no help");
     if (m.prompt.rfind(kNotFound, 0) == 0) {
       Require(m.buttons == msgbox::OkOnly && m.title.empty(), "the not-found message is a plain box");
@@ -355,7 +308,7 @@ void EventsExerciser::CheckMessages() const {
 void EventsExerciser::CheckFilter() const {
   const bool rebuilt = (kind_ == Kind::Filter && filterChosen_) || (kind_ == Kind::Host && hostCall_ == HostOp::Load);
   if (!rebuilt) return;
-  ui::ComboBox& combo = panel_->cboGroupEvents();
+  ui::ComboBox& combo = panel->cboGroupEvents();
   Require(combo.ListCount() == static_cast<int>(groups_.size()) && combo.List(0) == kAllGroups,
           "the filter lists all groups after \"<All Group Event Types>\"");
   const std::int32_t group = combo.ListIndex() >= 0 ? combo.ItemData(combo.ListIndex()) : 0;
@@ -375,7 +328,7 @@ void EventsExerciser::CheckFilter() const {
   for (const auto& r : chosen)
     if (!catalogue_->Item(r.key)) missing.insert(kNotFound + r.key);
   std::set<std::string> reported;
-  for (const auto& m : messages_->shown) reported.insert(m.prompt);
+  for (const auto& m : messages->shown) reported.insert(m.prompt);
   Require(missing == reported, "each chosen type the catalogue lost is reported");
   if (kind_ == Kind::Filter && !typedAfterFilter_ && !expected.empty()) {
     const auto first = selector().AvailableItems()->Item(1);
@@ -386,33 +339,33 @@ void EventsExerciser::CheckFilter() const {
 
 void EventsExerciser::CheckStep() const {
   const auto chosen = RowsOf(*selector().ChosenItems());
-  const int marks = host_ ? host_->markChanged : 0;
+  const int marks = Marks();
   if (kind_ == Kind::Host) {
     if (hostCall_ != HostOp::Load) Require(chosen == chosenBefore_, "host calls keep the chosen rows");
-    if (host_ == hostBefore_) Require(marks == markBefore_, "host calls do not mark the tab changed");
+    if (host == hostBefore) Require(marks == markBefore, "host calls do not mark the tab changed");
     if (hostCall_ == HostOp::Load) {
       std::vector<std::string> keys;
       for (const auto& r : chosen) keys.push_back(r.key);
       Require(keys == expectedChosen_, "LoadData chooses the stored event types the catalogue has");
-      Require(panel_->cboGroupEvents().ListIndex() == 0, "after LoadData the filter shows all groups");
+      Require(panel->cboGroupEvents().ListIndex() == 0, "after LoadData the filter shows all groups");
     }
     if (hostCall_ == HostOp::Save) {
       const auto& saved = definition_->ChosenEventTypes();
       Require(saved.size() == chosen.size(), "SaveData hands over every chosen row");
       for (std::size_t i = 0; i < saved.size(); ++i)
         Require(saved[i].key == chosen[i].key, "the definition gets each chosen type's key");
-      ui::ComboBox& combo = panel_->cboGroupEvents();
+      ui::ComboBox& combo = panel->cboGroupEvents();
       const std::int32_t group = combo.ListIndex() >= 0 ? combo.ItemData(combo.ListIndex()) : 0;
       Require(definition_->EventGroupID() == group, "SaveData stores the filter's group");
     }
     if (hostCall_ == HostOp::Valid) {
-      Require(tabValid_ == !chosen.empty(), "IsTabValid is true exactly when something is chosen");
-      Require(messages_->shown.size() == (chosen.empty() ? 1u : 0u), "a refusal shows its message once");
+      Require(tabValid == !chosen.empty(), "IsTabValid is true exactly when something is chosen");
+      Require(messages->shown.size() == (chosen.empty() ? 1u : 0u), "a refusal shows its message once");
     }
     return;
   }
-  if (host_ == hostBefore_ && host_)
-    Require((marks != markBefore_) == (chosen != chosenBefore_),
+  if (host == hostBefore && host)
+    Require((marks != markBefore) == (chosen != chosenBefore_),
             "the tab is marked changed exactly when the user changed the chosen rows");
 }
 

@@ -85,6 +85,7 @@ class AnsweringMessages final : public MessageService {
 };
 
 using testing::RecordingTabHost;
+using testing::ServiceInstall;
 
 // One panel under random use.
 class PanelExerciser {
@@ -109,14 +110,83 @@ class PanelExerciser {
   const std::string& LastAction() const noexcept { return action_; }
 
  protected:
+  // Notes the action and its kind, then does it.
+  template <class Kind, class Act>
+  std::string Step(Kind& kind, Kind k, const char* name, Act&& act) {
+    action_ = name;
+    kind = k;
+    return act();
+  }
+
+  // The calls a host makes of every page, as often in each run: LoadData
+  // for a roll (of 10) below 3, SaveData below 6, IsTabValid otherwise.
+  template <class Op, class Panel, class Load>
+  std::string PageCall(std::uint32_t roll, Op& op, Panel& panel, Load&& load, bool& valid, const char* title) {
+    if (roll < 3) {
+      op = Op::Load;
+      load();
+      return "host: LoadData";
+    }
+    if (roll < 6) {
+      op = Op::Save;
+      panel.SaveData();
+      return "host: SaveData";
+    }
+    op = Op::Valid;
+    valid = panel.IsTabValid(title);
+    return "host: IsTabValid";
+  }
+
   std::string action_;
+};
+
+// What each panel's run holds alike: the choices, the user who answers the
+// message boxes, the components installed for the run, the panel with the
+// user at its controls, and the host's tab container (and how it stood
+// before the step).
+template <class Panel>
+class PanelRun : public PanelExerciser {
+ public:
+  PanelRun(Choices& choices, std::shared_ptr<testing::FaultPlan> plan, std::shared_ptr<AppContext> context,
+           std::shared_ptr<DefinitionLibrary> library)
+      : choices(choices),
+        messages(std::make_shared<AnsweringMessages>(choices)),
+        install(messages, std::move(context), std::move(library), std::move(plan)),
+        panel(Panel::Create()),
+        user(*panel) {}
+
+  int Marks() const { return host ? host->markChanged : 0; }
+  bool SameHost() const { return host && host == hostBefore; }
+
+  Choices& choices;
+  std::shared_ptr<AnsweringMessages> messages;
+  ServiceInstall install;
+  std::shared_ptr<Panel> panel;
+  ui::Driver user;
+  std::shared_ptr<RecordingTabHost> host, hostBefore;
+  int markBefore = 0;
+  bool tabValid = true;
+  bool loadFailed = false;  // the last LoadData failed
+
+ protected:
+  // Before a step: no message shown yet, and the container as it stands.
+  void NoteHost() {
+    messages->shown.clear();
+    markBefore = Marks();
+    hostBefore = host;
+  }
+  // The host loads the definition, with a container nine times in ten.
+  void HostLoads(const std::shared_ptr<NotificationDefinition>& definition, const char* tabKey) {
+    host = choices.Percent(90) ? std::make_shared<RecordingTabHost>() : nullptr;
+    loadFailed = true;
+    panel->LoadData(Variant(definition), tabKey, host);
+    loadFailed = false;
+  }
 };
 
 // Texts the user types: single characters (ASCII, blanks, non-ASCII) and
 // whole words, chosen by the caller's mix.
 const std::vector<std::string>& RandomFragments();
-
-using testing::ServiceInstall;
 
 std::unique_ptr<PanelExerciser> MakeSnmpExerciser(Choices& choices, std::shared_ptr<testing::FaultPlan> plan = {});
 std::unique_ptr<PanelExerciser> MakeEmailExerciser(Choices& choices, std::shared_ptr<testing::FaultPlan> plan = {});

@@ -54,17 +54,16 @@ enum class Kind {
 enum class HostOp { Load, Save, Valid, SaveState, LoadState, Other };
 
 template <class Traits>
-class ListPanelExerciser final : public PanelExerciser {
+class ListPanelExerciser final : public PanelRun<typename Traits::Panel> {
  public:
   using Panel = typename Traits::Panel;
+  using Base = PanelRun<Panel>;
+  using Base::choices, Base::messages, Base::panel, Base::user, Base::host, Base::markBefore, Base::tabValid,
+      Base::loadFailed, Base::Marks, Base::SameHost, Base::Step, Base::PageCall, Base::action_;
 
   ListPanelExerciser(Choices& choices, std::shared_ptr<testing::FaultPlan> plan)
-      : choices(choices),
-        messages(std::make_shared<AnsweringMessages>(choices)),
-        install(messages, std::make_shared<MemoryAppContext>(), std::make_shared<BasicDefinitionLibrary>(),
-                std::move(plan)),
-        panel(Panel::Create()),
-        user(*panel) {
+      : Base(choices, std::move(plan), std::make_shared<MemoryAppContext>(),
+             std::make_shared<BasicDefinitionLibrary>()) {
     panel->SetSize(Traits::kWidth, Traits::kHeight);
     LoadRandomDefinition();
   }
@@ -72,12 +71,10 @@ class ListPanelExerciser final : public PanelExerciser {
   void Prepare() override {
     kind = Kind::None;
     edited = Edited::None;
-    messages->shown.clear();
+    this->NoteHost();
     rowsBefore = ItemsOf(*stl().Items());
     selectedBefore = ItemsOf(*stl().SelectedItems());
     editModeBefore = panel->EditMode();
-    markBefore = Marks();
-    hostBefore = host;
     selectTabsBefore = host ? host->selectedTabs.size() : 0;
     Traits::Snapshot(*this);
   }
@@ -88,31 +85,33 @@ class ListPanelExerciser final : public PanelExerciser {
     const std::uint32_t roll = choices.Below(100);
     if (roll < 22) return TypeText();
     if (roll < 30) return EditKeys();
-    if (roll < 35) return Step(Kind::Extra, "extra", [&] { return Traits::ExtraGesture(*this); });
+    if (roll < 35) return Step(kind, Kind::Extra, "extra", [&] { return Traits::ExtraGesture(*this); });
     if (roll < 43) return PressEnter();
     if (roll < 55) return ClickButton();
-    if (roll < 65) return Step(Kind::Select, "select rows", [&] { return SelectRandomRows(user, choices, stl()); });
-    if (roll < 69) return Step(Kind::Select, "list keys", [&] { return PressRandomListKey(user, choices, stl()); });
+    if (roll < 65)
+      return Step(kind, Kind::Select, "select rows", [&] { return SelectRandomRows(user, choices, stl()); });
+    if (roll < 69)
+      return Step(kind, Kind::Select, "list keys", [&] { return PressRandomListKey(user, choices, stl()); });
     if (roll < 73) return ContextMenu();
     if (roll < 76) return DeleteKey();
     if (roll < 81)
-      return Step(Kind::AccessKey, "access key", [&] { return PressRandomAccessKey(user, choices, Traits::kLetters); });
-    if (roll < 83) return Step(Kind::Tab, "Tab", [&] { return PressTab(user, choices); });
+      return Step(kind, Kind::AccessKey, "access key",
+                  [&] { return PressRandomAccessKey(user, choices, Traits::kLetters); });
+    if (roll < 83) return Step(kind, Kind::Tab, "Tab", [&] { return PressTab(user, choices); });
     if (roll < 85)
-      return Step(Kind::Resize, "resize", [&] { return ResizeRandomly(user, choices, 9000, Traits::kHeight + 2500); });
+      return Step(kind, Kind::Resize, "resize",
+                  [&] { return ResizeRandomly(user, choices, 9000, Traits::kHeight + 2500); });
     return HostCall();
   }
 
   std::string Recover() override {
     Prepare();
-    if (loadFailed) {
-      // After a failed load the page saves nothing until a load succeeds.
-      action_ = "recover";
-      kind = Kind::Host;
-      hostCall = HostOp::Load;
-      LoadRandomDefinition();
-      return "recover: LoadData";
-    }
+    // After a failed load the page saves nothing until a load succeeds.
+    if (loadFailed)
+      return Step(kind, Kind::Host, "recover", [&] {
+        return "recover: " + PageCall(
+                                 0, hostCall, *panel, [&] { LoadRandomDefinition(); }, tabValid, Traits::kTitle);
+      });
     kind = Kind::Button;
     action_ = "recover";
     Require(user.Click(panel->cmdNew()), "New can be clicked after a failure");
@@ -134,51 +133,29 @@ class ListPanelExerciser final : public PanelExerciser {
   // Shared with the traits.
   enum class Edited { None, Entry, Other };
   XStaticList& stl() const { return panel->stl(); }
-  int Marks() const { return host ? host->markChanged : 0; }
-  bool SameHost() const { return host && host == hostBefore; }
   void NoteEdit(const ui::TextBox& box, const std::string& before) {
     if (box.Text() != before) edited = Traits::IsEntryField(*panel, box) ? Edited::Entry : Edited::Other;
   }
 
-  Choices& choices;
-  std::shared_ptr<AnsweringMessages> messages;
-  ServiceInstall install;
-  std::shared_ptr<Panel> panel;
-  ui::Driver user;
   std::shared_ptr<BasicNotificationDefinition> definition;
-  std::shared_ptr<RecordingTabHost> host;
   typename Traits::State state;
 
   Kind kind = Kind::None;
   HostOp hostCall = HostOp::Other;
   Edited edited = Edited::None;
-  bool tabValid = true;
   // A list operation failed since the last load: a row may still show what
   // its item held before (a failed UpdateRow leaves the old text).
   bool staleRows = false;
-  bool loadFailed = false;  // the last LoadData failed
   Items rowsBefore, selectedBefore;
   EditMode editModeBefore = EditMode::AddNew;
-  int markBefore = 0;
   std::size_t selectTabsBefore = 0;
-  std::shared_ptr<RecordingTabHost> hostBefore;
 
  private:
-  template <class F>
-  std::string Step(Kind k, const char* name, F&& act) {
-    action_ = name;
-    kind = k;
-    return act();
-  }
-
   void LoadRandomDefinition() {
     auto def = std::make_shared<BasicNotificationDefinition>();
     const bool fresh = Traits::FillDefinition(*this, *def);
     definition = def;
-    host = choices.Percent(90) ? std::make_shared<RecordingTabHost>() : nullptr;
-    loadFailed = true;
-    panel->LoadData(Variant(std::static_pointer_cast<NotificationDefinition>(def)), Traits::kTabKey, host);
-    loadFailed = false;
+    this->HostLoads(def, Traits::kTabKey);
     // Only a load that hands the list a new collection redraws every row.
     if (fresh) staleRows = false;
   }
@@ -286,21 +263,9 @@ class ListPanelExerciser final : public PanelExerciser {
     action_ = "host call";
     kind = Kind::Host;
     const std::uint32_t roll = choices.Below(10);
-    if (roll < 3) {
-      hostCall = HostOp::Load;
-      LoadRandomDefinition();
-      return "host: LoadData";
-    }
-    if (roll < 6) {
-      hostCall = HostOp::Save;
-      panel->SaveData();
-      return "host: SaveData";
-    }
-    if (roll < 8) {
-      hostCall = HostOp::Valid;
-      tabValid = panel->IsTabValid(Traits::kTitle);
-      return "host: IsTabValid";
-    }
+    if (roll < 8)
+      return PageCall(
+          roll, hostCall, *panel, [&] { LoadRandomDefinition(); }, tabValid, Traits::kTitle);
     if (roll < 9) {
       hostCall = HostOp::SaveState;
       panel->SaveState();

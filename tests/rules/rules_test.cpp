@@ -42,6 +42,8 @@ TEST(Rules, AcceptAndRefuseAtTheirEdges) {
       {"no stored text", IsOwnStoredText(std::nullopt), false},
       {"folded names", EqualsIgnoringAsciiCase("Core-SW1", "core-sw1"), true},
       {"only ASCII folds", EqualsIgnoringAsciiCase("\xC3\x89", "\xC3\xA9"), false},
+      {"'@' and '`' beside the letters do not pair", EqualsIgnoringAsciiCase("@[", "`{"), false},
+      {"folded texts of other lengths", EqualsIgnoringAsciiCase("abc", "ABCD"), false},
       {"line break", HasLineBreak("a\rb"), true},
       {"tab is no line break", HasLineBreak("a\tb"), false},
   };

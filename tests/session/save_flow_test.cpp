@@ -4,10 +4,14 @@
 
 #include "apps/session/notification_session.h"
 #include "apps/session/startup.h"
+#include "quillmont/email_panel/x_event_email_tab.h"
+#include "quillmont/platform/ui/driver.h"
 #include "quillmont/services/message_service.h"
+#include "quillmont/snmp_panel/x_event_snmp_tab.h"
 #include "store/seed.h"
 #include "tests/support/scripted_front_end.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/test_host.h"
 
 namespace quillmont::session {
 namespace {
@@ -55,6 +59,55 @@ TEST(SessionSave, ASaveOverAnotherProgramsChangeOrDeletionDoesWhatTheUserChooses
     else
       EXPECT_EQ(session.Definition().Name(), c.choice == 0 && !c.deleted ? "Theirs" : "Mine");
   }
+}
+
+// An entry typed on a page and not applied counts as a change; a save or a
+// close asks about it first: Apply goes through the page's own button (which
+// may refuse), Discard starts the page over, Go back stops.
+TEST(SessionSave, EntriesNotAppliedAreAppliedDiscardedOrGoneBackTo) {
+  quillmont::testing::TempDir dir;
+  auto store = store::Store::Open(dir.File("q.db"));
+  store::SeedDatabase(*store);
+  auto messages = std::make_shared<quillmont::testing::ScriptedMessages>();
+  StoreServices services{messages, store};
+  ScriptedFrontEnd ui;
+  NotificationSession session(ui, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(session.Open());
+  auto& snmp = dynamic_cast<XEventSNMPTab&>(*session.Pages()[1]->view);
+  auto& email = dynamic_cast<XEventEmailTab&>(*session.Pages()[2]->view);
+  ui::Driver onSnmp(snmp), onEmail(email);
+
+  onSnmp.Click(snmp.cmdNew());
+  onSnmp.TypeInto(snmp.txtPort(), "7777");
+  EXPECT_TRUE(session.Changed());  // typed alone, not applied: a change
+  ui.Answer(0);                    // Apply, which a manager without a host cannot
+  EXPECT_FALSE(session.Save());
+  ASSERT_EQ(ui.Asked().size(), 2u);
+  EXPECT_NE(ui.Asked()[1].find("cannot be applied as it stands"), std::string::npos) << ui.Asked()[1];
+  onSnmp.TypeInto(snmp.txtHost(), "pending.example");
+  ui.Answer(0);
+  EXPECT_TRUE(session.Save());
+  EXPECT_NE(ui.Asked()[2].find("\"pending.example:7777\", not applied"), std::string::npos) << ui.Asked()[2];
+  EXPECT_EQ(store->ReadNotification(1).managers.at(2).host, "pending.example");
+  EXPECT_FALSE(session.Changed());
+  // A host typed and then dropped by New leaves the pages as loaded.
+  onSnmp.TypeInto(snmp.txtHost(), "gone.example");
+  onSnmp.Click(snmp.cmdNew());
+  EXPECT_FALSE(session.Changed());
+
+  onEmail.Click(email.cmdNew());
+  onEmail.TypeInto(email.txtAddress(), "not-an-address");
+  messages->Expect("Invalid Email Address: not-an-address", msgbox::OkOnly, "");
+  ui.Answer(0).Answer(2);  // Apply (the page refuses it), then Go back
+  EXPECT_FALSE(session.Close());
+  EXPECT_FALSE(session.Close());
+  EXPECT_EQ(session.Active(), 2u);
+  // Discarded, the pages hold what was saved: it closes unasked.
+  const std::size_t asked = ui.Asked().size();
+  ui.Answer(1);
+  EXPECT_TRUE(session.Close());
+  EXPECT_EQ(ui.Asked().size(), asked + 1);
+  EXPECT_EQ(store->ReadNotification(1).recipients.size(), 2u);
 }
 
 }  // namespace

@@ -8,18 +8,17 @@
 #include "store/definition_store.h"
 #include "store/pg_db.h"
 #include "store/seed.h"
-#include "tests/support/pg/pg_cluster.h"
-#include "tests/support/temp_dir.h"
+#include "tests/store/backends.h"
 
 namespace quillmont::store {
 namespace {
 
 using quillmont::testing::PgCluster;
 
-class TwoEditors : public ::testing::TestWithParam<Backend> {
+class TwoEditors : public BackendTest {
  protected:
   void SetUp() override {
-    location = GetParam() == Backend::Sqlite ? dir.File("q.db") : PgCluster::Shared().NewDatabase();
+    location = NewLocation();
     OpenOptions quick;
     quick.busyTimeoutMs = 200;
     a = Store::Open(location, quick);
@@ -36,13 +35,11 @@ class TwoEditors : public ::testing::TestWithParam<Backend> {
     return SaveRefused::Reason::NameTaken;
   }
 
-  quillmont::testing::TempDir dir;
   std::string location;
   std::shared_ptr<Store> a, b;
 };
 
-INSTANTIATE_TEST_SUITE_P(Backends, TwoEditors, ::testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+QM_ON_BOTH_BACKENDS(TwoEditors);
 
 TEST_P(TwoEditors, EachLearnsOfTheOthersSavesAndDeletionsAndNamesAreRefused) {
   auto one = a->OpenDefinition(1);
@@ -94,11 +91,7 @@ TEST(PostgresServer, AServerGoneAndBackKeepsTheEditsAndTheSaveThenWorks) {
   SeedDatabase(*store);
   auto d = store->OpenDefinition(1);
   d->SetName("Edited offline");
-  auto managers = std::make_shared<BasicSnmpManagerList>();
-  auto m = std::make_shared<BasicSnmpManager>();
-  m->Init("owner", "nms.example.net", 162, "SNMP v2c", "UTC");
-  managers->Add(m);
-  d->SetSnmpManagers(managers);
+  d->SetSnmpManagers(Managers({{"nms.example.net", 162}}));
   // A row the server refuses (not UTF-8) fails the whole save, although
   // list rows are sent without waiting for each answer.
   auto bad = std::make_shared<BasicEmailRecipientList>();

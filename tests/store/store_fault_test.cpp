@@ -17,9 +17,8 @@
 #include "store/notification_io.h"
 #include "store/pg_db.h"
 #include "store/seed.h"
+#include "tests/store/backends.h"
 #include "tests/store/faulty_database.h"
-#include "tests/support/pg/pg_cluster.h"
-#include "tests/support/temp_dir.h"
 
 namespace quillmont::store {
 namespace {
@@ -27,13 +26,9 @@ namespace {
 using quillmont::testing::TempDir;
 
 std::shared_ptr<SnmpManagerList> ManyManagers(int count) {
-  auto list = std::make_shared<BasicSnmpManagerList>();
-  for (int i = 0; i < count; ++i) {
-    auto m = std::make_shared<BasicSnmpManager>();
-    m->Init("owner", "host" + std::to_string(i) + ".example.net", 162, "SNMP v1", "UNIX");
-    list->Add(m);
-  }
-  return list;
+  std::vector<std::pair<std::string, int>> entries;
+  for (int i = 0; i < count; ++i) entries.emplace_back("host" + std::to_string(i) + ".example.net", 162);
+  return Managers(entries);
 }
 
 TEST(StoreFaults, AProcessKilledInTheMiddleOfASaveLeavesTheOldDefinition) {
@@ -92,9 +87,8 @@ TEST(StoreFaults, AProcessKilledInTheMiddleOfASaveLeavesTheOldDefinition) {
 // or the later save is refused and writes nothing. Upper case opens
 // notification 1 and adds a recipient; lower case saves.
 // On a file and on a server: the rule is the store's, not the backend's.
-class Revisions : public ::testing::TestWithParam<Backend> {};
-INSTANTIATE_TEST_SUITE_P(Backends, Revisions, ::testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+class Revisions : public BackendTest {};
+QM_ON_BOTH_BACKENDS(Revisions);
 
 TEST_P(Revisions, EveryInterleavingOfTwoEditorsKeepsBothEditsOrRefusesOne) {
   int interleavings = 0;
@@ -103,9 +97,7 @@ TEST_P(Revisions, EveryInterleavingOfTwoEditorsKeepsBothEditsOrRefusesOne) {
     if (events.find('A') > events.find('a') || events.find('B') > events.find('b')) continue;
     SCOPED_TRACE(events);
     ++interleavings;
-    TempDir dir;
-    const std::string location =
-        GetParam() == Backend::Sqlite ? dir.File("q.db") : quillmont::testing::PgCluster::Shared().NewDatabase();
+    const std::string location = NewLocation();
     std::map<char, std::shared_ptr<Store>> stores{{'a', Store::Open(location)}};
     SeedDatabase(*stores['a']);
     stores['b'] = Store::Open(location);
@@ -167,17 +159,12 @@ constexpr const char* kChanges = R"({"formatVersion": 1, "notifications": [
 
 // Fail call 1, 2, 3, ... of each operation until it completes: each failure
 // reaches the caller and leaves every notification as the export showed it.
-class StatementFaults : public ::testing::TestWithParam<Backend> {};
-INSTANTIATE_TEST_SUITE_P(Backends, StatementFaults, ::testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+class StatementFaults : public BackendTest {};
+QM_ON_BOTH_BACKENDS(StatementFaults);
 
 TEST_P(StatementFaults, ASaveAnImportAndACopyFailingAtAnyCallWriteNothing) {
-  TempDir dir;
-  auto location = [&](const char* file) {
-    return GetParam() == Backend::Sqlite ? dir.File(file) : quillmont::testing::PgCluster::Shared().NewDatabase();
-  };
   auto plan = std::make_shared<testing::FaultPlan>();
-  auto store = FaultyStore(location("a.db"), plan);
+  auto store = FaultyStore(NewLocation(), plan);
   store->Db().Exec(
       "INSERT INTO event_groups(Group_id, Group_Name, Group_Label) VALUES (1, 'Nodes', 'NODE');"
       "INSERT INTO event_types(type_key, name, group_id) VALUES ('node.down', 'Node Down', 1), ('node.up', 'Node Up', "
@@ -209,7 +196,7 @@ TEST_P(StatementFaults, ASaveAnImportAndACopyFailingAtAnyCallWriteNothing) {
   EXPECT_EQ(store->ReadNotification(7).managers.at(0).port, 1162);
 
   before = ExportAllJson(*store);
-  auto target = FaultyStore(location("b.db"), plan);
+  auto target = FaultyStore(NewLocation(), plan);
   const std::string empty = DumpTables(*target);
   testing::FailEachCallInTurn(
       *plan, [] {}, [&] { CopyStore(*store, *target); },

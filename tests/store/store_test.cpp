@@ -13,13 +13,11 @@
 #include "store/host_objects.h"
 #include "store/notification_io.h"
 #include "store/seed.h"
-#include "tests/support/pg/pg_cluster.h"
-#include "tests/support/temp_dir.h"
+#include "tests/store/backends.h"
 
 namespace quillmont::store {
 namespace {
 
-using quillmont::testing::TempDir;
 using Json = nlohmann::ordered_json;
 
 // Chosen rows as a selector hands them over: only the keys matter here.
@@ -46,37 +44,8 @@ class FakeRows : public SelectorRows {
   std::vector<std::string> keys_;
 };
 
-// Each test runs on a file and on a server database of its own.
-class StoreTest : public ::testing::TestWithParam<Backend> {
- protected:
-  std::string NewLocation() {
-    return GetParam() == Backend::Sqlite ? dir_.File("q" + std::to_string(++files_) + ".db")
-                                         : quillmont::testing::PgCluster::Shared().NewDatabase();
-  }
-
- private:
-  TempDir dir_;
-  int files_ = 0;
-};
-
-INSTANTIATE_TEST_SUITE_P(Backends, StoreTest, ::testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
-
-std::shared_ptr<Store> OpenSeeded(const std::string& path) {
-  auto store = Store::Open(path);
-  if (store->WasCreated()) SeedDatabase(*store);
-  return store;
-}
-
-std::shared_ptr<SnmpManagerList> Managers(std::initializer_list<std::pair<const char*, int>> entries) {
-  auto list = std::make_shared<BasicSnmpManagerList>();
-  for (const auto& [host, port] : entries) {
-    auto m = std::make_shared<BasicSnmpManager>();
-    m->Init("owner", host, port, "SNMP v2c", "UTC");
-    list->Add(m);
-  }
-  return list;
-}
+class StoreTest : public BackendTest {};
+QM_ON_BOTH_BACKENDS(StoreTest);
 
 TEST_P(StoreTest, FirstOpenSeedsACatalogueAndSamplesOnce) {
   const std::string path = NewLocation();
@@ -266,8 +235,8 @@ TEST_P(StoreTest, SaveWritesOnlyThePartsThatWereSet) {
   store->Save(*def);
   expected["revision"] = before.revision + 2;
   expected["snmpManagers"] = nlohmann::json::array(
-      {{{"host", "a.example.net"}, {"port", 162}, {"version", "SNMP v2c"}, {"timeFormat", "UTC"}},
-       {{"host", "b.example.net"}, {"port", 1162}, {"version", "SNMP v2c"}, {"timeFormat", "UTC"}}});
+      {{{"host", "a.example.net"}, {"port", 162}, {"version", "SNMP v1"}, {"timeFormat", "UNIX"}},
+       {{"host", "b.example.net"}, {"port", 1162}, {"version", "SNMP v1"}, {"timeFormat", "UNIX"}}});
   EXPECT_EQ(stored(), expected);
 }
 

@@ -8,20 +8,27 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyleOptionGroupBox>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "adapters/qt/message_box_service.h"
@@ -30,9 +37,11 @@
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
+#include "store/delivery_settings.h"
 #include "store/notification_io.h"
 #include "store/seed.h"
 #include "store/sqlite_db.h"
+#include "tests/support/loopback_receivers.h"
 #include "tests/support/temp_dir.h"
 
 #include <gtest/gtest.h>
@@ -283,8 +292,9 @@ TEST_F(StudioKeys, NewAloneIsNoChangeAndTheListAndTheWindowsStayInStep) {
 
 // The window opens with every page whole; made smaller than a page, it
 // scrolls rather than cutting controls off. A long message opens from its
-// start, wrapped. Boxes open over their window, titled alike, and the
-// name dialogs show their titles whole.
+// start, wrapped. Boxes open over their window, a page's refused entries
+// titled as its own boxes about them, and the name dialogs show their
+// titles whole.
 TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindow) {
   auto stored = store->OpenDefinition(1);
   QString words;
@@ -324,7 +334,15 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
   answers.push_back([&](QWidget& box) { over = box.parentWidget()->window(), title = box.windowTitle(), box.close(); });
   QTest::mouseClick(&Native(window, 1, snmp.cmdApply()), Qt::LeftButton);
   EXPECT_EQ(over, &window);
-  EXPECT_EQ(title, window.windowTitle());
+  EXPECT_EQ(title, "Add SNMP Manager");  // as the duplicate's box, which the page titles itself
+  Activate(window);
+  window.Tabs().setCurrentIndex(2);
+  auto& email = dynamic_cast<XEventEmailTab&>(window.Page(2).Panel());
+  QTest::mouseClick(&Native(window, 2, email.cmdNew()), Qt::LeftButton);
+  TypeInto(Native(window, 2, email.txtAddress()), "not-an-address");
+  answers.push_back([&](QWidget& box) { title = box.windowTitle(), box.close(); });
+  QTest::mouseClick(&Native(window, 2, email.cmdApply()), Qt::LeftButton);
+  EXPECT_EQ(title, "Add Email Address");
   int wide = 0, needed = 0;
   answers.push_back([&](QWidget& dialog) {
     wide = dialog.width(), needed = dialog.fontMetrics().horizontalAdvance(dialog.windowTitle()) + 100;
@@ -333,8 +351,114 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
   Activate(window);
   QTest::keyClick(&window, Qt::Key_F2);
   EXPECT_GE(wide, needed);
-  answers.push_back(Press("Discard"));
+  answers = {Press("Discard"), Press("Discard")};  // the changes, then the address not applied
   window.close();
+}
+
+// The events page at its design size: each list captioned above it, no
+// horizontal scroll bar, the group column as wide as its texts; a column the
+// user sizes keeps its width through a resize, in that list only. Frame
+// titles sit in the frame's top line.
+TEST_F(StudioKeys, EventListsAreCaptionedFitTheirColumnsAndFrameTitlesSitInTheirFrames) {
+  NotificationWindow& window = Open(1);
+  auto& selector = dynamic_cast<XEventsTab&>(window.Page(0).Panel()).xEvents();
+  qt::PanelWidget& page = window.Page(0);
+  QTreeView* lists[] = {&Native<QTreeView>(window, 0, selector.AvailableList()),
+                        &Native<QTreeView>(window, 0, selector.ChosenList())};
+  const QString captions[] = {"Available", "Chosen"};
+  for (int i = 0; i < 2; ++i) {
+    QTreeView& list = *lists[i];
+    SCOPED_TRACE(captions[i].toStdString());
+    QLabel* caption = nullptr;
+    for (auto* label : list.parentWidget()->findChildren<QLabel*>())
+      if (label->text() == captions[i]) caption = label;
+    ASSERT_NE(caption, nullptr);
+    EXPECT_TRUE(caption->isVisible());
+    EXPECT_LE(caption->geometry().bottom(), list.geometry().top());
+    EXPECT_GE(caption->width(), caption->sizeHint().width());
+    EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
+    for (int row = 0; row < 8 && row < list.model()->rowCount(); ++row) {
+      const QString group = list.model()->index(row, 1).data().toString();
+      EXPECT_LE(list.fontMetrics().horizontalAdvance(group) + 6, list.columnWidth(1)) << group.toStdString();
+    }
+  }
+  lists[0]->header()->resizeSection(1, 40);  // as the user's drag does
+  window.resize(window.width() + 120, window.height());
+  QApplication::processEvents();
+  EXPECT_EQ(lists[0]->columnWidth(1), 40);
+  EXPECT_NE(lists[1]->columnWidth(1), 40);
+
+  for (auto* frame : page.findChildren<QGroupBox*>()) {
+    QStyleOptionGroupBox option;
+    option.initFrom(frame);
+    option.text = frame->title();
+    option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+    const QRect label = frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame);
+    const QRect line = frame->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, frame);
+    EXPECT_GT(label.left(), line.left()) << frame->title().toStdString();
+    EXPECT_TRUE(label.top() < line.top() && line.top() < label.bottom()) << frame->title().toStdString();
+  }
+}
+
+// The delivery settings in a dialog, refusing what the terminal editor's
+// screen refuses; a test from the e-mail page to a server that never
+// answers shows its deadline, stops on Stop and lists each destination; a
+// page without a list says where a test is sent from.
+TEST_F(StudioKeys, DeliverySettingsAndATestSendThatIsStopped) {
+  testing::SilentServer silent;
+  const auto field = [](QWidget& dialog, const QString& label) -> QLineEdit& {
+    for (auto* l : dialog.findChildren<QLabel*>())
+      if (l->text().remove('&') == label + ":") return *qobject_cast<QLineEdit*>(l->buddy());
+    throw std::runtime_error("no field " + label.toStdString());
+  };
+  // Clicked later: the boxes it opens are answered outside this answer.
+  const auto save = [](QWidget& dialog) {
+    QTimer::singleShot(0, dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save), &QPushButton::click);
+  };
+  QString refusal;
+  answers = {[&](QWidget& dialog) {
+               field(dialog, "SMTP server").setText("127.0.0.1");
+               field(dialog, "SMTP port").setText("25x");
+               save(dialog);
+             },
+             [&](QWidget& box) { refusal = dynamic_cast<QMessageBox&>(box).text(), box.close(); },
+             [&](QWidget& dialog) {
+               EXPECT_EQ(dialog.focusWidget(), &field(dialog, "SMTP port"));
+               field(dialog, "SMTP port").setText(QString::number(silent.Port()));
+               field(dialog, "Timeout (s)").setText("30");
+               save(dialog);
+             }};
+  for (QAction* action : studio->findChildren<QAction*>())
+    if (action->text() == "Delivery &Settings...") action->trigger();
+  EXPECT_EQ(refusal, "Please enter a whole number.");
+  const auto stored = store::LoadDeliverySettings(*store);
+  EXPECT_EQ(stored.smtpServer, "127.0.0.1");
+  EXPECT_EQ(stored.smtpPort, silent.Port());
+
+  NotificationWindow& window = Open(1);
+  QString progress;
+  std::vector<QString> results;
+  answers = {[&](QWidget& dialog) {
+               ASSERT_TRUE(QTest::qWaitFor([&] { return silent.Approached(); }, 5000));
+               progress = dynamic_cast<QProgressDialog&>(dialog).labelText();
+               for (auto* button : dialog.findChildren<QPushButton*>())
+                 if (button->text() == "&Stop") button->click();
+             },
+             [&](QWidget& dialog) {
+               auto* list = dialog.findChild<QTreeWidget*>();
+               for (int i = 0; list && i < list->topLevelItemCount(); ++i)
+                 results.push_back(list->topLevelItem(i)->text(0) + " | " + list->topLevelItem(i)->text(1));
+               dialog.close();
+             }};
+  window.Tabs().setCurrentIndex(2);
+  Key(Qt::Key_T, Qt::ControlModifier);
+  EXPECT_TRUE(progress.contains("0 of 1 done; it gives up at")) << progress.toStdString();
+  // The first row is selected: it alone is sent to.
+  EXPECT_EQ(results, std::vector<QString>{"e-mail to noc@ops.example | FAILED: cancelled"});
+  Activate(window);
+  window.Tabs().setCurrentIndex(0);
+  Key(Qt::Key_T, Qt::ControlModifier);
+  EXPECT_EQ(window.statusBar()->currentMessage(), "A test is sent from the SNMP or e-mail page");
 }
 
 // The list's columns fit their captions and numbers in a font twice as

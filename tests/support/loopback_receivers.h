@@ -7,11 +7,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cctype>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,9 +47,13 @@ class Child {
   ~Child() { Stop(); }
   Child(const Child&) = delete;
   Child& operator=(const Child&) = delete;
-  void Stop() {
-    if (pid_ > 0) kill(-pid_, SIGTERM), waitpid(pid_, nullptr, 0);
+  // Sends the signal to its group and waits; its wait status (-1 when it
+  // was stopped before).
+  int Stop(int signal = SIGTERM) {
+    int status = -1;
+    if (pid_ > 0) kill(-pid_, signal), waitpid(pid_, &status, 0);
     pid_ = -1;
+    return status;
   }
 
  private:
@@ -72,17 +80,22 @@ inline int FreePort(int type) {
 class SilentServer {
  public:
   SilentServer() : fd_(BoundSocket(SOCK_STREAM, port_)) { listen(fd_, 8), fcntl(fd_, F_SETFL, O_NONBLOCK); }
-  ~SilentServer() { close(fd_); }
+  ~SilentServer() {
+    for (int c : held_) close(c);
+    close(fd_);
+  }
   int Port() const { return port_; }
-  // Whether a connection came (and is now taken away).
+  // Whether a connection came; it is held open, still silent, so that the
+  // client never sees it closed.
   bool Approached() const {
     const int c = accept(fd_, nullptr, nullptr);
-    return c >= 0 && close(c) == 0;
+    return c >= 0 && (held_.push_back(c), true);
   }
 
  private:
   int port_ = 0;
   int fd_;
+  mutable std::vector<int> held_;
 };
 
 // A TCP port whose queue is full, so that a new connection's SYN is dropped
@@ -115,12 +128,63 @@ inline bool WaitUntil(const std::function<bool()>& condition) {
   return condition();
 }
 
+// A UDP port of 127.0.0.1 with a large buffer (thousands of traps arrive
+// at once) that reads whatever comes: it counts the packets, and each run of
+// 32 hex digits in them (the outbox's delivery ids).
+class UdpCounter {
+ public:
+  UdpCounter() : fd_(BoundSocket(SOCK_DGRAM, port_)) {
+    const int size = 32 << 20;
+    if (setsockopt(fd_, SOL_SOCKET, SO_RCVBUFFORCE, &size, sizeof size) != 0)
+      setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+    timeval wait{0, 100000};
+    setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+    reader_ = std::thread([this] {
+      char packet[4096];
+      while (!stop_) {
+        const ssize_t n = recv(fd_, packet, sizeof packet, 0);
+        if (n <= 0) continue;
+        ++packets_;
+        for (std::size_t i = 0, run = 0; i < static_cast<std::size_t>(n); ++i) {
+          run = std::isxdigit(static_cast<unsigned char>(packet[i])) ? run + 1 : 0;
+          if (run != 32) continue;
+          std::lock_guard lock(mutex_);
+          ++ids_[std::string(packet + i - 31, 32)];
+        }
+      }
+    });
+  }
+  ~UdpCounter() {
+    stop_ = true;
+    reader_.join();
+    close(fd_);
+  }
+  UdpCounter(const UdpCounter&) = delete;
+  UdpCounter& operator=(const UdpCounter&) = delete;
+  int Port() const { return port_; }
+  long Packets() const { return packets_; }
+  std::map<std::string, int> Ids() {
+    std::lock_guard lock(mutex_);
+    return ids_;
+  }
+
+ private:
+  int port_ = 0;
+  int fd_;
+  std::atomic<bool> stop_{false};
+  std::atomic<long> packets_{0};
+  std::mutex mutex_;
+  std::map<std::string, int> ids_;
+  std::thread reader_;
+};
+
 // snmptrapd in the foreground on 127.0.0.1, logging every trap with numeric
 // OIDs, reading no configuration but its own.
 class TrapReceiver {
  public:
-  explicit TrapReceiver(const TempDir& dir)
-      : port_(FreePort(SOCK_DGRAM)),
+  // On `port` when given, else a free one.
+  explicit TrapReceiver(const TempDir& dir, int port = 0)
+      : port_(port ? port : FreePort(SOCK_DGRAM)),
         log_(dir.File("traps.log")),
         child_(Args(dir, port_, log_), dir.File("trapd.out")) {}
   int Port() const { return port_; }
@@ -148,8 +212,8 @@ class TrapReceiver {
 // speaks TLS from the first byte.
 class MailReceiver {
  public:
-  explicit MailReceiver(const TempDir& dir, const std::vector<std::string>& certificateAndKey = {})
-      : port_(FreePort(SOCK_STREAM)),
+  explicit MailReceiver(const TempDir& dir, const std::vector<std::string>& certificateAndKey = {}, int port = 0)
+      : port_(port ? port : FreePort(SOCK_STREAM)),
         folder_(dir.File("mails")),
         child_(Args(port_, folder_, certificateAndKey), dir.File("smtpd.out")) {}
   int Port() const { return port_; }

@@ -1,8 +1,8 @@
 # An SMTP server on 127.0.0.1 for the delivery tests (Debian's
 # python3-aiosmtpd): keeps each mail as N.eml, "MAIL FROM ...", "RCPT TO ..."
 # and then the data as received; refuses every recipient whose address
-# starts with "refuse@", and never answers for one that starts with
-# "silent@". Usage: smtp_receiver.py PORT FOLDER [CERT KEY], with
+# starts with "refuse@" (550), answers 450 to one that starts with "busy@",
+# and never answers for one that starts with "silent@". Usage: smtp_receiver.py PORT FOLDER [CERT KEY], with
 # CERT and KEY on TLS from the first byte.
 import asyncio
 import os
@@ -24,6 +24,8 @@ class Handler:
             await asyncio.sleep(3600)
         if address.startswith('refuse@'):
             return '550 5.1.1 <%s>: no such mailbox here' % address
+        if address.startswith('busy@'):
+            return '450 4.2.1 <%s>: mailbox busy, try later' % address
         envelope.rcpt_tos.append(address)
         return '250 OK'
 

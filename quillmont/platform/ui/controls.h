@@ -10,7 +10,6 @@
 
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/ui/control.h"
-#include "quillmont/storage/flat_storage.h"
 
 namespace quillmont::ui {
 
@@ -160,6 +159,7 @@ class QUILLMONT_API ListView : public Control {
   };
 
   explicit ListView(std::string name);
+  ~ListView() override;
   ControlKind Kind() const noexcept override { return ControlKind::ListView; }
   bool IsFocusable() const noexcept override { return true; }
 
@@ -200,6 +200,9 @@ class QUILLMONT_API ListView : public Control {
   void ClearViewSelection();
   // The row with the keyboard caret, -1 when none; first row shown.
   int CaretRow() const noexcept { return caret_; }
+  // Puts the caret on the row, leaving the selection as it is, and scrolls
+  // it into view (hosts keep the caret in view): for a row just added.
+  void ShowRow(int row);
   int TopRow() const noexcept { return topRow_; }
   void SetTopRow(int row);
   // Rows that PageUp/PageDown move by: the rows the host shows at a time.
@@ -243,9 +246,8 @@ class QUILLMONT_API ListView : public Control {
   std::vector<Column> columns_;
   // Rows held by the view (unless source_ is set): one record each, every
   // cell's text in one shared buffer, so a row costs no allocation of its own.
-  storage::BlockVector<HeldRow> rows_;
-  storage::BlockVector<Cell> cells_;
-  storage::TextArena text_;
+  struct Storage;
+  std::unique_ptr<Storage> storage_;
   std::size_t usedCells_ = 0;
   std::size_t usedText_ = 0;
   std::shared_ptr<const CellSource> source_;

@@ -3,10 +3,19 @@
 
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/controls.h"
+#include "quillmont/storage/flat_storage.h"
 
 namespace quillmont::ui {
 
-ListView::ListView(std::string name) : Control(std::move(name)) {}
+struct ListView::Storage {
+  storage::BlockVector<HeldRow> rows;
+  storage::BlockVector<Cell> cells;
+  storage::TextArena text;
+};
+
+ListView::ListView(std::string name) : Control(std::move(name)), storage_(std::make_unique<Storage>()) {}
+
+ListView::~ListView() = default;
 
 void ListView::SetViewColumns(std::vector<Column> columns) { columns_ = std::move(columns); }
 
@@ -24,11 +33,11 @@ const std::vector<std::string>& ListView::RowCells(int row) const {
     source_->ReadCells(row, cells);
     return cells;
   }
-  const HeldRow& held = rows_[static_cast<std::size_t>(row)];
+  const HeldRow& held = storage_->rows[static_cast<std::size_t>(row)];
   cells.reserve(held.count);
   for (std::uint32_t i = 0; i < held.count; ++i) {
-    const Cell& cell = cells_[held.first + i];
-    cells.emplace_back(text_.View(cell.offset, cell.size));
+    const Cell& cell = storage_->cells[held.first + i];
+    cells.emplace_back(storage_->text.View(cell.offset, cell.size));
   }
   return cells;
 }
@@ -40,17 +49,17 @@ void ListView::ReadRowCells(int row, std::vector<std::string>& cells) const {
     source_->ReadCells(row, cells);
     return;
   }
-  const HeldRow& held = rows_[static_cast<std::size_t>(row)];
+  const HeldRow& held = storage_->rows[static_cast<std::size_t>(row)];
   for (std::uint32_t i = 0; i < held.count; ++i) {
-    const Cell& cell = cells_[held.first + i];
-    cells.emplace_back(text_.View(cell.offset, cell.size));
+    const Cell& cell = storage_->cells[held.first + i];
+    cells.emplace_back(storage_->text.View(cell.offset, cell.size));
   }
 }
 
 ListView::HeldRow ListView::Hold(std::span<const std::string> cells) {
-  HeldRow held{static_cast<std::uint32_t>(cells_.size()), static_cast<std::uint32_t>(cells.size())};
+  HeldRow held{static_cast<std::uint32_t>(storage_->cells.size()), static_cast<std::uint32_t>(cells.size())};
   for (const std::string& text : cells) {
-    cells_.push_back({text_.Add(text), static_cast<std::uint32_t>(text.size())});
+    storage_->cells.push_back({storage_->text.Add(text), static_cast<std::uint32_t>(text.size())});
     usedText_ += text.size();
   }
   usedCells_ += cells.size();
@@ -60,8 +69,8 @@ ListView::HeldRow ListView::Hold(std::span<const std::string> cells) {
 bool ListView::SameCells(const HeldRow& row, std::span<const std::string> cells) const {
   if (row.count != cells.size()) return false;
   for (std::uint32_t i = 0; i < row.count; ++i) {
-    const Cell& cell = cells_[row.first + i];
-    if (text_.View(cell.offset, cell.size) != cells[i]) return false;
+    const Cell& cell = storage_->cells[row.first + i];
+    if (storage_->text.View(cell.offset, cell.size) != cells[i]) return false;
   }
   return true;
 }
@@ -70,41 +79,43 @@ void ListView::HoldSourceRows() {
   if (!source_) return;
   const auto source = std::move(source_);
   source_.reset();
-  rows_.clear();
-  cells_.clear();
-  text_.Clear();
+  storage_->rows.clear();
+  storage_->cells.clear();
+  storage_->text.Clear();
   usedCells_ = usedText_ = 0;
   std::vector<std::string> cells;
   for (std::size_t row = 0; row < selected_.size(); ++row) {
     cells.clear();
     source->ReadCells(static_cast<int>(row), cells);
-    rows_.push_back(Hold(cells));
+    storage_->rows.push_back(Hold(cells));
   }
 }
 
 void ListView::CompactIfWasteful() {
   constexpr std::size_t kSlack = 4096;
-  if (cells_.size() - usedCells_ <= usedCells_ + kSlack && text_.Size() - usedText_ <= usedText_ + kSlack) return;
+  if (storage_->cells.size() - usedCells_ <= usedCells_ + kSlack &&
+      storage_->text.Size() - usedText_ <= usedText_ + kSlack)
+    return;
   storage::BlockVector<Cell> cells;
   storage::TextArena text;
-  for (std::size_t r = 0; r < rows_.size(); ++r) {
-    HeldRow& row = rows_[r];
+  for (std::size_t r = 0; r < storage_->rows.size(); ++r) {
+    HeldRow& row = storage_->rows[r];
     const auto first = static_cast<std::uint32_t>(cells.size());
     for (std::uint32_t i = 0; i < row.count; ++i) {
-      const Cell& cell = cells_[row.first + i];
-      cells.push_back({text.Add(text_.View(cell.offset, cell.size)), cell.size});
+      const Cell& cell = storage_->cells[row.first + i];
+      cells.push_back({text.Add(storage_->text.View(cell.offset, cell.size)), cell.size});
     }
     row.first = first;
   }
-  cells_ = std::move(cells);
-  text_.Swap(text);
+  storage_->cells = std::move(cells);
+  storage_->text.Swap(text);
 }
 
 void ListView::AppendViewRow(std::vector<std::string> cells) { AppendViewRowFrom(cells); }
 
 void ListView::AppendViewRowFrom(std::span<const std::string> cells) {
   HoldSourceRows();
-  rows_.push_back(Hold(cells));
+  storage_->rows.push_back(Hold(cells));
   selected_.push_back(0);
 }
 
@@ -113,11 +124,11 @@ void ListView::SetRowCells(int row, std::vector<std::string> cells) { SetRowCell
 void ListView::SetRowCellsFrom(int row, std::span<const std::string> cells) {
   CheckRow(row);
   HoldSourceRows();
-  HeldRow& held = rows_[static_cast<std::size_t>(row)];
+  HeldRow& held = storage_->rows[static_cast<std::size_t>(row)];
   if (SameCells(held, cells)) return;  // a redraw that changes nothing keeps what it has
   shown_.erase(row);
   usedCells_ -= held.count;
-  for (std::uint32_t i = 0; i < held.count; ++i) usedText_ -= cells_[held.first + i].size;
+  for (std::uint32_t i = 0; i < held.count; ++i) usedText_ -= storage_->cells[held.first + i].size;
   held = Hold(cells);
   CompactIfWasteful();
 }
@@ -131,22 +142,23 @@ void ListView::RemoveViewRows(std::vector<int> rows) {
   bool selectionChanged = false;
   // One pass that keeps the rows not named; linear in the list's length.
   std::size_t next = 0, write = 0;
-  for (std::size_t read = 0; read < rows_.size(); ++read) {
+  for (std::size_t read = 0; read < storage_->rows.size(); ++read) {
     if (next < rows.size() && static_cast<std::size_t>(rows[next]) == read) {
       ++next;
       if (selected_[read]) {
         --selectedCount_;
         selectionChanged = true;
       }
-      usedCells_ -= rows_[read].count;
-      for (std::uint32_t i = 0; i < rows_[read].count; ++i) usedText_ -= cells_[rows_[read].first + i].size;
+      usedCells_ -= storage_->rows[read].count;
+      for (std::uint32_t i = 0; i < storage_->rows[read].count; ++i)
+        usedText_ -= storage_->cells[storage_->rows[read].first + i].size;
       continue;
     }
-    rows_[write] = rows_[read];
+    storage_->rows[write] = storage_->rows[read];
     selected_[write] = selected_[read];
     ++write;
   }
-  rows_.truncate(write);
+  storage_->rows.truncate(write);
   selected_.resize(write);
   CompactIfWasteful();
   // The caret and the anchor stay with their rows as these move up; one whose
@@ -165,9 +177,9 @@ void ListView::RemoveViewRows(std::vector<int> rows) {
 void ListView::ClearViewRows() {
   const bool hadSelection = selectedCount_ > 0;
   source_.reset();
-  rows_.clear();
-  cells_.clear();
-  text_.Clear();
+  storage_->rows.clear();
+  storage_->cells.clear();
+  storage_->text.Clear();
   usedCells_ = usedText_ = 0;
   selected_.clear();
   shown_.clear();
@@ -234,8 +246,15 @@ void ListView::ClearViewSelection() {
 
 void ListView::SetTopRow(int row) { topRow_ = std::clamp(row, 0, std::max(0, ViewRowCount() - 1)); }
 
+void ListView::ShowRow(int row) {
+  CheckRow(row);
+  caret_ = anchor_ = row;
+  EnsureVisible(row);
+}
+
 void ListView::EnsureVisible(int row) {
   if (row < topRow_) topRow_ = row;
+  if (row >= topRow_ + pageRows_) topRow_ = row - pageRows_ + 1;
 }
 
 void ListView::SelectRange(int from, int to, bool keepOthers) {

@@ -1,8 +1,8 @@
 #include <algorithm>
-#include <cctype>
 
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/controls.h"
+#include "quillmont/rules/text.h"
 #include "quillmont/storage/utf8.h"
 
 namespace quillmont::ui {
@@ -195,11 +195,12 @@ void ComboBox::DefaultKeyDown(KeyEventArgs& e) {
 void ComboBox::DefaultKeyPress(KeyPressArgs& e) {
   // A letter picks the next item that starts with it, as in any list.
   if (e.KeyAscii <= 32 || e.KeyAscii > 127 || items_.empty()) return;
-  const int wanted = std::tolower(e.KeyAscii);
+  // ASCII folding only: the first letter matches whatever the locale.
+  const char wanted = rules::FoldAscii(static_cast<char>(e.KeyAscii));
   for (int step = 1; step <= ListCount(); ++step) {
     const int i = (std::max(listIndex_, -1) + step) % ListCount();
     const std::string& t = items_[static_cast<std::size_t>(i)].text;
-    if (!t.empty() && std::tolower(static_cast<unsigned char>(t[0])) == wanted) {
+    if (!t.empty() && rules::FoldAscii(t[0]) == wanted) {
       UserChoose(i);
       return;
     }

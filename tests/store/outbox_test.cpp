@@ -1,0 +1,145 @@
+// The outbox on both backends: recording, leases that no two senders share,
+// attempts, suppression, reclaiming, pruning and the log; and the step that
+// adds it to an older database, which a read-only open never takes.
+#include <gtest/gtest.h>
+
+#include <future>
+#include <set>
+
+#include "store/definition_store.h"
+#include "store/outbox.h"
+#include "tests/support/pg/pg_cluster.h"
+#include "tests/support/temp_dir.h"
+
+namespace quillmont::store {
+namespace {
+
+class Outbox : public ::testing::TestWithParam<Backend> {
+ protected:
+  std::string Location() { return GetParam() == Backend::Sqlite ? dir.File("q.db") : location; }
+  std::shared_ptr<Store> Open() { return Store::Open(Location()); }
+  std::vector<NewDelivery> Destinations(std::int32_t notification, int count) {
+    std::vector<NewDelivery> out;
+    for (int i = 0; i < count; ++i)
+      out.push_back({notification,
+                     3,
+                     "N" + std::to_string(notification),
+                     {Destination::Kind::Mail, "", 0, "", "", "a" + std::to_string(i) + "@example.net", "s", "m"}});
+    return out;
+  }
+  quillmont::testing::TempDir dir;
+  std::string location = GetParam() == Backend::Sqlite ? "" : quillmont::testing::PgCluster::Shared().NewDatabase();
+  const OutboxEvent event{"node.down", "Node Down", "core-sw1", "no answer", 1700000000000};
+};
+
+INSTANTIATE_TEST_SUITE_P(Backends, Outbox, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+
+TEST_P(Outbox, EachDueDeliveryGoesToOneSenderAndEveryAttemptIsLogged) {
+  auto store = Open();
+  const auto recorded = RecordEvent(store->Db(), event, Destinations(1, 300));
+  ASSERT_EQ(recorded.size(), 300u);
+  EXPECT_EQ(recorded[0].state, DeliveryState::Queued);
+  EXPECT_NE(recorded[0].token, recorded[1].token);
+  // Three senders on connections of their own claim at once.
+  std::vector<std::future<std::vector<Delivery>>> claims;
+  for (int i = 0; i < 3; ++i)
+    claims.push_back(std::async(std::launch::async, [this, i] {
+      auto own = Open();
+      std::vector<Delivery> got;
+      for (std::vector<Delivery> batch; !(batch = Claim(own->Db(), "s" + std::to_string(i), 60000, 7)).empty();)
+        got.insert(got.end(), batch.begin(), batch.end());
+      return got;
+    }));
+  std::set<std::int64_t> ids;
+  std::size_t total = 0;
+  std::vector<Delivery> first;
+  for (auto& c : claims) {
+    auto got = c.get();
+    total += got.size();
+    for (const Delivery& d : got) ids.insert(d.id);
+    if (first.empty()) first = got;
+  }
+  EXPECT_EQ(total, 300u);
+  EXPECT_EQ(ids.size(), 300u);
+  ASSERT_GE(first.size(), 3u);
+  const std::string owner = first[0].leaseOwner;
+  // Another sender's results for these rows are not taken.
+  EXPECT_EQ(RecordAttempts(store->Db(), "intruder", {{first[0].id, AttemptResult::What::Sent, "sent", 0}}), 0);
+  EXPECT_EQ(RecordAttempts(store->Db(), owner,
+                           {{first[0].id, AttemptResult::What::Sent, "sent", 0},
+                            {first[1].id, AttemptResult::What::Retry, "connection refused", NowMs() + 3600000},
+                            {first[2].id, AttemptResult::What::Failed, "550 no such mailbox", 0}}),
+            3);
+  EXPECT_EQ(ReleaseLeases(store->Db(), owner), static_cast<int>(first.size()) - 3);
+  EXPECT_EQ(Claim(store->Db(), "late", 60000, 1000).size(), first.size() - 3);  // released: due again
+  const auto attempts = ListAttempts(store->Db(), {std::nullopt, std::nullopt, std::nullopt, 1000});
+  std::map<std::int64_t, std::string> results;
+  for (const auto& a : attempts) results[a.delivery.id] += a.result + "/" + std::to_string(a.attempt) + " ";
+  EXPECT_EQ(results[first[0].id], "sent/1 ");
+  EXPECT_EQ(results[first[1].id], "retry/1 ");
+  EXPECT_EQ(results[first[2].id], "failed/1 ");
+  EXPECT_EQ(ListDeliveries(store->Db(), {1, std::nullopt, DeliveryState::Queued, 10}).size(), 1u);
+  EXPECT_EQ(LastDeliveries(store->Db()).at(1).id, recorded.back().id);
+  // Leases that ran out come back; finished rows go once old enough.
+  EXPECT_EQ(ReclaimExpired(store->Db(), NowMs() + 61000), 297);
+  EXPECT_EQ(PruneBefore(store->Db(), NowMs() + 1000), 2);
+  EXPECT_EQ(ListDeliveries(store->Db(), {std::nullopt, std::nullopt, std::nullopt, 1000}).size(), 298u);
+}
+
+TEST_P(Outbox, ARepeatWithinTheIntervalIsSuppressedPerNotificationAndLeasedRowsWaitForTheirSender) {
+  auto store = Open();
+  RecordEvent(store->Db(), event, Destinations(1, 2), 60000);
+  OutboxEvent other = event;
+  other.node = "core-sw2";
+  const auto again = RecordEvent(store->Db(), event, Destinations(1, 2), 60000);
+  const auto otherNode = RecordEvent(store->Db(), other, Destinations(1, 1), 60000);
+  const auto otherNotification = RecordEvent(store->Db(), event, Destinations(2, 1), 60000, "notify", NowMs() + 60000);
+  EXPECT_EQ(again[0].state, DeliveryState::Suppressed);
+  EXPECT_EQ(again[1].state, DeliveryState::Suppressed);
+  EXPECT_EQ(otherNode[0].state, DeliveryState::Queued);
+  EXPECT_EQ(otherNotification[0].state, DeliveryState::Sending);
+  EXPECT_EQ(RecordEvent(store->Db(), event, Destinations(1, 1))[0].state, DeliveryState::Queued);  // off
+  EXPECT_EQ(Claim(store->Db(), "d", 1000, 100).size(), 4u);  // not the one notify is sending
+}
+
+TEST_P(Outbox, AnOlderDatabaseGainsTheOutboxOnlyWhenOpenedForWriting) {
+  OpenOptions old;
+  old.upToVersion = 4;
+  Store::Open(Location(), old);
+  OpenOptions readOnly;
+  readOnly.access = Access::ReadOnly;
+  auto reader = Store::Open(Location(), readOnly);
+  EXPECT_EQ(reader->SchemaVersion(), 4);
+  EXPECT_TRUE(ListAttempts(reader->Db()).empty());
+  EXPECT_TRUE(LastDeliveries(reader->Db()).empty());
+  EXPECT_FALSE(HasOutbox(reader->Db()));
+  reader.reset();
+  auto writer = Open();
+  EXPECT_EQ(writer->SchemaVersion(), kSchemaVersion);
+  EXPECT_EQ(RecordEvent(writer->Db(), event, Destinations(1, 1)).size(), 1u);
+}
+
+// Each wait lies between the first and the longest interval, grows until
+// the longest and varies; the attempts and the age end the retries.
+TEST(RetryPlan, BacksOffWithJitterWithinTheIntervalsUntilTheAttemptsOrTheAgeRunOut) {
+  DeliverySettings s;  // 10 s to 10 min, 10 attempts, 24 h
+  std::mt19937_64 random(7);
+  const std::int64_t created = 1000000000, now = created + 1000;
+  for (int attempts = 1; attempts < 10; ++attempts) {
+    std::set<std::int64_t> waits;
+    for (int i = 0; i < 20; ++i) {
+      const RetryPlan plan = PlanRetry(s, attempts, created, now, random);
+      ASSERT_TRUE(plan.retry) << attempts;
+      waits.insert(plan.nextAttempt - now);
+    }
+    EXPECT_GE(*waits.begin(), std::min<std::int64_t>(600000 * 4 / 5, 10000LL << (attempts - 1))) << attempts;
+    EXPECT_LE(*waits.rbegin(), 600000) << attempts;
+    EXPECT_GT(waits.size(), 10u) << attempts;
+  }
+  EXPECT_EQ(PlanRetry(s, 10, created, now, random).why, "gave up after 10 attempts");
+  EXPECT_FALSE(PlanRetry(s, 3, created, created + 86400000 - 5000, random).retry);
+}
+
+}  // namespace
+}  // namespace quillmont::store
