@@ -139,17 +139,17 @@ TEST(TextBox, MultiLineEnterBreaksTheLineAndALimitNeverSplitsALineBreak) {
 }
 
 // From a chosen item / selected row (-1: none), a key chooses the item and
-// selects the row; the list also shows that row first when it was above the
-// first row shown (2, or the clicked row when that is higher).
+// selects the row; the list, two rows high and showing rows 2 and 3 before
+// the click, scrolls as little as keeps that row in view.
 TEST(Keys, MoveAComboAndAListByTheirSteps) {
   struct Case {
     int key, from, combo, row, top;
   };
   const std::vector<Case> cases = {
-      {keys::Down, -1, 0, 0, 0},  {keys::Down, 1, 2, 2, 1},     {keys::Down, 4, 4, 4, 2},
+      {keys::Down, -1, 0, 0, 0},  {keys::Down, 1, 2, 2, 1},     {keys::Down, 4, 4, 4, 3},
       {keys::Up, -1, 0, 0, 0},    {keys::Up, 3, 2, 2, 2},       {keys::Up, 2, 1, 1, 1},
-      {keys::Up, 0, 0, 0, 0},     {keys::Home, 3, 0, 0, 0},     {keys::End, 1, 4, 4, 1},
-      {keys::End, 4, 4, 4, 2},    {keys::PageDown, 1, 1, 3, 1}, {keys::PageDown, 3, 3, 4, 2},
+      {keys::Up, 0, 0, 0, 0},     {keys::Home, 3, 0, 0, 0},     {keys::End, 1, 4, 4, 3},
+      {keys::End, 4, 4, 4, 3},    {keys::PageDown, 1, 1, 3, 2}, {keys::PageDown, 3, 3, 4, 3},
       {keys::PageUp, 3, 3, 1, 1}, {keys::PageUp, 1, 1, 0, 0},   {keys::Left, 2, 2, 2, 2},
   };
   for (const Case& c : cases) {
