@@ -28,6 +28,7 @@
 #include <unordered_set>
 
 #include "adapters/qt/list_model.h"
+#include "adapters/qt/text_positions.h"
 #include "quillmont/framework/components.h"
 #include "quillmont/platform/ui/driver.h"
 #include "quillmont/storage/utf8.h"
@@ -122,32 +123,6 @@ bool PageSwitchChord(const QKeyEvent& e) {
   if (m != Qt::ControlModifier) return false;
   const int key = e.key();
   return key == Qt::Key_Tab || key == Qt::Key_Backtab || key == Qt::Key_PageUp || key == Qt::Key_PageDown;
-}
-
-// Positions in a text box: the panel counts characters (a line break is two,
-// CR LF); Qt counts UTF-16 units and shows a multi-line break as one.
-int QtPosition(const std::u32string& text, std::size_t position, bool multiLine) {
-  int out = 0;
-  for (std::size_t i = 0; i < position && i < text.size(); ++i) {
-    if (multiLine && text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') continue;
-    out += text[i] > 0xFFFF ? 2 : 1;
-  }
-  return out;
-}
-
-std::size_t PanelPosition(const std::u32string& text, int position, bool multiLine) {
-  std::size_t i = 0;
-  for (int units = 0; i < text.size() && units < position; ++i) {
-    if (multiLine && text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') continue;
-    units += text[i] > 0xFFFF ? 2 : 1;
-  }
-  return i;
-}
-
-QString Shown(const std::string& text, bool multiLine) {
-  QString s = QString::fromStdString(text);
-  if (multiLine) s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-  return s;
 }
 
 Qt::Alignment AlignmentOf(ui::Alignment a) {

@@ -29,6 +29,28 @@ TEST(Drawing, BoxesAndCaptions) {
   ExpectScreen(canvas, "boxes_and_captions");
 }
 
+// A character over either half of a wide one blanks its other half, and a
+// wide one over the first half of another blanks that one's second half.
+TEST(Drawing, WideCharactersAndMarksKeepTheirCells) {
+  const std::tuple<int, char32_t, const char*> cases[] = {
+      {0, U'x', "x \u6F22 |"}, {1, U'x', " x\u6F22 |"},      {2, U'x', "\u6F22x  |"},
+      {3, U'x', "\u6F22 x |"}, {1, U'\u5B57', " \u5B57  |"}, {3, U'\u5B57', "\u6F22 \u5B57|"},
+  };
+  for (const auto& [col, ch, row] : cases) {
+    Canvas canvas(1, 6);
+    canvas.Text(0, 0, "\u6F22\u6F22 |");
+    canvas.Put(0, col, ch);
+    EXPECT_EQ(canvas.RowText(0), row) << col;
+  }
+  // A combining mark rides on its base character, also the head of a wide one, within the clip only.
+  Canvas canvas(1, 6);
+  canvas.Text(0, 0, "e\u0301\u6F22\u0302 ");
+  canvas.SetClip({0, 0, 1, 1});
+  canvas.AddMark(0, 0, U'\u0323');
+  canvas.AddMark(0, 1, U'\u0323');
+  EXPECT_EQ(canvas.RowText(0), "e\u0301\u0323\u6F22\u0302   ");
+}
+
 // A field's blank cells are underlined and a selected row is reversed to its
 // end, so both show their extent on the terminal.
 TEST(Drawing, FieldsAndSelectedRowsMarkTheirWholeWidth) {

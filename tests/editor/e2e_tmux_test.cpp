@@ -47,6 +47,10 @@ class Tmux {
   void Type(const std::string& text) const { Run("send-keys -l " + Quote(text)); }
   std::string Screen() const { return Output("tmux -L " + socket_ + " capture-pane -p 2>/dev/null"); }
   bool Alive() const { return Run("has-session") == 0; }
+  // What tmux knows of the pane, as a format ("#{mouse_any_flag}").
+  std::string Format(const std::string& format) const {
+    return Output("tmux -L " + socket_ + " display-message -p " + Quote(format) + " 2>/dev/null");
+  }
 
   // Polls the screen until the condition holds, for at most half a minute (a
   // loaded machine running sanitizers can be slow to start the editor).
@@ -101,6 +105,7 @@ class EditorInTmux : public ::testing::Test {
 TEST_F(EditorInTmux, EditsASampleNotificationAndExportShowsTheEdits) {
   Tmux tmux(Command());
   ASSERT_SCREEN(tmux.WaitFor("Core network outage"), tmux);
+  EXPECT_EQ(tmux.Format("#{mouse_button_flag}"), "1\n");  // the terminal reports presses, releases and drags
   tmux.Keys("Enter");
   ASSERT_SCREEN(tmux.WaitFor("Notification 1: Core network outage"), tmux);
 

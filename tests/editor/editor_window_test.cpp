@@ -36,19 +36,23 @@ TEST_F(EditorWindowTest, ARefusedValidityCheckShowsItsMessageAndStoresNothing) {
   EXPECT_TRUE(window.Closed());
 }
 
-// On the settings screen the default message takes \n for a line break and
-// \\ for a backslash (any other stays as typed), says so, and an enterprise
-// OID that cannot go out exactly is refused as it is entered.
+// On the settings screen (whose header marks a change) the default message
+// takes \n for a line break and \\ for a backslash (any other stays as
+// typed), says so, and an enterprise OID that cannot go out exactly is
+// refused as it is entered.
 TEST_F(EditorWindowTest, TheDeliverySettingsTakeEscapesAndRefuseAnOidThatCannotBeSent) {
   store::DeliverySettings settings;
   settings.defaultMessage = "x";
+  settings.smtpPort = 2525;
   store::SaveDeliverySettings(*store, settings);
-  terminal.Key(keys::Down).Key(keys::Return).Type(".40").Key(keys::Return).ExpectText("cannot be sent");
-  terminal.Key(keys::Return);
+  // Up at the first field goes round to the last.
+  terminal.ExpectScreen("delivery_settings").Key(keys::Up).Key(keys::Return).ExpectText("Keep deliveries (days):");
+  terminal.Key(keys::Escape).Key(keys::Down).Key(keys::Down).Key(keys::Return).Type(".40").Key(keys::Return);
+  terminal.ExpectText("cannot be sent").Key(keys::Return);
   for (int i = 0; i < 9; ++i) terminal.Key(keys::Down);
   terminal.ExpectText("\\n is a line break and \\\\ a backslash").Key(keys::Return).Key(keys::Back);
-  terminal.Type("C:\\\\new\\nline \\x").Key(keys::Return).Key('S', shift::Ctrl);
-  terminal.ExpectText("C:\\\\new\\nline \\\\x");
+  terminal.Type("C:\\\\new\\nline \\x").Key(keys::Return).ExpectText(" Delivery Settings  [changed]");
+  terminal.Key('S', shift::Ctrl).ExpectText("C:\\\\new\\nline \\\\x");
   // On a short terminal the last field scrolls into view; the retry schedule
   // is checked against its neighbours as it is entered.
   terminal.Then([&] { terminal.Resize(12, 80); }).Send(InputEvent::MakeResize());

@@ -1,3 +1,6 @@
+#include <map>
+
+#include "apps/editor/help.h"
 #include "apps/editor/renderer.h"
 #include "quillmont/storage/utf8.h"
 #include "tests/editor/editor_test_support.h"
@@ -131,17 +134,32 @@ TEST(Dialogs, TextPromptsAndLists) {
   terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", std::string(90, 'p'), "", 10), std::optional<std::string>(""));
 
+  // Keys (Up, Down, Home, End, PgUp, PgDn, Return, Space, Esc, Tab) in a list
+  // of three whose items can be chosen or not ("" for all).
+  const std::map<char, int> named = {
+      {'U', keys::Up},       {'D', keys::Down},   {'H', keys::Home},  {'E', keys::End},    {'P', keys::PageUp},
+      {'N', keys::PageDown}, {'R', keys::Return}, {'S', keys::Space}, {'X', keys::Escape}, {'T', keys::Tab}};
+  const struct {
+    std::string keys, usable;
+    int current, chosen;
+  } cases[] = {
+      {"DR", "yny", 0, 2},  {"UR", "", 0, 0},    {"UR", "nyy", 2, 1}, {"ER", "", 0, 2}, {"ER", "yyn", 0, 1},
+      {"HR", "", 2, 0},     {"HR", "nyy", 2, 1}, {"HR", "nny", 2, 2}, {"NR", "", 0, 2}, {"PS", "", 2, 0},
+      {"RX", "yny", 1, -1}, {"X", "", 1, -1},    {"T", "", 1, -1},
+  };
   const std::vector<std::string> items = {"One", "Two", "Three"};
-  terminal.Key(keys::Down).Key(keys::Return);  // Two cannot be chosen
-  EXPECT_EQ(ChooseFromList(screen, items, {true, false, true}, 0, 2, 2), 2);
-  terminal.Key(keys::Escape);
-  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 2, 2), -1);
-  // End goes to the last item, Home to the first that can be chosen.
-  terminal.Key(keys::End).Key(keys::Return).Key(keys::Home).Key(keys::Return);
-  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 2, 2), 2);
-  EXPECT_EQ(ChooseFromList(screen, items, {false, true, true}, 2, 2, 2), 1);
+  for (const auto& c : cases) {
+    for (char key : c.keys) terminal.Key(named.at(key));
+    std::vector<bool> usable;
+    for (char u : c.usable) usable.push_back(u == 'y');
+    EXPECT_EQ(ChooseFromList(screen, items, usable, c.current, 2, 2), c.chosen) << c.keys << " " << c.usable;
+  }
   terminal.Type("t").Key(keys::Return);
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 1);  // placed above when it does not fit below
+  // A help title wider than the terminal is cut with "…" inside the frame.
+  terminal.Then([&] { terminal.Resize(24, 40); }).Send(InputEvent::MakeResize());
+  terminal.ExpectText("\u250C\u2500 A title longer than a narrow term\u2026 \u2500\u2510").Key(keys::Escape);
+  ShowHelp(screen, "A title longer than a narrow terminal is wide", {{"Esc", "close"}});
   EXPECT_TRUE(terminal.Finished());
 }
 

@@ -125,7 +125,9 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
     terminal.Then([&] { terminal.Resize(24, 80); }).Send(InputEvent::MakeResize());
     terminal.ExpectScreen("snmp_page_half_typed");  // the focused field reversed, the list not
     terminal.Key(FunctionKey(1)).ExpectText("Keys of the notification window").ExpectText("narrow / widen that column");
-    terminal.Key(keys::Escape).ExpectScreen("snmp_page_half_typed");
+    // The wheel over the list's header scrolls it and leaves the focus where it was.
+    terminal.Key(keys::Escape).Send(InputEvent::MakeClick(4, 10, InputEvent::Button::WheelUp));
+    terminal.ExpectScreen("snmp_page_half_typed");
     // A click on the list's header: focus, no current row; then the border after Host, dragged right.
     terminal.Send(InputEvent::MakeClick(4, 40)).Send(InputEvent::MakeClick(4, 30));
     terminal.Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Drag));
@@ -138,7 +140,10 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
   // The widths come back with the page.
   EditorWindow again(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(again.Open());
-  terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page_columns_kept").Key(keys::Escape);
+  terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page_columns_kept");
+  // The list's menu opens beside its caret row.
+  terminal.Send(InputEvent::MakeClick(6, 10)).Key(FunctionKey(10), shift::Shift).ExpectScreen("snmp_list_menu");
+  terminal.Key(keys::Escape).Key(keys::Escape);
   again.Run();
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cwchar>
 #include <string>
 #include <vector>
 
@@ -10,57 +12,67 @@
 namespace quillmont::ui {
 namespace {
 
-TEST(Utf8, CountsCutsAndCodesCharactersNotBytes) {
+TEST(Utf8, CountsAndCutsCharactersNotBytes) {
   const std::string text = "h\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80!";  // h é € 😀 !
   EXPECT_EQ(utf8::CharCount(text), 5u);
-  EXPECT_EQ(utf8::CharCount(""), 0u);
-  EXPECT_EQ(utf8::ByteOffset(text, 0), 0u);
-  EXPECT_EQ(utf8::ByteOffset(text, 2), 3u);
   EXPECT_EQ(utf8::ByteOffset(text, 4), 10u);
   EXPECT_EQ(utf8::ByteOffset(text, 99), text.size());
   EXPECT_EQ(utf8::Left(text, 3), "h\xC3\xA9\xE2\x82\xAC");
-  EXPECT_EQ(utf8::Left(text, 0), "");
   EXPECT_EQ(utf8::Left(text, 99), text);
-  EXPECT_EQ(utf8::Decode(text), U"h\u00E9\u20AC\U0001F600!");
-
-  for (char32_t cp : {U'A', U'\u00E9', U'\u07FF', U'\u0800', U'\u20AC', U'\U0001F600', U'\U0010FFFF'})
-    EXPECT_EQ(utf8::Decode(utf8::Encode(cp)), std::u32string(1, cp)) << static_cast<unsigned>(cp);
   EXPECT_EQ(utf8::Encode(0xD800), "\xEF\xBF\xBD");    // a lone surrogate is no character
   EXPECT_EQ(utf8::Encode(0x110000), "\xEF\xBF\xBD");  // past the last code point
 }
 
-TEST(Utf8, MalformedBytesReadAsReplacementCharacters) {
-  struct Case {
-    std::string bytes;
-    std::u32string chars;
-  };
-  const std::vector<Case> cases = {
-      {"\x80", U"\uFFFD"},                                // stray continuation byte
-      {"a\xC3", U"a\uFFFD"},                              // cut-off sequence at the end
-      {"\xE2\x82x", U"\uFFFD\uFFFDx"},                    // cut-off sequence before ASCII
-      {"\xFF\xFE", U"\uFFFD\uFFFD"},                      // bytes that never occur
-      {"\xC0\x80", U"\uFFFD\uFFFD"},                      // overlong NUL
-      {"\xE0\x80\xAF", U"\uFFFD\uFFFD\uFFFD"},            // overlong '/'
-      {"\xF0\x82\x82\xAC", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // overlong euro sign
-      {"\xED\xA0\x80", U"\uFFFD\uFFFD\uFFFD"},            // encoded surrogate
-      {"\xF4\x90\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // past U+10FFFF
-      {"\xF5\x80\x80\x80", U"\uFFFD\uFFFD\uFFFD\uFFFD"},  // lead byte past U+10FFFF
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(utf8::Decode(c.bytes), c.chars) << testing::PrintToString(c.bytes);
-    // Counting agrees with decoding, so lengths and limits see the same characters.
-    EXPECT_EQ(utf8::CharCount(c.bytes), c.chars.size()) << testing::PrintToString(c.bytes);
-  }
+// Every lead byte with every second byte, and the continuation bytes' edges
+// after it, read as the C library reads them, except that code points past
+// U+10FFFF (which it takes) are no characters; each character read is
+// written back as the same bytes.
+TEST(Utf8, DecodesEachByteSequenceAsTheCLibraryDoes) {
+  ASSERT_NE(std::setlocale(LC_CTYPE, "C.UTF-8"), nullptr);
+  const unsigned char later[] = {0x00, 0x7F, 0x80, 0xBF, 0xC0};
+  std::string s(4, '\0');
+  for (int lead = 0; lead < 256; ++lead)
+    for (int second = 0; second < 256; ++second)
+      for (unsigned char third : later)
+        for (unsigned char fourth : later) {
+          s = {static_cast<char>(lead), static_cast<char>(second), static_cast<char>(third), static_cast<char>(fourth)};
+          std::mbstate_t state{};
+          wchar_t wc = 0;
+          std::size_t n = std::mbrtowc(&wc, s.data(), s.size(), &state);
+          const bool valid = n <= 4 && static_cast<char32_t>(wc) <= 0x10FFFF;
+          if (!valid || n == 0) n = 1;  // (0: NUL)
+          if (!valid) wc = 0xFFFD;
+          ASSERT_TRUE(!valid || utf8::Encode(static_cast<char32_t>(wc)) == s.substr(0, n)) << testing::PrintToString(s);
+          // The first character, then the rest read afresh.
+          const std::u32string expected = static_cast<char32_t>(wc) + utf8::Decode(s.substr(n));
+          ASSERT_EQ(utf8::Decode(s), expected) << testing::PrintToString(s);
+          ASSERT_EQ(utf8::CharCount(s), expected.size()) << testing::PrintToString(s);
+          ASSERT_EQ(utf8::ByteOffset(s, 1), n) << testing::PrintToString(s);
+        }
+  std::setlocale(LC_CTYPE, "C");
 }
 
+// A panel with one control of each kind that takes keys.
 struct TextPanel {
   UserControl panel{"ucTest"};
   std::shared_ptr<TextBox> box = panel.Add<TextBox>("txtAddress");
+  std::shared_ptr<ComboBox> combo = panel.Add<ComboBox>("cboVersion");
+  std::shared_ptr<ListView> list = panel.Add<ListView>("lvwRows");
+  std::shared_ptr<CommandButton> button = panel.Add<CommandButton>("cmdAdd", "&Add");
   Driver driver{panel};
   std::vector<std::string> changes;  // the text at each Change
+  int comboClicks = 0, buttonClicks = 0, selectionChanges = 0;
 
   TextPanel() {
     box->Change.Connect([this] { changes.push_back(box->Text()); });
+    for (const char* item : {"one", "two", "three", "four", "five"}) {
+      combo->AddItem(item);
+      list->AppendViewRow({item});
+    }
+    list->SetPageRows(2);
+    combo->Click.Connect([this] { ++comboClicks; });
+    button->Click.Connect([this] { ++buttonClicks; });
+    list->SelectionChanged.Connect([this] { ++selectionChanges; });
   }
 };
 
@@ -124,6 +136,82 @@ TEST(TextBox, MultiLineEnterBreaksTheLineAndALimitNeverSplitsALineBreak) {
   EXPECT_EQ(p.box->Text(), "abc");
   p.driver.Paste("d\r\n");
   EXPECT_EQ(p.box->Text(), "abcd");
+}
+
+// From a chosen item / selected row (-1: none), a key chooses the item and
+// selects the row; the list, two rows high and showing rows 2 and 3 before
+// the click, scrolls as little as keeps that row in view.
+TEST(Keys, MoveAComboAndAListByTheirSteps) {
+  struct Case {
+    int key, from, combo, row, top;
+  };
+  const std::vector<Case> cases = {
+      {keys::Down, -1, 0, 0, 0},  {keys::Down, 1, 2, 2, 1},     {keys::Down, 4, 4, 4, 3},
+      {keys::Up, -1, 0, 0, 0},    {keys::Up, 3, 2, 2, 2},       {keys::Up, 2, 1, 1, 1},
+      {keys::Up, 0, 0, 0, 0},     {keys::Home, 3, 0, 0, 0},     {keys::End, 1, 4, 4, 3},
+      {keys::End, 4, 4, 4, 3},    {keys::PageDown, 1, 1, 3, 2}, {keys::PageDown, 3, 3, 4, 3},
+      {keys::PageUp, 3, 3, 1, 1}, {keys::PageUp, 1, 1, 0, 0},   {keys::Left, 2, 2, 2, 2},
+  };
+  for (const Case& c : cases) {
+    const std::string label = "key " + std::to_string(c.key) + " from " + std::to_string(c.from);
+    TextPanel p;
+    p.combo->SetListIndex(c.from);
+    p.comboClicks = 0;
+    p.driver.Focus(*p.combo);
+    p.driver.PressKey(c.key);
+    EXPECT_EQ(p.combo->ListIndex(), c.combo) << label;
+    EXPECT_EQ(p.comboClicks, c.combo != c.from ? 1 : 0) << label;  // a key that moves nothing clicks nothing
+
+    p.list->SetTopRow(2);
+    if (c.from >= 0) p.driver.ClickRow(*p.list, c.from);
+    p.driver.Focus(*p.list);
+    p.selectionChanges = 0;
+    p.driver.PressKey(c.key);
+    EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{c.row}) << label;
+    EXPECT_EQ(p.list->CaretRow(), c.row) << label;
+    EXPECT_EQ(p.list->TopRow(), c.top) << label;
+    EXPECT_EQ(p.selectionChanges, c.row != c.from ? 1 : 0) << label;
+  }
+}
+
+TEST(Keys, TheLastRowAButtonAndAControlsOwnKeyDown) {
+  TextPanel p;
+  p.list->SetTopRow(99);
+  EXPECT_EQ(p.list->TopRow(), 4);
+  p.list->SetTopRow(-1);
+  EXPECT_EQ(p.list->TopRow(), 0);
+
+  // The last row goes while it has the caret and is shown first: the new last
+  // row takes both, and Space selects it.
+  p.driver.ClickRow(*p.list, 4);
+  p.list->SetTopRow(4);
+  p.list->RemoveViewRows({4});
+  EXPECT_EQ(p.list->CaretRow(), 3);
+  EXPECT_EQ(p.list->TopRow(), 3);
+  EXPECT_TRUE(p.list->SelectedRows().empty());
+  p.driver.Focus(*p.list);
+  p.driver.PressKey(keys::Space);
+  EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{3});
+
+  // Return and Space press a button.
+  p.driver.Focus(*p.button);
+  for (int key : {keys::Return, keys::Space, keys::Escape, keys::Down}) p.driver.PressKey(key);
+  EXPECT_EQ(p.buttonClicks, 2);
+
+  // Handlers of the list's own KeyDown and KeyUp see each key (a typed letter
+  // as its key) and KeyDown may take it away.
+  std::vector<int> seen;
+  p.list->KeyDown.Connect([&seen](KeyEventArgs& e) {
+    seen.push_back(e.KeyCode);
+    if (e.KeyCode == keys::End) e.KeyCode = 0;
+  });
+  p.list->KeyUp.Connect([&seen](KeyEventArgs& e) { seen.push_back(-e.KeyCode); });
+  p.driver.Focus(*p.list);
+  p.driver.PressKey(keys::Up);
+  p.driver.PressKey(keys::End);
+  p.driver.Type("az");
+  EXPECT_EQ(seen, (std::vector<int>{keys::Up, -keys::Up, keys::End, -keys::End, 'A', -'A', 'Z', -'Z'}));
+  EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{2});
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The three panels in real Qt widgets on the offscreen platform: the user's
 // typing, clicks, keys, combo choices and context menus reach the panel, its
 // host and its message service as the driver's do; the widgets sit at the
-// panel's twips; one screenshot per page.
+// panel's twips; one screenshot per page. Last, the text conversions alone.
 #include <QApplication>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -20,11 +20,13 @@
 
 #include "adapters/qt/message_box_service.h"
 #include "adapters/qt/panel_widget.h"
+#include "adapters/qt/text_positions.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/events_panel/x_events_tab.h"
 #include "quillmont/framework/runtime.h"
 #include "quillmont/services/app_context.h"
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
+#include "quillmont/storage/utf8.h"
 #include "tests/support/panel_fixture.h"
 
 namespace quillmont::testing {
@@ -227,6 +229,9 @@ TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
   EXPECT_EQ(message.textCursor().position(), 7);
   QTest::mouseClick(&Native(panel->cmdResetMessage()), Qt::LeftButton);
   EXPECT_EQ(message.toPlainText(), "<Default>");
+  // Text the page puts in a field leaves the caret at its end, where typing goes on.
+  EXPECT_EQ(message.textCursor().position(), 9);
+  EXPECT_EQ(Native<QLineEdit>(panel->txtAddress()).cursorPosition(), 15);
 }
 
 TEST_F(EventsWidget, FilterAndChooseWithTheRealCombosListsAndButtons) {
@@ -321,6 +326,37 @@ TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
       QTest::mouseClick(shown->button(c.press), Qt::LeftButton);
     });
     EXPECT_EQ(service.ShowMessage("Prompt", c.code, "Title", "", 0), c.answer);
+  }
+}
+
+// Each character position of the panel as Qt counts it, and back: a
+// multi-line box shows CR LF as one break, a character past U+FFFF takes two
+// UTF-16 units, and a lone CR or a single-line box keeps every character.
+TEST(TextPositions, CaretsAndLineBreaksReadTheSameOnBothSides) {
+  struct Case {
+    const char* text;
+    bool multiLine;
+    std::vector<int> qt;  // of each panel position 0..characters
+    const char* shown;
+  } const cases[] = {
+      {"ab\r\ncd", true, {0, 1, 2, 2, 3, 4, 5}, "ab\ncd"},
+      {"ab\r\ncd", false, {0, 1, 2, 3, 4, 5, 6}, "ab\r\ncd"},
+      {"\r\n\r\n", true, {0, 0, 1, 1, 2}, "\n\n"},
+      {"a\rb\r", true, {0, 1, 2, 3, 4}, "a\rb\r"},
+      {"a\xF0\x9F\x98\x80\r\n\xC3\xA9", true, {0, 1, 3, 3, 4, 5}, "a\xF0\x9F\x98\x80\n\xC3\xA9"},
+  };
+  for (const auto& c : cases) {
+    const std::u32string text = utf8::Decode(c.text);
+    for (std::size_t p = 0; p < c.qt.size(); ++p) {
+      EXPECT_EQ(qt::QtPosition(text, p, c.multiLine), c.qt[p]) << ::testing::PrintToString(c.text) << " at " << p;
+      // Back to the panel: a position between CR and LF comes back before the break.
+      const bool insideBreak = p > 0 && c.qt[p - 1] == c.qt[p];
+      EXPECT_EQ(qt::PanelPosition(text, c.qt[p], c.multiLine), insideBreak ? p - 1 : p)
+          << ::testing::PrintToString(c.text) << " at " << p;
+    }
+    EXPECT_EQ(qt::QtPosition(text, 99, c.multiLine), c.qt.back());
+    EXPECT_EQ(qt::PanelPosition(text, 99, c.multiLine), c.qt.size() - 1);
+    EXPECT_EQ(qt::Shown(c.text, c.multiLine).toStdString(), c.shown);
   }
 }
 

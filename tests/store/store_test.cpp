@@ -357,6 +357,8 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
        "notifications[0].eventTypes: at least one event type must be chosen"},
       {[](Json& d) { d["notifications"][0]["eventTypes"][1]["key"] = "no.such"; },
        "notifications[0].eventTypes[1].key: \"no.such\" is not an event type of the catalogue"},
+      {[](Json& d) { d["notifications"][0]["eventTypes"][1].erase("key"); },
+       "notifications[0].eventTypes[1].key: missing"},
       {[](Json& d) { d["notifications"][0]["eventTypes"].push_back("node.down"); },
        "notifications[0].eventTypes[6]: \"node.down\" is chosen twice"},
       {[](Json& d) { d["notifications"][0]["eventGroupId"] = 99; },
