@@ -11,15 +11,10 @@
 namespace quillmont::testing {
 namespace {
 
-using msgbox::AnswerNo;
-using msgbox::AnswerYes;
-using msgbox::YesNoExclamation;
-
 struct Snmp {
   using Panel = XEventSNMPTab;
   static constexpr const char* kKey = "SNMP";
   static constexpr const char* kState = "SNMPProperties";
-  static constexpr const char* kDeleteTitle = "Delete SNMP Manager";
   static inline const std::vector<std::string> kNames = {"alpha", "beta", "gamma", "delta"};
   static std::shared_ptr<BasicNotificationDefinition> Stored(int rows) {
     std::vector<std::string> managers;
@@ -35,13 +30,6 @@ struct Snmp {
   static std::string NameOf(const std::shared_ptr<ListItem>& item) { return dynamic_cast<SnmpManager&>(*item).Host(); }
   static std::string OwnerOf(const std::shared_ptr<ListItem>& i) { return dynamic_cast<SnmpManager&>(*i).OwnerKey(); }
   static std::shared_ptr<ItemList> Saved(const BasicNotificationDefinition& d) { return d.SnmpManagers(); }
-  static void LeaveOut(BasicNotificationDefinition& d) { d.SetHasSnmp(false); }
-  static std::string DeleteOne(const std::string& name) {
-    return "Do you really want to delete this SNMP Manager (" + name + ")?";
-  }
-  static std::string DeleteMany(int n) {
-    return "Do you really want to delete these " + std::to_string(n) + " SNMP Managers?";
-  }
   static bool Selecting(const Panel&) { return false; }
 };
 
@@ -49,7 +37,6 @@ struct Email {
   using Panel = XEventEmailTab;
   static constexpr const char* kKey = "Email";
   static constexpr const char* kState = "EmailProperties";
-  static constexpr const char* kDeleteTitle = "Delete Email Address";
   static inline const std::vector<std::string> kNames = {"a@x.org", "b@x.org", "c@x.org", "d@x.org"};
   static std::shared_ptr<BasicNotificationDefinition> Stored(int rows) {
     return StoredDefinition({}, std::vector<std::string>(kNames.begin(), kNames.begin() + rows));
@@ -61,13 +48,6 @@ struct Email {
     return dynamic_cast<EmailRecipient&>(*i).OwnerKey();
   }
   static std::shared_ptr<ItemList> Saved(const BasicNotificationDefinition& d) { return d.EmailRecipients(); }
-  static void LeaveOut(BasicNotificationDefinition& d) { d.SetHasEmail(false); }
-  static std::string DeleteOne(const std::string& name) {
-    return "Do you really want to delete this Email Address (" + name + ")?";
-  }
-  static std::string DeleteMany(int n) {
-    return "Do you really want to delete these " + std::to_string(n) + " Email Addresses?";
-  }
   static bool Selecting(const Panel& p) { return p.Selecting(); }
 };
 
@@ -121,49 +101,18 @@ TYPED_TEST(ListPanels, RoundTripWithARowAddedByEnter) {
   EXPECT_EQ(T::OwnerOf(T::Saved(*def)->Item(4)), "N-42");
 }
 
-TYPED_TEST(ListPanels, DeleteAsksAboutTheSelectedRowsAndOnlyYesRemoves) {
+// The delete questions, and what Yes and No do, are checked on every step
+// of the random runs (tests/random); here the Delete key in an entry field,
+// which erases a character and deletes no row.
+TYPED_TEST(ListPanels, DeleteInAnEntryFieldErasesACharacter) {
   using T = TypeParam;
   auto& panel = *this->panel;
-  auto& messages = this->Messages();
   this->Load(T::Stored(3));
-  // In an entry field the Delete key erases a character.
   this->user.Focus(T::Entry(panel));
   this->user.PressKey(ui::keys::Home);
   this->user.PressKey(ui::keys::Delete);
   EXPECT_EQ(T::Entry(panel).Text(), T::kNames[0].substr(1));
   EXPECT_EQ(panel.stl().RowCount(), 3);
-
-  this->user.ClickRow(panel.stl(), 1);
-  this->user.TypeInto(T::Entry(panel), "edited");  // the question names the row, not the field
-  messages.Expect(T::DeleteOne(T::kNames[1]), YesNoExclamation, T::kDeleteTitle, AnswerNo);
-  this->user.Click(panel.cmdDelete());
-  messages.Verify();
-  EXPECT_EQ(panel.stl().RowCount(), 3);
-  EXPECT_TRUE(panel.stl().HasFocus());
-  EXPECT_EQ(this->host->markChanged, 0);
-
-  messages.Expect(T::DeleteOne(T::kNames[1]), YesNoExclamation, T::kDeleteTitle, AnswerYes);
-  EXPECT_TRUE(this->user.AccessKey('D'));
-  messages.Verify();
-  EXPECT_EQ(this->Rows(), (std::vector<std::string>{T::kNames[0], T::kNames[2]}));
-
-  // The pop-up menu over a row, then the Delete key on several rows.
-  this->user.SelectRows(panel.stl(), {});
-  this->user.ContextMenu(panel.stl());
-  EXPECT_EQ(panel.OpenPopupMenu(), nullptr);
-  this->user.ContextMenu(panel.stl(), 1);
-  ASSERT_EQ(panel.OpenPopupMenu(), &panel.mnuPopup());
-  EXPECT_EQ(panel.mnuPopupDelete().Caption(), "Delete");
-  messages.Expect(T::DeleteOne(T::kNames[2]), YesNoExclamation, T::kDeleteTitle, AnswerNo);
-  EXPECT_TRUE(this->user.ChooseMenuItem("Delete"));
-  messages.Verify();
-  this->user.ClickRow(panel.stl(), 0);
-  this->user.ClickRow(panel.stl(), 1, ui::shift::Shift);  // a range from the first row
-  EXPECT_EQ(panel.stl().SelectedRows(), (std::vector<int>{0, 1}));
-  messages.Expect(T::DeleteMany(2), YesNoExclamation, T::kDeleteTitle, AnswerYes);
-  this->user.PressKey(ui::keys::Delete);
-  messages.Verify();
-  EXPECT_EQ(panel.stl().RowCount(), 0);
 }
 
 TYPED_TEST(ListPanels, ColumnLayoutRoundTripsThroughItsSettingsEntry) {
