@@ -829,8 +829,9 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
       const bool middleInText = n->control->Kind() == ui::ControlKind::TextBox && mouse.button() == Qt::MiddleButton;
       if (middleInText && event->type() == QEvent::MouseButtonPress) {
         // Pasting the selection goes through the text box, and its limits.
+        // An empty selection pastes nothing (the field keeps its selected text).
         const std::string text = QGuiApplication::clipboard()->text(QClipboard::Selection).toStdString();
-        impl_->Act([&] { user.Focus(*n->control) && user.Paste(text); });
+        if (!text.empty()) impl_->Act([&] { user.Focus(*n->control) && user.Paste(text); });
       }
       if (!onViewport) return middleInText;
       if (mouse.button() != Qt::LeftButton) return true;  // the context menu event follows
