@@ -30,6 +30,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <cstdio>
+#include <filesystem>
 
 #include "adapters/qt/message_box_service.h"
 #include "apps/session/startup.h"
@@ -187,6 +188,23 @@ TEST_F(StudioKeys, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   QTest::keyClick(&studio->Table(), Qt::Key_Delete);
   EXPECT_EQ(titles, (std::vector<std::string>{"Delete Notification", session::kErrorTitle}));
   EXPECT_EQ(studio->Table().model()->rowCount(), 2);  // the rows as they were last read
+}
+
+// A database the studio cannot open: a box says why, and the exit code is
+// the database's refusal (a usage error's for a folder that is not there).
+TEST_F(StudioKeys, ADatabaseThatCannotBeOpenedIsToldAndEndsTheStart) {
+  const std::string text = dir.File("text.db");
+  std::FILE* file = std::fopen(text.c_str(), "w");
+  ASSERT_TRUE(file && std::fputs("not a database", file) >= 0 && std::fclose(file) == 0);
+  for (const auto& [database, code] : {std::pair{text, 4}, std::pair{dir.File("none/q.db"), 2}}) {
+    std::string told;
+    answers.push_back([&](QWidget& box) { told = dynamic_cast<QMessageBox&>(box).text().toStdString(), box.close(); });
+    int refused = 0;
+    EXPECT_EQ(OpenStudioStore(database, refused), nullptr) << database;
+    EXPECT_EQ(refused, code) << told;
+    EXPECT_FALSE(told.empty()) << database;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("none")));
 }
 
 // From inside any page the page keys change pages, and the keyboard goes
