@@ -434,18 +434,28 @@ TEST_F(StudioKeys, DeliverySettingsAndATestSendThatIsStopped) {
     QTimer::singleShot(0, dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save), &QPushButton::click);
   };
   QString refusal;
-  answers = {[&](QWidget& dialog) {
-               field(dialog, "SMTP server").setText("127.0.0.1");
-               field(dialog, "SMTP port").setText("25x");
-               save(dialog);
-             },
-             [&](QWidget& box) { refusal = dynamic_cast<QMessageBox&>(box).text(), box.close(); },
-             [&](QWidget& dialog) {
-               EXPECT_EQ(dialog.focusWidget(), &field(dialog, "SMTP port"));
-               field(dialog, "SMTP port").setText(QString::number(silent.Port()));
-               field(dialog, "Timeout (s)").setText("30");
-               save(dialog);
-             }};
+  answers = {
+      [&](QWidget& dialog) {
+        // The default message shows six lines; a seventh scrolls.
+        auto& message = *dialog.findChild<QPlainTextEdit*>();
+        const QString kept = message.toPlainText();
+        for (const auto& [lines, scrolls] : {std::pair{"1\n2\n3\n4\n5\n6", false}, {"1\n2\n3\n4\n5\n6\n7", true}}) {
+          message.setPlainText(lines);
+          QApplication::processEvents();
+          EXPECT_EQ(message.verticalScrollBar()->maximum() > 0, scrolls) << lines;
+        }
+        message.setPlainText(kept);
+        field(dialog, "SMTP server").setText("127.0.0.1");
+        field(dialog, "SMTP port").setText("25x");
+        save(dialog);
+      },
+      [&](QWidget& box) { refusal = dynamic_cast<QMessageBox&>(box).text(), box.close(); },
+      [&](QWidget& dialog) {
+        EXPECT_EQ(dialog.focusWidget(), &field(dialog, "SMTP port"));
+        field(dialog, "SMTP port").setText(QString::number(silent.Port()));
+        field(dialog, "Timeout (s)").setText("30");
+        save(dialog);
+      }};
   for (QAction* action : studio->findChildren<QAction*>())
     if (action->text() == "Delivery &Settings...") action->trigger();
   EXPECT_EQ(refusal, "Please enter a whole number.");
