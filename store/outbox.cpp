@@ -365,8 +365,11 @@ std::map<std::int32_t, Delivery> LastDeliveries(Database& db) {
   if (!HasOutbox(db)) return out;
   ReadTransaction read(db);
   Statement s = db.Prepare(std::string("SELECT ") + kColumns +
-                           " FROM deliveries d WHERE d.id IN (SELECT MAX(id) FROM deliveries GROUP BY "
-                           "notification_id)");
+                           " FROM deliveries d WHERE d.id IN (SELECT (SELECT e.id FROM deliveries e WHERE "
+                           "e.notification_id = m.notification_id AND e.created = m.created ORDER BY CASE e.state "
+                           "WHEN 'failed' THEN 0 WHEN 'sending' THEN 1 WHEN 'queued' THEN 2 WHEN 'sent' THEN 3 ELSE 4 "
+                           "END, e.id DESC LIMIT 1) FROM (SELECT notification_id, MAX(created) AS created FROM "
+                           "deliveries GROUP BY notification_id) m)");
   while (s.Step()) {
     Delivery d = ReadRow(s);
     out[d.notificationId] = std::move(d);

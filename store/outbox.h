@@ -149,8 +149,9 @@ struct AttemptEntry {
 };
 std::vector<AttemptEntry> ListAttempts(Database& db, const LogFilter& filter = {});
 
-// The last delivery (the newest event's, its first destination) of each
-// notification that has one.
+// The last delivery of each notification that has one: of its newest
+// event's destinations the least done (failed, then sending, queued, sent),
+// so that one destination still waiting is not hidden by others sent.
 std::map<std::int32_t, Delivery> LastDeliveries(Database& db);
 
 }  // namespace quillmont::store

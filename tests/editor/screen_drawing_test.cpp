@@ -143,7 +143,10 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
   terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page_columns_kept");
   // The list's menu opens beside its caret row.
   terminal.Send(InputEvent::MakeClick(6, 10)).Key(FunctionKey(10), shift::Shift).ExpectScreen("snmp_list_menu");
-  terminal.Key(keys::Escape).Key(keys::Escape);
+  // The last column narrowed as far as it goes: two cells, the rest to its left neighbour.
+  terminal.Key(keys::Escape).Key(keys::Right).Key(keys::Right).Key(keys::Right);
+  for (int i = 0; i < 20; ++i) terminal.Key(keys::Left, shift::Ctrl);
+  terminal.ExpectScreen("snmp_page_last_column_narrowest").Key(keys::Escape);
   again.Run();
 }
 

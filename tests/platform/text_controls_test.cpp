@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/controls.h"
 #include "quillmont/platform/ui/driver.h"
 #include "quillmont/storage/utf8.h"
@@ -176,6 +177,7 @@ TEST(Keys, MoveAComboAndAListByTheirSteps) {
 
 TEST(Keys, TheLastRowAButtonAndAControlsOwnKeyDown) {
   TextPanel p;
+  EXPECT_THROW(p.list->RowCells(5), Error);  // past the last row
   p.list->SetTopRow(99);
   EXPECT_EQ(p.list->TopRow(), 4);
   p.list->SetTopRow(-1);
