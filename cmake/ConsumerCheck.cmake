@@ -114,6 +114,7 @@ if(README)
   if(last_output MATCHES "(^|\n)[0-9a-f]+ W (std::|__gnu_cxx::)")
     message(FATAL_ERROR "ConsumerCheck: libquillmont.so exports standard-library instantiations:\n${last_output}")
   endif()
+  set(library_symbols "${last_output}")
   # Every installed header builds alone from the prefix: none needs one that
   # stays inside (the storage layer, the definitions' key index).
   file(GLOB_RECURSE headers RELATIVE ${prefix}/include ${prefix}/include/quillmont/*.h)
@@ -122,6 +123,62 @@ if(README)
     run("${header} alone" ${CXX_COMPILER} -std=c++20 -fsyntax-only -Wall -Wextra -Werror -I${prefix}/include
       ${WORK_DIR}/header_alone.cpp)
   endforeach()
+
+  # Only what a host may call is exported: every exported member function is
+  # one a class deriving from its class may name (public or protected), so
+  # no private helper is part of the binary interface. A derived probe per
+  # class and name; a final class is probed from outside.
+  set(all_headers "")
+  set(final_classes "")
+  foreach(header IN LISTS headers)
+    string(APPEND all_headers "#include \"${header}\"\n")
+    file(STRINGS ${prefix}/include/${header} finals REGEX "^class QUILLMONT_API [A-Za-z_0-9]+ final")
+    foreach(line IN LISTS finals)
+      string(REGEX REPLACE "^class QUILLMONT_API ([A-Za-z_0-9]+) final.*" "\\1" name "${line}")
+      list(APPEND final_classes ${name})
+    endforeach()
+  endforeach()
+  string(REPLACE "\n" ";" exported "${library_symbols}")
+  set(probes "")
+  set(probed "")
+  set(n 0)
+  foreach(line IN LISTS exported)
+    if(NOT line MATCHES "^[0-9a-f]+ [TW] (quillmont::[^(]+)\\(")
+      continue()
+    endif()
+    string(REPLACE "[abi:cxx11]" "" qualified "${CMAKE_MATCH_1}")
+    string(FIND "${qualified}" "::" at REVERSE)
+    string(SUBSTRING "${qualified}" 0 ${at} owner)
+    math(EXPR at "${at} + 2")
+    string(SUBSTRING "${qualified}" ${at} -1 member)
+    # Classes are named in capitals, namespaces in lower case.
+    string(REGEX REPLACE "<.*>" "" plain_owner "${owner}")
+    string(REGEX REPLACE ".*::" "" class "${plain_owner}")
+    if(NOT class MATCHES "^[A-Z]" OR member STREQUAL class OR member MATCHES "^~" OR "${owner}::${member}" IN_LIST probed)
+      continue()
+    endif()
+    list(APPEND probed "${owner}::${member}")
+    math(EXPR n "${n} + 1")
+    if(class IN_LIST final_classes)
+      string(APPEND probes "static_assert(sizeof(&${owner}::${member}) > 0);\n")
+    else()
+      string(APPEND probes "struct Probe${n} : ${owner} { using ${owner}::${member}; };\n")
+    endif()
+  endforeach()
+  if(n LESS 100)
+    message(FATAL_ERROR "ConsumerCheck: only ${n} exported member functions found to probe:\n${library_symbols}")
+  endif()
+  file(WRITE ${WORK_DIR}/exported_members.cpp "${all_headers}namespace probe {\n${probes}}\n")
+  run("exported members are public (${n})" ${CXX_COMPILER} -std=c++20 -fsyntax-only -I${prefix}/include
+    ${WORK_DIR}/exported_members.cpp)
+
+  # Every inline function of the installed headers links against the shared
+  # library: none calls a function kept inside. GCC alone emits them all.
+  if(CXX_COMPILER_ID STREQUAL "GNU")
+    file(WRITE ${WORK_DIR}/inline_functions.cpp "${all_headers}int main() {}\n")
+    run("inline functions link" ${CXX_COMPILER} -std=c++20 -fkeep-inline-functions -I${prefix}/include
+      ${WORK_DIR}/inline_functions.cpp -o ${WORK_DIR}/inline_functions -L${libdir} -lquillmont)
+  endif()
 
   # pkg-config: the README example built with the flags of quillmont.pc, against
   # the shared library and (with --static) the static one.

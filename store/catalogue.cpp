@@ -1,5 +1,6 @@
 #include "store/catalogue.h"
 
+#include "quillmont/definitions/key_index.h"
 #include "quillmont/definitions/members.h"
 #include "quillmont/platform/error.h"
 #include "quillmont/storage/flat_storage.h"

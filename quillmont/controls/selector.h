@@ -97,9 +97,9 @@ class QUILLMONT_API Selector : public XSelector {
 
  private:
   friend struct detail::SelectorModel;
-  void SyncViews();
-  void ShowColumns();
-  void Layout();
+  QUILLMONT_LOCAL void SyncViews();
+  QUILLMONT_LOCAL void ShowColumns();
+  QUILLMONT_LOCAL void Layout();
 
   std::shared_ptr<detail::SelectorModel> model_;
   // The handle AddAvailable gave last; pointed at the next row when nobody

@@ -57,14 +57,14 @@ class QUILLMONT_API StaticList : public XStaticList {
  private:
   // The item's cells in the columns' display order, in a buffer reused for
   // every row.
-  const std::vector<std::string>& CellsOf(const ListItem& item);
-  std::vector<int> ColumnIds() const;
-  void ShowColumns();
-  void RebuildRows();
-  void RedrawCells();
+  QUILLMONT_LOCAL const std::vector<std::string>& CellsOf(const ListItem& item);
+  QUILLMONT_LOCAL std::vector<int> ColumnIds() const;
+  QUILLMONT_LOCAL void ShowColumns();
+  QUILLMONT_LOCAL void RebuildRows();
+  QUILLMONT_LOCAL void RedrawCells();
   // Row of the item, or -1; rebuilds the index if removals left it stale.
-  int RowOf(const ListItem* item);
-  void RebuildIndex();
+  QUILLMONT_LOCAL int RowOf(const ListItem* item);
+  QUILLMONT_LOCAL void RebuildIndex();
 
   std::shared_ptr<ListColumnSet> columns_;
   std::shared_ptr<ItemList> items_;

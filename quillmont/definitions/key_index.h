@@ -15,6 +15,10 @@
 // The definition layer's storage, inside the library: not installed.
 namespace quillmont::detail {
 
+// Error(SubscriptOutOfRange) naming the position: the definitions' lists
+// and the store's catalogue count from 1.
+[[noreturn]] void ThrowPositionOutOfRange(int position);
+
 // Items in fixed-size blocks taken from the thread's spare blocks: a page
 // that loads 100,000 rows, lets them go and loads them again reuses pages
 // already touched instead of growing (and faulting in) one large array.

@@ -3,24 +3,14 @@
 #include "quillmont/definitions/key_index.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <stdexcept>
+#include <typeinfo>
 
 #include "quillmont/platform/error.h"
 
 namespace quillmont {
 namespace detail {
-struct ItemBlocks::Blocks {
-  BlockList<std::shared_ptr<void>> items;
-};
-
-ItemBlocks::ItemBlocks() : blocks_(std::make_unique<Blocks>()) {}
-ItemBlocks::~ItemBlocks() = default;
-std::size_t ItemBlocks::Size() const noexcept { return blocks_->items.size(); }
-const std::shared_ptr<void>& ItemBlocks::At(std::size_t i) const noexcept { return blocks_->items[i]; }
-void ItemBlocks::Push(std::shared_ptr<void> item) { blocks_->items.push_back(std::move(item)); }
-void ItemBlocks::Clear() noexcept { blocks_->items.clear(); }
-void ItemBlocks::Keep(const std::vector<bool>& drop) noexcept { blocks_->items.Keep(drop); }
-
 void ThrowPositionOutOfRange(int position) {
   throw Error(ErrorCode::SubscriptOutOfRange, "Subscript out of range: position " + std::to_string(position));
 }
@@ -76,6 +66,90 @@ bool KeyIndex::Insert(std::string key) {
 }
 }  // namespace detail
 
+// The items (kept in the storage layer's blocks, so a page that loads
+// 100,000 rows, lets them go and loads them again reuses memory already
+// touched) and the last item type checked: where its item part sits in the
+// object and where its member part sits from there, so the next item of that
+// very type needs no search of its bases. A list holds one kind of item.
+template <class Base, class Member>
+struct TypedItemList<Base, Member>::Items {
+  detail::BlockList<std::shared_ptr<Member>> items;
+  const std::type_info* checkedType = nullptr;
+  std::ptrdiff_t checkedItemOffset = 0;
+  std::ptrdiff_t checkedMemberDelta = 0;
+
+  QUILLMONT_LOCAL std::shared_ptr<Member> AsMember(std::shared_ptr<ListItem> item) {
+    if (!item) return nullptr;
+    const ListItem& object = *item;
+    const std::type_info& type = typeid(object);
+    auto* itemPart = reinterpret_cast<char*>(item.get());
+    const std::ptrdiff_t itemOffset = itemPart - static_cast<char*>(dynamic_cast<void*>(item.get()));
+    if (checkedType && *checkedType == type && checkedItemOffset == itemOffset) {
+      auto* member = reinterpret_cast<Member*>(itemPart + checkedMemberDelta);
+      return std::shared_ptr<Member>(std::move(item), member);
+    }
+    auto member = std::dynamic_pointer_cast<Member>(item);
+    if (!member) return nullptr;
+    checkedType = &type;
+    checkedItemOffset = itemOffset;
+    checkedMemberDelta = reinterpret_cast<char*>(member.get()) - itemPart;
+    return member;
+  }
+};
+
+template <class Base, class Member>
+TypedItemList<Base, Member>::TypedItemList() : items_(std::make_unique<Items>()) {}
+
+template <class Base, class Member>
+TypedItemList<Base, Member>::~TypedItemList() = default;
+
+template <class Base, class Member>
+int TypedItemList<Base, Member>::Count() const {
+  return static_cast<int>(items_->items.size());
+}
+
+template <class Base, class Member>
+std::shared_ptr<ListItem> TypedItemList<Base, Member>::Item(int position) const {
+  return At(position);
+}
+
+template <class Base, class Member>
+std::shared_ptr<Member> TypedItemList<Base, Member>::At(int position) const {
+  if (position < 1 || position > Count()) detail::ThrowPositionOutOfRange(position);
+  return items_->items[static_cast<std::size_t>(position - 1)];
+}
+
+template <class Base, class Member>
+void TypedItemList<Base, Member>::Add(std::shared_ptr<ListItem> item) {
+  if (!item) throw Error(ErrorCode::ObjectRequired, "Object required: no item to add");
+  auto member = items_->AsMember(std::move(item));
+  if (!member) throw Error(ErrorCode::TypeMismatch, "Type mismatch: this list cannot hold that kind of item");
+  items_->items.push_back(std::move(member));
+}
+
+template <class Base, class Member>
+void TypedItemList<Base, Member>::RemoveAt(const std::vector<int>& positions) {
+  std::vector<bool> drop(items_->items.size(), false);
+  for (int p : positions) {
+    if (p < 1 || p > Count()) detail::ThrowPositionOutOfRange(p);
+    drop[static_cast<std::size_t>(p - 1)] = true;
+  }
+  items_->items.Keep(drop);
+}
+
+template <class Base, class Member>
+void TypedItemList<Base, Member>::Clear() {
+  items_->items.clear();
+}
+
+template class TypedItemList<SnmpManagerList, SnmpManager>;
+template class TypedItemList<EmailRecipientList, EmailRecipient>;
+
+// The key index, by a name of the classes' own: the index stays out of the
+// installed header.
+struct BasicEventTypeCollection::Keys : detail::KeyIndex {};
+struct BasicEventTypeSet::Keys : detail::KeyIndex {};
+
 std::string BasicSnmpManager::ColumnText(int columnId) const {
   switch (columnId) {
     case snmp_columns::Host:
@@ -116,10 +190,10 @@ Variant BasicEmailRecipient::Init(const Variant& ownerKey, const std::string& ad
   return Variant(true);
 }
 
-BasicEventTypeCollection::BasicEventTypeCollection() : keys_(std::make_unique<detail::KeyIndex>()) {}
+BasicEventTypeCollection::BasicEventTypeCollection() : keys_(std::make_unique<Keys>()) {}
 
 BasicEventTypeCollection::BasicEventTypeCollection(const std::vector<std::shared_ptr<EventType>>& eventTypes)
-    : keys_(std::make_unique<detail::KeyIndex>()) {
+    : keys_(std::make_unique<Keys>()) {
   items_.reserve(eventTypes.size());
   keys_->Reserve(eventTypes.size());
   for (const auto& e : eventTypes) Add(e);
@@ -164,7 +238,7 @@ void BasicEventTypeCollection::Append(std::shared_ptr<EventType> eventType) {
   }
 }
 
-BasicEventTypeSet::BasicEventTypeSet() : keys_(std::make_unique<detail::KeyIndex>()) {}
+BasicEventTypeSet::BasicEventTypeSet() : keys_(std::make_unique<Keys>()) {}
 
 BasicEventTypeSet::~BasicEventTypeSet() = default;
 

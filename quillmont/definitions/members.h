@@ -1,14 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
-#include <new>
 #include <string>
-#include <type_traits>
-#include <typeinfo>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -58,104 +53,33 @@ class QUILLMONT_API BasicEmailRecipient : public EmailRecipient {
   std::string address_;
 };
 
-namespace detail {
-[[noreturn]] QUILLMONT_API void ThrowPositionOutOfRange(int position);
-
-// Keys in the order added, found by hash (definitions/key_index.h).
-class KeyIndex;
-
-// The items of a typed list (pointers to their member part), kept in the
-// storage layer's blocks: a page that loads 100,000 rows, lets them go and
-// loads them again reuses memory already touched.
-class QUILLMONT_API ItemBlocks {
- public:
-  ItemBlocks();
-  ~ItemBlocks();
-  ItemBlocks(const ItemBlocks&) = delete;
-  ItemBlocks& operator=(const ItemBlocks&) = delete;
-
-  std::size_t Size() const noexcept;
-  const std::shared_ptr<void>& At(std::size_t i) const noexcept;
-  void Push(std::shared_ptr<void> item);
-  void Clear() noexcept;
-  // Keeps, in order, the items whose drop flag is false.
-  void Keep(const std::vector<bool>& drop) noexcept;
-
- private:
-  struct Blocks;
-  std::unique_ptr<Blocks> blocks_;
-};
-}  // namespace detail
-
 // An ordered list that holds only items of one member type; Add refuses
 // others with Error(TypeMismatch). RemoveAt checks every position before it
-// removes anything.
+// removes anything. Built inside the library for the two lists below.
 template <class Base, class Member>
 class TypedItemList : public Base {
  public:
-  int Count() const override { return static_cast<int>(items_.Size()); }
-  std::shared_ptr<ListItem> Item(int position) const override { return At(position); }
+  TypedItemList();
+  ~TypedItemList() override;
+  TypedItemList(const TypedItemList&) = delete;
+  TypedItemList& operator=(const TypedItemList&) = delete;
+
+  int Count() const override;
+  std::shared_ptr<ListItem> Item(int position) const override;
   void Add(std::shared_ptr<ListItem> item) override;
   void RemoveAt(const std::vector<int>& positions) override;
-  void Clear() override { items_.Clear(); }
+  void Clear() override;
 
  protected:
   std::shared_ptr<Member> At(int position) const;
 
  private:
-  std::shared_ptr<Member> AsMember(std::shared_ptr<ListItem> item);
-
-  detail::ItemBlocks items_;
-  // A list holds one kind of item: the last type checked, where its item
-  // part sits in the object and where its member part sits from there, so
-  // the next item of that very type needs no search of its bases.
-  const std::type_info* checkedType_ = nullptr;
-  std::ptrdiff_t checkedItemOffset_ = 0;
-  std::ptrdiff_t checkedMemberDelta_ = 0;
+  struct Items;
+  std::unique_ptr<Items> items_;
 };
 
-template <class Base, class Member>
-inline std::shared_ptr<Member> TypedItemList<Base, Member>::AsMember(std::shared_ptr<ListItem> item) {
-  if (!item) return nullptr;
-  const ListItem& object = *item;
-  const std::type_info& type = typeid(object);
-  auto* itemPart = reinterpret_cast<char*>(item.get());
-  const std::ptrdiff_t itemOffset = itemPart - static_cast<char*>(dynamic_cast<void*>(item.get()));
-  if (checkedType_ && *checkedType_ == type && checkedItemOffset_ == itemOffset) {
-    auto* member = reinterpret_cast<Member*>(itemPart + checkedMemberDelta_);
-    return std::shared_ptr<Member>(std::move(item), member);
-  }
-  auto member = std::dynamic_pointer_cast<Member>(item);
-  if (!member) return nullptr;
-  checkedType_ = &type;
-  checkedItemOffset_ = itemOffset;
-  checkedMemberDelta_ = reinterpret_cast<char*>(member.get()) - itemPart;
-  return member;
-}
-
-template <class Base, class Member>
-inline std::shared_ptr<Member> TypedItemList<Base, Member>::At(int position) const {
-  if (position < 1 || position > Count()) detail::ThrowPositionOutOfRange(position);
-  return std::static_pointer_cast<Member>(items_.At(static_cast<std::size_t>(position - 1)));
-}
-
-template <class Base, class Member>
-inline void TypedItemList<Base, Member>::Add(std::shared_ptr<ListItem> item) {
-  if (!item) throw Error(ErrorCode::ObjectRequired, "Object required: no item to add");
-  auto member = AsMember(std::move(item));
-  if (!member) throw Error(ErrorCode::TypeMismatch, "Type mismatch: this list cannot hold that kind of item");
-  items_.Push(std::move(member));
-}
-
-template <class Base, class Member>
-inline void TypedItemList<Base, Member>::RemoveAt(const std::vector<int>& positions) {
-  std::vector<bool> drop(items_.Size(), false);
-  for (int p : positions) {
-    if (p < 1 || p > Count()) detail::ThrowPositionOutOfRange(p);
-    drop[static_cast<std::size_t>(p - 1)] = true;
-  }
-  items_.Keep(drop);
-}
+extern template class QUILLMONT_API TypedItemList<SnmpManagerList, SnmpManager>;
+extern template class QUILLMONT_API TypedItemList<EmailRecipientList, EmailRecipient>;
 
 class QUILLMONT_API BasicSnmpManagerList : public TypedItemList<SnmpManagerList, SnmpManager> {
  public:
@@ -203,7 +127,8 @@ class QUILLMONT_API BasicEventTypeCollection : public EventTypeCollection {
 
  private:
   std::vector<std::shared_ptr<EventType>> items_;
-  std::unique_ptr<detail::KeyIndex> keys_;  // the items' keys, position for position
+  struct Keys;
+  std::unique_ptr<Keys> keys_;  // the items' keys, position for position
 };
 
 // Adding a key already there keeps the first one.
@@ -216,7 +141,8 @@ class QUILLMONT_API BasicEventTypeSet : public EventTypeSet {
   int Count() const override;
 
  private:
-  std::unique_ptr<detail::KeyIndex> keys_;
+  struct Keys;
+  std::unique_ptr<Keys> keys_;
 };
 
 // The event types stored for each notification, filled by the host (and by

@@ -85,56 +85,56 @@ class QUILLMONT_API XEventEmailTab : public ui::UserControl, public IFolioContro
 
  private:
   // Layout file: the designed controls and the pop-up menu.
-  void CreateControls();
-  void UserControl_Resize();
+  QUILLMONT_LOCAL void CreateControls();
+  QUILLMONT_LOCAL void UserControl_Resize();
 
   // Contract steps.
   struct StoredEmail;
-  void Fill(const Variant& v);
+  QUILLMONT_LOCAL void Fill(const Variant& v);
   // The subject, message and address fields emptied, as the page's own change.
-  void BlankFields();
-  static StoredEmail ReadStoredEmail(NotificationDefinition& definition);
-  void LoadEmailData(bool isNew, const StoredEmail& stored);
-  void LoadEmailDefaults();
-  void ReadEmailDefinition(const StoredEmail& stored);
-  void ShowNoDefinition() noexcept;
-  void SaveEmailData();
-  bool ValidateEmailTab(const std::string& sMsgBoxTitle);
-  void LoadEmailViewState();
-  void SaveEmailViewState();
-  std::shared_ptr<ListColumnSet> BuildListColumns();
-  NotificationDefinition& BoundDefinition() const;
+  QUILLMONT_LOCAL void BlankFields();
+  QUILLMONT_LOCAL static StoredEmail ReadStoredEmail(NotificationDefinition& definition);
+  QUILLMONT_LOCAL void LoadEmailData(bool isNew, const StoredEmail& stored);
+  QUILLMONT_LOCAL void LoadEmailDefaults();
+  QUILLMONT_LOCAL void ReadEmailDefinition(const StoredEmail& stored);
+  QUILLMONT_LOCAL void ShowNoDefinition() noexcept;
+  QUILLMONT_LOCAL void SaveEmailData();
+  QUILLMONT_LOCAL bool ValidateEmailTab(const std::string& sMsgBoxTitle);
+  QUILLMONT_LOCAL void LoadEmailViewState();
+  QUILLMONT_LOCAL void SaveEmailViewState();
+  QUILLMONT_LOCAL std::shared_ptr<ListColumnSet> BuildListColumns();
+  QUILLMONT_LOCAL NotificationDefinition& BoundDefinition() const;
 
   // Event handlers.
-  void txtSubject_Change();
-  void txtMessage_Change();
-  void txtAddress_Change();
-  void txtAddress_KeyPress(ui::KeyPressArgs& e);
-  void txtAddress_KeyUp(ui::KeyEventArgs& e);
-  void UserControl_KeyUp(ui::KeyEventArgs& e);
-  void cmdResetSubject_Click();
-  void cmdResetMessage_Click();
-  void cmdNew_Click();
-  void cmdApply_Click();
-  void cmdDelete_Click();
-  void mnuPopupDelete_Click();
-  void stl_SelectionChanged();
-  void stl_ContextMenu(float x, float y);
+  QUILLMONT_LOCAL void txtSubject_Change();
+  QUILLMONT_LOCAL void txtMessage_Change();
+  QUILLMONT_LOCAL void txtAddress_Change();
+  QUILLMONT_LOCAL void txtAddress_KeyPress(ui::KeyPressArgs& e);
+  QUILLMONT_LOCAL void txtAddress_KeyUp(ui::KeyEventArgs& e);
+  QUILLMONT_LOCAL void UserControl_KeyUp(ui::KeyEventArgs& e);
+  QUILLMONT_LOCAL void cmdResetSubject_Click();
+  QUILLMONT_LOCAL void cmdResetMessage_Click();
+  QUILLMONT_LOCAL void cmdNew_Click();
+  QUILLMONT_LOCAL void cmdApply_Click();
+  QUILLMONT_LOCAL void cmdDelete_Click();
+  QUILLMONT_LOCAL void mnuPopupDelete_Click();
+  QUILLMONT_LOCAL void stl_SelectionChanged();
+  QUILLMONT_LOCAL void stl_ContextMenu(float x, float y);
 
   // Recipient editing.
-  void ShowSelection();
-  void NewRecipient();
-  void ApplyAddress();
-  void AddRecipient();
-  void UpdateRecipient();
-  bool CheckAddress(const std::shared_ptr<EmailRecipient>& addrNew);
-  bool ConfirmDuplicate(const std::shared_ptr<EmailRecipient>& addrNew);
-  void DeleteRecipients();
-  std::shared_ptr<EmailRecipient> SelectedRecipient() const;
-  std::string TrimmedAddress() const;
+  QUILLMONT_LOCAL void ShowSelection();
+  QUILLMONT_LOCAL void NewRecipient();
+  QUILLMONT_LOCAL void ApplyAddress();
+  QUILLMONT_LOCAL void AddRecipient();
+  QUILLMONT_LOCAL void UpdateRecipient();
+  QUILLMONT_LOCAL bool CheckAddress(const std::shared_ptr<EmailRecipient>& addrNew);
+  QUILLMONT_LOCAL bool ConfirmDuplicate(const std::shared_ptr<EmailRecipient>& addrNew);
+  QUILLMONT_LOCAL void DeleteRecipients();
+  QUILLMONT_LOCAL std::shared_ptr<EmailRecipient> SelectedRecipient() const;
+  QUILLMONT_LOCAL std::string TrimmedAddress() const;
 
-  void UpdateCommandStates();
-  void NotifyHostChanged();
+  QUILLMONT_LOCAL void UpdateCommandStates();
+  QUILLMONT_LOCAL void NotifyHostChanged();
 
   std::shared_ptr<ui::Label> lblSubject_;
   std::shared_ptr<ui::TextBox> txtSubject_;

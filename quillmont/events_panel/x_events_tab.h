@@ -62,24 +62,24 @@ class QUILLMONT_API XEventsTab : public ui::UserControl, public IFolioControl {
   void UserControl_Resize();
 
  private:
-  void CreateControls();
+  QUILLMONT_LOCAL void CreateControls();
 
-  void PrepareLists();
-  void LoadGroupTypes();
-  void FillGroupFilter();
-  void AddSelectorColumns();
-  void ClearChosenRows();
-  void FillAvailable(std::int32_t groupId);
-  std::shared_ptr<EventTypeCollection> StoredEventTypes(const NotificationDefinition& definition);
-  void ShowNoDefinition() noexcept;
-  void EnableEditing() noexcept;
-  void ChooseEventTypes(const std::shared_ptr<EventTypeCollection>& eventTypes);
-  void NotifyHostChanged();
+  QUILLMONT_LOCAL void PrepareLists();
+  QUILLMONT_LOCAL void LoadGroupTypes();
+  QUILLMONT_LOCAL void FillGroupFilter();
+  QUILLMONT_LOCAL void AddSelectorColumns();
+  QUILLMONT_LOCAL void ClearChosenRows();
+  QUILLMONT_LOCAL void FillAvailable(std::int32_t groupId);
+  QUILLMONT_LOCAL std::shared_ptr<EventTypeCollection> StoredEventTypes(const NotificationDefinition& definition);
+  QUILLMONT_LOCAL void ShowNoDefinition() noexcept;
+  QUILLMONT_LOCAL void EnableEditing() noexcept;
+  QUILLMONT_LOCAL void ChooseEventTypes(const std::shared_ptr<EventTypeCollection>& eventTypes);
+  QUILLMONT_LOCAL void NotifyHostChanged();
 
-  void cboGroupEvents_Click();
-  void xEvents_ChosenRowsChanged();
-  void xEvents_ChosenRowsRemoved();
-  void UserControl_Terminate() noexcept;
+  QUILLMONT_LOCAL void cboGroupEvents_Click();
+  QUILLMONT_LOCAL void xEvents_ChosenRowsChanged();
+  QUILLMONT_LOCAL void xEvents_ChosenRowsRemoved();
+  QUILLMONT_LOCAL void UserControl_Terminate() noexcept;
 
   std::shared_ptr<ui::Frame> fraEvents_;
   std::shared_ptr<ui::Label> lblEvent_;

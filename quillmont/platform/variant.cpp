@@ -55,8 +55,6 @@ Int RoundToInt(double d) {
 
 }  // namespace
 
-void Variant::ThrowTypeMismatch() { ThrowMismatch(); }
-
 std::string Variant::ToString() const {
   switch (GetType()) {
     case Type::Empty:

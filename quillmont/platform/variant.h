@@ -5,6 +5,7 @@
 #include <string>
 #include <variant>
 
+#include "quillmont/platform/error.h"
 #include "quillmont/platform/export.h"
 #include "quillmont/platform/object.h"
 
@@ -60,15 +61,13 @@ class QUILLMONT_API Variant {
   std::shared_ptr<T> As() const {
     auto o = ToObject();
     auto t = std::dynamic_pointer_cast<T>(o);
-    if (!t) ThrowTypeMismatch();
+    if (!t) throw Error(ErrorCode::TypeMismatch, "Type mismatch");
     return t;
   }
 
   friend bool operator==(const Variant& a, const Variant& b) { return a.value_ == b.value_; }
 
  private:
-  [[noreturn]] static void ThrowTypeMismatch();
-
   std::variant<EmptyValue, NullValue, bool, std::int16_t, std::int32_t, double, std::string, std::shared_ptr<Object>>
       value_;
 };

@@ -5,8 +5,6 @@
 #include <string>
 #include <string_view>
 
-#include "quillmont/platform/export.h"
-
 namespace quillmont::rules {
 
 // The first character a stored text may not hold, described for the user
@@ -14,7 +12,7 @@ namespace quillmont::rules {
 // control"), or "" when it holds none: C0 controls (tab and line feed only
 // where lineBreaks, as in a message), DEL, C1 controls and bidirectional
 // controls, which act on a terminal or a mail reader instead of being shown.
-QUILLMONT_API std::string ForbiddenCharacter(std::string_view text, bool lineBreaks = false);
+std::string ForbiddenCharacter(std::string_view text, bool lineBreaks = false);
 
 // The text as a reader sees it: invisible characters (zero-width spaces and
 // joiners, the soft hyphen, the word joiner, the byte-order mark,
@@ -22,6 +20,6 @@ QUILLMONT_API std::string ForbiddenCharacter(std::string_view text, bool lineBre
 // Latin ones (Cyrillic о, Greek ο) and full-width forms as those, ASCII
 // letters in lower case. Two names alike in this are easily taken for each
 // other.
-QUILLMONT_API std::string LookAlike(std::string_view text);
+std::string LookAlike(std::string_view text);
 
 }  // namespace quillmont::rules

@@ -77,18 +77,18 @@ XEventSNMPTab::XEventSNMPTab() : ui::UserControl("XEventSNMPTab") {
 XEventSNMPTab::~XEventSNMPTab() = default;
 
 void XEventSNMPTab::ConnectHandlers() {
-  txtHost_->Change.Connect([this] { txtHost_Change(); });
-  txtPort_->Change.Connect([this] { txtPort_Change(); });
-  cboVersion_->Click.Connect([this] { cboVersion_Click(); });
-  cboTimeFormat_->Click.Connect([this] { cboTimeFormat_Click(); });
-  txtHost_->KeyPress.Connect([this](ui::KeyPressArgs& e) { txtHost_KeyPress(e); });
-  txtPort_->KeyPress.Connect([this](ui::KeyPressArgs& e) { txtPort_KeyPress(e); });
-  cboVersion_->KeyPress.Connect([this](ui::KeyPressArgs& e) { cboVersion_KeyPress(e); });
-  cboTimeFormat_->KeyPress.Connect([this](ui::KeyPressArgs& e) { cboTimeFormat_KeyPress(e); });
-  txtHost_->KeyUp.Connect([this](ui::KeyEventArgs& e) { txtHost_KeyUp(e); });
-  txtPort_->KeyUp.Connect([this](ui::KeyEventArgs& e) { txtPort_KeyUp(e); });
-  cboVersion_->KeyUp.Connect([this](ui::KeyEventArgs& e) { cboVersion_KeyUp(e); });
-  cboTimeFormat_->KeyUp.Connect([this](ui::KeyEventArgs& e) { cboTimeFormat_KeyUp(e); });
+  txtHost_->Change.Connect([this] { OnFieldChanged(); });
+  txtPort_->Change.Connect([this] { OnFieldChanged(); });
+  cboVersion_->Click.Connect([this] { OnFieldChanged(); });
+  cboTimeFormat_->Click.Connect([this] { OnFieldChanged(); });
+  txtHost_->KeyPress.Connect([this](ui::KeyPressArgs& e) { EntryField_KeyPress(e); });
+  txtPort_->KeyPress.Connect([this](ui::KeyPressArgs& e) { EntryField_KeyPress(e); });
+  cboVersion_->KeyPress.Connect([this](ui::KeyPressArgs& e) { EntryField_KeyPress(e); });
+  cboTimeFormat_->KeyPress.Connect([this](ui::KeyPressArgs& e) { EntryField_KeyPress(e); });
+  txtHost_->KeyUp.Connect([this](ui::KeyEventArgs& e) { EntryField_KeyUp(e); });
+  txtPort_->KeyUp.Connect([this](ui::KeyEventArgs& e) { EntryField_KeyUp(e); });
+  cboVersion_->KeyUp.Connect([this](ui::KeyEventArgs& e) { EntryField_KeyUp(e); });
+  cboTimeFormat_->KeyUp.Connect([this](ui::KeyEventArgs& e) { EntryField_KeyUp(e); });
   cmdNew_->Click.Connect([this] { cmdNew_Click(); });
   cmdApply_->Click.Connect([this] { cmdApply_Click(); });
   cmdDelete_->Click.Connect([this] { cmdDelete_Click(); });

@@ -83,56 +83,44 @@ class QUILLMONT_API XEventSNMPTab : public ui::UserControl, public IFolioControl
 
  private:
   // Creation (x_event_snmp_tab_layout.cpp).
-  void CreateControls();
-  void ConnectHandlers();
-  void BuildListColumns();
+  QUILLMONT_LOCAL void CreateControls();
+  QUILLMONT_LOCAL void ConnectHandlers();
+  QUILLMONT_LOCAL void BuildListColumns();
 
   // Loading.
-  void Fill(const Variant& v);
-  void FillChoiceLists();
-  static std::vector<std::shared_ptr<SnmpManager>> StoredManagers(NotificationDefinition& definition);
-  void ShowManagers(const std::vector<std::shared_ptr<SnmpManager>>& managers);
-  void ShowNoDefinition() noexcept;
+  QUILLMONT_LOCAL void Fill(const Variant& v);
+  QUILLMONT_LOCAL void FillChoiceLists();
+  QUILLMONT_LOCAL static std::vector<std::shared_ptr<SnmpManager>> StoredManagers(NotificationDefinition& definition);
+  QUILLMONT_LOCAL void ShowManagers(const std::vector<std::shared_ptr<SnmpManager>>& managers);
+  QUILLMONT_LOCAL void ShowNoDefinition() noexcept;
 
   // View state.
-  void ResetFields();
-  void ShowManager(const std::shared_ptr<SnmpManager>& manager);
-  void UpdateCommandStates();
-  void EnableEntryFields(bool enabled);
-  void NotifyHostChanged();
-  void OnFieldChanged();
+  QUILLMONT_LOCAL void ResetFields();
+  QUILLMONT_LOCAL void ShowManager(const std::shared_ptr<SnmpManager>& manager);
+  QUILLMONT_LOCAL void UpdateCommandStates();
+  QUILLMONT_LOCAL void EnableEntryFields(bool enabled);
+  QUILLMONT_LOCAL void NotifyHostChanged();
+  QUILLMONT_LOCAL void OnFieldChanged();
 
   // User actions.
-  void OnListSelectionChanged();
-  void StartNewManager();
-  void ApplyFields();
-  void AddManager();
-  void UpdateSelectedManager();
-  bool ValidateFields(const std::shared_ptr<SnmpManager>& excluded);
-  bool CheckHostPortUnique(const std::shared_ptr<SnmpManager>& excluded);
-  void DeleteSelectedManagers();
+  QUILLMONT_LOCAL void OnListSelectionChanged();
+  QUILLMONT_LOCAL void StartNewManager();
+  QUILLMONT_LOCAL void ApplyFields();
+  QUILLMONT_LOCAL void AddManager();
+  QUILLMONT_LOCAL void UpdateSelectedManager();
+  QUILLMONT_LOCAL bool ValidateFields(const std::shared_ptr<SnmpManager>& excluded);
+  QUILLMONT_LOCAL bool CheckHostPortUnique(const std::shared_ptr<SnmpManager>& excluded);
+  QUILLMONT_LOCAL void DeleteSelectedManagers();
 
   // Handlers.
-  void cmdNew_Click();
-  void cmdApply_Click();
-  void cmdDelete_Click();
-  void mnuPopupDelete_Click();
-  void stl_ContextMenu(float x, float y);
-  void txtHost_Change() { OnFieldChanged(); }
-  void txtPort_Change() { OnFieldChanged(); }
-  void cboVersion_Click() { OnFieldChanged(); }
-  void cboTimeFormat_Click() { OnFieldChanged(); }
-  void txtHost_KeyPress(ui::KeyPressArgs& e) { EntryField_KeyPress(e); }
-  void txtPort_KeyPress(ui::KeyPressArgs& e) { EntryField_KeyPress(e); }
-  void cboVersion_KeyPress(ui::KeyPressArgs& e) { EntryField_KeyPress(e); }
-  void cboTimeFormat_KeyPress(ui::KeyPressArgs& e) { EntryField_KeyPress(e); }
-  void txtHost_KeyUp(ui::KeyEventArgs& e) { EntryField_KeyUp(e); }
-  void txtPort_KeyUp(ui::KeyEventArgs& e) { EntryField_KeyUp(e); }
-  void cboVersion_KeyUp(ui::KeyEventArgs& e) { EntryField_KeyUp(e); }
-  void cboTimeFormat_KeyUp(ui::KeyEventArgs& e) { EntryField_KeyUp(e); }
-  void EntryField_KeyPress(ui::KeyPressArgs& e);
-  void EntryField_KeyUp(ui::KeyEventArgs& e);
-  void UserControl_KeyUp(ui::KeyEventArgs& e);
+  QUILLMONT_LOCAL void cmdNew_Click();
+  QUILLMONT_LOCAL void cmdApply_Click();
+  QUILLMONT_LOCAL void cmdDelete_Click();
+  QUILLMONT_LOCAL void mnuPopupDelete_Click();
+  QUILLMONT_LOCAL void stl_ContextMenu(float x, float y);
+  QUILLMONT_LOCAL void EntryField_KeyPress(ui::KeyPressArgs& e);
+  QUILLMONT_LOCAL void EntryField_KeyUp(ui::KeyEventArgs& e);
+  QUILLMONT_LOCAL void UserControl_KeyUp(ui::KeyEventArgs& e);
 
   std::shared_ptr<ui::Frame> fraSNMP_;
   std::shared_ptr<ui::Label> lblHost_;

@@ -13,3 +13,9 @@
 #else
 #define QUILLMONT_API __attribute__((visibility("default")))
 #endif
+
+// On a private member of an exported class: kept out of the shared library's
+// exports (the class, its public and protected members, its type information
+// and virtual table stay exported). Never on a virtual function or on one an
+// inline function of an installed header calls.
+#define QUILLMONT_LOCAL __attribute__((visibility("hidden")))

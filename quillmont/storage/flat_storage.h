@@ -11,8 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "quillmont/storage/export.h"
-
 // Storage for many small rows: records and texts in fixed-size blocks.
 // Growing never copies what is stored, so a large fill never needs the old
 // and the new array at once, and at most one block stands partly empty.
@@ -25,11 +23,11 @@ namespace quillmont::storage {
 
 // Hands back the blocks kept on this thread, for a caller that wants the
 // memory returned now (and for counting what a fill asks for afresh).
-QUILLMONT_API void ReleaseSpareBlocks() noexcept;
+void ReleaseSpareBlocks() noexcept;
 
 namespace detail {
-QUILLMONT_API void* TakeBlock(std::size_t bytes);
-QUILLMONT_API void GiveBlock(void* block, std::size_t bytes) noexcept;
+void* TakeBlock(std::size_t bytes);
+void GiveBlock(void* block, std::size_t bytes) noexcept;
 
 // One block of raw storage, given back to the thread's spares when dropped.
 class Block {

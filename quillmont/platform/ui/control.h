@@ -96,7 +96,7 @@ class QUILLMONT_API Control {
 
  private:
   friend class Container;
-  void CheckSize(float width, float height) const;
+  QUILLMONT_LOCAL void CheckSize(float width, float height) const;
 
   std::string name_;
   Container* parent_ = nullptr;

@@ -66,7 +66,7 @@ class QUILLMONT_API TextBox : public Control {
   void DefaultKeyPress(KeyPressArgs& e) override;
 
  private:
-  void ReplaceSelection(std::string_view with);
+  QUILLMONT_LOCAL void ReplaceSelection(std::string_view with);
   std::string text_;
   std::size_t maxLength_ = 0;
   bool multiLine_ = false;
@@ -115,7 +115,7 @@ class QUILLMONT_API ComboBox : public Control {
     std::string text;
     std::int32_t data = 0;
   };
-  void CheckIndex(int index) const;
+  QUILLMONT_LOCAL void CheckIndex(int index) const;
   std::vector<Item> items_;
   int listIndex_ = -1;
   int newIndex_ = -1;
@@ -231,17 +231,17 @@ class QUILLMONT_API ListView : public Control {
     std::uint32_t offset = 0;
     std::uint32_t size = 0;
   };
-  void CheckRow(int row) const;
+  QUILLMONT_LOCAL void CheckRow(int row) const;
   // Applies a new selection state to one row without raising; true if changed.
-  bool Mark(int row, bool selected);
-  void SelectRange(int from, int to, bool keepOthers);
-  void EnsureVisible(int row);
-  HeldRow Hold(std::span<const std::string> cells);
-  bool SameCells(const HeldRow& row, std::span<const std::string> cells) const;
+  QUILLMONT_LOCAL bool Mark(int row, bool selected);
+  QUILLMONT_LOCAL void SelectRange(int from, int to, bool keepOthers);
+  QUILLMONT_LOCAL void EnsureVisible(int row);
+  QUILLMONT_LOCAL HeldRow Hold(std::span<const std::string> cells);
+  QUILLMONT_LOCAL bool SameCells(const HeldRow& row, std::span<const std::string> cells) const;
   // Turns source rows into held ones before an edit.
-  void HoldSourceRows();
+  QUILLMONT_LOCAL void HoldSourceRows();
   // Drops the texts and cells no row uses any more once they outweigh the rest.
-  void CompactIfWasteful();
+  QUILLMONT_LOCAL void CompactIfWasteful();
 
   std::vector<Column> columns_;
   // Rows held by the view (unless source_ is set): one record each, every
@@ -343,7 +343,7 @@ class QUILLMONT_API UserControl : public Container {
   bool RouteAccessKey(char letter);
 
  private:
-  Control* InputTarget() const noexcept;
+  QUILLMONT_LOCAL Control* InputTarget() const noexcept;
   std::thread::id owner_ = std::this_thread::get_id();
   Control* active_ = nullptr;
   bool keyPreview_ = false;

@@ -76,7 +76,7 @@ class QUILLMONT_API Driver {
   void Resize(float width, float height) { panel_.SetSize(width, height); }
 
  private:
-  void CheckThread() const;
+  QUILLMONT_LOCAL void CheckThread() const;
   static bool Reachable(const Control& c) { return c.IsEffectivelyEnabled() && c.IsEffectivelyVisible(); }
   UserControl& panel_;
 };
