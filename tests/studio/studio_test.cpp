@@ -508,6 +508,15 @@ TEST_F(StudioKeys, TheListFitsItsFontTheStatusBarIsThereAndHelpNeedsNoDisplay) {
                 metrics.horizontalAdvance(table.model()->index(row, column).data().toString()));
   }
   EXPECT_FALSE(table.wordWrap());
+  // A wider window widens the name only.
+  std::vector<int> before, after;
+  for (int column = 0; column < table.model()->columnCount(); ++column) before.push_back(table.columnWidth(column));
+  const int viewport = table.viewport()->width();
+  studio->resize(studio->width() + 200, studio->height());
+  QApplication::processEvents();
+  for (int column = 0; column < table.model()->columnCount(); ++column) after.push_back(table.columnWidth(column));
+  before[1] += table.viewport()->width() - viewport;
+  EXPECT_EQ(after, before);
 
   NotificationWindow& window = Open(1);
   EXPECT_TRUE(window.statusBar()->isVisible());
