@@ -658,14 +658,18 @@ void PanelWidget::Impl::ShowMenu(ui::PopupMenu& popup) {
     if (!item->Visible()) continue;
     QAction* action = shown->addAction(QString::fromStdString(item->Caption()));
     action->setEnabled(item->Enabled());
-    QObject::connect(action, &QAction::triggered, &self, [this, weak = std::weak_ptr<ui::MenuItem>(item)] {
-      const auto chosen = weak.lock();
-      if (!chosen) return;
-      Act([&] {
-        panel->ClosePopupMenu();
-        chosen->Click();
-      });
-    });
+    QObject::connect(action, &QAction::triggered, &self,
+                     [this, weak = std::weak_ptr<ui::MenuItem>(item), closing = QPointer<QMenu>(shown)] {
+                       const auto chosen = weak.lock();
+                       if (!chosen) return;
+                       Act([&] {
+                         panel->ClosePopupMenu();
+                         chosen->Click();
+                       });
+                       // An item triggered while the menu shows (assistive
+                       // tools do) leaves no menu on screen either.
+                       if (closing) closing->hide();
+                     });
   }
   // Leaving the menu without a choice dismisses it, as the driver's
   // DismissMenu does.
@@ -825,8 +829,9 @@ bool PanelWidget::eventFilter(QObject* watched, QEvent* event) {
       const bool middleInText = n->control->Kind() == ui::ControlKind::TextBox && mouse.button() == Qt::MiddleButton;
       if (middleInText && event->type() == QEvent::MouseButtonPress) {
         // Pasting the selection goes through the text box, and its limits.
+        // An empty selection pastes nothing (the field keeps its selected text).
         const std::string text = QGuiApplication::clipboard()->text(QClipboard::Selection).toStdString();
-        impl_->Act([&] { user.Focus(*n->control) && user.Paste(text); });
+        if (!text.empty()) impl_->Act([&] { user.Focus(*n->control) && user.Paste(text); });
       }
       if (!onViewport) return middleInText;
       if (mouse.button() != Qt::LeftButton) return true;  // the context menu event follows

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFontMetricsF>
 #include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -11,10 +12,12 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cmath>
 #include <thread>
 
 #include "apps/session/delivery_fields.h"
@@ -52,7 +55,10 @@ class SettingsDialog final : public QDialog {
       } else if (field.multiLine) {
         auto* edit = new QPlainTextEdit(Q(field.get(settings_)));
         edit->setTabChangesFocus(true);
-        edit->setFixedHeight(edit->fontMetrics().lineSpacing() * 6);
+        // Six whole lines, inside the frame and the document's margins (and
+        // the pixel the editor keeps below its last whole line).
+        const double lines = QFontMetricsF(edit->font()).lineSpacing() * 6 + 2 * edit->document()->documentMargin();
+        edit->setFixedHeight(static_cast<int>(std::ceil(lines)) + 1 + 2 * edit->frameWidth());
         editor = edit;
       } else {
         auto* edit = new QLineEdit(Q(field.get(settings_)));

@@ -7,7 +7,6 @@
 #include "adapters/qt/message_box_service.h"
 #include "apps/session/command_line.h"
 #include "apps/session/startup.h"
-#include "apps/studio/qt_front_end.h"
 #include "apps/studio/studio_window.h"
 #include "quillmont/version.h"
 #include "store/pg_db.h"
@@ -52,15 +51,9 @@ int main(int argc, char** argv) {
     return usage;
   }
   for (int i = 1; i < argc; ++i) store::HidePasswordInArgument(argv[i]);  // out of ps
-  std::shared_ptr<store::Store> store;
-  try {
-    studio::QtFrontEnd questions(nullptr);
-    store = session::OpenForEditing(session::FindDatabase(parser.Database()), questions);
-  } catch (const std::exception& e) {
-    QMessageBox::critical(nullptr, "Quillmont Studio", QString::fromStdString(e.what()));
-    const auto* refused = dynamic_cast<const session::StartRefused*>(&e);
-    return refused ? refused->Code() : session::StartRefused::Refused;
-  }
+  int refused = 0;
+  const std::shared_ptr<store::Store> store = studio::OpenStudioStore(parser.Database(), refused);
+  if (!store) return refused;
   session::StoreServices services(std::make_shared<qt::MessageBoxService>(), store);
   studio::StudioWindow window(store, store->Db().DisplayName());
   window.show();

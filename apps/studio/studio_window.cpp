@@ -12,6 +12,7 @@
 #include <QTableView>
 #include <QTimer>
 
+#include "apps/session/startup.h"
 #include "apps/studio/delivery_dialogs.h"
 #include "quillmont/framework/services.h"
 
@@ -358,6 +359,18 @@ NotificationWindow* StudioWindow::Show(std::shared_ptr<store::StoredDefinition> 
   });
   window->ShowWhole();
   return window;
+}
+
+std::shared_ptr<store::Store> OpenStudioStore(const std::optional<std::string>& database, int& refusedCode) {
+  try {
+    QtFrontEnd questions(nullptr);
+    return session::OpenForEditing(session::FindDatabase(database), questions);
+  } catch (const std::exception& e) {
+    QMessageBox::critical(nullptr, "Quillmont Studio", QString::fromStdString(e.what()));
+    const auto* refused = dynamic_cast<const session::StartRefused*>(&e);
+    refusedCode = refused ? refused->Code() : session::StartRefused::Refused;
+    return nullptr;
+  }
 }
 
 }  // namespace quillmont::studio

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <map>
 #include <memory>
+#include <optional>
 
 #include "adapters/qt/panel_widget.h"
 #include "apps/session/notification_session.h"
@@ -102,5 +103,10 @@ class StudioWindow final : public QMainWindow {
   QTableView* table_ = nullptr;
   int busy_ = 0;  // guarded actions under way
 };
+
+// The store the studio edits (--db, else $QUILLMONT_DB, else the editor's);
+// null when it cannot be opened, after a box tells the user why, with the
+// program's exit code in refusedCode.
+std::shared_ptr<store::Store> OpenStudioStore(const std::optional<std::string>& database, int& refusedCode);
 
 }  // namespace quillmont::studio

@@ -351,6 +351,10 @@ TEST(Notify, EveryDestinationIsTriedAndTheRunEndsByItsDeadlineWhateverTheServers
        "e-mail to noc@ops.example: not sent: the time allowed ran out while resolving the name smtp.example", true},
       {"database-never-answers", "127.0.0.1", "127.0.0.1", 25, 3, 4, "database", false,
        "postgresql://127.0.0.1:" + std::to_string(silentDatabase.Port()) + "/quillmont"},
+      // A connect timeout of the URI's own, past the run's: the run's deadline still holds.
+      {"database-waited-on-longer", "127.0.0.1", "127.0.0.1", 25, 2, 4,
+       "the database did not answer in the time allowed", false,
+       "'postgresql://127.0.0.1:" + std::to_string(silentDatabase.Port()) + "/quillmont?connect_timeout=30'"},
   };
   // The runs at once, each timed on its own.
   TempDir run;

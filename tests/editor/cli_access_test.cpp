@@ -153,6 +153,7 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, bad), exit_code::InputRefused);
   EXPECT_NE(output.find("notifications[0].eventTypes[0]: \"nope\" is not an event type"), std::string::npos) << output;
   EXPECT_EQ(run({"--db", db, "--import", dir.File("missing.json")}, &output), exit_code::InputRefused);
+  EXPECT_NE(output.find("missing.json: cannot be opened (No such file or directory)"), std::string::npos) << output;
   EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, exported), exit_code::Ok);
   EXPECT_NE(output.find("imported: 0 created, 0 replaced, 2 unchanged, 0 pruned"), std::string::npos) << output;
 

@@ -4,6 +4,7 @@
 #include "apps/editor/send_test.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
 #include "quillmont/platform/error.h"
+#include "quillmont/snmp_panel/x_event_snmp_tab.h"
 #include "store/delivery_settings.h"
 #include "store/outbox.h"
 #include "tests/editor/editor_test_support.h"
@@ -143,6 +144,11 @@ TEST_F(EditorWindowTest, ErrorsOfPanelsAreShownAndTheEditorGoesOn) {
   EditorWindow refused(screen, *store, store->OpenDefinition(1), broken);
   terminal.ExpectText("could not be opened").ExpectText("Type mismatch in LoadData.").Key(keys::Return);
   EXPECT_FALSE(refused.Open());
+  // A window with no page to show closes at the first key.
+  EditorWindow empty(screen, *store, store->OpenDefinition(1), {});
+  EXPECT_FALSE(empty.Open());
+  empty.HandleEvent(InputEvent::MakeKey('x'));
+  EXPECT_TRUE(empty.Closed());
 }
 
 TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
@@ -177,17 +183,37 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
   auto email = [&] { return dynamic_cast<XEventEmailTab*>(&window.ActivePanel()); };
-  const std::string host(253, 'h');
+  auto snmp = [&] { return dynamic_cast<XEventSNMPTab*>(&window.ActivePanel()); };
   std::string subject;
-  terminal.Key(FunctionKey(6)).Alt('n').Alt('h').Send(InputEvent::MakePaste(host));
-  terminal.ExpectText("Host: at most 128 characters").Type("x").ExpectText("Host: at most 128 characters");
+  // The Host's 128 characters less what it keeps (its selection replaced):
+  // as much is taken, and a longer paste says it was cut.
+  terminal.Key(FunctionKey(6)).Alt('n');
+  struct Near {
+    std::size_t had;
+    bool selected;
+    std::size_t pasted;
+  };
+  for (const Near& c : {Near{0, false, 128}, Near{0, false, 129}, Near{120, false, 8}, Near{120, false, 9},
+                        Near{120, true, 128}, Near{120, true, 129}}) {
+    terminal.Alt('h').Key(keys::Delete);  // Alt selects all the field holds
+    if (c.had > 0) terminal.Send(InputEvent::MakePaste(std::string(c.had, 'a')));
+    if (c.selected) terminal.Alt('h');
+    terminal.Send(InputEvent::MakePaste(std::string(c.pasted, 'p'))).Check([&, c](const Canvas& canvas) {
+      const std::size_t kept = c.selected ? 0 : c.had, taken = std::min<std::size_t>(c.pasted, 128 - kept);
+      EXPECT_EQ(snmp()->txtHost().Text(), std::string(kept, 'a') + std::string(taken, 'p'));
+      EXPECT_EQ(Shows(canvas, "Host: at most 128 characters: the paste was cut"), c.pasted > taken) << c.pasted;
+    });
+  }
+  terminal.Type("x").ExpectText("Host: at most 128 characters");
   // A box the page leaves untitled is titled as its own boxes about entries.
   terminal.Alt('p').Type("99999").Alt('a').ExpectText("Port number must be").ExpectText(" Add SNMP Manager ");
   terminal.Key(keys::Return);
   // Alt+T is the Message's Reset: "<Default>".
-  terminal.Key(FunctionKey(6)).Alt('t').Alt('m').Type("Hi").Then([&] {
-    EXPECT_EQ(email()->txtMessage().Text(), "Hi");
+  // The text is selected as the field is entered, not as the caret moves in it.
+  terminal.Key(FunctionKey(6)).Alt('t').Key(keys::End).Type("!").Then([&] {
+    EXPECT_EQ(email()->txtMessage().Text(), "<Default>!");
   });
+  terminal.Alt('s').Alt('t').Type("Hi").Then([&] { EXPECT_EQ(email()->txtMessage().Text(), "Hi"); });
   terminal.Send(InputEvent::MakePaste("one\ntwo\r\nthree\tfour\x01")).Then([&] {
     EXPECT_EQ(email()->txtMessage().Text(), "Hione\r\ntwo\r\nthree\tfour");
   });

@@ -87,14 +87,22 @@ class QtPanel : public PanelTest<Panel> {
         const int left = px(c->Left(), dx), top = px(c->Top(), dy);
         const QRect twips(left, top, px(c->Left() + c->Width(), dx) - left, px(c->Top() + c->Height(), dy) - top);
         const QRect shown = Native(*c).geometry();
-        // A drop-down may be wider, for its longest item.
         if (c->Kind() == ui::ControlKind::ComboBox) {
+          // A drop-down may be wider, for its longest item, over no visible neighbour.
           EXPECT_EQ(shown.topLeft(), twips.topLeft());
           EXPECT_GE(shown.width(), twips.width());
+          for (const auto& other : c->Parent()->Children()) {
+            const QWidget* native = w.WidgetFor(*other);
+            if (other.get() != c && other->Visible() && native) {
+              EXPECT_FALSE(shown.intersects(native->geometry())) << other->Name();
+            }
+          }
         } else if (c->Kind() == ui::ControlKind::ListView && dynamic_cast<XSelector*>(c->Parent())) {
-          // A selector's list gives the top of its room to its caption.
+          // A selector's list gives the top of its room to its caption: a
+          // whole line, while the list keeps half the room.
           EXPECT_EQ(shown.bottomRight(), twips.bottomRight());
-          EXPECT_GE(shown.top(), twips.top() + Native(*c).fontMetrics().height());
+          const int line = Native(*c).fontMetrics().height();
+          EXPECT_GE(shown.top(), twips.top() + std::min(line, twips.height() / 2));
         } else {
           EXPECT_EQ(shown, twips);
         }
@@ -125,6 +133,10 @@ class QtPanel : public PanelTest<Panel> {
     // A resize reaches the panel, whose new layout the widgets follow.
     w.resize(w.width() * 3 / 2, w.height() * 3 / 2);
     EXPECT_EQ(this->panel->Width(), static_cast<float>(w.width() * 1440.0 / dx));
+    placed();
+    // A host squeezing it below its smallest: fields too narrow for their
+    // drop-downs' items, selector lists two lines high.
+    w.resize(w.minimumSizeHint().width() / 2, 90);
     placed();
   }
 
@@ -192,6 +204,24 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
     widget->OpenMenu()->close();
     EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
   }
+  // An item chosen while the menu still shows (as assistive tools do) closes it.
+  QTest::keyClick(&Native(panel->stl()), Qt::Key_Menu);
+  Messages().Expect("Do you really want to delete this SNMP Manager (gamma)?", msgbox::YesNoExclamation,
+                    "Delete SNMP Manager", msgbox::AnswerNo);
+  ASSERT_NE(widget->OpenMenu(), nullptr);
+  widget->OpenMenu()->actions().at(0)->trigger();
+  Messages().Verify();
+  EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
+  EXPECT_EQ(widget->OpenMenu(), nullptr);
+
+  // A middle click pastes the primary selection, and an empty one erases
+  // nothing (the offscreen platform has none: the paste goes untested).
+  QTest::mouseClick(&Native(panel->txtPort()), Qt::LeftButton);
+  QTest::keyClick(&Native(panel->txtPort()), Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(&Native(panel->txtPort()), "161");
+  QTest::keyClick(&Native(panel->txtPort()), Qt::Key_A, Qt::ControlModifier);
+  QTest::mouseClick(&Native(panel->txtPort()), Qt::MiddleButton);
+  EXPECT_EQ(panel->txtPort().Text(), "161");
 }
 
 TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {

@@ -2,6 +2,8 @@
 // through a scripted front end: what both editors ask, answered once here.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "apps/session/notification_session.h"
 #include "apps/session/startup.h"
 #include "quillmont/email_panel/x_event_email_tab.h"
@@ -61,6 +63,27 @@ TEST(SessionSave, ASaveOverAnotherProgramsChangeOrDeletionDoesWhatTheUserChooses
   }
 }
 
+// The file replaced by something that cannot be opened: the reopen the user
+// chose says why, and the save stops there with the edits kept.
+TEST(SessionSave, AReopenThatFailsStopsTheSave) {
+  quillmont::testing::TempDir dir;
+  const std::string path = dir.File("q.db");
+  store::SeedDatabase(*store::Store::Open(path));
+  auto store = store::Store::Open(path);
+  StoreServices services{std::make_shared<ConsoleMessageService>(nullptr), store};
+  ScriptedFrontEnd ui;
+  NotificationSession session(ui, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(session.Open());
+  ui.Type("Mine");
+  ASSERT_TRUE(session.Rename());
+  ASSERT_TRUE(std::filesystem::remove(path) && std::filesystem::create_directory(path));
+  ui.Answer(0).Answer(msgbox::AnswerOk);  // Reopen, then the failure read
+  EXPECT_FALSE(session.Save());
+  EXPECT_TRUE(ui.Finished() && session.Changed());
+  ASSERT_EQ(ui.Asked().size(), 3u);  // the rename's, the reopen's and why it failed
+  EXPECT_NE(ui.Asked()[2].find("could not be reopened.\n\n" + path + " is a folder"), std::string::npos);
+}
+
 // An entry typed on a page and not applied counts as a change; a save or a
 // close asks about it first: Apply goes through the page's own button (which
 // may refuse), Discard starts the page over, Go back stops.
@@ -82,6 +105,7 @@ TEST(SessionSave, EntriesNotAppliedAreAppliedDiscardedOrGoneBackTo) {
   EXPECT_TRUE(session.Changed());  // typed alone, not applied: a change
   ui.Answer(0);                    // Apply, which a manager without a host cannot
   EXPECT_FALSE(session.Save());
+  for (const auto& q : ui.Asked()) printf("Q: %s\n---\n", q.c_str());
   ASSERT_EQ(ui.Asked().size(), 2u);
   EXPECT_NE(ui.Asked()[1].find("cannot be applied as it stands"), std::string::npos) << ui.Asked()[1];
   onSnmp.TypeInto(snmp.txtHost(), "pending.example");

@@ -30,6 +30,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <cstdio>
+#include <filesystem>
 
 #include "adapters/qt/message_box_service.h"
 #include "apps/session/startup.h"
@@ -187,6 +188,23 @@ TEST_F(StudioKeys, AFailingStoreIsToldOnceAndNothingEscapesIntoQt) {
   QTest::keyClick(&studio->Table(), Qt::Key_Delete);
   EXPECT_EQ(titles, (std::vector<std::string>{"Delete Notification", session::kErrorTitle}));
   EXPECT_EQ(studio->Table().model()->rowCount(), 2);  // the rows as they were last read
+}
+
+// A database the studio cannot open: a box says why, and the exit code is
+// the database's refusal (a usage error's for a folder that is not there).
+TEST_F(StudioKeys, ADatabaseThatCannotBeOpenedIsToldAndEndsTheStart) {
+  const std::string text = dir.File("text.db");
+  std::FILE* file = std::fopen(text.c_str(), "w");
+  ASSERT_TRUE(file && std::fputs("not a database", file) >= 0 && std::fclose(file) == 0);
+  for (const auto& [database, code] : {std::pair{text, 4}, std::pair{dir.File("none/q.db"), 2}}) {
+    std::string told;
+    answers.push_back([&](QWidget& box) { told = dynamic_cast<QMessageBox&>(box).text().toStdString(), box.close(); });
+    int refused = 0;
+    EXPECT_EQ(OpenStudioStore(database, refused), nullptr) << database;
+    EXPECT_EQ(refused, code) << told;
+    EXPECT_FALSE(told.empty()) << database;
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("none")));
 }
 
 // From inside any page the page keys change pages, and the keyboard goes
@@ -416,18 +434,28 @@ TEST_F(StudioKeys, DeliverySettingsAndATestSendThatIsStopped) {
     QTimer::singleShot(0, dialog.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Save), &QPushButton::click);
   };
   QString refusal;
-  answers = {[&](QWidget& dialog) {
-               field(dialog, "SMTP server").setText("127.0.0.1");
-               field(dialog, "SMTP port").setText("25x");
-               save(dialog);
-             },
-             [&](QWidget& box) { refusal = dynamic_cast<QMessageBox&>(box).text(), box.close(); },
-             [&](QWidget& dialog) {
-               EXPECT_EQ(dialog.focusWidget(), &field(dialog, "SMTP port"));
-               field(dialog, "SMTP port").setText(QString::number(silent.Port()));
-               field(dialog, "Timeout (s)").setText("30");
-               save(dialog);
-             }};
+  answers = {
+      [&](QWidget& dialog) {
+        // The default message shows six lines; a seventh scrolls.
+        auto& message = *dialog.findChild<QPlainTextEdit*>();
+        const QString kept = message.toPlainText();
+        for (const auto& [lines, scrolls] : {std::pair{"1\n2\n3\n4\n5\n6", false}, {"1\n2\n3\n4\n5\n6\n7", true}}) {
+          message.setPlainText(lines);
+          QApplication::processEvents();
+          EXPECT_EQ(message.verticalScrollBar()->maximum() > 0, scrolls) << lines;
+        }
+        message.setPlainText(kept);
+        field(dialog, "SMTP server").setText("127.0.0.1");
+        field(dialog, "SMTP port").setText("25x");
+        save(dialog);
+      },
+      [&](QWidget& box) { refusal = dynamic_cast<QMessageBox&>(box).text(), box.close(); },
+      [&](QWidget& dialog) {
+        EXPECT_EQ(dialog.focusWidget(), &field(dialog, "SMTP port"));
+        field(dialog, "SMTP port").setText(QString::number(silent.Port()));
+        field(dialog, "Timeout (s)").setText("30");
+        save(dialog);
+      }};
   for (QAction* action : studio->findChildren<QAction*>())
     if (action->text() == "Delivery &Settings...") action->trigger();
   EXPECT_EQ(refusal, "Please enter a whole number.");
@@ -480,6 +508,15 @@ TEST_F(StudioKeys, TheListFitsItsFontTheStatusBarIsThereAndHelpNeedsNoDisplay) {
                 metrics.horizontalAdvance(table.model()->index(row, column).data().toString()));
   }
   EXPECT_FALSE(table.wordWrap());
+  // A wider window widens the name only.
+  std::vector<int> before, after;
+  for (int column = 0; column < table.model()->columnCount(); ++column) before.push_back(table.columnWidth(column));
+  const int viewport = table.viewport()->width();
+  studio->resize(studio->width() + 200, studio->height());
+  QApplication::processEvents();
+  for (int column = 0; column < table.model()->columnCount(); ++column) after.push_back(table.columnWidth(column));
+  before[1] += table.viewport()->width() - viewport;
+  EXPECT_EQ(after, before);
 
   NotificationWindow& window = Open(1);
   EXPECT_TRUE(window.statusBar()->isVisible());
