@@ -87,6 +87,8 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     ui::UserControl& panel = ActivePanel();
     ui::Driver driver(panel);
     ui::Control* focused = panel.ActiveControl();
+    const auto* focusedBox = dynamic_cast<const ui::TextBox*>(focused);
+    const bool wasDefault = focusedBox && focusedBox->Text() == rules::kDefaultText;
     auto* combo = dynamic_cast<ui::ComboBox*>(focused);
     if (HandleViewKey(e, focused)) return;
     switch (e.kind) {
@@ -156,8 +158,12 @@ void EditorWindow::HandleEvent(const InputEvent& e) {
     const bool oneLine = box && (!box->MultiLine() || View().layout.OneRow(*box));
     if (oneLine && (tabbed || e.kind == InputEvent::Kind::Alt)) box->SetSelection(0, utf8::CharCount(box->Text()));
     // "<Default>" stands for no text of its own: typing replaces it, in
-    // the Message as in the Subject, however the field was entered.
-    if (box && box != focused && box->Text() == rules::kDefaultText) box->SetSelection(0, utf8::CharCount(box->Text()));
+    // the Message as in the Subject, however the field was entered or reset
+    // (Reset by its access key or a click leaves the caret in the field).
+    const bool reset =
+        box == focused && !wasDefault && (e.kind == InputEvent::Kind::Alt || e.kind == InputEvent::Kind::Mouse);
+    if (box && (box != focused || reset) && box->Text() == rules::kDefaultText)
+      box->SetSelection(0, utf8::CharCount(box->Text()));
     ShowPopupIfOpen();
   } catch (const std::exception& ex) {
     ShowError(screen_, ex, session::kErrorTitle);

@@ -213,7 +213,9 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   terminal.Key(FunctionKey(6)).Alt('t').Key(keys::End).Type("!").Then([&] {
     EXPECT_EQ(email()->txtMessage().Text(), "<Default>!");
   });
-  terminal.Alt('s').Alt('t').Type("Hi").Then([&] { EXPECT_EQ(email()->txtMessage().Text(), "Hi"); });
+  // Reset from another field, and from within the Message itself.
+  terminal.Alt('s').Alt('t').Type("Hi").Alt('t').Type("Hi").Then(
+      [&] { EXPECT_EQ(email()->txtMessage().Text(), "Hi"); });
   terminal.Send(InputEvent::MakePaste("one\ntwo\r\nthree\tfour\x01")).Then([&] {
     EXPECT_EQ(email()->txtMessage().Text(), "Hione\r\ntwo\r\nthree\tfour");
   });
