@@ -141,5 +141,35 @@ TEST(RetryPlan, BacksOffWithJitterWithinTheIntervalsUntilTheAttemptsOrTheAgeRunO
   EXPECT_FALSE(PlanRetry(s, 3, created, created + 86400000 - 5000, random).retry);
 }
 
+// Each number's last value taken and first refused on both sides, so that a
+// bound moved by one is seen; times in the log are written in UTC.
+TEST(DeliverySettingsCheck, EachNumberHasExactlyItsBoundsAndLogTimesAreUtc) {
+  using S = DeliverySettings;
+  struct Bound {
+    int S::*field;
+    int low, high;
+  };
+  for (const Bound& b :
+       {Bound{&S::smtpPort, 1, 65535}, Bound{&S::connectTimeoutSeconds, 1, 600}, Bound{&S::timeoutSeconds, 1, 3600},
+        Bound{&S::retryIntervalSeconds, 1, 600}, Bound{&S::retryMaxIntervalSeconds, 10, 86400},
+        Bound{&S::attempts, 1, 1000}, Bound{&S::retryMaxAgeSeconds, 1, 2592000},
+        Bound{&S::repeatIntervalSeconds, 0, 2592000}, Bound{&S::keepDays, 1, 3650}}) {
+    for (const auto& [value, taken] :
+         {std::pair{b.low - 1, false}, {b.low, true}, {b.high, true}, {b.high + 1, false}}) {
+      S s;
+      s.*b.field = value;
+      bool ok = true;
+      try {
+        CheckDeliverySettings(s);
+      } catch (const std::exception&) {
+        ok = false;
+      }
+      EXPECT_EQ(ok, taken) << b.low << ".." << b.high << ": " << value;
+    }
+  }
+  EXPECT_EQ(FormatMs(1700000000123), "2023-11-14T22:13:20.123Z");
+  EXPECT_EQ(FormatMs(951782400000), "2000-02-29T00:00:00.000Z");
+}
+
 }  // namespace
 }  // namespace quillmont::store
