@@ -2,10 +2,9 @@
 // them all at once with the deadline-bound engine, and records each attempt:
 // sent, queued again on the retry schedule, or failed. Any number of them
 // may share an outbox; each due delivery goes to one.
-#include <signal.h>
-
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <iostream>
 #include <string>
 #include <thread>
