@@ -132,7 +132,7 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
     terminal.Send(InputEvent::MakeClick(4, 40)).Send(InputEvent::MakeClick(4, 30));
     terminal.Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Drag));
     terminal.Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Release));
-    terminal.Key(keys::Right).Key(keys::Right, shift::Ctrl).Key(keys::Right, shift::Ctrl);
+    terminal.Key(keys::Right).Key(keys::Right, shift::Ctrl).Key(keys::Right, shift::Ctrl).Key(keys::Left, shift::Ctrl);
     terminal.ExpectScreen("snmp_page_columns_resized").Key('S', shift::Ctrl).ExpectText("not applied to its list");
     terminal.Type("a").ExpectText("Saved").Key(keys::Escape);  // Apply (Enter would go back to it)
     window.Run();
