@@ -28,7 +28,7 @@ std::string Quote(const std::string& s) {
   return out + "'";
 }
 
-using quillmont::testing::Output;
+using quillmont::testing::Output, quillmont::testing::ReadText, quillmont::testing::WaitUntil;
 
 // A private tmux server with one session running the editor.
 class Tmux {
@@ -274,10 +274,8 @@ TEST_F(EditorInTmux, SuspendResizePastesUnknownKeysAndAFileReplacedUnderTheEdito
   Tmux shell("bash --norc --noprofile -i", 80, 24);
   shell.Type(Command());
   shell.Keys("Enter");
-  const std::string asked =
-      "for editing.\nEdit it anyway? Its owner can read and change every notification in it. [y/N] ";
-  ASSERT_TRUE(!root || quillmont::testing::WaitUntil(
-                           [&] { return quillmont::testing::ReadText(dir_.File("stderr.txt")).ends_with(asked); }));
+  const std::string asked = "editing.\nEdit it anyway? Its owner can read and change every notification in it. [y/N] ";
+  ASSERT_TRUE(!root || WaitUntil([&] { return ReadText(dir_.File("stderr.txt")).ends_with(asked); }));
   if (root) shell.Type("yes\n");
   ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
   shell.Keys("C-z");

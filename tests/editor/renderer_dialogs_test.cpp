@@ -43,9 +43,7 @@ TEST(Renderer, DrawsEachKindAtItsCellsAndFindsItAgain) {
   // Three rows fit; the visible columns share the width, "Hidden" is not drawn.
   testing::ExpectScreen(canvas, "each_kind_of_control");
 
-  Hit hit = renderer.layout.HitTest(7, 5);
-  EXPECT_EQ(hit.control, list.get());
-  EXPECT_EQ(hit.listRow, 1);
+  EXPECT_EQ(renderer.layout.HitTest(7, 5).listRow, 1);
   EXPECT_EQ(renderer.layout.HitTest(5, 5).part, Hit::Part::ListHeader);
 
   // The caret row scrolls into view.
@@ -97,8 +95,7 @@ TEST(Renderer, ColumnsShareTheListsWidthAndFieldsScrollToTheCaret) {
     label->Move(13 * W, static_cast<float>(a) * H, 8 * W, H);
     label->SetAlignment(a);
   }
-  panel.Add<ui::ComboBox>("cbo")->Move(13 * W, 4 * H, 0.4F * W, H);
-  panel.Add<ui::ComboBox>("cbo")->Move(13 * W, 5 * H, 2 * W, H);
+  for (float w : {0.4F, 2.0F}) panel.Add<ui::ComboBox>("cbo")->Move(13 * W, (w < 1 ? 4 : 5) * H, w * W, H);
   panel.Add<ui::CommandButton>("cmd", "&Go")->Move(13 * W, 6 * H, 3 * W, H);
   panel.Add<ui::CommandButton>("cmd", "&Go")->Move(17 * W, 6 * H, 4 * W, H);
   panel.Add<ui::TextBox>("txt")->Move(16 * W, 4 * H, 8 * W, H);
