@@ -168,11 +168,11 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
 TEST(Dialogs, TextPromptsAndLists) {
   ScriptedTerminal terminal(24, 80);
   Screen screen(terminal);
-  terminal.Type("abc").Key(keys::Back).Key(keys::Return);
+  terminal.Type("abc").Key(keys::Back).Send(InputEvent::MakeClick(13, 30));  // OK
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 10), std::optional<std::string>("ab"));
   terminal.Type("abcdef").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 3), std::optional<std::string>("abc"));
-  terminal.Type("x").Key(keys::Escape);
+  terminal.Type("x").Send(InputEvent::MakeClick(13, 40));  // Cancel
   EXPECT_EQ(AskText(screen, "T", "Name:", "keep", 10), std::nullopt);
   // A prompt wider than the box is cut with "…" at the box's inner edge.
   terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
