@@ -164,9 +164,9 @@ TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
 TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  // The wheel over the available types: three rows a step, down twice and up once.
-  for (auto b : {InputEvent::Button::WheelDown, InputEvent::Button::WheelDown, InputEvent::Button::WheelUp})
-    terminal.Send(InputEvent::MakeClick(10, 5, b));
+  // The wheel over the available types: three rows a step, down three times and up once.
+  for (const bool down : {true, true, true, false})
+    terminal.Send(InputEvent::MakeClick(10, 5, down ? InputEvent::Button::WheelDown : InputEvent::Button::WheelUp));
   terminal.ExpectScreen("events_wheel_down").Then([&] { terminal.Resize(24, 160); }).Send(InputEvent::MakeResize());
   terminal.Check([](const Canvas& c) {  // the status line holds the common keys only, however wide
     const std::string status = c.RowText(23);
