@@ -66,25 +66,41 @@ TEST_P(Outbox, EachDueDeliveryGoesToOneSenderAndEveryAttemptIsLogged) {
   const std::string owner = first[0].leaseOwner;
   // Another sender's results for these rows are not taken.
   EXPECT_EQ(RecordAttempts(store->Db(), "intruder", {{first[0].id, AttemptResult::What::Sent, "sent", 0}}), 0);
+  const std::int64_t now = NowMs();
   EXPECT_EQ(RecordAttempts(store->Db(), owner,
                            {{first[0].id, AttemptResult::What::Sent, "sent", 0},
-                            {first[1].id, AttemptResult::What::Retry, "connection refused", NowMs() + 3600000},
-                            {first[2].id, AttemptResult::What::Failed, "550 no such mailbox", 0}}),
+                            {first[1].id, AttemptResult::What::Retry, "connection refused", now + 3600000},
+                            {first[2].id, AttemptResult::What::Failed, "550 no such mailbox", 0}},
+                           now),
             3);
+  // Each row as the log shows it: state, attempts, next attempt, lease, outcome, sent, updated.
+  std::map<std::int64_t, Delivery> rows;
+  for (const Delivery& d : ListDeliveries(store->Db(), {std::nullopt, std::nullopt, std::nullopt, 1000}))
+    rows[d.id] = d;
+  auto shown = [&](std::size_t i) {
+    const Delivery& d = rows.at(first[i].id);
+    return std::tuple(d.state, d.attempts, d.nextAttempt, d.leaseOwner, d.outcome, d.sent, d.updated);
+  };
+  EXPECT_EQ(shown(0), std::tuple(DeliveryState::Sent, 1, now, "", "sent", now, now));
+  EXPECT_EQ(shown(1), std::tuple(DeliveryState::Queued, 1, now + 3600000, "", "connection refused", 0, now));
+  EXPECT_EQ(shown(2), std::tuple(DeliveryState::Failed, 1, now, "", "550 no such mailbox", 0, now));
   EXPECT_EQ(ReleaseLeases(store->Db(), owner), static_cast<int>(first.size()) - 3);
   EXPECT_EQ(Claim(store->Db(), "late", 60000, 1000).size(), first.size() - 3);  // released: due again
-  const auto attempts = ListAttempts(store->Db(), {std::nullopt, std::nullopt, std::nullopt, 1000});
-  std::map<std::int64_t, std::string> results;
-  for (const auto& a : attempts) results[a.delivery.id] += a.result + "/" + std::to_string(a.attempt) + " ";
-  EXPECT_EQ(results[first[0].id], "sent/1 ");
-  EXPECT_EQ(results[first[1].id], "retry/1 ");
-  EXPECT_EQ(results[first[2].id], "failed/1 ");
   EXPECT_EQ(ListDeliveries(store->Db(), {1, std::nullopt, DeliveryState::Queued, 10}).size(), 1u);
   EXPECT_EQ(LastDeliveries(store->Db()).at(1).id, first[2].id);  // the failed one stands for the event
-  // Leases that ran out come back; finished rows go once old enough.
-  EXPECT_EQ(ReclaimExpired(store->Db(), NowMs() + 61000), 297);
-  EXPECT_EQ(PruneBefore(store->Db(), NowMs() + 1000), 2);
+  // Leases that ran out come back, each with a lost attempt; finished rows
+  // go once old enough, with their attempts.
+  EXPECT_EQ(ReclaimExpired(store->Db(), now + 61000), 297);
+  std::map<std::int64_t, std::string> results;
+  for (const auto& a : ListAttempts(store->Db(), {std::nullopt, std::nullopt, std::nullopt, 1000}))
+    results[a.delivery.id] += a.result + "/" + std::to_string(a.attempt) + " " + a.outcome + " by " + a.dispatcher;
+  EXPECT_EQ(results[first[0].id], "sent/1 sent by " + owner);
+  EXPECT_EQ(results[first[1].id], "retry/1 connection refused by " + owner);
+  EXPECT_EQ(results[first[2].id], "failed/1 550 no such mailbox by " + owner);
+  EXPECT_EQ(results[first[3].id], "lost/1 not known: the lease of late ran out before it recorded the attempt by late");
+  EXPECT_EQ(PruneBefore(store->Db(), now + 61001), 2);
   EXPECT_EQ(ListDeliveries(store->Db(), {std::nullopt, std::nullopt, std::nullopt, 1000}).size(), 298u);
+  EXPECT_EQ(store->Db().QueryInt("SELECT COUNT(*) FROM delivery_attempts"), 298);
 }
 
 TEST_P(Outbox, ARepeatWithinTheIntervalIsSuppressedPerNotificationAndLeasedRowsWaitForTheirSender) {
@@ -138,7 +154,15 @@ TEST(RetryPlan, BacksOffWithJitterWithinTheIntervalsUntilTheAttemptsOrTheAgeRunO
     EXPECT_GT(waits.size(), 10u) << attempts;
   }
   EXPECT_EQ(PlanRetry(s, 10, created, now, random).why, "gave up after 10 attempts");
-  EXPECT_FALSE(PlanRetry(s, 3, created, created + 86400000 - 5000, random).retry);
+  EXPECT_EQ(PlanRetry(s, 3, created, created + 86400000 - 5000, random).why,
+            "gave up: the next attempt would be more than Delivery.RetryMaxAge (86400 s) after the event");
+  // With one interval the wait is exactly it: the age holds to the millisecond.
+  s.retryIntervalSeconds = s.retryMaxIntervalSeconds = 10;
+  EXPECT_EQ(PlanRetry(s, 9, created, created + 86390000, random).nextAttempt, created + 86400000);
+  EXPECT_TRUE(PlanRetry(s, 9, created, created + 86390000, random).retry);
+  EXPECT_FALSE(PlanRetry(s, 1, created, created + 86390001, random).retry);
+  s.attempts = 1;
+  EXPECT_EQ(PlanRetry(s, 1, created, now, random).why, "gave up after 1 attempt");
 }
 
 // Each number's last value taken and first refused on both sides, so that a

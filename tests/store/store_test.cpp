@@ -290,10 +290,13 @@ std::string Actions(const std::vector<ImportStep>& steps) {
   return out;
 }
 
-std::vector<std::string> Refusal(Store& store, const std::string& document, const ImportOptions& options = {}) {
+// The problems listed; `what` given, the refusal's own message too.
+std::vector<std::string> Refusal(Store& store, const std::string& document, const ImportOptions& options = {},
+                                 std::string* what = nullptr) {
   try {
     ImportJson(store, document, options);
   } catch (const ImportRefused& e) {
+    if (what) *what = e.what();
     return e.Problems();
   }
   return {"(accepted)"};
@@ -396,7 +399,11 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
   // Problems are gathered, not first-failure-only.
   Json doc = base;
   for (std::size_t i : {0u, 4u, 15u}) cases[i].change(doc);
-  EXPECT_EQ(Refusal(*store, doc.dump()).size(), 3u);
+  std::string what;
+  EXPECT_EQ(Refusal(*store, doc.dump(), {}, &what).size(), 3u);
+  EXPECT_EQ(what, "The document was refused (3 problems). Nothing was written.");
+  Refusal(*store, "[]", {}, &what);
+  EXPECT_EQ(what, "The document was refused (1 problem). Nothing was written.");
   // Text that is not JSON, a field given twice, an oversized or too deep document.
   const std::pair<std::string, std::string> raw[] = {
       {"{\"formatVersion\": 1,\n  \"notifications\": [}", "document: parse error at line 2, column 21"},
@@ -414,7 +421,8 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
   // A long list of problems keeps its first hundred.
   std::string repeated = R"({"formatVersion": 1, "notifications": [{"name": "x")";
   for (int i = 0; i < 250; ++i) repeated += R"(, "name": "x")";
-  const auto many = Refusal(*store, repeated + "}]}");
+  const auto many = Refusal(*store, repeated + "}]}", {}, &what);
+  EXPECT_EQ(what, "The document was refused (250 problems). Nothing was written.");
   ASSERT_EQ(many.size(), 101u);
   EXPECT_EQ(many.back(), "... and 150 more");
 }
