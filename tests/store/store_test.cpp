@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <tuple>
 
 #include "quillmont/definitions/members.h"
@@ -53,21 +54,15 @@ TEST_P(StoreTest, FirstOpenSeedsACatalogueAndSamplesOnce) {
     auto store = OpenSeeded(path);
     EXPECT_TRUE(store->WasCreated());
     EXPECT_EQ(store->Db().QueryInt("SELECT MAX(version) FROM schema_version"), kSchemaVersion);
-    EXPECT_EQ(store->Db().QueryInt("SELECT COUNT(*) FROM event_groups"), 15);
-    const auto types = store->EventTypes();
-    EXPECT_GE(types->Count(), 190);
-    EXPECT_LE(types->Count(), 220);
+    // The whole seeded database, row by row, but when it was written (QUILLMONT_UPDATE_SCREENS=1 writes it anew).
+    const std::string seeded = std::regex_replace(DumpTables(*store), std::regex("20:[-0-9T:]{19}Z"), "(when)");
+    if (const char* update = std::getenv("QUILLMONT_UPDATE_SCREENS"); update && *update == '1')
+      testing::WriteText(QM_STORE_SEEDED, seeded);
+    EXPECT_EQ(seeded, testing::ReadText(QM_STORE_SEEDED));
     const auto list = store->ListNotifications();
     ASSERT_EQ(list.size(), 2u);
-    // Every sample's chosen event type is in the catalogue.
-    for (const auto& summary : list) {
-      const NotificationRecord r = store->ReadNotification(summary.id);
-      EXPECT_FALSE(r.managers.empty());
-      EXPECT_FALSE(r.recipients.empty());
-      ASSERT_FALSE(r.eventTypeKeys.empty());
-      for (const auto& key : r.eventTypeKeys) EXPECT_NE(types->Item(key), nullptr) << key;
-      EXPECT_EQ(summary.eventTypes, static_cast<int>(r.eventTypeKeys.size()));
-    }
+    for (const auto& summary : list)
+      EXPECT_EQ(summary.eventTypes, static_cast<int>(store->ReadNotification(summary.id).eventTypeKeys.size()));
     if (GetParam() == Backend::Sqlite) {
       EXPECT_EQ(store->Db().QueryInt("PRAGMA user_version"), kSchemaVersion);
       EXPECT_EQ(store->Db().QueryInt("PRAGMA foreign_keys"), 1);
