@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <tuple>
-
 #include "quillmont/definitions/members.h"
 #include "store/definition_store.h"
 #include "store/pg_db.h"

@@ -269,12 +269,6 @@ TEST_P(StoreTest, RefusesBadNamesDuplicatesAndMissingRows) {
   EXPECT_THROW(store->OpenDefinition(existing.id), Error);
 }
 
-TEST_P(StoreTest, EmailAddressCheckIsTheLibrarysRule) {
-  StoreAppContext app(OpenSeeded(NewLocation()));
-  EXPECT_TRUE(app.IsValidEmailAddress("noc@localhost"));
-  EXPECT_FALSE(app.IsValidEmailAddress("a b@example.net"));
-}
-
 // Every row, as text: equal before and after means nothing was written.
 std::string Contents(Store& store) { return DumpTables(store); }
 
@@ -397,8 +391,6 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
   std::string what;
   EXPECT_EQ(Refusal(*store, doc.dump(), {}, &what).size(), 3u);
   EXPECT_EQ(what, "The document was refused (3 problems). Nothing was written.");
-  Refusal(*store, "[]", {}, &what);
-  EXPECT_EQ(what, "The document was refused (1 problem). Nothing was written.");
   // Text that is not JSON, a field given twice, an oversized or too deep document.
   const std::pair<std::string, std::string> raw[] = {
       {"{\"formatVersion\": 1,\n  \"notifications\": [}", "document: parse error at line 2, column 21"},
