@@ -161,9 +161,10 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
        "^the server 127\\.0\\.0\\.1:[0-9]+ closed the connection \\(before its greeting\\)$"},
       {"closing in the data", "127.0.0.1", closeInData.Port(), "s", "a@example.net",
        "^the server 127\\.0\\.0\\.1:[0-9]+ closed the connection \\(during the message\\)$"},
+      {"bad setting", "127.0.0.1", 0, "s", "a@example.net", "^not sent: The SMTP port must be from 1 to 65535\\.$"},
       {"CR/LF in the subject", "127.0.0.1", silent.Port(), "Hi\r\nBcc: x@example.net", "a@example.net", "line break",
        60, Outcome::Failure::Permanent},
-      {"bad address", "127.0.0.1", silent.Port(), "s", "a@example.net\r\nBcc: x@example.net", "not a valid e-mail", 60,
+      {"bad address", "127.0.0.1", silent.Port(), "s", "a@example.net, x@example.net", "not a valid e-mail", 60,
        Outcome::Failure::Permanent},
   };
   // All at once; each case's server is its own.
