@@ -124,6 +124,9 @@ TEST(Delivery, LongSubjectsAndLinesArriveExactly) {
       "m.get_content().replace('\\r\\n', '\\n'))\" " +
       dir.File("mail"));
   EXPECT_EQ(read, event.node + "|" + message + "\n");
+  // A blank is written as it is but at the end of a line.
+  EXPECT_NE(smtp.Mails()[0].find("\r\nfirst =20\r\n"), std::string::npos);
+  EXPECT_NE(smtp.Mails()[0].find("\r\nlast =09\r\n"), std::string::npos);
   std::istringstream lines(smtp.Mails()[0]);
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 78u);
 }
