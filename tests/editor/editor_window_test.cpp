@@ -91,6 +91,10 @@ TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
   terminal.Key('T', shift::Ctrl).Then([&] {
     EXPECT_TRUE(quillmont::testing::WaitUntil([&] { return !server.Recipients().empty(); }));
   });
+  // The progress line is the whole bottom row, reversed.
+  terminal.ExpectText(" Esc stops it.").Check([](const Canvas& c) {
+    EXPECT_EQ(c.At(23, 79).attrs, attr::Reverse | attr::Bold);
+  });
   terminal.Key(keys::Escape).Then([] { std::this_thread::sleep_for(std::chrono::seconds(1)); });
   // F11 is read by the progress line if the send still runs, else by the report.
   terminal.Key(FunctionKey(11)).ExpectText("FAILED: e-mail to noc@ops.example - cancelled");
@@ -204,7 +208,7 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
       EXPECT_EQ(Shows(canvas, "Host: at most 128 characters: the paste was cut"), c.pasted > taken) << c.pasted;
     });
   }
-  terminal.Type("x").ExpectText("Host: at most 128 characters");
+  terminal.Type("x").ExpectText(" Host: at most 128 characters  Ctrl+S save  Esc close  F6 page ");
   // A box the page leaves untitled is titled as its own boxes about entries.
   terminal.Alt('p').Type("99999").Alt('a').ExpectText("Port number must be").ExpectText(" Add SNMP Manager ");
   terminal.Key(keys::Return);
@@ -222,7 +226,8 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   terminal.Send(InputEvent::MakePaste(std::string(70000, 'm'))).ExpectText("Message: at most 65536 characters");
   terminal.Then([&] { EXPECT_EQ(email()->txtMessage().Text().size(), 65536u); });
   terminal.Alt('s').Then([&] { subject = email()->txtSubject().Text(); });
-  terminal.Send(InputEvent::MakePaste("two\nlines")).ExpectText("A line break cannot be pasted into a one-line field");
+  terminal.Send(InputEvent::MakePaste("two\nlines"))
+      .ExpectText(" A line break cannot be pasted into a one-line field: nothing was past… F1 help");
   terminal.Send(InputEvent::MakePaste("tab\there")).ExpectText("A tab cannot be pasted");
   terminal.Then([&] { EXPECT_EQ(email()->txtSubject().Text(), subject); });
   terminal.Key(keys::Escape).Type("d").Type("n");  // the host not applied
