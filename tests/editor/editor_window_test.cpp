@@ -84,6 +84,7 @@ TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
   settings.smtpServer = "127.0.0.1";
   settings.smtpPort = server.Port();
   store::SaveDeliverySettings(*store, settings);
+  terminal.Resize(24, 100);
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6)).Key(FunctionKey(6)).Then([&] { EXPECT_EQ(window.ActiveKey(), "Email"); });
@@ -91,9 +92,9 @@ TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
   terminal.Key('T', shift::Ctrl).Then([&] {
     EXPECT_TRUE(quillmont::testing::WaitUntil([&] { return !server.Recipients().empty(); }));
   });
-  // The progress line is the whole bottom row, reversed.
+  // The progress line is the whole bottom row (on a wide terminal too), reversed.
   terminal.ExpectText(" Esc stops it.").Check([](const Canvas& c) {
-    EXPECT_EQ(c.At(23, 79).attrs, attr::Reverse | attr::Bold);
+    EXPECT_EQ(c.At(23, 99).attrs, attr::Reverse | attr::Bold);
   });
   terminal.Key(keys::Escape).Then([] { std::this_thread::sleep_for(std::chrono::seconds(1)); });
   // F11 is read by the progress line if the send still runs, else by the report.

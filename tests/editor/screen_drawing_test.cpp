@@ -120,8 +120,7 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
     EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
     ASSERT_TRUE(window.Open());
     terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page").Alt('h').ExpectScreen("snmp_host_selected");
-    terminal.Type("half-typed.exampleX");
-    terminal.Then([&] { terminal.Resize(23, 60); }).Send(InputEvent::MakeResize());
+    terminal.Type("half-typed.exampleX").Then([&] { terminal.Resize(23, 60); }).Send(InputEvent::MakeResize());
     terminal.Then([&] { terminal.Resize(24, 80); }).Send(InputEvent::MakeResize());
     terminal.ExpectScreen("snmp_page_half_typed");  // the focused field reversed, the list not
     terminal.Key(FunctionKey(1)).ExpectText("Keys of the notification window").ExpectText("narrow / widen that column");
