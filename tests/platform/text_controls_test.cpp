@@ -20,8 +20,12 @@ TEST(Utf8, CountsAndCutsCharactersNotBytes) {
   EXPECT_EQ(utf8::ByteOffset(text, 99), text.size());
   EXPECT_EQ(utf8::Left(text, 3), "h\xC3\xA9\xE2\x82\xAC");
   EXPECT_EQ(utf8::Left(text, 99), text);
-  EXPECT_EQ(utf8::Encode(0xD800), "\xEF\xBF\xBD");    // a lone surrogate is no character
-  EXPECT_EQ(utf8::Encode(0x110000), "\xEF\xBF\xBD");  // past the last code point
+  // Every code point is written as what reads back as itself; a surrogate or
+  // one past U+10FFFF is no character.
+  for (char32_t cp = 0; cp <= 0x110000; ++cp) {
+    const bool character = cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    ASSERT_EQ(utf8::Decode(utf8::Encode(cp)), std::u32string(1, character ? cp : 0xFFFD)) << static_cast<unsigned>(cp);
+  }
 }
 
 // Every lead byte with every second byte, and the continuation bytes' edges
@@ -173,6 +177,30 @@ TEST(Keys, MoveAComboAndAListByTheirSteps) {
     EXPECT_EQ(p.list->TopRow(), c.top) << label;
     EXPECT_EQ(p.selectionChanges, c.row != c.from ? 1 : 0) << label;
   }
+}
+
+// Alt+letter presses a button, or hands the focus from a label to the next
+// control that takes it; "&&" is a literal ampersand.
+TEST(Keys, AccessKeysPressButtonsAndFocusWhatFollowsALabel) {
+  TextPanel p;
+  auto label = p.panel.Add<Label>("lblNotes", "R&&D &notes");
+  auto notes = p.panel.Add<TextBox>("txtNotes");
+  for (const auto& [caption, key] : std::vector<std::pair<std::string, char>>{
+           {"&add", 'A'}, {"R&&D", 0}, {"R&&&D", 'D'}, {"Save&", 0}, {"&&", 0}, {"", 0}}) {
+    p.button->SetCaption(caption);
+    EXPECT_EQ(p.button->AccessKey(), key) << caption;
+  }
+  p.button->SetCaption("&Add");
+  p.driver.Focus(*p.box);
+  EXPECT_TRUE(p.driver.AccessKey('n'));
+  EXPECT_EQ(p.panel.ActiveControl(), notes.get());
+  EXPECT_FALSE(p.driver.AccessKey('d'));
+  EXPECT_TRUE(p.driver.AccessKey('a'));
+  EXPECT_EQ(p.panel.ActiveControl(), p.button.get());
+  EXPECT_EQ(p.buttonClicks, 1);
+  notes->SetEnabled(false);  // nothing after the label takes the focus
+  EXPECT_FALSE(p.driver.AccessKey('N'));
+  EXPECT_EQ(p.panel.ActiveControl(), p.button.get());
 }
 
 TEST(Keys, TheLastRowAButtonAndAControlsOwnKeyDown) {
