@@ -126,6 +126,49 @@ TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
   EXPECT_EQ(x.ColumnCount(), 2);
   EXPECT_EQ(x.ChosenList().ViewColumns().size(), 2u);
   EXPECT_THROW(x.AvailableItems()->Item(1)->SetSubItem(100000, "x"), Error);
+
+  // A row given a later sub-item keeps its others, and every other row its own.
+  auto rows = x.AvailableItems();
+  rows->Item(1)->SetSubItem(3, "Third");
+  rows->Item(5)->SetSubItem(2, "Second");
+  std::vector<std::string> cells;
+  for (int i = 1; i <= 5; ++i)
+    for (int k = 1; k <= 3; ++k) cells.push_back(rows->Item(i)->SubItem(k));
+  EXPECT_EQ(cells, (std::vector<std::string>{"Disk", "", "Third", "Net", "", "", "Disk", "", "", "Net", "", "", "Power",
+                                             "Second", ""}));
+}
+
+// The available view under each filter (column 0: the row text); the rows
+// hidden stay among the available items.
+TEST(Selector, TheFilterShowsTheAvailableRowsWhoseColumnHoldsItsText) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  x.ChooseItem("E3");
+  struct Case {
+    bool on;
+    int column;
+    const char* text;
+    std::vector<std::string> shown;
+  };
+  const std::vector<std::string> all = {"Event 0", "Event 1", "Event 2", "Event 4"};
+  const Case cases[] = {
+      {false, 1, "Net", all},   {true, 1, "Net", {"Event 1"}},
+      {true, 1, "", all},       {true, 0, "Event 2", {"Event 2"}},
+      {true, 0, "Disk", {}},    {true, 1, "Disk", {"Event 0", "Event 2"}},
+      {true, 1, "Event 2", {}}, {true, 2, "Disk", {}},
+      {false, 2, "Disk", all},
+  };
+  for (const Case& c : cases) {
+    x.SetFilterEnabled(c.on);
+    x.SetFilterColumnIndex(c.column);
+    x.SetFilterText(c.text);
+    EXPECT_EQ(FirstCells(x.AvailableList()), c.shown) << c.on << " " << c.column << " " << c.text;
+    EXPECT_EQ(x.AvailableItems()->Count(), 4);
+  }
+  EXPECT_THROW(x.SetFilterColumnIndex(-1), Error);
+  x.SetFilterEnabled(true);
+  x.SetFilterColumnIndex(256);
+  EXPECT_THROW(x.AvailableList(), Error);
 }
 
 TEST(Selector, LaysOutItsPartsInsideOnResize) {

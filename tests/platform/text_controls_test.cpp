@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cwchar>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "quillmont/platform/error.h"
@@ -122,6 +123,42 @@ TEST(TextBox, MaxLengthLimitsTypingAndPastingInCharactersButNotTheProgram) {
   EXPECT_EQ(p.box->Text(), "first");
 }
 
+// From a caret or selection (start, length) in "aé€b", one key or typed
+// character: the text ("=" for "aé€b"), caret, selection length and changes
+// after it.
+TEST(TextBox, EditingKeysActOnWholeCharacters) {
+  using namespace keys;
+  constexpr int T = 0x200000;
+  // key from T on: the character key - T typed
+  std::vector<std::tuple<std::size_t, std::size_t, int, int, const char*>> cases = {
+      {1, 0, Delete, 0, "a\u20ACb 1 0 1"}, {4, 0, Delete, 0, "= 4 0 0"},
+      {1, 2, Delete, 0, "ab 1 0 1"},       {2, 0, Back, 0, "a\u20ACb 1 0 1"},
+      {0, 0, Back, 0, "= 0 0 0"},          {1, 2, Back, 0, "ab 1 0 1"},
+      {2, 0, Left, 0, "= 1 0 0"},          {0, 0, Left, 0, "= 0 0 0"},
+      {1, 2, Left, 0, "= 1 0 0"},          {2, 0, Right, 0, "= 3 0 0"},
+      {4, 0, Right, 0, "= 4 0 0"},         {1, 2, Right, 0, "= 3 0 0"},
+      {2, 1, Home, 0, "= 0 0 0"},          {1, 1, End, 0, "= 4 0 0"},
+      {1, 1, 'A', shift::Ctrl, "= 0 4 0"}, {1, 1, 'A', 0, "= 1 1 0"},
+      {1, 0, Return, 0, "= 1 0 0"},        {1, 2, T + 'x', 0, "axb 2 0 1"},
+      {1, 0, T + 0x7F, 0, "= 1 0 0"},      {1, 0, T + 0x1F, 0, "= 1 0 0"},
+      {0, 0, T + ' ', 0, " = 1 0 1"},      {4, 0, T + 0x20AC, 0, "=\u20AC 5 0 1"},
+  };
+  for (const auto& [start, length, key, mods, after] : cases) {
+    TextPanel p;
+    p.box->SetText("a\u00E9\u20ACb");
+    p.driver.Focus(*p.box);
+    p.box->SetSelection(start, length);
+    p.changes.clear();
+    key < T ? p.driver.PressKey(key, mods) : p.driver.TypeCharacter(static_cast<char32_t>(key - T));
+    std::string text = p.box->Text();
+    if (const auto at = text.find("a\u00E9\u20ACb"); at != std::string::npos) text.replace(at, 7, "=");
+    EXPECT_EQ(text + " " + std::to_string(p.box->SelStart()) + " " + std::to_string(p.box->SelLength()) + " " +
+                  std::to_string(p.changes.size()),
+              after)
+        << key << " at " << start;
+  }
+}
+
 TEST(TextBox, MultiLineEnterBreaksTheLineAndALimitNeverSplitsALineBreak) {
   TextPanel p;
   p.box->SetMultiLine(true);
@@ -201,6 +238,45 @@ TEST(Keys, AccessKeysPressButtonsAndFocusWhatFollowsALabel) {
   notes->SetEnabled(false);  // nothing after the label takes the focus
   EXPECT_FALSE(p.driver.AccessKey('N'));
   EXPECT_EQ(p.panel.ActiveControl(), p.button.get());
+}
+
+// A multi-select list through a run of gestures (row -1: a click on no row):
+// the rows selected, the caret, the first row shown (two at a time) and the
+// SelectionChanged count after each.
+TEST(Keys, AMultiSelectListExtendsWithShiftAndTogglesWithCtrl) {
+  TextPanel p;
+  p.list->SetMultiSelect(true);
+  using namespace keys;
+  enum Gesture { Click, Press, Popup, Remove, Single };
+  const int S = shift::Shift, C = shift::Ctrl;
+  std::vector<std::tuple<Gesture, int, int, const char*>> steps = {
+      {Click, 1, 0, "1|1 0 1"},       {Click, 3, S, "123|3 0 1"},        {Click, 0, S, "01|0 0 1"},
+      {Click, 3, C, "013|3 0 1"},     {Click, 4, S | C, "0134|4 0 1"},   {Click, 0, C, "134|0 0 1"},
+      {Press, Down, C, "134|1 0 0"},  {Press, Down, C, "134|2 1 0"},     {Press, Space, 0, "1234|2 1 1"},
+      {Press, Space, 0, "134|2 1 1"}, {Press, Down, S, "23|3 2 1"},      {Press, End, S, "234|4 3 1"},
+      {Press, Home, 0, "0|0 0 1"},    {Press, PageDown, S, "012|2 1 1"}, {Popup, 3, 0, "3|3 2 1"},
+      {Click, 4, C, "34|4 2 1"},      {Press, PageUp, C, "34|2 2 0"},    {Popup, 3, 0, "34|2 2 0"},
+      {Popup, -1, 0, "34|2 2 0"},     {Remove, 1, 0, "23|1 2 0"},        {Remove, 3, 0, "2|1 2 1"},
+      {Click, -1, 0, "|1 2 1"},       {Single, 0, S, "0|0 0 1"},         {Single, 2, C, "2|2 1 1"},
+  };
+  int menus = 0;
+  p.list->ContextMenu.Connect([&menus](float, float) { ++menus; });
+  for (const auto& [gesture, arg, mods, after] : steps) {
+    p.selectionChanges = 0;
+    if (gesture == Single) p.list->SetMultiSelect(false);
+    if (gesture == Click || gesture == Single)
+      arg < 0 ? p.driver.SelectRows(*p.list, {}) : p.driver.ClickRow(*p.list, arg, mods);
+    if (gesture == Press) p.driver.PressKey(arg, mods);
+    if (gesture == Popup) p.driver.ContextMenu(*p.list, arg);
+    if (gesture == Remove) p.list->RemoveViewRows({arg});
+    std::string rows;
+    for (int r : p.list->SelectedRows()) rows += std::to_string(r);
+    EXPECT_EQ(rows + "|" + std::to_string(p.list->CaretRow()) + " " + std::to_string(p.list->TopRow()) + " " +
+                  std::to_string(p.selectionChanges),
+              after)
+        << gesture << " " << arg << " " << mods;
+  }
+  EXPECT_EQ(menus, 3);
 }
 
 TEST(Keys, TheLastRowAButtonAndAControlsOwnKeyDown) {
