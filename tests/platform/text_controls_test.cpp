@@ -2,8 +2,11 @@
 
 #include <clocale>
 #include <cwchar>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "quillmont/platform/error.h"
@@ -123,42 +126,6 @@ TEST(TextBox, MaxLengthLimitsTypingAndPastingInCharactersButNotTheProgram) {
   EXPECT_EQ(p.box->Text(), "first");
 }
 
-// From a caret or selection (start, length) in "aé€b", one key or typed
-// character: the text ("=" for "aé€b"), caret, selection length and changes
-// after it.
-TEST(TextBox, EditingKeysActOnWholeCharacters) {
-  using namespace keys;
-  constexpr int T = 0x200000;
-  // key from T on: the character key - T typed
-  std::vector<std::tuple<std::size_t, std::size_t, int, int, const char*>> cases = {
-      {1, 0, Delete, 0, "a\u20ACb 1 0 1"}, {4, 0, Delete, 0, "= 4 0 0"},
-      {1, 2, Delete, 0, "ab 1 0 1"},       {2, 0, Back, 0, "a\u20ACb 1 0 1"},
-      {0, 0, Back, 0, "= 0 0 0"},          {1, 2, Back, 0, "ab 1 0 1"},
-      {2, 0, Left, 0, "= 1 0 0"},          {0, 0, Left, 0, "= 0 0 0"},
-      {1, 2, Left, 0, "= 1 0 0"},          {2, 0, Right, 0, "= 3 0 0"},
-      {4, 0, Right, 0, "= 4 0 0"},         {1, 2, Right, 0, "= 3 0 0"},
-      {2, 1, Home, 0, "= 0 0 0"},          {1, 1, End, 0, "= 4 0 0"},
-      {1, 1, 'A', shift::Ctrl, "= 0 4 0"}, {1, 1, 'A', 0, "= 1 1 0"},
-      {1, 0, Return, 0, "= 1 0 0"},        {1, 2, T + 'x', 0, "axb 2 0 1"},
-      {1, 0, T + 0x7F, 0, "= 1 0 0"},      {1, 0, T + 0x1F, 0, "= 1 0 0"},
-      {0, 0, T + ' ', 0, " = 1 0 1"},      {4, 0, T + 0x20AC, 0, "=\u20AC 5 0 1"},
-  };
-  for (const auto& [start, length, key, mods, after] : cases) {
-    TextPanel p;
-    p.box->SetText("a\u00E9\u20ACb");
-    p.driver.Focus(*p.box);
-    p.box->SetSelection(start, length);
-    p.changes.clear();
-    key < T ? p.driver.PressKey(key, mods) : p.driver.TypeCharacter(static_cast<char32_t>(key - T));
-    std::string text = p.box->Text();
-    if (const auto at = text.find("a\u00E9\u20ACb"); at != std::string::npos) text.replace(at, 7, "=");
-    EXPECT_EQ(text + " " + std::to_string(p.box->SelStart()) + " " + std::to_string(p.box->SelLength()) + " " +
-                  std::to_string(p.changes.size()),
-              after)
-        << key << " at " << start;
-  }
-}
-
 TEST(TextBox, MultiLineEnterBreaksTheLineAndALimitNeverSplitsALineBreak) {
   TextPanel p;
   p.box->SetMultiLine(true);
@@ -180,39 +147,61 @@ TEST(TextBox, MultiLineEnterBreaksTheLineAndALimitNeverSplitsALineBreak) {
   EXPECT_EQ(p.box->Text(), "abcd");
 }
 
-// From a chosen item / selected row (-1: none), a key chooses the item and
-// selects the row; the list, two rows high and showing rows 2 and 3 before
-// the click, scrolls as little as keeps that row in view.
-TEST(Keys, MoveAComboAndAListByTheirSteps) {
-  struct Case {
-    int key, from, combo, row, top;
-  };
-  const std::vector<Case> cases = {
-      {keys::Down, -1, 0, 0, 0},  {keys::Down, 1, 2, 2, 1},     {keys::Down, 4, 4, 4, 3},
-      {keys::Up, -1, 0, 0, 0},    {keys::Up, 3, 2, 2, 2},       {keys::Up, 2, 1, 1, 1},
-      {keys::Up, 0, 0, 0, 0},     {keys::Home, 3, 0, 0, 0},     {keys::End, 1, 4, 4, 3},
-      {keys::End, 4, 4, 4, 3},    {keys::PageDown, 1, 1, 3, 2}, {keys::PageDown, 3, 3, 4, 3},
-      {keys::PageUp, 3, 3, 1, 1}, {keys::PageUp, 1, 1, 0, 0},   {keys::Left, 2, 2, 2, 2},
-  };
-  for (const Case& c : cases) {
-    const std::string label = "key " + std::to_string(c.key) + " from " + std::to_string(c.from);
-    TextPanel p;
-    p.combo->SetListIndex(c.from);
-    p.comboClicks = 0;
-    p.driver.Focus(*p.combo);
-    p.driver.PressKey(c.key);
-    EXPECT_EQ(p.combo->ListIndex(), c.combo) << label;
-    EXPECT_EQ(p.comboClicks, c.combo != c.from ? 1 : 0) << label;  // a key that moves nothing clicks nothing
-
-    p.list->SetTopRow(2);
-    if (c.from >= 0) p.driver.ClickRow(*p.list, c.from);
-    p.driver.Focus(*p.list);
-    p.selectionChanges = 0;
-    p.driver.PressKey(c.key);
-    EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{c.row}) << label;
-    EXPECT_EQ(p.list->CaretRow(), c.row) << label;
-    EXPECT_EQ(p.list->TopRow(), c.top) << label;
-    EXPECT_EQ(p.selectionChanges, c.row != c.from ? 1 : 0) << label;
+// The gestures of tests/platform/gestures.txt, each line against the state
+// it gives there.
+TEST(Keys, GesturesMoveEditAndSelectAsScripted) {
+  using namespace keys;
+  const std::map<std::string, int> names = {
+      {"Delete", Delete}, {"Back", Back},     {"Left", Left}, {"Right", Right},   {"Up", Up},
+      {"Down", Down},     {"Home", Home},     {"End", End},   {"PageUp", PageUp}, {"PageDown", PageDown},
+      {"Space", Space},   {"Return", Return}, {"A", 'A'}};
+  const std::map<std::string, int> mods = {
+      {"", 0}, {"Shift", shift::Shift}, {"Ctrl", shift::Ctrl}, {"Shift+Ctrl", shift::Shift | shift::Ctrl}};
+  const std::string text = "a\u00E9\u20ACb";
+  std::ifstream file(QM_PLATFORM_DIR "/gestures.txt");
+  ASSERT_TRUE(file);
+  std::unique_ptr<TextPanel> p;
+  int clicks = 0;
+  std::string line;
+  for (int n = 1; std::getline(file, line); ++n) {
+    if (line.empty() || line[0] == '#') continue;
+    const auto arrow = line.find(" => ");
+    std::istringstream gestures(line.substr(0, arrow));
+    for (std::string gesture; std::getline(gestures >> std::ws, gesture, ';');) {
+      std::istringstream in(gesture);
+      std::string verb, a, b;
+      in >> verb >> a >> b;
+      const int row = a == "none" ? -1 : std::atoi(a.c_str());
+      if (verb == "panel") p = std::make_unique<TextPanel>(), p->list->SetMultiSelect(a == "multi");
+      if (verb == "panel") p->combo->Click.Connect([&clicks] { ++clicks; });
+      p->changes.clear(), p->selectionChanges = clicks = 0;  // what each gesture raises
+      if (verb == "focus")
+        p->driver.Focus(a == "box" ? *p->box : a == "list" ? *p->list : static_cast<ui::Control&>(*p->combo));
+      if (verb == "select") p->box->SetText(text), p->box->SetSelection(row, std::stoul(b));
+      if (verb == "index") p->combo->SetListIndex(row);
+      if (verb == "top") p->list->SetTopRow(row);
+      if (verb == "single") p->list->SetMultiSelect(false);
+      if (verb == "click") row < 0 ? p->driver.SelectRows(*p->list, {}) : p->driver.ClickRow(*p->list, row, mods.at(b));
+      if (verb == "menu") p->driver.ContextMenu(*p->list, row);
+      if (verb == "remove") p->list->RemoveViewRows({row});
+      if (verb == "press") p->driver.PressKey(names.at(a), mods.at(b));
+      if (verb == "type") p->driver.TypeCharacter(static_cast<char32_t>(std::stoul(a, nullptr, 16)));
+    }
+    std::string state;
+    if (arrow == std::string::npos) continue;
+    if (p->box->HasFocus()) {
+      state = p->box->Text();
+      if (const auto at = state.find(text); at != std::string::npos) state.replace(at, text.size(), "=");
+      state += " " + std::to_string(p->box->SelStart()) + " " + std::to_string(p->box->SelLength()) + " " +
+               std::to_string(p->changes.size());
+    } else if (p->combo->HasFocus()) {
+      state = std::to_string(p->combo->ListIndex()) + " " + std::to_string(clicks);
+    } else {
+      for (int r : p->list->SelectedRows()) state += std::to_string(r);
+      state += "|" + std::to_string(p->list->CaretRow()) + " " + std::to_string(p->list->TopRow()) + " " +
+               std::to_string(p->selectionChanges);
+    }
+    EXPECT_EQ(state, line.substr(arrow + 4)) << "line " << n;
   }
 }
 
@@ -238,45 +227,6 @@ TEST(Keys, AccessKeysPressButtonsAndFocusWhatFollowsALabel) {
   notes->SetEnabled(false);  // nothing after the label takes the focus
   EXPECT_FALSE(p.driver.AccessKey('N'));
   EXPECT_EQ(p.panel.ActiveControl(), p.button.get());
-}
-
-// A multi-select list through a run of gestures (row -1: a click on no row):
-// the rows selected, the caret, the first row shown (two at a time) and the
-// SelectionChanged count after each.
-TEST(Keys, AMultiSelectListExtendsWithShiftAndTogglesWithCtrl) {
-  TextPanel p;
-  p.list->SetMultiSelect(true);
-  using namespace keys;
-  enum Gesture { Click, Press, Popup, Remove, Single };
-  const int S = shift::Shift, C = shift::Ctrl;
-  std::vector<std::tuple<Gesture, int, int, const char*>> steps = {
-      {Click, 1, 0, "1|1 0 1"},       {Click, 3, S, "123|3 0 1"},        {Click, 0, S, "01|0 0 1"},
-      {Click, 3, C, "013|3 0 1"},     {Click, 4, S | C, "0134|4 0 1"},   {Click, 0, C, "134|0 0 1"},
-      {Press, Down, C, "134|1 0 0"},  {Press, Down, C, "134|2 1 0"},     {Press, Space, 0, "1234|2 1 1"},
-      {Press, Space, 0, "134|2 1 1"}, {Press, Down, S, "23|3 2 1"},      {Press, End, S, "234|4 3 1"},
-      {Press, Home, 0, "0|0 0 1"},    {Press, PageDown, S, "012|2 1 1"}, {Popup, 3, 0, "3|3 2 1"},
-      {Click, 4, C, "34|4 2 1"},      {Press, PageUp, C, "34|2 2 0"},    {Popup, 3, 0, "34|2 2 0"},
-      {Popup, -1, 0, "34|2 2 0"},     {Remove, 1, 0, "23|1 2 0"},        {Remove, 3, 0, "2|1 2 1"},
-      {Click, -1, 0, "|1 2 1"},       {Single, 0, S, "0|0 0 1"},         {Single, 2, C, "2|2 1 1"},
-  };
-  int menus = 0;
-  p.list->ContextMenu.Connect([&menus](float, float) { ++menus; });
-  for (const auto& [gesture, arg, mods, after] : steps) {
-    p.selectionChanges = 0;
-    if (gesture == Single) p.list->SetMultiSelect(false);
-    if (gesture == Click || gesture == Single)
-      arg < 0 ? p.driver.SelectRows(*p.list, {}) : p.driver.ClickRow(*p.list, arg, mods);
-    if (gesture == Press) p.driver.PressKey(arg, mods);
-    if (gesture == Popup) p.driver.ContextMenu(*p.list, arg);
-    if (gesture == Remove) p.list->RemoveViewRows({arg});
-    std::string rows;
-    for (int r : p.list->SelectedRows()) rows += std::to_string(r);
-    EXPECT_EQ(rows + "|" + std::to_string(p.list->CaretRow()) + " " + std::to_string(p.list->TopRow()) + " " +
-                  std::to_string(p.selectionChanges),
-              after)
-        << gesture << " " << arg << " " << mods;
-  }
-  EXPECT_EQ(menus, 3);
 }
 
 TEST(Keys, TheLastRowAButtonAndAControlsOwnKeyDown) {
