@@ -64,12 +64,12 @@ TEST(Rules, NamesAreTrimmedBoundedAndFreeOfControls) {
 // and the invisible characters at the edges of their ranges, with their
 // neighbours, which are themselves.
 TEST(Rules, LookAlikeAndForbiddenCharacters) {
-  EXPECT_EQ(LookAlike("\u0405\u0406\u0408\u0410\u0412\u0415\u041A\u041C\u041D\u041E\u0420\u0421\u0422\u0425\u0430"
-                      "\u0435\u043E\u0440\u0441\u0443\u0445\u0455\u0456\u0458\u04BB\u04CF\u0501\u051B\u051D"),
-            "sijabekmhopctxaeopcyxsijhldqw");
-  EXPECT_EQ(LookAlike("\u0391\u0392\u0395\u0396\u0397\u0399\u039A\u039C\u039D\u039F\u03A1\u03A4\u03A5\u03A7\u03B1"
-                      "\u03B9\u03BA\u03BD\u03BF\u03C1\u03C5"),
-            "abezhikmnoptyxaikvopu");
+  EXPECT_EQ(
+      LookAlike(
+          "\u0405\u0406\u0408\u0410\u0412\u0415\u041A\u041C\u041D\u041E\u0420\u0421\u0422\u0425\u0430\u0435\u043E"
+          "\u0440\u0441\u0443\u0445\u0455\u0456\u0458\u04BB\u04CF\u0501\u051B\u051D\u0391\u0392\u0395\u0396"
+          "\u0397\u0399\u039A\u039C\u039D\u039F\u03A1\u03A4\u03A5\u03A7\u03B1\u03B9\u03BA\u03BD\u03BF\u03C1\u03C5"),
+      "sijabekmhopctxaeopcyxsijhldqwabezhikmnoptyxaikvopu");
   EXPECT_EQ(LookAlike("@AZ[\uFF00\uFF01\uFF21\uFF5E\uFF5F\u0404\u051E"), "@az[\uFF00!a~\uFF5F\u0404\u051E");
   EXPECT_EQ(LookAlike("a\u00AD\u034F\u180E\u200B\u200F\u2060\u2064\uFEFF\u202Eb"), "ab");
   EXPECT_EQ(LookAlike("\u00AC\u00AE\u200A\u2010\u205F\u2065\uFEFE"), "\u00AC\u00AE\u200A\u2010\u205F\u2065\uFEFE");
