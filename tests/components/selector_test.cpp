@@ -129,12 +129,11 @@ TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
   EXPECT_THROW(x.AvailableItems()->Item(1)->SetSubItem(100000, "x"), Error);
 
   // A row given a later sub-item keeps its others, and every other row its own.
-  auto rows = x.AvailableItems();
-  rows->Item(1)->SetSubItem(3, "Third");
-  rows->Item(5)->SetSubItem(2, "Second");
+  x.AvailableItems()->Item(1)->SetSubItem(3, "Third");
+  x.AvailableItems()->Item(5)->SetSubItem(2, "Second");
   std::string cells;
   for (int i = 1; i <= 5; ++i)
-    for (int k = 1; k <= 3; ++k) cells += rows->Item(i)->SubItem(k) + ",";
+    for (int k = 1; k <= 3; ++k) cells += x.AvailableItems()->Item(i)->SubItem(k) + ",";
   EXPECT_EQ(cells, "Disk,,Third,Net,,,Disk,,,Net,,,Power,Second,,");
 }
 

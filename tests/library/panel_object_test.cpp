@@ -121,22 +121,17 @@ TEST(EntryPoints, ClassObjectsFactoriesAndLocks) {
   EXPECT_EQ(QuillmontGetToolboxBitmap(29999, &data, &size), com::E_INVALIDARG);
   EXPECT_EQ(QuillmontGetToolboxBitmap(30003, &data, &size), com::E_INVALIDARG);
   EXPECT_EQ(QuillmontGetToolboxBitmap(30000, nullptr, &size), com::E_POINTER);
-  EXPECT_EQ(QuillmontGetTypeLibrary(), &typelib::GetTypeLibrary());
-  // One version text: the library's record says what the programs and the header say.
-  EXPECT_EQ(typelib::GetTypeLibrary().version.fileVersionText, QUILLMONT_VERSION_TEXT);
-}
-
-// Each class's picture (16 x 15 pixels, 16 colours), byte for byte as a host
-// gets it; the stored files open in any image viewer.
-TEST(EntryPoints, ToolboxBitmapsAreTheStoredPictures) {
+  // Each class's picture (16 x 15 pixels, 16 colours), byte for byte as a host
+  // gets it; the stored files open in any image viewer.
   for (int id : {30000, 30001, 30002}) {
-    const unsigned char* data = nullptr;
-    std::size_t size = 0;
     ASSERT_EQ(QuillmontGetToolboxBitmap(id, &data, &size), com::S_OK);
     std::ifstream file(QM_BITMAPS_DIR "/" + std::to_string(id) + ".bmp", std::ios::binary);
     const std::string stored{std::istreambuf_iterator<char>(file), {}};
     EXPECT_EQ(std::string(reinterpret_cast<const char*>(data), size), stored) << id;
   }
+  EXPECT_EQ(QuillmontGetTypeLibrary(), &typelib::GetTypeLibrary());
+  // One version text: the library's record says what the programs and the header say.
+  EXPECT_EQ(typelib::GetTypeLibrary().version.fileVersionText, QUILLMONT_VERSION_TEXT);
 }
 
 // Identities are typed once as literals; each must be the one the parser reads.
