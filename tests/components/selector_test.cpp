@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
 #include <tuple>
 
@@ -162,21 +163,26 @@ TEST(Selector, TheFilterShowsTheAvailableRowsWhoseColumnHoldsItsText) {
   EXPECT_THROW(x.AvailableList(), Error);
 }
 
+// Each part's left, top, width and height as the selector changes size (the
+// width alone, then the height alone): the lists share what the buttons and
+// gaps leave; too small for anything, no size goes below zero.
 TEST(Selector, LaysOutItsPartsInsideOnResize) {
   SelectorOnPanel s;
   auto& x = *s.selector;
-  x.Move(0, 0, 8000, 3000);
-  const auto& a = x.AvailableList();
-  const auto& c = x.ChosenList();
-  EXPECT_GT(a.Width(), 0);
-  EXPECT_EQ(a.Width(), c.Width());
-  EXPECT_LE(c.Left() + c.Width(), 8000.0F);
-  EXPECT_GT(x.ChooseButton().Left(), a.Left() + a.Width());
-  EXPECT_LT(x.ChooseButton().Left() + x.ChooseButton().Width(), c.Left());
-  EXPECT_LT(x.ChooseButton().Top(), x.RemoveButton().Top());
-  x.Move(0, 0, 10, 10);  // too small for anything: sizes stay non-negative
-  EXPECT_GE(x.AvailableList().Width(), 0);
-  EXPECT_GE(x.RemoveButton().Height(), 0);
+  std::ostringstream out;
+  for (const auto& [width, height] :
+       {std::pair{8000.0F, 3000.0F}, {9000.0F, 3000.0F}, {9000.0F, 500.0F}, {10.0F, 10.0F}}) {
+    x.Move(0, 0, width, height);
+    for (const ui::Control* c : std::initializer_list<const ui::Control*>{&x.AvailableList(), &x.ChooseButton(),
+                                                                          &x.RemoveButton(), &x.ChosenList()})
+      out << c->Left() << " " << c->Top() << " " << c->Width() << " " << c->Height()
+          << (c == &x.ChosenList() ? "\n" : ", ");
+  }
+  EXPECT_EQ(out.str(),
+            "0 0 3692.5 3000, 3752.5 1095 495 375, 3752.5 1530 495 375, 4307.5 0 3692.5 3000\n"
+            "0 0 4192.5 3000, 4252.5 1095 495 375, 4252.5 1530 495 375, 4807.5 0 4192.5 3000\n"
+            "0 0 4192.5 500, 4252.5 0 495 220, 4252.5 280 495 220, 4807.5 0 4192.5 500\n"
+            "0 0 0 10, 60 0 0 0, 60 35 0 0, 120 0 0 10\n");
 }
 
 TEST(Selector, RowsReadBetweenMovesShowEachSideExactly) {

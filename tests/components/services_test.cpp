@@ -37,15 +37,14 @@ TEST(UiServices, WholeNumbersAreCheckedAgainstBoundsOfEveryKind) {
     std::istringstream in(line);
     std::string text, low, high, message;
     in >> std::quoted(text) >> low >> high;
-    Variant value = 1;
+    Variant value = 1;  // a refused call leaves it empty, a failed one untouched
     bool ok = false;
     try {
       ok = ui.IsWholeNumberInRange(text, bound(low), bound(high), value, message);
     } catch (const Error& e) {
       message = "Error " + std::to_string(static_cast<int>(e.Code()));
-      value = Variant();
     }
-    EXPECT_EQ(ok ? message.empty() : value.IsEmpty(), true) << line;
+    EXPECT_EQ(ok ? message.empty() : value.IsEmpty() || message == "Error 5", true) << line;
     const std::string type = value.GetType() == Variant::Type::Double ? " double" : "";
     EXPECT_EQ(ok ? value.ToString() + type : message, line.substr(line.find(" => ") + 4)) << line;
   }
@@ -65,8 +64,8 @@ TEST(UiServices, AttachedTextBoxRestoresOnEscapeOnly) {
   first->Change.Connect([&] { ++changes; });
 
   driver.Focus(*first);
-  driver.Type("XY");
-  EXPECT_EQ(first->Text(), "beforeXY");
+  driver.Type(" Y");
+  EXPECT_EQ(first->Text(), "before Y");
   driver.PressKey(ui::keys::Escape);
   EXPECT_EQ(first->Text(), "before");
   EXPECT_EQ(changes, 3);
