@@ -6,6 +6,7 @@
 
 #include "quillmont/library/boundary.h"
 #include "quillmont/library/class_table.h"
+#include "quillmont/library/dispatch.h"
 #include "quillmont/library/entry_points.h"
 #include "quillmont/library/panel_object.h"
 #include "quillmont/library/type_library.h"
@@ -83,6 +84,21 @@ TEST(PanelObject, AnswersItsInterfacesWithOneIdentityAndCountsLifetime) {
     EXPECT_EQ(DllCanUnloadNow(), com::S_OK);
   }
   EXPECT_EQ(DllCanUnloadNow(), com::S_OK);
+}
+
+// What each member of the page contract takes, in the words a host reads
+// when it passes one argument too many.
+TEST(PanelObject, EachContractMemberTakesItsNumberOfArguments) {
+  FakePanel panel;
+  VariantArg args[4];
+  std::string said;
+  for (const DispatchMember& m : ContractMembers())
+    if (InvokeMember(m, panel, args, static_cast<std::uint32_t>(m.maxArgs + 1), nullptr, nullptr) != com::S_OK)
+      said += std::string(QuillmontGetLastErrorText()) + "; ";
+  EXPECT_EQ(said,
+            "HandleTabProcess takes 1 arguments, not 2; IsTabValid takes 1 arguments, not 2; LoadState takes 0 "
+            "arguments, not 1; SaveData takes 0 arguments, not 1; LoadData takes 3 arguments, not 4; SaveState "
+            "takes 0 arguments, not 1; ");
 }
 
 TEST(EntryPoints, ClassObjectsFactoriesAndLocks) {

@@ -127,6 +127,7 @@ TEST(Keys, GesturesMoveEditAndSelectAsScripted) {
       if (verb == "paste") p->driver.Paste(rest);
       if (verb == "clear") p->driver.ClearText();
       if (verb == "index") p->combo->SetListIndex(row);
+      if (verb == "choose") p->combo->SetText(rest);
       if (verb == "top") p->list->SetTopRow(row);
       if (verb == "single") p->list->SetMultiSelect(false);
       if (verb == "click") row < 0 ? p->driver.SelectRows(*p->list, {}) : p->driver.ClickRow(*p->list, row, mods.at(b));
