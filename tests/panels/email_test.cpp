@@ -77,6 +77,7 @@ TEST_F(EmailPanel, UpdateChecksAgainstTheOtherRowsOnly) {
   EXPECT_EQ(host->markChanged, 1);
 
   Retype(panel->txtAddress(), "a@example.com");
+  EXPECT_TRUE(panel->HasUnappliedEntry());
   Messages().Expect(Duplicate("a@example.com"), YesNoExclamation, "Add Email Address", AnswerNo);
   user.PressKey(ui::keys::Return);
   Messages().Verify();

@@ -63,27 +63,6 @@ TEST(SessionSave, ASaveOverAnotherProgramsChangeOrDeletionDoesWhatTheUserChooses
   }
 }
 
-// The file replaced by something that cannot be opened: the reopen the user
-// chose says why, and the save stops there with the edits kept.
-TEST(SessionSave, AReopenThatFailsStopsTheSave) {
-  quillmont::testing::TempDir dir;
-  const std::string path = dir.File("q.db");
-  store::SeedDatabase(*store::Store::Open(path));
-  auto store = store::Store::Open(path);
-  StoreServices services{std::make_shared<ConsoleMessageService>(nullptr), store};
-  ScriptedFrontEnd ui;
-  NotificationSession session(ui, *store, store->OpenDefinition(1), StandardPages());
-  ASSERT_TRUE(session.Open());
-  ui.Type("Mine");
-  ASSERT_TRUE(session.Rename());
-  ASSERT_TRUE(std::filesystem::remove(path) && std::filesystem::create_directory(path));
-  ui.Answer(0).Answer(msgbox::AnswerOk);  // Reopen, then the failure read
-  EXPECT_FALSE(session.Save());
-  EXPECT_TRUE(ui.Finished() && session.Changed());
-  ASSERT_EQ(ui.Asked().size(), 3u);  // the rename's, the reopen's and why it failed
-  EXPECT_NE(ui.Asked()[2].find("could not be reopened.\n\n" + path + " is a folder"), std::string::npos);
-}
-
 // An entry typed on a page and not applied counts as a change; a save or a
 // close asks about it first: Apply goes through the page's own button (which
 // may refuse), Discard starts the page over, Go back stops.
@@ -105,7 +84,6 @@ TEST(SessionSave, EntriesNotAppliedAreAppliedDiscardedOrGoneBackTo) {
   EXPECT_TRUE(session.Changed());  // typed alone, not applied: a change
   ui.Answer(0);                    // Apply, which a manager without a host cannot
   EXPECT_FALSE(session.Save());
-  for (const auto& q : ui.Asked()) printf("Q: %s\n---\n", q.c_str());
   ASSERT_EQ(ui.Asked().size(), 2u);
   EXPECT_NE(ui.Asked()[1].find("cannot be applied as it stands"), std::string::npos) << ui.Asked()[1];
   onSnmp.TypeInto(snmp.txtHost(), "pending.example");
@@ -132,6 +110,53 @@ TEST(SessionSave, EntriesNotAppliedAreAppliedDiscardedOrGoneBackTo) {
   EXPECT_TRUE(session.Close());
   EXPECT_EQ(ui.Asked().size(), asked + 1);
   EXPECT_EQ(store->ReadNotification(1).recipients.size(), 2u);
+  // A row changed in place is a change, as much as one added or removed.
+  onSnmp.ClickRow(snmp.stl(), 0);
+  onSnmp.TypeInto(snmp.txtHost(), "x");
+  onSnmp.Click(snmp.cmdApply());
+  EXPECT_TRUE(session.Changed());
+}
+
+// The list catches up with another program's writes; a database file
+// replaced under it is offered for reopening, again after each reopen (which
+// shows the new file's rows) and only once when declined. Replaced by
+// something that cannot be opened, the reopen a save offers says why, and
+// the save stops there with the edits kept.
+TEST(SessionSave, AReplacedDatabaseIsOfferedForReopening) {
+  quillmont::testing::TempDir dir;
+  const std::string path = dir.File("q.db"), other = dir.File("other.db");
+  const auto replace = [&](const char* name) {
+    store::SeedDatabase(*store::Store::Open(other));
+    store::Store::Open(other)->RenameNotification(1, name);
+    std::filesystem::rename(other, path);
+  };
+  replace("Mine");
+  auto store = store::Store::Open(path);
+  StoreServices services{std::make_shared<ConsoleMessageService>(nullptr), store};
+  ScriptedFrontEnd ui;
+  NotificationIndex index(ui, store);
+  const auto shows = [&](const std::string& name) { return index.Rows().at(index.RowOf(1)).name == name; };
+  for (const char* name : {"Reopened", "Again"}) {
+    replace(name);
+    ui.Answer(0);
+    EXPECT_TRUE(index.CatchUp() && !index.CatchUp() && shows(name)) << name;
+  }
+  store::Store::Open(path)->RenameNotification(1, "Theirs");
+  EXPECT_TRUE(index.CatchUp() && shows("Theirs"));
+  replace("Declined");
+  ui.Answer(1);
+  EXPECT_FALSE(index.CatchUp() || index.CatchUp() || !shows("Theirs"));  // told once
+
+  NotificationSession session(ui, *store, store->OpenDefinition(1), StandardPages());
+  ASSERT_TRUE(session.Open());
+  ui.Type("Mine");
+  ASSERT_TRUE(session.Rename());
+  ASSERT_TRUE(std::filesystem::remove(path) && std::filesystem::create_directory(path));
+  ui.Answer(0).Answer(msgbox::AnswerOk);  // Reopen, then the failure read
+  EXPECT_FALSE(session.Save());
+  EXPECT_TRUE(ui.Finished() && session.Changed());
+  ASSERT_EQ(ui.Asked().size(), 6u);  // three above, the rename's, the reopen's and why it failed
+  EXPECT_NE(ui.Asked()[5].find("could not be reopened.\n\n" + path + " is a folder"), std::string::npos);
 }
 
 }  // namespace
