@@ -49,8 +49,7 @@ struct SelectorOnPanel {
 TEST(Selector, ChoosingByKeyAppendsTheSuffixAndRaisesNothing) {
   SelectorOnPanel s;
   auto& x = *s.selector;
-  EXPECT_EQ(x.ColumnCount(), 2);
-  EXPECT_EQ(x.ColumnCaption(2), "Event Group");
+  EXPECT_EQ(std::pair(x.ColumnCount(), x.ColumnCaption(2)), std::pair(2, std::string("Event Group")));
   EXPECT_THROW(x.ColumnCaption(3), Error);
   ASSERT_EQ(x.AvailableList().ViewColumns().size(), 2u);
   EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E1_", "E2_", "E3_", "E4_"}));
@@ -65,11 +64,9 @@ TEST(Selector, ChoosingByKeyAppendsTheSuffixAndRaisesNothing) {
   EXPECT_EQ(s.changed, 0);
   EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E3_", "E1_"}));
   EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E2_", "E4_"}));
-  EXPECT_TRUE(x.IsChosen("E3"));
-  EXPECT_FALSE(x.IsAvailable("E3"));
-  EXPECT_TRUE(x.IsAvailable("E0"));
-  EXPECT_FALSE(x.IsChosen("E0"));
-  EXPECT_FALSE(x.IsChosen("E3_"));
+  EXPECT_EQ((std::vector<bool>{x.IsChosen("E3"), x.IsAvailable("E3"), x.IsAvailable("E0"), x.IsChosen("E0"),
+                               x.IsChosen("E3_"), x.IsAvailable("E0_")}),
+            (std::vector<bool>{true, false, true, false, false, false}));
   EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1"}));
   EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2", "Event 4"}));
   EXPECT_EQ(x.ChosenItems()->Item(1)->SubItem(1), "Net");
@@ -82,8 +79,7 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
   auto& x = *s.selector;
   s.driver.SelectRows(x.AvailableList(), {1, 3});
   EXPECT_TRUE(s.driver.Click(x.ChooseButton()));
-  EXPECT_EQ(s.changed, 1);
-  EXPECT_EQ(s.removed, 0);
+  EXPECT_EQ(std::pair(s.changed, s.removed), std::pair(1, 0));
   EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E1_", "E3_"}));
   EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2", "Event 4"}));
 
@@ -100,8 +96,7 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
   // "<" takes rows back to their old places among the available ones.
   s.driver.SelectRows(x.ChosenList(), {0, 2});
   s.driver.Click(x.RemoveButton());
-  EXPECT_EQ(s.removed, 1);
-  EXPECT_EQ(s.changed, 2);
+  EXPECT_EQ(std::pair(s.changed, s.removed), std::pair(2, 1));
   EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E3_"}));
   EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E1_", "E2_", "E4_"}));
   EXPECT_TRUE(x.IsAvailable("E1"));

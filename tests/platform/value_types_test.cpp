@@ -4,6 +4,8 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "quillmont/platform/error.h"
 #include "quillmont/platform/guid.h"
@@ -57,9 +59,8 @@ TEST(Variant, BooleansAndNumbersConvertByAutomationRules) {
                            Variant(1.5), Variant(0.1), Variant(-2.0)})
     texts += v.ToString() + " ";
   EXPECT_EQ(texts, "True False -7 65535 1.5 0.1 -2 ");
-  EXPECT_EQ(Variant(true).ToInt32(), -1);
-  EXPECT_EQ(Variant(true).ToInt16(), -1);
-  EXPECT_EQ(Variant(false).ToDouble(), 0.0);
+  EXPECT_EQ(std::tuple(Variant(true).ToInt32(), Variant(true).ToInt16(), Variant(false).ToDouble()),
+            std::tuple(-1, std::int16_t{-1}, 0.0));
 
   EXPECT_EQ(Variant(std::int16_t{-7}).GetType(), Variant::Type::Int16);
   EXPECT_EQ(Variant(std::int16_t{-7}).ToInt32(), -7);
@@ -67,10 +68,9 @@ TEST(Variant, BooleansAndNumbersConvertByAutomationRules) {
   EXPECT_FALSE(Variant(std::int32_t{0}).ToBool());
 
   // Conversion to an integer rounds half to even.
-  EXPECT_EQ(Variant(2.5).ToInt32(), 2);
-  EXPECT_EQ(Variant(3.5).ToInt32(), 4);
-  EXPECT_EQ(Variant(-2.5).ToInt16(), -2);
-  EXPECT_EQ(Variant(-32768.4).ToInt16(), -32768);
+  EXPECT_EQ((std::vector<int>{Variant(2.5).ToInt32(), Variant(3.5).ToInt32(), Variant(-2.5).ToInt16(),
+                              Variant(-32768.4).ToInt16()}),
+            (std::vector<int>{2, 4, -2, -32768}));
 
   // Out of range raises an overflow, never wraps.
   EXPECT_EQ(CodeOf([] { Variant(std::int32_t{32768}).ToInt16(); }), ErrorCode::Overflow);

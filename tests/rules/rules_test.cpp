@@ -34,8 +34,7 @@ TEST(Rules, AcceptAndRefuseAtTheirEdges) {
     if (rule == "same") in >> std::quoted(b);
     EXPECT_EQ(rules.at(rule)(a, b), (in >> answer, answer == "yes")) << line;
   }
-  EXPECT_TRUE(HasLineBreak("a\rb") && HasLineBreak("a\nb"));
-  EXPECT_FALSE(IsOwnStoredText(std::nullopt));
+  EXPECT_TRUE(HasLineBreak("a\rb") && HasLineBreak("a\nb") && !IsOwnStoredText(std::nullopt));
 }
 
 TEST(Rules, NamesAreTrimmedBoundedAndFreeOfControls) {
