@@ -43,18 +43,14 @@ TEST(Delivery, TrapsOfBothVersionsArriveWithTheirBindings) {
   ASSERT_TRUE(testing::WaitUntil([&] { return traps.Log().find("2023-11-14T22:13:20Z") != std::string::npos; }));
   ASSERT_TRUE(testing::WaitUntil([&] { return traps.Log().find("\"1700000000\"") != std::string::npos; }));
   const std::string log = traps.Log();
-  for (const char* expected : {
-           "Enterprise Specific Trap (1)",                            // the v1 trap
-           " [127.0.0.1] (via UDP: [127.0.0.1]:",                     // its agent address: the sender's
-           ".1.3.6.1.6.3.1.1.4.1.0 = OID: .1.3.6.1.4.1.32473.1.0.1",  // the v2c trap
-           ".1.3.6.1.4.1.32473.1.2.1 = STRING: \"Core outage\"",
-           ".1.3.6.1.4.1.32473.1.2.2 = STRING: \"node.down\"",
-           ".1.3.6.1.4.1.32473.1.2.3 = STRING: \"Node Down\"",
-           ".1.3.6.1.4.1.32473.1.2.4 = STRING: \"core-sw1\"",
-           ".1.3.6.1.4.1.32473.1.2.5 = STRING: \"no answer to ping\"",
-           ".1.3.6.1.4.1.32473.1.2.6 = STRING: \"1700000000\"",
-           ".1.3.6.1.4.1.32473.1.2.6 = STRING: \"2023-11-14T22:13:20Z\"",
-       })
+  // The v1 trap with its agent address (the sender's), the v2c trap, and the bindings.
+  for (const char* expected :
+       {"Enterprise Specific Trap (1)",
+        " [127.0.0.1] (via UDP: [127.0.0.1]:", ".1.3.6.1.6.3.1.1.4.1.0 = OID: .1.3.6.1.4.1.32473.1.0.1",
+        ".1.3.6.1.4.1.32473.1.2.1 = STRING: \"Core outage\"", ".1.3.6.1.4.1.32473.1.2.2 = STRING: \"node.down\"",
+        ".1.3.6.1.4.1.32473.1.2.3 = STRING: \"Node Down\"", ".1.3.6.1.4.1.32473.1.2.4 = STRING: \"core-sw1\"",
+        ".1.3.6.1.4.1.32473.1.2.5 = STRING: \"no answer to ping\"", ".1.3.6.1.4.1.32473.1.2.6 = STRING: \"1700000000\"",
+        ".1.3.6.1.4.1.32473.1.2.6 = STRING: \"2023-11-14T22:13:20Z\""})
     EXPECT_NE(log.find(expected), std::string::npos) << expected << "\nlog:\n" << log;
 }
 
@@ -165,9 +161,10 @@ TEST(Delivery, FailuresAreReportedPerDestinationSayingWhatHappenedAndBadHeadersN
        "^the server 127\\.0\\.0\\.1:[0-9]+ closed the connection \\(before its greeting\\)$"},
       {"closing in the data", "127.0.0.1", closeInData.Port(), "s", "a@example.net",
        "^the server 127\\.0\\.0\\.1:[0-9]+ closed the connection \\(during the message\\)$"},
+      {"bad setting", "127.0.0.1", 0, "s", "a@example.net", "^not sent: The SMTP port must be from 1 to 65535\\.$"},
       {"CR/LF in the subject", "127.0.0.1", silent.Port(), "Hi\r\nBcc: x@example.net", "a@example.net", "line break",
        60, Outcome::Failure::Permanent},
-      {"bad address", "127.0.0.1", silent.Port(), "s", "a@example.net\r\nBcc: x@example.net", "not a valid e-mail", 60,
+      {"bad address", "127.0.0.1", silent.Port(), "s", "a@example.net, x@example.net", "not a valid e-mail", 60,
        Outcome::Failure::Permanent},
   };
   // All at once; each case's server is its own.

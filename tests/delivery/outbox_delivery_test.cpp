@@ -10,6 +10,7 @@
 #include <random>
 #include <set>
 
+#include "delivery/outbox_sender.h"
 #include "store/definition_store.h"
 #include "store/outbox.h"
 #include "store/seed.h"
@@ -224,6 +225,29 @@ TEST_P(ScaleOut, EachDeliveryGoesOutExactlyOnce) {
   }
   ASSERT_TRUE(WaitFor(10, [&] { return static_cast<int>(Arrived(traps.Ids(), mails).size()) == 2 * events; }));
   for (const auto& [token, times] : Arrived(traps.Ids(), mails)) ASSERT_EQ(times, 1) << token;
+}
+
+// What a sender records and prints of each outcome: its kind decides; a
+// retry says when, the last try why it was the last.
+TEST(Outbox, EachOutcomeIsRecordedAndShownAsWhatBecameOfIt) {
+  store::Delivery d;
+  d.id = 7, d.notification = "N";
+  DeliverySettings s;
+  s.attempts = 3, s.retryIntervalSeconds = s.retryMaxIntervalSeconds = 10;  // a wait of exactly 10 s
+  std::mt19937_64 random(1);
+  using F = Outcome::Failure;
+  for (const auto& [tried, failure, line] : std::initializer_list<std::tuple<int, F, std::string>>{
+           {2, F::None, "sent: \"N\": to x (delivery 7, attempt 3)"},
+           {2, F::Cancelled, "released: \"N\": to x: why (delivery 7, attempt 3)"},
+           {2, F::Permanent, "failed: \"N\": to x: why (delivery 7, attempt 3)"},
+           {2, F::Transient, "failed: \"N\": to x: why; gave up after 3 attempts (delivery 7, attempt 3)"},
+           {1, F::Transient,
+            "queued: \"N\": to x: why; next attempt at 1970-01-01T00:00:10.000Z (delivery 7, attempt 2)"},
+       }) {
+    d.attempts = tried;
+    const Outcome o{"N", "to x", failure == F::None, "why", failure};
+    EXPECT_EQ(AttemptLine(d, o, ResultOf(d, o, s, random, 0), true), line);
+  }
 }
 
 // quillmont-notify killed at random points: a run either recorded all of

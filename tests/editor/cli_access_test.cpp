@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "apps/editor/cli.h"
+#include "apps/editor/delivery_log.h"
 #include "store/definition_store.h"
 #include "store/notification_io.h"
 #include "store/outbox.h"
@@ -158,22 +159,38 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   EXPECT_NE(output.find("imported: 0 created, 0 replaced, 2 unchanged, 0 pruned"), std::string::npos) << output;
 
   // The delivery log: one attempt a line, its texts escaped as --list escapes names; filters; JSON lines.
+  const store::Destination trap{store::Destination::Kind::Trap, "2001:db8::1", 162, "SNMP v1"};
   {
     auto writer = store::Store::Open(db);
     const store::Destination mail{store::Destination::Kind::Mail, "", 0, "", "", "a@example.org", "s", "m"};
     const auto rows = store::RecordEvent(writer->Db(), {"node.down", "Node Down", "r1\tx", "m", store::NowMs()},
-                                         {{1, 1, "Core network outage", mail}, {2, 1, "Server room", mail}}, 0, "test",
-                                         store::NowMs() + 60000);
+                                         {{1, 1, "Core network outage", mail}, {2, 1, "Server room é", trap}}, 0,
+                                         "test", store::NowMs() + 60000);
     store::RecordAttempts(writer->Db(), "test", {{rows[0].id, store::AttemptResult::What::Failed, "550 \x1b[31m"}});
   }
   EXPECT_EQ(run({"--db", db, "--deliveries", "--state", "failed"}, &output), exit_code::Ok);
   EXPECT_EQ(output.substr(output.find('\t')),
             "\t1\t1\tCore network outage\tnode.down\tr1\\x09x\t1\tfailed\te-mail to a@example.org\t550 \\x1b[31m\n");
   EXPECT_EQ(run({"--db", db, "--deliveries", "--notification", "2", "--json", "--since", "1h"}, &output), 0);
-  EXPECT_NE(output.find("\"attempt\":0,\"result\":\"sending\",\"state\":\"sending\""), std::string::npos) << output;
+  for (const char* part : {R"("name":"Server room \u00e9","revision":1},"event":{"key":"node.down","node":"r1\tx")",
+                           R"("attempt":0,"result":"sending","state":"sending","destination":{"kind":"trap",)"
+                           R"("host":"2001:db8::1","port":162,"version":"SNMP v1"},"outcome":"","dispatcher":""})"})
+    EXPECT_NE(output.find(part), std::string::npos) << output;
   EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
   EXPECT_EQ(run({"--db", db, "--deliveries", "--since", "2999-01-01T00:00Z"}, &output), exit_code::Ok);
   EXPECT_EQ(output, "");
+  // In the list: the time of a delivery today, the day of one this year, else the month and year.
+  setenv("TZ", "UTC", 1);
+  tzset();
+  store::Delivery last;
+  const std::int64_t noon = 1781524800000, day = 86400000;  // 2026-06-15 12:00 UTC
+  for (const auto& [ago, text] : {std::pair<std::int64_t, const char*>{60000, "queued 11:59"},
+                                  {40 * day, "queued May 06"},
+                                  {365 * day, "queued Jun 2025"}}) {
+    last.updated = noon - ago;
+    EXPECT_EQ(LastDeliveryText(last, noon), text);
+  }
+  EXPECT_EQ(DestinationText(trap), "SNMP v1 trap to [2001:db8::1]:162");
   EXPECT_THROW(ParseCommandLine({"--deliveries", "--state", "lost"}), std::invalid_argument);
   EXPECT_THROW(ParseCommandLine({"--list", "--json"}), std::invalid_argument);
 }

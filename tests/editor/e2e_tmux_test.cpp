@@ -28,7 +28,7 @@ std::string Quote(const std::string& s) {
   return out + "'";
 }
 
-using quillmont::testing::Output;
+using quillmont::testing::Output, quillmont::testing::ReadText, quillmont::testing::WaitUntil;
 
 // A private tmux server with one session running the editor.
 class Tmux {
@@ -268,10 +268,15 @@ TEST_F(EditorInTmux, SuspendResizePastesUnknownKeysAndAFileReplacedUnderTheEdito
   EXPECT_FALSE(std::ifstream(db_).good()) << "nothing is made for a terminal that is refused";
 
   store::SeedDatabase(*store::Store::Open(db_));
+  // Another user's database (as root): the question comes before the editor's screen, and "yes" agrees.
+  const bool root = ::geteuid() == 0 && ::chown(db_.c_str(), 65534, 65534) == 0;
   // Ctrl+Z hands the terminal back to the shell; fg draws the editor again.
   Tmux shell("bash --norc --noprofile -i", 80, 24);
   shell.Type(Command());
   shell.Keys("Enter");
+  const std::string asked = "editing.\nEdit it anyway? Its owner can read and change every notification in it. [y/N] ";
+  ASSERT_TRUE(!root || WaitUntil([&] { return ReadText(dir_.File("stderr.txt")).ends_with(asked); }));
+  if (root) shell.Type("yes\n");
   ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
   shell.Keys("C-z");
   ASSERT_SCREEN(shell.WaitFor("Stopped"), shell);
@@ -279,6 +284,7 @@ TEST_F(EditorInTmux, SuspendResizePastesUnknownKeysAndAFileReplacedUnderTheEdito
   shell.Keys("Enter");
   ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
   shell.Keys("q");
+  ASSERT_TRUE(!root || ::chown(db_.c_str(), 0, 0) == 0);
 
   const std::string other = dir_.File("restored.db");
   Output("cp " + Quote(db_) + " " + Quote(other));

@@ -216,8 +216,8 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   // Reset from another field, and from within the Message itself.
   terminal.Alt('s').Alt('t').Type("Hi").Alt('t').Type("Hi").Then(
       [&] { EXPECT_EQ(email()->txtMessage().Text(), "Hi"); });
-  terminal.Send(InputEvent::MakePaste("one\ntwo\r\nthree\tfour\x01")).Then([&] {
-    EXPECT_EQ(email()->txtMessage().Text(), "Hione\r\ntwo\r\nthree\tfour");
+  terminal.Send(InputEvent::MakePaste("\r\none\ntwo\rthree\tfour\x01\r")).Then([&] {
+    EXPECT_EQ(email()->txtMessage().Text(), "Hi\r\none\r\ntwo\r\nthree\tfour\r\n");
   });
   terminal.Send(InputEvent::MakePaste(std::string(70000, 'm'))).ExpectText("Message: at most 65536 characters");
   terminal.Then([&] { EXPECT_EQ(email()->txtMessage().Text().size(), 65536u); });

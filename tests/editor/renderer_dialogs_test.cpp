@@ -43,12 +43,7 @@ TEST(Renderer, DrawsEachKindAtItsCellsAndFindsItAgain) {
   // Three rows fit; the visible columns share the width, "Hidden" is not drawn.
   testing::ExpectScreen(canvas, "each_kind_of_control");
 
-  Hit hit = renderer.layout.HitTest(7, 5);
-  EXPECT_EQ(hit.control, list.get());
-  EXPECT_EQ(hit.listRow, 1);
-  hit = renderer.layout.HitTest(3, 11);
-  EXPECT_EQ(hit.control, text.get());
-  EXPECT_EQ(hit.offset, 2);
+  EXPECT_EQ(renderer.layout.HitTest(7, 5).listRow, 1);
   EXPECT_EQ(renderer.layout.HitTest(5, 5).part, Hit::Part::ListHeader);
 
   // The caret row scrolls into view.
@@ -75,6 +70,54 @@ TEST(Renderer, MultiLineTextWrapsAndFollowsTheCaret) {
   box->SetSelection(0, 0);
   renderer.Draw(canvas, panel, {0, 0, 3, 11});
   testing::ExpectScreen(canvas, "wrapped_text_start");
+}
+
+// Columns share a list's width by weight (spare cells to the largest remainders,
+// an empty column one cell); a selected row is reversed to its end; labels align
+// or drop their trailing ": " first; narrow controls keep their marks; a one-row
+// field (multi-line or not) underlines its blanks and keeps its caret in view.
+TEST(Renderer, ColumnsShareTheListsWidthAndFieldsScrollToTheCaret) {
+  const std::pair<float, std::vector<float>> lists[] = {{10, {1, 1, 1}}, {10, {0, 5, 5}},  {5, {0, 0}}, {2, {1, 1, 1}},
+                                                        {10, {1, 100}},  {11, {2, -1, 3}}, {5, {1}}};
+  ui::UserControl panel("p");
+  for (std::size_t i = 0; i < std::size(lists); ++i) {
+    auto list = panel.Add<ui::ListView>("lst");
+    const bool last = i + 1 == std::size(lists);  // a header only, no room for rows
+    list->Move(last ? 13 * W : 0, (last ? 11 : 2 * static_cast<float>(i)) * H, W * lists[i].first, (last ? 1 : 2) * H);
+    std::vector<ui::ListView::Column> columns;
+    for (float w : lists[i].second) columns.push_back({0, "abcdefgh", w * W, true});
+    list->SetViewColumns(columns);
+    list->AppendViewRow(std::vector<std::string>(columns.size(), "0123456789"));
+    if (i == 4) list->SelectOnly(0);
+  }
+  for (auto a : {ui::Alignment::Left, ui::Alignment::Right, ui::Alignment::Center}) {
+    auto label = panel.Add<ui::Label>("lbl", "&Ab:");
+    label->Move(13 * W, static_cast<float>(a) * H, 8 * W, H);
+    label->SetAlignment(a);
+  }
+  for (float w : {0.4F, 2.0F}) panel.Add<ui::ComboBox>("cbo")->Move(13 * W, (w < 1 ? 4 : 5) * H, w * W, H);
+  panel.Add<ui::CommandButton>("cmd", "&Go")->Move(13 * W, 6 * H, 3 * W, H);
+  panel.Add<ui::CommandButton>("cmd", "&Go")->Move(17 * W, 6 * H, 4 * W, H);
+  panel.Add<ui::TextBox>("txt")->Move(16 * W, 4 * H, 8 * W, H);
+  panel.Add<ui::Label>("lbl", "&Port: ")->Move(13 * W, 8 * H, 4 * W, H);
+  auto field = panel.Add<ui::TextBox>("txt");
+  field->SetMultiLine(true);
+  field->Move(13 * W, 9.4F * H, 5 * W, 1.2F * H);
+  field->SetFocus();
+  Canvas canvas(12, 24);
+  PanelView view;
+  std::string shown;  // per caret: the first character shown, the one under column 15
+  const std::pair<const char*, std::size_t> carets[] = {{"abcdefghij", 10}, {"abcdefghij", 3},   {"abcdefghij", 0},
+                                                        {"abcdefghij", 5},  {"日本語テスト", 6}, {"日本語テスト", 2},
+                                                        {"ab", 1}};
+  for (const auto& [text, caret] : carets) {
+    field->SetText(text);
+    field->SetSelection(caret, 0);
+    view.Draw(canvas, panel, {0, 0, 12, 24});
+    shown += std::to_string(view.layout.FirstShown(*field)) + std::to_string(view.layout.HitTest(10, 15).offset) + ' ';
+  }
+  EXPECT_EQ(shown, "68 35 02 13 45 23 02 ");
+  testing::ExpectScreen(canvas, "columns_and_captions");
 }
 
 TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
@@ -117,6 +160,7 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
       {"日本語の文。章", {"日本語の", "文。章"}},
       {"日本語の文\u0301x", {"日本語の", "文\u0301x"}},
       {"abcdefg 👨\u200D👩", {"abcdefg", "👨\u200D👩"}},
+      {"a\r\nb\rc\n\rd", {"a", "b", "c", "", "d"}},
   };
   for (const auto& [text, lines] : wraps) EXPECT_EQ(WrapText(text, 10), lines) << text;
 }
@@ -124,14 +168,14 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
 TEST(Dialogs, TextPromptsAndLists) {
   ScriptedTerminal terminal(24, 80);
   Screen screen(terminal);
-  terminal.Type("abc").Key(keys::Back).Key(keys::Return);
+  terminal.Type("abc").Key(keys::Back).Send(InputEvent::MakeClick(13, 30));  // OK
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 10), std::optional<std::string>("ab"));
   terminal.Type("abcdef").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 3), std::optional<std::string>("abc"));
-  terminal.Type("x").Key(keys::Escape);
-  EXPECT_EQ(AskText(screen, "T", "Name:", "keep", 10), std::nullopt);
-  // A prompt wider than the box is cut with "…" at the box's inner edge.
+  terminal.Type("x").Send(InputEvent::MakeClick(13, 40));  // Cancel
+  // Then a prompt wider than the box is cut with "…" at the box's inner edge.
   terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
+  EXPECT_EQ(AskText(screen, "T", "Name:", "keep", 10), std::nullopt);
   EXPECT_EQ(AskText(screen, "T", std::string(90, 'p'), "", 10), std::optional<std::string>(""));
 
   // Keys (Up, Down, Home, End, PgUp, PgDn, Return, Space, Esc, Tab) in a list

@@ -102,8 +102,7 @@ TEST(CellWidth, TheFallbackTableCoversEachBlockExactly) {
 class ScreenTest : public EditorFixture {};
 
 TEST_F(ScreenTest, ResizingKeepsRowsAndFieldTextInViewAndTooSmallShowsOneLine) {
-  auto third = store->NewDefinition("Third");
-  store->Save(*third);
+  store->Save(*store->NewDefinition("Third"));
   NotificationListScreen list(screen, store, session::StandardPages(), "q.db");
   auto resize = [&](int rows, int columns) -> testing::ScriptedTerminal& {
     terminal.Then([&terminal = terminal, rows, columns] { terminal.Resize(rows, columns); });
@@ -132,7 +131,7 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
     terminal.Send(InputEvent::MakeClick(4, 40)).Send(InputEvent::MakeClick(4, 30));
     terminal.Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Drag));
     terminal.Send(InputEvent::MakeClick(4, 35, InputEvent::Button::Release));
-    terminal.Key(keys::Right).Key(keys::Right, shift::Ctrl).Key(keys::Right, shift::Ctrl);
+    terminal.Key(keys::Right).Key(keys::Right, shift::Ctrl).Key(keys::Right, shift::Ctrl).Key(keys::Left, shift::Ctrl);
     terminal.ExpectScreen("snmp_page_columns_resized").Key('S', shift::Ctrl).ExpectText("not applied to its list");
     terminal.Type("a").ExpectText("Saved").Key(keys::Escape);  // Apply (Enter would go back to it)
     window.Run();
@@ -165,9 +164,10 @@ TEST_F(ScreenTest, EventsAndEmailPagesKeysCaptionsAndTheDefaultMarker) {
 TEST_F(ScreenTest, HelpScrollsTheWheelScrollsAListDropDownsChooseAndF10Closes) {
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
-  // The wheel over the available types.
-  terminal.Send(InputEvent::MakeClick(10, 5, InputEvent::Button::WheelDown)).ExpectScreen("events_wheel_down");
-  terminal.Then([&] { terminal.Resize(24, 160); }).Send(InputEvent::MakeResize());
+  // The wheel over the available types: three rows a step, down three times and up once.
+  for (const bool down : {true, true, true, false})
+    terminal.Send(InputEvent::MakeClick(10, 5, down ? InputEvent::Button::WheelDown : InputEvent::Button::WheelUp));
+  terminal.ExpectScreen("events_wheel_down").Then([&] { terminal.Resize(24, 160); }).Send(InputEvent::MakeResize());
   terminal.Check([](const Canvas& c) {  // the status line holds the common keys only, however wide
     const std::string status = c.RowText(23);
     EXPECT_NE(status.find("Shift+F10 menu  F4 list   "), std::string::npos) << status;

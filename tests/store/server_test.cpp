@@ -139,9 +139,24 @@ TEST(PostgresServer, ConnectionFaultsSayWhichAndNeverShowThePassword) {
       EXPECT_EQ(std::string(e.what()).find("wrong-secret"), std::string::npos) << e.what();
     }
   }
-  EXPECT_NO_THROW(PgDatabase(good + "&password=right-password", true, 1000));
-  EXPECT_EQ(RedactedUri("postgres://u:p%40ss@h:5/d?password=x&sslmode=require&password=y"),
-            "postgres://u@h:5/d?sslmode=require");
+  // Each way a location gives a password: hidden in place (for ps), left out of the name it goes by.
+  const std::tuple<std::string, std::string, std::string> locations[] = {
+      {"postgres://u:p%40ss@h:5/d?password=x&sslmode=require&password=yy",
+       "postgres://u:******@h:5/d?password=*&sslmode=require&password=**", "postgres://u@h:5/d?sslmode=require"},
+      {"postgresql://h/d?apassword=k", "postgresql://h/d?apassword=k", "postgresql://h/d?apassword=k"},
+      {"host=h password='a \\'b' dbname=d", "host=h password=******* dbname=d", "host=h  dbname=d"},
+      {"password = x host=h", "password = * host=h", " host=h"},
+  };
+  for (const auto& [location, hidden, redacted] : locations) {
+    std::string argument = "--db=" + location;
+    HidePasswordInArgument(argument.data());
+    EXPECT_EQ(std::pair(argument, RedactedUri(location)), std::pair("--db=" + hidden, redacted));
+  }
+  // A ? in quoted text or a quoted name is no placeholder.
+  PgDatabase db(good + "&password=right-password", true, 1000);
+  Statement quoted = db.Prepare("SELECT '?' || \"?\" FROM (SELECT ? AS \"?\") t");
+  ASSERT_TRUE(quoted.Bind(1, "x").Step());
+  EXPECT_EQ(quoted.Text(0), "?x");
 }
 
 }  // namespace

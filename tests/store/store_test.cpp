@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <tuple>
 
 #include "quillmont/definitions/members.h"
@@ -53,21 +54,15 @@ TEST_P(StoreTest, FirstOpenSeedsACatalogueAndSamplesOnce) {
     auto store = OpenSeeded(path);
     EXPECT_TRUE(store->WasCreated());
     EXPECT_EQ(store->Db().QueryInt("SELECT MAX(version) FROM schema_version"), kSchemaVersion);
-    EXPECT_EQ(store->Db().QueryInt("SELECT COUNT(*) FROM event_groups"), 15);
-    const auto types = store->EventTypes();
-    EXPECT_GE(types->Count(), 190);
-    EXPECT_LE(types->Count(), 220);
+    // The whole seeded database, row by row, but when it was written (QUILLMONT_UPDATE_SCREENS=1 writes it anew).
+    const std::string seeded = std::regex_replace(DumpTables(*store), std::regex("20:[-0-9T:]{19}Z"), "(when)");
+    if (const char* update = std::getenv("QUILLMONT_UPDATE_SCREENS"); update && *update == '1')
+      testing::WriteText(QM_STORE_SEEDED, seeded);
+    EXPECT_EQ(seeded, testing::ReadText(QM_STORE_SEEDED));
     const auto list = store->ListNotifications();
     ASSERT_EQ(list.size(), 2u);
-    // Every sample's chosen event type is in the catalogue.
-    for (const auto& summary : list) {
-      const NotificationRecord r = store->ReadNotification(summary.id);
-      EXPECT_FALSE(r.managers.empty());
-      EXPECT_FALSE(r.recipients.empty());
-      ASSERT_FALSE(r.eventTypeKeys.empty());
-      for (const auto& key : r.eventTypeKeys) EXPECT_NE(types->Item(key), nullptr) << key;
-      EXPECT_EQ(summary.eventTypes, static_cast<int>(r.eventTypeKeys.size()));
-    }
+    for (const auto& summary : list)
+      EXPECT_EQ(summary.eventTypes, static_cast<int>(store->ReadNotification(summary.id).eventTypeKeys.size()));
     if (GetParam() == Backend::Sqlite) {
       EXPECT_EQ(store->Db().QueryInt("PRAGMA user_version"), kSchemaVersion);
       EXPECT_EQ(store->Db().QueryInt("PRAGMA foreign_keys"), 1);
@@ -274,12 +269,6 @@ TEST_P(StoreTest, RefusesBadNamesDuplicatesAndMissingRows) {
   EXPECT_THROW(store->OpenDefinition(existing.id), Error);
 }
 
-TEST_P(StoreTest, EmailAddressCheckIsTheLibrarysRule) {
-  StoreAppContext app(OpenSeeded(NewLocation()));
-  EXPECT_TRUE(app.IsValidEmailAddress("noc@localhost"));
-  EXPECT_FALSE(app.IsValidEmailAddress("a b@example.net"));
-}
-
 // Every row, as text: equal before and after means nothing was written.
 std::string Contents(Store& store) { return DumpTables(store); }
 
@@ -290,10 +279,13 @@ std::string Actions(const std::vector<ImportStep>& steps) {
   return out;
 }
 
-std::vector<std::string> Refusal(Store& store, const std::string& document, const ImportOptions& options = {}) {
+// The problems listed; `what` given, the refusal's own message too.
+std::vector<std::string> Refusal(Store& store, const std::string& document, const ImportOptions& options = {},
+                                 std::string* what = nullptr) {
   try {
     ImportJson(store, document, options);
   } catch (const ImportRefused& e) {
+    if (what) *what = e.what();
     return e.Problems();
   }
   return {"(accepted)"};
@@ -396,7 +388,9 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
   // Problems are gathered, not first-failure-only.
   Json doc = base;
   for (std::size_t i : {0u, 4u, 15u}) cases[i].change(doc);
-  EXPECT_EQ(Refusal(*store, doc.dump()).size(), 3u);
+  std::string what;
+  EXPECT_EQ(Refusal(*store, doc.dump(), {}, &what).size(), 3u);
+  EXPECT_EQ(what, "The document was refused (3 problems). Nothing was written.");
   // Text that is not JSON, a field given twice, an oversized or too deep document.
   const std::pair<std::string, std::string> raw[] = {
       {"{\"formatVersion\": 1,\n  \"notifications\": [}", "document: parse error at line 2, column 21"},
@@ -414,7 +408,8 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
   // A long list of problems keeps its first hundred.
   std::string repeated = R"({"formatVersion": 1, "notifications": [{"name": "x")";
   for (int i = 0; i < 250; ++i) repeated += R"(, "name": "x")";
-  const auto many = Refusal(*store, repeated + "}]}");
+  const auto many = Refusal(*store, repeated + "}]}", {}, &what);
+  EXPECT_EQ(what, "The document was refused (250 problems). Nothing was written.");
   ASSERT_EQ(many.size(), 101u);
   EXPECT_EQ(many.back(), "... and 150 more");
 }
