@@ -160,13 +160,13 @@ TEST(Selector, TheFilterShowsTheAvailableRowsWhoseColumnHoldsItsText) {
 
 // Each part's left, top, width and height as the selector changes size (the
 // width alone, then the height alone): the lists share what the buttons and
-// gaps leave; too small for anything, no size goes below zero.
+// gaps leave; too small for them, no size goes below zero.
 TEST(Selector, LaysOutItsPartsInsideOnResize) {
   SelectorOnPanel s;
   auto& x = *s.selector;
   std::ostringstream out;
   for (const auto& [width, height] :
-       {std::pair{8000.0F, 3000.0F}, {9000.0F, 3000.0F}, {9000.0F, 500.0F}, {10.0F, 10.0F}}) {
+       {std::pair{8000.0F, 3000.0F}, {9000.0F, 3000.0F}, {9000.0F, 500.0F}, {600.0F, 10.0F}}) {
     x.Move(0, 0, width, height);
     for (const ui::Control* c : std::initializer_list<const ui::Control*>{&x.AvailableList(), &x.ChooseButton(),
                                                                           &x.RemoveButton(), &x.ChosenList()})
@@ -177,7 +177,7 @@ TEST(Selector, LaysOutItsPartsInsideOnResize) {
             "0 0 3692.5 3000, 3752.5 1095 495 375, 3752.5 1530 495 375, 4307.5 0 3692.5 3000\n"
             "0 0 4192.5 3000, 4252.5 1095 495 375, 4252.5 1530 495 375, 4807.5 0 4192.5 3000\n"
             "0 0 4192.5 500, 4252.5 0 495 220, 4252.5 280 495 220, 4807.5 0 4192.5 500\n"
-            "0 0 0 10, 60 0 0 0, 60 35 0 0, 120 0 0 10\n");
+            "0 0 0 10, 60 0 480 0, 60 35 480 0, 600 0 0 10\n");
 }
 
 TEST(Selector, RowsReadBetweenMovesShowEachSideExactly) {
