@@ -167,7 +167,7 @@ TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
   auto other = store::Store::Open(dir.File("q.db"));
   other->Db().BeginWrite();
   terminal.ExpectText("Server room environment").Key(keys::Delete).Type("y");
-  terminal.ExpectText("Waiting for another program to finish writing").Key(keys::Escape);
+  terminal.ExpectText("│ Waiting for another program to finish writing… (Esc stops waiting) │").Key(keys::Escape);
   terminal.ExpectText("in use by another program").Key(keys::Return).Then([&] { other->Db().Rollback(); });
   terminal.Key(keys::Delete).ExpectText("Delete the notification \"Core network outage\"?").Type("n");
   terminal.Then([&] { EXPECT_EQ(store->ListNotifications().size(), 2u); }).Key(keys::Delete).Type("y");
