@@ -204,17 +204,27 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "gamma"}));
   EXPECT_EQ(Native<QTreeView>(panel->stl()).selectionModel()->selectedRows().at(0).row(), 1);
 
-  // From the keyboard: Shift+F10 and the Menu key, on the caret row.
+  // From the keyboard: Shift+F10 and the Menu key, at the caret row (row 0
+  // too); a disabled item shows disabled.
+  ClickRow(panel->stl(), 0);
+  auto& view = Native<QTreeView>(panel->stl());
   for (const auto& [key, modifiers] :
        {std::pair{Qt::Key_F10, Qt::ShiftModifier}, std::pair{Qt::Key_Menu, Qt::NoModifier}}) {
+    panel->mnuPopupDelete().SetEnabled(key == Qt::Key_Menu);
     QTest::keyClick(&Native(panel->stl()), key, modifiers);
     ASSERT_NE(widget->OpenMenu(), nullptr) << key;
+    EXPECT_EQ(widget->OpenMenu()->pos(),
+              view.viewport()->mapToGlobal(view.visualRect(view.model()->index(0, 0)).center()));
+    EXPECT_EQ(widget->OpenMenu()->actions().at(0)->isEnabled(), key == Qt::Key_Menu);
     EXPECT_EQ(panel->OpenPopupMenu(), &panel->mnuPopup());
     widget->OpenMenu()->close();
     EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
   }
-  // An item chosen while the menu still shows (as assistive tools do) closes it.
+  // An item chosen while the menu still shows (as assistive tools do) closes
+  // it; a menu opened over an open one keeps the panel's open.
   QTest::keyClick(&Native(panel->stl()), Qt::Key_Menu);
+  ContextMenu(panel->stl(), 1);
+  EXPECT_EQ(panel->OpenPopupMenu(), &panel->mnuPopup());
   Messages().Expect("Do you really want to delete this SNMP Manager (gamma)?", msgbox::YesNoExclamation,
                     "Delete SNMP Manager", msgbox::AnswerNo);
   ASSERT_NE(widget->OpenMenu(), nullptr);
