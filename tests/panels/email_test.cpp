@@ -63,6 +63,7 @@ TEST_F(EmailPanel, AddressesAreCheckedAndDuplicatesAsked) {
   user.TypeInto(panel->txtAddress(), "OPS@example.com");
   user.Click(panel->cmdApply());
   EXPECT_EQ(Rows(), (Strings{"ops@example.com", "ops@example.com", "OPS@example.com"}));
+  EXPECT_EQ(panel->stl().CaretRow(), 2);  // on the new row, in view
 }
 
 TEST_F(EmailPanel, UpdateChecksAgainstTheOtherRowsOnly) {
