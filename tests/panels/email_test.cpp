@@ -35,8 +35,7 @@ TEST_F(EmailPanel, AddressesAreCheckedAndDuplicatesAsked) {
   user.Click(panel->cmdNew());
   // Blanks only: nothing to apply, Enter passes to the field.
   user.Type("   ");
-  EXPECT_FALSE(panel->Changed());
-  EXPECT_FALSE(panel->cmdApply().Enabled());
+  EXPECT_FALSE(panel->Changed() || panel->cmdApply().Enabled());
   user.PressKey(ui::keys::Return);
   EXPECT_EQ(panel->stl().RowCount(), 1);
   EXPECT_EQ(host->markChanged, 1);  // New only: typing an address tells nobody
