@@ -159,6 +159,9 @@ using EventsWidget = QtPanel<XEventsTab>;
 TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   Show("SNMP", StoredDefinition({"alpha:161", "beta:162", "gamma:163"}));
   EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "beta", "gamma"}));
+  // A column the user sizes is the panel's width for it, in twips.
+  Native<QTreeView>(panel->stl()).setColumnWidth(0, 96);
+  EXPECT_EQ(panel->stl().ViewColumns()[0].width, static_cast<float>(96 * 1440.0 / widget->logicalDpiX()));
   QTest::mouseClick(&Native(panel->cmdNew()), Qt::LeftButton);
   Type(panel->txtHost(), "  delta ");
   Type(panel->txtPort(), "162");
@@ -166,9 +169,8 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   QTest::keyClick(&Native(panel->txtPort()), Qt::Key_Tab);
   EXPECT_TRUE(version.hasFocus());
   QTest::keyClick(&version, Qt::Key_Up);
-  EXPECT_EQ(panel->cboVersion().Text(), "SNMP v1");
-  EXPECT_EQ(version.currentText(), "SNMP v1");
-  QTest::keyClick(&version, Qt::Key_Return);  // applied on the key's release
+  EXPECT_EQ(version.currentText(), "SNMP v1");  // the panel's, as the new row shows
+  QTest::keyClick(&version, Qt::Key_Return);    // applied on the key's release
   EXPECT_EQ(Shown(panel->stl()), (Strings{"alpha", "beta", "gamma", "delta"}));
   EXPECT_EQ(panel->stl().RowCells(3), (Strings{"delta", "162", "SNMP v1", "UTC"}));
   EXPECT_EQ(host->markChanged, 2);  // New, then the add
@@ -319,7 +321,6 @@ TEST_F(SnmpWidget, ManyRowsAreReadFromTheListsStore) {
   for (int i = 0; i < 100000; ++i) managers.push_back("h" + std::to_string(i) + ":162");
   Show("SNMP", StoredDefinition(managers));
   auto& view = Native<QTreeView>(panel->stl());
-  ASSERT_EQ(view.model()->rowCount(), 100000);
   ClickRow(panel->stl(), 0);
   QTest::keyClick(&view, Qt::Key_End);  // the list's own End key: the last row, scrolled to
   EXPECT_EQ(panel->stl().SelectedRows(), std::vector<int>{99999});
