@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <sstream>
 #include <string>
+#include <tuple>
 
 #include "quillmont/controls/selector.h"
 #include "quillmont/platform/error.h"
@@ -47,8 +49,7 @@ struct SelectorOnPanel {
 TEST(Selector, ChoosingByKeyAppendsTheSuffixAndRaisesNothing) {
   SelectorOnPanel s;
   auto& x = *s.selector;
-  EXPECT_EQ(x.ColumnCount(), 2);
-  EXPECT_EQ(x.ColumnCaption(2), "Event Group");
+  EXPECT_EQ(std::pair(x.ColumnCount(), x.ColumnCaption(2)), std::pair(2, std::string("Event Group")));
   EXPECT_THROW(x.ColumnCaption(3), Error);
   ASSERT_EQ(x.AvailableList().ViewColumns().size(), 2u);
   EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E1_", "E2_", "E3_", "E4_"}));
@@ -63,11 +64,9 @@ TEST(Selector, ChoosingByKeyAppendsTheSuffixAndRaisesNothing) {
   EXPECT_EQ(s.changed, 0);
   EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E3_", "E1_"}));
   EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E2_", "E4_"}));
-  EXPECT_TRUE(x.IsChosen("E3"));
-  EXPECT_FALSE(x.IsAvailable("E3"));
-  EXPECT_TRUE(x.IsAvailable("E0"));
-  EXPECT_FALSE(x.IsChosen("E0"));
-  EXPECT_FALSE(x.IsChosen("E3_"));
+  EXPECT_EQ((std::vector<bool>{x.IsChosen("E3"), x.IsAvailable("E3"), x.IsAvailable("E0"), x.IsChosen("E0"),
+                               x.IsChosen("E3_"), x.IsAvailable("E0_")}),
+            (std::vector<bool>{true, false, true, false, false, false}));
   EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1"}));
   EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2", "Event 4"}));
   EXPECT_EQ(x.ChosenItems()->Item(1)->SubItem(1), "Net");
@@ -80,8 +79,7 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
   auto& x = *s.selector;
   s.driver.SelectRows(x.AvailableList(), {1, 3});
   EXPECT_TRUE(s.driver.Click(x.ChooseButton()));
-  EXPECT_EQ(s.changed, 1);
-  EXPECT_EQ(s.removed, 0);
+  EXPECT_EQ(std::pair(s.changed, s.removed), std::pair(1, 0));
   EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E1_", "E3_"}));
   EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2", "Event 4"}));
 
@@ -98,8 +96,7 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
   // "<" takes rows back to their old places among the available ones.
   s.driver.SelectRows(x.ChosenList(), {0, 2});
   s.driver.Click(x.RemoveButton());
-  EXPECT_EQ(s.removed, 1);
-  EXPECT_EQ(s.changed, 2);
+  EXPECT_EQ(std::pair(s.changed, s.removed), std::pair(2, 1));
   EXPECT_EQ(Keys(*x.ChosenItems()), (std::vector<std::string>{"E3_"}));
   EXPECT_EQ(Keys(*x.AvailableItems()), (std::vector<std::string>{"E0_", "E1_", "E2_", "E4_"}));
   EXPECT_TRUE(x.IsAvailable("E1"));
@@ -126,23 +123,61 @@ TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
   EXPECT_EQ(x.ColumnCount(), 2);
   EXPECT_EQ(x.ChosenList().ViewColumns().size(), 2u);
   EXPECT_THROW(x.AvailableItems()->Item(1)->SetSubItem(100000, "x"), Error);
+
+  // A row given a later sub-item keeps its others, and every other row its own.
+  x.AvailableItems()->Item(1)->SetSubItem(3, "Third");
+  x.AvailableItems()->Item(5)->SetSubItem(2, "Second");
+  std::string cells;
+  for (int i = 1; i <= 5; ++i)
+    for (int k = 1; k <= 3; ++k) cells += x.AvailableItems()->Item(i)->SubItem(k) + ",";
+  EXPECT_EQ(cells, "Disk,,Third,Net,,,Disk,,,Net,,,Power,Second,,");
 }
 
+// The available rows shown (by number) under each filter (column 0: the row
+// text); those hidden stay among the available items.
+TEST(Selector, TheFilterShowsTheAvailableRowsWhoseColumnHoldsItsText) {
+  SelectorOnPanel s;
+  auto& x = *s.selector;
+  x.ChooseItem("E3");
+  const std::tuple<bool, int, const char*, const char*> cases[] = {
+      {false, 1, "Net", "0124"}, {true, 1, "Net", "1"}, {true, 1, "", "0124"},
+      {true, 0, "Event 2", "2"}, {true, 0, "Disk", ""}, {true, 1, "Disk", "02"},
+      {true, 1, "Event 2", ""},  {true, 2, "Disk", ""}, {false, 2, "Disk", "0124"}};
+  for (const auto& [on, column, text, shown] : cases) {
+    x.SetFilterEnabled(on);
+    x.SetFilterColumnIndex(column);
+    x.SetFilterText(text);
+    std::string rows;
+    for (const auto& cell : FirstCells(x.AvailableList())) rows += cell.back();
+    EXPECT_EQ(rows, shown) << on << " " << column << " " << text;
+    EXPECT_EQ(x.AvailableItems()->Count(), 4);
+  }
+  EXPECT_THROW(x.SetFilterColumnIndex(-1), Error);
+  x.SetFilterEnabled(true);
+  x.SetFilterColumnIndex(256);
+  EXPECT_THROW(x.AvailableList(), Error);
+}
+
+// Each part's left, top, width and height as the selector changes size (the
+// width alone, then the height alone): the lists share what the buttons and
+// gaps leave; too small for them, no size goes below zero.
 TEST(Selector, LaysOutItsPartsInsideOnResize) {
   SelectorOnPanel s;
   auto& x = *s.selector;
-  x.Move(0, 0, 8000, 3000);
-  const auto& a = x.AvailableList();
-  const auto& c = x.ChosenList();
-  EXPECT_GT(a.Width(), 0);
-  EXPECT_EQ(a.Width(), c.Width());
-  EXPECT_LE(c.Left() + c.Width(), 8000.0F);
-  EXPECT_GT(x.ChooseButton().Left(), a.Left() + a.Width());
-  EXPECT_LT(x.ChooseButton().Left() + x.ChooseButton().Width(), c.Left());
-  EXPECT_LT(x.ChooseButton().Top(), x.RemoveButton().Top());
-  x.Move(0, 0, 10, 10);  // too small for anything: sizes stay non-negative
-  EXPECT_GE(x.AvailableList().Width(), 0);
-  EXPECT_GE(x.RemoveButton().Height(), 0);
+  std::ostringstream out;
+  for (const auto& [width, height] :
+       {std::pair{8000.0F, 3000.0F}, {9000.0F, 3000.0F}, {9000.0F, 500.0F}, {600.0F, 10.0F}}) {
+    x.Move(0, 0, width, height);
+    for (const ui::Control* c : std::initializer_list<const ui::Control*>{&x.AvailableList(), &x.ChooseButton(),
+                                                                          &x.RemoveButton(), &x.ChosenList()})
+      out << c->Left() << " " << c->Top() << " " << c->Width() << " " << c->Height()
+          << (c == &x.ChosenList() ? "\n" : ", ");
+  }
+  EXPECT_EQ(out.str(),
+            "0 0 3692.5 3000, 3752.5 1095 495 375, 3752.5 1530 495 375, 4307.5 0 3692.5 3000\n"
+            "0 0 4192.5 3000, 4252.5 1095 495 375, 4252.5 1530 495 375, 4807.5 0 4192.5 3000\n"
+            "0 0 4192.5 500, 4252.5 0 495 220, 4252.5 280 495 220, 4807.5 0 4192.5 500\n"
+            "0 0 0 10, 60 0 480 0, 60 35 480 0, 600 0 0 10\n");
 }
 
 TEST(Selector, RowsReadBetweenMovesShowEachSideExactly) {

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iomanip>
+#include <sstream>
 #include <string>
 
+#include "quillmont/platform/error.h"
 #include "quillmont/platform/ui/driver.h"
 #include "quillmont/services/app_context.h"
 #include "quillmont/services/ui_services.h"
@@ -18,6 +22,34 @@ TEST(UiServices, TextEqualsFoldsCaseOnlyWhenAsked) {
   EXPECT_FALSE(ui.TextEquals("a b", "a_b", true));
 }
 
+// The whole numbers of tests/components/whole_numbers.txt against their bounds.
+TEST(UiServices, WholeNumbersAreCheckedAgainstBoundsOfEveryKind) {
+  const auto bound = [](const std::string& t) -> Variant {
+    if (t == "empty" || t == "true" || t == "false") return t == "empty" ? Variant() : Variant(t == "true");
+    if (t.back() == 's') return static_cast<std::int16_t>(std::stoi(t));
+    return t.find_first_of(".na") != std::string::npos ? Variant(std::stod(t)) : Variant(std::stoi(t));
+  };
+  std::ifstream file(QM_COMPONENTS_DIR "/whole_numbers.txt");
+  ASSERT_TRUE(file);
+  DefaultUiServices ui;
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    std::istringstream in(line);
+    std::string text, low, high, message;
+    in >> std::quoted(text) >> low >> high;
+    Variant value = 1;  // a refused call leaves it empty, a failed one untouched
+    bool ok = false;
+    try {
+      ok = ui.IsWholeNumberInRange(text, bound(low), bound(high), value, message);
+    } catch (const Error& e) {
+      message = "Error " + std::to_string(static_cast<int>(e.Code()));
+    }
+    EXPECT_EQ(ok ? message.empty() : value.IsEmpty() || message == "Error 5", true) << line;
+    const std::string type = value.GetType() == Variant::Type::Double ? " double" : "";
+    EXPECT_EQ(ok ? value.ToString() + type : message, line.substr(line.find(" => ") + 4)) << line;
+  }
+}
+
 TEST(UiServices, AttachedTextBoxRestoresOnEscapeOnly) {
   DefaultUiServices ui;
   ui::UserControl panel("panel");
@@ -32,8 +64,8 @@ TEST(UiServices, AttachedTextBoxRestoresOnEscapeOnly) {
   first->Change.Connect([&] { ++changes; });
 
   driver.Focus(*first);
-  driver.Type("XY");
-  EXPECT_EQ(first->Text(), "beforeXY");
+  driver.Type(" Y");
+  EXPECT_EQ(first->Text(), "before Y");
   driver.PressKey(ui::keys::Escape);
   EXPECT_EQ(first->Text(), "before");
   EXPECT_EQ(changes, 3);

@@ -191,6 +191,8 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
     EXPECT_EQ(LastDeliveryText(last, noon), text);
   }
   EXPECT_EQ(DestinationText(trap), "SNMP v1 trap to [2001:db8::1]:162");
+  for (const auto& [since, ms] : {std::pair{"2026-12-07", 1796601600000}, {"2026-12-07T06:00:30Z", 1796623230000}})
+    EXPECT_EQ(ParseCommandLine({"--deliveries", "--since", since}).deliveries.since, ms) << since;
   EXPECT_THROW(ParseCommandLine({"--deliveries", "--state", "lost"}), std::invalid_argument);
   EXPECT_THROW(ParseCommandLine({"--list", "--json"}), std::invalid_argument);
 }

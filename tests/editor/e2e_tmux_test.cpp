@@ -119,7 +119,7 @@ TEST_F(EditorInTmux, EditsASampleNotificationAndExportShowsTheEdits) {
   tmux.Keys("M-p 1 1 6 2 Enter");
   ASSERT_SCREEN(tmux.WaitFor("\u2502trap.example.org"), tmux);  // a row of the list
 
-  tmux.Keys("F6 M-n M-e");
+  tmux.Keys("C-NPage M-n M-e");
   tmux.Type("ops@example.org");
   tmux.Keys("Enter");
   ASSERT_SCREEN(tmux.WaitFor("\u2502ops@example.org"), tmux);  // a row of the list
@@ -268,15 +268,19 @@ TEST_F(EditorInTmux, SuspendResizePastesUnknownKeysAndAFileReplacedUnderTheEdito
   EXPECT_FALSE(std::ifstream(db_).good()) << "nothing is made for a terminal that is refused";
 
   store::SeedDatabase(*store::Store::Open(db_));
-  // Another user's database (as root): the question comes before the editor's screen, and "yes" agrees.
+  // Another user's database (as root): the question comes before the editor's screen; "n" refuses, "Y" agrees.
   const bool root = ::geteuid() == 0 && ::chown(db_.c_str(), 65534, 65534) == 0;
   // Ctrl+Z hands the terminal back to the shell; fg draws the editor again.
   Tmux shell("bash --norc --noprofile -i", 80, 24);
-  shell.Type(Command());
-  shell.Keys("Enter");
   const std::string asked = "editing.\nEdit it anyway? Its owner can read and change every notification in it. [y/N] ";
-  ASSERT_TRUE(!root || WaitUntil([&] { return ReadText(dir_.File("stderr.txt")).ends_with(asked); }));
-  if (root) shell.Type("yes\n");
+  for (const std::string answer : {"n", "Y"}) {
+    if (answer == "n" && !root) continue;
+    shell.Type(Command() + (answer == "n" ? "; echo EXIT=$?" : ""));
+    shell.Keys("Enter");
+    ASSERT_TRUE(!root || WaitUntil([&] { return ReadText(dir_.File("stderr.txt")).ends_with(asked); }));
+    if (root) shell.Type(answer + "\n");
+    ASSERT_SCREEN(answer != "n" || shell.WaitFor("EXIT=4"), shell);
+  }
   ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
   shell.Keys("C-z");
   ASSERT_SCREEN(shell.WaitFor("Stopped"), shell);

@@ -84,12 +84,17 @@ TEST_F(EditorWindowTest, EscStopsATestSendWithinASecond) {
   settings.smtpServer = "127.0.0.1";
   settings.smtpPort = server.Port();
   store::SaveDeliverySettings(*store, settings);
+  terminal.Resize(24, 100);
   EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
   ASSERT_TRUE(window.Open());
   terminal.Key(FunctionKey(6)).Key(FunctionKey(6)).Then([&] { EXPECT_EQ(window.ActiveKey(), "Email"); });
   // The mail (to the selected row) is in the middle of its dialogue.
   terminal.Key('T', shift::Ctrl).Then([&] {
     EXPECT_TRUE(quillmont::testing::WaitUntil([&] { return !server.Recipients().empty(); }));
+  });
+  // The progress line is the whole bottom row (on a wide terminal too), reversed.
+  terminal.ExpectText(" Esc stops it.").Check([](const Canvas& c) {
+    EXPECT_EQ(c.At(23, 99).attrs, attr::Reverse | attr::Bold);
   });
   terminal.Key(keys::Escape).Then([] { std::this_thread::sleep_for(std::chrono::seconds(1)); });
   // F11 is read by the progress line if the send still runs, else by the report.
@@ -162,7 +167,7 @@ TEST_F(EditorWindowTest, TheListOpensCreatesAndDeletesNotifications) {
   auto other = store::Store::Open(dir.File("q.db"));
   other->Db().BeginWrite();
   terminal.ExpectText("Server room environment").Key(keys::Delete).Type("y");
-  terminal.ExpectText("Waiting for another program to finish writing").Key(keys::Escape);
+  terminal.ExpectText("│ Waiting for another program to finish writing… (Esc stops waiting) │").Key(keys::Escape);
   terminal.ExpectText("in use by another program").Key(keys::Return).Then([&] { other->Db().Rollback(); });
   terminal.Key(keys::Delete).ExpectText("Delete the notification \"Core network outage\"?").Type("n");
   terminal.Then([&] { EXPECT_EQ(store->ListNotifications().size(), 2u); }).Key(keys::Delete).Type("y");
@@ -204,7 +209,7 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
       EXPECT_EQ(Shows(canvas, "Host: at most 128 characters: the paste was cut"), c.pasted > taken) << c.pasted;
     });
   }
-  terminal.Type("x").ExpectText("Host: at most 128 characters");
+  terminal.Type("x").ExpectText(" Host: at most 128 characters  Ctrl+S save  Esc close  F6 page ");
   // A box the page leaves untitled is titled as its own boxes about entries.
   terminal.Alt('p').Type("99999").Alt('a').ExpectText("Port number must be").ExpectText(" Add SNMP Manager ");
   terminal.Key(keys::Return);
@@ -222,7 +227,8 @@ TEST_F(EditorWindowTest, PastesAndTypingKeepToTheFieldsAndSayTheirLimits) {
   terminal.Send(InputEvent::MakePaste(std::string(70000, 'm'))).ExpectText("Message: at most 65536 characters");
   terminal.Then([&] { EXPECT_EQ(email()->txtMessage().Text().size(), 65536u); });
   terminal.Alt('s').Then([&] { subject = email()->txtSubject().Text(); });
-  terminal.Send(InputEvent::MakePaste("two\nlines")).ExpectText("A line break cannot be pasted into a one-line field");
+  terminal.Send(InputEvent::MakePaste("two\nlines"))
+      .ExpectText(" A line break cannot be pasted into a one-line field: nothing was past… F1 help");
   terminal.Send(InputEvent::MakePaste("tab\there")).ExpectText("A tab cannot be pasted");
   terminal.Then([&] { EXPECT_EQ(email()->txtSubject().Text(), subject); });
   terminal.Key(keys::Escape).Type("d").Type("n");  // the host not applied

@@ -119,8 +119,8 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
   {
     EditorWindow window(screen, *store, store->OpenDefinition(1), session::StandardPages());
     ASSERT_TRUE(window.Open());
-    terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page").Alt('h').Type("half-typed.exampleX");
-    terminal.Then([&] { terminal.Resize(23, 60); }).Send(InputEvent::MakeResize());
+    terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page").Alt('h').ExpectScreen("snmp_host_selected");
+    terminal.Type("half-typed.exampleX").Then([&] { terminal.Resize(23, 60); }).Send(InputEvent::MakeResize());
     terminal.Then([&] { terminal.Resize(24, 80); }).Send(InputEvent::MakeResize());
     terminal.ExpectScreen("snmp_page_half_typed");  // the focused field reversed, the list not
     terminal.Key(FunctionKey(1)).ExpectText("Keys of the notification window").ExpectText("narrow / widen that column");
@@ -142,6 +142,7 @@ TEST_F(ScreenTest, TheSnmpPageAt80x24WithFocusColumnsHelpAndSave) {
   terminal.Key(FunctionKey(6)).ExpectScreen("snmp_page_columns_kept");
   // The list's menu opens beside its caret row.
   terminal.Send(InputEvent::MakeClick(6, 10)).Key(FunctionKey(10), shift::Shift).ExpectScreen("snmp_list_menu");
+  terminal.Key(keys::Escape).Key(keys::Up).Key(FunctionKey(10), shift::Shift).ExpectScreen("snmp_list_menu_top");
   // The last column narrowed as far as it goes: two cells, the rest to its left neighbour.
   terminal.Key(keys::Escape).Key(keys::Right).Key(keys::Right).Key(keys::Right);
   for (int i = 0; i < 20; ++i) terminal.Key(keys::Left, shift::Ctrl);

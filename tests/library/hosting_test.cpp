@@ -3,6 +3,7 @@
 // hold, and a host that owns its pages can let them go.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
@@ -226,9 +227,14 @@ TEST(Hosting, ErrorsReachTheHostAsErrorAndPagesStayOnTheirThread) {
   panel->LoadData(Variant(def), "SNMP", nullptr);
   std::thread([&] {
     EXPECT_THROW(panel->IsTabValid("Notification"), Error);
-    ui::Driver user(*panel);  // the user's gestures are refused there too
-    EXPECT_THROW(user.TypeInto(panel->txtHost(), "nms.example"), Error);
-    EXPECT_THROW(user.Click(panel->cmdNew()), Error);
+    ui::Driver user(*panel);  // each of the user's gestures is refused there too
+    for (const std::function<void()>& gesture : std::vector<std::function<void()>>{
+             [&] { user.Focus(panel->txtHost()); }, [&] { user.Type("n"); }, [&] { user.ClearText(); },
+             [&] { user.Paste("n"); }, [&] { user.KeyDown(ui::keys::Down); }, [&] { user.KeyPress('n'); },
+             [&] { user.KeyUp(ui::keys::Down); }, [&] { user.AccessKey('N'); }, [&] { user.Click(panel->cmdNew()); },
+             [&] { user.ChooseIndex(panel->cboVersion(), 0); }, [&] { user.SelectRows(panel->stl(), {}); },
+             [&] { user.ContextMenu(panel->stl()); }, [&] { user.ChooseMenuItem("New"); }})
+      EXPECT_THROW(gesture(), Error);
   }).join();
   EXPECT_EQ(panel->txtHost().Text(), "");
   EXPECT_TRUE(panel->IsTabValid("Notification"));

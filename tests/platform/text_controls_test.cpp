@@ -2,6 +2,10 @@
 
 #include <clocale>
 #include <cwchar>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -15,13 +19,16 @@ namespace {
 
 TEST(Utf8, CountsAndCutsCharactersNotBytes) {
   const std::string text = "h\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80!";  // h é € 😀 !
-  EXPECT_EQ(utf8::CharCount(text), 5u);
   EXPECT_EQ(utf8::ByteOffset(text, 4), 10u);
   EXPECT_EQ(utf8::ByteOffset(text, 99), text.size());
   EXPECT_EQ(utf8::Left(text, 3), "h\xC3\xA9\xE2\x82\xAC");
   EXPECT_EQ(utf8::Left(text, 99), text);
-  EXPECT_EQ(utf8::Encode(0xD800), "\xEF\xBF\xBD");    // a lone surrogate is no character
-  EXPECT_EQ(utf8::Encode(0x110000), "\xEF\xBF\xBD");  // past the last code point
+  // Every code point is written as what reads back as itself; a surrogate or
+  // one past U+10FFFF is no character.
+  for (char32_t cp = 0; cp <= 0x110000; ++cp) {
+    const bool character = cp <= 0x10FFFF && (cp < 0xD800 || cp > 0xDFFF);
+    ASSERT_EQ(utf8::Decode(utf8::Encode(cp)), std::u32string(1, character ? cp : 0xFFFD)) << static_cast<unsigned>(cp);
+  }
 }
 
 // Every lead byte with every second byte, and the continuation bytes' edges
@@ -77,128 +84,83 @@ struct TextPanel {
   }
 };
 
-TEST(TextBox, MaxLengthLimitsTypingAndPastingInCharactersButNotTheProgram) {
-  TextPanel p;
-  p.box->SetMaxLength(4);
-  p.driver.TypeInto(*p.box, "\xC3\xA9t\xC3\xA9s!");  // é t é s !
-  EXPECT_EQ(p.box->Text(), "\xC3\xA9t\xC3\xA9s");
-  EXPECT_EQ(p.changes.size(), 4u);  // the refused fifth character changed nothing
-
-  p.driver.ClearText();
-  p.changes.clear();
-  EXPECT_TRUE(
-      p.driver.Paste("\xE2\x82\xAC"
-                     "12345"));
-  EXPECT_EQ(p.box->Text(),
-            "\xE2\x82\xAC"
-            "123");
-  EXPECT_EQ(p.changes.size(), 1u);
-  EXPECT_FALSE(p.driver.Paste("x"));  // full: nothing changes
-  EXPECT_EQ(p.changes.size(), 1u);
-
-  // Pasting over a selection makes room for what it replaces.
-  p.box->SetSelection(1, 2);
-  EXPECT_TRUE(p.driver.Paste("abc"));
-  EXPECT_EQ(p.box->Text(),
-            "\xE2\x82\xAC"
-            "ab3");
-
-  // The program is not limited.
-  p.box->SetText("far longer than four");
-  EXPECT_EQ(p.box->Text(), "far longer than four");
-  EXPECT_EQ(p.box->SelStart(), 20u);
-  const auto before = p.changes.size();
-  p.box->SetText("far longer than four");  // the same text again raises nothing
-  EXPECT_EQ(p.changes.size(), before);
-
-  // A single-line field keeps the first line of what is pasted.
-  p.box->SetMaxLength(0);
-  p.box->SetText("");
-  p.driver.Paste("first\r\nsecond");
-  EXPECT_EQ(p.box->Text(), "first");
-}
-
-TEST(TextBox, MultiLineEnterBreaksTheLineAndALimitNeverSplitsALineBreak) {
-  TextPanel p;
-  p.box->SetMultiLine(true);
-  p.driver.TypeInto(*p.box, "ab");
-  p.driver.PressKey(keys::Return);
-  p.driver.Type("c");
-  EXPECT_EQ(p.box->Text(), "ab\r\nc");
-
-  // With room for one character only, a line break (two characters) is refused whole.
-  p.box->SetText("abc");
-  p.box->SetMaxLength(4);
-  p.changes.clear();
-  p.driver.PressKey(keys::Return);
-  EXPECT_EQ(p.box->Text(), "abc");
-  EXPECT_TRUE(p.changes.empty());
-  p.driver.Paste("\r\nx");
-  EXPECT_EQ(p.box->Text(), "abc");
-  p.driver.Paste("d\r\n");
-  EXPECT_EQ(p.box->Text(), "abcd");
-}
-
-// From a chosen item / selected row (-1: none), a key chooses the item and
-// selects the row; the list, two rows high and showing rows 2 and 3 before
-// the click, scrolls as little as keeps that row in view.
-TEST(Keys, MoveAComboAndAListByTheirSteps) {
-  struct Case {
-    int key, from, combo, row, top;
-  };
-  const std::vector<Case> cases = {
-      {keys::Down, -1, 0, 0, 0},  {keys::Down, 1, 2, 2, 1},     {keys::Down, 4, 4, 4, 3},
-      {keys::Up, -1, 0, 0, 0},    {keys::Up, 3, 2, 2, 2},       {keys::Up, 2, 1, 1, 1},
-      {keys::Up, 0, 0, 0, 0},     {keys::Home, 3, 0, 0, 0},     {keys::End, 1, 4, 4, 3},
-      {keys::End, 4, 4, 4, 3},    {keys::PageDown, 1, 1, 3, 2}, {keys::PageDown, 3, 3, 4, 3},
-      {keys::PageUp, 3, 3, 1, 1}, {keys::PageUp, 1, 1, 0, 0},   {keys::Left, 2, 2, 2, 2},
-  };
-  for (const Case& c : cases) {
-    const std::string label = "key " + std::to_string(c.key) + " from " + std::to_string(c.from);
-    TextPanel p;
-    p.combo->SetListIndex(c.from);
-    p.comboClicks = 0;
-    p.driver.Focus(*p.combo);
-    p.driver.PressKey(c.key);
-    EXPECT_EQ(p.combo->ListIndex(), c.combo) << label;
-    EXPECT_EQ(p.comboClicks, c.combo != c.from ? 1 : 0) << label;  // a key that moves nothing clicks nothing
-
-    p.list->SetTopRow(2);
-    if (c.from >= 0) p.driver.ClickRow(*p.list, c.from);
-    p.driver.Focus(*p.list);
-    p.selectionChanges = 0;
-    p.driver.PressKey(c.key);
-    EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{c.row}) << label;
-    EXPECT_EQ(p.list->CaretRow(), c.row) << label;
-    EXPECT_EQ(p.list->TopRow(), c.top) << label;
-    EXPECT_EQ(p.selectionChanges, c.row != c.from ? 1 : 0) << label;
+// The gestures of tests/platform/gestures.txt, each line against the state
+// it gives there.
+TEST(Keys, GesturesMoveEditAndSelectAsScripted) {
+  using namespace keys;
+  const std::map<std::string, int> names = {
+      {"Delete", Delete}, {"Back", Back},     {"Left", Left},     {"Right", Right},   {"Up", Up},
+      {"Down", Down},     {"Home", Home},     {"End", End},       {"PageUp", PageUp}, {"PageDown", PageDown},
+      {"Space", Space},   {"Return", Return}, {"Escape", Escape}, {"A", 'A'}};
+  const std::map<std::string, int> mods = {
+      {"", 0}, {"Shift", shift::Shift}, {"Ctrl", shift::Ctrl}, {"Shift+Ctrl", shift::Shift | shift::Ctrl}};
+  const std::string text = "a\u00E9\u20ACb";
+  std::ifstream file(QM_PLATFORM_DIR "/gestures.txt");
+  ASSERT_TRUE(file);
+  std::unique_ptr<TextPanel> p;
+  std::shared_ptr<TextBox> notes;
+  std::string line;
+  for (int n = 1; std::getline(file, line); ++n) {
+    if (line.empty() || line[0] == '#') continue;
+    const auto arrow = line.find(" => ");
+    std::istringstream gestures(line.substr(0, arrow));
+    for (std::string gesture; std::getline(gestures >> std::ws, gesture, ';');) {
+      std::istringstream in(gesture);
+      std::string verb, rest, a, b;
+      std::getline(in >> verb >> std::ws, rest);
+      std::istringstream(rest) >> a >> b;
+      for (std::size_t at; (at = rest.find("\\n")) != std::string::npos;) rest.replace(at, 2, "\r\n");
+      const int row = a == "none" ? -1 : std::atoi(a.c_str());
+      if (verb == "panel") p = std::make_unique<TextPanel>(), p->list->SetMultiSelect(a == "multi");
+      p->changes.clear(), p->selectionChanges = p->buttonClicks = p->comboClicks = 0;  // what each gesture raises
+      for (ui::Control* c : p->panel.TabOrder())
+        if (verb == "focus" && c->Name() == a) p->driver.Focus(*c);
+      if (verb == "label") p->panel.Add<Label>("lblNotes", rest), notes = p->panel.Add<TextBox>("txtNotes");
+      if (verb == "disable") notes->SetEnabled(false);
+      if (verb == "caption") p->button->SetCaption(rest);
+      if (verb == "alt") p->driver.AccessKey(a[0]);
+      if (verb == "set") p->box->SetText(rest);
+      if (verb == "select") p->box->SetSelection(row, std::stoul(b));
+      if (verb == "max") p->box->SetMaxLength(row);
+      if (verb == "multiline") p->box->SetMultiLine(true);
+      if (verb == "keys") p->driver.Type(rest);
+      if (verb == "paste") p->driver.Paste(rest);
+      if (verb == "clear") p->driver.ClearText();
+      if (verb == "index") p->combo->SetListIndex(row);
+      if (verb == "choose") p->combo->SetText(rest);
+      if (verb == "top") p->list->SetTopRow(row);
+      if (verb == "single") p->list->SetMultiSelect(false);
+      if (verb == "click") row < 0 ? p->driver.SelectRows(*p->list, {}) : p->driver.ClickRow(*p->list, row, mods.at(b));
+      if (verb == "menu") p->driver.ContextMenu(*p->list, row);
+      if (verb == "remove") p->list->RemoveViewRows({row});
+      if (verb == "press") p->driver.PressKey(names.at(a), mods.at(b));
+      if (verb == "type") p->driver.TypeCharacter(static_cast<char32_t>(std::stoul(a, nullptr, 16)));
+    }
+    if (arrow == std::string::npos) continue;
+    std::string state;
+    if (p->box->HasFocus()) {
+      state = p->box->Text();
+      if (const auto at = state.find(text); at != std::string::npos) state.replace(at, text.size(), "=");
+      for (std::size_t at; (at = state.find("\r\n")) != std::string::npos;) state.replace(at, 2, "\\n");
+      state += " " + std::to_string(p->box->SelStart()) + " " + std::to_string(p->box->SelLength()) + " " +
+               std::to_string(p->changes.size());
+    } else if (p->combo->HasFocus()) {
+      state = std::to_string(p->combo->ListIndex()) + " " + std::to_string(p->comboClicks);
+    } else if (p->list->HasFocus() || !p->panel.ActiveControl()) {
+      for (int r : p->list->SelectedRows()) state += std::to_string(r);
+      state += "|" + std::to_string(p->list->CaretRow()) + " " + std::to_string(p->list->TopRow()) + " " +
+               std::to_string(p->selectionChanges);
+    } else {
+      state = p->panel.ActiveControl()->Name() + " " + std::to_string(p->buttonClicks);
+    }
+    EXPECT_EQ(state, line.substr(arrow + 4)) << "line " << n;
   }
 }
 
-TEST(Keys, TheLastRowAButtonAndAControlsOwnKeyDown) {
+TEST(Keys, AControlsOwnKeyDownAndKeyUp) {
   TextPanel p;
   EXPECT_THROW(p.list->RowCells(5), Error);  // past the last row
-  p.list->SetTopRow(99);
-  EXPECT_EQ(p.list->TopRow(), 4);
-  p.list->SetTopRow(-1);
-  EXPECT_EQ(p.list->TopRow(), 0);
-
-  // The last row goes while it has the caret and is shown first: the new last
-  // row takes both, and Space selects it.
-  p.driver.ClickRow(*p.list, 4);
-  p.list->SetTopRow(4);
-  p.list->RemoveViewRows({4});
-  EXPECT_EQ(p.list->CaretRow(), 3);
-  EXPECT_EQ(p.list->TopRow(), 3);
-  EXPECT_TRUE(p.list->SelectedRows().empty());
-  p.driver.Focus(*p.list);
-  p.driver.PressKey(keys::Space);
-  EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{3});
-
-  // Return and Space press a button.
-  p.driver.Focus(*p.button);
-  for (int key : {keys::Return, keys::Space, keys::Escape, keys::Down}) p.driver.PressKey(key);
-  EXPECT_EQ(p.buttonClicks, 2);
+  p.driver.ClickRow(*p.list, 3);
 
   // Handlers of the list's own KeyDown and KeyUp see each key (a typed letter
   // as its key) and KeyDown may take it away.

@@ -154,7 +154,8 @@ TEST_F(StudioKeys, AManagerARecipientAndAnEventTypeAddedSavedAndReopened) {
   QTest::keyClick(&window, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(window.windowTitle().toStdString(), "Notification 1: Core network outage");
   EXPECT_EQ(studio->Table().model()->index(0, 2).data().toInt(), 3);  // the list's counts follow
-  window.close();
+  QTest::keySequence(&window, QKeySequence::Close);                   // the menu's Close
+  ASSERT_FALSE(window.isVisible());                                   // deleted only once events are handled
 
   NotificationWindow* again = studio->OpenNotification(1);
   ASSERT_NE(again, nullptr);
@@ -225,6 +226,8 @@ TEST_F(StudioKeys, PageKeysWorkFromInsideAPageAndEscClosesOnlyADropDown) {
     EXPECT_EQ(window.Tabs().currentIndex(), page);
     EXPECT_TRUE(window.Page(page).isAncestorOf(QApplication::focusWidget()));
   }
+  QTest::mouseClick(&window.Page(1), Qt::LeftButton, {}, QPoint(1, 1));  // the page's background
+  EXPECT_TRUE(window.Page(1).isAncestorOf(QApplication::focusWidget()));
   QString help;
   answers.push_back([&](QWidget& box) { help = dynamic_cast<QMessageBox&>(box).text(), box.close(); });
   Key(Qt::Key_F1);
@@ -325,8 +328,8 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
     window.Tabs().setCurrentIndex(page);
     ASSERT_NE(area(page), nullptr);
     QApplication::processEvents();
-    EXPECT_GE(area(page)->viewport()->width(), window.Page(page).DesignSize().width()) << page;
-    EXPECT_GE(area(page)->viewport()->height(), window.Page(page).DesignSize().height()) << page;
+    const QSize shown = area(page)->viewport()->size();
+    EXPECT_EQ(shown.expandedTo(window.Page(page).DesignSize()), shown) << page;  // the whole page
   }
   auto& message = Native<QPlainTextEdit>(window, 2, dynamic_cast<XEventEmailTab&>(window.Page(2).Panel()).txtMessage());
   EXPECT_EQ(message.lineWrapMode(), QPlainTextEdit::WidgetWidth);
@@ -338,8 +341,7 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
     window.Tabs().setCurrentIndex(page);
     QApplication::processEvents();
     EXPECT_EQ(window.Page(page).size().expandedTo(window.Page(page).DesignSize()), window.Page(page).size());
-    EXPECT_GT(area(page)->verticalScrollBar()->maximum(), 0);
-    EXPECT_GT(area(page)->horizontalScrollBar()->maximum(), 0);
+    EXPECT_TRUE(area(page)->verticalScrollBar()->maximum() > 0 && area(page)->horizontalScrollBar()->maximum() > 0);
   }
 
   window.Tabs().setCurrentIndex(1);
@@ -394,7 +396,9 @@ TEST_F(StudioKeys, EventListsAreCaptionedFitTheirColumnsAndFrameTitlesSitInTheir
     EXPECT_TRUE(caption->isVisible());
     EXPECT_LE(caption->geometry().bottom(), list.geometry().top());
     EXPECT_GE(caption->width(), caption->sizeHint().width());
-    EXPECT_FALSE(list.horizontalScrollBar()->isVisible());
+    // The columns share the width exactly: no scroll bar, no gap.
+    const int used = list.columnWidth(0) + list.columnWidth(1);
+    EXPECT_TRUE(used <= list.viewport()->width() && used >= list.viewport()->width() - 2) << used;
     for (int row = 0; row < 8 && row < list.model()->rowCount(); ++row) {
       const QString group = list.model()->index(row, 1).data().toString();
       EXPECT_LE(list.fontMetrics().horizontalAdvance(group) + 6, list.columnWidth(1)) << group.toStdString();
@@ -480,7 +484,8 @@ TEST_F(StudioKeys, DeliverySettingsAndATestSendThatIsStopped) {
              }};
   window.Tabs().setCurrentIndex(2);
   Key(Qt::Key_T, Qt::ControlModifier);
-  EXPECT_TRUE(progress.contains("0 of 1 done; it gives up at")) << progress.toStdString();
+  const QRegularExpression told(R"(^Sending a test: 0 of 1 done; it gives up at \d\d:\d\d:\d\d \(\d+ s left\)\.$)");
+  EXPECT_TRUE(progress.contains(told)) << progress.toStdString();
   // The first row is selected: it alone is sent to.
   EXPECT_EQ(results, std::vector<QString>{"e-mail to noc@ops.example | FAILED: cancelled"});
   Activate(window);
@@ -526,8 +531,7 @@ TEST_F(StudioKeys, TheListFitsItsFontTheStatusBarIsThereAndHelpNeedsNoDisplay) {
   ASSERT_NE(help, nullptr);
   std::string out;
   for (char buffer[256]; fgets(buffer, sizeof buffer, help);) out += buffer;
-  EXPECT_EQ(pclose(help), 0) << out;
-  EXPECT_NE(out.find("--db"), std::string::npos) << out;
+  EXPECT_TRUE(pclose(help) == 0 && out.find("--db") != std::string::npos) << out;
 }
 
 }  // namespace
