@@ -127,9 +127,8 @@ TEST_P(Outbox, AnOlderDatabaseGainsTheOutboxOnlyWhenOpenedForWriting) {
   readOnly.access = Access::ReadOnly;
   auto reader = Store::Open(location, readOnly);
   EXPECT_EQ(reader->SchemaVersion(), 4);
-  EXPECT_TRUE(ListAttempts(reader->Db()).empty());
-  EXPECT_TRUE(LastDeliveries(reader->Db()).empty());
-  EXPECT_FALSE(HasOutbox(reader->Db()));
+  EXPECT_EQ(std::tuple(ListAttempts(reader->Db()).size(), LastDeliveries(reader->Db()).size(), HasOutbox(reader->Db())),
+            std::tuple(0u, 0u, false));
   reader.reset();
   auto writer = Open();
   EXPECT_EQ(writer->SchemaVersion(), kSchemaVersion);
