@@ -301,8 +301,7 @@ TEST(Notify, DryRunListsExactlyTheDestinationsOfTheEventAndExitCodesTellWhatWent
   for (const char* key : {"node.down", "env.smoke-detected", "node.up"}) {
     SCOPED_TRACE(key);
     const Result run = Notify("--dry-run --event " + std::string(key) + " --db " + db);
-    EXPECT_EQ(run.code, 0);
-    EXPECT_EQ(run.out, ExpectedDryRun(db, key));
+    EXPECT_EQ(std::pair(run.code, run.out), std::pair(0, ExpectedDryRun(db, key)));
   }
   EXPECT_NE(ExpectedDryRun(db, "node.down"), "");
   // A newcomer's first try sends nowhere: documentation addresses and names
