@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <utility>
@@ -33,6 +34,14 @@ class BackendTest : public ::testing::TestWithParam<Backend> {
 #define QM_ON_BOTH_BACKENDS(Suite)                                                                 \
   INSTANTIATE_TEST_SUITE_P(Backends, Suite, ::testing::Values(Backend::Sqlite, Backend::Postgres), \
                            [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; })
+
+// What a step refused with, or "(done)".
+inline std::string Failure(const std::function<void()>& step) try {
+  step();
+  return "(done)";
+} catch (const std::exception& e) {
+  return e.what();
+}
 
 // A store opened at the location, seeded when it was created.
 inline std::shared_ptr<Store> OpenSeeded(const std::string& location, const OpenOptions& options = {}) {
