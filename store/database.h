@@ -141,6 +141,11 @@ class Database {
   // replaced, say by a restored backup, or removed): a write would go into a
   // file nobody finds, so every write transaction refuses to begin.
   virtual bool Replaced() { return false; }
+  // Before and after the file now at the path is opened in this one's place:
+  // what this connection shares with it by name (SQLite's log) is emptied
+  // first and left to the new one when this connection closes.
+  virtual void BeforeReplacing() {}
+  virtual void AfterReplaced() noexcept {}
   // Called, again and again, while another program holds the lock a write
   // waits for (within the busy timeout): false stops the wait, and the
   // write fails as when the timeout runs out. A backend that waits

@@ -45,7 +45,9 @@ std::shared_ptr<Store> Store::Open(const std::string& path, const OpenOptions& o
 
 void Store::Reopen() {
   const std::string path = db_->DisplayName();
+  db_->BeforeReplacing();
   OpenedDatabase opened = IsServerUri(path) ? OpenServerDatabase(path, options_) : OpenDatabase(path, options_);
+  db_->AfterReplaced();
   db_ = std::move(opened.db);
   created_ = opened.created;
   readOnly_ = opened.readOnly;

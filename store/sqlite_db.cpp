@@ -210,6 +210,19 @@ bool SqliteDatabase::Replaced() {
   return log != log_;
 }
 
+void SqliteDatabase::BeforeReplacing() {
+  // The log is found by the path's name, so the new file would be read with
+  // this file's last commits over its own pages: they go into this file now.
+  const int rc = sqlite3_wal_checkpoint_v2(db_, "main", SQLITE_CHECKPOINT_TRUNCATE, nullptr, nullptr);
+  if (rc != SQLITE_OK && rc != SQLITE_READONLY) ThrowSqlite(db_, rc, "emptying the replaced file's log");
+}
+
+void SqliteDatabase::AfterReplaced() noexcept {
+  // Closing must neither write this file's pages through the shared log nor
+  // delete the log the new connection now reads.
+  sqlite3_db_config(db_, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
 bool SqliteDatabase::ReadOnly() const noexcept { return sqlite3_db_readonly(db_, "main") == 1; }
 
 SqliteDatabase::~SqliteDatabase() { sqlite3_close_v2(db_); }

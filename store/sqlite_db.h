@@ -57,6 +57,8 @@ class SqliteDatabase final : public Database {
   void Rollback() noexcept override;
   std::int64_t DataVersion() override { return QueryInt("PRAGMA data_version"); }
   bool Replaced() override;
+  void BeforeReplacing() override;
+  void AfterReplaced() noexcept override;
 
   std::string NoCase(std::string_view expr) const override { return std::string(expr) + " COLLATE NOCASE"; }
   const char* ForUpdate() const noexcept override { return ""; }
