@@ -123,16 +123,12 @@ TEST(Renderer, ColumnsShareTheListsWidthAndFieldsScrollToTheCaret) {
 TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
   ScriptedTerminal terminal(24, 80);
   Screen screen(terminal);
-  terminal.ExpectText("Delete it?").ExpectText("(!)").ExpectText("Remove").Type("n");
-  EXPECT_EQ(ShowMessageBox(screen, "Delete it?", msgbox::YesNoExclamation, "Remove"), msgbox::AnswerNo);
+  // A long prompt wraps beside its icon.
+  const std::string prompt = "Delete it? The notification, its pages and its delivery settings are gone for good.";
+  terminal.ExpectScreen("message_box_icon").Type("n");
+  EXPECT_EQ(ShowMessageBox(screen, prompt, msgbox::YesNoExclamation, "Remove"), msgbox::AnswerNo);
   terminal.Key(keys::Right).Key(keys::Left).Key(keys::Return);
-  EXPECT_EQ(ShowMessageBox(screen, "Sure?", msgbox::YesNo, "t"), msgbox::AnswerYes);
-  terminal.Key(keys::Escape);  // Esc backs out: No, Cancel, a lone OK
-  EXPECT_EQ(ShowMessageBox(screen, "Sure?", msgbox::YesNoExclamation, "t"), msgbox::AnswerNo);
-  terminal.Key(keys::Escape);
-  EXPECT_EQ(ShowMessageBox(screen, "Save?", 3, "t"), msgbox::AnswerCancel);
-  terminal.Key(keys::Escape);
-  EXPECT_EQ(ShowMessageBox(screen, "Done.", msgbox::OkOnly, ""), msgbox::AnswerOk);
+  EXPECT_EQ(ShowMessageBox(screen, "Sure?", msgbox::YesNo | msgbox::SecondDefault, "t"), msgbox::AnswerNo);
   terminal.Check([&](const Canvas& c) {
     for (int r = 0; r < c.Height(); ++r) {
       const auto at = utf8::Decode(c.RowText(r)).find(U"[ No ]");
@@ -141,14 +137,19 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
   });
   EXPECT_EQ(ShowMessageBox(screen, "Click?", msgbox::YesNo, "t"), msgbox::AnswerNo);
   // Each set of buttons answers with its own codes; Tab moves on round the
-  // buttons and Shift+Tab back.
+  // buttons and Shift+Tab back; Esc backs out where it can (No, Cancel, a lone OK).
   const std::vector<std::vector<int>> answers = {{1}, {1, 2}, {3, 4, 5}, {6, 7, 2}, {6, 7}, {4, 2}};
-  for (int buttons = 0; buttons < static_cast<int>(answers.size()); ++buttons)
+  const int escapes[] = {1, 2, 0, 2, 7, 2};
+  for (int buttons = 0; buttons < static_cast<int>(answers.size()); ++buttons) {
     for (std::size_t i = 0; i < answers[buttons].size(); ++i) {
       for (std::size_t k = 0; k <= i; ++k) terminal.Key(keys::Tab);
       terminal.Key(keys::Tab, ui::shift::Shift).Key(keys::Return);
       EXPECT_EQ(ShowMessageBox(screen, "?", buttons, "t"), answers[buttons][i]) << buttons << " " << i;
     }
+    if (escapes[buttons] == 0) continue;
+    terminal.Key(keys::Escape);
+    EXPECT_EQ(ShowMessageBox(screen, "?", buttons, ""), escapes[buttons]) << buttons;
+  }
   EXPECT_TRUE(terminal.Finished());
   // A prompt wraps at word boundaries measured in cells: after blanks and
   // around ideographs, never inside a Hangul word, a character's marks or a
@@ -160,7 +161,7 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
       {"日本語の文。章", {"日本語の", "文。章"}},
       {"日本語の文\u0301x", {"日本語の", "文\u0301x"}},
       {"abcdefg 👨\u200D👩", {"abcdefg", "👨\u200D👩"}},
-      {"a\r\nb\rc\n\rd", {"a", "b", "c", "", "d"}},
+      {"\r\na\r\nb\rc\n\rd\n\ne\r\n", {"", "a", "b", "c", "", "d", "", "e", ""}},
   };
   for (const auto& [text, lines] : wraps) EXPECT_EQ(WrapText(text, 10), lines) << text;
 }
@@ -172,11 +173,14 @@ TEST(Dialogs, TextPromptsAndLists) {
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 10), std::optional<std::string>("ab"));
   terminal.Type("abcdef").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 3), std::optional<std::string>("abc"));
-  terminal.Type("x").Send(InputEvent::MakeClick(13, 40));  // Cancel
-  // Then a prompt wider than the box is cut with "…" at the box's inner edge.
+  // A button released on OK is not a click on it.
+  terminal.Type("x")
+      .Send(InputEvent::MakeClick(13, 30, InputEvent::Button::Release))
+      .Send(InputEvent::MakeClick(13, 40));
+  // Then a prompt and a title wider than the box are cut with "…" at its inner edge.
   terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", "Name:", "keep", 10), std::nullopt);
-  EXPECT_EQ(AskText(screen, "T", std::string(90, 'p'), "", 10), std::optional<std::string>(""));
+  EXPECT_EQ(AskText(screen, std::string(90, 't'), std::string(90, 'p'), "", 10), std::optional<std::string>(""));
 
   // Keys (Up, Down, Home, End, PgUp, PgDn, Return, Space, Esc, Tab) in a list
   // of three whose items can be chosen or not ("" for all).
@@ -198,11 +202,13 @@ TEST(Dialogs, TextPromptsAndLists) {
     for (char u : c.usable) usable.push_back(u == 'y');
     EXPECT_EQ(ChooseFromList(screen, items, usable, c.current, 2, 2), c.chosen) << c.keys << " " << c.usable;
   }
-  terminal.Type("t").Key(keys::Return);
-  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 1);  // placed above when it does not fit below
+  // Letters move on round the items; placed above and to the left when it does not fit below and beside.
+  terminal.Type("tt").Key(keys::Return).Send(InputEvent::MakeClick(17, 72));
+  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 2);
+  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 20, 78), 2);
   // A help title wider than the terminal is cut with "…" inside the frame.
   terminal.Then([&] { terminal.Resize(24, 40); }).Send(InputEvent::MakeResize());
-  terminal.ExpectText("\u250C\u2500 A title longer than a narrow term\u2026 \u2500\u2510").Key(keys::Escape);
+  terminal.ExpectText("\u250C\u2500 A title longer than a narrow term\u2026 \u2500\u2510").Type("?");
   ShowHelp(screen, "A title longer than a narrow terminal is wide", {{"Esc", "close"}});
   EXPECT_TRUE(terminal.Finished());
 }
