@@ -78,11 +78,11 @@ TEST(Renderer, MultiLineTextWrapsAndFollowsTheCaret) {
 // field (multi-line or not) underlines its blanks and keeps its caret in view.
 TEST(Renderer, ColumnsShareTheListsWidthAndFieldsScrollToTheCaret) {
   const std::pair<float, std::vector<float>> lists[] = {{10, {1, 1, 1}}, {10, {0, 5, 5}},  {5, {0, 0}}, {2, {1, 1, 1}},
-                                                        {10, {1, 100}},  {11, {2, -1, 3}}, {5, {1}}};
+                                                        {10, {1, 100}},  {11, {2, -1, 3}}, {5, {}}};
   ui::UserControl panel("p");
   for (std::size_t i = 0; i < std::size(lists); ++i) {
     auto list = panel.Add<ui::ListView>("lst");
-    const bool last = i + 1 == std::size(lists);  // a header only, no room for rows
+    const bool last = i + 1 == std::size(lists);  // no columns, a header only, no room for rows
     list->Move(last ? 13 * W : 0, (last ? 11 : 2 * static_cast<float>(i)) * H, W * lists[i].first, (last ? 1 : 2) * H);
     std::vector<ui::ListView::Column> columns;
     for (float w : lists[i].second) columns.push_back({0, "abcdefgh", w * W, true});
@@ -167,23 +167,23 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
 }
 
 TEST(Dialogs, TextPromptsAndLists) {
+  using E = InputEvent;
   ScriptedTerminal terminal(24, 80);
   Screen screen(terminal);
-  terminal.Type("abc").Key(keys::Back).Send(InputEvent::MakeClick(13, 30));  // OK
+  terminal.Type("abc").Key(keys::Back).Send(E::MakeClick(13, 30));  // OK
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 10), std::optional<std::string>("ab"));
   terminal.Type("abcdef").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 3), std::optional<std::string>("abc"));
   // A button released on OK is not a click on it.
-  terminal.Type("x")
-      .Send(InputEvent::MakeClick(13, 30, InputEvent::Button::Release))
-      .Send(InputEvent::MakeClick(13, 40));
+  terminal.Type("x").Send(E::MakeClick(13, 30, E::Button::Release)).Send(E::MakeClick(13, 40));
   // Then a prompt and a title wider than the box are cut with "…" at its inner edge.
   terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", "Name:", "keep", 10), std::nullopt);
   EXPECT_EQ(AskText(screen, std::string(90, 't'), std::string(90, 'p'), "", 10), std::optional<std::string>(""));
 
-  // Keys (Up, Down, Home, End, PgUp, PgDn, Return, Space, Esc, Tab) in a list
-  // of three whose items can be chosen or not ("" for all).
+  // Keys (Up, Down, Home, End, PgUp, PgDn, Return, Space, Esc, Tab), the wheel
+  // (v down, w up) and letters in a list of three whose items can be chosen or
+  // not ("" for all).
   const std::map<char, int> named = {
       {'U', keys::Up},       {'D', keys::Down},   {'H', keys::Home},  {'E', keys::End},    {'P', keys::PageUp},
       {'N', keys::PageDown}, {'R', keys::Return}, {'S', keys::Space}, {'X', keys::Escape}, {'T', keys::Tab}};
@@ -191,24 +191,28 @@ TEST(Dialogs, TextPromptsAndLists) {
     std::string keys, usable;
     int current, chosen;
   } cases[] = {
-      {"DR", "yny", 0, 2},  {"UR", "", 0, 0},    {"UR", "nyy", 2, 1}, {"ER", "", 0, 2}, {"ER", "yyn", 0, 1},
-      {"HR", "", 2, 0},     {"HR", "nyy", 2, 1}, {"HR", "nny", 2, 2}, {"NR", "", 0, 2}, {"PS", "", 2, 0},
-      {"RX", "yny", 1, -1}, {"X", "", 1, -1},    {"T", "", 1, -1},
+      {"DR", "yny", 0, 2}, {"UR", "", 0, 0},    {"UR", "nyy", 2, 1}, {"ER", "", 0, 2},    {"ER", "yyn", 0, 1},
+      {"HR", "", 2, 0},    {"HR", "nyy", 2, 1}, {"NR", "", 0, 2},    {"PS", "", 2, 0},    {"RX", "yny", 1, -1},
+      {"T", "", 1, -1},    {"vR", "", 0, 1},    {"vwR", "", 2, 1},   {"tR", "yny", 0, 2}, {"oR", "", 2, 0},
   };
   const std::vector<std::string> items = {"One", "Two", "Three"};
   for (const auto& c : cases) {
-    for (char key : c.keys) terminal.Key(named.at(key));
+    for (char key : c.keys)
+      terminal.Send(key == 'v' || key == 'w'
+                        ? E::MakeClick(3, 3, key == 'v' ? E::Button::WheelDown : E::Button::WheelUp)
+                    : key > 'Z' ? E::MakeText(static_cast<char32_t>(key))
+                                : E::MakeKey(named.at(key)));
     std::vector<bool> usable;
     for (char u : c.usable) usable.push_back(u == 'y');
     EXPECT_EQ(ChooseFromList(screen, items, usable, c.current, 2, 2), c.chosen) << c.keys << " " << c.usable;
   }
-  // Letters move on round the items; placed above and to the left when it does not fit below and beside.
-  terminal.Type("tt").Key(keys::Return).Send(InputEvent::MakeClick(17, 72));
-  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 2);
+  // Placed where it ends on the last row, else above; to the left when it does not fit beside.
+  terminal.Send(E::MakeClick(22, 3)).Send(E::MakeClick(17, 72));
+  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 19, 2), 2);
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 20, 78), 2);
   // A help title wider than the terminal is cut with "…" inside the frame.
   terminal.Then([&] { terminal.Resize(24, 40); }).Send(InputEvent::MakeResize());
-  terminal.ExpectText("\u250C\u2500 A title longer than a narrow term\u2026 \u2500\u2510").Type("?");
+  terminal.ExpectText("\u250C\u2500 A title longer than a narrow term\u2026 \u2500\u2510").Send(E::MakeClick(0, 0));
   ShowHelp(screen, "A title longer than a narrow terminal is wide", {{"Esc", "close"}});
   EXPECT_TRUE(terminal.Finished());
 }
