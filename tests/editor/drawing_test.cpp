@@ -64,13 +64,14 @@ TEST(Drawing, DialogsHighlightTheFocusedButtonAndFitTheirLists) {
   terminal.Send(InputEvent::MakeClick(5, 7));
   EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 2, 4), 2);
 
-  // On a screen three rows high the list shows one item between its borders and scrolls by one;
+  // On a screen three rows high the list shows one item between its borders (over its field, which
+  // leaves no room below or above) and scrolls by one;
   // a click on its bottom border chooses nothing.
   ScriptedTerminal low(3, 40);
   Screen lowScreen(low);
   low.ExpectScreen("list_choice_three_rows").Send(InputEvent::MakeClick(2, 3)).Key(keys::Down);
   low.Send(InputEvent::MakeClick(1, 3));
-  EXPECT_EQ(ChooseFromList(lowScreen, items, {}, 0, 0, 0), 1);
+  EXPECT_EQ(ChooseFromList(lowScreen, items, {}, 0, 2, 0), 1);
   EXPECT_TRUE(terminal.Finished() && low.Finished());
 }
 
