@@ -60,7 +60,7 @@ TEST(Renderer, MultiLineTextWrapsAndFollowsTheCaret) {
   auto box = panel.Add<ui::TextBox>("txtMessage");
   box->SetMultiLine(true);
   box->Move(0, 0, 11 * W, 3 * H);
-  box->SetText("first line\r\nsecond\r\nthird\r\nfourth is long");
+  box->SetText("first line is long\r\nsecond\r\nthird");  // four lines: the last one just out of sight
   box->SetFocus();
   Canvas canvas(3, 11);
   PanelView renderer;
