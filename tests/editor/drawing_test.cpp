@@ -42,10 +42,12 @@ TEST(Drawing, WideCharactersAndMarksKeepTheirCells) {
     canvas.Put(0, col, ch);
     EXPECT_EQ(canvas.RowText(0), row) << col;
   }
-  // A combining mark rides on its base character, also the head of a wide one, within the clip only.
+  // A combining mark rides on its base character, also the head of a wide one, within the clip only;
+  // a bidirectional control written out does not fit in no room.
   Canvas canvas(1, 6);
   canvas.Text(0, 0, "e\u0301\u6F22\u0302 ");
   canvas.SetClip({0, 0, 1, 1});
+  canvas.Text(0, 0, "\u202e", attr::None, 0);
   canvas.AddMark(0, 0, U'\u0323');
   canvas.AddMark(0, 1, U'\u0323');
   EXPECT_EQ(canvas.RowText(0), "e\u0301\u0323\u6F22\u0302   ");
