@@ -19,7 +19,7 @@ TEST(Renderer, DrawsEachKindAtItsCellsAndFindsItAgain) {
   auto frame = panel.Add<ui::Frame>("fra", "&Things ");
   frame->Move(0, 0, 40 * W, 10 * H);
   auto label = frame->Add<ui::Label>("lblName", "&Name:");
-  label->Move(W, 1.6F * H, 3 * W, H);  // near enough its field's row to share it, and the room before it
+  label->Move(W, 1.5F * H, 3 * W, H);  // half a row off its field: shares its row and the room before it
   auto text = frame->Add<ui::TextBox>("txtName");
   text->Move(8 * W, 2 * H, 20 * W, H);
   text->SetTabIndex(1);
