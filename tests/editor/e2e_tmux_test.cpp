@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <string>
 #include <thread>
 
@@ -145,7 +144,8 @@ TEST_F(EditorInTmux, WideNamesDrawWholeThroughResizingAndASignalNamesWhatWasLost
   Tmux tmux(Command() + "; echo EXIT=$?; sleep 60", 80, 24);
   ASSERT_SCREEN(tmux.WaitFor("Core network outage"), tmux);
   tmux.Keys("Enter F6 M-n M-h");
-  tmux.Type("ü日本🚀x.example");
+  tmux.Type("ü日本🚀x.exampleQZ");
+  tmux.Keys("BSpace S-Left C-Right Left DC Home Y S-Home DC End");  // editing keys, plain, with Shift or Ctrl
   tmux.Keys("M-p 1 6 2 M-a");
   // The new row ends where the others do: the frame's right border follows.
   ASSERT_SCREEN(tmux.WaitFor("│ü日本🚀x.example              162            SNMP v2c       UTC               │"), tmux);
@@ -162,9 +162,8 @@ TEST_F(EditorInTmux, WideNamesDrawWholeThroughResizingAndASignalNamesWhatWasLost
   // The pane's shell has one child: the editor.
   tmux.Run("run-shell 'kill -TERM $(pgrep -P #{pane_pid})'");
   ASSERT_SCREEN(tmux.WaitFor("EXIT=143"), tmux);
-  std::ifstream err(dir_.File("stderr.txt"));
-  const std::string said((std::istreambuf_iterator<char>(err)), std::istreambuf_iterator<char>());
-  EXPECT_NE(said.find("Unsaved changes were lost in: \"Core network outage\"."), std::string::npos) << said;
+  EXPECT_EQ(ReadText(dir_.File("stderr.txt")),
+            "quillmont-editor: ended by signal 15 (SIGTERM). Unsaved changes were lost in: \"Core network outage\".\n");
 }
 
 // The editor's "Send test" reaching real receivers on loopback, with the
@@ -287,6 +286,7 @@ TEST_F(EditorInTmux, SuspendResizePastesUnknownKeysAndAFileReplacedUnderTheEdito
   shell.Type("fg");
   shell.Keys("Enter");
   ASSERT_SCREEN(shell.WaitFor("Quillmont notifications"), shell);
+  EXPECT_EQ(shell.Format("#{mouse_button_flag}"), "1\n");  // the mouse is the editor's again at once
   shell.Keys("q");
   ASSERT_TRUE(!root || ::chown(db_.c_str(), 0, 0) == 0);
 
