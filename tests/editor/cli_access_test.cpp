@@ -111,7 +111,6 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   }
   EXPECT_TRUE(ParseCommandLine({"--no-mouse"}).noMouse);
   const CommandLine cl = ParseCommandLine({"--db=/x.db", "--export=4"});
-  EXPECT_EQ(cl.mode, CommandLine::Mode::Export);
   EXPECT_EQ(cl.exportNumber, 4);
   EXPECT_EQ(cl.database, std::optional<std::string>("/x.db"));
 

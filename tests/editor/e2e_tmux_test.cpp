@@ -113,7 +113,9 @@ TEST_F(EditorInTmux, EditsASampleNotificationAndExportShowsTheEdits) {
   tmux.Keys("M-g Tab Down Enter");
   ASSERT_SCREEN(tmux.WaitFor("[changed]"), tmux);
 
-  tmux.Keys("F6 M-n M-h");
+  tmux.Keys("-H 1b 5b 4d 20 2d 22");  // a press on the SNMP page's tab, as the terminal reports it
+  ASSERT_SCREEN(tmux.WaitFor("┌─SNMP Managers"), tmux);
+  tmux.Keys("M-n M-h");
   tmux.Type("trap.example.org");
   tmux.Keys("M-p 1 1 6 2 Enter");
   ASSERT_SCREEN(tmux.WaitFor("\u2502trap.example.org"), tmux);  // a row of the list
