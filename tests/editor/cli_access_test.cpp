@@ -104,8 +104,9 @@ TEST(ReadOnlyModes, ListAndExportNeverWriteAndReadWhatTheyMay) {
 }
 
 TEST(CommandLine, ParsesAndRunsTheScriptModes) {
-  for (const char* line : {"--list --export 3", "--export x", "--export 0", "--db", "--bogus", "--prune",
-                           "--no-mouse --list", "--deliveries --state lost", "--list --json"}) {
+  for (const char* line :
+       {"--list --export 3", "--export x", "--export 0", "--db", "--bogus", "--prune", "--no-mouse --list",
+        "--deliveries --state lost", "--list --json", "--list --state sent --since 1h"}) {
     std::istringstream words(line);
     EXPECT_THROW(ParseCommandLine({std::istream_iterator<std::string>(words), {}}), std::invalid_argument) << line;
   }
