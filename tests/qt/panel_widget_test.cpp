@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <cmath>
+#include <map>
 #include <set>
 
 #include "adapters/qt/message_box_service.h"
@@ -30,6 +31,7 @@
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
 #include "quillmont/storage/utf8.h"
 #include "tests/support/panel_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::testing {
 namespace {
@@ -73,44 +75,44 @@ class QtPanel : public PanelTest<Panel> {
     QTest::keyClicks(&Native(box), text);
   }
 
-  // At the design size every native widget covers its control's twips at the
-  // widget's DPI; a screenshot of each page is kept for a person to look at.
+  // Every widget the page placed (a selector list's caption by its text),
+  // one line each: its rectangle, hidden, disabled, what it shows, a list's
+  // column widths and page rows.
+  std::string Placed() {
+    std::map<const QWidget*, ui::Control*> controls;
+    for (ui::Control* c : this->panel->TabOrder()) controls[widget->WidgetFor(*c)] = c;
+    std::ostringstream out;
+    out << "page " << widget->width() << 'x' << widget->height() << '\n';
+    for (QWidget* n : widget->findChildren<QWidget*>()) {
+      if (!controls.count(n) && !qobject_cast<QLabel*>(n)) continue;
+      const QRect r = n->geometry();
+      out << (controls.count(n) ? controls[n]->Name() : "caption") << ' ' << r.x() << ',' << r.y() << ' ' << r.width()
+          << 'x' << r.height() << (n->isVisibleTo(widget.get()) ? "" : " hidden")
+          << (n->isEnabled() ? "" : " disabled");
+      for (const char* p : {"text", "title", "currentText", "plainText"})
+        if (const QVariant v = n->property(p); v.isValid()) out << " '" << v.toString().toStdString() << "'";
+      if (auto* view = qobject_cast<QTreeView*>(n)) {
+        for (int i = 0; i < view->model()->columnCount(); ++i)
+          out << ' ' << (view->isColumnHidden(i) ? 0 : view->columnWidth(i));
+        out << " page " << static_cast<ui::ListView*>(controls[n])->PageRows();
+      }
+      out << '\n';
+    }
+    return out.str();
+  }
+
+  // At the design size, larger and squeezed below its smallest (fields too
+  // narrow for their drop-downs' items, selector lists two lines high), every
+  // widget sits where the stored layout says: a control's twips at the
+  // widget's DPI, a drop-down wider for its longest item over no neighbour, a
+  // selector list below its caption's line. A screenshot for a person.
   void CheckGeometryAndScreenshot(const char* key, const char* file) {
     Show(key, NewDefinition());
     qt::PanelWidget& w = *widget;
     const double dx = w.logicalDpiX(), dy = w.logicalDpiY();
     const auto px = [](float twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
     ASSERT_EQ(w.size(), QSize(px(this->panel->Width(), dx), px(this->panel->Height(), dy)));
-    const auto placed = [&] {
-      const std::vector<ui::Control*> controls = this->panel->TabOrder();
-      ASSERT_GT(controls.size(), 5U);
-      for (ui::Control* c : controls) {
-        SCOPED_TRACE(c->Name());
-        const int left = px(c->Left(), dx), top = px(c->Top(), dy);
-        const QRect twips(left, top, px(c->Left() + c->Width(), dx) - left, px(c->Top() + c->Height(), dy) - top);
-        const QRect shown = Native(*c).geometry();
-        if (c->Kind() == ui::ControlKind::ComboBox) {
-          // A drop-down may be wider, for its longest item, over no visible neighbour.
-          EXPECT_EQ(shown.topLeft(), twips.topLeft());
-          EXPECT_GE(shown.width(), twips.width());
-          for (const auto& other : c->Parent()->Children()) {
-            const QWidget* native = w.WidgetFor(*other);
-            if (other.get() != c && other->Visible() && native) {
-              EXPECT_FALSE(shown.intersects(native->geometry())) << other->Name();
-            }
-          }
-        } else if (c->Kind() == ui::ControlKind::ListView && dynamic_cast<XSelector*>(c->Parent())) {
-          // A selector's list gives the top of its room to its caption: a
-          // whole line, while the list keeps half the room.
-          EXPECT_EQ(shown.bottomRight(), twips.bottomRight());
-          const int line = Native(*c).fontMetrics().height();
-          EXPECT_GE(shown.top(), twips.top() + std::min(line, twips.height() / 2));
-        } else {
-          EXPECT_EQ(shown, twips);
-        }
-      }
-    };
-    placed();
+    std::string placed = Placed();
     // Every control inside the page, and no label's text cut.
     for (ui::Control* c : this->panel->TabOrder()) {
       QWidget& native = Native(*c);
@@ -142,11 +144,12 @@ class QtPanel : public PanelTest<Panel> {
     // A resize reaches the panel, whose new layout the widgets follow.
     w.resize(w.width() * 3 / 2, w.height() * 3 / 2);
     EXPECT_EQ(this->panel->Width(), static_cast<float>(w.width() * 1440.0 / dx));
-    placed();
-    // A host squeezing it below its smallest: fields too narrow for their
-    // drop-downs' items, selector lists two lines high.
+    placed += Placed();
     w.resize(w.minimumSizeHint().width() / 2, 90);
-    placed();
+    placed += Placed();
+    const std::string golden = std::string(QM_LAYOUTS_DIR) + "/" + key + ".txt";
+    if (std::getenv("QUILLMONT_UPDATE_LAYOUTS")) WriteText(golden, placed);
+    EXPECT_EQ(placed, ReadText(golden));
   }
 
   std::unique_ptr<qt::PanelWidget> widget;
