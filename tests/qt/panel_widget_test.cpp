@@ -3,6 +3,7 @@
 // host and its message service as the driver's do; the widgets sit at the
 // panel's twips; one screenshot per page. Last, the text conversions alone.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -17,7 +18,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-#include <cmath>
 #include <map>
 #include <set>
 
@@ -109,9 +109,7 @@ class QtPanel : public PanelTest<Panel> {
   void CheckGeometryAndScreenshot(const char* key, const char* file) {
     Show(key, NewDefinition());
     qt::PanelWidget& w = *widget;
-    const double dx = w.logicalDpiX(), dy = w.logicalDpiY();
-    const auto px = [](float twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
-    ASSERT_EQ(w.size(), QSize(px(this->panel->Width(), dx), px(this->panel->Height(), dy)));
+    const double dx = w.logicalDpiX();
     std::string placed = Placed();
     // Every control inside the page, and no label's text cut.
     for (ui::Control* c : this->panel->TabOrder()) {
@@ -184,8 +182,7 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   // rows clicked (Ctrl adds one), after the question.
   ClickRow(panel->stl(), 1);
   EXPECT_EQ(Native<QLineEdit>(panel->txtHost()).text(), "beta");
-  QTest::mouseClick(&Native(panel->txtHost()), Qt::LeftButton);
-  QTest::keyClick(&Native(panel->txtHost()), Qt::Key_Home);
+  QTest::mouseClick(&Native(panel->txtHost()), Qt::LeftButton, {}, QPoint(2, 9));  // before its first letter
   QTest::keyClick(&Native(panel->txtHost()), Qt::Key_Delete);
   EXPECT_EQ(panel->txtHost().Text(), "eta");
   ClickRow(panel->stl(), 1);
@@ -237,14 +234,22 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
   EXPECT_EQ(widget->OpenMenu(), nullptr);
 
-  // A middle click pastes the primary selection, and an empty one erases
-  // nothing (the offscreen platform has none: the paste goes untested).
-  QTest::mouseClick(&Native(panel->txtPort()), Qt::LeftButton);
-  QTest::keyClick(&Native(panel->txtPort()), Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(&Native(panel->txtPort()), "161");
-  QTest::keyClick(&Native(panel->txtPort()), Qt::Key_A, Qt::ControlModifier);
-  QTest::mouseClick(&Native(panel->txtPort()), Qt::MiddleButton);
-  EXPECT_EQ(panel->txtPort().Text(), "161");
+  // A click in a list below its rows selects none. A drag selects in a field;
+  // a middle click pastes the primary selection, and an empty one (offscreen,
+  // where the paste goes untested) erases nothing and keeps the selection.
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.viewport()->rect().bottomLeft() + QPoint(5, -5));
+  EXPECT_EQ(panel->stl().SelectedRows(), std::vector<int>{});
+  auto& port = Native<QLineEdit>(panel->txtPort());
+  QTest::mouseClick(&port, Qt::LeftButton);
+  QTest::keyClick(&port, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(&port, "161");
+  QTest::mousePress(&port, Qt::LeftButton, {}, QPoint(2, 9));
+  QTest::mouseMove(&port, QPoint(port.width() - 2, 9));
+  QTest::mouseRelease(&port, Qt::LeftButton, {}, QPoint(port.width() - 2, 9));
+  QTest::mouseClick(&port, Qt::MiddleButton);
+  EXPECT_EQ(port.selectedText(), "161");
+  for (const Qt::Key key : {Qt::Key_X, Qt::Key_V, Qt::Key_V}) QTest::keyClick(&port, key, Qt::ControlModifier);
+  EXPECT_EQ(panel->txtPort().Text() + " " + QGuiApplication::clipboard()->text().toStdString(), "161161 161");
 }
 
 TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
@@ -279,6 +284,8 @@ TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
   QTest::keyClicks(&message, "two");
   EXPECT_EQ(panel->txtMessage().Text(), "one\r\ntwo");
   EXPECT_EQ(message.toPlainText(), "one\ntwo");
+  for (const Qt::Key key : {Qt::Key_A, Qt::Key_C}) QTest::keyClick(&message, key, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "one\ntwo");  // copied as Qt shows it
   EXPECT_EQ(message.textCursor().position(), 7);
   QTest::mouseClick(&Native(panel->cmdResetMessage()), Qt::LeftButton);
   EXPECT_EQ(message.toPlainText(), "<Default>");
