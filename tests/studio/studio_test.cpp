@@ -382,8 +382,10 @@ TEST_F(StudioKeys, SmallWindowsScrollTextsShowFromTheStartBoxesSitOverTheirWindo
   Activate(window);
   QTest::keyClick(&window, Qt::Key_F2);
   EXPECT_GE(wide, needed);
-  answers = {Press("Discard"), Press("Discard")};  // the changes, then the address not applied
+  int shown = -1;  // the page a question is about comes forward
+  answers = {[&](QWidget& box) { shown = window.Tabs().currentIndex(), Press("Discard")(box); }, Press("Discard")};
   window.close();
+  EXPECT_EQ(shown, 1);
 }
 
 // The events page at its design size (where each widget goes is the Qt
