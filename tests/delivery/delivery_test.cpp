@@ -40,18 +40,21 @@ TEST(Delivery, TrapsOfBothVersionsArriveWithTheirBindings) {
   n.managers.push_back({"localhost", traps.Port(), "SNMP v2c", "UTC"});
   const auto outcomes = Deliver(n, kEvent, Settings(25));
   ASSERT_EQ(outcomes.size(), 2u);
-  for (const Outcome& o : outcomes) EXPECT_TRUE(o.sent) << o.destination << ": " << o.detail;
+  for (const Outcome& o : outcomes) EXPECT_EQ(std::pair(o.sent, o.detail), std::pair(true, std::string("sent")));
   ASSERT_TRUE(testing::WaitUntil([&] { return traps.Log().find("2023-11-14T22:13:20Z") != std::string::npos; }));
   ASSERT_TRUE(testing::WaitUntil([&] { return traps.Log().find("\"1700000000\"") != std::string::npos; }));
   const std::string log = traps.Log();
-  // The v1 trap with its agent address (the sender's), the v2c trap, and the bindings.
-  for (const char* expected :
-       {"Enterprise Specific Trap (1)",
-        " [127.0.0.1] (via UDP: [127.0.0.1]:", ".1.3.6.1.6.3.1.1.4.1.0 = OID: .1.3.6.1.4.1.32473.1.0.1",
-        ".1.3.6.1.4.1.32473.1.2.1 = STRING: \"Core outage\"", ".1.3.6.1.4.1.32473.1.2.2 = STRING: \"node.down\"",
-        ".1.3.6.1.4.1.32473.1.2.3 = STRING: \"Node Down\"", ".1.3.6.1.4.1.32473.1.2.4 = STRING: \"core-sw1\"",
-        ".1.3.6.1.4.1.32473.1.2.5 = STRING: \"no answer to ping\"", ".1.3.6.1.4.1.32473.1.2.6 = STRING: \"1700000000\"",
-        ".1.3.6.1.4.1.32473.1.2.6 = STRING: \"2023-11-14T22:13:20Z\""})
+  // The v1 trap with its agent address (the sender's), the v2c trap, and the
+  // bindings of each in order, whole to the line's end.
+  const std::string bindings =
+      "\t.1.3.6.1.4.1.32473.1.2.1 = STRING: \"Core outage\"\t.1.3.6.1.4.1.32473.1.2.2 = STRING: \"node.down\"\t"
+      ".1.3.6.1.4.1.32473.1.2.3 = STRING: \"Node Down\"\t.1.3.6.1.4.1.32473.1.2.4 = STRING: \"core-sw1\"\t"
+      ".1.3.6.1.4.1.32473.1.2.5 = STRING: \"no answer to ping\"\t.1.3.6.1.4.1.32473.1.2.6 = STRING: \"";
+  for (const std::string& expected : std::vector<std::string>{
+           " [127.0.0.1] (via UDP: [127.0.0.1]:", "\n" + bindings + "1700000000\"\n",
+           "SNMP v1, community public\n\t.1.3.6.1.4.1.32473.1 Enterprise Specific Trap (1) Uptime: ",
+           "\n.1.3.6.1.2.1.1.3.0 = Timeticks: (",
+           "\t.1.3.6.1.6.3.1.1.4.1.0 = OID: .1.3.6.1.4.1.32473.1.0.1" + bindings + "2023-11-14T22:13:20Z\"\n"})
     EXPECT_NE(log.find(expected), std::string::npos) << expected << "\nlog:\n" << log;
 }
 
@@ -407,11 +410,9 @@ TEST(Notify, LocalFilesOnlyFromTheRunnersOwnDatabaseAndNeverWaitingOnAFifo) {
   testing::WriteText(dir.File("secret"), "the runner's secret");
   chmod(dir.File("secret").c_str(), 0600);
   ASSERT_EQ(mkfifo(dir.File("fifo").c_str(), 0600), 0);
-  const std::string db = SampleDatabase(dir,
-                                        "DELETE FROM snmp_managers; INSERT INTO settings VALUES "
-                                        "('Delivery.SmtpUser', 'ops'), ('Delivery.SmtpServer', '127.0.0.1'), "
-                                        "('Delivery.SmtpPasswordFile', '" +
-                                            dir.File("fifo") + "')");
+  const std::string settings = "('Delivery.SmtpUser', 'ops'), ('Delivery.SmtpServer', '127.0.0.1'), ";
+  const std::string db = SampleDatabase(dir, "DELETE FROM snmp_managers; INSERT INTO settings VALUES " + settings +
+                                                 "('Delivery.SmtpPasswordFile', '" + dir.File("fifo") + "')");
   int code = -1;
   // (Before, the FIFO held the run until something wrote to it.)
   std::string out = testing::Output(
