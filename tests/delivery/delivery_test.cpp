@@ -82,7 +82,7 @@ TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
   ASSERT_TRUE(smtp.Ready()) << testing::ReadText(dir.File("smtpd.out"));
   Notification n{"Core outage",
                  "<Default>",
-                 "Down: {node}\n.\nsee {event_key}",
+                 "Down: {node}\r\n.\rsee {event_key}\n",  // lines end in CRLF, CR or LF
                  {},
                  {"noc@ops.example", "refuse@example.net", "oncall@example.net", "busy@example.net"}};
   // Nothing is left open once the run ends.
@@ -120,7 +120,7 @@ TEST(Delivery, LongSubjectsAndLinesArriveExactly) {
   ASSERT_TRUE(smtp.Ready());
   Event event = kEvent;
   event.node = std::string(1200, 'n') + " \xc3\xbc =?x?= ";
-  const std::string message = "first  \n" + std::string(102400, 'x') + "=3D \xe2\x82\xac\n.\nlast \t";
+  const std::string message = "first  \n" + std::string(102400, 'x') + "=3D \xe2\x82\xac\n.\nlast!~ \t";
   const auto outcomes = Deliver({"N", "{node}", message, {}, {"a@example.net"}}, event, Settings(smtp.Port()));
   ASSERT_TRUE(outcomes.at(0).sent) << outcomes[0].detail;
   ASSERT_EQ(smtp.Mails().size(), 1u);
@@ -132,8 +132,9 @@ TEST(Delivery, LongSubjectsAndLinesArriveExactly) {
       dir.File("mail"));
   EXPECT_EQ(read, event.node + "|" + message + "\n");
   // A blank is written as it is but at the end of a line.
-  EXPECT_NE(smtp.Mails()[0].find("\r\nfirst =20\r\n"), std::string::npos);
-  EXPECT_NE(smtp.Mails()[0].find("\r\nlast =09\r\n"), std::string::npos);
+  EXPECT_NE(smtp.Mails()[0].find("\r\nfirst =20\r\n" + std::string(75, 'x') + "=\r\nx"), std::string::npos);
+  EXPECT_NE(smtp.Mails()[0].find("=\r\n" + std::string(25, 'x') + "=3D3D =E2=82=AC\r\n.\r\nlast!~ =09\r\n"),
+            std::string::npos);
   std::istringstream lines(smtp.Mails()[0]);
   for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 78u);
   // A plain subject stays as it is up to the 76th character of its line.
