@@ -82,7 +82,7 @@ TEST(Delivery, MailsArriveOnePerRecipientAndARejectedRecipientIsItsOwnFailure) {
   ASSERT_TRUE(smtp.Ready()) << testing::ReadText(dir.File("smtpd.out"));
   Notification n{"Core outage",
                  "<Default>",
-                 "Down: {node}\r\n.\rsee {event_key}\n",  // lines end in CRLF, CR or LF
+                 "Down: {node}\n.\rsee {event_key}\r\n",  // lines end in LF, CR or CRLF
                  {},
                  {"noc@ops.example", "refuse@example.net", "oncall@example.net", "busy@example.net"}};
   // Nothing is left open once the run ends.
