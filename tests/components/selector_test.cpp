@@ -117,11 +117,15 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
 TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
   SelectorOnPanel s;
   auto& x = *s.selector;
-  x.AddColumn("Event Type");
-  x.AddColumn("Event Group");
+  x.Move(0, 0, 8000, 3000);
+  for (const char* caption : {"Event Type", "Event Group", "Severity"}) x.AddColumn(caption);
   x.SetInitialized(true);
-  EXPECT_EQ(x.ColumnCount(), 2);
-  EXPECT_EQ(x.ChosenList().ViewColumns().size(), 2u);
+  // The row text's column gets twice the width of each other; the rows show every column.
+  std::string columns;
+  for (const auto& c : x.ChosenList().ViewColumns())
+    columns += std::to_string(c.id) + c.caption + std::to_string(c.width) + (c.visible ? "," : "-,");
+  EXPECT_EQ(columns, "1Event Type1846.250000,2Event Group923.125000,3Severity923.125000,");
+  EXPECT_EQ(x.AvailableList().RowCells(4), (std::vector<std::string>{"Event 4", "Power", ""}));
   EXPECT_THROW(x.AvailableItems()->Item(1)->SetSubItem(100000, "x"), Error);
 
   // A row given a later sub-item keeps its others, and every other row its own.
