@@ -34,16 +34,13 @@ TEST(FlatRows, HandlesSurviveRefillsAndKeysStayFirstComeFirstServed) {
   auto chosen = x.ChosenItems()->Item(1);
   auto dropped = x.AvailableItems()->Item(1);
   for (int round = 0; round < 6; ++round) Fill(x, 100 * round, 100 * round + 5000);
-  EXPECT_EQ(dropped->Key(), "k0_");
-  EXPECT_EQ(dropped->SubItem(1), "Even");
-  EXPECT_EQ(chosen->Key(), "k7_");
-  EXPECT_EQ(chosen->SubItem(1), "Odd");
+  EXPECT_EQ((std::vector<std::string>{dropped->Key(), dropped->SubItem(1), chosen->Key(), chosen->SubItem(1)}),
+            (std::vector<std::string>{"k0_", "Even", "k7_", "Odd"}));
   chosen->SetSelected(true);
   EXPECT_TRUE(x.ChosenList().IsRowSelected(0));
   EXPECT_EQ(x.AvailableList().RowCells(4999), (std::vector<std::string>{"Event 5499", "Odd"}));
   EXPECT_EQ(x.AvailableItems()->Count(), 5000);
-  EXPECT_TRUE(x.IsAvailable("k5499"));
-  EXPECT_FALSE(x.IsAvailable("k0"));
+  EXPECT_TRUE(x.IsAvailable("k5499") && !x.IsAvailable("k0"));
 
   // Two rows with one key: the first added owns it, also after the user
   // chose the second and the first was cleared.
@@ -66,10 +63,9 @@ TEST(FlatRows, HeldCellsStayRightThroughManyRedraws) {
   for (int i = 0; i < 20000; ++i) list.SetRowCells(i % 3, {"again" + std::to_string(i), "x"});
   list.RemoveViewRows({1, 50});
   ASSERT_EQ(list.ViewRowCount(), 98);
-  EXPECT_EQ(list.RowCells(0), (std::vector<std::string>{"again19998", "x"}));
-  EXPECT_EQ(list.RowCells(1), (std::vector<std::string>{"again19997", "x"}));
-  EXPECT_EQ(list.RowCells(97), (std::vector<std::string>{"host99", "99"}));
-  EXPECT_EQ(list.RowCells(49), (std::vector<std::string>{"host51", "51"}));
+  EXPECT_EQ((std::vector{list.RowCells(0), list.RowCells(1), list.RowCells(49), list.RowCells(97)}),
+            (std::vector<std::vector<std::string>>{
+                {"again19998", "x"}, {"again19997", "x"}, {"host51", "51"}, {"host99", "99"}}));
 }
 
 // A filter change drops a whole fill: refilling again and again keeps the

@@ -107,11 +107,12 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
   x.FinishLoad(1);
   EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1"}));
 
-  // A disabled selector ignores the user.
-  x.SetEnabled(false);
-  s.driver.SelectRows(x.AvailableList(), {0});
-  s.driver.Click(x.ChooseButton());
-  EXPECT_EQ(s.changed, 2);
+  // A hidden selector, and a disabled one, ignores the user.
+  for (auto off : {&ui::Control::SetVisible, &ui::Control::SetEnabled}) {
+    (x.*off)(false);
+    EXPECT_FALSE(s.driver.SelectRows(x.AvailableList(), {0}) || s.driver.Click(x.ChooseButton()));
+    (x.*off)(true);
+  }
 }
 
 TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {

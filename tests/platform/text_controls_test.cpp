@@ -159,6 +159,7 @@ TEST(Keys, GesturesMoveEditAndSelectAsScripted) {
 
 TEST(Keys, AControlsOwnKeyDownAndKeyUp) {
   TextPanel p;
+  p.panel.SetVisible(false);  // the host shows a top-level panel: its own flag hides none of its controls
   EXPECT_THROW(p.list->RowCells(5), Error);  // past the last row
   p.driver.ClickRow(*p.list, 3);
 
@@ -176,6 +177,11 @@ TEST(Keys, AControlsOwnKeyDownAndKeyUp) {
   p.driver.Type("az");
   EXPECT_EQ(seen, (std::vector<int>{keys::Up, -keys::Up, keys::End, -keys::End, 'A', -'A', 'Z', -'Z'}));
   EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{2});
+
+  // Choosing an item takes the focus to the combo; only its items can be chosen.
+  EXPECT_FALSE(p.driver.ChooseIndex(*p.combo, 5) || p.driver.ChooseIndex(*p.combo, -1));
+  EXPECT_TRUE(p.driver.ChooseIndex(*p.combo, 0) && p.combo->HasFocus() && p.comboClicks == 1);
+  EXPECT_THROW(p.combo->UserChoose(5), Error);
 }
 
 }  // namespace
