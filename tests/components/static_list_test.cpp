@@ -61,12 +61,12 @@ TEST(StaticList, RowsFollowItemsAndColumns) {
   // The view's column layout goes back to the set, and the cells follow.
   auto view = list.ViewColumns();
   std::swap(view[0], view[1]);
-  view[0].width = 1500;
+  view[0].width = 0;
   view[3].visible = false;
   list.SetViewColumns(view);
   list.CaptureColumnLayout();
   auto set = std::dynamic_pointer_cast<ColumnSet>(list.Columns());
-  EXPECT_EQ(set->LayoutState(), "v1;512:1500:1:1;256:2000:1:2;768:1000:1:3;1024:1200:0:4");
+  EXPECT_EQ(set->LayoutState(), "v1;512:0:1:1;256:2000:1:2;768:1000:1:3;1024:1200:0:4");
   EXPECT_EQ(list.RowCells(0)[0], "163");
 
   // And a stored layout comes back through ApplyColumnLayout.
