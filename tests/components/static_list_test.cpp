@@ -80,6 +80,11 @@ TEST(StaticList, RowsFollowItemsAndColumns) {
   items->RemoveAt({1});
   list.UpdateRow(b);
   EXPECT_EQ(list.RowCells(0)[0], "beta");
+  list.RefreshRows();  // the rows follow the collection again
+  list.AddRow(b);      // shown twice, an item is redrawn in both rows
+  b->Update("beta2", 1, "SNMP v1", "UTC");
+  list.UpdateRow(b);
+  EXPECT_EQ(list.RowCells(0)[0] + list.RowCells(1)[0] + std::to_string(list.RowCount()), "beta2beta22");
 
   // Each stored layout of tests/components/layout_states.txt read into fresh
   // columns, and the layout they then store.

@@ -104,15 +104,10 @@ TEST_F(SnmpPanel, HostAndPortAreUniqueIgnoringCaseExceptForTheRowItself) {
 }
 
 TEST_F(SnmpPanel, ChoiceListsAndDefinitionsWithoutManagers) {
-  const auto columns = panel->stl().Columns();
-  ASSERT_EQ(columns->Count(), 4);
-  const Strings captions = {"Host", "Port", "Version", "Time Format"};
-  const float widths[] = {2000, 1000, 1000, 1200};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(columns->Item(i + 1)->Id(), 256 * (i + 1));
-    EXPECT_EQ(columns->Item(i + 1)->Caption(), captions[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(columns->Item(i + 1)->Width(), widths[i]);
-  }
+  std::string columns;  // as the host shows them
+  for (const auto& c : panel->stl().ViewColumns())
+    columns += std::to_string(c.id) + " " + c.caption + " " + std::to_string(c.width) + (c.visible ? ";" : " hidden;");
+  EXPECT_EQ(columns, "256 Host 2000.000000;512 Port 1000.000000;768 Version 1000.000000;1024 Time Format 1200.000000;");
   auto noSnmp = StoredDefinition({"alpha:162"});
   noSnmp->SetHasSnmp(false);
   auto noList = StoredDefinition({});
