@@ -67,8 +67,11 @@ TEST(Selector, ChoosingByKeyAppendsTheSuffixAndRaisesNothing) {
   EXPECT_EQ((std::vector<bool>{x.IsChosen("E3"), x.IsAvailable("E3"), x.IsAvailable("E0"), x.IsChosen("E0"),
                                x.IsChosen("E3_"), x.IsAvailable("E0_")}),
             (std::vector<bool>{true, false, true, false, false, false}));
-  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1"}));
-  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2", "Event 4"}));
+  // Rows a program sets or adds in a view of the selector's rows are the view's own from then on.
+  x.AvailableList().SetRowCells(0, {"Renamed", "Disk"});
+  x.ChosenList().AppendViewRow({"Extra", "Misc"});
+  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1", "Extra"}));
+  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Renamed", "Event 2", "Event 4"}));
   EXPECT_EQ(x.ChosenItems()->Item(1)->SubItem(1), "Net");
   for (int past : {0, 3}) EXPECT_THROW(x.ChosenItems()->Item(past), Error);
 }
