@@ -67,11 +67,13 @@ TEST(Selector, ChoosingByKeyAppendsTheSuffixAndRaisesNothing) {
   EXPECT_EQ((std::vector<bool>{x.IsChosen("E3"), x.IsAvailable("E3"), x.IsAvailable("E0"), x.IsChosen("E0"),
                                x.IsChosen("E3_"), x.IsAvailable("E0_")}),
             (std::vector<bool>{true, false, true, false, false, false}));
-  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1"}));
-  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Event 0", "Event 2", "Event 4"}));
+  // Rows a program sets or adds in a view of the selector's rows are the view's own from then on.
+  x.AvailableList().SetRowCells(0, {"Renamed", "Disk"});
+  x.ChosenList().AppendViewRow({"Extra", "Misc"});
+  EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1", "Extra"}));
+  EXPECT_EQ(FirstCells(x.AvailableList()), (std::vector<std::string>{"Renamed", "Event 2", "Event 4"}));
   EXPECT_EQ(x.ChosenItems()->Item(1)->SubItem(1), "Net");
-  EXPECT_THROW(x.ChosenItems()->Item(3), Error);
-  EXPECT_THROW(x.ChosenItems()->Item(0), Error);
+  for (int past : {0, 3}) EXPECT_THROW(x.ChosenItems()->Item(past), Error);
 }
 
 TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
@@ -107,21 +109,26 @@ TEST(Selector, TheUserChoosesAndRemovesWithEvents) {
   x.FinishLoad(1);
   EXPECT_EQ(FirstCells(x.ChosenList()), (std::vector<std::string>{"Event 3", "Event 1"}));
 
-  // A disabled selector ignores the user.
-  x.SetEnabled(false);
-  s.driver.SelectRows(x.AvailableList(), {0});
-  s.driver.Click(x.ChooseButton());
-  EXPECT_EQ(s.changed, 2);
+  // A hidden selector, and a disabled one, ignores the user.
+  for (auto off : {&ui::Control::SetVisible, &ui::Control::SetEnabled}) {
+    (x.*off)(false);
+    EXPECT_FALSE(s.driver.SelectRows(x.AvailableList(), {0}) || s.driver.Click(x.ChooseButton()));
+    (x.*off)(true);
+  }
 }
 
 TEST(Selector, ColumnsAreDescribedAfreshAfterInitialised) {
   SelectorOnPanel s;
   auto& x = *s.selector;
-  x.AddColumn("Event Type");
-  x.AddColumn("Event Group");
+  x.Move(0, 0, 8000, 3000);
+  for (const char* caption : {"Event Type", "Event Group", "Severity"}) x.AddColumn(caption);
   x.SetInitialized(true);
-  EXPECT_EQ(x.ColumnCount(), 2);
-  EXPECT_EQ(x.ChosenList().ViewColumns().size(), 2u);
+  // The row text's column gets twice the width of each other; the rows show every column.
+  std::string columns;
+  for (const auto& c : x.ChosenList().ViewColumns())
+    columns += std::to_string(c.id) + c.caption + std::to_string(c.width) + (c.visible ? "," : "-,");
+  EXPECT_EQ(columns, "1Event Type1846.250000,2Event Group923.125000,3Severity923.125000,");
+  EXPECT_EQ(x.AvailableList().RowCells(4), (std::vector<std::string>{"Event 4", "Power", ""}));
   EXPECT_THROW(x.AvailableItems()->Item(1)->SetSubItem(100000, "x"), Error);
 
   // A row given a later sub-item keeps its others, and every other row its own.

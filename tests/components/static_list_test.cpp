@@ -61,12 +61,12 @@ TEST(StaticList, RowsFollowItemsAndColumns) {
   // The view's column layout goes back to the set, and the cells follow.
   auto view = list.ViewColumns();
   std::swap(view[0], view[1]);
-  view[0].width = 1500;
+  view[0].width = 0;
   view[3].visible = false;
   list.SetViewColumns(view);
   list.CaptureColumnLayout();
   auto set = std::dynamic_pointer_cast<ColumnSet>(list.Columns());
-  EXPECT_EQ(set->LayoutState(), "v1;512:1500:1:1;256:2000:1:2;768:1000:1:3;1024:1200:0:4");
+  EXPECT_EQ(set->LayoutState(), "v1;512:0:1:1;256:2000:1:2;768:1000:1:3;1024:1200:0:4");
   EXPECT_EQ(list.RowCells(0)[0], "163");
 
   // And a stored layout comes back through ApplyColumnLayout.
@@ -80,6 +80,11 @@ TEST(StaticList, RowsFollowItemsAndColumns) {
   items->RemoveAt({1});
   list.UpdateRow(b);
   EXPECT_EQ(list.RowCells(0)[0], "beta");
+  list.RefreshRows();  // the rows follow the collection again
+  list.AddRow(b);      // shown twice, an item is redrawn in both rows
+  b->Update("beta2", 1, "SNMP v1", "UTC");
+  list.UpdateRow(b);
+  EXPECT_EQ(list.RowCells(0)[0] + list.RowCells(1)[0] + std::to_string(list.RowCount()), "beta2beta22");
 
   // Each stored layout of tests/components/layout_states.txt read into fresh
   // columns, and the layout they then store.

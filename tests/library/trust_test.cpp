@@ -187,6 +187,7 @@ TEST(Trust, RegistrationNeverWritesThroughLinksOrIntoOpenFolders) {
     registration::Register(path, "/lib/libquillmont.so");
     ::umask(old);
     EXPECT_EQ(fs::status(path).permissions(), fs::perms(mode));
+    EXPECT_EQ(ReadText(path), ReadText(QM_BITMAPS_DIR "/../registry.txt"));  // every key and value a host reads
     fs::remove(path);
   }
   EXPECT_FALSE(fs::exists(dir.File("chosen")));

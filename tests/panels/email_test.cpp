@@ -32,6 +32,8 @@ class EmailPanel : public PanelTest<XEventEmailTab> {
 
 TEST_F(EmailPanel, AddressesAreCheckedAndDuplicatesAsked) {
   Load(StoredDefinition({}, {"ops@example.com"}));
+  // A lone recipient is shown selected.
+  EXPECT_TRUE(panel->txtAddress().Text() == "ops@example.com" && panel->stl().IsRowSelected(0));
   user.Click(panel->cmdNew());
   // Blanks only: nothing to apply, Enter passes to the field.
   user.Type("   ");

@@ -46,6 +46,7 @@ TEST_F(SnmpPanel, EachEntryCheckStopsWithItsMessageInOrder) {
     if (c.message) Messages().Expect(c.message, kStop, "");
     user.Click(panel->cmdApply());
     Messages().Verify();
+    EXPECT_EQ(panel->HasUnappliedEntry(), c.message != nullptr);  // what a closing page would offer to apply
     if (c.message) {
       EXPECT_TRUE(
           (std::string(c.message).find("Host") != std::string::npos ? panel->txtHost() : panel->txtPort()).HasFocus());
@@ -68,7 +69,7 @@ TEST_F(SnmpPanel, HostAndPortAreUniqueIgnoringCaseExceptForTheRowItself) {
   // Escape brings back what the field showed (the panel holds the extension).
   user.TypeInto(panel->txtHost(), "zz");
   user.PressKey(ui::keys::Escape);
-  EXPECT_EQ(panel->txtHost().Text(), "beta");
+  EXPECT_EQ(std::pair(panel->txtHost().Text(), panel->HasUnappliedEntry()), std::pair(std::string("beta"), false));
   user.Choose(panel->cboTimeFormat(), "UTC");
   user.Click(panel->cmdApply());
   EXPECT_EQ(beta->TimeFormat(), "UTC");
@@ -83,7 +84,7 @@ TEST_F(SnmpPanel, HostAndPortAreUniqueIgnoringCaseExceptForTheRowItself) {
   user.PressKey(ui::keys::Return);
   Messages().Verify();
   EXPECT_EQ(beta->Host(), "beta");
-  EXPECT_TRUE(panel->Changed());
+  EXPECT_TRUE(panel->Changed() && panel->HasUnappliedEntry());
   EXPECT_EQ(host->markChanged, 1);
   for (const char* port : {"162", " 162 "}) {
     panel->txtPort().SetText(port);
@@ -103,36 +104,27 @@ TEST_F(SnmpPanel, HostAndPortAreUniqueIgnoringCaseExceptForTheRowItself) {
 }
 
 TEST_F(SnmpPanel, ChoiceListsAndDefinitionsWithoutManagers) {
-  const auto columns = panel->stl().Columns();
-  ASSERT_EQ(columns->Count(), 4);
-  const Strings captions = {"Host", "Port", "Version", "Time Format"};
-  const float widths[] = {2000, 1000, 1000, 1200};
-  for (int i = 0; i < 4; ++i) {
-    EXPECT_EQ(columns->Item(i + 1)->Id(), 256 * (i + 1));
-    EXPECT_EQ(columns->Item(i + 1)->Caption(), captions[static_cast<std::size_t>(i)]);
-    EXPECT_EQ(columns->Item(i + 1)->Width(), widths[i]);
-  }
+  std::string columns;  // as the host shows them
+  for (const auto& c : panel->stl().ViewColumns())
+    columns += std::to_string(c.id) + " " + c.caption + " " + std::to_string(c.width) + (c.visible ? ";" : " hidden;");
+  EXPECT_EQ(columns, "256 Host 2000.000000;512 Port 1000.000000;768 Version 1000.000000;1024 Time Format 1200.000000;");
   auto noSnmp = StoredDefinition({"alpha:162"});
   noSnmp->SetHasSnmp(false);
   auto noList = StoredDefinition({});
   noList->SetSnmpManagers(nullptr);
   for (const auto& def : {noSnmp, StoredDefinition({"a:1"})}) {
     Load(def);
-    ASSERT_EQ(panel->cboVersion().ListCount(), 2);
-    EXPECT_EQ(panel->cboVersion().List(0), "SNMP v1");
-    EXPECT_EQ(panel->cboVersion().List(1), "SNMP v2c");
-    ASSERT_EQ(panel->cboTimeFormat().ListCount(), 2);
-    EXPECT_EQ(panel->cboTimeFormat().List(0), "UNIX");
-    EXPECT_EQ(panel->cboTimeFormat().List(1), "UTC");
+    ASSERT_EQ(std::pair(panel->cboVersion().ListCount(), panel->cboTimeFormat().ListCount()), std::pair(2, 2));
+    EXPECT_EQ((Strings{panel->cboVersion().List(0), panel->cboVersion().List(1), panel->cboTimeFormat().List(0),
+                       panel->cboTimeFormat().List(1)}),
+              (Strings{"SNMP v1", "SNMP v2c", "UNIX", "UTC"}));
   }
   for (const auto& def : {noSnmp, noList, StoredDefinition({})}) {
     auto fresh = XEventSNMPTab::Create();
     fresh->LoadData(Variant(def), "SNMP", nullptr);
-    EXPECT_EQ(fresh->stl().RowCount(), 0);
-    EXPECT_EQ(fresh->txtHost().Text() + fresh->txtPort().Text(), "");
-    EXPECT_EQ(fresh->cboVersion().ListIndex(), -1);
-    EXPECT_EQ(fresh->cboTimeFormat().ListIndex(), -1);
-    EXPECT_EQ(fresh->EditMode(), EditMode::AddNew);
+    EXPECT_EQ(std::tuple(fresh->stl().RowCount(), fresh->txtHost().Text() + fresh->txtPort().Text(),
+                         fresh->cboVersion().ListIndex(), fresh->cboTimeFormat().ListIndex(), fresh->EditMode()),
+              std::tuple(0, "", -1, -1, EditMode::AddNew));
   }
   // Access keys: a label's goes to its field, a button's presses it.
   Load(NewDefinition());

@@ -91,7 +91,7 @@ TEST(Keys, GesturesMoveEditAndSelectAsScripted) {
   const std::map<std::string, int> names = {
       {"Delete", Delete}, {"Back", Back},     {"Left", Left},     {"Right", Right},   {"Up", Up},
       {"Down", Down},     {"Home", Home},     {"End", End},       {"PageUp", PageUp}, {"PageDown", PageDown},
-      {"Space", Space},   {"Return", Return}, {"Escape", Escape}, {"A", 'A'}};
+      {"Space", Space},   {"Return", Return}, {"Escape", Escape}, {"A", 'A'},         {"Tab", Tab}};
   const std::map<std::string, int> mods = {
       {"", 0}, {"Shift", shift::Shift}, {"Ctrl", shift::Ctrl}, {"Shift+Ctrl", shift::Shift | shift::Ctrl}};
   const std::string text = "a\u00E9\u20ACb";
@@ -159,6 +159,7 @@ TEST(Keys, GesturesMoveEditAndSelectAsScripted) {
 
 TEST(Keys, AControlsOwnKeyDownAndKeyUp) {
   TextPanel p;
+  p.panel.SetVisible(false);  // the host shows a top-level panel: its own flag hides none of its controls
   EXPECT_THROW(p.list->RowCells(5), Error);  // past the last row
   p.driver.ClickRow(*p.list, 3);
 
@@ -173,9 +174,15 @@ TEST(Keys, AControlsOwnKeyDownAndKeyUp) {
   p.driver.Focus(*p.list);
   p.driver.PressKey(keys::Up);
   p.driver.PressKey(keys::End);
-  p.driver.Type("az");
-  EXPECT_EQ(seen, (std::vector<int>{keys::Up, -keys::Up, keys::End, -keys::End, 'A', -'A', 'Z', -'Z'}));
+  p.driver.Type("A09Z!az");  // "!": no key of its own
+  EXPECT_EQ(seen, (std::vector<int>{keys::Up, -keys::Up, keys::End, -keys::End, 'A', -'A', '0', -'0', '9', -'9', 'Z',
+                                    -'Z', 0, 0, 'A', -'A', 'Z', -'Z'}));
   EXPECT_EQ(p.list->SelectedRows(), std::vector<int>{2});
+
+  // Choosing an item takes the focus to the combo; only its items can be chosen.
+  EXPECT_FALSE(p.driver.ChooseIndex(*p.combo, 5) || p.driver.ChooseIndex(*p.combo, -1));
+  EXPECT_TRUE(p.driver.ChooseIndex(*p.combo, 0) && p.combo->HasFocus() && p.comboClicks == 1);
+  EXPECT_THROW(p.combo->UserChoose(5), Error);
 }
 
 }  // namespace

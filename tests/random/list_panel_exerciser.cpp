@@ -232,7 +232,7 @@ class ListPanelExerciser final : public PanelRun<typename Traits::Panel> {
     Require(open == (stl().ViewSelectedCount() >= 1), "the context menu opens exactly when rows are selected");
     if (!open) return "context menu, none shown";
     if (choices.Percent(60)) {
-      user.ChooseMenuItem("Delete");
+      Require(user.ChooseMenuItem("Delete"), "the open menu offers Delete");
       return "context menu: Delete";
     }
     user.DismissMenu();
