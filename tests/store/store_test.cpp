@@ -188,11 +188,10 @@ TEST_P(StoreTest, ChosenTypesAndCatalogueEntries) {
 
 // A store may hold an empty key and name (SQLite allows them), also first.
 TEST(Catalogue, EmptyTextsFirst) {
-  Catalogue catalogue;
-  catalogue.Append("", "", 3);
-  catalogue.Append("k", "", 4);
-  EXPECT_EQ(std::tuple(catalogue.Count(), catalogue.ItemAt(1)->Key(), catalogue.Item("")->GroupID(),
-                       catalogue.Item("k")->Name()),
+  Catalogue c;
+  c.Append("", "", 3);
+  c.Append("k", "", 4);
+  EXPECT_EQ(std::tuple(c.Count(), c.ItemAt(1)->Key(), c.Item("")->GroupID(), c.Item("k")->Name()),
             std::tuple(2, "", 3, ""));
 }
 
