@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <regex>
 #include <sstream>
 
 #include <gtest/gtest.h>
@@ -102,15 +104,14 @@ TEST(ReadOnlyModes, ListAndExportNeverWriteAndReadWhatTheyMay) {
 }
 
 TEST(CommandLine, ParsesAndRunsTheScriptModes) {
-  EXPECT_THROW(ParseCommandLine({"--list", "--export", "3"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--export", "x"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--export", "0"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--db"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--bogus"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--no-mouse", "--list"}), std::invalid_argument);
+  for (const char* line :
+       {"--list --export 3", "--export x", "--export 0", "--db", "--bogus", "--prune", "--no-mouse --list",
+        "--deliveries --state lost", "--list --json", "--list --state sent --since 1h"}) {
+    std::istringstream words(line);
+    EXPECT_THROW(ParseCommandLine({std::istream_iterator<std::string>(words), {}}), std::invalid_argument) << line;
+  }
   EXPECT_TRUE(ParseCommandLine({"--no-mouse"}).noMouse);
   const CommandLine cl = ParseCommandLine({"--db=/x.db", "--export=4"});
-  EXPECT_EQ(cl.mode, CommandLine::Mode::Export);
   EXPECT_EQ(cl.exportNumber, 4);
   EXPECT_EQ(cl.database, std::optional<std::string>("/x.db"));
 
@@ -126,37 +127,42 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   };
   std::string output;
   EXPECT_EQ(run({"--db", db, "--list"}, &output), exit_code::Ok);
-  EXPECT_NE(output.find("1\tCore network outage\n"), std::string::npos) << output;
+  EXPECT_EQ(output, "1\tCore network outage\n2\tServer room environment\n");
   EXPECT_EQ(run({"--db", db, "--export", "1"}, &output), exit_code::Ok);
-  EXPECT_NE(output.find("\"host\": \"nms1.ops.example\""), std::string::npos) << output;
-  EXPECT_NE(output.find("\"emailSubject\": null"), std::string::npos) << output;
+  EXPECT_EQ(output, store::ExportJson(*store::Store::Open(db), 1));
   EXPECT_EQ(run({"--db", db, "--export", "99"}, &output), exit_code::NotFound);
-  EXPECT_EQ(run({"--db", dir.File("missing.db"), "--list"}), exit_code::DatabaseRefused);
+  EXPECT_EQ(run({"--db", dir.File("missing.db"), "--list"}, &output), exit_code::DatabaseRefused);
+  EXPECT_EQ(output, "quillmont-editor: There is no database at " + dir.File("missing.db") + ".\n");
   EXPECT_FALSE(std::filesystem::exists(dir.File("missing.db")));
   const std::string text = dir.File("text.db");
   { std::ofstream(text) << "not a database"; }
   EXPECT_EQ(run({"--db", text, "--list"}, &output), exit_code::DatabaseRefused);
-  EXPECT_NE(output.find("not a database"), std::string::npos) << output;
-  EXPECT_EQ(run({"--wrong"}), exit_code::Usage);
+  EXPECT_EQ(output, "quillmont-editor: " + text + " is not a database file. It was left unchanged.\n");
+  EXPECT_EQ(run({"--wrong"}, &output), exit_code::Usage);
+  EXPECT_TRUE(output.ends_with(": The following argument was not expected: --wrong\nTry 'quillmont-editor --help'.\n"));
   EXPECT_EQ(run({"--help"}, &output), exit_code::Ok);
-  EXPECT_NE(output.find("4  database refused"), std::string::npos);
-  EXPECT_NE(output.find("6  input refused"), std::string::npos);
+  EXPECT_EQ(output, UsageText());
 
   // Notifications as code: all of them out, and in again from standard input.
-  EXPECT_THROW(ParseCommandLine({"--prune"}), std::invalid_argument);
   std::string exported;
   EXPECT_EQ(run({"--db", db, "--export-all"}, &exported), exit_code::Ok);
   EXPECT_EQ(exported, store::ExportAllJson(*store::Store::Open(db)));
-  EXPECT_EQ(run({"--db", db, "--import", "-", "--dry-run"}, &output, exported), exit_code::Ok);
-  EXPECT_NE(output.find("unchanged\t1\tCore network outage\n"), std::string::npos) << output;
-  EXPECT_NE(output.find("dry run: 0 to create, 0 to replace, 2 unchanged, 0 to prune"), std::string::npos) << output;
+  const std::string renamed = std::regex_replace(exported, std::regex("Core network"), "Core");
+  EXPECT_EQ(run({"--db", db, "--import", "-", "--dry-run", "--prune"}, &output, renamed), exit_code::Ok);
+  EXPECT_EQ(output,
+            "create\t1\tCore outage\nunchanged\t2\tServer room environment\nprune\t1\tCore network outage\n"
+            "dry run: 1 to create, 0 to replace, 1 unchanged, 1 to prune; nothing was written\n");
   const std::string bad = R"({"formatVersion": 1, "notifications": [{"name": "x", "eventTypes": ["nope"]}]})";
   EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, bad), exit_code::InputRefused);
   EXPECT_NE(output.find("notifications[0].eventTypes[0]: \"nope\" is not an event type"), std::string::npos) << output;
   EXPECT_EQ(run({"--db", db, "--import", dir.File("missing.json")}, &output), exit_code::InputRefused);
-  EXPECT_NE(output.find("missing.json: cannot be opened (No such file or directory)"), std::string::npos) << output;
+  EXPECT_EQ(output, "quillmont-editor: " + dir.File("missing.json") +
+                        ": cannot be opened (No such file or directory)\n" +
+                        "quillmont-editor: The document was refused (1 problem). Nothing was written.\n");
   EXPECT_EQ(run({"--db", db, "--import", "-"}, &output, exported), exit_code::Ok);
-  EXPECT_NE(output.find("imported: 0 created, 0 replaced, 2 unchanged, 0 pruned"), std::string::npos) << output;
+  EXPECT_EQ(output,
+            "unchanged\t1\tCore network outage\nunchanged\t2\tServer room environment\n"
+            "imported: 0 created, 0 replaced, 2 unchanged, 0 pruned\n");
 
   // The delivery log: one attempt a line, its texts escaped as --list escapes names; filters; JSON lines.
   const store::Destination trap{store::Destination::Kind::Trap, "2001:db8::1", 162, "SNMP v1"};
@@ -193,8 +199,6 @@ TEST(CommandLine, ParsesAndRunsTheScriptModes) {
   EXPECT_EQ(DestinationText(trap), "SNMP v1 trap to [2001:db8::1]:162");
   for (const auto& [since, ms] : {std::pair{"2026-12-07", 1796601600000}, {"2026-12-07T06:00:30Z", 1796623230000}})
     EXPECT_EQ(ParseCommandLine({"--deliveries", "--since", since}).deliveries.since, ms) << since;
-  EXPECT_THROW(ParseCommandLine({"--deliveries", "--state", "lost"}), std::invalid_argument);
-  EXPECT_THROW(ParseCommandLine({"--list", "--json"}), std::invalid_argument);
 }
 
 // A password written in --db: no message shows it, however malformed the

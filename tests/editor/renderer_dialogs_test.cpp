@@ -19,7 +19,7 @@ TEST(Renderer, DrawsEachKindAtItsCellsAndFindsItAgain) {
   auto frame = panel.Add<ui::Frame>("fra", "&Things ");
   frame->Move(0, 0, 40 * W, 10 * H);
   auto label = frame->Add<ui::Label>("lblName", "&Name:");
-  label->Move(W, 2 * H, 6 * W, 255);
+  label->Move(W, 1.5F * H, 3 * W, H);  // half a row off its field: shares its row and the room before it
   auto text = frame->Add<ui::TextBox>("txtName");
   text->Move(8 * W, 2 * H, 20 * W, H);
   text->SetTabIndex(1);
@@ -60,7 +60,7 @@ TEST(Renderer, MultiLineTextWrapsAndFollowsTheCaret) {
   auto box = panel.Add<ui::TextBox>("txtMessage");
   box->SetMultiLine(true);
   box->Move(0, 0, 11 * W, 3 * H);
-  box->SetText("first line\r\nsecond\r\nthird\r\nfourth is long");
+  box->SetText("first line is long\r\nsecond\r\nthird");  // four lines: the last one just out of sight
   box->SetFocus();
   Canvas canvas(3, 11);
   PanelView renderer;
@@ -78,11 +78,11 @@ TEST(Renderer, MultiLineTextWrapsAndFollowsTheCaret) {
 // field (multi-line or not) underlines its blanks and keeps its caret in view.
 TEST(Renderer, ColumnsShareTheListsWidthAndFieldsScrollToTheCaret) {
   const std::pair<float, std::vector<float>> lists[] = {{10, {1, 1, 1}}, {10, {0, 5, 5}},  {5, {0, 0}}, {2, {1, 1, 1}},
-                                                        {10, {1, 100}},  {11, {2, -1, 3}}, {5, {1}}};
+                                                        {10, {1, 100}},  {11, {2, -1, 3}}, {5, {}}};
   ui::UserControl panel("p");
   for (std::size_t i = 0; i < std::size(lists); ++i) {
     auto list = panel.Add<ui::ListView>("lst");
-    const bool last = i + 1 == std::size(lists);  // a header only, no room for rows
+    const bool last = i + 1 == std::size(lists);  // no columns, a header only, no room for rows
     list->Move(last ? 13 * W : 0, (last ? 11 : 2 * static_cast<float>(i)) * H, W * lists[i].first, (last ? 1 : 2) * H);
     std::vector<ui::ListView::Column> columns;
     for (float w : lists[i].second) columns.push_back({0, "abcdefgh", w * W, true});
@@ -123,16 +123,12 @@ TEST(Renderer, ColumnsShareTheListsWidthAndFieldsScrollToTheCaret) {
 TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
   ScriptedTerminal terminal(24, 80);
   Screen screen(terminal);
-  terminal.ExpectText("Delete it?").ExpectText("(!)").ExpectText("Remove").Type("n");
-  EXPECT_EQ(ShowMessageBox(screen, "Delete it?", msgbox::YesNoExclamation, "Remove"), msgbox::AnswerNo);
+  // A long prompt wraps beside its icon.
+  const std::string prompt = "Delete it? The notification, its pages and its delivery settings are gone for good.";
+  terminal.ExpectScreen("message_box_icon").Type("n");
+  EXPECT_EQ(ShowMessageBox(screen, prompt, msgbox::YesNoExclamation, "Remove"), msgbox::AnswerNo);
   terminal.Key(keys::Right).Key(keys::Left).Key(keys::Return);
-  EXPECT_EQ(ShowMessageBox(screen, "Sure?", msgbox::YesNo, "t"), msgbox::AnswerYes);
-  terminal.Key(keys::Escape);  // Esc backs out: No, Cancel, a lone OK
-  EXPECT_EQ(ShowMessageBox(screen, "Sure?", msgbox::YesNoExclamation, "t"), msgbox::AnswerNo);
-  terminal.Key(keys::Escape);
-  EXPECT_EQ(ShowMessageBox(screen, "Save?", 3, "t"), msgbox::AnswerCancel);
-  terminal.Key(keys::Escape);
-  EXPECT_EQ(ShowMessageBox(screen, "Done.", msgbox::OkOnly, ""), msgbox::AnswerOk);
+  EXPECT_EQ(ShowMessageBox(screen, "Sure?", msgbox::YesNo | msgbox::SecondDefault, "t"), msgbox::AnswerNo);
   terminal.Check([&](const Canvas& c) {
     for (int r = 0; r < c.Height(); ++r) {
       const auto at = utf8::Decode(c.RowText(r)).find(U"[ No ]");
@@ -141,14 +137,21 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
   });
   EXPECT_EQ(ShowMessageBox(screen, "Click?", msgbox::YesNo, "t"), msgbox::AnswerNo);
   // Each set of buttons answers with its own codes; Tab moves on round the
-  // buttons and Shift+Tab back.
+  // buttons and Shift+Tab back; Esc backs out where it can (No, Cancel, a lone OK).
   const std::vector<std::vector<int>> answers = {{1}, {1, 2}, {3, 4, 5}, {6, 7, 2}, {6, 7}, {4, 2}};
-  for (int buttons = 0; buttons < static_cast<int>(answers.size()); ++buttons)
+  const int escapes[] = {1, 2, 0, 2, 7, 2};
+  for (int buttons = 0; buttons < static_cast<int>(answers.size()); ++buttons) {
     for (std::size_t i = 0; i < answers[buttons].size(); ++i) {
       for (std::size_t k = 0; k <= i; ++k) terminal.Key(keys::Tab);
       terminal.Key(keys::Tab, ui::shift::Shift).Key(keys::Return);
       EXPECT_EQ(ShowMessageBox(screen, "?", buttons, "t"), answers[buttons][i]) << buttons << " " << i;
     }
+    // Esc answers at once where it can, leaving Enter to the next box; a closed terminal takes the last button.
+    terminal.Key(keys::Escape).Key(keys::Return);
+    EXPECT_EQ(ShowMessageBox(screen, "?", buttons, ""), escapes[buttons] ? escapes[buttons] : answers[buttons][0]);
+    EXPECT_EQ(ShowMessageBox(screen, "?", buttons, ""),
+              escapes[buttons] ? answers[buttons][0] : answers[buttons].back());
+  }
   EXPECT_TRUE(terminal.Finished());
   // A prompt wraps at word boundaries measured in cells: after blanks and
   // around ideographs, never inside a Hangul word, a character's marks or a
@@ -156,30 +159,33 @@ TEST(Dialogs, MessageBoxesAnswerByKeyAndMouse) {
   const std::pair<std::string, std::vector<std::string>> wraps[] = {
       {"back   within 10 minutes.", {"back", "within 10", "minutes."}},
       {"abcdefghijklmnopqrstu", {"abcdefghij", "klmnopqrst", "u"}},
-      {"한국어 텍스트입니다", {"한국어", "텍스트입니", "다"}},
+      {"a 텍스트입니다", {"a", "텍스트입니", "다"}},
       {"日本語の文。章", {"日本語の", "文。章"}},
       {"日本語の文\u0301x", {"日本語の", "文\u0301x"}},
       {"abcdefg 👨\u200D👩", {"abcdefg", "👨\u200D👩"}},
-      {"a\r\nb\rc\n\rd", {"a", "b", "c", "", "d"}},
+      {"\r\na\r\nb\rc\n\rd\n\ne\r\n", {"", "a", "b", "c", "", "d", "", "e", ""}},
   };
   for (const auto& [text, lines] : wraps) EXPECT_EQ(WrapText(text, 10), lines) << text;
 }
 
 TEST(Dialogs, TextPromptsAndLists) {
+  using E = InputEvent;
   ScriptedTerminal terminal(24, 80);
   Screen screen(terminal);
-  terminal.Type("abc").Key(keys::Back).Send(InputEvent::MakeClick(13, 30));  // OK
+  terminal.Type("abc").Key(keys::Back).Send(E::MakeClick(13, 30));  // OK
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 10), std::optional<std::string>("ab"));
   terminal.Type("abcdef").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", "Name:", "", 3), std::optional<std::string>("abc"));
-  terminal.Type("x").Send(InputEvent::MakeClick(13, 40));  // Cancel
-  // Then a prompt wider than the box is cut with "…" at the box's inner edge.
+  // A button released on OK is not a click on it.
+  terminal.Type("x").Send(E::MakeClick(13, 30, E::Button::Release)).Send(E::MakeClick(13, 40));
+  // Then a prompt and a title wider than the box are cut with "…" at its inner edge.
   terminal.ExpectScreen("text_prompt_cut").Key(keys::Return);
   EXPECT_EQ(AskText(screen, "T", "Name:", "keep", 10), std::nullopt);
-  EXPECT_EQ(AskText(screen, "T", std::string(90, 'p'), "", 10), std::optional<std::string>(""));
+  EXPECT_EQ(AskText(screen, std::string(90, 't'), std::string(90, 'p'), "", 10), std::optional<std::string>(""));
 
-  // Keys (Up, Down, Home, End, PgUp, PgDn, Return, Space, Esc, Tab) in a list
-  // of three whose items can be chosen or not ("" for all).
+  // Keys (Up, Down, Home, End, PgUp, PgDn, Return, Space, Esc, Tab), the wheel
+  // (v down, w up) and letters in a list of three whose items can be chosen or
+  // not ("" for all).
   const std::map<char, int> named = {
       {'U', keys::Up},       {'D', keys::Down},   {'H', keys::Home},  {'E', keys::End},    {'P', keys::PageUp},
       {'N', keys::PageDown}, {'R', keys::Return}, {'S', keys::Space}, {'X', keys::Escape}, {'T', keys::Tab}};
@@ -187,22 +193,28 @@ TEST(Dialogs, TextPromptsAndLists) {
     std::string keys, usable;
     int current, chosen;
   } cases[] = {
-      {"DR", "yny", 0, 2},  {"UR", "", 0, 0},    {"UR", "nyy", 2, 1}, {"ER", "", 0, 2}, {"ER", "yyn", 0, 1},
-      {"HR", "", 2, 0},     {"HR", "nyy", 2, 1}, {"HR", "nny", 2, 2}, {"NR", "", 0, 2}, {"PS", "", 2, 0},
-      {"RX", "yny", 1, -1}, {"X", "", 1, -1},    {"T", "", 1, -1},
+      {"DR", "yny", 0, 2}, {"UR", "", 0, 0},    {"UR", "nyy", 2, 1}, {"ER", "", 0, 2},    {"ER", "yyn", 0, 1},
+      {"HR", "", 2, 0},    {"HR", "nyy", 2, 1}, {"NR", "", 0, 2},    {"PS", "", 2, 0},    {"RX", "yny", 1, -1},
+      {"T", "", 1, -1},    {"vR", "", 0, 1},    {"vwR", "", 2, 1},   {"tR", "yny", 0, 2}, {"oR", "", 2, 0},
   };
   const std::vector<std::string> items = {"One", "Two", "Three"};
   for (const auto& c : cases) {
-    for (char key : c.keys) terminal.Key(named.at(key));
+    for (char key : c.keys)
+      terminal.Send(key == 'v' || key == 'w'
+                        ? E::MakeClick(3, 3, key == 'v' ? E::Button::WheelDown : E::Button::WheelUp)
+                    : key > 'Z' ? E::MakeText(static_cast<char32_t>(key))
+                                : E::MakeKey(named.at(key)));
     std::vector<bool> usable;
     for (char u : c.usable) usable.push_back(u == 'y');
     EXPECT_EQ(ChooseFromList(screen, items, usable, c.current, 2, 2), c.chosen) << c.keys << " " << c.usable;
   }
-  terminal.Type("t").Key(keys::Return);
-  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 30, 2), 1);  // placed above when it does not fit below
+  // Placed where it ends on the last row, else above; to the left when it does not fit beside.
+  terminal.Send(E::MakeClick(22, 3)).Send(E::MakeClick(17, 72));
+  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 19, 2), 2);
+  EXPECT_EQ(ChooseFromList(screen, items, {}, 0, 20, 78), 2);
   // A help title wider than the terminal is cut with "…" inside the frame.
   terminal.Then([&] { terminal.Resize(24, 40); }).Send(InputEvent::MakeResize());
-  terminal.ExpectText("\u250C\u2500 A title longer than a narrow term\u2026 \u2500\u2510").Key(keys::Escape);
+  terminal.ExpectText("\u250C\u2500 A title longer than a narrow term\u2026 \u2500\u2510").Type("?");
   ShowHelp(screen, "A title longer than a narrow terminal is wide", {{"Esc", "close"}});
   EXPECT_TRUE(terminal.Finished());
 }

@@ -4,7 +4,6 @@
 // session's: tests/session.)
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -17,15 +16,10 @@ namespace quillmont::editor {
 namespace {
 
 namespace keys = ui::keys;
-using testing::Shows;
 
 class SaveFlow : public testing::EditorFixture {
  protected:
   std::shared_ptr<store::Store> theirs = store::Store::Open(dir.File("q.db"));
-  bool Stored(std::int32_t id, const std::string& address) {
-    const auto r = store->ReadNotification(id).recipients;
-    return std::find(r.begin(), r.end(), address) != r.end();
-  }
   // The user adds an address on the e-mail page, and saves.
   testing::ScriptedTerminal& AddAndSave(const std::string& address) {
     terminal.Alt('3').Alt('n').Alt('e').Type(address).Key(keys::Return).ExpectText("\u2502" + address);
@@ -40,7 +34,7 @@ TEST_F(SaveFlow, EnterInTheRevisionQuestionLosesNothing) {
   ASSERT_TRUE(window.Open());
   theirs->RenameNotification(2, "Their name");
   AddAndSave("mine@example.org").ExpectText("the name (theirs: \"Their").Key(keys::Return);
-  terminal.ExpectText("[changed]").Then([&] { EXPECT_FALSE(Stored(2, "mine@example.org")); });
+  terminal.ExpectText("[changed]").Then([&] { EXPECT_EQ(store->ReadNotification(2).recipients.size(), 1u); });
   terminal.Key(keys::Escape).Type("n");
   window.Run();
   EXPECT_TRUE(window.Closed());
@@ -52,7 +46,7 @@ TEST_F(SaveFlow, NamesStayUniqueThroughNewRenameAndARefusedSave) {
   terminal.ExpectText("A notification named \"core NETWORK outage\" already exists.").Key(keys::Return);
   terminal.Key(keys::Escape).Then([&] { theirs->RenameNotification(2, "Server room"); });
   terminal.Key(keys::Down);  // the list catches up with the other program
-  terminal.Check([](const Canvas& c) { EXPECT_FALSE(Shows(c, "Server room environment")) << c.AllText(); });
+  terminal.Check([](const Canvas& c) { EXPECT_FALSE(testing::Shows(c, "Server room environment")) << c.AllText(); });
   terminal.Key(keys::Home).Key(keys::Return).Key(FunctionKey(2)).Key(keys::End).Type(" renamed").Key(keys::Return);
   terminal.ExpectText("Core network outage renamed  [changed]").Then([&] {
     theirs->RenameNotification(2, "CORE network outage renamed");

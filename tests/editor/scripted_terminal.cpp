@@ -20,8 +20,8 @@ bool Shows(const Canvas& canvas, const std::string& text) { return canvas.AllTex
 namespace {
 
 // The key hints of the bottom row are stored whole only in these screens,
-// so that a change to them rewrites two files, not every screen.
-bool KeepsKeyHints(const std::string& name) { return name == "snmp_page" || name == "list_8x40"; }
+// so that a change to them rewrites a few files, not every screen.
+bool KeepsKeyHints(const std::string& n) { return n == "snmp_page" || n == "list_8x40" || n.starts_with("ed2_hints"); }
 
 }  // namespace
 

@@ -3,6 +3,7 @@
 // host and its message service as the driver's do; the widgets sit at the
 // panel's twips; one screenshot per page. Last, the text conversions alone.
 #include <QApplication>
+#include <QClipboard>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
@@ -17,7 +18,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
-#include <cmath>
+#include <map>
 #include <set>
 
 #include "adapters/qt/message_box_service.h"
@@ -30,6 +31,7 @@
 #include "quillmont/snmp_panel/x_event_snmp_tab.h"
 #include "quillmont/storage/utf8.h"
 #include "tests/support/panel_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace quillmont::testing {
 namespace {
@@ -73,52 +75,45 @@ class QtPanel : public PanelTest<Panel> {
     QTest::keyClicks(&Native(box), text);
   }
 
-  // At the design size every native widget covers its control's twips at the
-  // widget's DPI; a screenshot of each page is kept for a person to look at.
+  // Every widget the page placed (a selector list's caption by its text),
+  // one line each: its rectangle, hidden, disabled, what it shows, a list's
+  // column widths and page rows.
+  std::string Placed() {
+    std::map<const QWidget*, ui::Control*> controls;
+    for (ui::Control* c : this->panel->TabOrder()) controls[widget->WidgetFor(*c)] = c;
+    std::ostringstream out;
+    out << "page " << widget->width() << 'x' << widget->height() << '\n';
+    for (QWidget* n : widget->findChildren<QWidget*>()) {
+      if (!controls.count(n) && !qobject_cast<QLabel*>(n)) continue;
+      const QRect r = n->geometry();
+      out << (controls.count(n) ? controls[n]->Name() : "caption") << ' ' << r.x() << ',' << r.y() << ' ' << r.width()
+          << 'x' << r.height() << (n->isVisibleTo(widget.get()) ? "" : " hidden")
+          << (n->isEnabled() ? "" : " disabled");
+      for (const char* p : {"text", "title", "currentText", "plainText"})
+        if (const QVariant v = n->property(p); v.isValid()) out << " '" << v.toString().toStdString() << "'";
+      if (auto* view = qobject_cast<QTreeView*>(n)) {
+        for (int i = 0; i < view->model()->columnCount(); ++i)
+          out << ' ' << (view->isColumnHidden(i) ? 0 : view->columnWidth(i));
+        out << " page " << static_cast<ui::ListView*>(controls[n])->PageRows();
+      }
+      out << '\n';
+    }
+    return out.str();
+  }
+
+  // At the design size, larger and squeezed below its smallest (fields too
+  // narrow for their drop-downs' items, selector lists two lines high), every
+  // widget sits where the stored layout says: a control's twips at the
+  // widget's DPI, a drop-down wider for its longest item over no neighbour, a
+  // selector list below its caption's line. A screenshot for a person.
   void CheckGeometryAndScreenshot(const char* key, const char* file) {
     Show(key, NewDefinition());
     qt::PanelWidget& w = *widget;
-    const double dx = w.logicalDpiX(), dy = w.logicalDpiY();
-    const auto px = [](float twips, double dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); };
-    ASSERT_EQ(w.size(), QSize(px(this->panel->Width(), dx), px(this->panel->Height(), dy)));
-    const auto placed = [&] {
-      const std::vector<ui::Control*> controls = this->panel->TabOrder();
-      ASSERT_GT(controls.size(), 5U);
-      for (ui::Control* c : controls) {
-        SCOPED_TRACE(c->Name());
-        const int left = px(c->Left(), dx), top = px(c->Top(), dy);
-        const QRect twips(left, top, px(c->Left() + c->Width(), dx) - left, px(c->Top() + c->Height(), dy) - top);
-        const QRect shown = Native(*c).geometry();
-        if (c->Kind() == ui::ControlKind::ComboBox) {
-          // A drop-down may be wider, for its longest item, over no visible neighbour.
-          EXPECT_EQ(shown.topLeft(), twips.topLeft());
-          EXPECT_GE(shown.width(), twips.width());
-          for (const auto& other : c->Parent()->Children()) {
-            const QWidget* native = w.WidgetFor(*other);
-            if (other.get() != c && other->Visible() && native) {
-              EXPECT_FALSE(shown.intersects(native->geometry())) << other->Name();
-            }
-          }
-        } else if (c->Kind() == ui::ControlKind::ListView && dynamic_cast<XSelector*>(c->Parent())) {
-          // A selector's list gives the top of its room to its caption: a
-          // whole line, while the list keeps half the room.
-          EXPECT_EQ(shown.bottomRight(), twips.bottomRight());
-          const int line = Native(*c).fontMetrics().height();
-          EXPECT_GE(shown.top(), twips.top() + std::min(line, twips.height() / 2));
-        } else {
-          EXPECT_EQ(shown, twips);
-        }
-      }
-    };
-    placed();
-    // Every control inside the page, and no label's text cut.
+    const double dx = w.logicalDpiX();
+    std::string placed = Placed();
+    // No label's text cut (the stored layout keeps every widget inside the page).
     for (ui::Control* c : this->panel->TabOrder()) {
       QWidget& native = Native(*c);
-      EXPECT_TRUE(w.rect().contains(QRect(native.mapTo(&w, QPoint(0, 0)), native.size())))
-          << c->Name() << " " << native.mapTo(&w, QPoint(0, 0)).y() + native.height() << " in " << w.height();
-      if (auto* combo = qobject_cast<QComboBox*>(&native)) {
-        EXPECT_GE(combo->width(), combo->sizeHint().width()) << c->Name();
-      }
       // No native menu, drag or drop edits a text behind the panel's back;
       // frames draw the classic title.
       const auto* edit = qobject_cast<QPlainTextEdit*>(&native);
@@ -142,11 +137,13 @@ class QtPanel : public PanelTest<Panel> {
     // A resize reaches the panel, whose new layout the widgets follow.
     w.resize(w.width() * 3 / 2, w.height() * 3 / 2);
     EXPECT_EQ(this->panel->Width(), static_cast<float>(w.width() * 1440.0 / dx));
-    placed();
-    // A host squeezing it below its smallest: fields too narrow for their
-    // drop-downs' items, selector lists two lines high.
+    placed += Placed();
+    this->panel->TabOrder().back()->SetEnabled(false);  // shown disabled (a list, with its caption)
     w.resize(w.minimumSizeHint().width() / 2, 90);
-    placed();
+    placed += Placed();
+    const std::string golden = std::string(QM_LAYOUTS_DIR) + "/" + key + ".txt";
+    if (std::getenv("QUILLMONT_UPDATE_LAYOUTS")) WriteText(golden, placed);
+    EXPECT_EQ(placed, ReadText(golden));
   }
 
   std::unique_ptr<qt::PanelWidget> widget;
@@ -181,8 +178,7 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   // rows clicked (Ctrl adds one), after the question.
   ClickRow(panel->stl(), 1);
   EXPECT_EQ(Native<QLineEdit>(panel->txtHost()).text(), "beta");
-  QTest::mouseClick(&Native(panel->txtHost()), Qt::LeftButton);
-  QTest::keyClick(&Native(panel->txtHost()), Qt::Key_Home);
+  QTest::mouseClick(&Native(panel->txtHost()), Qt::LeftButton, {}, QPoint(2, 9));  // before its first letter
   QTest::keyClick(&Native(panel->txtHost()), Qt::Key_Delete);
   EXPECT_EQ(panel->txtHost().Text(), "eta");
   ClickRow(panel->stl(), 1);
@@ -234,14 +230,22 @@ TEST_F(SnmpWidget, TypingClicksKeysChoicesAndTheContextMenuReachThePanel) {
   EXPECT_EQ(panel->OpenPopupMenu(), nullptr);
   EXPECT_EQ(widget->OpenMenu(), nullptr);
 
-  // A middle click pastes the primary selection, and an empty one erases
-  // nothing (the offscreen platform has none: the paste goes untested).
-  QTest::mouseClick(&Native(panel->txtPort()), Qt::LeftButton);
-  QTest::keyClick(&Native(panel->txtPort()), Qt::Key_A, Qt::ControlModifier);
-  QTest::keyClicks(&Native(panel->txtPort()), "161");
-  QTest::keyClick(&Native(panel->txtPort()), Qt::Key_A, Qt::ControlModifier);
-  QTest::mouseClick(&Native(panel->txtPort()), Qt::MiddleButton);
-  EXPECT_EQ(panel->txtPort().Text(), "161");
+  // A click in a list below its rows selects none. A drag selects in a field;
+  // a middle click pastes the primary selection, and an empty one (offscreen,
+  // where the paste goes untested) erases nothing and keeps the selection.
+  QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.viewport()->rect().bottomLeft() + QPoint(5, -5));
+  EXPECT_EQ(panel->stl().SelectedRows(), std::vector<int>{});
+  auto& port = Native<QLineEdit>(panel->txtPort());
+  QTest::mouseClick(&port, Qt::LeftButton);
+  QTest::keyClick(&port, Qt::Key_A, Qt::ControlModifier);
+  QTest::keyClicks(&port, "161");
+  QTest::mousePress(&port, Qt::LeftButton, {}, QPoint(2, 9));
+  QTest::mouseMove(&port, QPoint(port.width() - 2, 9));
+  QTest::mouseRelease(&port, Qt::LeftButton, {}, QPoint(port.width() - 2, 9));
+  QTest::mouseClick(&port, Qt::MiddleButton);
+  EXPECT_EQ(port.selectedText(), "161");
+  for (const Qt::Key key : {Qt::Key_X, Qt::Key_V, Qt::Key_V}) QTest::keyClick(&port, key, Qt::ControlModifier);
+  EXPECT_EQ(panel->txtPort().Text() + " " + QGuiApplication::clipboard()->text().toStdString(), "161161 161");
 }
 
 TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
@@ -276,6 +280,8 @@ TEST_F(EmailWidget, AddressQuestionsAndTheMultiLineMessage) {
   QTest::keyClicks(&message, "two");
   EXPECT_EQ(panel->txtMessage().Text(), "one\r\ntwo");
   EXPECT_EQ(message.toPlainText(), "one\ntwo");
+  for (const Qt::Key key : {Qt::Key_A, Qt::Key_C}) QTest::keyClick(&message, key, Qt::ControlModifier);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "one\ntwo");  // copied as Qt shows it
   EXPECT_EQ(message.textCursor().position(), 7);
   QTest::mouseClick(&Native(panel->cmdResetMessage()), Qt::LeftButton);
   EXPECT_EQ(message.toPlainText(), "<Default>");
@@ -368,24 +374,24 @@ TEST(MessageBoxService, ButtonsIconAndAnswerOfEachCode) {
     int code;
     QMessageBox::Icon icon;
     QMessageBox::StandardButtons buttons;
-    QMessageBox::StandardButton press;
-    int answer;
+    int answer;  // to Return, the default button's; closed (52), Esc's
   };
-  const Case cases[] = {
-      {0, QMessageBox::NoIcon, QMessageBox::Ok, QMessageBox::Ok, msgbox::AnswerOk},
-      {16, QMessageBox::Critical, QMessageBox::Ok, QMessageBox::Ok, msgbox::AnswerOk},
-      {52, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, QMessageBox::No, msgbox::AnswerNo}};
+  const Case cases[] = {{0, QMessageBox::NoIcon, QMessageBox::Ok, msgbox::AnswerOk},
+                        {16, QMessageBox::Critical, QMessageBox::Ok, msgbox::AnswerOk},
+                        {52, QMessageBox::Warning, QMessageBox::Yes | QMessageBox::No, msgbox::AnswerNo},
+                        {260, QMessageBox::NoIcon, QMessageBox::Yes | QMessageBox::No, msgbox::AnswerNo}};
   qt::MessageBoxService service;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     const auto box = qt::MessageBoxService::MakeBox("Prompt", c.code, "Title");
     EXPECT_EQ(box->icon(), c.icon);
     EXPECT_EQ(box->standardButtons(), c.buttons);
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);  // a prompt is no markup
     QTimer::singleShot(0, [&c] {
       auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       if (!shown) return;
       EXPECT_EQ(shown->windowTitle() + ": " + shown->text(), "Title: Prompt");
-      QTest::mouseClick(shown->button(c.press), Qt::LeftButton);
+      c.code == 52 ? void(shown->close()) : QTest::keyClick(shown, Qt::Key_Return);
     });
     EXPECT_EQ(service.ShowMessage("Prompt", c.code, "Title", "", 0), c.answer);
   }

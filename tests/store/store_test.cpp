@@ -59,16 +59,13 @@ TEST_P(StoreTest, FirstOpenSeedsACatalogueAndSamplesOnce) {
     if (const char* update = std::getenv("QUILLMONT_UPDATE_SCREENS"); update && *update == '1')
       testing::WriteText(QM_STORE_SEEDED, seeded);
     EXPECT_EQ(seeded, testing::ReadText(QM_STORE_SEEDED));
-    const auto list = store->ListNotifications();
-    ASSERT_EQ(list.size(), 2u);
-    for (const auto& summary : list)
+    for (const auto& summary : store->ListNotifications())
       EXPECT_EQ(summary.eventTypes, static_cast<int>(store->ReadNotification(summary.id).eventTypeKeys.size()));
     if (GetParam() == Backend::Sqlite) {
-      EXPECT_EQ(store->Db().QueryInt("PRAGMA user_version"), kSchemaVersion);
-      EXPECT_EQ(store->Db().QueryInt("PRAGMA foreign_keys"), 1);
       Statement mode = store->Db().Prepare("PRAGMA journal_mode");
-      ASSERT_TRUE(mode.Step());
-      EXPECT_EQ(mode.Text(0), "wal");
+      EXPECT_TRUE(mode.Step() && mode.Text(0) == "wal");
+      EXPECT_EQ(std::pair(store->Db().QueryInt("PRAGMA user_version"), store->Db().QueryInt("PRAGMA foreign_keys")),
+                std::pair(std::int64_t{kSchemaVersion}, std::int64_t{1}));
     }
   }
   auto again = OpenSeeded(path);
@@ -97,9 +94,8 @@ TEST_P(StoreTest, RoundTripKeepsNullsEmptiesAndChosenKeys) {
         std::make_shared<FakeRows>(std::vector<std::string>{"storage.disk-failedK", "storage.volume-full\xC3\xA9"}));
     EXPECT_EQ(def->ChosenKeys(), (std::vector<std::string>{"storage.disk-failed", "storage.volume-full"}));
     store->Save(*def);
-    EXPECT_FALSE(def->IsNew());
     id = def->NotificationID();
-    EXPECT_EQ(def->Name(), "Disk alarms");
+    EXPECT_EQ(std::pair(def->IsNew(), def->Name()), std::pair(false, std::string("Disk alarms")));
   }
   auto store = OpenSeeded(path);
   // The whole stored notification, as an export writes it.
@@ -195,10 +191,9 @@ TEST(Catalogue, EmptyTextsFirst) {
   Catalogue catalogue;
   catalogue.Append("", "", 3);
   catalogue.Append("k", "", 4);
-  ASSERT_EQ(catalogue.Count(), 2);
-  EXPECT_EQ(catalogue.ItemAt(1)->Key(), "");
-  EXPECT_EQ(catalogue.Item("")->GroupID(), 3);
-  EXPECT_EQ(catalogue.Item("k")->Name(), "");
+  EXPECT_EQ(std::tuple(catalogue.Count(), catalogue.ItemAt(1)->Key(), catalogue.Item("")->GroupID(),
+                       catalogue.Item("k")->Name()),
+            std::tuple(2, "", 3, ""));
 }
 
 TEST_P(StoreTest, SaveWritesOnlyThePartsThatWereSet) {
@@ -260,11 +255,20 @@ TEST_P(StoreTest, AReadOnlyStoreRefusesEachWriteByNameAndWritesNothing) {
   EXPECT_EQ(DumpTables(*store), before);
 }
 
-// A database laid out by an older program (version 2: the time, no revision) is written with the columns it has.
+// Databases laid out by older programs (version 2: the time, no revision; 3: a revision) are written and read
+// with the columns they have, and copied whole, a missing column as its default.
 TEST_P(StoreTest, AnOlderLayoutIsWrittenWithTheColumnsItHas) {
-  auto store = Store::Open(NewLocation(), {.upToVersion = 2});
-  SeedDatabase(*store);
-  EXPECT_EQ(store->Db().QueryInt("SELECT COUNT(*) FROM notifications WHERE modified LIKE '20__-__-__T__:__:__Z'"), 2);
+  for (const int version : {2, 3}) {
+    auto store = Store::Open(NewLocation(), {.upToVersion = version});
+    SeedDatabase(*store);
+    store->RenameNotification(1, "Renamed");
+    EXPECT_EQ(store->Db().QueryInt("SELECT COUNT(*) FROM notifications WHERE modified LIKE '20__-__-__T__:__:__Z'"), 2);
+    auto copy = Store::Open(NewLocation());
+    CopyStore(*store, *copy);
+    const NotificationRecord before = store->ReadNotification(1), copied = copy->ReadNotification(1);
+    EXPECT_EQ(std::tuple(before.revision, copied.revision, copied.modified),
+              std::tuple(version - 2, version - 2, before.modified));
+  }
 }
 
 TEST_P(StoreTest, RefusesBadNamesDuplicatesAndMissingRows) {
@@ -330,8 +334,10 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
   const std::string before = DumpTables(*store);
   struct Case {
     std::function<void(Json&)> change;
-    std::string expected;  // the start of one reported problem
+    std::string expected;  // the first problem reported, whole
   };
+  const std::string stored = ", which stored text may not hold",
+                    looks = " \"Core network outage\" but differs from it in invisible or look-alike characters";
   const Case cases[] = {
       {[](Json& d) { d["notifications"][1]["snmpManagers"][0]["port"] = 70000; },
        "notifications[1].snmpManagers[0].port: 70000 is not between 1 and 65535"},
@@ -356,7 +362,7 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
       {[](Json& d) { d["notifications"][1]["emailSubject"] = std::string(251, 's'); },
        "notifications[1].emailSubject: 251 characters; at most 250"},
       {[](Json& d) { d["notifications"][1]["emailMessage"] = ""; },
-       "notifications[1].emailMessage: empty, but there are recipients"},
+       "notifications[1].emailMessage: empty, but there are recipients (null gives the default message)"},
       {[](Json& d) { d["notifications"][0]["eventTypes"] = Json::array(); },
        "notifications[0].eventTypes: at least one event type must be chosen"},
       {[](Json& d) { d["notifications"][0]["eventTypes"][1]["key"] = "no.such"; },
@@ -366,35 +372,33 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
       {[](Json& d) { d["notifications"][0]["eventTypes"].push_back("node.down"); },
        "notifications[0].eventTypes[6]: \"node.down\" is chosen twice"},
       {[](Json& d) { d["notifications"][0]["eventGroupId"] = 99; },
-       "notifications[0].eventGroupId: 99 is not an event group of the catalogue"},
+       "notifications[0].eventGroupId: 99 is not an event group of the catalogue (0 is all)"},
       {[](Json& d) { d["notifications"][1]["name"] = " CORE network outage"; },
        "notifications[1].name: \"CORE network outage\" is also the name of notifications[0]"},
       {[](Json& d) { d["notifications"][0]["colour"] = "red"; }, "notifications[0].colour: unknown field"},
-      {[](Json& d) { d["formatVersion"] = 2; }, "formatVersion: 2 is not a format this program reads"},
+      {[](Json& d) { d["formatVersion"] = 2; }, "formatVersion: 2 is not a format this program reads (it reads 1)"},
       // Characters that would act on a terminal or a mail reader, in any text.
       {[](Json& d) { d["notifications"][0]["name"] = "Core \u202e network"; },
-       "notifications[0].name: holds U+202E, a bidirectional control"},
+       "notifications[0].name: holds U+202E, a bidirectional control" + stored},
       {[](Json& d) { d["notifications"][0]["snmpManagers"][0]["host"] = "nms\x1b.example"; },
-       "notifications[0].snmpManagers[0].host: holds U+001B, a control character"},
+       "notifications[0].snmpManagers[0].host: holds U+001B, a control character" + stored},
       {[](Json& d) { d["notifications"][1]["emailRecipients"][0] = std::string("a\0@x.example", 12); },
-       "notifications[1].emailRecipients[0]: holds NUL"},
+       "notifications[1].emailRecipients[0]: holds NUL" + stored},
       {[](Json& d) { d["notifications"][1]["emailSubject"] = "s\u0085"; },
-       "notifications[1].emailSubject: holds U+0085, a control character"},
+       "notifications[1].emailSubject: holds U+0085, a control character" + stored},
       {[](Json& d) { d["notifications"][1]["emailMessage"] = "tab\tand line\nbut\r"; },
-       "notifications[1].emailMessage: holds U+000D, a control character"},
+       "notifications[1].emailMessage: holds U+000D, a control character" + stored},
       // A name only invisible or look-alike characters tell from another.
       {[](Json& d) { d["notifications"][1]["name"] = "C\u043Ere network outage"; },
-       "notifications[1].name: \"C\u043Ere network outage\" looks like notification 1 \"Core network outage\""},
+       "notifications[1].name: \"C\u043Ere network outage\" looks like notification 1" + looks},
       {[](Json& d) { d["notifications"][1]["name"] = "Core network outage\u200B"; },
-       "notifications[1].name: \"Core network outage\u200B\" looks like notification 1"},
+       "notifications[1].name: \"Core network outage\u200B\" looks like notification 1" + looks},
   };
   for (const Case& c : cases) {
     Json doc = base;
     c.change(doc);
     const auto problems = Refusal(*store, doc.dump(2));
-    EXPECT_TRUE(std::any_of(problems.begin(), problems.end(),
-                            [&](const std::string& p) { return p.rfind(c.expected, 0) == 0; }))
-        << c.expected << "\n got: " << ::testing::PrintToString(problems);
+    EXPECT_EQ(problems.at(0), c.expected);
     EXPECT_EQ(DumpTables(*store), before) << c.expected;
   }
   // Problems are gathered, not first-failure-only.
@@ -405,25 +409,24 @@ TEST_P(StoreTest, ImportRefusalsNameTheirPathAndWriteNothing) {
   EXPECT_EQ(what, "The document was refused (3 problems). Nothing was written.");
   // Text that is not JSON, a field given twice, an oversized or too deep document.
   const std::pair<std::string, std::string> raw[] = {
-      {"{\"formatVersion\": 1,\n  \"notifications\": [}", "document: parse error at line 2, column 21"},
+      {"{\"formatVersion\": 1,\n  \"notifications\": [}",
+       "document: parse error at line 2, column 21: syntax error while parsing value - unexpected '}'; expected '[', "
+       "'{', or a literal"},
       {R"({"formatVersion": 1, "notifications": [{"name": "x", "name": "y"}]})", "notifications[0].name: given twice"},
       {std::string(kMaxImportBytes + 1, ' '), "document: larger than 64 MB"},
       {"{\"notifications\": " + std::string(20, '['),
-       "notifications[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: nested"},
+       "notifications[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: nested deeper than 16 levels"},
       // The parser would stop at the NUL and ignore the rest.
-      {std::string(R"({"formatVersion": 1, "notifications": []})") + '\0' + "]", "document: a NUL byte at byte 41"},
+      {std::string(R"({"formatVersion": 1, "notifications": []})") + '\0' + "]",
+       "document: a NUL byte at byte 41, which JSON text cannot hold"},
   };
-  for (const auto& [text, expected] : raw) {
-    const auto problems = Refusal(*store, text);
-    EXPECT_EQ(problems[0].rfind(expected, 0), 0u) << problems[0];
-  }
+  for (const auto& [text, expected] : raw) EXPECT_EQ(Refusal(*store, text).at(0), expected);
   // A long list of problems keeps its first hundred.
   std::string repeated = R"({"formatVersion": 1, "notifications": [{"name": "x")";
   for (int i = 0; i < 250; ++i) repeated += R"(, "name": "x")";
   const auto many = Refusal(*store, repeated + "}]}", {}, &what);
   EXPECT_EQ(what, "The document was refused (250 problems). Nothing was written.");
-  ASSERT_EQ(many.size(), 101u);
-  EXPECT_EQ(many.back(), "... and 150 more");
+  EXPECT_EQ(std::pair(many.size(), many.back()), std::pair(std::size_t{101}, std::string("... and 150 more")));
 }
 
 TEST_P(StoreTest, ImportDryRunPruneRevisionsAndForce) {
@@ -448,10 +451,9 @@ TEST_P(StoreTest, ImportDryRunPruneRevisionsAndForce) {
   // The document still says revision 0: someone changed it since.
   doc["notifications"][0]["emailSubject"] = "Again";
   const std::string afterFirst = DumpTables(*store);
-  const auto conflict = Refusal(*store, doc.dump());
-  ASSERT_EQ(conflict.size(), 1u);
-  EXPECT_EQ(conflict[0].rfind("notifications[0]: notification 1 (\"Core network outage\") is at revision 1", 0), 0u)
-      << conflict[0];
+  EXPECT_EQ(Refusal(*store, doc.dump()),
+            std::vector<std::string>{"notifications[0]: notification 1 (\"Core network outage\") is at revision 1, the "
+                                     "document has revision 0"});
   EXPECT_EQ(DumpTables(*store), afterFirst);
   EXPECT_EQ(Actions(ImportJson(*store, doc.dump(), {.force = true})), "RU");
   EXPECT_EQ(store->ReadNotification(1).revision, 2);
