@@ -19,6 +19,7 @@ TEST(UiServices, TextEqualsFoldsCaseOnlyWhenAsked) {
   DefaultUiServices ui;
   EXPECT_TRUE(ui.TextEquals("Host.Example", "host.EXAMPLE", true) &&
               !ui.TextEquals("Host.Example", "host.EXAMPLE", false) && !ui.TextEquals("a b", "a_b", true));
+  EXPECT_EQ(ui.NewListColumn(1, "Hidden", 0, 0, false, 0)->Width(), 0.0F);  // a column may be narrowed to nothing
 }
 
 // The whole numbers of tests/components/whole_numbers.txt against their bounds.

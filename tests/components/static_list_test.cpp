@@ -43,15 +43,13 @@ TEST(StaticList, RowsFollowItemsAndColumns) {
   auto b = Manager("beta", 1162);
   list.AddRow(a);
   list.AddRow(b);
-  EXPECT_EQ(items->Count(), 2);
-  EXPECT_EQ(list.RowCount(), 2);
+  EXPECT_EQ(std::pair(items->Count(), list.RowCount()), std::pair(2, 2));
   EXPECT_EQ(list.RowCells(1), (std::vector<std::string>{"beta", "1162", "SNMP v2c", "UTC"}));
 
   // A recipient is no SNMP manager: refused, nothing added.
   auto recipient = std::make_shared<BasicEmailRecipient>();
   EXPECT_THROW(list.AddRow(recipient), Error);
-  EXPECT_EQ(list.RowCount(), 2);
-  EXPECT_EQ(items->Count(), 2);
+  EXPECT_EQ(std::pair(items->Count(), list.RowCount()), std::pair(2, 2));
 
   a->Update("alpha2", 163, "SNMP v1", "UNIX");
   list.UpdateRow(a);
@@ -72,9 +70,8 @@ TEST(StaticList, RowsFollowItemsAndColumns) {
   // And a stored layout comes back through ApplyColumnLayout.
   set->SetLayoutState("v1;256:900:1:1");
   list.ApplyColumnLayout();
-  EXPECT_EQ(list.ViewColumns()[0].id, 256);
-  EXPECT_EQ(list.ViewColumns()[0].width, 900.0F);
-  EXPECT_EQ(list.RowCells(1)[0], "beta");
+  EXPECT_EQ(std::tuple(list.ViewColumns()[0].id, list.ViewColumns()[0].width, list.RowCells(1)[0]),
+            std::tuple(256, 900.0F, "beta"));
 
   // The collection changed behind the list's back: an item is found where it is now.
   items->RemoveAt({1});
