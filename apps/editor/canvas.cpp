@@ -15,11 +15,6 @@ Canvas::Canvas(int height, int width)
       cells_(static_cast<std::size_t>(height_) * static_cast<std::size_t>(width_)),
       clip_{0, 0, height_, width_} {}
 
-void Canvas::Clear() {
-  std::fill(cells_.begin(), cells_.end(), Cell{});
-  cursorRow_ = cursorCol_ = -1;
-}
-
 void Canvas::Split(int row, int col) {
   Cell& cell = CellAt(row, col);
   if (cell.ch == kWideTail && col > 0) CellAt(row, col - 1) = {U' ', CellAt(row, col - 1).attrs, {}};

@@ -49,7 +49,6 @@ class Canvas {
 
   int Height() const noexcept { return height_; }
   int Width() const noexcept { return width_; }
-  void Clear();
 
   // Everything is clipped to the canvas and to the clip rectangle.
   void SetClip(const Rect& clip) noexcept { clip_ = clip; }
